@@ -1,0 +1,18 @@
+# Compile settings shared by every target of the project.
+add_library(qalix_settings INTERFACE)
+target_compile_options(qalix_settings INTERFACE
+    -Wall -Wextra -Wnon-virtual-dtor -Woverloaded-virtual)
+target_compile_definitions(qalix_settings INTERFACE
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+if(QALIX_WERROR)
+    target_compile_options(qalix_settings INTERFACE -Werror)
+endif()
+if(QALIX_SANITIZE)
+    target_compile_options(qalix_settings INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(qalix_settings INTERFACE -fsanitize=address,undefined)
+endif()
+if(QALIX_FUZZ)
+    # Coverage for the fuzzers reaches into the library as well.
+    target_compile_options(qalix_settings INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -1,0 +1,8 @@
+#include "storage/projectdirectory.h"
+
+#include <QCoreApplication>
+
+QString projectDirectory()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/projects/");
+}
