@@ -1,0 +1,30 @@
+#ifndef STARTUP_H
+#define STARTUP_H
+
+#include <QByteArray>
+#include <QString>
+
+// Steps of the program start that need no window, kept apart from main() so
+// they can be tested one by one.
+
+// Creates the projects directory when it is missing and opens (creating it if
+// needed) the probe file "testFile" in it for reading and writing. False when
+// the directory cannot hold the panel's files.
+bool probeProjectDirectory(const QString &directory);
+
+// Registers ":/font/normal" and logs its identifier and family names, e.g.
+// 0 ("Prototype"). Returns the identifier, -1 on failure.
+int registerApplicationFont();
+
+// Seeds qrand() with the milliseconds since local midnight (0 without a valid clock).
+void seedRandomGenerator();
+
+// Reads the main and the platform style sheet, in this order, and joins them.
+// False when either cannot be opened; *styleSheet is then left alone.
+bool readStyleSheet(const QString &mainPath, const QString &platformPath, QString *styleSheet);
+
+// The main sheet, two line feeds, the platform sheet; each read as UTF-8 up to
+// its first zero byte.
+QString joinStyleSheets(const QByteArray &mainSheet, const QByteArray &platformSheet);
+
+#endif // STARTUP_H
