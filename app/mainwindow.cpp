@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include <QAbstractSocket>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
 #include <QIcon>
@@ -82,8 +83,13 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
     placeButtons();
 
-    if (event)
+    if (event) {
         QMainWindow::resizeEvent(event);
+        // A size fixed while show() delivers its first resize event is never
+        // announced, and the central widget would keep the old size.
+        if (event->size() != size())
+            QCoreApplication::postEvent(this, new QResizeEvent(size(), event->size()));
+    }
 }
 
 void MainWindow::placeButtons()

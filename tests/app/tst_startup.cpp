@@ -1,0 +1,217 @@
+#include "app/startup.h"
+
+#include <QtTest>
+#include <QFontDatabase>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void probe_data();
+    void probe();
+    void probeKeepsExistingFile();
+    void joinStyleSheets_data();
+    void joinStyleSheets();
+    void readStyleSheet_data();
+    void readStyleSheet();
+    void fontIsRegistered();
+
+    // The built program, copied into a folder of its own.
+    void panelPrintsOnlyTheFontLine();
+    void panelFailsLoudlyWithoutProjectsDirectory();
+
+private:
+    QProcessEnvironment panelEnvironment() const;
+    QString copyPanel(const QTemporaryDir &dir) const;
+};
+
+void TestStartup::probe_data()
+{
+    QTest::addColumn<QString>("layout");   // what exists below the temporary folder
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("existing folder") << "dir:projects" << "projects/" << true;
+    QTest::newRow("missing folder is created") << "" << "projects/" << true;
+    QTest::newRow("missing parents are created") << "" << "a/b/projects/" << true;
+    QTest::newRow("path is a file") << "file:projects" << "projects/" << false;
+    QTest::newRow("parent is a file") << "file:a" << "a/projects/" << false;
+    QTest::newRow("probe name is a folder") << "dir:projects/testFile" << "projects/" << false;
+}
+
+void TestStartup::probe()
+{
+    QFETCH(QString, layout);
+    QFETCH(QString, directory);
+    QFETCH(bool, expected);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    if (layout.startsWith("dir:")) {
+        QVERIFY(QDir(root.path()).mkpath(layout.mid(4)));
+    } else if (layout.startsWith("file:")) {
+        QFile file(root.filePath(layout.mid(5)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    const QString path = root.filePath(directory);
+    QCOMPARE(probeProjectDirectory(path), expected);
+    if (expected)
+        QVERIFY(QFileInfo(path + "testFile").isFile());
+}
+
+void TestStartup::probeKeepsExistingFile()
+{
+    QTemporaryDir root;
+    QFile existing(root.filePath("testFile"));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("left by an earlier run");
+    existing.close();
+
+    QVERIFY(probeProjectDirectory(root.path() + "/"));
+    QVERIFY(existing.open(QIODevice::ReadOnly));
+    QCOMPARE(existing.readAll(), QByteArray("left by an earlier run"));
+}
+
+void TestStartup::joinStyleSheets_data()
+{
+    QTest::addColumn<QByteArray>("mainSheet");
+    QTest::addColumn<QByteArray>("platformSheet");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("both") << QByteArray("QLabel { color: #EEEEEE; }") << QByteArray("QFrame {}")
+                          << "QLabel { color: #EEEEEE; }\n\nQFrame {}";
+    QTest::newRow("empty platform sheet") << QByteArray("QLabel {}") << QByteArray() << "QLabel {}\n\n";
+    QTest::newRow("both empty") << QByteArray() << QByteArray() << "\n\n";
+    QTest::newRow("platform sheet ends at zero byte")
+        << QByteArray("A") << QByteArray("B\0C", 3) << "A\n\nB";
+    QTest::newRow("platform sheet starts with zero byte")
+        << QByteArray("A") << QByteArray("\0C", 2) << "A\n\n";
+    QTest::newRow("main sheet ends at zero byte")
+        << QByteArray("A\0junk", 6) << QByteArray("B") << "A\n\nB";
+    QTest::newRow("utf-8") << QByteArray("/* K\xc3\xbc" "che */") << QByteArray("/* \xe2\x82\xac */")
+                           << QString::fromUtf8("/* K\u00fcche */\n\n/* \u20ac */");
+    QTest::newRow("line ends kept") << QByteArray("A\r\n") << QByteArray("\nB\n") << "A\r\n\n\n\nB\n";
+}
+
+void TestStartup::joinStyleSheets()
+{
+    QFETCH(QByteArray, mainSheet);
+    QFETCH(QByteArray, platformSheet);
+    QFETCH(QString, expected);
+    QCOMPARE(::joinStyleSheets(mainSheet, platformSheet), expected);
+}
+
+void TestStartup::readStyleSheet_data()
+{
+    QTest::addColumn<QString>("mainPath");
+    QTest::addColumn<QString>("platformPath");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("resources") << ":/style/css" << ":/style/css_win" << true;
+    QTest::newRow("main sheet missing") << ":/style/missing" << ":/style/css_win" << false;
+    QTest::newRow("platform sheet missing") << ":/style/css" << ":/style/missing" << false;
+    QTest::newRow("both missing") << ":/style/missing" << ":/style/missing_too" << false;
+}
+
+void TestStartup::readStyleSheet()
+{
+    QFETCH(QString, mainPath);
+    QFETCH(QString, platformPath);
+    QFETCH(bool, expected);
+
+    const QString untouched = QStringLiteral("untouched");
+    QString sheet = untouched;
+    QCOMPARE(::readStyleSheet(mainPath, platformPath, &sheet), expected);
+    if (!expected) {
+        QCOMPARE(sheet, untouched);
+        return;
+    }
+    QFile mainFile(mainPath);
+    QVERIFY(mainFile.open(QIODevice::ReadOnly));
+    // The platform supplement is empty: the main sheet and two line feeds.
+    QCOMPARE(sheet, QString::fromUtf8(mainFile.readAll()) + "\n\n");
+    QVERIFY(sheet.contains("QPushButton"));
+}
+
+void TestStartup::fontIsRegistered()
+{
+    const int id = registerApplicationFont();
+    QVERIFY(id >= 0);
+    QCOMPARE(QFontDatabase::applicationFontFamilies(id), QStringList{ "Prototype" });
+    QVERIFY(QFontDatabase().families().contains("Prototype"));
+}
+
+QProcessEnvironment TestStartup::panelEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    // Only the log handler may keep debug lines away from the output.
+    env.remove("QT_LOGGING_RULES");
+    // A sanitizer build must not add its own report to the output checked here.
+    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    return env;
+}
+
+QString TestStartup::copyPanel(const QTemporaryDir &dir) const
+{
+    const QString built = QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control");
+    if (!QFileInfo::exists(built))
+        return QString();
+    const QString copy = dir.filePath("qalix-plus-control");
+    if (!QFile::copy(built, copy))
+        return QString();
+    return copy;
+}
+
+void TestStartup::panelPrintsOnlyTheFontLine()
+{
+    QTemporaryDir dir;
+    const QString panel = copyPanel(dir);
+    if (panel.isEmpty())
+        QSKIP("the panel executable is not built");
+    QVERIFY(!QFileInfo::exists(dir.filePath("projects")));
+
+    QProcess process;
+    process.setProcessEnvironment(panelEnvironment());
+    process.start(panel, { dir.filePath("nonexistent.qlxd") });
+    QVERIFY(process.waitForStarted());
+    QByteArray out;
+    while (!out.contains('\n') && process.waitForReadyRead(60000))
+        out += process.readAllStandardOutput();
+    // Any debug line of the start (DATA_PATH, ...) would come first.
+    QCOMPARE(out, QByteArray("0 (\"Prototype\")\n"));
+    QCOMPARE(process.state(), QProcess::Running);
+    process.kill();
+    QVERIFY(process.waitForFinished(30000));
+
+    // The fresh installation got its projects directory and probe file.
+    QVERIFY(QFileInfo(dir.filePath("projects/testFile")).isFile());
+}
+
+void TestStartup::panelFailsLoudlyWithoutProjectsDirectory()
+{
+    QTemporaryDir dir;
+    const QString panel = copyPanel(dir);
+    if (panel.isEmpty())
+        QSKIP("the panel executable is not built");
+    // A file where the folder belongs: nothing can be created there, not even by root.
+    QFile blocker(dir.filePath("projects"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    QProcess process;
+    process.setProcessEnvironment(panelEnvironment());
+    process.start(panel, { dir.filePath("a.qlxd") });
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY(process.exitCode() != 0);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    const QList<QByteArray> lines = process.readAllStandardError().split('\n');
+    QCOMPARE(lines.size(), 2); // one line and its line feed
+    QVERIFY2(lines.first().contains(QFile::encodeName(dir.filePath("projects/"))), lines.first());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
