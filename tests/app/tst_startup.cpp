@@ -20,6 +20,8 @@ private slots:
     // The built program, copied into a folder of its own.
     void panelPrintsOnlyTheFontLine();
     void panelFailsLoudlyWithoutProjectsDirectory();
+    void panelEndsWithoutStyleSheet_data();
+    void panelEndsWithoutStyleSheet();
 
 private:
     QProcessEnvironment panelEnvironment() const;
@@ -211,6 +213,68 @@ void TestStartup::panelFailsLoudlyWithoutProjectsDirectory()
     const QList<QByteArray> lines = process.readAllStandardError().split('\n');
     QCOMPARE(lines.size(), 2); // one line and its line feed
     QVERIFY2(lines.first().contains(QFile::encodeName(dir.filePath("projects/"))), lines.first());
+}
+
+// Renames one entry of the library's compiled-in resource tree: the entry's
+// name record is its length (16 bit), its hash (32 bit) and its UTF-16 text.
+static bool renameResourceEntry(QByteArray *library, const QString &name)
+{
+    QByteArray record(2, '\0');
+    record[1] = char(name.size());
+    QByteArray text;
+    for (const QChar c : name)
+        text.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
+    int found = -1;
+    for (int at = library->indexOf(text); at >= 6; at = library->indexOf(text, at + 1)) {
+        if (library->mid(at - 6, 2) != record)
+            continue;
+        if (found >= 0)
+            return false; // ambiguous
+        found = at;
+    }
+    if (found < 0)
+        return false;
+    (*library)[found + text.size() - 1] = 'x';
+    return true;
+}
+
+void TestStartup::panelEndsWithoutStyleSheet_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("main sheet missing") << "css";
+    QTest::newRow("platform sheet missing") << "css_win";
+}
+
+void TestStartup::panelEndsWithoutStyleSheet()
+{
+    QFETCH(QString, entry);
+    QTemporaryDir dir;
+    const QString panel = copyPanel(dir);
+    if (panel.isEmpty())
+        QSKIP("the panel executable is not built");
+
+    // A variant of the library without that style sheet, found before the
+    // built one through the search path.
+    QFile built(QStringLiteral(QALIX_BUILD_DIR "/libqalix.so"));
+    QVERIFY(built.open(QIODevice::ReadOnly));
+    QByteArray library = built.readAll();
+    QVERIFY2(renameResourceEntry(&library, entry), qPrintable(entry));
+    QVERIFY(QDir(dir.path()).mkdir("lib"));
+    QFile variant(dir.filePath("lib/libqalix.so"));
+    QVERIFY(variant.open(QIODevice::WriteOnly));
+    QCOMPARE(variant.write(library), qint64(library.size()));
+    variant.close();
+
+    QProcess process;
+    QProcessEnvironment env = panelEnvironment();
+    env.insert("LD_LIBRARY_PATH", dir.filePath("lib"));
+    process.setProcessEnvironment(env);
+    process.start(panel, { dir.filePath("a.qlxd") });
+    // It ends on its own: no window, no event loop.
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray("0 (\"Prototype\")\n"));
 }
 
 QTEST_MAIN(TestStartup)
