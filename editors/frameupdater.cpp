@@ -1,0 +1,381 @@
+#include "editors/frameupdater.h"
+
+#include "items/item.h"
+#include "storage/picturenames.h"
+#include "storage/xmlelements.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QDebug>
+#include <QGraphicsScene>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include <limits>
+
+namespace {
+
+const QString base64Prefix = QStringLiteral("BASE64_");
+
+// Cuts a scene coordinate toward zero into the int range.
+int truncated(qreal value)
+{
+    if (!(value == value))
+        return 0;
+    return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+FrameUpdater::ColorChooser FrameUpdater::chooseColor = &FrameUpdater::chooseColorWithDialog;
+
+FrameUpdater::FrameUpdater(Item *owner, QWidget *parent)
+    : QFrame(parent)
+    , owner(owner)
+{
+}
+
+QColor FrameUpdater::chooseColorWithDialog(const QColor &initial)
+{
+    return QColorDialog::getColor(initial, nullptr, QString());
+}
+
+QString FrameUpdater::textForState(int state) const
+{
+    switch (state) {
+    case StateActive:
+        return textActive;
+    case StateInactive:
+        return textInactive;
+    case StateError:
+        return textError;
+    default:
+        return QStringLiteral("WRONG STATE");
+    }
+}
+
+QString FrameUpdater::pictureForState(int state) const
+{
+    if (state == StateInactive && !imageInactive.isEmpty())
+        return imageInactive;
+    if (state == StateActive && !imageActive.isEmpty())
+        return imageActive;
+    return imageUnknown;
+}
+
+QString FrameUpdater::encodeText(const QString &text)
+{
+    return base64Prefix + QString::fromLatin1(text.toUtf8().toBase64());
+}
+
+QString FrameUpdater::decodeText(const QString &stored)
+{
+    if (!stored.startsWith(base64Prefix))
+        return stored;
+    QByteArray bytes = QByteArray::fromBase64(stored.mid(base64Prefix.size()).toLatin1());
+    const int end = bytes.indexOf('\0');
+    if (end >= 0)
+        bytes.truncate(end);
+    return QString::fromUtf8(bytes);
+}
+
+int FrameUpdater::parseInt(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+void FrameUpdater::load(const QDomNode &element)
+{
+    const QDomNodeList nodes = element.childNodes();
+    auto value = [&nodes](const char *tag) {
+        return childElement(nodes, QLatin1String(tag)).text();
+    };
+
+    imageInactive = value("image_inactive");
+    imageActive = value("image_active");
+    imageUnknown = value("image_unknown");
+    port = value("port");
+    fontSize = parseInt(value("font_size"));
+
+    textActive = decodeText(value("text_active"));
+    textInactive = decodeText(value("text_inactive"));
+    textError = decodeText(value("text_error"));
+
+    digits = parseInt(value("digits"));
+    if (digits < 0)
+        digits = 2;
+    color = parseInt(value("text_color"));
+    bold = value("text_bold") == QLatin1String("1");
+    italic = value("text_italic") == QLatin1String("1");
+
+    qDebug() << "Activename: " << imageActive;
+    imageActive = resolvePictureName(imageActive);
+    imageInactive = resolvePictureName(imageInactive);
+    imageUnknown = resolvePictureName(imageUnknown);
+
+    const int x = parseInt(value("x"));
+    const int y = parseInt(value("y"));
+    const int w = parseInt(value("w"));
+    const int h = parseInt(value("h"));
+    qDebug() << "Set Pic to " << x << y << w << h;
+
+    // Only the right and bottom edges are held against the scene; an item
+    // that would reach past them keeps where it was put when created.
+    const QGraphicsScene *scene = owner ? owner->scene() : nullptr;
+    const QRectF sceneRect = scene ? scene->sceneRect() : QRectF();
+    if (scene && qint64(x) + w <= sceneRect.width() && qint64(y) + h <= sceneRect.height()) {
+        qDebug() << "Pic will be Set";
+        owner->SetPos(x, y);
+        owner->setSize(w, h);
+        qDebug() << "Pic Set";
+    } else {
+        qDebug() << "Pic out of range!";
+    }
+
+    qDebug() << "ICON OPEN SET PAGE ID";
+    pageId = value("page_id");
+    if (owner)
+        owner->setToolTip(pageId);
+
+    qDebug() << "ICON OPEN UPDATE";
+    qDebug() << "Load File:" << imageActive;
+    if (owner)
+        owner->loadPicture(imageActive);
+    refresh();
+    qDebug() << "ICON OPEN ENDE";
+}
+
+void FrameUpdater::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
+{
+    appendIntElement(document, element, QStringLiteral("x"), owner ? truncated(owner->x()) : 0);
+    appendIntElement(document, element, QStringLiteral("y"), owner ? truncated(owner->y()) : 0);
+    appendIntElement(document, element, QStringLiteral("w"), owner ? owner->width : 0);
+    appendIntElement(document, element, QStringLiteral("h"), owner ? owner->height : 0);
+
+    appendElement(document, element, QStringLiteral("image_active"), storedPictureName(imageActive, true));
+    appendElement(document, element, QStringLiteral("image_inactive"), storedPictureName(imageInactive, true));
+    appendElement(document, element, QStringLiteral("image_unknown"), storedPictureName(imageUnknown, true));
+
+    appendElement(document, element, QStringLiteral("text_active"), encodeText(textActive));
+    appendElement(document, element, QStringLiteral("text_inactive"), encodeText(textInactive));
+    appendElement(document, element, QStringLiteral("text_error"), encodeText(textError));
+
+    appendElement(document, element, QStringLiteral("text_bold"), bold ? QStringLiteral("1") : QStringLiteral("0"));
+    appendElement(document, element, QStringLiteral("text_italic"), italic ? QStringLiteral("1") : QStringLiteral("0"));
+    appendElement(document, element, QStringLiteral("text_color"), QString::number(uint(color)));
+    appendIntElement(document, element, QStringLiteral("font_size"), fontSize);
+    appendIntElement(document, element, QStringLiteral("digits"), digits);
+    appendElement(document, element, QStringLiteral("page_id"), pageId);
+
+    for (const QString *image : {&imageActive, &imageInactive, &imageUnknown}) {
+        const QString file = storedPictureName(*image, false);
+        if (!file.isEmpty() && !fileList.contains(file))
+            fileList.append(file);
+    }
+
+    appendElement(document, element, QStringLiteral("port"), port);
+}
+
+void FrameUpdater::updateFrame()
+{
+}
+
+void FrameUpdater::refresh()
+{
+    updateFrame();
+}
+
+void FrameUpdater::connectWidgets()
+{
+    const struct {
+        const char *name;
+        void (FrameUpdater::*slot)();
+    } buttons[] = {
+        {"pushButtonImgActive", &FrameUpdater::on_pushButtonImgActive_clicked},
+        {"pushButtonImgInactive", &FrameUpdater::on_pushButtonImgInactive_clicked},
+        {"pushButtonImgError", &FrameUpdater::on_pushButtonImgError_clicked},
+        {"pushButtonSelectPort", &FrameUpdater::on_pushButtonSelectPort_clicked},
+        {"pushButtonColor", &FrameUpdater::on_pushButtonColor_clicked},
+    };
+    for (const auto &b : buttons) {
+        if (auto *button = findChild<QAbstractButton *>(QLatin1String(b.name)))
+            connect(button, &QAbstractButton::clicked, this, b.slot);
+    }
+
+    const struct {
+        const char *name;
+        void (FrameUpdater::*slot)(QString);
+    } edits[] = {
+        {"lineEditX", &FrameUpdater::on_lineEditX_textEdited},
+        {"lineEditY", &FrameUpdater::on_lineEditY_textEdited},
+        {"lineEditScale", &FrameUpdater::on_lineEditScale_textEdited},
+        {"lineEditWidth", &FrameUpdater::on_lineEditWidth_textEdited},
+        {"lineEditHeight", &FrameUpdater::on_lineEditHeight_textEdited},
+        {"lineEditText", &FrameUpdater::on_lineEditText_textEdited},
+        {"lineEditTextInactive", &FrameUpdater::on_lineEditTextInactive_textEdited},
+        {"lineEditTextError", &FrameUpdater::on_lineEditTextError_textEdited},
+    };
+    for (const auto &e : edits) {
+        if (auto *edit = findChild<QLineEdit *>(QLatin1String(e.name)))
+            connect(edit, &QLineEdit::textEdited, this, e.slot);
+    }
+
+    if (auto *spin = findChild<QSpinBox *>(QStringLiteral("spinBoxDigits")))
+        connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), this,
+                &FrameUpdater::on_spinBoxDigits_valueChanged);
+    if (auto *spin = findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize")))
+        connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), this,
+                &FrameUpdater::on_spinBoxFontsize_valueChanged);
+    if (auto *box = findChild<QCheckBox *>(QStringLiteral("checkBoxBold")))
+        connect(box, &QCheckBox::toggled, this, &FrameUpdater::on_checkBoxBold_toggled);
+    if (auto *box = findChild<QCheckBox *>(QStringLiteral("checkBoxItalic")))
+        connect(box, &QCheckBox::toggled, this, &FrameUpdater::on_checkBoxItalic_toggled);
+}
+
+void FrameUpdater::showPosition(QLineEdit *x, QLineEdit *y) const
+{
+    if (!owner)
+        return;
+    x->setText(QString::number(owner->x()));
+    y->setText(QString::number(owner->y()));
+}
+
+void FrameUpdater::showSize(QLineEdit *w, QLineEdit *h) const
+{
+    if (!owner)
+        return;
+    w->setText(QString::number(owner->width));
+    h->setText(QString::number(owner->height));
+}
+
+void FrameUpdater::showNumber(QSpinBox *box, int &field)
+{
+    if (field > box->maximum())
+        field = box->maximum();
+    const QSignalBlocker blocker(box);
+    box->setValue(field);
+}
+
+void FrameUpdater::showFlag(QCheckBox *box, bool field)
+{
+    const QSignalBlocker blocker(box);
+    box->setChecked(field);
+}
+
+QString FrameUpdater::portButtonText() const
+{
+    const QString caption = port.isEmpty() || !owner ? QStringLiteral("Kein Port") : owner->portCaption(port);
+    return QStringLiteral("Port\n(") + caption + QLatin1Char(')');
+}
+
+QString FrameUpdater::placeholderText() const
+{
+    QString placeholder = QStringLiteral("???");
+    if (digits > 0)
+        placeholder += QLatin1Char('.') + QString(qMin(digits, 6), QLatin1Char('?'));
+    return placeholder;
+}
+
+void FrameUpdater::on_pushButtonImgActive_clicked()
+{
+}
+
+void FrameUpdater::on_pushButtonImgInactive_clicked()
+{
+}
+
+void FrameUpdater::on_pushButtonImgError_clicked()
+{
+}
+
+void FrameUpdater::on_pushButtonSelectPort_clicked()
+{
+}
+
+void FrameUpdater::on_lineEditX_textEdited(QString arg1)
+{
+    owner->SetPos(parseInt(arg1), truncated(owner->y()));
+    refresh();
+}
+
+void FrameUpdater::on_lineEditY_textEdited(QString arg1)
+{
+    owner->SetPos(truncated(owner->x()), parseInt(arg1));
+    refresh();
+}
+
+void FrameUpdater::on_lineEditScale_textEdited(QString arg1)
+{
+    owner->setScale(parseInt(arg1) / 100.0);
+    refresh();
+}
+
+void FrameUpdater::on_lineEditWidth_textEdited(QString arg1)
+{
+    owner->setSize(parseInt(arg1), owner->height);
+    refresh();
+}
+
+void FrameUpdater::on_lineEditHeight_textEdited(QString arg1)
+{
+    owner->setSize(owner->width, parseInt(arg1));
+    refresh();
+}
+
+void FrameUpdater::on_lineEditText_textEdited(QString arg1)
+{
+    textActive = arg1;
+    refresh();
+}
+
+void FrameUpdater::on_lineEditTextInactive_textEdited(QString arg1)
+{
+    textInactive = arg1;
+    refresh();
+}
+
+void FrameUpdater::on_lineEditTextError_textEdited(QString arg1)
+{
+    textError = arg1;
+    refresh();
+}
+
+void FrameUpdater::on_spinBoxDigits_valueChanged(int arg1)
+{
+    digits = arg1;
+    refresh();
+}
+
+void FrameUpdater::on_spinBoxFontsize_valueChanged(int arg1)
+{
+    fontSize = arg1;
+    refresh();
+}
+
+void FrameUpdater::on_checkBoxBold_toggled(bool checked)
+{
+    bold = checked;
+    refresh();
+}
+
+void FrameUpdater::on_checkBoxItalic_toggled(bool checked)
+{
+    italic = checked;
+    refresh();
+}
+
+void FrameUpdater::on_pushButtonColor_clicked()
+{
+    const QColor initial((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
+    const QColor chosen = chooseColor ? chooseColor(initial) : QColor();
+    // A cancelled dialog answers with an invalid colour: keep the one we had.
+    if (chosen.isValid()) {
+        color = chosen.red() * 65536 + chosen.green() * 256 + chosen.blue();
+        qDebug().noquote() << "Color set to" << QString::number(color, 16) << chosen.red()
+                           << chosen.green() << chosen.blue();
+    }
+    updateFrame();
+}

@@ -1,0 +1,99 @@
+#ifndef FRAMEUPDATER_H
+#define FRAMEUPDATER_H
+
+#include <QColor>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QDomNode>
+#include <QFrame>
+#include <QString>
+#include <QStringList>
+
+class Item;
+class QCheckBox;
+class QLineEdit;
+class QSpinBox;
+
+// An item's property record and, at the same time, the editor form for it.
+// Each item kind has its own frame class with its own form; the base holds
+// the record, reads and writes it as an item element and edits it.
+class FrameUpdater : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit FrameUpdater(Item *owner, QWidget *parent = nullptr);
+
+    // The colour dialog, replaceable so that a choice can be made without a
+    // person at the screen. An invalid answer means the choice was cancelled.
+    using ColorChooser = QColor (*)(const QColor &initial);
+    static ColorChooser chooseColor;
+    static QColor chooseColorWithDialog(const QColor &initial);
+
+    QString textForState(int state) const;
+    QString pictureForState(int state) const;
+
+    // Reads an item element into the record and the owner, which must already
+    // lie on a scene (its rectangle bounds the position).
+    void load(const QDomNode &element);
+    virtual void save(QDomDocument &document, QDomElement &element, QStringList &fileList);
+    virtual void updateFrame();
+    void refresh();
+
+    // Text form of an item element property, and its reading back.
+    static QString encodeText(const QString &text);
+    static QString decodeText(const QString &stored);
+    static int parseInt(const QString &text);
+
+    bool bold = false;
+    bool italic = false;
+    int fontSize = 12;
+    int color = 0xFFFFFF;
+    int digits = 2;
+    QString imageActive;
+    QString imageInactive;
+    QString imageUnknown;
+    QString textActive;
+    QString textInactive;
+    QString textError;
+    QString pageId;
+    QString port = QString(QLatin1String(""));
+    Item *owner = nullptr;
+
+public slots:
+    void on_pushButtonImgActive_clicked();
+    void on_pushButtonImgInactive_clicked();
+    void on_pushButtonImgError_clicked();
+    void on_pushButtonSelectPort_clicked();
+    void on_lineEditX_textEdited(QString arg1);
+    void on_lineEditY_textEdited(QString arg1);
+    void on_lineEditScale_textEdited(QString arg1);
+    void on_lineEditWidth_textEdited(QString arg1);
+    void on_lineEditHeight_textEdited(QString arg1);
+    void on_lineEditText_textEdited(QString arg1);
+    void on_lineEditTextInactive_textEdited(QString arg1);
+    void on_lineEditTextError_textEdited(QString arg1);
+    void on_spinBoxDigits_valueChanged(int arg1);
+    void on_spinBoxFontsize_valueChanged(int arg1);
+    void on_checkBoxBold_toggled(bool checked);
+    void on_checkBoxItalic_toggled(bool checked);
+    void on_pushButtonColor_clicked();
+
+protected:
+    // Connects the form's widgets to the slots named after them. Forms switch
+    // off uic's own pass, which would warn about every slot whose widget that
+    // kind's form does not have.
+    void connectWidgets();
+    // Steps every kind's updateFrame shares.
+    void showPosition(QLineEdit *x, QLineEdit *y) const;
+    void showSize(QLineEdit *w, QLineEdit *h) const;
+    QString portButtonText() const;
+    // Shows a record number in its spin box. A number above the box's range
+    // comes back as the top of the range, as if the box had written it; one
+    // below is kept, so a font size of 0 read from a project stays 0.
+    static void showNumber(QSpinBox *box, int &field);
+    static void showFlag(QCheckBox *box, bool field);
+    QString placeholderText() const;
+};
+
+#endif // FRAMEUPDATER_H

@@ -1,0 +1,27 @@
+#ifndef ITEMADCTEXTFRAME_H
+#define ITEMADCTEXTFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemADCTextFrame;
+}
+
+class ItemADCTextFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemADCTextFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemADCTextFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+private:
+    std::unique_ptr<Ui::ItemADCTextFrame> ui;
+};
+
+#endif // ITEMADCTEXTFRAME_H

@@ -1,0 +1,27 @@
+#ifndef ITEMBUTTONFRAME_H
+#define ITEMBUTTONFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemButtonFrame;
+}
+
+class ItemButtonFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemButtonFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemButtonFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+private:
+    std::unique_ptr<Ui::ItemButtonFrame> ui;
+};
+
+#endif // ITEMBUTTONFRAME_H

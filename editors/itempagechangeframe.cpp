@@ -1,0 +1,47 @@
+#include "editors/itempagechangeframe.h"
+#include "ui_itempagechangeframe.h"
+
+#include "items/item.h"
+#include "storage/xmlelements.h"
+
+#include <QIcon>
+
+ItemPageChangeFrame::ItemPageChangeFrame(Item *owner, QWidget *parent)
+    : FrameUpdater(owner, parent)
+    , ui(new Ui::ItemPageChangeFrame)
+{
+    ui->setupUi(this);
+    connectWidgets();
+    connect(ui->comboBoxPage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged);
+}
+
+ItemPageChangeFrame::~ItemPageChangeFrame() = default;
+
+void ItemPageChangeFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
+{
+    FrameUpdater::save(document, element, fileList);
+    appendElement(document, element, QStringLiteral("type"), QStringLiteral("PageChange"));
+}
+
+void ItemPageChangeFrame::updateFrame()
+{
+    showPosition(ui->lineEditX, ui->lineEditY);
+    showSize(ui->lineEditWidth, ui->lineEditHeight);
+    ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+    fillPageList();
+}
+
+void ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged(int index)
+{
+    // While the list is being filled the owner's loaded flag is down, so the
+    // list's own index changes are not taken as a choice.
+    if (index < 0 || !owner || !owner->loaded)
+        return;
+    pageId = ui->comboBoxPage->currentData().toString();
+}
+
+void ItemPageChangeFrame::fillPageList()
+{
+    // The page list is filled once pages exist.
+}

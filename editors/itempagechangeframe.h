@@ -1,0 +1,31 @@
+#ifndef ITEMPAGECHANGEFRAME_H
+#define ITEMPAGECHANGEFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemPageChangeFrame;
+}
+
+class ItemPageChangeFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemPageChangeFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemPageChangeFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+public slots:
+    void on_comboBoxPage_currentIndexChanged(int index);
+
+private:
+    void fillPageList();
+    std::unique_ptr<Ui::ItemPageChangeFrame> ui;
+};
+
+#endif // ITEMPAGECHANGEFRAME_H

@@ -1,0 +1,27 @@
+#ifndef ITEMPICTUREFRAME_H
+#define ITEMPICTUREFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemPictureFrame;
+}
+
+class ItemPictureFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemPictureFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemPictureFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+private:
+    std::unique_ptr<Ui::ItemPictureFrame> ui;
+};
+
+#endif // ITEMPICTUREFRAME_H

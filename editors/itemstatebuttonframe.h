@@ -1,0 +1,27 @@
+#ifndef ITEMSTATEBUTTONFRAME_H
+#define ITEMSTATEBUTTONFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemStateButtonFrame;
+}
+
+class ItemStateButtonFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemStateButtonFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemStateButtonFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+private:
+    std::unique_ptr<Ui::ItemStateButtonFrame> ui;
+};
+
+#endif // ITEMSTATEBUTTONFRAME_H

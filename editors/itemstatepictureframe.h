@@ -1,0 +1,27 @@
+#ifndef ITEMSTATEPICTUREFRAME_H
+#define ITEMSTATEPICTUREFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemStatePictureFrame;
+}
+
+class ItemStatePictureFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemStatePictureFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemStatePictureFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+private:
+    std::unique_ptr<Ui::ItemStatePictureFrame> ui;
+};
+
+#endif // ITEMSTATEPICTUREFRAME_H

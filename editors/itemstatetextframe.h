@@ -1,0 +1,27 @@
+#ifndef ITEMSTATETEXTFRAME_H
+#define ITEMSTATETEXTFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemStateTextFrame;
+}
+
+class ItemStateTextFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemStateTextFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemStateTextFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+private:
+    std::unique_ptr<Ui::ItemStateTextFrame> ui;
+};
+
+#endif // ITEMSTATETEXTFRAME_H

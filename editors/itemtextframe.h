@@ -1,0 +1,27 @@
+#ifndef ITEMTEXTFRAME_H
+#define ITEMTEXTFRAME_H
+
+#include "editors/frameupdater.h"
+
+#include <memory>
+
+namespace Ui {
+class ItemTextFrame;
+}
+
+class ItemTextFrame : public FrameUpdater
+{
+    Q_OBJECT
+
+public:
+    explicit ItemTextFrame(Item *owner, QWidget *parent = nullptr);
+    ~ItemTextFrame() override;
+
+    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
+    void updateFrame() override;
+
+private:
+    std::unique_ptr<Ui::ItemTextFrame> ui;
+};
+
+#endif // ITEMTEXTFRAME_H

@@ -1,0 +1,16 @@
+#include "items/itembutton.h"
+
+#include "editors/itembuttonframe.h"
+#include "storage/picturecache.h"
+
+#include <QCursor>
+
+ItemButton::ItemButton(QList<Item *> *pageList, QList<Page *> *pages)
+    : Item(pageList, pages)
+{
+    picture = PictureCache::picture(QStringLiteral(":/images/newButton"));
+    setSize(50, 50);
+    setCursor(Qt::PointingHandCursor);
+    frame = new ItemButtonFrame(this);
+    frame->hide();
+}

@@ -1,0 +1,17 @@
+#ifndef ITEMSTATEBUTTON_H
+#define ITEMSTATEBUTTON_H
+
+#include "items/item.h"
+
+// A button whose picture follows the state of its port.
+class ItemStateButton : public Item
+{
+    Q_OBJECT
+
+public:
+    ItemStateButton(QList<Item *> *pageList, QList<Page *> *pages);
+
+    void setValue(double value) override;
+};
+
+#endif // ITEMSTATEBUTTON_H

@@ -1,0 +1,478 @@
+#include "editors/frameupdater.h"
+#include "items/item.h"
+#include "items/itempicture.h"
+#include "storage/picturecache.h"
+#include "tests/items/testhelper.h"
+
+#include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsView>
+#include <QSignalSpy>
+#include <QtTest>
+
+// The base class with a record of its own, as the kinds give it one.
+class PlainItem : public Item
+{
+public:
+    PlainItem()
+        : Item(nullptr, nullptr)
+    {
+        frame = new FrameUpdater(this);
+    }
+};
+
+class TestItem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithTheBaseFields();
+    void sizeIsAtLeastOne_data();
+    void sizeIsAtLeastOne();
+    void textForState_data();
+    void textForState();
+    void pictureForState_data();
+    void pictureForState();
+    void stateForValue_data();
+    void stateForValue();
+
+    void pictureIsScaledAndSharedBySize();
+    void pictureOfItsOwnSizeIsNotCopied();
+    void cachedScaledPictureSkipsTheDisk();
+    void emptyNameGivesABlankPictureOfTheItemSize();
+    void unknownNameFallsBackToNoIcon();
+
+    void textIsRenderedOnceAndSizesTheItem();
+    void textPixelSizeAtLeastFive_data();
+    void textPixelSizeAtLeastFive();
+    void emptyTextChangesNothing();
+    void textColourReachesThePixels_data();
+    void textColourReachesThePixels();
+    void renderingsDifferingInStyleAreDifferentPictures_data();
+    void renderingsDifferingInStyleAreDifferentPictures();
+
+    void pressEmitsPortThenPage_data();
+    void pressEmitsPortThenPage();
+    void fixedItemsLetPressesThrough();
+    void setPosMovesAndAnnounces();
+    void paintStretchesThePicture();
+};
+
+void TestItem::startsWithTheBaseFields()
+{
+    QList<Item *> list;
+    QList<Page *> pages;
+    Item item(&list, &pages);
+    QCOMPARE(item.width, 50);
+    QCOMPARE(item.height, 50);
+    QCOMPARE(item.textPixelSize, 10);
+    QCOMPARE(item.lastValue, -99999999.0);
+    QCOMPARE(item.loaded, false);
+    QVERIFY(item.frame == nullptr);
+    QCOMPARE(item.picture, PictureCache::picture(QStringLiteral(":/images/noicon")));
+    QCOMPARE(item.pageList, &list);
+    QCOMPARE(item.pages, &pages);
+    QVERIFY(item.flags() & QGraphicsItem::ItemIsMovable);
+    QVERIFY(item.flags() & QGraphicsItem::ItemIsSelectable);
+    QVERIFY(item.flags() & QGraphicsItem::ItemIsFocusable);
+    QVERIFY(item.acceptHoverEvents());
+    QCOMPARE(item.type(), int(QGraphicsItem::UserType + 1));
+    QCOMPARE(qgraphicsitem_cast<Item *>(static_cast<QGraphicsItem *>(&item)), &item);
+    QCOMPARE(item.portCaption(QStringLiteral("ITM_A_OUT1")), QStringLiteral("NOT IN CONTROL"));
+}
+
+void TestItem::sizeIsAtLeastOne_data()
+{
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QRectF>("bounds");
+
+    QTest::newRow("zero and negative") << 0 << -5 << QRectF(0, 0, 1, 1);
+    QTest::newRow("ordinary") << 120 << 30 << QRectF(0, 0, 120, 30);
+    QTest::newRow("one") << 1 << 1 << QRectF(0, 0, 1, 1);
+}
+
+void TestItem::sizeIsAtLeastOne()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QRectF, bounds);
+
+    PlainItem item;
+    QSignalSpy moved(&item, &Item::itemMoved);
+    item.setSize(w, h);
+    QCOMPARE(item.boundingRect(), bounds);
+    QCOMPARE(moved.count(), 1);
+}
+
+void TestItem::textForState_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("active") << int(StateActive) << "on";
+    QTest::newRow("error") << int(StateError) << "broken";
+    QTest::newRow("inactive") << int(StateInactive) << "off";
+    QTest::newRow("other") << 7 << "WRONG STATE";
+    QTest::newRow("negative") << -1 << "WRONG STATE";
+}
+
+void TestItem::textForState()
+{
+    QFETCH(int, state);
+    QFETCH(QString, text);
+
+    PlainItem item;
+    item.frame->textActive = QStringLiteral("on");
+    item.frame->textInactive = QStringLiteral("off");
+    item.frame->textError = QStringLiteral("broken");
+    QCOMPARE(item.frame->textForState(state), text);
+}
+
+void TestItem::pictureForState_data()
+{
+    QTest::addColumn<QString>("active");
+    QTest::addColumn<QString>("inactive");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("picture");
+
+    QTest::newRow("active") << "a.png" << "i.png" << int(StateActive) << "a.png";
+    QTest::newRow("inactive") << "a.png" << "i.png" << int(StateInactive) << "i.png";
+    QTest::newRow("error is always unknown") << "a.png" << "i.png" << int(StateError) << "u.png";
+    QTest::newRow("other is unknown") << "a.png" << "i.png" << 9 << "u.png";
+    QTest::newRow("empty active") << "" << "i.png" << int(StateActive) << "u.png";
+    QTest::newRow("empty inactive") << "a.png" << "" << int(StateInactive) << "u.png";
+}
+
+void TestItem::pictureForState()
+{
+    QFETCH(QString, active);
+    QFETCH(QString, inactive);
+    QFETCH(int, state);
+    QFETCH(QString, picture);
+
+    PlainItem item;
+    item.frame->imageActive = active;
+    item.frame->imageInactive = inactive;
+    item.frame->imageUnknown = QStringLiteral("u.png");
+    QCOMPARE(item.frame->pictureForState(state), picture);
+}
+
+void TestItem::stateForValue_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("state");
+
+    QTest::newRow("zero") << 0.0 << int(StateInactive);
+    QTest::newRow("negative zero") << -0.0 << int(StateInactive);
+    QTest::newRow("one") << 1.0 << int(StateActive);
+    QTest::newRow("tiny") << 1e-300 << int(StateActive);
+    QTest::newRow("negative") << -3.0 << int(StateActive);
+    QTest::newRow("nan") << qQNaN() << int(StateActive);
+}
+
+void TestItem::stateForValue()
+{
+    QFETCH(double, value);
+    QFETCH(int, state);
+    QCOMPARE(int(Item::stateForValue(value)), state);
+}
+
+void TestItem::pictureIsScaledAndSharedBySize()
+{
+    writeProjectPicture(QStringLiteral("big.png"), 100, 100, Qt::red);
+    PlainItem a;
+    PlainItem b;
+    PlainItem c;
+    c.setSize(20, 30);
+    a.loadPicture(QStringLiteral("big.png"));
+    b.loadPicture(QStringLiteral("big.png"));
+    c.loadPicture(QStringLiteral("big.png"));
+
+    QCOMPARE(a.picture->size(), QSize(50, 50));
+    QCOMPARE(a.picture, b.picture);
+    QCOMPARE(a.picture, PictureCache::picture(QStringLiteral("big.png$50x50")));
+    QCOMPARE(c.picture->size(), QSize(20, 30));
+    QCOMPARE(c.picture, PictureCache::picture(QStringLiteral("big.png$20x30")));
+    QCOMPARE(a.picture->toImage().pixelColor(25, 25), QColor(Qt::red));
+    // The unscaled picture came through the project path as the item asked for it.
+    QVERIFY(PictureCache::contains(projectDirectory() + QStringLiteral("/icons/project/big.png")));
+}
+
+void TestItem::pictureOfItsOwnSizeIsNotCopied()
+{
+    writeProjectPicture(QStringLiteral("exact.png"), 50, 50, Qt::blue);
+    PlainItem item;
+    item.loadPicture(QStringLiteral("exact.png"));
+    QCOMPARE(item.picture, PictureCache::picture(projectDirectory() + QStringLiteral("/icons/project/exact.png")));
+    QVERIFY(!PictureCache::contains(QStringLiteral("exact.png$50x50")));
+}
+
+void TestItem::cachedScaledPictureSkipsTheDisk()
+{
+    const QString path = writeProjectPicture(QStringLiteral("gone.png"), 10, 10, Qt::green);
+    PlainItem first;
+    first.loadPicture(QStringLiteral("gone.png"));
+    QVERIFY(QFile::remove(path));
+
+    PlainItem second;
+    second.loadPicture(QStringLiteral("gone.png"));
+    QCOMPARE(second.picture, first.picture);
+    QCOMPARE(second.picture->toImage().pixelColor(5, 5), QColor(Qt::green));
+}
+
+void TestItem::emptyNameGivesABlankPictureOfTheItemSize()
+{
+    QDir().mkpath(projectDirectory() + QStringLiteral("icons/project"));
+    PlainItem item;
+    item.setSize(33, 44);
+    item.loadPicture(QString());
+    QCOMPARE(item.picture->size(), QSize(33, 44));
+    QCOMPARE(item.picture, PictureCache::picture(QStringLiteral("$33x44")));
+    QCOMPARE(item.picture->toImage().pixelColor(3, 3).alpha(), 0);
+}
+
+void TestItem::unknownNameFallsBackToNoIcon()
+{
+    PlainItem item;
+    item.setSize(21, 22);
+    item.loadPicture(QStringLiteral("nowhere-to-be-found.png"));
+    // The no-icon picture scaled to the item, under the name asked for.
+    QVERIFY(PictureCache::contains(QStringLiteral(":/images/noicon")));
+    QCOMPARE(item.picture, PictureCache::picture(QStringLiteral("nowhere-to-be-found.png$21x22")));
+    QCOMPARE(item.picture->size(), QSize(21, 22));
+}
+
+void TestItem::textIsRenderedOnceAndSizesTheItem()
+{
+    PlainItem a;
+    PlainItem b;
+    LogCapture log;
+    a.createText(QStringLiteral("Rendered once"), false, false, 20, 0xFFFFFF);
+    b.createText(QStringLiteral("Rendered once"), false, false, 20, 0xFFFFFF);
+    QCOMPARE(log.count(QStringLiteral("Create Text")), 1);
+    QCOMPARE(a.picture, b.picture);
+    QCOMPARE(a.width, a.picture->width());
+    QCOMPARE(a.height, a.picture->height());
+    QCOMPARE(b.text, QStringLiteral("Rendered once"));
+    QVERIFY(a.width > 20);
+    QCOMPARE(a.textPixelSize, 20);
+}
+
+void TestItem::textPixelSizeAtLeastFive_data()
+{
+    QTest::addColumn<int>("fontSize");
+    QTest::addColumn<int>("pixelSize");
+
+    QTest::newRow("3 draws at 5") << 3 << 5;
+    QTest::newRow("0 draws at 5") << 0 << 5;
+    QTest::newRow("negative draws at 5") << -8 << 5;
+    QTest::newRow("5") << 5 << 5;
+    QTest::newRow("40") << 40 << 40;
+}
+
+void TestItem::textPixelSizeAtLeastFive()
+{
+    QFETCH(int, fontSize);
+    QFETCH(int, pixelSize);
+
+    PlainItem item;
+    item.createText(QStringLiteral("Size"), false, false, fontSize, 0xFFFFFF);
+    QCOMPARE(item.textPixelSize, pixelSize);
+
+    PlainItem reference;
+    reference.createText(QStringLiteral("Size"), false, false, pixelSize, 0xFFFFFF);
+    QCOMPARE(item.picture, reference.picture);
+}
+
+void TestItem::emptyTextChangesNothing()
+{
+    PlainItem item;
+    item.createText(QStringLiteral("kept"), false, false, 12, 0xFFFFFF);
+    QPixmap *picture = item.picture;
+    const int w = item.width;
+    const int h = item.height;
+    QSignalSpy moved(&item, &Item::itemMoved);
+
+    item.createText(QString(), true, true, 50, 0xFF0000);
+    QCOMPARE(item.picture, picture);
+    QCOMPARE(item.text, QStringLiteral("kept"));
+    QCOMPARE(item.width, w);
+    QCOMPARE(item.height, h);
+    QCOMPARE(item.textPixelSize, 12);
+    QCOMPARE(moved.count(), 0);
+}
+
+// The rendered picture's most frequent opaque colour.
+static QColor dominantColour(const QPixmap &pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb px = image.pixel(x, y);
+            if (qAlpha(px) == 255)
+                ++counts[px];
+        }
+    QRgb best = 0;
+    int bestCount = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > bestCount) {
+            best = it.key();
+            bestCount = it.value();
+        }
+    return QColor::fromRgba(best);
+}
+
+void TestItem::textColourReachesThePixels_data()
+{
+    QTest::addColumn<int>("color");
+    QTest::addColumn<QColor>("expected");
+
+    QTest::newRow("blue 0x0000FF") << 0x0000FF << QColor(QStringLiteral("#0000FF"));
+    QTest::newRow("0x12 is #000012") << 0x12 << QColor(QStringLiteral("#000012"));
+    QTest::newRow("white") << 0xFFFFFF << QColor(Qt::white);
+    QTest::newRow("red") << 0xFF0000 << QColor(Qt::red);
+}
+
+void TestItem::textColourReachesThePixels()
+{
+    QFETCH(int, color);
+    QFETCH(QColor, expected);
+
+    PlainItem item;
+    item.createText(QStringLiteral("MMMM"), true, false, 60, color);
+    QCOMPARE(dominantColour(*item.picture), expected);
+}
+
+void TestItem::renderingsDifferingInStyleAreDifferentPictures_data()
+{
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<int>("fontSize");
+    QTest::addColumn<int>("color");
+
+    QTest::newRow("colour") << false << false << 40 << 0xFF0000;
+    QTest::newRow("weight") << true << false << 40 << 0xFFFFFF;
+    QTest::newRow("slant") << false << true << 40 << 0xFFFFFF;
+    QTest::newRow("pixel size") << false << false << 41 << 0xFFFFFF;
+}
+
+void TestItem::renderingsDifferingInStyleAreDifferentPictures()
+{
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(int, fontSize);
+    QFETCH(int, color);
+
+    PlainItem white;
+    white.createText(QStringLiteral("ALARM"), false, false, 40, 0xFFFFFF);
+    PlainItem other;
+    other.createText(QStringLiteral("ALARM"), bold, italic, fontSize, color);
+    QVERIFY(other.picture != white.picture);
+    if (color != 0xFFFFFF)
+        QCOMPARE(dominantColour(*other.picture), QColor(QRgb(0xFF000000u | uint(color))));
+}
+
+void TestItem::pressEmitsPortThenPage_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("pageId");
+    QTest::addColumn<QStringList>("signals_");
+
+    QTest::newRow("neither") << "" << "" << QStringList();
+    QTest::newRow("port") << "ITM_Kueche_OUT3" << "" << QStringList{"ITM_Kueche_OUT3"};
+    QTest::newRow("page") << "" << "ABC123" << QStringList{"PAGE_ABC123"};
+    QTest::newRow("both, port first") << "ITM_Kueche_OUT3" << "ABC123"
+                                      << QStringList{"ITM_Kueche_OUT3", "PAGE_ABC123"};
+}
+
+void TestItem::pressEmitsPortThenPage()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, pageId);
+    QFETCH(QStringList, signals_);
+
+    QGraphicsScene scene(0, 0, 200, 200);
+    auto *item = new PlainItem;
+    scene.addItem(item);
+    item->frame->port = port;
+    item->frame->pageId = pageId;
+    QSignalSpy spy(item, &Item::changePort);
+
+    QGraphicsView view(&scene);
+    view.resize(240, 240);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(25, 25)));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(25, 25)));
+
+    QStringList emitted;
+    for (const QList<QVariant> &args : spy)
+        emitted << args.at(0).toString();
+    QCOMPARE(emitted, signals_);
+}
+
+void TestItem::fixedItemsLetPressesThrough()
+{
+    QGraphicsScene scene(0, 0, 200, 200);
+    auto *below = new PlainItem;
+    auto *above = new PlainItem;
+    scene.addItem(below);
+    scene.addItem(above);
+    below->frame->port = QStringLiteral("ITM_Below_OUT1");
+    above->frame->port = QStringLiteral("ITM_Above_OUT1");
+    for (Item *item : {below, above}) {
+        item->setFlag(QGraphicsItem::ItemIsMovable, false);
+        item->setFlag(QGraphicsItem::ItemIsSelectable, false);
+        item->setFlag(QGraphicsItem::ItemIsFocusable, false);
+        item->loaded = true;
+    }
+    QSignalSpy belowSpy(below, &Item::changePort);
+    QSignalSpy aboveSpy(above, &Item::changePort);
+
+    QGraphicsView view(&scene);
+    view.resize(240, 240);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(10, 10)));
+    QCOMPARE(aboveSpy.count(), 1);
+    QCOMPARE(belowSpy.count(), 1);
+}
+
+void TestItem::setPosMovesAndAnnounces()
+{
+    PlainItem item;
+    QSignalSpy moved(&item, &Item::itemMoved);
+    item.SetPos(-7, 130);
+    QCOMPARE(item.pos(), QPointF(-7, 130));
+    QCOMPARE(moved.count(), 1);
+    QCOMPARE(moved.at(0).at(0).value<Item *>(), &item);
+}
+
+void TestItem::paintStretchesThePicture()
+{
+    QGraphicsScene scene(0, 0, 100, 100);
+    scene.setBackgroundBrush(Qt::black);
+    auto *item = new PlainItem;
+    scene.addItem(item);
+    auto *picture = new QPixmap(2, 2);
+    picture->fill(Qt::yellow);
+    PictureCache::insert(picture, QStringLiteral("paint-test"));
+    item->picture = picture;
+    item->setSize(40, 20);
+    item->SetPos(10, 10);
+
+    QImage image(100, 100, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    scene.render(&painter, QRectF(0, 0, 100, 100), QRectF(0, 0, 100, 100));
+    painter.end();
+    QCOMPARE(image.pixelColor(12, 12), QColor(Qt::yellow));
+    QCOMPARE(image.pixelColor(48, 28), QColor(Qt::yellow));
+    QCOMPARE(image.pixelColor(52, 12), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(12, 32), QColor(Qt::black));
+}
+
+QTEST_MAIN(TestItem)
+#include "tst_item.moc"

@@ -1,0 +1,246 @@
+#include "editors/frameupdater.h"
+#include "items/itemadctext.h"
+#include "items/itembutton.h"
+#include "items/itempagechange.h"
+#include "items/itempicture.h"
+#include "items/itemstatebutton.h"
+#include "items/itemstatepicture.h"
+#include "items/itemstatetext.h"
+#include "items/itemtext.h"
+#include "storage/picturecache.h"
+#include "tests/items/testhelper.h"
+
+#include <QGraphicsScene>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<Item> makeKind(const QString &kind)
+{
+    if (kind == QLatin1String("PageChange"))
+        return std::make_unique<ItemPageChange>(nullptr, nullptr);
+    if (kind == QLatin1String("Picture"))
+        return std::make_unique<ItemPicture>(nullptr, nullptr);
+    if (kind == QLatin1String("StatePicture"))
+        return std::make_unique<ItemStatePicture>(nullptr, nullptr);
+    if (kind == QLatin1String("Button"))
+        return std::make_unique<ItemButton>(nullptr, nullptr);
+    if (kind == QLatin1String("StateButton"))
+        return std::make_unique<ItemStateButton>(nullptr, nullptr);
+    if (kind == QLatin1String("Text"))
+        return std::make_unique<ItemText>(nullptr, nullptr);
+    if (kind == QLatin1String("StateText"))
+        return std::make_unique<ItemStateText>(nullptr, nullptr);
+    return std::make_unique<ItemADCText>(nullptr, nullptr);
+}
+
+QString typeWritten(Item &item)
+{
+    QDomDocument doc;
+    QDomElement element = doc.createElement(QStringLiteral("component"));
+    QStringList files;
+    item.saveToXml(doc, element, files);
+    return element.lastChildElement().tagName() + QLatin1Char('=') + element.lastChildElement().text();
+}
+
+} // namespace
+
+class TestItemKinds : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void startingLook_data();
+    void startingLook();
+    void statePictureSequence_data();
+    void statePictureSequence();
+    void statePictureFallsBackToUnknown();
+    void stateTextFollowsTheState_data();
+    void stateTextFollowsTheState();
+    void analogueFormatting_data();
+    void analogueFormatting();
+    void nonReactingKindsIgnoreValues_data();
+    void nonReactingKindsIgnoreValues();
+};
+
+void TestItemKinds::initTestCase()
+{
+    writeProjectPicture(QStringLiteral("on.png"), 50, 50, Qt::green);
+    writeProjectPicture(QStringLiteral("off.png"), 50, 50, Qt::darkGray);
+    writeProjectPicture(QStringLiteral("unknown.png"), 50, 50, Qt::magenta);
+}
+
+void TestItemKinds::startingLook_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("startPicture");
+    QTest::addColumn<bool>("pointingHand");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("PageChange") << "PageChange" << ":/images/newLink" << false << "";
+    QTest::newRow("Picture") << "Picture" << ":/images/newPicture" << false << "";
+    QTest::newRow("StatePicture") << "StatePicture" << ":/images/newPictureState" << false << "";
+    QTest::newRow("Button") << "Button" << ":/images/newButton" << true << "";
+    QTest::newRow("StateButton") << "StateButton" << ":/images/newButtonState" << true << "";
+    QTest::newRow("Text") << "Text" << ":/images/noicon" << false << "";
+    QTest::newRow("StateText") << "StateText" << ":/images/noicon" << false << "";
+    QTest::newRow("ADCText") << "ADCText" << ":/images/noicon" << false << "???.?";
+}
+
+void TestItemKinds::startingLook()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, startPicture);
+    QFETCH(bool, pointingHand);
+    QFETCH(QString, text);
+
+    std::unique_ptr<Item> item = makeKind(kind);
+    QVERIFY(item->frame);
+    QVERIFY(item->frame->isHidden());
+    QVERIFY(item->frame->parentWidget() == nullptr);
+    QCOMPARE(item->frame->owner, item.get());
+    QCOMPARE(item->picture, PictureCache::picture(startPicture));
+    QCOMPARE(item->boundingRect(), QRectF(0, 0, 50, 50));
+    QCOMPARE(item->hasCursor() && item->cursor().shape() == Qt::PointingHandCursor, pointingHand);
+    QCOMPARE(item->text, text);
+    QCOMPARE(typeWritten(*item), QStringLiteral("type=") + kind);
+}
+
+void TestItemKinds::statePictureSequence_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<int>("loads");
+
+    const QList<double> seq{1.0, 1.0, 0.0, 5.0};
+    const QStringList seqShown{"on", "on", "off", "on"};
+    const QList<double> nans{qQNaN(), qQNaN(), qQNaN()};
+    const QStringList nanShown{"on", "on", "on"};
+    for (const char *kind : {"StateButton", "StatePicture"}) {
+        QTest::newRow(qPrintable(QString::fromLatin1(kind) + " 1,1,0,5"))
+                << kind << seq << seqShown << 3;
+        QTest::newRow(qPrintable(QString::fromLatin1(kind) + " NaN reloads every time"))
+                << kind << nans << nanShown << 3;
+        QTest::newRow(qPrintable(QString::fromLatin1(kind) + " first value always applies"))
+                << kind << QList<double>{0.0} << QStringList{"off"} << 1;
+        QTest::newRow(qPrintable(QString::fromLatin1(kind) + " -0 equals 0"))
+                << kind << QList<double>{0.0, -0.0} << QStringList{"off", "off"} << 1;
+    }
+}
+
+void TestItemKinds::statePictureSequence()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<double>, values);
+    QFETCH(QStringList, shown);
+    QFETCH(int, loads);
+
+    std::unique_ptr<Item> item = makeKind(kind);
+    item->frame->imageActive = QStringLiteral("on.png");
+    item->frame->imageInactive = QStringLiteral("off.png");
+    item->frame->imageUnknown = QStringLiteral("unknown.png");
+    const QString dir = projectDirectory() + QStringLiteral("/icons/project/");
+    QSignalSpy moved(item.get(), &Item::itemMoved);
+
+    for (int i = 0; i < values.size(); ++i) {
+        item->setValue(values.at(i));
+        QCOMPARE(item->picture, PictureCache::picture(dir + shown.at(i) + QStringLiteral(".png")));
+    }
+    QCOMPARE(moved.count(), loads);
+}
+
+void TestItemKinds::statePictureFallsBackToUnknown()
+{
+    ItemStatePicture item(nullptr, nullptr);
+    item.frame->imageActive = QStringLiteral("on.png");
+    item.frame->imageUnknown = QStringLiteral("unknown.png");
+    item.setValue(0.0);
+    QCOMPARE(item.picture, PictureCache::picture(projectDirectory() + QStringLiteral("/icons/project/unknown.png")));
+}
+
+void TestItemKinds::stateTextFollowsTheState_data()
+{
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("renderings");
+
+    QTest::newRow("on, off, on") << QList<double>{1.0, 0.0, 2.0} << QStringList{"AN", "AUS", "AN"} << 3;
+    QTest::newRow("3 after 7 does not re-render") << QList<double>{7.0, 3.0} << QStringList{"AN", "AN"} << 1;
+    QTest::newRow("NaN is active") << QList<double>{0.0, qQNaN()} << QStringList{"AUS", "AN"} << 2;
+}
+
+void TestItemKinds::stateTextFollowsTheState()
+{
+    QFETCH(QList<double>, values);
+    QFETCH(QStringList, texts);
+    QFETCH(int, renderings);
+
+    ItemStateText item(nullptr, nullptr);
+    item.frame->textActive = QStringLiteral("AN");
+    item.frame->textInactive = QStringLiteral("AUS");
+    QSignalSpy moved(&item, &Item::itemMoved);
+    for (int i = 0; i < values.size(); ++i) {
+        item.setValue(values.at(i));
+        QCOMPARE(item.text, texts.at(i));
+    }
+    QCOMPARE(moved.count(), renderings);
+    QCOMPARE(item.lastValue, -99999999.0);
+}
+
+void TestItemKinds::analogueFormatting_data()
+{
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("1 decimal rounds") << 1 << 21.456 << "21.5";
+    QTest::newRow("1 decimal of zero") << 1 << 0.0 << "0.0";
+    QTest::newRow("0 decimals") << 0 << 21.456 << "21";
+    QTest::newRow("2 decimals") << 2 << 1.0 << "1.00";
+    QTest::newRow("6 decimals") << 6 << -3.25 << "-3.250000";
+    QTest::newRow("no grouping") << 0 << 1234567.0 << "1234567";
+    QTest::newRow("above 6 is used as 6") << 9 << 0.5 << "0.500000";
+}
+
+void TestItemKinds::analogueFormatting()
+{
+    QFETCH(int, digits);
+    QFETCH(double, value);
+    QFETCH(QString, text);
+
+    ItemADCText item(nullptr, nullptr);
+    item.frame->digits = digits;
+    item.setValue(value);
+    QCOMPARE(item.text, text);
+    QSignalSpy moved(&item, &Item::itemMoved);
+    item.setValue(value);
+    QCOMPARE(moved.count(), 0);
+}
+
+void TestItemKinds::nonReactingKindsIgnoreValues_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"PageChange", "Picture", "Button", "Text"})
+        QTest::newRow(kind) << kind;
+}
+
+void TestItemKinds::nonReactingKindsIgnoreValues()
+{
+    QFETCH(QString, kind);
+    std::unique_ptr<Item> item = makeKind(kind);
+    item->frame->imageActive = QStringLiteral("on.png");
+    QPixmap *before = item->picture;
+    QSignalSpy moved(item.get(), &Item::itemMoved);
+    item->setValue(1.0);
+    item->setValue(0.0);
+    QCOMPARE(item->picture, before);
+    QCOMPARE(moved.count(), 0);
+}
+
+QTEST_MAIN(TestItemKinds)
+#include "tst_itemkinds.moc"

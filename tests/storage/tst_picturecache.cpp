@@ -1,0 +1,104 @@
+#include "storage/picturecache.h"
+#include "tests/items/testhelper.h"
+
+#include <QFile>
+#include <QtTest>
+
+class TestPictureCache : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keyIsBase64OfLatin1_data();
+    void keyIsBase64OfLatin1();
+    void secondRequestIsServedFromTheCache();
+    void textsDifferingOutsideLatin1ShareOneEntry();
+    void missingFileStaysNullForTheRun();
+    void containsDoesNotLoad();
+    void insertReplacesAndKeepsTheDisplacedPicture();
+};
+
+void TestPictureCache::keyIsBase64OfLatin1_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+
+    QTest::newRow("resource path") << ":/images/noicon" << "Oi9pbWFnZXMvbm9pY29u";
+    QTest::newRow("latin-1 umlaut is one byte") << QString::fromUtf8("\xc3\xa4") << "5A==";
+    QTest::newRow("outside latin-1 becomes ?") << QString::fromUtf8("\xe2\x82\xac") << "Pw==";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestPictureCache::keyIsBase64OfLatin1()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QCOMPARE(PictureCache::key(text), key);
+}
+
+void TestPictureCache::secondRequestIsServedFromTheCache()
+{
+    const QString path = writeProjectPicture(QStringLiteral("twice.png"), 8, 6, Qt::red);
+    LogCapture log;
+    QPixmap *first = PictureCache::picture(path);
+    QCOMPARE(log.count(QStringLiteral("New PIC")), 1);
+    QCOMPARE(log.count(QStringLiteral("Send PIC")), 1);
+    QCOMPARE(first->size(), QSize(8, 6));
+
+    QPixmap *second = PictureCache::picture(path);
+    QCOMPARE(second, first);
+    QCOMPARE(log.count(QStringLiteral("New PIC")), 1);
+    QCOMPARE(log.count(QStringLiteral("Send PIC")), 2);
+}
+
+void TestPictureCache::textsDifferingOutsideLatin1ShareOneEntry()
+{
+    const QString a = projectDirectory() + QString::fromUtf8("icons/\xe2\x82\xac.png");
+    const QString b = projectDirectory() + QString::fromUtf8("icons/\xe2\x84\xa2.png");
+    QVERIFY(a != b);
+    QCOMPARE(PictureCache::picture(a), PictureCache::picture(b));
+}
+
+void TestPictureCache::missingFileStaysNullForTheRun()
+{
+    const QString path = projectDirectory() + QStringLiteral("icons/project/later.png");
+    QFile::remove(path);
+    QPixmap *missing = PictureCache::picture(path);
+    QVERIFY(missing);
+    QVERIFY(missing->isNull());
+
+    writeProjectPicture(QStringLiteral("later.png"), 4, 4, Qt::blue);
+    QPixmap *again = PictureCache::picture(path);
+    QCOMPARE(again, missing);
+    QVERIFY(again->isNull());
+}
+
+void TestPictureCache::containsDoesNotLoad()
+{
+    const QString path = writeProjectPicture(QStringLiteral("contains.png"), 3, 3, Qt::green);
+    const int before = PictureCache::count();
+    QVERIFY(!PictureCache::contains(path));
+    QCOMPARE(PictureCache::count(), before);
+    PictureCache::picture(path);
+    QVERIFY(PictureCache::contains(path));
+    QCOMPARE(PictureCache::count(), before + 1);
+}
+
+void TestPictureCache::insertReplacesAndKeepsTheDisplacedPicture()
+{
+    const QString key = QStringLiteral("inserted$10x10");
+    auto *first = new QPixmap(10, 10);
+    first->fill(Qt::red);
+    PictureCache::insert(first, key);
+    QCOMPARE(PictureCache::picture(key), first);
+
+    auto *second = new QPixmap(10, 10);
+    second->fill(Qt::blue);
+    PictureCache::insert(second, key);
+    QCOMPARE(PictureCache::picture(key), second);
+    // An item may still draw the displaced one.
+    QCOMPARE(first->toImage().pixelColor(0, 0), QColor(Qt::red));
+}
+
+QTEST_MAIN(TestPictureCache)
+#include "tst_picturecache.moc"
