@@ -72,7 +72,12 @@ bool QLXFat::open(const QString &fileName, bool forWriting)
         return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     if (!m_file.open(QIODevice::ReadOnly))
         return false;
-    return readTable();
+    if (readTable())
+        return true;
+    // The entries parsed so far stay listed, but nothing is read from a
+    // package that failed to open.
+    m_file.close();
+    return false;
 }
 
 bool QLXFat::readTable()

@@ -158,6 +158,7 @@ int runPack(const QStringList &args)
     if (terminal) {
         drawProgress(100);
         standardError() << '\n';
+        standardError().flush();
     }
     standardOutput() << "packed " << sources.size() << " entries (" << total << " bytes) into " << out << '\n';
     return ExitOk;
