@@ -1,0 +1,69 @@
+#ifndef DESIGNERSERVER_H
+#define DESIGNERSERVER_H
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include "download/transferprotocol.h"
+
+// The designer computer's side of discovery and transfer, for serving a
+// package file to panels without the designer at hand. It answers "HELLO"
+// with "WAVE" and "START" with the header; every acknowledgement names the
+// byte the panel wants next, so the piece starting there follows. The last
+// datagram is repeated when no acknowledgement comes in time; the last piece
+// itself is not acknowledged, so the transfer ends when it is sent.
+class DesignerServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    DesignerServer(const QString &projectName, const QByteArray &package,
+                   QObject *parent = nullptr);
+
+    bool listen(const QHostAddress &address = QHostAddress::AnyIPv4,
+                quint16 port = TransferProtocol::DesignerPort);
+    QString errorString() const { return m_socket.errorString(); }
+    quint16 localPort() const { return m_socket.localPort(); }
+
+    void setPieceSize(int bytes);
+    int pieceSize() const { return m_pieceSize; }
+    void setRetryInterval(int msec) { m_retryTimer.setInterval(msec); }
+    void setMaxRetries(int retries) { m_maxRetries = retries; }
+
+    // The datagram that carries the piece starting at offset (Base64).
+    QByteArray piece(qint64 offset) const;
+    int pieceCount() const;
+
+signals:
+    void discovered(const QHostAddress &panel);
+    void transferStarted(const QHostAddress &panel, quint16 port);
+    void pieceSent(qint64 offset, qint64 end);
+    void transferFinished(const QHostAddress &panel);
+    void transferAbandoned(const QHostAddress &panel);
+
+private slots:
+    void readPending();
+    void retry();
+
+private:
+    void send(const QByteArray &datagram);
+    void sendPiece(qint64 offset);
+
+    QString m_projectName;
+    QByteArray m_package;
+    int m_pieceSize;
+    int m_maxRetries = 10;
+    QUdpSocket m_socket;
+    QTimer m_retryTimer;
+
+    bool m_active = false;
+    QHostAddress m_panel;
+    quint16 m_panelPort = 0;
+    QByteArray m_lastSent;
+    int m_retries = 0;
+};
+
+#endif // DESIGNERSERVER_H
