@@ -48,14 +48,14 @@ void DesignerServer::readPending()
 
         if (data == TransferProtocol::discoveryRequest()) {
             m_socket.writeDatagram(TransferProtocol::discoveryAnswer(), sender, senderPort);
-            emit discovered(sender);
+            emit discovered(sender.toString());
             continue;
         }
         if (data == TransferProtocol::transferRequest()) {
             m_active = true;
             m_panel = sender;
             m_panelPort = senderPort;
-            emit transferStarted(sender, senderPort);
+            emit transferStarted(sender.toString(), senderPort);
             send(TransferProtocol::header(m_projectName, m_package.size()));
             continue;
         }
@@ -79,7 +79,7 @@ void DesignerServer::sendPiece(qint64 offset)
     if (end == m_package.size()) {
         m_retryTimer.stop();
         m_active = false;
-        emit transferFinished(m_panel);
+        emit transferFinished(m_panel.toString());
     }
 }
 
@@ -100,7 +100,7 @@ void DesignerServer::retry()
     if (++m_retries > m_maxRetries) {
         m_retryTimer.stop();
         m_active = false;
-        emit transferAbandoned(m_panel);
+        emit transferAbandoned(m_panel.toString());
         return;
     }
     m_socket.writeDatagram(m_lastSent, m_panel, m_panelPort);

@@ -38,11 +38,11 @@ public:
     int pieceCount() const;
 
 signals:
-    void discovered(const QHostAddress &panel);
-    void transferStarted(const QHostAddress &panel, quint16 port);
+    void discovered(const QString &panel);
+    void transferStarted(const QString &panel, quint16 port);
     void pieceSent(qint64 offset, qint64 end);
-    void transferFinished(const QHostAddress &panel);
-    void transferAbandoned(const QHostAddress &panel);
+    void transferFinished(const QString &panel);
+    void transferAbandoned(const QString &panel);
 
 private slots:
     void readPending();

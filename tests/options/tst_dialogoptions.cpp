@@ -1,0 +1,200 @@
+#include "options/dialogoptions.h"
+
+#include "storage/projectdirectory.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QtTest>
+
+namespace {
+
+void touch(const QString &name)
+{
+    QFile file(projectDirectory() + name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+QStringList items(const QComboBox *comboBox)
+{
+    QStringList texts;
+    for (int i = 0; i < comboBox->count(); ++i)
+        texts << comboBox->itemText(i);
+    return texts;
+}
+
+} // namespace
+
+class TestDialogOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void noSettingsFileShowsDefaults();
+    void listsPackagesByName();
+    void preselection_data();
+    void preselection();
+    void saveWritesBothKeys_data();
+    void saveWritesBothKeys();
+    void closingWithoutSavingWritesNothing();
+    void fontScalingAtFixedSize();
+};
+
+void TestDialogOptions::init()
+{
+    QDir dir(projectDirectory());
+    QVERIFY(dir.removeRecursively());
+    QVERIFY(QDir().mkpath(projectDirectory()));
+}
+
+void TestDialogOptions::noSettingsFileShowsDefaults()
+{
+    DialogOptions dialog;
+    auto *comboBox = dialog.findChild<QComboBox *>("comboBox");
+    auto *checkBox = dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern");
+    QVERIFY(comboBox && checkBox);
+    QCOMPARE(items(comboBox), QStringList{"- Kein Projekt -"});
+    QCOMPARE(comboBox->currentText(), QStringLiteral("- Kein Projekt -"));
+    QVERIFY(checkBox->isChecked());
+    QVERIFY(!QFile::exists(projectDirectory() + "settings.ini"));
+
+    dialog.findChild<QPushButton *>("pushButtonSave")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QSettings settings(projectDirectory() + "settings.ini", QSettings::IniFormat);
+    QCOMPARE(settings.value("projectAutoStart").toString(), QStringLiteral("- Kein Projekt -"));
+    QCOMPARE(settings.value("autoConnect").toString(), QStringLiteral("true"));
+}
+
+void TestDialogOptions::listsPackagesByName()
+{
+    touch("beta.qlxd");
+    touch("Alpha.qlxd");
+    touch("Gamma.qlxd.qlxd");
+    touch("notes.txt");
+    touch("settings.ini");
+    DialogOptions dialog;
+    QCOMPARE(items(dialog.findChild<QComboBox *>("comboBox")),
+             (QStringList{"- Kein Projekt -", "Alpha.qlxd", "beta.qlxd", "Gamma.qlxd.qlxd"}));
+}
+
+void TestDialogOptions::preselection_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<bool>("checked");
+
+    QTest::newRow("stored package") << "projectAutoStart=Demo.qlxd\nautoConnect=true\n"
+                                    << "Demo.qlxd" << true;
+    QTest::newRow("package gone") << "projectAutoStart=Gone.qlxd\n" << "- Kein Projekt -" << true;
+    QTest::newRow("other letter case") << "projectAutoStart=demo.qlxd\n" << "- Kein Projekt -" << true;
+    QTest::newRow("no project stored") << "projectAutoStart=- Kein Projekt -\nautoConnect=false\n"
+                                       << "- Kein Projekt -" << false;
+    QTest::newRow("auto connect off") << "projectAutoStart=Other.qlxd\nautoConnect=false\n"
+                                      << "Other.qlxd" << false;
+    QTest::newRow("empty file") << "" << "- Kein Projekt -" << true;
+}
+
+void TestDialogOptions::preselection()
+{
+    QFETCH(QString, settings);
+    QFETCH(QString, selected);
+    QFETCH(bool, checked);
+
+    touch("Demo.qlxd");
+    touch("Other.qlxd");
+    QFile file(projectDirectory() + "settings.ini");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[General]\n" + settings.toUtf8());
+    file.close();
+
+    DialogOptions dialog;
+    QCOMPARE(dialog.findChild<QComboBox *>("comboBox")->currentText(), selected);
+    QCOMPARE(dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern")->isChecked(), checked);
+}
+
+void TestDialogOptions::saveWritesBothKeys_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QString>("project");
+
+    QTest::newRow("package, connect") << 1 << true << "Demo.qlxd";
+    QTest::newRow("package, no connect") << 1 << false << "Demo.qlxd";
+    QTest::newRow("no project, no connect") << 0 << false << "- Kein Projekt -";
+}
+
+void TestDialogOptions::saveWritesBothKeys()
+{
+    QFETCH(int, index);
+    QFETCH(bool, checked);
+    QFETCH(QString, project);
+
+    touch("Demo.qlxd");
+    DialogOptions dialog;
+    dialog.findChild<QComboBox *>("comboBox")->setCurrentIndex(index);
+    dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern")->setChecked(checked);
+    dialog.findChild<QPushButton *>("pushButtonSave")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+    QSettings settings(projectDirectory() + "settings.ini", QSettings::IniFormat);
+    QCOMPARE(settings.allKeys(), (QStringList{"autoConnect", "projectAutoStart"}));
+    QCOMPARE(settings.value("projectAutoStart").toString(), project);
+    QCOMPARE(settings.value("autoConnect").toBool(), checked);
+
+    // What was saved is what the next dialog shows.
+    DialogOptions again;
+    QCOMPARE(again.findChild<QComboBox *>("comboBox")->currentText(), project);
+    QCOMPARE(again.findChild<QCheckBox *>("checkBoxAutoConnectExtern")->isChecked(), checked);
+}
+
+void TestDialogOptions::closingWithoutSavingWritesNothing()
+{
+    DialogOptions dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern")->setChecked(false);
+    dialog.close();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!QFile::exists(projectDirectory() + "settings.ini"));
+}
+
+void TestDialogOptions::fontScalingAtFixedSize()
+{
+    touch("Demo.qlxd");
+    DialogOptions dialog;
+    QCOMPARE(dialog.minimumSize(), QSize(400, 300));
+    QCOMPARE(dialog.maximumSize(), QSize(400, 300));
+    dialog.resize(800, 600);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.size(), QSize(400, 300));
+    const QString shot = QDir::currentPath() + "/dialogoptions-400x300.png";
+    QVERIFY(dialog.grab().save(shot));
+
+    auto *label = dialog.findChild<QLabel *>("labelOptions");
+    auto *checkBox = dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern");
+    auto *comboBox = dialog.findChild<QComboBox *>("comboBox");
+    QCOMPARE(dialog.styleSheet(), QStringLiteral("font-size: 15px;"));
+    QCOMPARE(label->font().pixelSize(), 15);
+    QCOMPARE(checkBox->font().pixelSize(), 15);
+    QCOMPARE(comboBox->font().pixelSize(), 15);
+    QCOMPARE(checkBox->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, checkBox), 15);
+    QCOMPARE(checkBox->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, checkBox), 15);
+
+    // The drop-down's width takes effect only where a style sheet gives the
+    // combo box a box of its own, so the rule itself is checked.
+    QVERIFY(comboBox->styleSheet().startsWith("QComboBox{ font-size: 15px; } QComboBox::drop-down { width: 30px; }"));
+    QVERIFY(comboBox->styleSheet().contains("QComboBox QAbstractItemView::item {min-height:20px; }"));
+    QVERIFY(comboBox->styleSheet().contains("QComboBox QAbstractItemView::item:hover{min-height:20px; }"));
+    QVERIFY(qobject_cast<QStyledItemDelegate *>(comboBox->itemDelegate()));
+
+}
+
+QTEST_MAIN(TestDialogOptions)
+#include "tst_dialogoptions.moc"
