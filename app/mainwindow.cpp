@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "options/dialogoptions.h"
+
 #include <QAbstractSocket>
 #include <QCoreApplication>
 #include <QDebug>
@@ -185,6 +187,8 @@ void MainWindow::on_pushButton_clicked()
 
 void MainWindow::on_pushButtonOptions_clicked()
 {
-    // The options dialog is wired in here: run it modally without a parent
-    // and close this window when it is accepted.
+    // Saved options take effect only at the next start, so saving ends the program.
+    DialogOptions dialog;
+    if (dialog.exec() == QDialog::Accepted)
+        close();
 }

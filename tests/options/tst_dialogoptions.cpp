@@ -1,5 +1,7 @@
 #include "options/dialogoptions.h"
 
+#include "app/mainwindow.h"
+
 #include "storage/projectdirectory.h"
 
 #include <QCheckBox>
@@ -44,6 +46,8 @@ private slots:
     void saveWritesBothKeys();
     void closingWithoutSavingWritesNothing();
     void fontScalingAtFixedSize();
+    void optionsButtonOfMainWindow_data();
+    void optionsButtonOfMainWindow();
 };
 
 void TestDialogOptions::init()
@@ -194,6 +198,38 @@ void TestDialogOptions::fontScalingAtFixedSize()
     QVERIFY(comboBox->styleSheet().contains("QComboBox QAbstractItemView::item:hover{min-height:20px; }"));
     QVERIFY(qobject_cast<QStyledItemDelegate *>(comboBox->itemDelegate()));
 
+}
+
+void TestDialogOptions::optionsButtonOfMainWindow_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("saved: the main window closes") << true;
+    QTest::newRow("closed unsaved: the main window stays") << false;
+}
+
+void TestDialogOptions::optionsButtonOfMainWindow()
+{
+    QFETCH(bool, save);
+
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bool seen = false;
+    // The dialog runs modally: act on it from inside its own event loop.
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<DialogOptions *>(QApplication::activeModalWidget());
+        seen = dialog != nullptr;
+        if (!dialog)
+            return;
+        if (save)
+            dialog->findChild<QPushButton *>("pushButtonSave")->click();
+        else
+            dialog->reject();
+    });
+    window.findChild<QPushButton *>("pushButtonOptions")->click();
+    QVERIFY(seen);
+    QCOMPARE(window.isVisible(), !save);
+    QCOMPARE(QFile::exists(projectDirectory() + "settings.ini"), save);
 }
 
 QTEST_MAIN(TestDialogOptions)
