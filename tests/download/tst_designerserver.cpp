@@ -1,38 +1,13 @@
 #include "download/designerserver.h"
 
+#include "udppeerhelper.h"
+
 #include <QtTest>
 #include <QNetworkDatagram>
 
 namespace {
 
 const QHostAddress loopback(QHostAddress::LocalHost);
-
-// The panel's end, played by hand so every datagram can be looked at.
-class Panel
-{
-public:
-    Panel() { bound = socket.bind(loopback, 0); }
-
-    bool send(const QByteArray &datagram, quint16 port)
-    {
-        return socket.writeDatagram(datagram, loopback, port) == datagram.size();
-    }
-
-    // The next datagram, or a null array when none comes within the wait.
-    QByteArray next(int msec = 5000)
-    {
-        // The server lives on this thread: wait with the event loop running.
-        if (!socket.hasPendingDatagrams()) {
-            QSignalSpy arrived(&socket, &QUdpSocket::readyRead);
-            if (!arrived.wait(msec) && !socket.hasPendingDatagrams())
-                return QByteArray();
-        }
-        return socket.receiveDatagram().data();
-    }
-
-    bool bound = false;
-    QUdpSocket socket;
-};
 
 QByteArray package(int size)
 {
@@ -61,8 +36,8 @@ void TestDesignerServer::answersDiscovery()
 {
     DesignerServer server(QStringLiteral("Demo"), package(10));
     QVERIFY(server.listen(loopback, 0));
-    Panel panel;
-    QVERIFY(panel.bound);
+    UdpPeer panel;
+    QVERIFY(panel.isBound());
     QSignalSpy discovered(&server, &DesignerServer::discovered);
 
     QVERIFY(panel.send("HELLO", server.localPort()));
@@ -102,7 +77,7 @@ void TestDesignerServer::servesPiecesOnAcknowledgement()
     QCOMPARE(server.pieceCount(), pieces);
     QVERIFY(server.listen(loopback, 0));
     QSignalSpy finished(&server, &DesignerServer::transferFinished);
-    Panel panel;
+    UdpPeer panel;
 
     QVERIFY(panel.send("START", server.localPort()));
     QCOMPARE(panel.next(), "Demo=" + QByteArray::number(size));
@@ -125,7 +100,7 @@ void TestDesignerServer::repeatsWhenNoAcknowledgementComes()
     server.setPieceSize(4);
     server.setRetryInterval(50);
     QVERIFY(server.listen(loopback, 0));
-    Panel panel;
+    UdpPeer panel;
 
     QVERIFY(panel.send("START", server.localPort()));
     QCOMPARE(panel.next(), QByteArray("Demo=10"));
@@ -149,7 +124,7 @@ void TestDesignerServer::givesUpAfterRetries()
     server.setMaxRetries(2);
     QVERIFY(server.listen(loopback, 0));
     QSignalSpy abandoned(&server, &DesignerServer::transferAbandoned);
-    Panel panel;
+    UdpPeer panel;
 
     QVERIFY(panel.send("START", server.localPort()));
     QVERIFY(abandoned.wait());
@@ -165,8 +140,8 @@ void TestDesignerServer::ignoresOthers()
     server.setPieceSize(4);
     QVERIFY(server.listen(loopback, 0));
     QSignalSpy sent(&server, &DesignerServer::pieceSent);
-    Panel panel;
-    Panel other;
+    UdpPeer panel;
+    UdpPeer other;
 
     // Acknowledgements without a transfer request are nobody's.
     QVERIFY(panel.send("0", server.localPort()));
