@@ -2,6 +2,7 @@
 #include "app/messagehandler.h"
 #include "app/startoptions.h"
 #include "app/startup.h"
+#include "download/dialogselectproject.h"
 #include "storage/projectdirectory.h"
 
 #include <QApplication>
@@ -10,6 +11,9 @@
 #include <QStyleFactory>
 
 #include <cstdio>
+
+// Shown only in the title of the project selection dialog.
+static const char versionText[] = "3.00d";
 
 int main(int argc, char *argv[])
 {
@@ -46,8 +50,12 @@ int main(int argc, char *argv[])
     if (options.hasProjectPath) {
         window.loadProject(options.projectPath);
     } else {
-        // The project selection dialog takes this place; until it exists the
-        // window starts without pages.
+        // The dialog is gone before the main window shows.
+        DialogSelectProject dialog;
+        dialog.setWindowTitle(QStringLiteral("Qalix-PLUS-Control (%1)").arg(QLatin1String(versionText)));
+        if (dialog.exec() != QDialog::Accepted)
+            return 0;
+        window.loadProject(dialog.selectedProject());
     }
 
     if (options.fullscreen) {

@@ -14,6 +14,12 @@ DesignerServer::DesignerServer(const QString &projectName, const QByteArray &pac
     m_retryTimer.setInterval(1000);
     connect(&m_socket, &QUdpSocket::readyRead, this, &DesignerServer::readPending);
     connect(&m_retryTimer, &QTimer::timeout, this, &DesignerServer::retry);
+    m_pauseTimer.setSingleShot(true);
+    m_pauseTimer.setInterval(0);
+    connect(&m_pauseTimer, &QTimer::timeout, this, [this] {
+        if (m_active)
+            sendPiece(m_pausedOffset);
+    });
 }
 
 bool DesignerServer::listen(const QHostAddress &address, quint16 port)
@@ -53,6 +59,7 @@ void DesignerServer::readPending()
         }
         if (data == TransferProtocol::transferRequest()) {
             m_active = true;
+            m_pauseTimer.stop();
             m_panel = sender;
             m_panelPort = senderPort;
             emit transferStarted(sender.toString(), senderPort);
@@ -67,7 +74,13 @@ void DesignerServer::readPending()
         // Only piece boundaries are asked for; anything else is not from a panel.
         if (offset < 0 || offset >= m_package.size() || offset % m_pieceSize != 0)
             continue;
-        sendPiece(offset);
+        if (m_pauseTimer.interval() > 0) {
+            m_retryTimer.stop();
+            m_pausedOffset = offset;
+            m_pauseTimer.start();
+        } else {
+            sendPiece(offset);
+        }
     }
 }
 

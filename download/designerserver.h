@@ -32,6 +32,9 @@ public:
     int pieceSize() const { return m_pieceSize; }
     void setRetryInterval(int msec) { m_retryTimer.setInterval(msec); }
     void setMaxRetries(int retries) { m_maxRetries = retries; }
+    // Waits this long before answering an acknowledgement, so that a person
+    // can watch a transfer.
+    void setPause(int msec) { m_pauseTimer.setInterval(msec); }
 
     // The datagram that carries the piece starting at offset (Base64).
     QByteArray piece(qint64 offset) const;
@@ -58,6 +61,8 @@ private:
     int m_maxRetries = 10;
     QUdpSocket m_socket;
     QTimer m_retryTimer;
+    QTimer m_pauseTimer;
+    qint64 m_pausedOffset = 0;
 
     bool m_active = false;
     QHostAddress m_panel;

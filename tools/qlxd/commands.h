@@ -13,6 +13,7 @@ class QTextStream;
 int runPack(const QStringList &args);
 int runList(const QStringList &args);
 int runExtract(const QStringList &args);
+int runServe(const QStringList &args);
 
 enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 

@@ -1,4 +1,4 @@
-// qlxd: packs, lists and extracts project packages from the command line.
+// qlxd: packs, lists, extracts and serves project packages from the command line.
 
 #include "commands.h"
 
@@ -21,6 +21,11 @@ const Command commands[] = {
      "pack DIR/project, DIR/icons/* and DIR/background/* into a new package"},
     {"list", runList, "list PKG", "print the header properties and every entry with its size"},
     {"extract", runExtract, "extract PKG DIR", "write every entry below DIR (unsafe names are refused)"},
+    {"serve", runServe,
+     "serve PKG [--name NAME] [--port PORT] [--bind ADDRESS] [--piece-size BYTES] [--retry-ms MSEC]\n"
+     "            [--retries N] [--pause MSEC] [--once]",
+     "act as the designer computer: answer panels' discovery (UDP port 64402) and send them PKG\n"
+     "      when they ask; runs until interrupted (--once: until one panel has it all)"},
 };
 
 void printUsage(QTextStream &stream)

@@ -1,0 +1,449 @@
+#include "download/dialogselectproject.h"
+
+#include "download/designerserver.h"
+#include "storage/projectdirectory.h"
+#include "udppeerhelper.h"
+
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QtTest>
+
+namespace {
+
+const quint16 transferPort = 64403;
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
+QStringList listed(const DialogSelectProject &dialog)
+{
+    QStringList names;
+    const auto *list = dialog.findChild<QListWidget *>("listWidget");
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    return names;
+}
+
+QStringList projectFiles()
+{
+    return QDir(projectDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+QByteArray package(int size)
+{
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i)
+        bytes.append(char((i * 131) >> 3));
+    return bytes;
+}
+
+} // namespace
+
+class TestDialogSelectProject : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void listOrder_data();
+    void listOrder();
+    void clickChoosesProject_data();
+    void clickChoosesProject();
+    void layoutByShape_data();
+    void layoutByShape();
+    void showsScreenResolution();
+
+    void discovery();
+    void fullTransfer();
+    void lostAcknowledgement();
+    void hostileHeaders_data();
+    void hostileHeaders();
+    void piecesFromStrangers();
+    void brokenTransferKeepsGoodPackage();
+    void pieceWithoutTransfer();
+    void oversizedDatagram();
+
+private:
+    // The dialog asks the test's designer socket for a package; returns once
+    // the request has arrived there.
+    bool request(DialogSelectProject &dialog, UdpPeer &designer);
+};
+
+void TestDialogSelectProject::initTestCase()
+{
+    // The dialog broadcasts to every network it finds.
+    if (!onlyLoopbackIsUp())
+        QSKIP("a network other than loopback is up; run in a private network namespace");
+}
+
+void TestDialogSelectProject::init()
+{
+    QDir dir(projectDirectory());
+    QVERIFY(dir.removeRecursively());
+    QVERIFY(QDir().mkpath(projectDirectory()));
+}
+
+bool TestDialogSelectProject::request(DialogSelectProject &dialog, UdpPeer &designer)
+{
+    dialog.findChild<QComboBox *>("comboBoxHost")->setEditText("127.0.0.1");
+    dialog.findChild<QLineEdit *>("lineEditPort")->setText(QString::number(designer.port()));
+    dialog.findChild<QPushButton *>("pushButtonDownload")->click();
+    return designer.next() == "START";
+}
+
+void TestDialogSelectProject::listOrder_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("Alpha before beta") << QStringList{"beta.qlxd", "Alpha.qlxd"} << QStringList{"Alpha", "beta"};
+    QTest::newRow("double extension") << QStringList{"Gamma.qlxd.qlxd"} << QStringList{"Gamma"};
+    QTest::newRow("other files left out") << QStringList{"notes.txt", "b.qlxd", "settings.ini", "testFile"}
+                                          << QStringList{"b"};
+    QTest::newRow("by name, not by number") << QStringList{"item10.qlxd", "Item2.qlxd", "item1.qlxd"}
+                                            << QStringList{"item1", "item10", "Item2"};
+    QTest::newRow("extension in capitals") << QStringList{"X.QLXD"} << QStringList{"X.QLXD"};
+    QTest::newRow("empty directory") << QStringList{} << QStringList{};
+}
+
+void TestDialogSelectProject::listOrder()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, names);
+
+    for (const QString &file : files)
+        writeFile(projectDirectory() + file, "x");
+    DialogSelectProject dialog;
+    QCOMPARE(listed(dialog), names);
+}
+
+void TestDialogSelectProject::clickChoosesProject_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("beta") << "beta" << "beta.qlxd";
+    QTest::newRow("double extension") << "Gamma" << "Gamma.qlxd.qlxd";
+}
+
+void TestDialogSelectProject::clickChoosesProject()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+
+    for (const char *f : {"Alpha.qlxd", "beta.qlxd", "Gamma.qlxd.qlxd"})
+        writeFile(projectDirectory() + f, "x");
+    DialogSelectProject dialog;
+    QVERIFY(dialog.selectedProject().isEmpty());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    auto *list = dialog.findChild<QListWidget *>("listWidget");
+    const auto found = list->findItems(name, Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    const QRect rect = list->visualItemRect(found.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.selectedProject(), projectDirectory() + file);
+    QVERIFY(QFile::exists(dialog.selectedProject()));
+}
+
+void TestDialogSelectProject::layoutByShape_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("sideBySide");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("font");
+    QTest::addColumn<int>("dropDown");
+
+    QTest::newRow("landscape 800 x 480") << QSize(800, 480) << true << 32 << 16 << 48;
+    QTest::newRow("portrait 480 x 800") << QSize(480, 800) << false << 32 << 16 << 48;
+    QTest::newRow("square 600 x 600") << QSize(600, 600) << false << 40 << 20 << 60;
+    QTest::newRow("large 1920 x 1080") << QSize(1920, 1080) << true << 72 << 36 << 108;
+}
+
+void TestDialogSelectProject::layoutByShape()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, sideBySide);
+    QFETCH(int, entry);
+    QFETCH(int, font);
+    QFETCH(int, dropDown);
+
+    writeFile(projectDirectory() + "Demo.qlxd", "x");
+    DialogSelectProject dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.resize(size);
+    QTRY_COMPARE(dialog.size(), size);
+    QCoreApplication::processEvents();
+
+    auto *layout = dialog.findChild<QBoxLayout *>("currentLayout");
+    QVERIFY(layout);
+    QCOMPARE(layout->direction(), sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    QCOMPARE(layout->stretch(0), 20);
+    QCOMPARE(layout->stretch(1), 1);
+    auto *list = dialog.findChild<QListWidget *>("listWidget");
+    auto *panel = dialog.findChild<QWidget *>("widgetDownload");
+    const QPoint listAt = list->mapTo(&dialog, QPoint());
+    const QPoint panelAt = panel->mapTo(&dialog, QPoint());
+    if (sideBySide)
+        QVERIFY(panelAt.x() > listAt.x() + list->width() - 1);
+    else
+        QVERIFY(panelAt.y() > listAt.y() + list->height() - 1);
+
+    QCOMPARE(list->item(0)->font().pixelSize(), entry);
+    for (const char *name : {"labelScreen", "labelInfo", "labelHost", "labelPort", "labelProjects",
+                             "lineEditPort", "pushButtonDownload"}) {
+        auto *widget = dialog.findChild<QWidget *>(name);
+        QVERIFY2(widget, name);
+        widget->ensurePolished();
+        QCOMPARE(widget->font().pixelSize(), font);
+    }
+    auto *combo = dialog.findChild<QComboBox *>("comboBoxHost");
+    QCOMPARE(combo->styleSheet(), QStringLiteral("QComboBox{ font-size: %1px; background-color: transparent; } "
+                                                 "QComboBox::drop-down { width: %2px; }")
+                                      .arg(font)
+                                      .arg(dropDown));
+    QCOMPARE(panel->layout()->contentsMargins(), QMargins(0, 0, 0, entry));
+
+    QVERIFY(dialog.grab().save(QStringLiteral("selectproject-%1x%2.png").arg(size.width()).arg(size.height())));
+}
+
+void TestDialogSelectProject::showsScreenResolution()
+{
+    DialogSelectProject dialog;
+    const QSize screen = QGuiApplication::screens().first()->size();
+    auto *label = dialog.findChild<QLabel *>("labelScreen");
+    QCOMPARE(label->text(), QStringLiteral("<b>Auflösung:</b> %1 x %2").arg(screen.width()).arg(screen.height()));
+    QCOMPARE(dialog.findChild<QLineEdit *>("lineEditPort")->text(), QStringLiteral("64402"));
+    QCOMPARE(dialog.findChild<QPushButton *>("pushButtonDownload")->text(), QStringLiteral("Herunterladen"));
+}
+
+void TestDialogSelectProject::discovery()
+{
+    DesignerServer designer(QStringLiteral("Demo"), package(10));
+    QVERIFY2(designer.listen(QHostAddress::AnyIPv4, 64402), qPrintable(designer.errorString()));
+    QSignalSpy hello(&designer, &DesignerServer::discovered);
+
+    DialogSelectProject dialog;
+    auto *hosts = dialog.findChild<QComboBox *>("comboBoxHost");
+    // The first request goes out at construction, the next two seconds later.
+    QVERIFY(hello.wait());
+    QTRY_COMPARE(hosts->count(), 1);
+    QCOMPARE(hosts->itemText(0), QStringLiteral("127.0.0.1"));
+    QCOMPARE(hosts->currentText(), QStringLiteral("127.0.0.1"));
+    QVERIFY(hello.wait(5000));
+    QCoreApplication::processEvents();
+    QCOMPARE(hosts->count(), 1);
+
+    // A second designer answers from another address; near misses are no answers.
+    UdpPeer second(QHostAddress(QStringLiteral("127.0.0.2")));
+    QVERIFY(second.isBound());
+    QVERIFY(second.send("wave", transferPort));
+    QVERIFY(second.send("WAVES", 64404));
+    QVERIFY(second.send("WAVE", 64404));
+    QTRY_COMPARE(hosts->count(), 2);
+    QCOMPARE(hosts->itemText(1), QStringLiteral("127.0.0.2"));
+    QVERIFY(second.send("WAVE", transferPort));
+    QVERIFY(second.next(300).isNull());
+    QCOMPARE(hosts->count(), 2);
+    QCOMPARE(hosts->currentText(), QStringLiteral("127.0.0.1"));
+}
+
+void TestDialogSelectProject::fullTransfer()
+{
+    const QByteArray bytes = package(10000);
+    DesignerServer designer(QStringLiteral("Demo"), bytes);
+    designer.setPieceSize(1000);
+    QVERIFY(designer.listen(QHostAddress::LocalHost, 0));
+    QSignalSpy finished(&designer, &DesignerServer::transferFinished);
+    QSignalSpy pieces(&designer, &DesignerServer::pieceSent);
+
+    DialogSelectProject dialog;
+    auto *progress = dialog.findChild<QProgressBar *>("progressBarState");
+    QList<int> shown;
+    connect(progress, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
+
+    dialog.findChild<QComboBox *>("comboBoxHost")->setEditText("127.0.0.1");
+    dialog.findChild<QLineEdit *>("lineEditPort")->setText(QString::number(designer.localPort()));
+    dialog.findChild<QPushButton *>("pushButtonDownload")->click();
+    QVERIFY(finished.wait());
+    QTRY_COMPARE(listed(dialog), QStringList{"Demo"});
+
+    QCOMPARE(pieces.count(), 10);
+    QCOMPARE(readFile(projectDirectory() + "Demo.qlxd"), bytes);
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+    QCOMPARE(progress->maximum(), 100);
+    QCOMPARE(shown, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    QCOMPARE(dialog.findChild<QPushButton *>("pushButtonDownload")->text(), QStringLiteral("Herunterladen"));
+}
+
+void TestDialogSelectProject::lostAcknowledgement()
+{
+    UdpPeer designer;
+    DialogSelectProject dialog;
+    QVERIFY(request(dialog, designer));
+
+    QVERIFY(designer.send("Lost=6", transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    QCOMPARE(designer.lastSenderPort(), transferPort);
+    // That acknowledgement did not reach the designer: it sends the header again.
+    QVERIFY(designer.send("Lost=6", transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
+    QCOMPARE(designer.next(), QByteArray("4"));
+    // And once more for a piece.
+    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
+    QCOMPARE(designer.next(), QByteArray("4"));
+    QVERIFY(designer.send(QByteArray("ef").toBase64(), transferPort));
+    QTRY_COMPARE(listed(dialog), QStringList{"Lost"});
+    QCOMPARE(readFile(projectDirectory() + "Lost.qlxd"), QByteArray("abcdef"));
+    // The last piece is not acknowledged.
+    QVERIFY(designer.next(300).isNull());
+}
+
+void TestDialogSelectProject::hostileHeaders_data()
+{
+    QTest::addColumn<QByteArray>("header");
+
+    QTest::newRow("parent folder") << QByteArray("../evil=6");
+    QTest::newRow("windows parent folder") << QByteArray("..\\evil=6");
+    QTest::newRow("absolute path") << QByteArray("/tmp/evil=6");
+    QTest::newRow("drive letter") << QByteArray("C:evil=6");
+    QTest::newRow("sub folder") << QByteArray("icons/evil=6");
+    QTest::newRow("empty name") << QByteArray("=6");
+    QTest::newRow("control character") << QByteArray("ev\til=6");
+    QTest::newRow("no size") << QByteArray("evil");
+    QTest::newRow("zero size") << QByteArray("evil=0");
+    QTest::newRow("negative size") << QByteArray("evil=-6");
+    QTest::newRow("size not a number") << QByteArray("evil=six");
+}
+
+void TestDialogSelectProject::hostileHeaders()
+{
+    QFETCH(QByteArray, header);
+
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QStringList appFiles = QDir(appDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    UdpPeer designer;
+    DialogSelectProject dialog;
+    QVERIFY(request(dialog, designer));
+
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Transfer header refused"));
+    QVERIFY(designer.send(header, transferPort));
+    QVERIFY(designer.next(300).isNull());
+    auto *button = dialog.findChild<QPushButton *>("pushButtonDownload");
+    QCOMPARE(button->text(), QStringLiteral("Ungültige Projektdaten empfangen"));
+    // What follows a refused header is not stored either.
+    QVERIFY(designer.send(QByteArray("abcdef").toBase64(), transferPort));
+    QVERIFY(designer.next(300).isNull());
+
+    QCOMPARE(projectFiles(), QStringList());
+    QCOMPARE(QDir(appDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), appFiles);
+    QVERIFY(!QFile::exists("/tmp/evil.qlxd"));
+    QCOMPARE(listed(dialog), QStringList());
+
+    // A new request starts afresh.
+    QVERIFY(request(dialog, designer));
+    QCOMPARE(button->text(), QStringLiteral("Herunterladen"));
+}
+
+void TestDialogSelectProject::piecesFromStrangers()
+{
+    UdpPeer designer;
+    UdpPeer stranger(QHostAddress(QStringLiteral("127.0.0.2")));
+    QVERIFY(stranger.isBound());
+    DialogSelectProject dialog;
+    QVERIFY(request(dialog, designer));
+
+    // Before the header: a stranger's header does not start the transfer.
+    QVERIFY(stranger.send("Evil=4", transferPort));
+    QVERIFY(designer.next(300).isNull());
+    QVERIFY(designer.send("Demo=6", transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    // During it: a stranger's pieces are not stored and not acknowledged.
+    QVERIFY(stranger.send(QByteArray("EVIL").toBase64(), transferPort));
+    QVERIFY(stranger.send(QByteArray("EVIL").toBase64(), 64404));
+    QVERIFY(designer.next(300).isNull());
+    QVERIFY(stranger.next(1).isNull());
+    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
+    QCOMPARE(designer.next(), QByteArray("4"));
+    QVERIFY(designer.send(QByteArray("ef").toBase64(), transferPort));
+    QTRY_COMPARE(listed(dialog), QStringList{"Demo"});
+    QCOMPARE(readFile(projectDirectory() + "Demo.qlxd"), QByteArray("abcdef"));
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+}
+
+void TestDialogSelectProject::brokenTransferKeepsGoodPackage()
+{
+    writeFile(projectDirectory() + "Demo.qlxd", "good package");
+    UdpPeer designer;
+    DialogSelectProject dialog;
+    QVERIFY(request(dialog, designer));
+
+    QVERIFY(designer.send("Demo=6", transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
+    QCOMPARE(designer.next(), QByteArray("4"));
+    QCOMPARE(readFile(projectDirectory() + "Demo.qlxd"), QByteArray("good package"));
+
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Transfer failed: 2 bytes past"));
+    QVERIFY(designer.send(QByteArray("efgh").toBase64(), transferPort));
+    QVERIFY(designer.next(300).isNull());
+    QCOMPARE(dialog.findChild<QPushButton *>("pushButtonDownload")->text(),
+             QStringLiteral("Übertragung fehlgeschlagen: zu viele Daten"));
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBarState")->value(), 0);
+    QCOMPARE(readFile(projectDirectory() + "Demo.qlxd"), QByteArray("good package"));
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+}
+
+void TestDialogSelectProject::pieceWithoutTransfer()
+{
+    UdpPeer designer;
+    DialogSelectProject dialog;
+    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
+    QVERIFY(designer.send("Demo=4", transferPort));
+    QVERIFY(designer.next(300).isNull());
+    QCOMPARE(projectFiles(), QStringList());
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBarState")->value(), 0);
+}
+
+void TestDialogSelectProject::oversizedDatagram()
+{
+    const QByteArray bytes = package(3072);
+    UdpPeer designer;
+    DialogSelectProject dialog;
+    QVERIFY(request(dialog, designer));
+    QVERIFY(designer.send("Big=3072", transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    // Everything past the first 4096 bytes is cut off; it would be too much.
+    QVERIFY(designer.send(bytes.toBase64() + QByteArray(2000, 'A'), transferPort));
+    QTRY_COMPARE(listed(dialog), QStringList{"Big"});
+    QCOMPARE(readFile(projectDirectory() + "Big.qlxd"), bytes);
+}
+
+QTEST_MAIN(TestDialogSelectProject)
+#include "tst_dialogselectproject.moc"
