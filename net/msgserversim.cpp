@@ -29,6 +29,7 @@ const struct {
     {"temperature", MsgServerSim::Temperature},
     {"contact", MsgServerSim::Contact},
     {"fixed", MsgServerSim::Fixed},
+    {"alloff", MsgServerSim::AllOff},
 };
 
 QByteArray errorLine(int code, const char *text)
@@ -132,7 +133,7 @@ bool MsgServerSim::parsePortLine(const QString &text, SimPort *port, QString *er
         }
     }
     if (!kindOk) {
-        *error = QStringLiteral("unknown kind %1 (switch, temperature, contact, fixed)").arg(fields.at(1));
+        *error = QStringLiteral("unknown kind %1 (switch, temperature, contact, fixed, alloff)").arg(fields.at(1));
         return false;
     }
     port->value = 0.0;
@@ -375,6 +376,19 @@ void MsgServerSim::handlePortCommand(Session *session, const QByteArray &payload
     port->value = v;
     emit portCommand(address, v);
     report(*port);
+    if (port->kind == AllOff && v != 0.0) {
+        const int master = portIndex.value(address);
+        for (SimPort &other : simPorts) {
+            if (other.kind == Switch && other.value != 0.0) {
+                other.value = 0.0;
+                report(other);
+            }
+        }
+        // The report above may have added nothing, but keep to the index, not the pointer.
+        SimPort &self = simPorts[size_t(master)];
+        self.value = 0.0;
+        report(self);
+    }
 }
 
 void MsgServerSim::reportTo(Session *session, const SimPort &port)

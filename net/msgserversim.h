@@ -34,6 +34,7 @@ public:
         Temperature, // drifts slowly around its initial value
         Contact,     // opens and closes now and then
         Fixed,       // keeps its value unless commanded
+        AllOff,      // a command other than 0 switches every switch off, then this port back to 0
     };
 
     struct SimPort {

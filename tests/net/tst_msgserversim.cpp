@@ -21,6 +21,7 @@ private slots:
     void answers_data();
     void answers();
     void commandsReachStartedClientsOnly();
+    void allOffSwitchesEverySwitchOff();
     void notReadyAnswersError5();
     void silentAnswersNothing();
     void dropAfterStart();
@@ -100,6 +101,7 @@ void TestMsgServerSim::parsePortLine_data()
                                  << int(MsgServerSim::Temperature) << 8.5;
     QTest::newRow("contact") << "IN.Tuer.2 contact 1" << true << "IN.Tuer.2" << int(MsgServerSim::Contact) << 1.0;
     QTest::newRow("fixed") << "IN.Bad.2 fixed 55" << true << "IN.Bad.2" << int(MsgServerSim::Fixed) << 55.0;
+    QTest::newRow("alloff") << "OUT.Zentral.1 alloff" << true << "OUT.Zentral.1" << int(MsgServerSim::AllOff) << 0.0;
     QTest::newRow("unknown kind") << "IN.a.1 lamp" << false << "" << 0 << 0.0;
     QTest::newRow("bad direction") << "in.a.1 switch" << false << "" << 0 << 0.0;
     QTest::newRow("two address fields") << "IN.a switch" << false << "" << 0 << 0.0;
@@ -201,6 +203,20 @@ void TestMsgServerSim::commandsReachStartedClientsOnly()
     QCOMPARE(exchange(b, ""), QByteArray("POUT.Kueche.1=1\n"));
     QCOMPARE(exchange(c, ""), QByteArray());
     QCOMPARE(sim->value("OUT.Kueche.1"), 1.0);
+}
+
+void TestMsgServerSim::allOffSwitchesEverySwitchOff()
+{
+    sim->addPort("OUT.Flur.1", MsgServerSim::Switch, 1.0);
+    sim->addPort("OUT.Zentral.1", MsgServerSim::AllOff, 0.0);
+    QTcpSocket *socket = connectClient();
+    QVERIFY(socket);
+    QVERIFY(exchange(socket, "Ldemo=demo\nS\nPOUT.Kueche.1=1\n").endsWith("POUT.Kueche.1=1\n"));
+    QCOMPARE(exchange(socket, "POUT.Zentral.1=0\n"), QByteArray("POUT.Zentral.1=0\n"));
+    QCOMPARE(exchange(socket, "POUT.Zentral.1=1\n"),
+             QByteArray("POUT.Zentral.1=1\nPOUT.Kueche.1=0\nPOUT.Flur.1=0\nPOUT.Zentral.1=0\n"));
+    QCOMPARE(sim->value("OUT.Flur.1"), 0.0);
+    QCOMPARE(sim->value("IN.Aussen.1"), 8.5);
 }
 
 void TestMsgServerSim::notReadyAnswersError5()

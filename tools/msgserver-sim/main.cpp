@@ -39,20 +39,22 @@ bool intOption(const QCommandLineParser &parser, const QString &name, int *value
     return true;
 }
 
+// The demo project's ports (demo/PORTS.md).
 const char defaultPorts[] =
     "OUT.Kueche.1 switch 0\n"
     "OUT.Wohnen.1 switch 1\n"
-    "OUT.Wohnen.2 switch 0\n"
-    "OUT.Zentral.1 switch 0\n"
+    "OUT.Bad.1 switch 0\n"
+    "OUT.Flur.1 switch 0\n"
+    "OUT.Wohnen.2 switch 1\n"
     "OUT.Bad.3 switch 0\n"
-    "IN.Aussen.1 temperature 8.5\n"
-    "IN.Wohnen.1 temperature 21.5\n"
-    "IN.Kueche.1 temperature 20.5\n"
-    "IN.Bad.1 temperature 23\n"
-    "IN.Bad.2 fixed 55\n"
+    "OUT.Zentral.1 alloff 0\n"
     "IN.Haustuer.1 contact 0\n"
     "IN.Alarm.1 fixed 0\n"
-    "IN.Heizung.1 contact 1\n";
+    "IN.Heizung.1 contact 1\n"
+    "IN.Kueche.1 temperature 21.5\n"
+    "IN.Wohnen.1 temperature 22\n"
+    "IN.Aussen.1 temperature -1.5\n"
+    "IN.Bad.2 fixed 55\n";
 
 const char controlHelp[] =
     "commands: silent on|off, refuse on|off, drop, malformed, overlong, burst N, rate N,\n"
@@ -72,7 +74,7 @@ int main(int argc, char *argv[])
         "the start request (error 5 while not ready), applies every port command and reports it\n"
         "back, and lets temperatures drift and contacts open and close.\n"
         "Port list file: one port a line, \"IN.Aussen.1 temperature 8.5\"; kinds switch,\n"
-        "temperature, contact, fixed; \"#\" starts a comment. Ports that a client commands but\n"
+        "temperature, contact, fixed, alloff; \"#\" starts a comment. Ports that a client commands but\n"
         "the list lacks are added as switches."));
     parser.addHelpOption();
     parser.addOptions({
