@@ -1,15 +1,34 @@
 #!/usr/bin/env bash
-# Runs the panel on the bundled demo. Without a display it runs under Xvfb for a
+# Runs the panel on the bundled demo, with the message server simulator serving
+# the demo's ports on 127.0.0.1:64401. Without a display it runs under Xvfb for a
 # few seconds and leaves a screenshot in the build folder.
 set -euo pipefail
 build="$1"
 panel="$build/qalix-plus-control"
+sim="$build/msgserver-sim"
+simlog="$build/msgserver-sim.log"
 package="$build/projects/demo.qlxd"
 args=()
 [ -f "$package" ] && args+=("$package")
 
+# The simulator runs in the background and is ended by its PID when the panel exits.
+"$sim" --ready-after 500 >"$simlog" 2>&1 &
+simpid=$!
+trap 'kill "$simpid" 2>/dev/null || true; wait "$simpid" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+    grep -q "listening on" "$simlog" 2>/dev/null && break
+    if ! kill -0 "$simpid" 2>/dev/null; then
+        echo "msgserver-sim did not start:" >&2
+        cat "$simlog" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+echo "msgserver-sim: $(head -n 1 "$simlog") (log in $simlog)"
+
 if [ -n "${DISPLAY:-}" ]; then
-    exec "$panel" "${args[@]}"
+    "$panel" "${args[@]}"
+    exit $?
 fi
 
 echo "No display: running under Xvfb, screenshot in $build/demo.png"

@@ -1,0 +1,42 @@
+// Feeds arbitrary server bytes through the client's line buffer and parser, in
+// chunks whose sizes the input chooses, with a small line limit.
+
+#include "net/msgline.h"
+#include "net/msglinebuffer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    MsgLineBuffer buffer(256);
+    size_t at = 0;
+    while (at < size) {
+        // The first byte of each chunk gives its length.
+        const size_t chunk = std::min<size_t>(size - at, size_t(data[at] % 64) + 1);
+        buffer.append(reinterpret_cast<const char *>(data + at), int(chunk));
+        at += chunk;
+        const char *line = nullptr;
+        int length = 0;
+        while (buffer.takeLine(&line, &length)) {
+            if (length > buffer.maxLineLength())
+                std::abort();
+            const MsgLine parsed = MsgLine::parse(line, length);
+            // What the client would send back for a report must be one clean line.
+            if (parsed.kind == MsgLine::Port) {
+                const QByteArray wire = MsgLine::frame(
+                    'P', MsgLine::portPayload(parsed.object, parsed.port, parsed.output, parsed.value));
+                if (wire.isEmpty() || !wire.endsWith('\n') || wire.count('\n') != 1)
+                    std::abort();
+            }
+        }
+        if (buffer.overflowed()) {
+            if (buffer.pending() > 256 + 64)
+                std::abort();
+            buffer.clear();
+        }
+    }
+    return 0;
+}
