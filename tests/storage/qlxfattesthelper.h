@@ -1,9 +1,12 @@
 #ifndef QLXFATTESTHELPER_H
 #define QLXFATTESTHELPER_H
 
+#include "storage/fatentry.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 class QLXFat;
 
@@ -25,5 +28,14 @@ QByteArray patternBytes(int size, int seed);
 bool waitForWriter(QLXFat &fat, int timeoutMs = 60000);
 
 } // namespace QlxFatTest
+
+// Readable QCOMPARE failures for entries.
+namespace QTest {
+template<>
+inline char *toString(const FatEntry &entry)
+{
+    return qstrdup(entry.toString().toUtf8().constData());
+}
+} // namespace QTest
 
 #endif // QLXFATTESTHELPER_H

@@ -62,6 +62,7 @@ private slots:
     void hostilePackages_data();
     void hostilePackages();
     void extractDoesNotFollowLinkedFolders();
+    void packSkipsThePackageItself();
 
 private:
     QString path(const QString &relative) const { return m_dir->filePath(relative); }
@@ -308,6 +309,19 @@ void TestQlxd::extractDoesNotFollowLinkedFolders()
     QVERIFY2(extract.err.contains("refused entry \"icons/a.png\""), qPrintable(extract.err));
     QCOMPARE(filesBelow(path("outside")), QStringList());
     QCOMPARE(readFile(path("out/b.png")), QByteArray("2"));
+}
+
+void TestQlxd::packSkipsThePackageItself()
+{
+    QVERIFY(writeFile(path("src/project"), "<p/>"));
+    QVERIFY(writeFile(path("src/icons/a.png"), "A"));
+    const QString package = path("src/icons/z.qlxd");
+    QVERIFY(writeFile(package, "an older package"));
+
+    const Run run = qlxd({"pack", package, path("src")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(run.err.contains("skipping"));
+    QCOMPARE(readFile(package), packageBytes({}, {{"project", "<p/>"}, {"icons/a.png", "A"}}));
 }
 
 QTEST_GUILESS_MAIN(TestQlxd)

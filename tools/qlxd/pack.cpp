@@ -114,6 +114,16 @@ int runPack(const QStringList &args)
     QList<Source> sources{{project.filePath(), QStringLiteral("project"), project.size()}};
     collectFolder(dir, QStringLiteral("icons"), sources);
     collectFolder(dir, QStringLiteral("background"), sources);
+    // An older package inside DIR would be truncated while it is being read.
+    const QString outPath = QFileInfo(out).canonicalFilePath();
+    for (int i = sources.size() - 1; i >= 0 && !outPath.isEmpty(); --i) {
+        if (QFileInfo(sources.at(i).path).canonicalFilePath() == outPath) {
+            if (i == 0)
+                return fail(Command, QStringLiteral("the package cannot replace its own project document"));
+            standardError() << "qlxd pack: skipping " << sources.at(i).path << " (it is the package being written)\n";
+            sources.removeAt(i);
+        }
+    }
 
     // Check everything before the output is touched, so a failed pack leaves
     // an existing package alone.
