@@ -111,9 +111,7 @@ TransferReceiver::Outcome TransferReceiver::fail(const QString &message, const Q
 {
     m_message = message;
     m_reason = reason;
-    const qint64 stored = m_storedBytes;
     cancel();
-    m_storedBytes = stored;
     return Failed;
 }
 

@@ -1,0 +1,72 @@
+// Feeds arbitrary datagram sequences to the panel's receiving side.
+// Input: datagrams separated by 0xff bytes; the first byte of each picks the
+// sender (bit 0: a stranger) and whether the operator asks anew first (bit 1).
+
+#include "download/transferreceiver.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+QTemporaryDir &workDir()
+{
+    static QTemporaryDir dir;
+    if (!dir.isValid())
+        abort();
+    return dir;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const bool quiet = [] {
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+        return true;
+    }();
+    Q_UNUSED(quiet);
+
+    QDir root(workDir().path());
+    QDir(root.filePath(QStringLiteral("projects"))).removeRecursively();
+    if (!root.mkpath(QStringLiteral("projects")))
+        abort();
+    const QString projects = root.filePath(QStringLiteral("projects")) + QLatin1Char('/');
+
+    const QHostAddress designer(QStringLiteral("10.0.0.1"));
+    const QHostAddress stranger(QStringLiteral("10.0.0.2"));
+    TransferReceiver receiver(projects);
+    receiver.begin(designer);
+
+    const QList<QByteArray> datagrams =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)).split(char(0xff));
+    for (const QByteArray &datagram : datagrams) {
+        if (datagram.isEmpty())
+            continue;
+        const char control = datagram.at(0);
+        if (control & 2)
+            receiver.begin(designer);
+        const TransferReceiver::Outcome outcome =
+            receiver.receive(datagram.mid(1), (control & 1) ? stranger : designer);
+        if (receiver.storedBytes() < 0 || receiver.storedBytes() > receiver.totalBytes()
+            || receiver.percent() < 0 || receiver.percent() > 100) {
+            abort();
+        }
+        if (outcome == TransferReceiver::Completed
+            && QFile(receiver.fileName()).size() != receiver.totalBytes()) {
+            abort();
+        }
+        if ((control & 1) && outcome != TransferReceiver::Ignored)
+            abort();
+    }
+    // Nothing lands beside the projects directory.
+    if (root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) != QStringList{"projects"})
+        abort();
+    return 0;
+}
