@@ -36,6 +36,27 @@ FrameUpdater::FrameUpdater(Item *owner, QWidget *parent)
 {
 }
 
+void FrameUpdater::ensureForm()
+{
+    if (formBuilt)
+        return;
+    formBuilt = true;
+    buildForm();
+    connectWidgets();
+    updateFrame();
+}
+
+void FrameUpdater::setVisible(bool visible)
+{
+    if (visible)
+        ensureForm();
+    QFrame::setVisible(visible);
+}
+
+void FrameUpdater::buildForm()
+{
+}
+
 QColor FrameUpdater::chooseColorWithDialog(const QColor &initial)
 {
     return QColorDialog::getColor(initial, nullptr, QString());
@@ -235,28 +256,44 @@ void FrameUpdater::connectWidgets()
         connect(box, &QCheckBox::toggled, this, &FrameUpdater::on_checkBoxItalic_toggled);
 }
 
+namespace {
+
+// Leaves text being typed alone while it already means the shown number, so
+// that a "-" on its way to "-7" is not replaced by "0" under the cursor.
+void showIn(QLineEdit *edit, qreal value, const QString &text)
+{
+    if (edit->text().isEmpty() || FrameUpdater::parseInt(edit->text()) != value)
+        edit->setText(text);
+}
+
+} // namespace
+
 void FrameUpdater::showPosition(QLineEdit *x, QLineEdit *y) const
 {
     if (!owner)
         return;
-    x->setText(QString::number(owner->x()));
-    y->setText(QString::number(owner->y()));
+    showIn(x, owner->x(), QString::number(owner->x()));
+    showIn(y, owner->y(), QString::number(owner->y()));
 }
 
 void FrameUpdater::showSize(QLineEdit *w, QLineEdit *h) const
 {
     if (!owner)
         return;
-    w->setText(QString::number(owner->width));
-    h->setText(QString::number(owner->height));
+    showIn(w, owner->width, QString::number(owner->width));
+    showIn(h, owner->height, QString::number(owner->height));
 }
 
-void FrameUpdater::showNumber(QSpinBox *box, int &field)
+void FrameUpdater::showNumber(QSpinBox *box, int field)
 {
-    if (field > box->maximum())
-        field = box->maximum();
     const QSignalBlocker blocker(box);
     box->setValue(field);
+}
+
+void FrameUpdater::showText(QLineEdit *edit, const QString &text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
 }
 
 void FrameUpdater::showFlag(QCheckBox *box, bool field)

@@ -17,12 +17,27 @@ class QSpinBox;
 // An item's property record and, at the same time, the editor form for it.
 // Each item kind has its own frame class with its own form; the base holds
 // the record, reads and writes it as an item element and edits it.
+//
+// Every item has a frame but frames are rarely shown, and a form is a dozen
+// widgets, so a kind builds its form only when the frame is first shown or
+// ensureForm() is called. updateFrame() does its work on the record and the
+// item either way and fills the widgets only once they exist.
 class FrameUpdater : public QFrame
 {
     Q_OBJECT
 
 public:
     explicit FrameUpdater(Item *owner, QWidget *parent = nullptr);
+
+    // The ends of the form's spin boxes. A record number above one comes back
+    // as the top of the range at the next refresh, as the box would write it
+    // back; one below is kept, so a font size of 0 read from a project stays 0.
+    static constexpr int fontSizeMaximum = 100;
+    static constexpr int digitsMaximum = 6;
+
+    // Builds the kind's form, connects it and fills it from the record.
+    void ensureForm();
+    void setVisible(bool visible) override;
 
     // The colour dialog, replaceable so that a choice can be made without a
     // person at the screen. An invalid answer means the choice was cancelled.
@@ -80,6 +95,7 @@ public slots:
     void on_pushButtonColor_clicked();
 
 protected:
+    virtual void buildForm();
     // Connects the form's widgets to the slots named after them. Forms switch
     // off uic's own pass, which would warn about every slot whose widget that
     // kind's form does not have.
@@ -88,12 +104,14 @@ protected:
     void showPosition(QLineEdit *x, QLineEdit *y) const;
     void showSize(QLineEdit *w, QLineEdit *h) const;
     QString portButtonText() const;
-    // Shows a record number in its spin box. A number above the box's range
-    // comes back as the top of the range, as if the box had written it; one
-    // below is kept, so a font size of 0 read from a project stays 0.
-    static void showNumber(QSpinBox *box, int &field);
+    // Fill a widget from the record without taking it as an edit.
+    static void showNumber(QSpinBox *box, int field);
     static void showFlag(QCheckBox *box, bool field);
+    static void showText(QLineEdit *edit, const QString &text);
     QString placeholderText() const;
+
+private:
+    bool formBuilt = false;
 };
 
 #endif // FRAMEUPDATER_H

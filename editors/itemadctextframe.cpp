@@ -8,13 +8,16 @@
 
 ItemADCTextFrame::ItemADCTextFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemADCTextFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
 }
 
 ItemADCTextFrame::~ItemADCTextFrame() = default;
+
+void ItemADCTextFrame::buildForm()
+{
+    ui.reset(new Ui::ItemADCTextFrame);
+    ui->setupUi(this);
+}
 
 void ItemADCTextFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -24,12 +27,16 @@ void ItemADCTextFrame::save(QDomDocument &document, QDomElement &element, QStrin
 
 void ItemADCTextFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showNumber(ui->spinBoxFontsize, fontSize);
-    showNumber(ui->spinBoxDigits, digits);
-    showFlag(ui->checkBoxBold, bold);
-    showFlag(ui->checkBoxItalic, italic);
-    ui->pushButtonSelectPort->setText(portButtonText());
+    fontSize = qMin(fontSize, fontSizeMaximum);
+    digits = qMin(digits, digitsMaximum);
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showNumber(ui->spinBoxFontsize, fontSize);
+        showNumber(ui->spinBoxDigits, digits);
+        showFlag(ui->checkBoxBold, bold);
+        showFlag(ui->checkBoxItalic, italic);
+        ui->pushButtonSelectPort->setText(portButtonText());
+    }
     if (owner)
         owner->createText(placeholderText(), bold, italic, fontSize, color);
 }

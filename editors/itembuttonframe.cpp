@@ -8,13 +8,16 @@
 
 ItemButtonFrame::ItemButtonFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemButtonFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
 }
 
 ItemButtonFrame::~ItemButtonFrame() = default;
+
+void ItemButtonFrame::buildForm()
+{
+    ui.reset(new Ui::ItemButtonFrame);
+    ui->setupUi(this);
+}
 
 void ItemButtonFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -24,8 +27,10 @@ void ItemButtonFrame::save(QDomDocument &document, QDomElement &element, QString
 
 void ItemButtonFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showSize(ui->lineEditWidth, ui->lineEditHeight);
-    ui->pushButtonImgActive->setIcon(QIcon(imageActive));
-    ui->pushButtonSelectPort->setText(portButtonText());
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showSize(ui->lineEditWidth, ui->lineEditHeight);
+        ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+        ui->pushButtonSelectPort->setText(portButtonText());
+    }
 }

@@ -20,6 +20,9 @@ public:
     void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
+protected:
+    void buildForm() override;
+
 private:
     std::unique_ptr<Ui::ItemButtonFrame> ui;
 };

@@ -8,15 +8,18 @@
 
 ItemPageChangeFrame::ItemPageChangeFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemPageChangeFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
-    connect(ui->comboBoxPage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged);
 }
 
 ItemPageChangeFrame::~ItemPageChangeFrame() = default;
+
+void ItemPageChangeFrame::buildForm()
+{
+    ui.reset(new Ui::ItemPageChangeFrame);
+    ui->setupUi(this);
+    connect(ui->comboBoxPage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged);
+}
 
 void ItemPageChangeFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -26,17 +29,19 @@ void ItemPageChangeFrame::save(QDomDocument &document, QDomElement &element, QSt
 
 void ItemPageChangeFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showSize(ui->lineEditWidth, ui->lineEditHeight);
-    ui->pushButtonImgActive->setIcon(QIcon(imageActive));
-    fillPageList();
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showSize(ui->lineEditWidth, ui->lineEditHeight);
+        ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+        fillPageList();
+    }
 }
 
 void ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged(int index)
 {
     // While the list is being filled the owner's loaded flag is down, so the
     // list's own index changes are not taken as a choice.
-    if (index < 0 || !owner || !owner->loaded)
+    if (index < 0 || !ui || !owner || !owner->loaded)
         return;
     pageId = ui->comboBoxPage->currentData().toString();
 }

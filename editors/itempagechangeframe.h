@@ -23,7 +23,11 @@ public:
 public slots:
     void on_comboBoxPage_currentIndexChanged(int index);
 
+protected:
+    void buildForm() override;
+
 private:
+    // Runs only once the form exists (ui is set).
     void fillPageList();
     std::unique_ptr<Ui::ItemPageChangeFrame> ui;
 };

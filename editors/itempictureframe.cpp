@@ -8,13 +8,16 @@
 
 ItemPictureFrame::ItemPictureFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemPictureFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
 }
 
 ItemPictureFrame::~ItemPictureFrame() = default;
+
+void ItemPictureFrame::buildForm()
+{
+    ui.reset(new Ui::ItemPictureFrame);
+    ui->setupUi(this);
+}
 
 void ItemPictureFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -24,7 +27,9 @@ void ItemPictureFrame::save(QDomDocument &document, QDomElement &element, QStrin
 
 void ItemPictureFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showSize(ui->lineEditWidth, ui->lineEditHeight);
-    ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showSize(ui->lineEditWidth, ui->lineEditHeight);
+        ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+    }
 }

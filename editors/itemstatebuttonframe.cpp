@@ -8,13 +8,16 @@
 
 ItemStateButtonFrame::ItemStateButtonFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemStateButtonFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
 }
 
 ItemStateButtonFrame::~ItemStateButtonFrame() = default;
+
+void ItemStateButtonFrame::buildForm()
+{
+    ui.reset(new Ui::ItemStateButtonFrame);
+    ui->setupUi(this);
+}
 
 void ItemStateButtonFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -24,8 +27,10 @@ void ItemStateButtonFrame::save(QDomDocument &document, QDomElement &element, QS
 
 void ItemStateButtonFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showSize(ui->lineEditWidth, ui->lineEditHeight);
-    ui->pushButtonImgError->setIcon(QIcon(imageUnknown));
-    ui->pushButtonSelectPort->setText(portButtonText());
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showSize(ui->lineEditWidth, ui->lineEditHeight);
+        ui->pushButtonImgError->setIcon(QIcon(imageUnknown));
+        ui->pushButtonSelectPort->setText(portButtonText());
+    }
 }

@@ -8,13 +8,16 @@
 
 ItemStatePictureFrame::ItemStatePictureFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemStatePictureFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
 }
 
 ItemStatePictureFrame::~ItemStatePictureFrame() = default;
+
+void ItemStatePictureFrame::buildForm()
+{
+    ui.reset(new Ui::ItemStatePictureFrame);
+    ui->setupUi(this);
+}
 
 void ItemStatePictureFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -24,8 +27,10 @@ void ItemStatePictureFrame::save(QDomDocument &document, QDomElement &element, Q
 
 void ItemStatePictureFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showSize(ui->lineEditWidth, ui->lineEditHeight);
-    ui->pushButtonImgError->setIcon(QIcon(imageUnknown));
-    ui->pushButtonSelectPort->setText(portButtonText());
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showSize(ui->lineEditWidth, ui->lineEditHeight);
+        ui->pushButtonImgError->setIcon(QIcon(imageUnknown));
+        ui->pushButtonSelectPort->setText(portButtonText());
+    }
 }

@@ -8,16 +8,19 @@
 
 ItemStateTextFrame::ItemStateTextFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemStateTextFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
     textActive = QStringLiteral("Status aktiv");
     textInactive = QStringLiteral("Qalix-PLUS");
     textError = QStringLiteral("!!!!!");
 }
 
 ItemStateTextFrame::~ItemStateTextFrame() = default;
+
+void ItemStateTextFrame::buildForm()
+{
+    ui.reset(new Ui::ItemStateTextFrame);
+    ui->setupUi(this);
+}
 
 void ItemStateTextFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -27,14 +30,17 @@ void ItemStateTextFrame::save(QDomDocument &document, QDomElement &element, QStr
 
 void ItemStateTextFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showNumber(ui->spinBoxFontsize, fontSize);
-    ui->lineEditText->setText(textActive);
-    ui->lineEditTextInactive->setText(textInactive);
-    ui->lineEditTextError->setText(textError);
-    showFlag(ui->checkBoxBold, bold);
-    showFlag(ui->checkBoxItalic, italic);
-    ui->pushButtonSelectPort->setText(portButtonText());
+    fontSize = qMin(fontSize, fontSizeMaximum);
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showNumber(ui->spinBoxFontsize, fontSize);
+        showText(ui->lineEditText, textActive);
+        showText(ui->lineEditTextInactive, textInactive);
+        showText(ui->lineEditTextError, textError);
+        showFlag(ui->checkBoxBold, bold);
+        showFlag(ui->checkBoxItalic, italic);
+        ui->pushButtonSelectPort->setText(portButtonText());
+    }
     if (owner)
         owner->createText(textActive, bold, italic, fontSize, color);
 }

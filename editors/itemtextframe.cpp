@@ -8,14 +8,17 @@
 
 ItemTextFrame::ItemTextFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
-    , ui(new Ui::ItemTextFrame)
 {
-    ui->setupUi(this);
-    connectWidgets();
     textActive = QStringLiteral("Hallo Welt!");
 }
 
 ItemTextFrame::~ItemTextFrame() = default;
+
+void ItemTextFrame::buildForm()
+{
+    ui.reset(new Ui::ItemTextFrame);
+    ui->setupUi(this);
+}
 
 void ItemTextFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
 {
@@ -25,11 +28,14 @@ void ItemTextFrame::save(QDomDocument &document, QDomElement &element, QStringLi
 
 void ItemTextFrame::updateFrame()
 {
-    showPosition(ui->lineEditX, ui->lineEditY);
-    showNumber(ui->spinBoxFontsize, fontSize);
-    ui->lineEditText->setText(textActive);
-    showFlag(ui->checkBoxBold, bold);
-    showFlag(ui->checkBoxItalic, italic);
+    fontSize = qMin(fontSize, fontSizeMaximum);
+    if (ui) {
+        showPosition(ui->lineEditX, ui->lineEditY);
+        showNumber(ui->spinBoxFontsize, fontSize);
+        showText(ui->lineEditText, textActive);
+        showFlag(ui->checkBoxBold, bold);
+        showFlag(ui->checkBoxItalic, italic);
+    }
     if (owner)
         owner->createText(textActive, bold, italic, fontSize, color);
 }

@@ -10,7 +10,9 @@
 #include "storage/picturecache.h"
 #include "tests/items/testhelper.h"
 
+#include <QFontDatabase>
 #include <QGraphicsScene>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -65,6 +67,7 @@ private slots:
     void analogueFormatting();
     void nonReactingKindsIgnoreValues_data();
     void nonReactingKindsIgnoreValues();
+    void sceneWithEveryKind();
 };
 
 void TestItemKinds::initTestCase()
@@ -240,6 +243,69 @@ void TestItemKinds::nonReactingKindsIgnoreValues()
     item->setValue(0.0);
     QCOMPARE(item->picture, before);
     QCOMPARE(moved.count(), 0);
+}
+
+// One item of each kind on a dark page, as a person would see it; the grab
+// is left in the build folder for a look.
+void TestItemKinds::sceneWithEveryKind()
+{
+    QFontDatabase::addApplicationFont(QStringLiteral(":/font/normal"));
+    writeProjectPicture(QStringLiteral("grab-link.png"), 64, 64, QColor(0x30, 0x60, 0xC0));
+    writeProjectPicture(QStringLiteral("grab-picture.png"), 64, 64, QColor(0xE5, 0xDD, 0x00));
+    writeProjectPicture(QStringLiteral("grab-button.png"), 64, 64, QColor(0xC0, 0x30, 0x30));
+
+    QGraphicsScene scene(0, 0, 640, 200);
+    scene.setBackgroundBrush(Qt::black);
+    const QStringList names{"PageChange", "Picture", "StatePicture", "Button", "StateButton",
+                            "Text", "StateText", "ADCText"};
+    QList<Item *> items;
+    for (int i = 0; i < names.size(); ++i) {
+        Item *item = makeKind(names.at(i)).release();
+        scene.addItem(item);
+        item->SetPos(i < 5 ? 10 + i * 70 : 10 + (i - 5) * 200, i < 5 ? 10 : 110);
+        items << item;
+    }
+    items[0]->loadPicture(QStringLiteral("grab-link.png"));
+    items[1]->loadPicture(QStringLiteral("grab-picture.png"));
+    items[2]->frame->imageActive = QStringLiteral("on.png");
+    items[2]->frame->imageInactive = QStringLiteral("off.png");
+    items[2]->setValue(1.0);
+    items[3]->loadPicture(QStringLiteral("grab-button.png"));
+    items[4]->frame->imageActive = QStringLiteral("on.png");
+    items[4]->frame->imageInactive = QStringLiteral("off.png");
+    items[4]->setValue(0.0);
+    items[5]->refreshProperties();
+    items[6]->frame->textInactive = QStringLiteral("AUS");
+    items[6]->frame->color = 0xFF3030;
+    items[6]->frame->bold = true;
+    items[6]->setValue(0.0);
+    items[7]->frame->digits = 1;
+    items[7]->frame->fontSize = 30;
+    items[7]->setValue(21.456);
+
+    QImage image(640, 200, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    scene.render(&painter);
+    painter.end();
+    image.save(QStringLiteral(QALIX_BUILD_DIR "/items-grab.png"));
+
+    QCOMPARE(image.pixelColor(35, 35), QColor(0x30, 0x60, 0xC0));
+    QCOMPARE(image.pixelColor(105, 35), QColor(0xE5, 0xDD, 0x00));
+    QCOMPARE(image.pixelColor(175, 35), QColor(Qt::green));
+    QCOMPARE(image.pixelColor(245, 35), QColor(0xC0, 0x30, 0x30));
+    QCOMPARE(image.pixelColor(315, 35), QColor(Qt::darkGray));
+    QCOMPARE(items[7]->text, QStringLiteral("21.5"));
+    // Every text left some light on the page where it lies.
+    for (int i = 5; i < 8; ++i) {
+        const QRect area = items[i]->mapRectToScene(items[i]->boundingRect()).toRect();
+        QVERIFY(area.width() > 10);
+        int lit = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                lit += qGray(image.pixel(x, y)) > 60 ? 1 : 0;
+        QVERIFY2(lit > 20, qPrintable(names.at(i)));
+    }
 }
 
 QTEST_MAIN(TestItemKinds)

@@ -1,0 +1,425 @@
+#include "editors/frameupdater.h"
+#include "items/itemadctext.h"
+#include "items/itembutton.h"
+#include "items/itempagechange.h"
+#include "items/itempicture.h"
+#include "items/itemstatebutton.h"
+#include "items/itemstatepicture.h"
+#include "items/itemstatetext.h"
+#include "items/itemtext.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGraphicsScene>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<Item> makeKind(const QString &kind)
+{
+    if (kind == QLatin1String("PageChange"))
+        return std::make_unique<ItemPageChange>(nullptr, nullptr);
+    if (kind == QLatin1String("Picture"))
+        return std::make_unique<ItemPicture>(nullptr, nullptr);
+    if (kind == QLatin1String("StatePicture"))
+        return std::make_unique<ItemStatePicture>(nullptr, nullptr);
+    if (kind == QLatin1String("Button"))
+        return std::make_unique<ItemButton>(nullptr, nullptr);
+    if (kind == QLatin1String("StateButton"))
+        return std::make_unique<ItemStateButton>(nullptr, nullptr);
+    if (kind == QLatin1String("Text"))
+        return std::make_unique<ItemText>(nullptr, nullptr);
+    if (kind == QLatin1String("StateText"))
+        return std::make_unique<ItemStateText>(nullptr, nullptr);
+    return std::make_unique<ItemADCText>(nullptr, nullptr);
+}
+
+QStringList labelTexts(QWidget *frame)
+{
+    QStringList texts;
+    for (QLabel *label : frame->findChildren<QLabel *>())
+        texts << label->text();
+    return texts;
+}
+
+// The colour dialog stand-in: answers what the test sets, remembers the question.
+QColor colourAnswer;
+QColor colourAsked;
+QColor answerColour(const QColor &initial)
+{
+    colourAsked = initial;
+    return colourAnswer;
+}
+
+} // namespace
+
+class TestItemFrames : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void forms_data();
+    void forms();
+    void showingBuildsTheFilledForm();
+    void defaults_data();
+    void defaults();
+    void portButtonText_data();
+    void portButtonText();
+    void positionShowsSixSignificantDigits();
+    void typingEditsTheItem_data();
+    void typingEditsTheItem();
+    void spinBoxesAndCheckBoxesEditTheRecord();
+    void scaleIsAPercentage();
+    void colourChoice_data();
+    void colourChoice();
+    void pageChoiceOnlyOnceLoaded_data();
+    void pageChoiceOnlyOnceLoaded();
+};
+
+void TestItemFrames::cleanup()
+{
+    FrameUpdater::chooseColor = &FrameUpdater::chooseColorWithDialog;
+}
+
+void TestItemFrames::forms_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("windowTitle");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("widgets");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QStringList>("absent");
+
+    const QStringList pos{"lineEditX", "lineEditY"};
+    const QStringList size{"lineEditWidth", "lineEditHeight"};
+    const QStringList posLabels{"X-Position:", "Y-Position:"};
+    const QStringList sizeLabels{"Breite:", QString::fromUtf8("H\xc3\xb6he:")};
+    const QStringList font{"spinBoxFontsize", "checkBoxBold", "checkBoxItalic", "pushButtonColor"};
+    const QStringList statePics{"pushButtonImgActive", "pushButtonImgInactive", "pushButtonImgError"};
+    const QString fontLabel = QString::fromUtf8("Schriftgr\xc3\xb6\xc3\x9f" "e:");
+
+    QTest::newRow("Button") << "Button" << "Frame" << "Anzeige Bild"
+                            << pos + size + QStringList{"pushButtonImgActive", "pushButtonSelectPort"}
+                            << posLabels + sizeLabels + QStringList{"Icon"}
+                            << QStringList{"lineEditText", "spinBoxFontsize", "comboBoxPage"};
+    QTest::newRow("Picture") << "Picture" << "Frame" << "Anzeige Bild"
+                             << pos + size + QStringList{"pushButtonImgActive"}
+                             << posLabels + sizeLabels + QStringList{"Icon"}
+                             << QStringList{"pushButtonSelectPort", "pushButtonImgInactive"};
+    QTest::newRow("PageChange") << "PageChange" << "Frame" << "Seiten wechsler"
+                                << pos + size + QStringList{"pushButtonImgActive", "comboBoxPage"}
+                                << posLabels + sizeLabels + QStringList{"Icon", "Seitenwechsel:"}
+                                << QStringList{"pushButtonSelectPort"};
+    QTest::newRow("StateButton") << "StateButton" << "Dialog" << "Statusanzeige Knopf"
+                                 << pos + size + statePics + QStringList{"pushButtonSelectPort"}
+                                 << posLabels + sizeLabels + QStringList{"Icon Aktiv", "Icon Inaktiv", "Icon Error"}
+                                 << QStringList{"lineEditText"};
+    QTest::newRow("StatePicture") << "StatePicture" << "Frame" << "Statusanzeige"
+                                  << pos + size + statePics + QStringList{"pushButtonSelectPort"}
+                                  << posLabels + sizeLabels + QStringList{"Icon Aktiv", "Icon Inaktiv", "Icon Error"}
+                                  << QStringList{"lineEditText"};
+    QTest::newRow("Text") << "Text" << "Frame" << "Text" << pos + QStringList{"lineEditText"} + font
+                          << posLabels + QStringList{"Text:", fontLabel}
+                          << QStringList{"lineEditWidth", "pushButtonSelectPort", "spinBoxDigits"};
+    QTest::newRow("StateText") << "StateText" << "Frame" << "Status Text"
+                               << pos + QStringList{"lineEditText", "lineEditTextInactive", "lineEditTextError"} + font
+                                          + QStringList{"pushButtonSelectPort"}
+                               << posLabels + QStringList{"Text Aktiv:", "Text Inaktiv:", "Text Error:", fontLabel}
+                               << QStringList{"lineEditWidth", "spinBoxDigits"};
+    QTest::newRow("ADCText") << "ADCText" << "Frame" << "ADC Text"
+                             << pos + QStringList{"spinBoxDigits"} + font + QStringList{"pushButtonSelectPort"}
+                             << posLabels + QStringList{"Nachkommastellen:", fontLabel}
+                             << QStringList{"lineEditText", "lineEditWidth"};
+}
+
+void TestItemFrames::forms()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, windowTitle);
+    QFETCH(QString, title);
+    QFETCH(QStringList, widgets);
+    QFETCH(QStringList, labels);
+    QFETCH(QStringList, absent);
+
+    std::unique_ptr<Item> item = makeKind(kind);
+    FrameUpdater *frame = item->frame;
+    QVERIFY(!frame->findChild<QWidget *>(QStringLiteral("lineEditX")));
+    frame->ensureForm();
+    QCOMPARE(frame->windowTitle(), windowTitle);
+    auto *titleLabel = frame->findChild<QLabel *>(QStringLiteral("labelTitle"));
+    QVERIFY(titleLabel);
+    QCOMPARE(titleLabel->text(), title);
+    for (const QString &name : widgets)
+        QVERIFY2(frame->findChild<QWidget *>(name), qPrintable(name));
+    for (const QString &name : absent + QStringList{"lineEditScale"})
+        QVERIFY2(!frame->findChild<QWidget *>(name), qPrintable(name));
+    const QStringList shown = labelTexts(frame);
+    for (const QString &label : labels)
+        QVERIFY2(shown.contains(label), qPrintable(label));
+
+    if (auto *fontSize = frame->findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize"))) {
+        QCOMPARE(fontSize->minimum(), 5);
+        QCOMPARE(fontSize->maximum(), 100);
+    }
+    if (auto *digits = frame->findChild<QSpinBox *>(QStringLiteral("spinBoxDigits"))) {
+        QCOMPARE(digits->minimum(), 0);
+        QCOMPARE(digits->maximum(), 6);
+    }
+    if (auto *port = frame->findChild<QPushButton *>(QStringLiteral("pushButtonSelectPort")))
+        QCOMPARE(port->text(), QStringLiteral("Port\n(Kein Port)"));
+    if (auto *bold = frame->findChild<QCheckBox *>(QStringLiteral("checkBoxBold")))
+        QCOMPARE(bold->text(), QStringLiteral("Fett"));
+    if (auto *italic = frame->findChild<QCheckBox *>(QStringLiteral("checkBoxItalic")))
+        QCOMPARE(italic->text(), QStringLiteral("Kursiv"));
+    if (auto *colour = frame->findChild<QPushButton *>(QStringLiteral("pushButtonColor")))
+        QCOMPARE(colour->text(), QStringLiteral("Farbe"));
+}
+
+void TestItemFrames::showingBuildsTheFilledForm()
+{
+    ItemStateText item(nullptr, nullptr);
+    item.frame->textInactive = QStringLiteral("Aus");
+    item.frame->fontSize = 250;
+    item.frame->show();
+    auto *inactive = item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditTextInactive"));
+    QVERIFY(inactive);
+    QCOMPARE(inactive->text(), QStringLiteral("Aus"));
+    QCOMPARE(item.frame->findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize"))->value(), 100);
+    QCOMPARE(item.frame->fontSize, 100);
+    item.hideProperties();
+    QVERIFY(item.frame->isHidden());
+}
+
+void TestItemFrames::defaults_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("textActive");
+    QTest::addColumn<QString>("textInactive");
+    QTest::addColumn<QString>("textError");
+
+    QTest::newRow("Picture") << "Picture" << QString() << QString() << QString();
+    QTest::newRow("Text") << "Text" << "Hallo Welt!" << QString() << QString();
+    QTest::newRow("StateText") << "StateText" << "Status aktiv" << "Qalix-PLUS" << "!!!!!";
+    QTest::newRow("ADCText") << "ADCText" << QString() << QString() << QString();
+}
+
+void TestItemFrames::defaults()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, textActive);
+    QFETCH(QString, textInactive);
+    QFETCH(QString, textError);
+
+    std::unique_ptr<Item> item = makeKind(kind);
+    FrameUpdater *f = item->frame;
+    QCOMPARE(f->textActive, textActive);
+    QCOMPARE(f->textInactive, textInactive);
+    QCOMPARE(f->textError, textError);
+    QCOMPARE(f->bold, false);
+    QCOMPARE(f->italic, false);
+    QCOMPARE(f->fontSize, 12);
+    QCOMPARE(f->color, 0xFFFFFF);
+    QCOMPARE(f->digits, 2);
+    QVERIFY(f->pageId.isNull());
+    QVERIFY(f->port.isEmpty());
+}
+
+void TestItemFrames::portButtonText_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("text");
+
+    for (const char *kind : {"Button", "StateButton", "StatePicture", "StateText", "ADCText"}) {
+        QTest::newRow(qPrintable(QString::fromLatin1(kind) + " without port")) << kind << "" << "Port\n(Kein Port)";
+        QTest::newRow(qPrintable(QString::fromLatin1(kind) + " with port"))
+                << kind << "ITM_Kueche_OUT3" << "Port\n(NOT IN CONTROL)";
+    }
+}
+
+void TestItemFrames::portButtonText()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, port);
+    QFETCH(QString, text);
+
+    std::unique_ptr<Item> item = makeKind(kind);
+    item->frame->ensureForm();
+    QCOMPARE(item->frame->findChild<QPushButton *>(QStringLiteral("pushButtonSelectPort"))->text(),
+             QStringLiteral("Port\n(Kein Port)"));
+    item->frame->port = port;
+    item->refreshProperties();
+    QCOMPARE(item->frame->findChild<QPushButton *>(QStringLiteral("pushButtonSelectPort"))->text(), text);
+}
+
+void TestItemFrames::positionShowsSixSignificantDigits()
+{
+    ItemButton item(nullptr, nullptr);
+    item.SetPos(1234567, -12);
+    item.setSize(77, 88);
+    item.frame->ensureForm();
+    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditX"))->text(), QStringLiteral("1.23457e+06"));
+    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditY"))->text(), QStringLiteral("-12"));
+    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditWidth"))->text(), QStringLiteral("77"));
+    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditHeight"))->text(), QStringLiteral("88"));
+}
+
+void TestItemFrames::typingEditsTheItem_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("x") << "Button" << "lineEditX" << "120" << "pos" << "120,40";
+    QTest::newRow("y") << "Button" << "lineEditY" << "-7" << "pos" << "30,-7";
+    QTest::newRow("x letters") << "Button" << "lineEditX" << "abc" << "pos" << "0,40";
+    QTest::newRow("width") << "Picture" << "lineEditWidth" << "64" << "size" << "64x50";
+    QTest::newRow("width letters gives 1") << "Picture" << "lineEditWidth" << "abc" << "size" << "1x50";
+    QTest::newRow("height") << "StatePicture" << "lineEditHeight" << "90" << "size" << "50x90";
+    QTest::newRow("text renders") << "Text" << "lineEditText" << "Neu" << "text" << "Neu";
+    QTest::newRow("state text active") << "StateText" << "lineEditText" << "Ein" << "textActive" << "Ein";
+    QTest::newRow("state text inactive") << "StateText" << "lineEditTextInactive" << "Aus" << "textInactive" << "Aus";
+    QTest::newRow("state text error") << "StateText" << "lineEditTextError" << "Fehler" << "textError" << "Fehler";
+}
+
+void TestItemFrames::typingEditsTheItem()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, edit);
+    QFETCH(QString, typed);
+    QFETCH(QString, property);
+    QFETCH(QString, value);
+
+    std::unique_ptr<Item> item = makeKind(kind);
+    item->SetPos(30, 40);
+    item->frame->ensureForm();
+    auto *lineEdit = item->frame->findChild<QLineEdit *>(edit);
+    QVERIFY(lineEdit);
+    lineEdit->clear();
+    QTest::keyClicks(lineEdit, typed);
+
+    QString actual;
+    if (property == QLatin1String("pos"))
+        actual = QStringLiteral("%1,%2").arg(item->x()).arg(item->y());
+    else if (property == QLatin1String("size"))
+        actual = QStringLiteral("%1x%2").arg(item->width).arg(item->height);
+    else if (property == QLatin1String("text"))
+        actual = item->text;
+    else if (property == QLatin1String("textActive"))
+        actual = item->frame->textActive;
+    else if (property == QLatin1String("textInactive"))
+        actual = item->frame->textInactive;
+    else
+        actual = item->frame->textError;
+    QCOMPARE(actual, value);
+}
+
+void TestItemFrames::spinBoxesAndCheckBoxesEditTheRecord()
+{
+    ItemADCText item(nullptr, nullptr);
+    FrameUpdater *f = item.frame;
+    f->ensureForm();
+    QCOMPARE(item.text, QStringLiteral("???.??"));
+
+    f->findChild<QSpinBox *>(QStringLiteral("spinBoxDigits"))->setValue(4);
+    QCOMPARE(f->digits, 4);
+    QCOMPARE(item.text, QStringLiteral("???.????"));
+
+    f->findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize"))->setValue(40);
+    QCOMPARE(f->fontSize, 40);
+    QCOMPARE(item.textPixelSize, 40);
+
+    QPixmap *regular = item.picture;
+    f->findChild<QCheckBox *>(QStringLiteral("checkBoxBold"))->setChecked(true);
+    QCOMPARE(f->bold, true);
+    QVERIFY(item.picture != regular);
+    f->findChild<QCheckBox *>(QStringLiteral("checkBoxItalic"))->setChecked(true);
+    QCOMPARE(f->italic, true);
+}
+
+void TestItemFrames::scaleIsAPercentage()
+{
+    ItemPicture item(nullptr, nullptr);
+    item.frame->on_lineEditScale_textEdited(QStringLiteral("150"));
+    QCOMPARE(item.scale(), 1.5);
+    item.frame->on_lineEditScale_textEdited(QStringLiteral("x"));
+    QCOMPARE(item.scale(), 0.0);
+}
+
+void TestItemFrames::colourChoice_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<QColor>("answer");
+    QTest::addColumn<QColor>("asked");
+    QTest::addColumn<int>("after");
+
+    QTest::newRow("chosen") << 0xFFFFFF << QColor(0x12, 0x34, 0x56) << QColor(255, 255, 255) << 0x123456;
+    QTest::newRow("asked with the record's colour") << 0x0000FF << QColor(255, 0, 0) << QColor(0, 0, 255) << 0xFF0000;
+    QTest::newRow("cancel keeps the colour") << 0x00FF00 << QColor() << QColor(0, 255, 0) << 0x00FF00;
+    QTest::newRow("opacity of the answer is ignored") << 0 << QColor(1, 2, 3, 10) << QColor(0, 0, 0) << 0x010203;
+}
+
+void TestItemFrames::colourChoice()
+{
+    QFETCH(int, before);
+    QFETCH(QColor, answer);
+    QFETCH(QColor, asked);
+    QFETCH(int, after);
+
+    ItemText item(nullptr, nullptr);
+    item.frame->color = before;
+    colourAnswer = answer;
+    colourAsked = QColor();
+    FrameUpdater::chooseColor = &answerColour;
+    item.frame->ensureForm();
+    item.frame->findChild<QPushButton *>(QStringLiteral("pushButtonColor"))->click();
+    QCOMPARE(colourAsked, asked);
+    QCOMPARE(colourAsked.alpha(), 255);
+    QCOMPARE(item.frame->color, after);
+    // The text is rendered again in the colour now held.
+    QCOMPARE(item.text, QStringLiteral("Hallo Welt!"));
+}
+
+void TestItemFrames::pageChoiceOnlyOnceLoaded_data()
+{
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("pageId");
+
+    QTest::newRow("not loaded") << false << 2 << "before";
+    QTest::newRow("loaded") << true << 2 << "PAGE2";
+    QTest::newRow("first entry clears") << true << 0 << "";
+    QTest::newRow("no current entry") << true << -1 << "before";
+}
+
+void TestItemFrames::pageChoiceOnlyOnceLoaded()
+{
+    QFETCH(bool, loaded);
+    QFETCH(int, index);
+    QFETCH(QString, pageId);
+
+    ItemPageChange item(nullptr, nullptr);
+    item.frame->ensureForm();
+    auto *combo = item.frame->findChild<QComboBox *>(QStringLiteral("comboBoxPage"));
+    QVERIFY(combo);
+    combo->addItem(QString::fromUtf8("--- Bitte w\xc3\xa4hlen ---"), QString());
+    combo->addItem(QStringLiteral("Eins"), QStringLiteral("PAGE1"));
+    combo->addItem(QStringLiteral("Zwei"), QStringLiteral("PAGE2"));
+    combo->setCurrentIndex(1);
+    item.frame->pageId = QStringLiteral("before");
+    item.loaded = loaded;
+    combo->setCurrentIndex(index);
+    QCOMPARE(item.frame->pageId, pageId);
+}
+
+QTEST_MAIN(TestItemFrames)
+#include "tst_itemframes.moc"
