@@ -1,0 +1,6 @@
+#include "pages/graphicsscene.h"
+
+GraphicsScene::GraphicsScene(QObject *parent)
+    : QGraphicsScene(parent)
+{
+}

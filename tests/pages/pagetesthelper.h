@@ -1,0 +1,32 @@
+#ifndef PAGETESTHELPER_H
+#define PAGETESTHELPER_H
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QMap>
+#include <QString>
+
+// Builds item elements as the designer writes them, for the page tests.
+struct ItemElement
+{
+    explicit ItemElement(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
+        : type(type), x(x), y(y), w(w), h(h)
+    {
+    }
+
+    QString type;
+    int x = 10;
+    int y = 10;
+    int w = 50;
+    int h = 50;
+    QString port;
+    QString pageId;
+    QMap<QString, QString> extra;
+
+    QDomElement build(QDomDocument &document, const QString &tag = QStringLiteral("component")) const;
+};
+
+// Writes a small PNG of one colour, creating the folders on the way.
+bool writePicture(const QString &path, int w, int h, unsigned rgb = 0xff8000);
+
+#endif // PAGETESTHELPER_H
