@@ -19,6 +19,7 @@ DialogProgress::~DialogProgress()
 void DialogProgress::setValue(int percent)
 {
     ui->progressBar->setValue(percent);
+    emit valueSet(percent);
     QCoreApplication::processEvents();
 }
 

@@ -19,6 +19,10 @@ public:
     void setValue(int percent);
     int value() const;
 
+signals:
+    // Every value set, also one equal to the last.
+    void valueSet(int percent);
+
 private:
     Ui::DialogProgress *ui;
 };

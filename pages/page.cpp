@@ -48,6 +48,13 @@ QString randomId()
     return id;
 }
 
+struct CreationScope
+{
+    explicit CreationScope(int &depth) : depth(depth) { ++depth; }
+    ~CreationScope() { --depth; }
+    int &depth;
+};
+
 Item *asItem(QGraphicsItem *graphicsItem)
 {
     return dynamic_cast<Item *>(graphicsItem);
@@ -310,8 +317,15 @@ void Page::selectionChanged()
     emit selected(chosen.size() == 1 ? chosen.first() : nullptr);
 }
 
-void Page::itemMoved(Item *)
+void Page::itemMoved(Item *itm)
 {
+    // While an item is being made only that one moves: checking every other
+    // item each time would make loading a page quadratic in its items.
+    if (m_creating > 0) {
+        if (itm)
+            keepInside(itm);
+        return;
+    }
     // A copy: clamping moves items, which lands here again on the same stack.
     const QList<Item *> items = m_items;
     for (Item *item : items)
@@ -363,6 +377,7 @@ int Page::kindForType(const QString &type)
 Item *Page::createItem(int kind)
 {
     scene->clearSelection();
+    const CreationScope creating(m_creating);
 
     Item *item = nullptr;
     switch (kind) {
@@ -393,6 +408,7 @@ Item *Page::createItemFromXml(const QDomNode &element)
 {
     const QString type = childElement(element.childNodes(), QStringLiteral("type")).text();
     const int kind = kindForType(type);
+    const CreationScope creating(m_creating);
     Item *item = kind >= 0 ? createItem(kind) : nullptr;
     qDebug() << "NEW ITEM" << type;
     if (item) {

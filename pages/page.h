@@ -107,6 +107,7 @@ private:
     QHash<QString, QList<Item *>> m_portIndex;
     QHash<QObject *, QString> m_indexedPort;
     QHash<QObject *, Item *> m_itemOf;
+    int m_creating = 0;
 
     // The last scaled background, so repeated rescales at one size cost nothing.
     qint64 m_brushSourceKey = 0;

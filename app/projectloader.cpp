@@ -1,0 +1,208 @@
+#include "app/projectloader.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QWidget>
+
+#include "app/dialogprogress.h"
+#include "items/item.h"
+#include "pages/page.h"
+#include "storage/projectdirectory.h"
+#include "storage/qlxfat.h"
+#include "storage/xmlelements.h"
+
+namespace {
+
+const QString iconsPrefix = QStringLiteral("icons/");
+const QString backgroundPrefix = QStringLiteral("background/");
+
+QString elementText(const QDomNode &parent, const QString &tag)
+{
+    return childElement(parent.childNodes(), tag).text();
+}
+
+int elementNumber(const QDomNode &parent, const QString &tag)
+{
+    return elementText(parent, tag).trimmed().toInt(); // 0 when not a number
+}
+
+} // namespace
+
+ProjectLoader::MessageFunction ProjectLoader::showMessage = &ProjectLoader::messageBox;
+
+void ProjectLoader::messageBox(const QString &text)
+{
+    QMessageBox box;
+    box.setText(text);
+    box.exec();
+}
+
+ProjectLoader::ProjectLoader(DialogProgress *progress, const QString &projectDir)
+    : progress(progress)
+    , projectDir(projectDir.isEmpty() ? projectDirectory() : projectDir)
+{
+    if (!this->projectDir.endsWith(QLatin1Char('/')))
+        this->projectDir.append(QLatin1Char('/'));
+}
+
+void ProjectLoader::setProgress(int percent)
+{
+    if (progress)
+        progress->setValue(percent);
+}
+
+bool ProjectLoader::recreateDirectory(const QString &root, const QString &relativePath)
+{
+    // A link planted at the directory or above it would make the emptying
+    // delete, and the extraction write, wherever it points: drop the link.
+    const QStringList parts = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString path = root;
+    for (const QString &part : parts) {
+        if (!path.endsWith(QLatin1Char('/')))
+            path.append(QLatin1Char('/'));
+        path.append(part);
+        if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+            return false;
+    }
+    QDir(path).removeRecursively();
+    if (!QDir().mkpath(path))
+        return false;
+    const QFileInfo made(path);
+    return made.isDir() && !made.isSymLink();
+}
+
+QString ProjectLoader::safeDestination(const QString &directory, const QString &relativeName)
+{
+    if (relativeName.isEmpty())
+        return QString();
+    for (const QChar c : relativeName) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QString();
+    }
+    const QStringList parts = relativeName.split(QLatin1Char('/'));
+    QString path = directory;
+    for (int i = 0; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return QString();
+        path.append(part);
+        if (QFileInfo(path).isSymLink())
+            return QString();
+        if (i + 1 < parts.size())
+            path.append(QLatin1Char('/'));
+    }
+    return path;
+}
+
+void ProjectLoader::extractPictures(QLXFat &package)
+{
+    QStringList names;
+    if (!package.fileNames(names))
+        return;
+
+    if (!recreateDirectory(projectDir, QStringLiteral("background/project"))) {
+        showMessage(QStringLiteral("Path can not be created! (1)"));
+        return;
+    }
+    if (!recreateDirectory(projectDir, QStringLiteral("icons/project"))) {
+        showMessage(QStringLiteral("Path can not be created! (2)"));
+        return;
+    }
+
+    const qint64 count = names.size();
+    for (qint64 i = 0; i < count; ++i) {
+        setProgress(int(25 * i / count));
+        const QString &name = names.at(int(i));
+        if (name.startsWith(iconsPrefix))
+            extractEntry(package, name, iconsPrefix, projectDir + QLatin1String("icons/project/"), true);
+        else if (name.startsWith(backgroundPrefix))
+            extractEntry(package, name, backgroundPrefix, projectDir + QLatin1String("background/project/"), false);
+    }
+}
+
+void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
+                                 const QString &directory, bool icon)
+{
+    QString relative = entry;
+    relative.remove(prefix);
+    const QString destination = directory + relative;
+    if (icon)
+        qDebug() << "Create Project Icon: " << destination;
+    else
+        qDebug() << "Create Project background: " << destination;
+
+    const QString safe = safeDestination(directory, relative);
+    if (safe.isEmpty())
+        qInfo().noquote() << "Package entry refused, it names no file inside the picture folder:" << entry;
+    if (!safe.isEmpty() && package.extractFile(entry, safe))
+        return;
+
+    if (icon) {
+        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
+                                   "gespeichert werden!")
+                        .arg(entry, destination));
+    } else {
+        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(entry));
+    }
+}
+
+void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
+                                 const std::function<void(Item *)> &itemCreated)
+{
+    QDomDocument dom(QStringLiteral("QalixPlusDesignerFile"));
+    if (!dom.setContent(document))
+        dom.clear();
+    const QDomElement root = dom.documentElement();
+
+    pageX = elementNumber(root, QStringLiteral("pagex"));
+    pageY = elementNumber(root, QStringLiteral("pagey"));
+
+    const QDomElement connections = childElement(root.childNodes(), QStringLiteral("Connections"));
+    if (connections.firstChild().isElement()) {
+        host = elementText(connections, QStringLiteral("host"));
+        password = elementText(connections, QStringLiteral("password"));
+        port = elementNumber(connections, QStringLiteral("port"));
+        username = elementText(connections, QStringLiteral("username"));
+    }
+
+    const QDomNodeList nodes = childElement(root.childNodes(), QStringLiteral("Pages")).childNodes();
+    const qint64 count = nodes.count();
+    for (qint64 i = 0; i < count; ++i) {
+        setProgress(int(25 + 75 * i / count));
+        const QDomNode pageNode = nodes.at(int(i));
+        if (!pageNode.isElement())
+            continue;
+
+        // The page's own list object; nothing reads it, it goes with the page.
+        auto *list = new QList<Item *>;
+        Page *page = new Page(list, pages, nullptr);
+        QObject::connect(page, &QObject::destroyed, [list] { delete list; });
+        if (pageParent)
+            page->setParent(pageParent);
+        pages->append(page);
+        page->setStyleSheet(QString());
+        page->setPageSize(1.0, pageX, pageY);
+        page->setName(elementText(pageNode, QStringLiteral("name")));
+        page->setId(elementText(pageNode, QStringLiteral("id")));
+        page->setBackground(elementText(pageNode, QStringLiteral("background")));
+
+        const QDomNodeList components =
+            childElement(pageNode.childNodes(), QStringLiteral("components")).childNodes();
+        for (int j = 0; j < components.count(); ++j) {
+            Item *item = page->createItemFromXml(components.at(j));
+            if (item && itemCreated)
+                itemCreated(item);
+        }
+
+        page->clearSelection();
+        page->lockItems();
+        if (pageParent)
+            page->setGeometry(pageParent->geometry());
+        page->rescale(1.0);
+        page->setControlMode();
+    }
+}

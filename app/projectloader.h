@@ -1,0 +1,69 @@
+#ifndef PROJECTLOADER_H
+#define PROJECTLOADER_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class DialogProgress;
+class Item;
+class Page;
+class QLXFat;
+class QWidget;
+
+// The work of one project load between opening the package and starting the
+// panel: unpacking the pictures into the project directory and building the
+// pages from the project document. The main window drives it and takes over
+// what it read (page size, connection settings).
+class ProjectLoader
+{
+public:
+    // How the operator is told about a failure. A modal message box without
+    // parent by default; tests put a recorder here.
+    using MessageFunction = std::function<void(const QString &text)>;
+    static MessageFunction showMessage;
+    static void messageBox(const QString &text);
+
+    // `progress` may be null; `projectDir` is the folder that receives the
+    // picture directories (the project directory unless a test says otherwise).
+    explicit ProjectLoader(DialogProgress *progress, const QString &projectDir = QString());
+
+    // Empties the two picture directories and fills them from the package's
+    // "icons/" and "background/" entries.
+    void extractPictures(QLXFat &package);
+
+    // Builds one page per page element of `document` into `pages`, as
+    // children of `pageParent`. `itemCreated` hears of every item made.
+    void readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
+                      const std::function<void(Item *)> &itemCreated = {});
+
+    // Where an entry lands below `directory` (which ends in "/"), or an empty
+    // text when the name cannot be a file inside it: empty, absolute, with a
+    // backslash, drive letter, NUL or control character, or a "." or ".."
+    // component. A symbolic link on the way also refuses it, so nothing is
+    // ever written through a link.
+    static QString safeDestination(const QString &directory, const QString &relativeName);
+
+    // Removes `path` with its content and creates it again, without following
+    // a symbolic link at `path` or at any folder between `root` and `path`.
+    static bool recreateDirectory(const QString &root, const QString &relativePath);
+
+    int pageX = 0;
+    int pageY = 0;
+    QString host;
+    QString username;
+    QString password;
+    int port = 0;
+
+private:
+    void setProgress(int percent);
+    void extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
+                      const QString &directory, bool icon);
+
+    DialogProgress *progress;
+    QString projectDir;
+};
+
+#endif // PROJECTLOADER_H

@@ -1,0 +1,413 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/dialogprogress.h"
+#include "app/projectloader.h"
+#include "editors/frameupdater.h"
+#include "items/item.h"
+#include "pages/page.h"
+#include "packagetesthelper.h"
+#include "storage/qlxfat.h"
+
+// Unpacking a package's pictures and building pages from a project document,
+// hostile packages and documents included.
+class TestProjectLoader : public QObject
+{
+    Q_OBJECT
+
+private:
+    QStringList messages;
+    QTemporaryDir temp;
+
+    // A projects folder inside a sandbox folder, so that anything written
+    // beside it (outside the picture directories) shows in the listing.
+    QString sandbox() const { return temp.path() + QLatin1String("/sandbox/"); }
+    QString projects() const { return sandbox() + QLatin1String("projects/"); }
+
+    void extract(const PackageEntries &entries, DialogProgress *progress = nullptr)
+    {
+        const QString path = temp.path() + QLatin1String("/test.qlxd");
+        QVERIFY(writePackage(path, entries));
+        QLXFat package;
+        QVERIFY(package.open(path, false));
+        ProjectLoader loader(progress, projects());
+        loader.extractPictures(package);
+    }
+
+    static QByteArray document(const QString &body)
+    {
+        return (QStringLiteral("<QalixPlusDesignerProject><pagex>800</pagex><pagey>600</pagey>") + body
+                + QStringLiteral("</QalixPlusDesignerProject>"))
+            .toUtf8();
+    }
+
+    static QString pageElement(const QString &name, const QString &id, const QString &components = QString())
+    {
+        return QStringLiteral("<page><name>%1</name><id>%2</id><w>1</w><h>1</h><background>bg.png</background>"
+                              "<components>%3</components></page>")
+            .arg(name, id, components);
+    }
+
+    static QString component(const QString &type, int x, int y, const QString &port = QString())
+    {
+        return QStringLiteral("<component><x>%1</x><y>%2</y><w>40</w><h>30</h><port>%3</port>"
+                              "<type>%4</type></component>")
+            .arg(x)
+            .arg(y)
+            .arg(port, type);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(temp.isValid());
+        ProjectLoader::showMessage = [this](const QString &text) { messages << text; };
+    }
+
+    void init()
+    {
+        messages.clear();
+        QDir(sandbox()).removeRecursively();
+        QVERIFY(QDir().mkpath(projects()));
+    }
+
+    void extractsPicturesByPrefix()
+    {
+        // Pictures of an earlier project are gone after the next load.
+        QVERIFY(QDir().mkpath(projects() + QLatin1String("icons/project")));
+        QFile old(projects() + QLatin1String("icons/project/old.png"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.close();
+
+        extract({{QStringLiteral("icons/a.png"), pngBytes(4, 4)},
+                 {QStringLiteral("background/b.png"), pngBytes(8, 8)},
+                 {QStringLiteral("readme"), QByteArray("text")},
+                 {QStringLiteral("Icons/c.png"), pngBytes(2, 2)},
+                 {QStringLiteral("project"), QByteArray("<x/>")}});
+        QCOMPARE(messages, QStringList());
+        QVERIFY(QFile::exists(projects() + QLatin1String("icons/project/a.png")));
+        QVERIFY(QFile::exists(projects() + QLatin1String("background/project/b.png")));
+        QVERIFY(!QFile::exists(projects() + QLatin1String("icons/project/old.png")));
+        QCOMPARE(QDir(projects() + QLatin1String("icons/project")).entryList(QDir::Files),
+                 QStringList({QStringLiteral("a.png")}));
+        QCOMPARE(QDir(projects()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({QStringLiteral("background"), QStringLiteral("icons")}));
+        QFile a(projects() + QLatin1String("icons/project/a.png"));
+        QVERIFY(a.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), pngBytes(4, 4));
+    }
+
+    void extractionProgress()
+    {
+        DialogProgress progress;
+        QSignalSpy spy(&progress, &DialogProgress::valueSet);
+        extract({{QStringLiteral("icons/a.png"), "1"},
+                 {QStringLiteral("readme"), "2"},
+                 {QStringLiteral("background/b.png"), "3"},
+                 {QStringLiteral("project"), "4"}},
+                &progress);
+        QList<int> values;
+        for (const auto &call : spy)
+            values << call.at(0).toInt();
+        QCOMPARE(values, QList<int>({0, 6, 12, 18}));
+    }
+
+    void hostileEntryNames_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("message");
+
+        const QString iconMessage = QStringLiteral(
+            "Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" gespeichert werden!");
+        const QString backgroundMessage = QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!");
+        const QString icons = QStringLiteral("%1icons/project/");
+
+        const QStringList iconEntries = {
+            QStringLiteral("icons/../../x.png"),
+            QStringLiteral("icons/../../../escaped.png"),
+            QStringLiteral("icons/..\\..\\x.png"),
+            QStringLiteral("icons//abs.png"),
+            QStringLiteral("icons/C:evil.png"),
+            QStringLiteral("icons/C:/evil.png"),
+            QStringLiteral("icons/./a.png"),
+            QStringLiteral("icons/sub/x.png"),
+            QStringLiteral("icons/a/icons/b.png"),
+            QStringLiteral("icons/"),
+            QStringLiteral("icons/a\tb.png"),
+        };
+        for (const QString &entry : iconEntries) {
+            QString relative = entry;
+            relative.remove(QStringLiteral("icons/"));
+            QTest::newRow(qPrintable(entry)) << entry << iconMessage.arg(entry, icons + relative);
+        }
+        const QStringList backgroundEntries = {
+            QStringLiteral("background/../../../x.png"),
+            QStringLiteral("background/..\\x.png"),
+            QStringLiteral("background//tmp/x.png"),
+            QStringLiteral("background/sub/x.png"),
+        };
+        for (const QString &entry : backgroundEntries)
+            QTest::newRow(qPrintable(entry)) << entry << backgroundMessage.arg(entry);
+    }
+
+    void hostileEntryNames()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, message);
+
+        const QStringList before = treeListing(temp.path());
+        extract({{entry, QByteArray("payload")},
+                 {QStringLiteral("icons/good.png"), pngBytes(3, 3)},
+                 {QStringLiteral("background/good.png"), pngBytes(3, 3)}});
+        QCOMPARE(messages, QStringList({message.arg(projects())}));
+
+        // Loading went on with the next entries, and nothing else changed.
+        QVERIFY(QFile::exists(projects() + QLatin1String("icons/project/good.png")));
+        QVERIFY(QFile::exists(projects() + QLatin1String("background/project/good.png")));
+        QStringList after = treeListing(temp.path());
+        after.removeAll(QStringLiteral("/test.qlxd ") + QString::number(QFileInfo(temp.path() + "/test.qlxd").size()));
+        QStringList expected = before;
+        expected.removeAll(QStringLiteral("/test.qlxd ") + QString::number(QFileInfo(temp.path() + "/test.qlxd").size()));
+        for (const QString &line : after) {
+            if (!line.startsWith(QLatin1String("/sandbox/projects/icons"))
+                && !line.startsWith(QLatin1String("/sandbox/projects/background")))
+                QVERIFY2(expected.contains(line), qPrintable(line));
+        }
+        const QStringList pictures = treeListing(projects());
+        QCOMPARE(pictures,
+                 QStringList({QStringLiteral("background dir"), QStringLiteral("background/project dir"),
+                              QStringLiteral("background/project/good.png ")
+                                  + QString::number(pngBytes(3, 3).size()),
+                              QStringLiteral("icons dir"), QStringLiteral("icons/project dir"),
+                              QStringLiteral("icons/project/good.png ") + QString::number(pngBytes(3, 3).size())}));
+    }
+
+    void safeDestination_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("safe");
+
+        QTest::newRow("plain") << QString("a.png") << true;
+        QTest::newRow("nested") << QString("sub/a.png") << true;
+        QTest::newRow("dots in name") << QString("a..b.png") << true;
+        QTest::newRow("hidden file") << QString(".a.png") << true;
+        QTest::newRow("empty") << QString("") << false;
+        QTest::newRow("parent") << QString("../a.png") << false;
+        QTest::newRow("inner parent") << QString("sub/../../a.png") << false;
+        QTest::newRow("parent only") << QString("..") << false;
+        QTest::newRow("dot") << QString("./a.png") << false;
+        QTest::newRow("absolute") << QString("/etc/passwd") << false;
+        QTest::newRow("double slash") << QString("sub//a.png") << false;
+        QTest::newRow("trailing slash") << QString("sub/") << false;
+        QTest::newRow("backslash") << QString("..\\a.png") << false;
+        QTest::newRow("drive") << QString("C:a.png") << false;
+        QTest::newRow("nul") << QString::fromLatin1("a\0b.png", 7) << false;
+        QTest::newRow("newline") << QString("a\nb.png") << false;
+        QTest::newRow("link to folder") << QString("link/a.png") << false;
+        QTest::newRow("link as file") << QString("filelink") << false;
+    }
+
+    void safeDestination()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, safe);
+
+        const QString dir = temp.path() + QLatin1String("/safe/");
+        QDir(dir).removeRecursively();
+        QVERIFY(QDir().mkpath(dir + QLatin1String("sub")));
+        QVERIFY(QFile::link(temp.path(), dir + QLatin1String("link")));
+        QVERIFY(QFile::link(temp.path() + QLatin1String("/victim"), dir + QLatin1String("filelink")));
+        QCOMPARE(ProjectLoader::safeDestination(dir, name), safe ? dir + name : QString());
+    }
+
+    void plantedLinksAreNotFollowed_data()
+    {
+        QTest::addColumn<QString>("linkPath");
+        QTest::newRow("icons/project") << QString("icons/project");
+        QTest::newRow("icons") << QString("icons");
+        QTest::newRow("background/project") << QString("background/project");
+        QTest::newRow("background") << QString("background");
+    }
+
+    void plantedLinksAreNotFollowed()
+    {
+        QFETCH(QString, linkPath);
+
+        const QString outside = sandbox() + QLatin1String("outside/");
+        QVERIFY(QDir().mkpath(outside));
+        QFile victim(outside + QLatin1String("keep.txt"));
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("precious");
+        victim.close();
+        QVERIFY(QDir().mkpath(QFileInfo(projects() + linkPath).path()));
+        QVERIFY(QFile::link(outside, projects() + linkPath));
+
+        extract({{QStringLiteral("icons/a.png"), pngBytes(3, 3)},
+                 {QStringLiteral("background/b.png"), pngBytes(3, 3)}});
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({QStringLiteral("keep.txt")}));
+        QVERIFY(!QFileInfo(projects() + linkPath).isSymLink());
+        QVERIFY(QFile::exists(projects() + QLatin1String("icons/project/a.png")));
+        QVERIFY(QFile::exists(projects() + QLatin1String("background/project/b.png")));
+    }
+
+    void pictureDirectoryCannotBeMade_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("backgrounds") << QString("background") << QString("Path can not be created! (1)");
+        QTest::newRow("icons") << QString("icons") << QString("Path can not be created! (2)");
+    }
+
+    void pictureDirectoryCannotBeMade()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QString, message);
+        QFile file(projects() + blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        extract({{QStringLiteral("icons/a.png"), pngBytes(3, 3)},
+                 {QStringLiteral("background/b.png"), pngBytes(3, 3)}});
+        QCOMPARE(messages, QStringList({message}));
+        QVERIFY(!QFile::exists(projects() + QLatin1String("icons/project/a.png")));
+        QVERIFY(!QFile::exists(projects() + QLatin1String("background/project/b.png")));
+    }
+
+    void documentSettings_data()
+    {
+        QTest::addColumn<QString>("xml");
+        QTest::addColumn<int>("pageX");
+        QTest::addColumn<int>("pageY");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+
+        const QString connections = QStringLiteral(
+            "<Connections><host>10.0.0.2</host><password>pw</password><port>1</port>"
+            "<username>admin</username></Connections>");
+        QTest::newRow("complete") << "<P><pagex>1024</pagex><pagey>768</pagey>" + connections + "</P>" << 1024
+                                  << 768 << QString("10.0.0.2") << QString("admin") << QString("pw");
+        QTest::newRow("order does not matter")
+            << "<P>" + connections + "<pagey> 600 </pagey><other/><pagex>800</pagex></P>" << 800 << 600
+            << QString("10.0.0.2") << QString("admin") << QString("pw");
+        QTest::newRow("page width not a number") << QString("<P><pagex>abc</pagex><pagey>7</pagey></P>") << 0 << 7 << QString("")
+                                                 << QString("") << QString("");
+        QTest::newRow("comment before host")
+            << QString("<P><Connections><!-- c --><host>h</host><username>u</username></Connections></P>") << 0 << 0 << QString("")
+            << QString("") << QString("");
+        QTest::newRow("text before host") << QString("<P><Connections>t<host>h</host></Connections></P>") << 0 << 0 << QString("")
+                                          << QString("") << QString("");
+        QTest::newRow("missing elements") << QString("<P><Connections><host>h</host></Connections></P>") << 0 << 0 << QString("h")
+                                          << QString("") << QString("");
+        QTest::newRow("case matters") << QString("<P><PageX>5</PageX><connections><host>h</host></connections></P>") << 0
+                                      << 0 << QString("") << QString("") << QString("");
+        QTest::newRow("not xml") << QString("<P><pagex>5</pagex>") << 0 << 0 << QString("") << QString("") << QString("");
+        QTest::newRow("empty") << QString("") << 0 << 0 << QString("") << QString("") << QString("");
+    }
+
+    void documentSettings()
+    {
+        QFETCH(QString, xml);
+        QFETCH(int, pageX);
+        QFETCH(int, pageY);
+        QFETCH(QString, host);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+
+        QList<Page *> pages;
+        QWidget parent;
+        ProjectLoader loader(nullptr, projects());
+        loader.readDocument(xml.toUtf8(), &pages, &parent);
+        QCOMPARE(loader.pageX, pageX);
+        QCOMPARE(loader.pageY, pageY);
+        QCOMPARE(loader.host, host);
+        QCOMPARE(loader.username, user);
+        QCOMPARE(loader.password, password);
+        QVERIFY(pages.isEmpty());
+    }
+
+    void buildsPages()
+    {
+        QList<Page *> pages;
+        QWidget parent;
+        parent.setGeometry(0, 0, 800, 600);
+        QList<Item *> made;
+        ProjectLoader loader(nullptr, projects());
+        loader.readDocument(
+            document("<Pages>" + pageElement("Eins", "A", component("StateButton", 10, 20, "ITM_X_OUT1")
+                                                               + component("Link", 5, 5)
+                                                               + component("Text", 100, 100) + "<!-- note -->")
+                     + "<!-- between -->" + pageElement("Zwei", "B") + pageElement("Drei", "A")
+                     + "<seite><name>Vier</name><id>D</id></seite></Pages>"),
+            &pages, &parent, [&made](Item *item) { made << item; });
+
+        QCOMPARE(pages.size(), 4);
+        QStringList names, ids;
+        for (Page *page : pages) {
+            names << page->name();
+            ids << page->toolTip();
+            QCOMPARE(page->parentWidget(), &parent);
+            QVERIFY(page->isHidden());
+            QCOMPARE(page->scene->sceneRect(), QRectF(0, 0, 800, 600));
+            QCOMPARE(page->geometry(), parent.geometry());
+            QCOMPARE(page->view.size(), QSize(800, 592));
+            QCOMPARE(page->styleSheet(), QString());
+        }
+        QCOMPARE(names, QStringList({"Eins", "Zwei", "Drei", "Vier"}));
+        QCOMPARE(ids, QStringList({"A", "B", "A", "D"})); // duplicate identifiers both load
+        QCOMPARE(pages.first()->background(), QStringLiteral("bg.png"));
+
+        QCOMPARE(made.size(), 2);
+        QCOMPARE(pages.first()->items(), made);
+        QCOMPARE(made.first()->pos(), QPointF(10, 20));
+        for (Item *item : made) {
+            QVERIFY(item->loaded);
+            QVERIFY(!item->isSelected());
+            QVERIFY(!(item->flags() & QGraphicsItem::ItemIsSelectable));
+            QVERIFY(!(item->flags() & QGraphicsItem::ItemIsMovable));
+        }
+        QCOMPARE(pages.first()->view.dragMode(), QGraphicsView::NoDrag);
+        pages.first()->setPortValue(QStringLiteral("ITM_X_OUT1"), 1.0);
+        QCOMPARE(made.first()->lastValue, 1.0);
+        qDeleteAll(pages);
+    }
+
+    void pageProgress_data()
+    {
+        QTest::addColumn<QString>("pagesXml");
+        QTest::addColumn<QList<int>>("values");
+        QTest::newRow("three pages") << pageElement("a", "1") + pageElement("b", "2") + pageElement("c", "3")
+                                     << QList<int>({25, 50, 75});
+        QTest::newRow("with a comment") << pageElement("a", "1") + "<!-- x -->" + pageElement("b", "2")
+                                               + pageElement("c", "3")
+                                        << QList<int>({25, 43, 62, 81});
+        QTest::newRow("no page") << QString("<!-- only -->") << QList<int>({25});
+        QTest::newRow("empty") << QString() << QList<int>();
+    }
+
+    void pageProgress()
+    {
+        QFETCH(QString, pagesXml);
+        QFETCH(QList<int>, values);
+        DialogProgress progress;
+        QSignalSpy spy(&progress, &DialogProgress::valueSet);
+        QList<Page *> pages;
+        QWidget parent;
+        ProjectLoader loader(&progress, projects());
+        loader.readDocument(document("<Pages>" + pagesXml + "</Pages>"), &pages, &parent);
+        QList<int> seen;
+        for (const auto &call : spy)
+            seen << call.at(0).toInt();
+        QCOMPARE(seen, values);
+        QCOMPARE(progress.value(), values.isEmpty() ? 0 : values.last());
+        qDeleteAll(pages);
+    }
+};
+
+QTEST_MAIN(TestProjectLoader)
+#include "tst_projectloader.moc"
