@@ -1,7 +1,12 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/dialogprogress.h"
+#include "app/projectloader.h"
+#include "items/item.h"
 #include "options/dialogoptions.h"
+#include "pages/page.h"
+#include "storage/qlxfat.h"
 
 #include <QAbstractSocket>
 #include <QCoreApplication>
@@ -77,8 +82,10 @@ void MainWindow::resizeEvent(QResizeEvent *event)
         const QSize size = windowedSize();
         setMinimumSize(size);
         setMaximumSize(size);
-        // Project loading adds here, for every page in list order:
-        // page->setGeometry(0, 0, size.width(), size.height()); page->rescale(1.0);
+        for (Page *page : qAsConst(pages)) {
+            page->setGeometry(0, 0, size.width(), size.height());
+            page->rescale(1.0);
+        }
     } else {
         setFullscreen();
     }
@@ -126,15 +133,40 @@ void MainWindow::setFullscreen()
     setFixedSize(area.size());
     const double factor = zoomFactor(area.size(), pageX, pageY);
     qDebug() << "Page zoom" << factor;
-    // Project loading adds here, for every page in list order:
-    // page->setFixedSize(area.size()); page->setScale(factor);
+    for (Page *page : qAsConst(pages)) {
+        page->setFixedSize(area.size());
+        page->setScale(factor);
+    }
 }
 
 bool MainWindow::loadProject(const QString &path)
 {
-    // Project loading fills this in; until then the window shows no pages.
-    qDebug() << "loadProject" << path;
-    return false;
+    DialogProgress progress;
+    progress.show();
+
+    QLXFat package;
+    if (!package.open(path, false))
+        return false;
+
+    ProjectLoader loader(&progress);
+    loader.extractPictures(package);
+    loader.readDocument(package.fileData(QStringLiteral("project")), &pages, ui->centralWidget,
+                        [this](Item *item) { connect(item, &Item::changePort, this, &MainWindow::onChangePort); });
+    pageX = loader.pageX;
+    pageY = loader.pageY;
+    host = loader.host;
+    username = loader.username;
+    password = loader.password;
+
+    if (!pages.isEmpty())
+        pages.first()->show();
+    resizeEvent(nullptr);
+
+    // The message server client is created and connected to onReceived here.
+
+    connectionTimer.start(5000);
+    guiTimer.start(10);
+    return true;
 }
 
 void MainWindow::onReceived(QString object, int port, bool output, double value)
