@@ -290,7 +290,7 @@ PAGES = [
             text(510, 655, "Alles aus", size=22),
             text(700, 520, "Meldungen", size=22),
             item("StateText", 700, 560, 260, 40, texts=("Störung!", "Keine Störung", "?"),
-                 colour=RED, size=26, bold=True, port="ITM_Alarm_IN1"),
+                 colour=ORANGE, size=26, bold=True, port="ITM_Alarm_IN1"),
         ],
     },
     {

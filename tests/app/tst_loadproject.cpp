@@ -244,7 +244,23 @@ private slots:
         }
         QCOMPARE(kinds.size(), 8);
 
-        // A picture for the README and for a person to look at.
+        // Values as the message server reports them, then a picture for the
+        // README and for a person to look at.
+        const QList<QPair<QString, double>> values = {
+            {QStringLiteral("ITM_Kueche_OUT1"), 1.0}, {QStringLiteral("ITM_Wohnen_OUT1"), 0.0},
+            {QStringLiteral("ITM_Aussen_IN1"), -3.46}, {QStringLiteral("ITM_Haustuer_IN1"), 0.0},
+            {QStringLiteral("ITM_Alarm_IN1"), 0.0},
+        };
+        for (const auto &value : values) {
+            for (Page *page : qAsConst(window.pages))
+                page->setPortValue(value.first, value.second);
+        }
+        QStringList texts;
+        for (Item *item : window.pages.first()->items())
+            texts << item->text;
+        QVERIFY2(texts.contains(QStringLiteral("-3.5")), qPrintable(texts.join(QLatin1Char('|'))));
+        QVERIFY(texts.contains(QStringLiteral("Keine Störung")));
+        QVERIFY(texts.contains(QStringLiteral("Wohnen: aus")));
         window.show();
         QCoreApplication::processEvents();
         const QImage shot = window.grab().toImage();
