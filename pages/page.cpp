@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QtGlobal>
 #include <cstdlib>
+#include <limits>
 
 #include "editors/frameupdater.h"
 #include "items/item.h"
@@ -46,6 +47,17 @@ QString randomId()
         QT_WARNING_POP
     }
     return id;
+}
+
+// Truncation toward zero that saturates instead of overflowing: page sizes
+// come from the project document, which may carry any number.
+int truncated(double value)
+{
+    if (!(value > -2147483648.0))
+        return value != value ? 0 : std::numeric_limits<int>::min();
+    if (value >= 2147483647.0)
+        return std::numeric_limits<int>::max();
+    return int(value);
 }
 
 struct CreationScope
@@ -155,8 +167,9 @@ void Page::rescale(double scale)
     qDebug() << this << "Size" << widthLimit << heightLimit;
 
     const QRectF rect = scene->sceneRect();
-    const int viewWidth = qMin(int(scale * rect.width() + 5.0), widthLimit);
-    const int viewHeight = qMin(int(scale * rect.height() + 5.0), heightLimit);
+    // A page or scene of no usable size gives an empty view, not a negative one.
+    const int viewWidth = qMax(0, qMin(truncated(scale * rect.width() + 5.0), widthLimit));
+    const int viewHeight = qMax(0, qMin(truncated(scale * rect.height() + 5.0), heightLimit));
     qDebug() << this << "Set GraphicsView" << viewWidth << viewHeight;
     view.setFixedSize(viewWidth, viewHeight);
 
@@ -271,12 +284,12 @@ void Page::keepInside(Item *item)
 {
     const QRectF rect = scene->sceneRect();
     const QRectF bounds = item->boundingRect();
-    int x = int(item->pos().x());
-    int y = int(item->pos().y());
-    const int w = int(bounds.width() * item->scale());
-    const int h = int(bounds.height() * item->scale());
-    const int rightLimit = int(2.0 + rect.width());
-    const int bottomLimit = int(2.0 + rect.height());
+    int x = truncated(item->pos().x());
+    int y = truncated(item->pos().y());
+    const int w = truncated(bounds.width() * item->scale());
+    const int h = truncated(bounds.height() * item->scale());
+    const int rightLimit = truncated(2.0 + rect.width());
+    const int bottomLimit = truncated(2.0 + rect.height());
 
     // An item too large for the scene rests at 0 on that axis: clamping it
     // against the far edge would push it out at the near edge and back.
@@ -285,18 +298,18 @@ void Page::keepInside(Item *item)
             item->SetPos(0, y);
     } else if (x < 0) {
         item->SetPos(0, y);
-    } else if (x + w >= rightLimit) {
+    } else if (qint64(x) + w >= rightLimit) {
         item->SetPos(rightLimit - w - 1, y);
     }
 
-    x = int(item->pos().x());
-    y = int(item->pos().y());
+    x = truncated(item->pos().x());
+    y = truncated(item->pos().y());
     if (h >= bottomLimit) {
         if (y != 0)
             item->SetPos(x, 0);
     } else if (y < 0) {
         item->SetPos(x, 0);
-    } else if (y + h >= bottomLimit) {
+    } else if (qint64(y) + h >= bottomLimit) {
         item->SetPos(x, bottomLimit - h - 1);
     }
 }

@@ -81,6 +81,8 @@ private slots:
         QTest::newRow("double scale, limited") << QSize(800, 600) << QSize(400, 300) << 2.0 << QSize(800, 592);
         QTest::newRow("full HD by height") << QSize(1920, 1040) << QSize(1024, 768) << 1040.0 / 768.0
                                            << QSize(1391, 1032);
+        QTest::newRow("largest scene") << QSize(800, 600) << QSize(2147483647, 2147483647) << 1.0 << QSize(800, 592);
+        QTest::newRow("negative scene") << QSize(800, 600) << QSize(-20, -5) << 1.0 << QSize(0, 0);
         QTest::newRow("exact fit") << QSize(1029, 781) << QSize(1024, 768) << 1.0 << QSize(1029, 773);
     }
 
