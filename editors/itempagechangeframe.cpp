@@ -2,6 +2,7 @@
 #include "ui_itempagechangeframe.h"
 
 #include "items/item.h"
+#include "pages/page.h"
 #include "storage/xmlelements.h"
 
 #include <QIcon>
@@ -48,5 +49,19 @@ void ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged(int index)
 
 void ItemPageChangeFrame::fillPageList()
 {
-    // The page list is filled once pages exist.
+    if (!owner)
+        return;
+    // Filling the list moves its index; with the flag down that is not a choice.
+    const bool wasLoaded = owner->loaded;
+    owner->loaded = false;
+    ui->comboBoxPage->clear();
+    ui->comboBoxPage->addItem(QStringLiteral("--- Bitte wählen ---"), QString());
+    if (owner->pages) {
+        for (const Page *page : qAsConst(*owner->pages)) {
+            ui->comboBoxPage->addItem(page->name(), page->id());
+            if (page->id() == pageId)
+                ui->comboBoxPage->setCurrentIndex(ui->comboBoxPage->count() - 1);
+        }
+    }
+    owner->loaded = wasLoaded;
 }
