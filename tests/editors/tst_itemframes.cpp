@@ -411,6 +411,7 @@ void TestItemFrames::pageChoiceOnlyOnceLoaded()
     item.frame->ensureForm();
     auto *combo = item.frame->findChild<QComboBox *>(QStringLiteral("comboBoxPage"));
     QVERIFY(combo);
+    combo->clear(); // the form came with the (empty) project's page list
     combo->addItem(QString::fromUtf8("--- Bitte w\xc3\xa4hlen ---"), QString());
     combo->addItem(QStringLiteral("Eins"), QStringLiteral("PAGE1"));
     combo->addItem(QStringLiteral("Zwei"), QStringLiteral("PAGE2"));

@@ -14,7 +14,11 @@ class TestPageList : public QObject
 private:
     QList<Page *> pages;
 
-    static QComboBox *combo(Item *item) { return item->frame->findChild<QComboBox *>(QStringLiteral("comboBoxPage")); }
+    static QComboBox *combo(Item *item)
+    {
+        item->frame->ensureForm(); // forms are built on first use
+        return item->frame->findChild<QComboBox *>(QStringLiteral("comboBoxPage"));
+    }
 
     static QStringList entries(QComboBox *box)
     {
