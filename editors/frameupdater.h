@@ -20,7 +20,7 @@ class QSpinBox;
 //
 // Every item has a frame but frames are rarely shown, and a form is a dozen
 // widgets, so a kind builds its form only when the frame is first shown or
-// ensureForm() is called. updateFrame() does its work on the record and the
+// ensureForm() is called (the page-change frame builds its form at once). updateFrame() does its work on the record and the
 // item either way and fills the widgets only once they exist.
 class FrameUpdater : public QFrame
 {

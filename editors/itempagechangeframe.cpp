@@ -10,6 +10,9 @@
 ItemPageChangeFrame::ItemPageChangeFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
 {
+    // Its page list is what a page offers as link targets, so this form is
+    // there from the start; page-change items are few.
+    ensureForm();
 }
 
 ItemPageChangeFrame::~ItemPageChangeFrame() = default;
