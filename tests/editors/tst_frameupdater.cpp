@@ -246,16 +246,17 @@ void TestFrameUpdater::rangeCheck_data()
     QTest::addColumn<QString>("geometry");
     QTest::addColumn<QPointF>("pos");
     QTest::addColumn<QSizeF>("size");
+    QTest::addColumn<QString>("logLine");
 
-    QTest::newRow("inside") << "<x>100</x><y>200</y><w>80</w><h>40</h>" << QPointF(100, 200) << QSizeF(80, 40);
-    QTest::newRow("right edge exactly") << "<x>700</x><y>0</y><w>100</w><h>600</h>" << QPointF(700, 0) << QSizeF(100, 600);
+    QTest::newRow("inside") << "<x>100</x><y>200</y><w>80</w><h>40</h>" << QPointF(100, 200) << QSizeF(80, 40) << "Pic Set";
+    QTest::newRow("right edge exactly") << "<x>700</x><y>0</y><w>100</w><h>600</h>" << QPointF(700, 0) << QSizeF(100, 600) << "Pic Set";
     QTest::newRow("past the right edge keeps position and size")
-            << "<x>700</x><y>20</y><w>200</w><h>40</h>" << QPointF(10, 10) << QSizeF(50, 50);
-    QTest::newRow("past the bottom edge") << "<x>0</x><y>590</y><w>20</w><h>20</h>" << QPointF(10, 10) << QSizeF(50, 50);
-    QTest::newRow("negative position passes") << "<x>-30</x><y>-5</y><w>20</w><h>20</h>" << QPointF(-30, -5) << QSizeF(20, 20);
-    QTest::newRow("tiny size becomes 1") << "<x>5</x><y>5</y><w>0</w><h>-4</h>" << QPointF(5, 5) << QSizeF(1, 1);
+            << "<x>700</x><y>20</y><w>200</w><h>40</h>" << QPointF(10, 10) << QSizeF(50, 50) << "Pic out of range!";
+    QTest::newRow("past the bottom edge") << "<x>0</x><y>590</y><w>20</w><h>20</h>" << QPointF(10, 10) << QSizeF(50, 50) << "Pic out of range!";
+    QTest::newRow("negative position passes") << "<x>-30</x><y>-5</y><w>20</w><h>20</h>" << QPointF(-30, -5) << QSizeF(20, 20) << "Pic Set";
+    QTest::newRow("tiny size becomes 1") << "<x>5</x><y>5</y><w>0</w><h>-4</h>" << QPointF(5, 5) << QSizeF(1, 1) << "Pic Set";
     QTest::newRow("overflowing sum is out of range")
-            << "<x>2147483647</x><y>0</y><w>2147483647</w><h>1</h>" << QPointF(10, 10) << QSizeF(50, 50);
+            << "<x>2147483647</x><y>0</y><w>2147483647</w><h>1</h>" << QPointF(10, 10) << QSizeF(50, 50) << "Pic out of range!";
 }
 
 void TestFrameUpdater::rangeCheck()
@@ -263,8 +264,11 @@ void TestFrameUpdater::rangeCheck()
     QFETCH(QString, geometry);
     QFETCH(QPointF, pos);
     QFETCH(QSizeF, size);
+    QFETCH(QString, logLine);
 
+    LogCapture log;
     Item *item = load(QStringLiteral("Button"), geometry + QStringLiteral("<image_active>lamp.png</image_active>"));
+    QCOMPARE(log.count(logLine), 1);
     QCOMPARE(item->pos(), pos);
     QCOMPARE(item->boundingRect().size(), size);
     // Whatever the geometry, the active picture is shown at the item's size.

@@ -7,6 +7,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -41,6 +42,8 @@ private slots:
     void cachedScaledPictureSkipsTheDisk();
     void emptyNameGivesABlankPictureOfTheItemSize();
     void unknownNameFallsBackToNoIcon();
+    void nameOutsideTheProjectIsTakenAsItStands_data();
+    void nameOutsideTheProjectIsTakenAsItStands();
 
     void textIsRenderedOnceAndSizesTheItem();
     void textPixelSizeAtLeastFive_data();
@@ -55,6 +58,8 @@ private slots:
     void pressEmitsPortThenPage();
     void fixedItemsLetPressesThrough();
     void setPosMovesAndAnnounces();
+    void draggingAnnouncesAndRefreshes();
+    void doubleClickOnlyLogs();
     void paintStretchesThePicture();
 };
 
@@ -241,6 +246,32 @@ void TestItem::unknownNameFallsBackToNoIcon()
     QVERIFY(PictureCache::contains(QStringLiteral(":/images/noicon")));
     QCOMPARE(item.picture, PictureCache::picture(QStringLiteral("nowhere-to-be-found.png$21x22")));
     QCOMPARE(item.picture->size(), QSize(21, 22));
+}
+
+void TestItem::nameOutsideTheProjectIsTakenAsItStands_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QColor>("colour");
+
+    QTest::newRow("absolute file") << writeProjectPicture(QStringLiteral("elsewhere.png"), 8, 8, Qt::cyan,
+                                                          QStringLiteral("elsewhere/"))
+                                   << QColor(Qt::cyan);
+    QTest::newRow("resource") << ":/images/noicon" << QColor();
+}
+
+void TestItem::nameOutsideTheProjectIsTakenAsItStands()
+{
+    QFETCH(QString, name);
+    QFETCH(QColor, colour);
+
+    PlainItem item;
+    item.setSize(16, 12);
+    item.loadPicture(name);
+    QVERIFY(PictureCache::contains(name));
+    QCOMPARE(item.picture, PictureCache::picture(name + QStringLiteral("$16x12")));
+    QCOMPARE(item.picture->size(), QSize(16, 12));
+    if (colour.isValid())
+        QCOMPARE(item.picture->toImage().pixelColor(8, 6), colour);
 }
 
 void TestItem::textIsRenderedOnceAndSizesTheItem()
@@ -448,6 +479,47 @@ void TestItem::setPosMovesAndAnnounces()
     QCOMPARE(item.pos(), QPointF(-7, 130));
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.at(0).at(0).value<Item *>(), &item);
+}
+
+void TestItem::draggingAnnouncesAndRefreshes()
+{
+    QGraphicsScene scene(0, 0, 300, 300);
+    auto *item = new ItemPicture(nullptr, nullptr);
+    scene.addItem(item);
+    item->frame->ensureForm();
+    auto *x = item->frame->findChild<QLineEdit *>(QStringLiteral("lineEditX"));
+    QVERIFY(x);
+    QSignalSpy moved(item, &Item::itemMoved);
+
+    QGraphicsView view(&scene);
+    view.resize(340, 340);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QPoint from = view.mapFromScene(QPointF(20, 20));
+    const QPoint to = view.mapFromScene(QPointF(120, 20));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, to, view.viewport()->mapToGlobal(to), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to);
+
+    QCOMPARE(item->pos(), QPointF(100, 0));
+    QVERIFY(moved.count() >= 1);
+    // The frame shows where the item went.
+    QCOMPARE(x->text(), QStringLiteral("100"));
+}
+
+void TestItem::doubleClickOnlyLogs()
+{
+    QGraphicsScene scene(0, 0, 200, 200);
+    auto *item = new PlainItem;
+    scene.addItem(item);
+    QGraphicsView view(&scene);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    LogCapture log;
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(10, 10)));
+    QCOMPARE(log.count(QStringLiteral("DOPPELKLICK!")), 1);
 }
 
 void TestItem::paintStretchesThePicture()
