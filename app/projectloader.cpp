@@ -169,11 +169,11 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         username = elementText(connections, QStringLiteral("username"));
     }
 
-    const QDomNodeList nodes = childElement(root.childNodes(), QStringLiteral("Pages")).childNodes();
-    const qint64 count = nodes.count();
-    for (qint64 i = 0; i < count; ++i) {
+    const QDomElement pagesElement = childElement(root.childNodes(), QStringLiteral("Pages"));
+    const qint64 count = pagesElement.childNodes().count();
+    qint64 i = 0;
+    for (QDomNode pageNode = pagesElement.firstChild(); !pageNode.isNull(); pageNode = pageNode.nextSibling(), ++i) {
         setProgress(int(25 + 75 * i / count));
-        const QDomNode pageNode = nodes.at(int(i));
         if (!pageNode.isElement())
             continue;
 
@@ -190,10 +190,10 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         page->setId(elementText(pageNode, QStringLiteral("id")));
         page->setBackground(elementText(pageNode, QStringLiteral("background")));
 
-        const QDomNodeList components =
-            childElement(pageNode.childNodes(), QStringLiteral("components")).childNodes();
-        for (int j = 0; j < components.count(); ++j) {
-            Item *item = page->createItemFromXml(components.at(j));
+        // Walked by sibling: a node list may recount itself at every access.
+        const QDomElement components = childElement(pageNode.childNodes(), QStringLiteral("components"));
+        for (QDomNode node = components.firstChild(); !node.isNull(); node = node.nextSibling()) {
+            Item *item = page->createItemFromXml(node);
             if (item && itemCreated)
                 itemCreated(item);
         }

@@ -321,11 +321,10 @@ void Page::keyPressed(QKeyEvent *event)
 
 void Page::selectionChanged()
 {
-    const QList<QGraphicsItem *> all = scene->items();
-    for (QGraphicsItem *graphicsItem : all) {
-        if (Item *item = asItem(graphicsItem))
-            item->hideProperties();
-    }
+    // The page's own list: the scene's would be sorted by stacking order on
+    // every change, and every item created changes the selection twice.
+    for (Item *item : qAsConst(m_items))
+        item->hideProperties();
     const QList<Item *> chosen = selectedPageItems();
     emit selected(chosen.size() == 1 ? chosen.first() : nullptr);
 }
@@ -458,9 +457,8 @@ void Page::pasteItems()
         return;
     }
     QList<Item *> created;
-    const QDomNodeList nodes = root.childNodes();
-    for (int i = 0; i < nodes.count(); ++i) {
-        if (Item *item = createItemFromXml(nodes.at(i)))
+    for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (Item *item = createItemFromXml(node))
             created.append(item);
     }
     for (Item *item : qAsConst(created))
