@@ -4,6 +4,7 @@
 #include "app/dialogprogress.h"
 #include "app/projectloader.h"
 #include "items/item.h"
+#include "net/qalixmsgclient.h"
 #include "options/dialogoptions.h"
 #include "pages/page.h"
 #include "storage/qlxfat.h"
@@ -11,9 +12,11 @@
 #include <QAbstractSocket>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -162,7 +165,8 @@ bool MainWindow::loadProject(const QString &path)
         pages.first()->show();
     resizeEvent(nullptr);
 
-    // The message server client is created and connected to onReceived here.
+    msgClient = new QalixMsgClient(host, 64401, false, true, username, password, false, this);
+    connect(msgClient, &QalixMsgClient::received, this, &MainWindow::onReceived);
 
     connectionTimer.start(5000);
     guiTimer.start(10);
@@ -171,27 +175,63 @@ bool MainWindow::loadProject(const QString &path)
 
 void MainWindow::onReceived(QString object, int port, bool output, double value)
 {
-    // Filled in by the live update.
-    Q_UNUSED(object)
-    Q_UNUSED(port)
-    Q_UNUSED(output)
-    Q_UNUSED(value)
+    qInfo() << "Data" << object << output << port << value;
+    const QString key = QStringLiteral("ITM_") + object + (output ? QLatin1String("_OUT") : QLatin1String("_IN"))
+        + QString::number(port);
+    // Only recorded here; updateGUI hands it to the pages at the key's next visit.
+    portValues.insert(key, value);
+    portChanged.insert(key, true);
 }
 
 void MainWindow::onChangePort(QString portName)
 {
-    // Filled in by the live update.
-    Q_UNUSED(portName)
+    setWindowTitle(portName);
+    auto stored = portValues.find(portName);
+    if (stored == portValues.end())
+        stored = portValues.insert(portName, 0.0);
+    // Only the server's report back changes the stored value and the items.
+    const double newValue = *stored == 0.0 ? 1.0 : 0.0;
+
+    const QStringList fields = portName.split(QLatin1Char('_'));
+    if (fields.first() == QLatin1String("ITM"))
+        sendToggle(fields, newValue);
+    else if (fields.first() == QLatin1String("PAGE") && fields.size() >= 2)
+        showPage(fields.at(1));
+}
+
+void MainWindow::sendToggle(const QStringList &fields, double value)
+{
+    // ITM_<object>_OUT<n>; the object name may itself hold "_".
+    if (fields.size() < 3)
+        return;
+    const QString object = fields.mid(1, fields.size() - 2).join(QLatin1Char('_'));
+    const QString portText = fields.last();
+    static const QRegularExpression outputPort(QStringLiteral("^OUT(\\d{1,9})$"));
+    const QRegularExpressionMatch match = outputPort.match(portText);
+    if (object.isEmpty() || !match.hasMatch()) {
+        // Inputs cannot be switched, and anything else names no output.
+        qDebug() << "Not sent, no output port:" << object << portText;
+        return;
+    }
+    qDebug() << "Send" << object << portText << value;
+    if (msgClient)
+        msgClient->setPortValue(object, match.captured(1).toInt(), true, value);
+}
+
+void MainWindow::showPage(const QString &id)
+{
+    for (Page *page : qAsConst(pages))
+        page->setVisible(false);
+    for (Page *page : qAsConst(pages)) {
+        if (page->toolTip() == id)
+            page->setVisible(true);
+    }
 }
 
 void MainWindow::onTimeout()
 {
     // Without a client (no project loaded) there is nothing connected.
-    bool connected = false;
-    if (msgClient) {
-        // The message server client completes this:
-        // connected = msgClient->socket->state() == QAbstractSocket::ConnectedState;
-    }
+    bool connected = msgClient && msgClient->socket.state() == QAbstractSocket::ConnectedState;
 
     // Replace the icon only on a change of state.
     if (connected && !lastShownConnected)
@@ -200,16 +240,49 @@ void MainWindow::onTimeout()
         ui->pushButtonConnection->setIcon(QIcon(QStringLiteral(":/icons/error")));
 
     if (!connected && msgClient) {
-        // The message server client completes this with a new, non-blocking attempt:
-        // msgClient->connectToServer();
-        // connected = msgClient->socket->state() == QAbstractSocket::ConnectedState;
+        // Non-blocking: the result shows at the next check.
+        msgClient->connectToServer();
+        connected = msgClient->socket.state() == QAbstractSocket::ConnectedState;
     }
     lastShownConnected = connected;
 }
 
 void MainWindow::updateGUI()
 {
-    // Filled in by the live update.
+    // processEvents() below must not start a second walk inside this one.
+    if (updating)
+        return;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    if (portValues.isEmpty())
+        return;
+    setWindowTitle(QStringLiteral("STATES %1 ms / icon at %2 / %3")
+                       .arg(lastUpdateDuration / 100)
+                       .arg(updatePosition)
+                       .arg(portValues.size()));
+
+    updating = true;
+    for (int k = 0; k < 100; ++k) {
+        // Events processed below may have added keys: look the key up afresh
+        // every visit, and hold nothing into the maps across processEvents().
+        if (updateKeys.size() != portValues.size())
+            updateKeys = portValues.keys();
+        if (updatePosition >= updateKeys.size())
+            updatePosition = 0;
+        const QString key = updateKeys.at(updatePosition);
+        if (portChanged.value(key, false)) {
+            const double value = portValues.value(key);
+            for (Page *page : qAsConst(pages))
+                page->setPortValue(key, value);
+            portChanged.insert(key, false);
+        }
+        if (++updatePosition >= portValues.size())
+            updatePosition = 0;
+        if (k % 10 == 0)
+            QCoreApplication::processEvents();
+    }
+    updating = false;
+    lastUpdateDuration = elapsed.elapsed();
 }
 
 void MainWindow::on_pushButton_clicked()

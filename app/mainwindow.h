@@ -70,6 +70,11 @@ public:
     QTimer guiTimer;
     QalixMsgClient *msgClient;
 
+    // The live update's walk over portValues, held between ticks: the
+    // position of the next key and the milliseconds of the last full tick.
+    int updatePosition = 0;
+    qint64 lastUpdateDuration = 0;
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
@@ -82,6 +87,16 @@ public slots:
     void on_pushButtonOptions_clicked();
 
 private:
+    // What a pressed item's text asks for, by its first "_"-separated field.
+    void sendToggle(const QStringList &fields, double value);
+    void showPage(const QString &id);
+
+    // portValues' keys in ascending order, so a tick reaches the key at a
+    // position without walking the map. Keys are only ever added, so a
+    // size that differs from portValues' means the list is stale.
+    QStringList updateKeys;
+    bool updating = false;
+
     // The page size to fix the window to in windowed mode.
     QSize windowedSize() const;
     void placeButtons();
