@@ -12,9 +12,10 @@ qint64 monotonicMsecs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Bytes the socket may hold before it stops reading from the system; onData
-// drains it completely every time, so this only bounds a burst.
-constexpr qint64 socketBufferLimit = 1024 * 1024;
+// Bytes the socket takes from the system for one ready-read. onData drains
+// them completely; the bound keeps a burst from the server from holding the
+// event loop (and the window) for longer than a few thousand reports.
+constexpr qint64 socketBufferLimit = 64 * 1024;
 
 } // namespace
 
