@@ -1,0 +1,148 @@
+// End to end: msgserver-sim sends 100,000 reports in one burst to a panel
+// window with 5,000 items on 20 pages; every key's newest value must reach its
+// items. Prints the time until the last one has, and the longest stall of the
+// event loop meanwhile.
+
+#include "app/mainwindow.h"
+#include "editors/frameupdater.h"
+#include "items/item.h"
+#include "items/itemadctext.h"
+#include "net/qalixmsgclient.h"
+#include "pages/page.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+int dataLines = 0;
+
+void quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    // The panel writes one "Data" line per report; counted, not printed.
+    if (type == QtInfoMsg && message.startsWith(QLatin1String("Data ")))
+        ++dataLines;
+    else if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    qInstallMessageHandler(quiet);
+    const int reports = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
+    const int keyCount = 5000;
+    const int pageCount = 20;
+
+    QTemporaryFile portList;
+    portList.open();
+    for (int key = 0; key < keyCount; ++key)
+        portList.write(QStringLiteral("OUT.R%1.1 switch 0\n").arg(key).toLatin1());
+    portList.close();
+
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../msgserver-sim"),
+              {"--port", "0", "--ready-after", "0", "--interval", "0", "--ports", portList.fileName(), "--burst",
+               QString::number(reports)});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "msgserver-sim did not start\n");
+        return 1;
+    }
+    const QRegularExpressionMatch match =
+        QRegularExpression(":(\\d+) with").match(QString::fromLatin1(sim.readLine()));
+    const quint16 port = quint16(match.captured(1).toUInt());
+
+    MainWindow window;
+    std::vector<std::unique_ptr<QList<Item *>>> lists;
+    std::vector<Item *> items(keyCount);
+    window.pageX = 1024;
+    window.pageY = 768;
+    for (int p = 0; p < pageCount; ++p) {
+        lists.push_back(std::make_unique<QList<Item *>>());
+        Page *page = new Page(lists.back().get(), &window.pages, window.centralWidget());
+        window.pages << page;
+        page->setPageSize(1.0, 1024, 768);
+        for (int i = 0; i < keyCount / pageCount; ++i) {
+            const int key = p * (keyCount / pageCount) + i;
+            Item *item = page->createItem(key % 2 ? Page::KindADCText : Page::KindStateButton);
+            item->SetPos(20 + (i % 25) * 40, 20 + (i / 25) * 70);
+            item->setSize(36, 36);
+            item->frame->port = QStringLiteral("ITM_R%1_OUT1").arg(key);
+            page->reindexItem(item);
+            items[size_t(key)] = item;
+        }
+        page->lockItems();
+        page->setControlMode();
+    }
+    window.pages.first()->show();
+    window.resize(1024, 768);
+    window.show();
+    QApplication::processEvents();
+
+    // The value the burst leaves on each key: the last report of the cycle through the ports.
+    const auto expected = [&](int key) {
+        return double(key + 1 + keyCount * ((reports - 1 - key) / keyCount));
+    };
+
+    int received = 0;
+    window.msgClient = new QalixMsgClient("127.0.0.1", port, false, true, "demo", "demo", false, &window);
+    QObject::connect(window.msgClient, &QalixMsgClient::received, &window, &MainWindow::onReceived);
+    QObject::connect(window.msgClient, &QalixMsgClient::received, [&received] { ++received; });
+    window.guiTimer.start(10);
+    window.connectionTimer.start(5000);
+
+    QElapsedTimer total;
+    total.start();
+    qint64 lastBeat = 0;
+    qint64 longestStall = 0;
+    QTimer heartbeat;
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const qint64 now = total.elapsed();
+        longestStall = std::max(longestStall, now - lastBeat);
+        lastBeat = now;
+        // Snapshot of every key plus the burst.
+        if (received < keyCount + reports)
+            return;
+        for (const bool changed : qAsConst(window.portChanged)) {
+            if (changed)
+                return;
+        }
+        QCoreApplication::quit();
+    });
+    heartbeat.start(10);
+    QTimer::singleShot(300000, [] { QCoreApplication::quit(); });
+    QApplication::exec();
+    const qint64 elapsed = total.elapsed();
+
+    int wrong = 0;
+    for (int key = 0; key < keyCount; ++key)
+    {
+        Item *item = items[size_t(key)];
+        // State buttons remember the value, analogue texts show it.
+        wrong += qobject_cast<ItemADCText *>(item)
+            ? item->text != QString::asprintf("%.*f", item->frame->digits, expected(key))
+            : item->lastValue != expected(key);
+    }
+    std::printf("%d reports (%d + a snapshot of %d keys) received in %lld ms; all applied to %d items on %d pages\n",
+                received, reports, keyCount, elapsed, keyCount, pageCount);
+    std::printf("newest value on every item: %s (%d wrong); %d \"Data\" lines logged\n", wrong ? "NO" : "yes", wrong,
+                dataLines);
+    std::printf("longest gap between 10 ms heartbeats: %lld ms\n", longestStall);
+    sim.kill();
+    sim.waitForFinished(5000);
+    return wrong ? 1 : 0;
+}
