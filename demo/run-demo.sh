@@ -24,7 +24,7 @@ for _ in $(seq 50); do
     fi
     sleep 0.1
 done
-echo "msgserver-sim: $(head -n 1 "$simlog") (log in $simlog)"
+echo "$(head -n 1 "$simlog") (log in $simlog)"
 
 if [ -n "${DISPLAY:-}" ]; then
     "$panel" "${args[@]}"

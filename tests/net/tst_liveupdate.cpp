@@ -36,6 +36,7 @@ private slots:
     void pageSwitch_data();
     void pageSwitch();
     void connectionButtonFollowsSimulator();
+    void loadingCreatesClient();
 
 private:
     Page *addPage(const QString &id);
@@ -339,6 +340,33 @@ void TestLiveUpdate::connectionButtonFollowsSimulator()
     window->onTimeout();
     QCOMPARE(connectionIcon(), ok);
     QCOMPARE(window->portValues.value("ITM_Kueche_OUT1"), 0.0);
+}
+
+void TestLiveUpdate::loadingCreatesClient()
+{
+    const QString demo = QStringLiteral(QALIX_BUILD_DIR "/projects/demo.qlxd");
+    QVERIFY2(QFile::exists(demo), "build the demo package first");
+    QVERIFY(window->loadProject(demo));
+    QalixMsgClient *client = window->msgClient;
+    QVERIFY(client);
+    // No attempts from this test: nothing of the demo's server is meant to answer here.
+    client->timer.stop();
+    window->connectionTimer.stop();
+    QCOMPARE(client->parent(), window.get());
+    QCOMPARE(client->host, QString("127.0.0.1"));
+    QCOMPARE(client->port, 64401);
+    QCOMPARE(client->userName, QString("demo"));
+    QCOMPARE(client->password, QString("demo"));
+    QVERIFY(!client->debugMode);
+    QVERIFY(client->busMode);
+    QVERIFY(!client->waitForConnection);
+    QCOMPARE(window->guiTimer.interval(), 10);
+    QVERIFY(window->guiTimer.isActive());
+    QCOMPARE(window->connectionTimer.interval(), 5000);
+
+    QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 1");
+    emit client->received("Kueche", 1, true, 1.0);
+    QCOMPARE(window->portChanged.value("ITM_Kueche_OUT1"), true);
 }
 
 QTEST_MAIN(TestLiveUpdate)
