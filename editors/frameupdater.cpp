@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QGraphicsScene>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QSpinBox>
 
 #include <limits>
@@ -24,6 +25,14 @@ int truncated(qreal value)
     if (!(value == value))
         return 0;
     return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
+}
+
+// Debug lines are formatted before the filter drops them: skip that work
+// on paths every item of a project goes through.
+bool debugEnabled()
+{
+    const QLoggingCategory *category = QLoggingCategory::defaultCategory();
+    return !category || category->isDebugEnabled();
 }
 
 } // namespace
@@ -110,63 +119,100 @@ int FrameUpdater::parseInt(const QString &text)
 
 void FrameUpdater::load(const QDomNode &element)
 {
-    const QDomNodeList nodes = element.childNodes();
-    auto value = [&nodes](const char *tag) {
-        return childElement(nodes, QLatin1String(tag)).text();
+    // One walk over the children: looking every property up by name would
+    // scan all of them again for each, and loading runs this for every item.
+    enum Field {
+        FieldImageActive, FieldImageInactive, FieldImageUnknown, FieldPort, FieldFontSize,
+        FieldTextActive, FieldTextInactive, FieldTextError, FieldDigits, FieldTextColor,
+        FieldTextBold, FieldTextItalic, FieldX, FieldY, FieldW, FieldH, FieldPageId, FieldCount
     };
+    static const QLatin1String tags[FieldCount] = {
+        QLatin1String("image_active"), QLatin1String("image_inactive"), QLatin1String("image_unknown"),
+        QLatin1String("port"), QLatin1String("font_size"), QLatin1String("text_active"),
+        QLatin1String("text_inactive"), QLatin1String("text_error"), QLatin1String("digits"),
+        QLatin1String("text_color"), QLatin1String("text_bold"), QLatin1String("text_italic"),
+        QLatin1String("x"), QLatin1String("y"), QLatin1String("w"), QLatin1String("h"),
+        QLatin1String("page_id")};
+    QString fields[FieldCount];
+    bool found[FieldCount] = {};
+    for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (!node.isElement())
+            continue;
+        const QDomElement child = node.toElement();
+        const QString tag = child.tagName();
+        for (int f = 0; f < FieldCount; ++f) {
+            if (tag == tags[f]) {
+                // The first element of a name counts, as for any lookup by name.
+                if (!found[f]) {
+                    found[f] = true;
+                    fields[f] = child.text();
+                }
+                break;
+            }
+        }
+    }
+    const bool debug = debugEnabled();
 
-    imageInactive = value("image_inactive");
-    imageActive = value("image_active");
-    imageUnknown = value("image_unknown");
-    port = value("port");
-    fontSize = parseInt(value("font_size"));
+    imageInactive = fields[FieldImageInactive];
+    imageActive = fields[FieldImageActive];
+    imageUnknown = fields[FieldImageUnknown];
+    port = fields[FieldPort];
+    fontSize = parseInt(fields[FieldFontSize]);
 
-    textActive = decodeText(value("text_active"));
-    textInactive = decodeText(value("text_inactive"));
-    textError = decodeText(value("text_error"));
+    textActive = decodeText(fields[FieldTextActive]);
+    textInactive = decodeText(fields[FieldTextInactive]);
+    textError = decodeText(fields[FieldTextError]);
 
-    digits = parseInt(value("digits"));
+    digits = parseInt(fields[FieldDigits]);
     if (digits < 0)
         digits = 2;
-    color = parseInt(value("text_color"));
-    bold = value("text_bold") == QLatin1String("1");
-    italic = value("text_italic") == QLatin1String("1");
+    color = parseInt(fields[FieldTextColor]);
+    bold = fields[FieldTextBold] == QLatin1String("1");
+    italic = fields[FieldTextItalic] == QLatin1String("1");
 
-    qDebug() << "Activename: " << imageActive;
+    if (debug)
+        qDebug() << "Activename: " << imageActive;
     imageActive = resolvePictureName(imageActive);
     imageInactive = resolvePictureName(imageInactive);
     imageUnknown = resolvePictureName(imageUnknown);
 
-    const int x = parseInt(value("x"));
-    const int y = parseInt(value("y"));
-    const int w = parseInt(value("w"));
-    const int h = parseInt(value("h"));
-    qDebug() << "Set Pic to " << x << y << w << h;
+    const int x = parseInt(fields[FieldX]);
+    const int y = parseInt(fields[FieldY]);
+    const int w = parseInt(fields[FieldW]);
+    const int h = parseInt(fields[FieldH]);
+    if (debug)
+        qDebug() << "Set Pic to " << x << y << w << h;
 
     // Only the right and bottom edges are held against the scene; an item
     // that would reach past them keeps where it was put when created.
     const QGraphicsScene *scene = owner ? owner->scene() : nullptr;
     const QRectF sceneRect = scene ? scene->sceneRect() : QRectF();
     if (scene && qint64(x) + w <= sceneRect.width() && qint64(y) + h <= sceneRect.height()) {
-        qDebug() << "Pic will be Set";
+        if (debug)
+            qDebug() << "Pic will be Set";
         owner->SetPos(x, y);
         owner->setSize(w, h);
-        qDebug() << "Pic Set";
-    } else {
+        if (debug)
+            qDebug() << "Pic Set";
+    } else if (debug) {
         qDebug() << "Pic out of range!";
     }
 
-    qDebug() << "ICON OPEN SET PAGE ID";
-    pageId = value("page_id");
+    if (debug)
+        qDebug() << "ICON OPEN SET PAGE ID";
+    pageId = fields[FieldPageId];
     if (owner)
         owner->setToolTip(pageId);
 
-    qDebug() << "ICON OPEN UPDATE";
-    qDebug() << "Load File:" << imageActive;
+    if (debug) {
+        qDebug() << "ICON OPEN UPDATE";
+        qDebug() << "Load File:" << imageActive;
+    }
     if (owner)
         owner->loadPicture(imageActive);
     refresh();
-    qDebug() << "ICON OPEN ENDE";
+    if (debug)
+        qDebug() << "ICON OPEN ENDE";
 }
 
 void FrameUpdater::save(QDomDocument &document, QDomElement &element, QStringList &fileList)

@@ -8,11 +8,34 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
+#include <QLoggingCategory>
 #include <QPainter>
 
 namespace {
 const QString noIcon = QStringLiteral(":/images/noicon");
 const QString textFamily = QStringLiteral("Prototype");
+
+// Debug lines are formatted before the filter drops them: skip that work
+// on paths every item of a project goes through.
+bool debugEnabled()
+{
+    const QLoggingCategory *category = QLoggingCategory::defaultCategory();
+    return !category || category->isDebugEnabled();
+}
+
+// Measuring a text shapes it; a project shows the same few texts in the same
+// few styles on many items. GUI thread only, like the pictures.
+QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QString &text)
+{
+    static QHash<QString, QRect> measured;
+    const QString key = QString::number(size) + QLatin1Char(bold ? 'b' : 'n') + QLatin1Char(italic ? 'i' : 'n')
+            + QLatin1Char('_') + text;
+    auto it = measured.constFind(key);
+    if (it == measured.constEnd())
+        it = measured.insert(key, QFontMetrics(font).boundingRect(text));
+    return it.value();
+}
 }
 
 Item::Item(QList<Item *> *pageList, QList<Page *> *pages)
@@ -61,7 +84,8 @@ QRectF Item::boundingRect() const
 
 void Item::SetPos(int x, int y)
 {
-    qDebug() << "SetPos" << x << y;
+    if (debugEnabled())
+        qDebug() << "SetPos" << x << y;
     setPos(x, y);
     emit itemMoved(this);
 }
@@ -127,7 +151,7 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     const QString colorName = QLatin1Char('#') + QString::asprintf("%.6X", color);
     const QColor penColor(colorName);
 
-    const QRect bounds = QFontMetrics(font).boundingRect(newText);
+    const QRect bounds = measuredText(font, size, bold, italic, newText);
     const int lineHeight = qMax(1, bounds.height());
     const int pictureWidth = qMax(1, bounds.width() + 5);
 
@@ -176,7 +200,9 @@ void Item::saveToXml(QDomDocument &document, QDomElement &element, QStringList &
 
 void Item::hideProperties()
 {
-    if (frame)
+    // Every item's frame is hidden on every change of selection: one already
+    // hidden on purpose stays so without the round through the widget.
+    if (frame && !(frame->isHidden() && frame->testAttribute(Qt::WA_WState_ExplicitShowHide)))
         frame->hide();
 }
 

@@ -7,6 +7,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QtGlobal>
 #include <cstdlib>
 #include <limits>
@@ -422,7 +423,8 @@ Item *Page::createItemFromXml(const QDomNode &element)
     const int kind = kindForType(type);
     const CreationScope creating(m_creating);
     Item *item = kind >= 0 ? createItem(kind) : nullptr;
-    qDebug() << "NEW ITEM" << type;
+    if (QLoggingCategory::defaultCategory()->isDebugEnabled())
+        qDebug() << "NEW ITEM" << type;
     if (item) {
         item->loadFromXml(element);
         reindexItem(item);
