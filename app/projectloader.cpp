@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "app/dialogprogress.h"
+#include "editors/frameupdater.h"
 #include "items/item.h"
 #include "pages/page.h"
 #include "storage/projectdirectory.h"
@@ -169,6 +170,7 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         username = elementText(connections, QStringLiteral("username"));
     }
 
+    const FrameUpdater::LoadScope loading;
     const QDomElement pagesElement = childElement(root.childNodes(), QStringLiteral("Pages"));
     const qint64 count = pagesElement.childNodes().count();
     qint64 i = 0;

@@ -9,6 +9,7 @@
 #include <QColorDialog>
 #include <QDebug>
 #include <QGraphicsScene>
+#include <QHash>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QSpinBox>
@@ -35,7 +36,42 @@ bool debugEnabled()
     return !category || category->isDebugEnabled();
 }
 
+struct PictureNameMemo
+{
+    int scopes = 0;
+    QHash<QString, QString> resolved;
+};
+
+PictureNameMemo &pictureNameMemo()
+{
+    static PictureNameMemo memo;
+    return memo;
+}
+
+QString resolvedPicture(const QString &name)
+{
+    PictureNameMemo &memo = pictureNameMemo();
+    if (memo.scopes == 0)
+        return resolvePictureName(name);
+    auto it = memo.resolved.constFind(name);
+    if (it == memo.resolved.constEnd())
+        it = memo.resolved.insert(name, resolvePictureName(name));
+    return it.value();
+}
+
 } // namespace
+
+FrameUpdater::LoadScope::LoadScope()
+{
+    ++pictureNameMemo().scopes;
+}
+
+FrameUpdater::LoadScope::~LoadScope()
+{
+    PictureNameMemo &memo = pictureNameMemo();
+    if (--memo.scopes == 0)
+        memo.resolved.clear();
+}
 
 FrameUpdater::ColorChooser FrameUpdater::chooseColor = &FrameUpdater::chooseColorWithDialog;
 
@@ -172,9 +208,9 @@ void FrameUpdater::load(const QDomNode &element)
 
     if (debug)
         qDebug() << "Activename: " << imageActive;
-    imageActive = resolvePictureName(imageActive);
-    imageInactive = resolvePictureName(imageInactive);
-    imageUnknown = resolvePictureName(imageUnknown);
+    imageActive = resolvedPicture(imageActive);
+    imageInactive = resolvedPicture(imageInactive);
+    imageUnknown = resolvedPicture(imageUnknown);
 
     const int x = parseInt(fields[FieldX]);
     const int y = parseInt(fields[FieldY]);

@@ -51,6 +51,18 @@ public:
     // Reads an item element into the record and the owner, which must already
     // lie on a scene (its rectangle bounds the position).
     void load(const QDomNode &element);
+
+    // While one lives, load() looks each picture name up in the file system
+    // once: a project's files stay as they are while its pages are built, and
+    // its items name the same few pictures thousands of times. GUI thread only.
+    class LoadScope
+    {
+    public:
+        LoadScope();
+        ~LoadScope();
+        LoadScope(const LoadScope &) = delete;
+        LoadScope &operator=(const LoadScope &) = delete;
+    };
     virtual void save(QDomDocument &document, QDomElement &element, QStringList &fileList);
     virtual void updateFrame();
     void refresh();
