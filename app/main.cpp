@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -18,6 +19,9 @@ static const char versionText[] = "3.00d";
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(messageHandler);
+    // Debug lines never reach the output; filtering them here spares the
+    // formatting on the hot paths (QT_LOGGING_RULES still overrides this).
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     QApplication app(argc, argv);
 
     const QString dataPath = projectDirectory();
