@@ -12,7 +12,17 @@
 #include <QString>
 #include <QStringList>
 
+#include "items/itemadctext.h"
+#include "items/itembutton.h"
+#include "items/itempagechange.h"
+#include "items/itempicture.h"
+#include "items/itemstatebutton.h"
+#include "items/itemstatepicture.h"
+#include "items/itemstatetext.h"
+#include "items/itemtext.h"
 #include "storage/projectdirectory.h"
+
+#include <memory>
 
 // Records every log line while it lives, debug lines included.
 class LogCapture
@@ -81,6 +91,26 @@ inline QString writeProjectPicture(const QString &name, int w, int h, const QCol
     const QString path = dir + name;
     image.save(path, "PNG");
     return path;
+}
+
+// A fresh item of the kind its saved type names (ADCText for anything unknown).
+inline std::unique_ptr<Item> makeKind(const QString &kind)
+{
+    if (kind == QLatin1String("PageChange"))
+        return std::make_unique<ItemPageChange>(nullptr, nullptr);
+    if (kind == QLatin1String("Picture"))
+        return std::make_unique<ItemPicture>(nullptr, nullptr);
+    if (kind == QLatin1String("StatePicture"))
+        return std::make_unique<ItemStatePicture>(nullptr, nullptr);
+    if (kind == QLatin1String("Button"))
+        return std::make_unique<ItemButton>(nullptr, nullptr);
+    if (kind == QLatin1String("StateButton"))
+        return std::make_unique<ItemStateButton>(nullptr, nullptr);
+    if (kind == QLatin1String("Text"))
+        return std::make_unique<ItemText>(nullptr, nullptr);
+    if (kind == QLatin1String("StateText"))
+        return std::make_unique<ItemStateText>(nullptr, nullptr);
+    return std::make_unique<ItemADCText>(nullptr, nullptr);
 }
 
 #endif // ITEMS_TESTHELPER_H

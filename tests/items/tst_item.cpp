@@ -27,23 +27,18 @@ class TestItem : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithTheBaseFields();
     void sizeIsAtLeastOne_data();
     void sizeIsAtLeastOne();
-    void textForState_data();
-    void textForState();
-    void pictureForState_data();
-    void pictureForState();
+    void forState_data();
+    void forState();
     void stateForValue_data();
     void stateForValue();
 
     void pictureIsScaledAndSharedBySize();
     void pictureOfItsOwnSizeIsNotCopied();
     void cachedScaledPictureSkipsTheDisk();
-    void emptyNameGivesABlankPictureOfTheItemSize();
-    void unknownNameFallsBackToNoIcon();
-    void nameOutsideTheProjectIsTakenAsItStands_data();
-    void nameOutsideTheProjectIsTakenAsItStands();
+    void pictureUnderItsScaledName_data();
+    void pictureUnderItsScaledName();
 
     void textIsRenderedOnceAndSizesTheItem();
     void textPixelSizeAtLeastFive_data();
@@ -57,34 +52,10 @@ private slots:
     void pressEmitsPortThenPage_data();
     void pressEmitsPortThenPage();
     void fixedItemsLetPressesThrough();
-    void setPosMovesAndAnnounces();
     void draggingAnnouncesAndRefreshes();
     void doubleClickOnlyLogs();
     void paintStretchesThePicture();
 };
-
-void TestItem::startsWithTheBaseFields()
-{
-    QList<Item *> list;
-    QList<Page *> pages;
-    Item item(&list, &pages);
-    QCOMPARE(item.width, 50);
-    QCOMPARE(item.height, 50);
-    QCOMPARE(item.textPixelSize, 10);
-    QCOMPARE(item.lastValue, -99999999.0);
-    QCOMPARE(item.loaded, false);
-    QVERIFY(item.frame == nullptr);
-    QCOMPARE(item.picture, PictureCache::picture(QStringLiteral(":/images/noicon")));
-    QCOMPARE(item.pageList, &list);
-    QCOMPARE(item.pages, &pages);
-    QVERIFY(item.flags() & QGraphicsItem::ItemIsMovable);
-    QVERIFY(item.flags() & QGraphicsItem::ItemIsSelectable);
-    QVERIFY(item.flags() & QGraphicsItem::ItemIsFocusable);
-    QVERIFY(item.acceptHoverEvents());
-    QCOMPARE(item.type(), int(QGraphicsItem::UserType + 1));
-    QCOMPARE(qgraphicsitem_cast<Item *>(static_cast<QGraphicsItem *>(&item)), &item);
-    QCOMPARE(item.portCaption(QStringLiteral("ITM_A_OUT1")), QStringLiteral("NOT IN CONTROL"));
-}
 
 void TestItem::sizeIsAtLeastOne_data()
 {
@@ -110,57 +81,40 @@ void TestItem::sizeIsAtLeastOne()
     QCOMPARE(moved.count(), 1);
 }
 
-void TestItem::textForState_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("active") << int(StateActive) << "on";
-    QTest::newRow("error") << int(StateError) << "broken";
-    QTest::newRow("inactive") << int(StateInactive) << "off";
-    QTest::newRow("other") << 7 << "WRONG STATE";
-    QTest::newRow("negative") << -1 << "WRONG STATE";
-}
-
-void TestItem::textForState()
-{
-    QFETCH(int, state);
-    QFETCH(QString, text);
-
-    PlainItem item;
-    item.frame->textActive = QStringLiteral("on");
-    item.frame->textInactive = QStringLiteral("off");
-    item.frame->textError = QStringLiteral("broken");
-    QCOMPARE(item.frame->textForState(state), text);
-}
-
-void TestItem::pictureForState_data()
+void TestItem::forState_data()
 {
     QTest::addColumn<QString>("active");
     QTest::addColumn<QString>("inactive");
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("picture");
+    QTest::addColumn<QString>("text");
 
-    QTest::newRow("active") << "a.png" << "i.png" << int(StateActive) << "a.png";
-    QTest::newRow("inactive") << "a.png" << "i.png" << int(StateInactive) << "i.png";
-    QTest::newRow("error is always unknown") << "a.png" << "i.png" << int(StateError) << "u.png";
-    QTest::newRow("other is unknown") << "a.png" << "i.png" << 9 << "u.png";
-    QTest::newRow("empty active") << "" << "i.png" << int(StateActive) << "u.png";
-    QTest::newRow("empty inactive") << "a.png" << "" << int(StateInactive) << "u.png";
+    QTest::newRow("active") << "a.png" << "i.png" << int(StateActive) << "a.png" << "on";
+    QTest::newRow("inactive") << "a.png" << "i.png" << int(StateInactive) << "i.png" << "off";
+    QTest::newRow("error picture is always unknown") << "a.png" << "i.png" << int(StateError) << "u.png" << "broken";
+    QTest::newRow("other") << "a.png" << "i.png" << 9 << "u.png" << "WRONG STATE";
+    QTest::newRow("negative") << "a.png" << "i.png" << -1 << "u.png" << "WRONG STATE";
+    QTest::newRow("empty active") << "" << "i.png" << int(StateActive) << "u.png" << "on";
+    QTest::newRow("empty inactive") << "a.png" << "" << int(StateInactive) << "u.png" << "off";
 }
 
-void TestItem::pictureForState()
+void TestItem::forState()
 {
     QFETCH(QString, active);
     QFETCH(QString, inactive);
     QFETCH(int, state);
     QFETCH(QString, picture);
+    QFETCH(QString, text);
 
     PlainItem item;
     item.frame->imageActive = active;
     item.frame->imageInactive = inactive;
     item.frame->imageUnknown = QStringLiteral("u.png");
+    item.frame->textActive = QStringLiteral("on");
+    item.frame->textInactive = QStringLiteral("off");
+    item.frame->textError = QStringLiteral("broken");
     QCOMPARE(item.frame->pictureForState(state), picture);
+    QCOMPARE(item.frame->textForState(state), text);
 }
 
 void TestItem::stateForValue_data()
@@ -226,52 +180,35 @@ void TestItem::cachedScaledPictureSkipsTheDisk()
     QCOMPARE(second.picture->toImage().pixelColor(5, 5), QColor(Qt::green));
 }
 
-void TestItem::emptyNameGivesABlankPictureOfTheItemSize()
-{
-    QDir().mkpath(projectDirectory() + QStringLiteral("icons/project"));
-    PlainItem item;
-    item.setSize(33, 44);
-    item.loadPicture(QString());
-    QCOMPARE(item.picture->size(), QSize(33, 44));
-    QCOMPARE(item.picture, PictureCache::picture(QStringLiteral("$33x44")));
-    QCOMPARE(item.picture->toImage().pixelColor(3, 3).alpha(), 0);
-}
-
-void TestItem::unknownNameFallsBackToNoIcon()
-{
-    PlainItem item;
-    item.setSize(21, 22);
-    item.loadPicture(QStringLiteral("nowhere-to-be-found.png"));
-    // The no-icon picture scaled to the item, under the name asked for.
-    QVERIFY(PictureCache::contains(QStringLiteral(":/images/noicon")));
-    QCOMPARE(item.picture, PictureCache::picture(QStringLiteral("nowhere-to-be-found.png$21x22")));
-    QCOMPARE(item.picture->size(), QSize(21, 22));
-}
-
-void TestItem::nameOutsideTheProjectIsTakenAsItStands_data()
+void TestItem::pictureUnderItsScaledName_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("source"); // what the cache must hold unscaled
     QTest::addColumn<QColor>("colour");
 
-    QTest::newRow("absolute file") << writeProjectPicture(QStringLiteral("elsewhere.png"), 8, 8, Qt::cyan,
-                                                          QStringLiteral("elsewhere/"))
-                                   << QColor(Qt::cyan);
-    QTest::newRow("resource") << ":/images/noicon" << QColor();
+    QTest::newRow("empty: blank") << "" << "" << QColor(Qt::transparent);
+    QTest::newRow("unknown: no icon") << "nowhere-to-be-found.png" << ":/images/noicon" << QColor();
+    const QString outside = writeProjectPicture(QStringLiteral("elsewhere.png"), 8, 8, Qt::cyan,
+                                                QStringLiteral("elsewhere/"));
+    QTest::newRow("absolute file as it stands") << outside << outside << QColor(Qt::cyan);
+    QTest::newRow("resource as it stands") << ":/images/noicon" << ":/images/noicon" << QColor();
 }
 
-void TestItem::nameOutsideTheProjectIsTakenAsItStands()
+void TestItem::pictureUnderItsScaledName()
 {
     QFETCH(QString, name);
+    QFETCH(QString, source);
     QFETCH(QColor, colour);
 
+    QDir().mkpath(projectDirectory() + QStringLiteral("icons/project"));
     PlainItem item;
     item.setSize(16, 12);
     item.loadPicture(name);
-    QVERIFY(PictureCache::contains(name));
+    QVERIFY(source.isEmpty() || PictureCache::contains(source));
     QCOMPARE(item.picture, PictureCache::picture(name + QStringLiteral("$16x12")));
     QCOMPARE(item.picture->size(), QSize(16, 12));
     if (colour.isValid())
-        QCOMPARE(item.picture->toImage().pixelColor(8, 6), colour);
+        QCOMPARE(item.picture->toImage().pixelColor(8, 6).rgba(), colour.rgba());
 }
 
 void TestItem::textIsRenderedOnceAndSizesTheItem()
@@ -469,16 +406,6 @@ void TestItem::fixedItemsLetPressesThrough()
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(10, 10)));
     QCOMPARE(aboveSpy.count(), 1);
     QCOMPARE(belowSpy.count(), 1);
-}
-
-void TestItem::setPosMovesAndAnnounces()
-{
-    PlainItem item;
-    QSignalSpy moved(&item, &Item::itemMoved);
-    item.SetPos(-7, 130);
-    QCOMPARE(item.pos(), QPointF(-7, 130));
-    QCOMPARE(moved.count(), 1);
-    QCOMPARE(moved.at(0).at(0).value<Item *>(), &item);
 }
 
 void TestItem::draggingAnnouncesAndRefreshes()

@@ -1,12 +1,4 @@
 #include "editors/frameupdater.h"
-#include "items/itemadctext.h"
-#include "items/itembutton.h"
-#include "items/itempagechange.h"
-#include "items/itempicture.h"
-#include "items/itemstatebutton.h"
-#include "items/itemstatepicture.h"
-#include "items/itemstatetext.h"
-#include "items/itemtext.h"
 #include "storage/picturecache.h"
 #include "tests/items/testhelper.h"
 
@@ -16,28 +8,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
-
-std::unique_ptr<Item> makeKind(const QString &kind)
-{
-    if (kind == QLatin1String("PageChange"))
-        return std::make_unique<ItemPageChange>(nullptr, nullptr);
-    if (kind == QLatin1String("Picture"))
-        return std::make_unique<ItemPicture>(nullptr, nullptr);
-    if (kind == QLatin1String("StatePicture"))
-        return std::make_unique<ItemStatePicture>(nullptr, nullptr);
-    if (kind == QLatin1String("Button"))
-        return std::make_unique<ItemButton>(nullptr, nullptr);
-    if (kind == QLatin1String("StateButton"))
-        return std::make_unique<ItemStateButton>(nullptr, nullptr);
-    if (kind == QLatin1String("Text"))
-        return std::make_unique<ItemText>(nullptr, nullptr);
-    if (kind == QLatin1String("StateText"))
-        return std::make_unique<ItemStateText>(nullptr, nullptr);
-    return std::make_unique<ItemADCText>(nullptr, nullptr);
-}
 
 QString typeWritten(Item &item)
 {
@@ -60,7 +31,6 @@ private slots:
     void startingLook();
     void statePictureSequence_data();
     void statePictureSequence();
-    void statePictureFallsBackToUnknown();
     void stateTextFollowsTheState_data();
     void stateTextFollowsTheState();
     void analogueFormatting_data();
@@ -155,15 +125,6 @@ void TestItemKinds::statePictureSequence()
         QCOMPARE(item->picture, PictureCache::picture(dir + shown.at(i) + QStringLiteral(".png")));
     }
     QCOMPARE(moved.count(), loads);
-}
-
-void TestItemKinds::statePictureFallsBackToUnknown()
-{
-    ItemStatePicture item(nullptr, nullptr);
-    item.frame->imageActive = QStringLiteral("on.png");
-    item.frame->imageUnknown = QStringLiteral("unknown.png");
-    item.setValue(0.0);
-    QCOMPARE(item.picture, PictureCache::picture(projectDirectory() + QStringLiteral("/icons/project/unknown.png")));
 }
 
 void TestItemKinds::stateTextFollowsTheState_data()

@@ -46,28 +46,31 @@ private:
     }
 
 private slots:
-    void createItemByKind_data()
+    void createItem_data()
     {
+        // Each kind made by number (as the tool bar does) and by its saved type.
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("className");
+        QTest::addColumn<bool>("typeClearsSelection");
 
-        QTest::newRow("0") << 0 << QString("ItemPageChange");
-        QTest::newRow("1") << 1 << QString("ItemPicture");
-        QTest::newRow("2") << 2 << QString("ItemStatePicture");
-        QTest::newRow("3") << 3 << QString("ItemButton");
-        QTest::newRow("4") << 4 << QString("ItemStateButton");
-        QTest::newRow("5") << 5 << QString("ItemText");
-        QTest::newRow("6") << 6 << QString("ItemStateText");
-        QTest::newRow("7") << 7 << QString("ItemADCText");
-        QTest::newRow("8, link") << 8 << QString("");
-        QTest::newRow("negative") << -1 << QString("");
-        QTest::newRow("large") << 100 << QString("");
+        const char *kinds[] = {"PageChange", "Picture", "StatePicture", "Button",
+                               "StateButton", "Text", "StateText", "ADCText"};
+        for (int kind = 0; kind < 8; ++kind)
+            QTest::newRow(kinds[kind]) << kind << kinds[kind] << QStringLiteral("Item") + kinds[kind] << true;
+        QTest::newRow("link") << 8 << QString("Link") << QString() << true;
+        QTest::newRow("negative, lower case") << -1 << QString("button") << QString() << false;
+        QTest::newRow("large, unknown") << 100 << QString("Slider") << QString() << false;
+        QTest::newRow("empty type") << 100 << QString("") << QString() << false;
+        QTest::newRow("no type element") << 100 << QString() << QString() << false;
     }
 
-    void createItemByKind()
+    void createItem()
     {
         QFETCH(int, kind);
+        QFETCH(QString, type);
         QFETCH(QString, className);
+        QFETCH(bool, typeClearsSelection);
 
         Page page(&list, &pages);
         page.setPageSize(1.0, 800, 600);
@@ -77,84 +80,38 @@ private slots:
         Item *item = page.createItem(kind);
         // Any creation clears the selection first, also one that makes nothing.
         QVERIFY(!before->isSelected());
+        QCOMPARE(item && item->isSelected(), !className.isEmpty());
+        before->setSelected(true);
+        QDomDocument document;
+        ItemElement element{type, 120, 80, 60, 40};
+        element.port = QStringLiteral("ITM_Flur_OUT2");
+        element.pageId = QStringLiteral("KLIMA");
+        Item *loaded = page.createItemFromXml(element.build(document));
+        QCOMPARE(before->isSelected(), !typeClearsSelection);
         if (className.isEmpty()) {
             QCOMPARE(item, nullptr);
+            QCOMPARE(loaded, nullptr);
             QCOMPARE(page.items().size(), 1);
             return;
         }
-        QVERIFY(item);
+        QVERIFY(item && loaded);
         QCOMPARE(QString::fromLatin1(item->metaObject()->className()), className);
+        QCOMPARE(QString::fromLatin1(loaded->metaObject()->className()), className);
         QCOMPARE(item->scene(), page.scene);
-        QVERIFY(item->isSelected());
         QCOMPARE(item->pos(), QPointF(10, 10));
         QCOMPARE(item->pageList, &list);
         QCOMPARE(item->pages, &pages);
         QVERIFY(item->flags() & QGraphicsItem::ItemIsMovable);
         QVERIFY(item->flags() & QGraphicsItem::ItemIsSelectable);
-        QCOMPARE(page.items().size(), 2);
+        QCOMPARE(loaded->pos(), QPointF(120, 80));
+        QCOMPARE(loaded->frame->port, QStringLiteral("ITM_Flur_OUT2"));
+        QCOMPARE(loaded->frame->pageId, QStringLiteral("KLIMA"));
+        QVERIFY(loaded->isSelected());
+        QCOMPARE(page.items().size(), 3);
 
         // The page hears the item's moves and keeps it inside the scene.
         item->SetPos(-40, 20);
         QCOMPARE(item->pos(), QPointF(0, 20));
-    }
-
-    void createItemFromXml_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("className");
-        QTest::addColumn<bool>("clearsSelection");
-
-        QTest::newRow("PageChange") << QString("PageChange") << QString("ItemPageChange") << true;
-        QTest::newRow("Picture") << QString("Picture") << QString("ItemPicture") << true;
-        QTest::newRow("StatePicture") << QString("StatePicture") << QString("ItemStatePicture") << true;
-        QTest::newRow("Button") << QString("Button") << QString("ItemButton") << true;
-        QTest::newRow("StateButton") << QString("StateButton") << QString("ItemStateButton") << true;
-        QTest::newRow("Text") << QString("Text") << QString("ItemText") << true;
-        QTest::newRow("StateText") << QString("StateText") << QString("ItemStateText") << true;
-        QTest::newRow("ADCText") << QString("ADCText") << QString("ItemADCText") << true;
-        QTest::newRow("Link") << QString("Link") << QString("") << true;
-        QTest::newRow("lower case") << QString("button") << QString("") << false;
-        QTest::newRow("unknown") << QString("Slider") << QString("") << false;
-        QTest::newRow("empty") << QString("") << QString("") << false;
-        QTest::newRow("no type element") << QString() << QString("") << false;
-    }
-
-    void createItemFromXml()
-    {
-        QFETCH(QString, type);
-        QFETCH(QString, className);
-        QFETCH(bool, clearsSelection);
-
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
-        Item *before = page.createItem(Page::KindPicture);
-
-        QDomDocument document;
-        ItemElement element{type, 120, 80, 60, 40};
-        element.port = QStringLiteral("ITM_Flur_OUT2");
-        element.pageId = QStringLiteral("KLIMA");
-        Item *item = page.createItemFromXml(element.build(document));
-        QCOMPARE(before->isSelected(), !clearsSelection);
-        if (className.isEmpty()) {
-            QCOMPARE(item, nullptr);
-            QCOMPARE(page.items().size(), 1);
-            return;
-        }
-        QVERIFY(item);
-        QCOMPARE(QString::fromLatin1(item->metaObject()->className()), className);
-        QCOMPARE(item->pos(), QPointF(120, 80));
-        QCOMPARE(item->frame->port, QStringLiteral("ITM_Flur_OUT2"));
-        QCOMPARE(item->frame->pageId, QStringLiteral("KLIMA"));
-    }
-
-    void factoryIgnoresTheElementTag()
-    {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
-        QDomDocument document;
-        ItemElement element{QStringLiteral("Picture"), 30, 40};
-        QVERIFY(page.createItemFromXml(element.build(document, QStringLiteral("anything"))));
-        QVERIFY(!page.createItemFromXml(QDomNode()));
     }
 
     void keyTable_data()
@@ -373,6 +330,7 @@ private slots:
         QCOMPARE(page.items().size(), 1);
         QCOMPARE(page.items().first()->pos(), QPointF(40, 50));
         QVERIFY(page.items().first()->isSelected());
+        QVERIFY(!page.createItemFromXml(QDomNode()));
     }
 
     void slotsRunTheOperations()

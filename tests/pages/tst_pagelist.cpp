@@ -89,6 +89,8 @@ private slots:
         item->loaded = true;
         box->setCurrentIndex(2);
         QCOMPARE(item->frame->pageId, QStringLiteral("KLIMA"));
+        box->setCurrentIndex(-1); // no entry chosen: the link stays
+        QCOMPARE(item->frame->pageId, QStringLiteral("KLIMA"));
         box->setCurrentIndex(0);
         QCOMPARE(item->frame->pageId, QString());
     }
