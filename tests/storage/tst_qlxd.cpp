@@ -89,11 +89,8 @@ void TestQlxd::usage_data()
     QTest::newRow("--help") << QStringList{"--help"} << 0 << "extract PKG DIR";
     QTest::newRow("no arguments") << QStringList() << 2 << "Usage: qlxd";
     QTest::newRow("unknown command") << QStringList{"unpack"} << 2 << "unknown command \"unpack\"";
-    QTest::newRow("pack --help") << QStringList{"pack", "--help"} << 0 << "Usage: qlxd pack OUT.qlxd DIR";
     QTest::newRow("pack without folder") << QStringList{"pack", "x.qlxd"} << 2 << "usage: qlxd pack";
-    QTest::newRow("pack bad pause") << QStringList{"pack", "x.qlxd", ".", "--pause", "soon"} << 2 << "--pause";
     QTest::newRow("pack bad header") << QStringList{"pack", "x.qlxd", ".", "--header", "a:b=c"} << 2 << "--header";
-    QTest::newRow("list two packages") << QStringList{"list", "a", "b"} << 2 << "usage: qlxd list PKG";
     QTest::newRow("extract without folder") << QStringList{"extract", "a"} << 2 << "usage: qlxd extract";
 }
 

@@ -11,8 +11,6 @@ private slots:
     void childElementFindsFirstMatchingElement();
     void appendElementText_data();
     void appendElementText();
-    void appendIntElement_data();
-    void appendIntElement();
 };
 
 void TestXmlElements::childElementFindsFirstMatchingElement_data()
@@ -69,28 +67,6 @@ void TestXmlElements::appendElementText()
     QCOMPARE(element.parentNode(), QDomNode(root));
     QCOMPARE(element.childNodes().count(), children);
     QCOMPARE(doc.toString(1), written);
-}
-
-void TestXmlElements::appendIntElement_data()
-{
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("zero") << 0 << "0";
-    QTest::newRow("negative") << -42 << "-42";
-    QTest::newRow("white") << 16777215 << "16777215";
-    QTest::newRow("minimum") << INT_MIN << "-2147483648";
-}
-
-void TestXmlElements::appendIntElement()
-{
-    QFETCH(int, value);
-    QFETCH(QString, text);
-
-    QDomDocument doc;
-    QDomElement root = doc.createElement("r");
-    doc.appendChild(root);
-    QCOMPARE(::appendIntElement(doc, root, "n", value).text(), text);
 }
 
 QTEST_GUILESS_MAIN(TestXmlElements)
