@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QString>
 
+#include "pages/page.h"
+
 // Builds item elements as the designer writes them, for the page tests.
 struct ItemElement
 {
@@ -28,5 +30,15 @@ struct ItemElement
 
 // Writes a small PNG of one colour, creating the folders on the way.
 bool writePicture(const QString &path, int w, int h, unsigned rgb = 0xff8000);
+
+// A page on the usual 800 x 600 scene at scale 1.
+struct ScenePage : Page
+{
+    ScenePage(QList<Item *> *list, QList<Page *> *pages)
+        : Page(list, pages)
+    {
+        setPageSize(1.0, 800, 600);
+    }
+};
 
 #endif // PAGETESTHELPER_H

@@ -103,7 +103,6 @@ private slots:
         QTest::addColumn<bool>("project");
         QTest::addColumn<QString>("stored");
         QTest::newRow("plain") << "hall.png" << false << "hall.png";
-        // The stored name, without the prefix, is the one a rescale finds.
         QTest::newRow("project prefix") << "project/plant.png" << true << "plant.png";
     }
 
@@ -120,6 +119,8 @@ private slots:
         page.setBackground(name);
         QCOMPARE(page.background(), stored);
         QCOMPARE(page.projectBackground(), project);
+        if (project)
+            page.rescale(1.0); // the picture is found under the stored name
         QCOMPARE(page.scene->backgroundBrush().texture().size(), QSize(400, 300));
         QCOMPARE(page.scene->backgroundBrush().texture().toImage().pixel(200, 150), 0xffff8000u);
 
@@ -147,8 +148,7 @@ private slots:
 
     void setPortValueReachesBoundItemsOnly()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         const auto bound = [&](const char *type, const char *port) {
             ItemElement element{QString::fromLatin1(type)};
             element.port = QString::fromLatin1(port);
@@ -176,8 +176,7 @@ private slots:
 
     void setPortValueFollowsDeletionAndPortChanges()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         ItemElement bound{QStringLiteral("StateButton")};
         bound.port = QStringLiteral("ITM_Bad_OUT3");
         Item *first = addItem(page, bound);
@@ -202,8 +201,7 @@ private slots:
 
     void lockAndControlMode()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *a = page.createItem(Page::KindButton);
         Item *b = page.createItem(Page::KindText);
         a->setEnabled(false);
@@ -230,8 +228,7 @@ private slots:
 
     void selection()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *a = page.createItem(Page::KindPicture);
         Item *b = page.createItem(Page::KindPicture);
         QSignalSpy spy(&page, &Page::selected);
@@ -282,8 +279,7 @@ private slots:
         QFETCH(double, scale);
         QFETCH(QPoint, expected);
 
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *item = page.createItem(Page::KindPicture);
         Item *bystander = page.createItem(Page::KindPicture);
         bystander->SetPos(300, 300);

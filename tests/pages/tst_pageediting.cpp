@@ -72,8 +72,7 @@ private slots:
         QFETCH(QString, className);
         QFETCH(bool, typeClearsSelection);
 
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *before = page.createItem(Page::KindPicture);
         QVERIFY(before->isSelected());
 
@@ -144,8 +143,7 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(QPoint, expected);
 
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *item = page.createItem(Page::KindPicture);
         Item *other = page.createItem(Page::KindPicture);
         other->SetPos(200, 200);
@@ -161,8 +159,7 @@ private slots:
 
     void moveKeepsItemsInside()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *item = page.createItem(Page::KindPicture);
         item->SetPos(3, 3);
         press(page, Qt::Key_Left, Qt::NoModifier);
@@ -174,8 +171,7 @@ private slots:
 
     void moveWithNothingSelected()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *item = page.createItem(Page::KindPicture);
         item->SetPos(23, 47);
         page.clearSelection();
@@ -196,8 +192,7 @@ private slots:
     void deleteKeyWithAnyModifier()
     {
         QFETCH(int, modifiers);
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *kept = page.createItem(Page::KindPicture);
         Item *a = page.createItem(Page::KindButton);
         Item *b = page.createItem(Page::KindText);
@@ -212,8 +207,7 @@ private slots:
 
     void copyWritesAFragment()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *a = page.createItem(Page::KindStateButton);
         a->SetPos(100, 120);
         a->frame->port = QStringLiteral("ITM_Wohnen_OUT1");
@@ -259,8 +253,7 @@ private slots:
 
     void cutAndPaste()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *a = page.createItem(Page::KindStatePicture);
         a->SetPos(100, 120);
         a->frame->port = QStringLiteral("ITM_Bad_OUT1");
@@ -311,8 +304,7 @@ private slots:
     void pasteIgnoresForeignText()
     {
         QFETCH(QString, text);
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         QGuiApplication::clipboard()->setText(text);
         page.pasteItems();
         QVERIFY(page.items().isEmpty());
@@ -321,8 +313,7 @@ private slots:
 
     void pasteAcceptsAnyItemTag()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         QGuiApplication::clipboard()->setText(QStringLiteral(
             "<QalixPlusDesignerProject><component><x>40</x><y>50</y><w>20</w><h>20</h>"
             "<type>Button</type></component></QalixPlusDesignerProject>"));
@@ -335,8 +326,7 @@ private slots:
 
     void slotsRunTheOperations()
     {
-        Page page(&list, &pages);
-        page.setPageSize(1.0, 800, 600);
+        ScenePage page(&list, &pages);
         Item *a = page.createItem(Page::KindPicture);
         a->SetPos(70, 80);
         page.copyItem();
