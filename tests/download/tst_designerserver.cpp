@@ -21,7 +21,6 @@ private slots:
     void repeatsWhenNoAcknowledgementComes();
     void givesUpAfterRetries();
     void ignoresOthers();
-    void pauseDelaysPieces();
 };
 
 void TestDesignerServer::answersDiscovery()
@@ -148,25 +147,6 @@ void TestDesignerServer::ignoresOthers()
     QCOMPARE(sent.count(), 0);
     QVERIFY(panel.send("8", server.localPort()));
     QCOMPARE(QByteArray::fromBase64(panel.next()), testPackage(10).mid(8));
-}
-
-void TestDesignerServer::pauseDelaysPieces()
-{
-    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
-    server.setPieceSize(4);
-    server.setPause(100);
-    server.setRetryInterval(20);
-    QVERIFY(server.listen(loopback, 0));
-    UdpPeer panel;
-
-    QVERIFY(panel.send("START", server.localPort()));
-    QCOMPARE(panel.next(), QByteArray("Demo=10"));
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(panel.send("0", server.localPort()));
-    // While it pauses, the header is not repeated.
-    QCOMPARE(QByteArray::fromBase64(panel.next()), testPackage(10).left(4));
-    QVERIFY(clock.elapsed() >= 90);
 }
 
 QTEST_GUILESS_MAIN(TestDesignerServer)
