@@ -223,16 +223,7 @@ void Page::reindexItem(Item *item)
 {
     if (!m_itemOf.contains(item))
         return;
-    const auto previous = m_indexedPort.constFind(item);
-    if (previous != m_indexedPort.constEnd()) {
-        auto bucket = m_portIndex.find(previous.value());
-        if (bucket != m_portIndex.end()) {
-            bucket->removeOne(item);
-            if (bucket->isEmpty())
-                m_portIndex.erase(bucket);
-        }
-        m_indexedPort.remove(item);
-    }
+    unindex(item, item);
     if (!item->frame || item->frame->port.isEmpty())
         return;
     m_portIndex[item->frame->port].append(item);
@@ -245,17 +236,22 @@ void Page::forget(QObject *object)
     Item *item = m_itemOf.take(object);
     if (!item)
         return;
-    const auto previous = m_indexedPort.constFind(object);
-    if (previous != m_indexedPort.constEnd()) {
-        auto bucket = m_portIndex.find(previous.value());
-        if (bucket != m_portIndex.end()) {
-            bucket->removeOne(item);
-            if (bucket->isEmpty())
-                m_portIndex.erase(bucket);
-        }
-        m_indexedPort.remove(object);
-    }
+    unindex(object, item);
     m_items.removeOne(item);
+}
+
+void Page::unindex(QObject *object, Item *item)
+{
+    const auto previous = m_indexedPort.constFind(object);
+    if (previous == m_indexedPort.constEnd())
+        return;
+    auto bucket = m_portIndex.find(previous.value());
+    if (bucket != m_portIndex.end()) {
+        bucket->removeOne(item);
+        if (bucket->isEmpty())
+            m_portIndex.erase(bucket);
+    }
+    m_indexedPort.remove(object);
 }
 
 void Page::lockItems()

@@ -94,6 +94,8 @@ protected:
 private:
     QList<Item *> selectedPageItems() const;
     void forget(QObject *item);
+    // Takes the item out of the bucket of the port it was filed under.
+    void unindex(QObject *object, Item *item);
     void applyBackgroundBrush(const QString &path);
 
     QList<Item *> *list;
