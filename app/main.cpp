@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     }
 
     if (options.fullscreen) {
-        window.fullscreen = true;
+        window.setFullscreenMode(true);
         window.showFullScreen();
         window.setFullscreen();
     } else {

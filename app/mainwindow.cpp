@@ -9,10 +9,8 @@
 #include "pages/page.h"
 #include "storage/qlxfat.h"
 
-#include <QAbstractSocket>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPushButton>
@@ -30,15 +28,17 @@ static bool lastShownConnected = false;
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
-    , fullscreen(false)
     , ui(new Ui::MainWindow)
-    , pageX(0)
-    , pageY(0)
-    , msgClient(nullptr)
 {
     ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
-    connect(&connectionTimer, &QTimer::timeout, this, &MainWindow::onTimeout);
-    connect(&guiTimer, &QTimer::timeout, this, &MainWindow::updateGUI);
+    connect(&m_connectionTimer, &QTimer::timeout, this, &MainWindow::onTimeout);
+    connect(&m_updateTimer, &QTimer::timeout, this, &MainWindow::updateGUI);
+    connect(&m_live, &LiveState::status, this, &QWidget::setWindowTitle);
+    // Every page hears of every due value; each finds its own items by key.
+    connect(&m_live, &LiveState::valueDue, this, [this](const QString &key, double value) {
+        for (Page *page : qAsConst(m_pages))
+            page->setPortValue(key, value);
+    });
     hide();
 }
 
@@ -72,20 +72,20 @@ double MainWindow::zoomFactor(const QSize &screen, int pageX, int pageY)
 
 QSize MainWindow::windowedSize() const
 {
-    if (pageX > 0 && pageY > 0)
-        return QSize(pageX, pageY);
+    if (m_pageX > 0 && m_pageY > 0)
+        return QSize(m_pageX, m_pageY);
     // A window fixed to a zero size could never be seen or closed.
-    qDebug() << "Page size" << pageX << "x" << pageY << "unusable, window uses" << fallbackPageSize;
+    qDebug() << "Page size" << m_pageX << "x" << m_pageY << "unusable, window uses" << fallbackPageSize;
     return fallbackPageSize;
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
-    if (!fullscreen) {
+    if (!m_fullscreen) {
         const QSize size = windowedSize();
         setMinimumSize(size);
         setMaximumSize(size);
-        for (Page *page : qAsConst(pages)) {
+        for (Page *page : qAsConst(m_pages)) {
             page->setGeometry(0, 0, size.width(), size.height());
             page->rescale(1.0);
         }
@@ -134,9 +134,9 @@ void MainWindow::setFullscreen()
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     qDebug() << "Set Fullscreen" << area;
     setFixedSize(area.size());
-    const double factor = zoomFactor(area.size(), pageX, pageY);
+    const double factor = zoomFactor(area.size(), m_pageX, m_pageY);
     qDebug() << "Page zoom" << factor;
-    for (Page *page : qAsConst(pages)) {
+    for (Page *page : qAsConst(m_pages)) {
         page->setFixedSize(area.size());
         page->setScale(factor);
     }
@@ -153,44 +153,70 @@ bool MainWindow::loadProject(const QString &path)
 
     ProjectLoader loader(&progress);
     loader.extractPictures(package);
-    loader.readDocument(package.fileData(QStringLiteral("project")), &pages, ui->centralWidget,
+    loader.readDocument(package.fileData(QStringLiteral("project")), &m_pages, ui->centralWidget,
                         [this](Item *item) { connect(item, &Item::changePort, this, &MainWindow::onChangePort); });
-    pageX = loader.pageX;
-    pageY = loader.pageY;
-    host = loader.host;
-    username = loader.username;
-    password = loader.password;
+    m_pageX = loader.pageX();
+    m_pageY = loader.pageY();
+    m_connection = loader.connection();
+    for (Page *page : qAsConst(m_pages))
+        feedPage(page);
 
-    if (!pages.isEmpty())
-        pages.first()->show();
+    if (!m_pages.isEmpty())
+        m_pages.first()->show();
     resizeEvent(nullptr);
 
-    msgClient = new QalixMsgClient(host, 64401, false, true, username, password, false, this);
-    connect(msgClient, &QalixMsgClient::received, this, &MainWindow::onReceived);
-
-    connectionTimer.start(5000);
-    guiTimer.start(10);
+    QalixMsgClient::Settings settings;
+    settings.host = m_connection.host;
+    settings.userName = m_connection.username;
+    settings.password = m_connection.password;
+    setClient(new QalixMsgClient(settings, this));
+    startTimers();
     return true;
 }
 
-void MainWindow::onReceived(QString object, int port, bool output, double value)
+void MainWindow::addPage(Page *page)
 {
-    qInfo() << "Data" << object << output << port << value;
-    const QString key = QStringLiteral("ITM_") + object + (output ? QLatin1String("_OUT") : QLatin1String("_IN"))
-        + QString::number(port);
-    // Only recorded here; updateGUI hands it to the pages at the key's next visit.
-    portValues.insert(key, value);
-    portChanged.insert(key, true);
+    page->setParent(ui->centralWidget);
+    page->hide();
+    m_pages.append(page);
+    feedPage(page);
+}
+
+void MainWindow::feedPage(Page *page)
+{
+    // A page built after values came in takes the newest of its keys.
+    page->setValueSource([this](const QString &key, double *value) { return m_live.reportedValue(key, value); });
+}
+
+void MainWindow::setPageSize(const QSize &size)
+{
+    m_pageX = size.width();
+    m_pageY = size.height();
+}
+
+void MainWindow::setClient(QalixMsgClient *client)
+{
+    if (m_client == client)
+        return;
+    delete m_client;
+    m_client = client;
+    if (!client)
+        return;
+    client->setParent(this);
+    connect(client, &QalixMsgClient::received, &m_live, &LiveState::onReceived);
+}
+
+void MainWindow::startTimers()
+{
+    m_connectionTimer.start(5000);
+    m_updateTimer.start(10);
 }
 
 void MainWindow::onChangePort(QString portName)
 {
     setWindowTitle(portName);
-    auto stored = portValues.find(portName);
-    if (stored == portValues.end())
-        stored = portValues.insert(portName, 0.0);
     // Only the server's report back changes the stored value and the items.
-    const double newValue = *stored == 0.0 ? 1.0 : 0.0;
+    const double newValue = m_live.toggle(portName);
 
     const QStringList fields = portName.split(QLatin1Char('_'));
     if (fields.first() == QLatin1String("ITM"))
@@ -214,15 +240,15 @@ void MainWindow::sendToggle(const QStringList &fields, double value)
         return;
     }
     qDebug() << "Send" << object << portText << value;
-    if (msgClient)
-        msgClient->setPortValue(object, match.captured(1).toInt(), true, value);
+    if (m_client)
+        m_client->setPortValue(object, match.captured(1).toInt(), true, value);
 }
 
 void MainWindow::showPage(const QString &id)
 {
-    for (Page *page : qAsConst(pages))
+    for (Page *page : qAsConst(m_pages))
         page->setVisible(false);
-    for (Page *page : qAsConst(pages)) {
+    for (Page *page : qAsConst(m_pages)) {
         if (page->toolTip() == id)
             page->setVisible(true);
     }
@@ -231,7 +257,7 @@ void MainWindow::showPage(const QString &id)
 void MainWindow::onTimeout()
 {
     // Without a client (no project loaded) there is nothing connected.
-    bool connected = msgClient && msgClient->socket.state() == QAbstractSocket::ConnectedState;
+    bool connected = m_client && m_client->isConnected();
 
     // Replace the icon only on a change of state.
     if (connected && !lastShownConnected)
@@ -239,50 +265,17 @@ void MainWindow::onTimeout()
     else if (!connected && lastShownConnected)
         ui->pushButtonConnection->setIcon(QIcon(QStringLiteral(":/icons/error")));
 
-    if (!connected && msgClient) {
+    if (!connected && m_client) {
         // Non-blocking: the result shows at the next check.
-        msgClient->connectToServer();
-        connected = msgClient->socket.state() == QAbstractSocket::ConnectedState;
+        m_client->connectToServer();
+        connected = m_client->isConnected();
     }
     lastShownConnected = connected;
 }
 
 void MainWindow::updateGUI()
 {
-    // processEvents() below must not start a second walk inside this one.
-    if (updating)
-        return;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    if (portValues.isEmpty())
-        return;
-    setWindowTitle(QStringLiteral("STATES %1 ms / icon at %2 / %3")
-                       .arg(lastUpdateDuration / 100)
-                       .arg(updatePosition)
-                       .arg(portValues.size()));
-
-    updating = true;
-    for (int k = 0; k < 100; ++k) {
-        // Events processed below may have added keys: look the key up afresh
-        // every visit, and hold nothing into the maps across processEvents().
-        if (updateKeys.size() != portValues.size())
-            updateKeys = portValues.keys();
-        if (updatePosition >= updateKeys.size())
-            updatePosition = 0;
-        const QString key = updateKeys.at(updatePosition);
-        if (portChanged.value(key, false)) {
-            const double value = portValues.value(key);
-            for (Page *page : qAsConst(pages))
-                page->setPortValue(key, value);
-            portChanged.insert(key, false);
-        }
-        if (++updatePosition >= portValues.size())
-            updatePosition = 0;
-        if (k % 10 == 0)
-            QCoreApplication::processEvents();
-    }
-    updating = false;
-    lastUpdateDuration = elapsed.elapsed();
+    m_live.tick();
 }
 
 void MainWindow::on_pushButton_clicked()

@@ -3,11 +3,13 @@
 
 #include <QList>
 #include <QMainWindow>
-#include <QMap>
 #include <QRect>
 #include <QSize>
 #include <QString>
 #include <QTimer>
+
+#include "app/livestate.h"
+#include "app/projectreader.h"
 
 class Page;
 class QalixMsgClient;
@@ -52,34 +54,33 @@ public:
     void setFullscreen();
     bool loadProject(const QString &path);
 
-    bool fullscreen;
+    // Full screen (set by start-up before the window is shown) or windowed.
+    bool isFullscreenMode() const { return m_fullscreen; }
+    void setFullscreenMode(bool fullscreen) { m_fullscreen = fullscreen; }
 
-private:
-    Ui::MainWindow *ui;
+    const QList<Page *> &pages() const { return m_pages; }
+    // Takes `page` as the next page: a child of the central widget, hidden,
+    // fed by the live state. Loading adds the project's pages this way.
+    void addPage(Page *page);
+    // The design size of a page, from the project.
+    QSize pageSize() const { return QSize(m_pageX, m_pageY); }
+    void setPageSize(const QSize &size);
+    const ProjectReader::Connection &connection() const { return m_connection; }
 
-public:
-    QList<Page *> pages;
-    QString host;
-    QString username;
-    QString password;
-    int pageX;
-    int pageY;
-    QMap<QString, double> portValues;
-    QMap<QString, bool> portChanged;
-    QTimer connectionTimer;
-    QTimer guiTimer;
-    QalixMsgClient *msgClient;
-
-    // The live update's walk over portValues, held between ticks: the
-    // position of the next key and the milliseconds of the last full tick.
-    int updatePosition = 0;
-    qint64 lastUpdateDuration = 0;
+    LiveState &liveState() { return m_live; }
+    QalixMsgClient *client() const { return m_client; }
+    // Takes `client` (its parent becomes the window) as the message server
+    // link: its reports go to the live state, presses go out through it.
+    void setClient(QalixMsgClient *client);
+    // The connection check (5 s) and the live update (10 ms).
+    void startTimers();
+    const QTimer &connectionTimer() const { return m_connectionTimer; }
+    const QTimer &updateTimer() const { return m_updateTimer; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 public slots:
-    void onReceived(QString object, int port, bool output, double value);
     void onChangePort(QString portName);
     void onTimeout();
     void updateGUI();
@@ -90,16 +91,21 @@ private:
     // What a pressed item's text asks for, by its first "_"-separated field.
     void sendToggle(const QStringList &fields, double value);
     void showPage(const QString &id);
-
-    // portValues' keys in ascending order, so a tick reaches the key at a
-    // position without walking the map. Keys are only ever added, so a
-    // size that differs from portValues' means the list is stale.
-    QStringList updateKeys;
-    bool updating = false;
-
     // The page size to fix the window to in windowed mode.
     QSize windowedSize() const;
     void placeButtons();
+    void feedPage(Page *page);
+
+    bool m_fullscreen = false;
+    Ui::MainWindow *ui;
+    QList<Page *> m_pages;
+    ProjectReader::Connection m_connection;
+    int m_pageX = 0;
+    int m_pageY = 0;
+    LiveState m_live;
+    QTimer m_connectionTimer;
+    QTimer m_updateTimer;
+    QalixMsgClient *m_client = nullptr;
 };
 
 #endif // MAINWINDOW_H

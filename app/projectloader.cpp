@@ -2,34 +2,21 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QWidget>
 
 #include "app/dialogprogress.h"
-#include "editors/frameupdater.h"
 #include "items/item.h"
 #include "pages/page.h"
 #include "storage/projectdirectory.h"
 #include "storage/qlxfat.h"
-#include "storage/xmlelements.h"
 
 namespace {
 
 const QString iconsPrefix = QStringLiteral("icons/");
 const QString backgroundPrefix = QStringLiteral("background/");
-
-QString elementText(const QDomNode &parent, const QString &tag)
-{
-    return childElement(parent.childNodes(), tag).text();
-}
-
-int elementNumber(const QDomNode &parent, const QString &tag)
-{
-    return elementText(parent, tag).trimmed().toInt(); // 0 when not a number
-}
 
 } // namespace
 
@@ -154,30 +141,23 @@ void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QS
 void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                                  const std::function<void(Item *)> &itemCreated)
 {
-    QDomDocument dom(QStringLiteral("QalixPlusDesignerFile"));
-    if (!dom.setContent(document))
-        dom.clear();
-    const QDomElement root = dom.documentElement();
+    // A document that does not parse reads as an empty one: no pages.
+    ProjectReader reader;
+    if (!reader.read(document))
+        qDebug() << "Project document not read:" << reader.errorString();
+    m_pageX = reader.pageX();
+    m_pageY = reader.pageY();
+    m_connection = reader.connection();
 
-    pageX = elementNumber(root, QStringLiteral("pagex"));
-    pageY = elementNumber(root, QStringLiteral("pagey"));
-
-    const QDomElement connections = childElement(root.childNodes(), QStringLiteral("Connections"));
-    if (connections.firstChild().isElement()) {
-        host = elementText(connections, QStringLiteral("host"));
-        password = elementText(connections, QStringLiteral("password"));
-        port = elementNumber(connections, QStringLiteral("port"));
-        username = elementText(connections, QStringLiteral("username"));
-    }
-
-    const FrameUpdater::LoadScope loading;
-    const QDomElement pagesElement = childElement(root.childNodes(), QStringLiteral("Pages"));
-    const qint64 count = pagesElement.childNodes().count();
-    qint64 i = 0;
-    for (QDomNode pageNode = pagesElement.firstChild(); !pageNode.isNull(); pageNode = pageNode.nextSibling(), ++i) {
-        setProgress(int(25 + 75 * i / count));
-        if (!pageNode.isElement())
+    // The progress counts every child node of "Pages", elements or not.
+    const qint64 count = reader.pageNodeCount();
+    const QList<ProjectReader::PageRecord> &records = reader.pages();
+    int next = 0;
+    for (qint64 node = 0; node < count; ++node) {
+        setProgress(int(25 + 75 * node / count));
+        if (next >= records.size() || records.at(next).node != node)
             continue;
+        const ProjectReader::PageRecord &record = records.at(next++);
 
         // The page's own list object; nothing reads it, it goes with the page.
         auto *list = new QList<Item *>;
@@ -187,18 +167,14 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
             page->setParent(pageParent);
         pages->append(page);
         page->setStyleSheet(QString());
-        page->setPageSize(1.0, pageX, pageY);
-        page->setName(elementText(pageNode, QStringLiteral("name")));
-        page->setId(elementText(pageNode, QStringLiteral("id")));
-        page->setBackground(elementText(pageNode, QStringLiteral("background")));
-
-        // Walked by sibling: a node list may recount itself at every access.
-        const QDomElement components = childElement(pageNode.childNodes(), QStringLiteral("components"));
-        for (QDomNode node = components.firstChild(); !node.isNull(); node = node.nextSibling()) {
-            Item *item = page->createItemFromXml(node);
-            if (item && itemCreated)
-                itemCreated(item);
-        }
+        page->setPageSize(1.0, m_pageX, m_pageY);
+        page->setName(record.name);
+        page->setId(record.id);
+        page->setBackground(record.background);
+        if (itemCreated)
+            QObject::connect(page, &Page::itemBuilt, page, itemCreated);
+        // Built when first shown, which also locks it for operation.
+        page->setPendingItems(record.items);
 
         page->clearSelection();
         page->lockItems();

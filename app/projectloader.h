@@ -1,6 +1,8 @@
 #ifndef PROJECTLOADER_H
 #define PROJECTLOADER_H
 
+#include "app/projectreader.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -34,8 +36,9 @@ public:
     // "icons/" and "background/" entries.
     void extractPictures(QLXFat &package);
 
-    // Builds one page per page element of `document` into `pages`, as
-    // children of `pageParent`. `itemCreated` hears of every item made.
+    // Reads `document` and makes one page per page element into `pages`, as
+    // children of `pageParent`. A page gets its item elements to build when
+    // it is first shown; `itemCreated` hears of every item made then.
     void readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                       const std::function<void(Item *)> &itemCreated = {});
 
@@ -50,12 +53,10 @@ public:
     // a symbolic link at `path` or at any folder between `root` and `path`.
     static bool recreateDirectory(const QString &root, const QString &relativePath);
 
-    int pageX = 0;
-    int pageY = 0;
-    QString host;
-    QString username;
-    QString password;
-    int port = 0;
+    // What the document said, once read.
+    int pageX() const { return m_pageX; }
+    int pageY() const { return m_pageY; }
+    const ProjectReader::Connection &connection() const { return m_connection; }
 
 private:
     void setProgress(int percent);
@@ -64,6 +65,9 @@ private:
 
     DialogProgress *progress;
     QString projectDir;
+    int m_pageX = 0;
+    int m_pageY = 0;
+    ProjectReader::Connection m_connection;
 };
 
 #endif // PROJECTLOADER_H

@@ -4,7 +4,6 @@
 // event loop meanwhile.
 
 #include "app/mainwindow.h"
-#include "editors/frameupdater.h"
 #include "items/item.h"
 #include "items/itemadctext.h"
 #include "net/qalixmsgclient.h"
@@ -23,6 +22,13 @@
 #include <vector>
 
 namespace {
+
+void bindItem(Item *item, const QString &port)
+{
+    ItemRecord record = item->record();
+    record.port = port;
+    item->setRecord(record);
+}
 
 int dataLines = 0;
 
@@ -69,26 +75,24 @@ int main(int argc, char *argv[])
     MainWindow window;
     std::vector<std::unique_ptr<QList<Item *>>> lists;
     std::vector<Item *> items(keyCount);
-    window.pageX = 1024;
-    window.pageY = 768;
+    window.setPageSize(QSize(1024, 768));
     for (int p = 0; p < pageCount; ++p) {
         lists.push_back(std::make_unique<QList<Item *>>());
-        Page *page = new Page(lists.back().get(), &window.pages, window.centralWidget());
-        window.pages << page;
+        Page *page = new Page(lists.back().get(), nullptr);
+        window.addPage(page);
         page->setPageSize(1.0, 1024, 768);
         for (int i = 0; i < keyCount / pageCount; ++i) {
             const int key = p * (keyCount / pageCount) + i;
-            Item *item = page->createItem(key % 2 ? Page::KindADCText : Page::KindStateButton);
+            Item *item = page->createItem(key % 2 ? ItemKind::ADCText : ItemKind::StateButton);
             item->SetPos(20 + (i % 25) * 40, 20 + (i / 25) * 70);
             item->setSize(36, 36);
-            item->frame->port = QStringLiteral("ITM_R%1_OUT1").arg(key);
-            page->reindexItem(item);
+            bindItem(item, QStringLiteral("ITM_R%1_OUT1").arg(key));
             items[size_t(key)] = item;
         }
         page->lockItems();
         page->setControlMode();
     }
-    window.pages.first()->show();
+    window.pages().first()->show();
     window.resize(1024, 768);
     window.show();
     QApplication::processEvents();
@@ -99,11 +103,13 @@ int main(int argc, char *argv[])
     };
 
     int received = 0;
-    window.msgClient = new QalixMsgClient("127.0.0.1", port, false, true, "demo", "demo", false, &window);
-    QObject::connect(window.msgClient, &QalixMsgClient::received, &window, &MainWindow::onReceived);
-    QObject::connect(window.msgClient, &QalixMsgClient::received, [&received] { ++received; });
-    window.guiTimer.start(10);
-    window.connectionTimer.start(5000);
+    QalixMsgClient::Settings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = port;
+    settings.userName = settings.password = QStringLiteral("demo");
+    window.setClient(new QalixMsgClient(settings));
+    QObject::connect(window.client(), &QalixMsgClient::received, [&received] { ++received; });
+    window.startTimers();
 
     QElapsedTimer total;
     total.start();
@@ -117,11 +123,8 @@ int main(int argc, char *argv[])
         // Snapshot of every key plus the burst.
         if (received < keyCount + reports)
             return;
-        for (const bool changed : qAsConst(window.portChanged)) {
-            if (changed)
-                return;
-        }
-        QCoreApplication::quit();
+        if (!window.liveState().hasChanges())
+            QCoreApplication::quit();
     });
     heartbeat.start(10);
     QTimer::singleShot(300000, [] { QCoreApplication::quit(); });
@@ -134,8 +137,8 @@ int main(int argc, char *argv[])
         Item *item = items[size_t(key)];
         // State buttons remember the value, analogue texts show it.
         wrong += qobject_cast<ItemADCText *>(item)
-            ? item->text != QString::asprintf("%.*f", item->frame->digits, expected(key))
-            : item->lastValue != expected(key);
+            ? item->text() != QString::asprintf("%.*f", item->record().digits, expected(key))
+            : item->lastValue() != expected(key);
     }
     std::printf("%d reports (%d + a snapshot of %d keys) received in %lld ms; all applied to %d items on %d pages\n",
                 received, reports, keyCount, elapsed, keyCount, pageCount);

@@ -82,21 +82,30 @@ void throughSocket(const QByteArray &lines, int count)
     while (!ready)
         std::this_thread::yield();
 
-    QalixMsgClient client("127.0.0.1", port, false, true, "bench", "bench", false);
-    int received = 0;
-    QElapsedTimer timer;
-    QObject::connect(&client.socket, &QTcpSocket::connected, [&] { timer.start(); });
-    QObject::connect(&client, &QalixMsgClient::received, [&](const QString &, int, bool, double) {
-        if (++received == count)
-            QCoreApplication::quit();
-    });
-    QTimer::singleShot(120000, [] { QCoreApplication::quit(); });
-    client.connectToServer();
-    QCoreApplication::exec();
-    const double secs = timer.nsecsElapsed() / 1e9;
-    std::printf("socket -> onData -> received: %5d lines in %6.3f s = %10.0f lines/s, %.1f MB/s\n", received, secs,
-                received / secs, lines.size() / secs / 1e6);
-    client.socket.abort();
+    {
+        QalixMsgClient::Settings settings;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = port;
+        settings.userName = settings.password = QStringLiteral("bench");
+        QalixMsgClient client(settings);
+        int received = 0;
+        QElapsedTimer timer;
+        QObject::connect(&client, &QalixMsgClient::stateChanged, [&](QAbstractSocket::SocketState state) {
+            if (state == QAbstractSocket::ConnectedState)
+                timer.start();
+        });
+        QObject::connect(&client, &QalixMsgClient::received, [&](const QString &, int, bool, double) {
+            if (++received == count)
+                QCoreApplication::quit();
+        });
+        QTimer::singleShot(120000, [] { QCoreApplication::quit(); });
+        client.connectToServer();
+        QCoreApplication::exec();
+        const double secs = timer.nsecsElapsed() / 1e9;
+        std::printf("socket -> onData -> received: %5d lines in %6.3f s = %10.0f lines/s, %.1f MB/s\n", received, secs,
+                    received / secs, lines.size() / secs / 1e6);
+        // Leaving the block drops the connection, which ends the writer.
+    }
     writer.join();
 }
 

@@ -2,7 +2,6 @@
 // after a burst of reports that changes every key.
 
 #include "app/mainwindow.h"
-#include "editors/frameupdater.h"
 #include "items/item.h"
 #include "items/itemadctext.h"
 #include "items/itemstatetext.h"
@@ -19,6 +18,13 @@
 
 namespace {
 
+void bindItem(Item *item, const QString &port)
+{
+    ItemRecord record = item->record();
+    record.port = port;
+    item->setRecord(record);
+}
+
 void quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     // The "Data" lines of 5,000 reports would measure the terminal, not the tick.
@@ -30,10 +36,10 @@ void quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
 bool showsValue(Item *item, double value)
 {
     if (qobject_cast<ItemStateText *>(item))
-        return item->text == item->frame->textForState(Item::stateForValue(value));
+        return item->text() == item->record().textForState(Item::stateForValue(value));
     if (qobject_cast<ItemADCText *>(item))
-        return item->text == QString::asprintf("%.*f", item->frame->digits, value);
-    return item->lastValue == value;
+        return item->text() == QString::asprintf("%.*f", item->record().digits, value);
+    return item->lastValue() == value;
 }
 
 struct Figures {
@@ -46,9 +52,7 @@ struct Figures {
 Figures runUntilApplied(MainWindow &window)
 {
     std::vector<double> costs;
-    const auto pending = [&window] {
-        return std::any_of(window.portChanged.cbegin(), window.portChanged.cend(), [](bool b) { return b; });
-    };
+    const auto pending = [&window] { return window.liveState().hasChanges(); };
     while (pending() && costs.size() < 10000) {
         QElapsedTimer timer;
         timer.start();
@@ -83,13 +87,12 @@ int main(int argc, char *argv[])
     MainWindow window;
     std::vector<std::unique_ptr<QList<Item *>>> lists;
     std::vector<Item *> items;
-    window.pageX = 1024;
-    window.pageY = 768;
-    const int kinds[] = {Page::KindStateButton, Page::KindStateText, Page::KindADCText, Page::KindStatePicture};
+    window.setPageSize(QSize(1024, 768));
+    const int kinds[] = {ItemKind::StateButton, ItemKind::StateText, ItemKind::ADCText, ItemKind::StatePicture};
     for (int p = 0; p < pageCount; ++p) {
         lists.push_back(std::make_unique<QList<Item *>>());
-        Page *page = new Page(lists.back().get(), &window.pages, window.centralWidget());
-        window.pages << page;
+        Page *page = new Page(lists.back().get(), nullptr);
+        window.addPage(page);
         page->setPageSize(1.0, 1024, 768);
         page->setId(QString::number(p));
         for (int i = 0; i < keyCount / pageCount; ++i) {
@@ -97,15 +100,14 @@ int main(int argc, char *argv[])
             Item *item = page->createItem(kinds[key % 4]);
             item->SetPos(20 + (i % 25) * 40, 20 + (i / 25) * 70);
             item->setSize(36, 36);
-            item->frame->port = QStringLiteral("ITM_R%1_OUT1").arg(key);
-            page->reindexItem(item);
+            bindItem(item, QStringLiteral("ITM_R%1_OUT1").arg(key));
             items.push_back(item);
         }
         page->clearSelection();
         page->lockItems();
         page->setControlMode();
     }
-    window.pages.first()->show();
+    window.pages().first()->show();
     window.resize(1024, 768);
     window.show();
     QApplication::processEvents();
@@ -115,7 +117,7 @@ int main(int argc, char *argv[])
     for (int round = 0; round < 4; ++round) {
         const double value = round % 2 ? 0.0 : 1.0;
         for (int key = 0; key < keyCount; ++key)
-            window.onReceived(QStringLiteral("R%1").arg(key), 1, true, value);
+            window.liveState().onReceived(QStringLiteral("R%1").arg(key), 1, true, value);
         const Figures f = runUntilApplied(window);
         int wrong = 0;
         for (Item *item : items)
@@ -133,7 +135,7 @@ int main(int argc, char *argv[])
             timer.start();
             for (int key = chunk; key < chunk + 100; ++key) {
                 const QString k = QStringLiteral("ITM_R%1_OUT1").arg(key);
-                for (Page *page : qAsConst(window.pages))
+                for (Page *page : qAsConst(window.pages()))
                     page->setPortValue(k, 7.0 + chunk);
             }
             apply += timer.nsecsElapsed() / 1e6;

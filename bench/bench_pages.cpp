@@ -88,7 +88,7 @@ int main(int argc, char *argv[])
     auto scanAll = [&pages](const QString &key, double value) {
         for (Page *page : qAsConst(pages)) {
             for (Item *item : page->items()) {
-                if (item->frame->port == key)
+                if (item->record().port == key)
                     item->setValue(value);
             }
         }

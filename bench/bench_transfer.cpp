@@ -3,7 +3,7 @@
 // exchange with the designer side over loopback for a 2 MiB package, where
 // every piece waits for its acknowledgement.
 
-#include "download/designerserver.h"
+#include "tools/support/designerserver.h"
 #include "download/transferprotocol.h"
 #include "download/transferreceiver.h"
 

@@ -1,24 +1,17 @@
 #include "editors/frameupdater.h"
 
 #include "items/item.h"
-#include "storage/picturenames.h"
-#include "storage/xmlelements.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDebug>
-#include <QGraphicsScene>
-#include <QHash>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QSpinBox>
 
 #include <limits>
 
 namespace {
-
-const QString base64Prefix = QStringLiteral("BASE64_");
 
 // Cuts a scene coordinate toward zero into the int range.
 int truncated(qreal value)
@@ -28,67 +21,34 @@ int truncated(qreal value)
     return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
 }
 
-// Debug lines are formatted before the filter drops them: skip that work
-// on paths every item of a project goes through.
-bool debugEnabled()
-{
-    const QLoggingCategory *category = QLoggingCategory::defaultCategory();
-    return !category || category->isDebugEnabled();
-}
+FrameUpdater::ColorChooser colorChooser = &FrameUpdater::chooseColorWithDialog;
 
-struct PictureNameMemo
+int parseInt(const QString &text)
 {
-    int scopes = 0;
-    QHash<QString, QString> resolved;
-};
-
-PictureNameMemo &pictureNameMemo()
-{
-    static PictureNameMemo memo;
-    return memo;
-}
-
-QString resolvedPicture(const QString &name)
-{
-    PictureNameMemo &memo = pictureNameMemo();
-    if (memo.scopes == 0)
-        return resolvePictureName(name);
-    auto it = memo.resolved.constFind(name);
-    if (it == memo.resolved.constEnd())
-        it = memo.resolved.insert(name, resolvePictureName(name));
-    return it.value();
+    return ItemRecord::parseInt(text);
 }
 
 } // namespace
 
-FrameUpdater::LoadScope::LoadScope()
-{
-    ++pictureNameMemo().scopes;
-}
-
-FrameUpdater::LoadScope::~LoadScope()
-{
-    PictureNameMemo &memo = pictureNameMemo();
-    if (--memo.scopes == 0)
-        memo.resolved.clear();
-}
-
-FrameUpdater::ColorChooser FrameUpdater::chooseColor = &FrameUpdater::chooseColorWithDialog;
-
 FrameUpdater::FrameUpdater(Item *owner, QWidget *parent)
     : QFrame(parent)
-    , owner(owner)
+    , m_owner(owner)
 {
+    connect(owner, &Item::propertiesRefreshed, this, [this] {
+        if (m_formBuilt)
+            updateFrame();
+    });
 }
 
 void FrameUpdater::ensureForm()
 {
-    if (formBuilt)
+    if (m_formBuilt)
         return;
-    formBuilt = true;
+    m_formBuilt = true;
     buildForm();
     connectWidgets();
-    updateFrame();
+    // The item renders its record as it stands and the form then shows it.
+    m_owner->refreshProperties();
 }
 
 void FrameUpdater::setVisible(bool visible)
@@ -102,184 +62,14 @@ void FrameUpdater::buildForm()
 {
 }
 
+void FrameUpdater::setColorChooser(ColorChooser chooser)
+{
+    colorChooser = chooser;
+}
+
 QColor FrameUpdater::chooseColorWithDialog(const QColor &initial)
 {
     return QColorDialog::getColor(initial, nullptr, QString());
-}
-
-QString FrameUpdater::textForState(int state) const
-{
-    switch (state) {
-    case StateActive:
-        return textActive;
-    case StateInactive:
-        return textInactive;
-    case StateError:
-        return textError;
-    default:
-        return QStringLiteral("WRONG STATE");
-    }
-}
-
-QString FrameUpdater::pictureForState(int state) const
-{
-    if (state == StateInactive && !imageInactive.isEmpty())
-        return imageInactive;
-    if (state == StateActive && !imageActive.isEmpty())
-        return imageActive;
-    return imageUnknown;
-}
-
-QString FrameUpdater::encodeText(const QString &text)
-{
-    return base64Prefix + QString::fromLatin1(text.toUtf8().toBase64());
-}
-
-QString FrameUpdater::decodeText(const QString &stored)
-{
-    if (!stored.startsWith(base64Prefix))
-        return stored;
-    QByteArray bytes = QByteArray::fromBase64(stored.mid(base64Prefix.size()).toLatin1());
-    const int end = bytes.indexOf('\0');
-    if (end >= 0)
-        bytes.truncate(end);
-    return QString::fromUtf8(bytes);
-}
-
-int FrameUpdater::parseInt(const QString &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    return ok ? value : 0;
-}
-
-void FrameUpdater::load(const QDomNode &element)
-{
-    // One walk over the children: looking every property up by name would
-    // scan all of them again for each, and loading runs this for every item.
-    enum Field {
-        FieldImageActive, FieldImageInactive, FieldImageUnknown, FieldPort, FieldFontSize,
-        FieldTextActive, FieldTextInactive, FieldTextError, FieldDigits, FieldTextColor,
-        FieldTextBold, FieldTextItalic, FieldX, FieldY, FieldW, FieldH, FieldPageId, FieldCount
-    };
-    static const QLatin1String tags[FieldCount] = {
-        QLatin1String("image_active"), QLatin1String("image_inactive"), QLatin1String("image_unknown"),
-        QLatin1String("port"), QLatin1String("font_size"), QLatin1String("text_active"),
-        QLatin1String("text_inactive"), QLatin1String("text_error"), QLatin1String("digits"),
-        QLatin1String("text_color"), QLatin1String("text_bold"), QLatin1String("text_italic"),
-        QLatin1String("x"), QLatin1String("y"), QLatin1String("w"), QLatin1String("h"),
-        QLatin1String("page_id")};
-    QString fields[FieldCount];
-    bool found[FieldCount] = {};
-    for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        if (!node.isElement())
-            continue;
-        const QDomElement child = node.toElement();
-        const QString tag = child.tagName();
-        for (int f = 0; f < FieldCount; ++f) {
-            if (tag == tags[f]) {
-                // The first element of a name counts, as for any lookup by name.
-                if (!found[f]) {
-                    found[f] = true;
-                    fields[f] = child.text();
-                }
-                break;
-            }
-        }
-    }
-    const bool debug = debugEnabled();
-
-    imageInactive = fields[FieldImageInactive];
-    imageActive = fields[FieldImageActive];
-    imageUnknown = fields[FieldImageUnknown];
-    port = fields[FieldPort];
-    fontSize = parseInt(fields[FieldFontSize]);
-
-    textActive = decodeText(fields[FieldTextActive]);
-    textInactive = decodeText(fields[FieldTextInactive]);
-    textError = decodeText(fields[FieldTextError]);
-
-    digits = parseInt(fields[FieldDigits]);
-    if (digits < 0)
-        digits = 2;
-    color = parseInt(fields[FieldTextColor]);
-    bold = fields[FieldTextBold] == QLatin1String("1");
-    italic = fields[FieldTextItalic] == QLatin1String("1");
-
-    if (debug)
-        qDebug() << "Activename: " << imageActive;
-    imageActive = resolvedPicture(imageActive);
-    imageInactive = resolvedPicture(imageInactive);
-    imageUnknown = resolvedPicture(imageUnknown);
-
-    const int x = parseInt(fields[FieldX]);
-    const int y = parseInt(fields[FieldY]);
-    const int w = parseInt(fields[FieldW]);
-    const int h = parseInt(fields[FieldH]);
-    if (debug)
-        qDebug() << "Set Pic to " << x << y << w << h;
-
-    // Only the right and bottom edges are held against the scene; an item
-    // that would reach past them keeps where it was put when created.
-    const QGraphicsScene *scene = owner ? owner->scene() : nullptr;
-    const QRectF sceneRect = scene ? scene->sceneRect() : QRectF();
-    if (scene && qint64(x) + w <= sceneRect.width() && qint64(y) + h <= sceneRect.height()) {
-        if (debug)
-            qDebug() << "Pic will be Set";
-        owner->SetPos(x, y);
-        owner->setSize(w, h);
-        if (debug)
-            qDebug() << "Pic Set";
-    } else if (debug) {
-        qDebug() << "Pic out of range!";
-    }
-
-    if (debug)
-        qDebug() << "ICON OPEN SET PAGE ID";
-    pageId = fields[FieldPageId];
-    if (owner)
-        owner->setToolTip(pageId);
-
-    if (debug) {
-        qDebug() << "ICON OPEN UPDATE";
-        qDebug() << "Load File:" << imageActive;
-    }
-    if (owner)
-        owner->loadPicture(imageActive);
-    refresh();
-    if (debug)
-        qDebug() << "ICON OPEN ENDE";
-}
-
-void FrameUpdater::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    appendIntElement(document, element, QStringLiteral("x"), owner ? truncated(owner->x()) : 0);
-    appendIntElement(document, element, QStringLiteral("y"), owner ? truncated(owner->y()) : 0);
-    appendIntElement(document, element, QStringLiteral("w"), owner ? owner->width : 0);
-    appendIntElement(document, element, QStringLiteral("h"), owner ? owner->height : 0);
-
-    appendElement(document, element, QStringLiteral("image_active"), storedPictureName(imageActive, true));
-    appendElement(document, element, QStringLiteral("image_inactive"), storedPictureName(imageInactive, true));
-    appendElement(document, element, QStringLiteral("image_unknown"), storedPictureName(imageUnknown, true));
-
-    appendElement(document, element, QStringLiteral("text_active"), encodeText(textActive));
-    appendElement(document, element, QStringLiteral("text_inactive"), encodeText(textInactive));
-    appendElement(document, element, QStringLiteral("text_error"), encodeText(textError));
-
-    appendElement(document, element, QStringLiteral("text_bold"), bold ? QStringLiteral("1") : QStringLiteral("0"));
-    appendElement(document, element, QStringLiteral("text_italic"), italic ? QStringLiteral("1") : QStringLiteral("0"));
-    appendElement(document, element, QStringLiteral("text_color"), QString::number(uint(color)));
-    appendIntElement(document, element, QStringLiteral("font_size"), fontSize);
-    appendIntElement(document, element, QStringLiteral("digits"), digits);
-    appendElement(document, element, QStringLiteral("page_id"), pageId);
-
-    for (const QString *image : {&imageActive, &imageInactive, &imageUnknown}) {
-        const QString file = storedPictureName(*image, false);
-        if (!file.isEmpty() && !fileList.contains(file))
-            fileList.append(file);
-    }
-
-    appendElement(document, element, QStringLiteral("port"), port);
 }
 
 void FrameUpdater::updateFrame()
@@ -288,7 +78,7 @@ void FrameUpdater::updateFrame()
 
 void FrameUpdater::refresh()
 {
-    updateFrame();
+    m_owner->refreshProperties();
 }
 
 void FrameUpdater::connectWidgets()
@@ -344,7 +134,7 @@ namespace {
 // that a "-" on its way to "-7" is not replaced by "0" under the cursor.
 void showIn(QLineEdit *edit, qreal value, const QString &text)
 {
-    if (edit->text().isEmpty() || FrameUpdater::parseInt(edit->text()) != value)
+    if (edit->text().isEmpty() || parseInt(edit->text()) != value)
         edit->setText(text);
 }
 
@@ -352,18 +142,14 @@ void showIn(QLineEdit *edit, qreal value, const QString &text)
 
 void FrameUpdater::showPosition(QLineEdit *x, QLineEdit *y) const
 {
-    if (!owner)
-        return;
-    showIn(x, owner->x(), QString::number(owner->x()));
-    showIn(y, owner->y(), QString::number(owner->y()));
+    showIn(x, m_owner->x(), QString::number(m_owner->x()));
+    showIn(y, m_owner->y(), QString::number(m_owner->y()));
 }
 
 void FrameUpdater::showSize(QLineEdit *w, QLineEdit *h) const
 {
-    if (!owner)
-        return;
-    showIn(w, owner->width, QString::number(owner->width));
-    showIn(h, owner->height, QString::number(owner->height));
+    showIn(w, m_owner->width(), QString::number(m_owner->width()));
+    showIn(h, m_owner->height(), QString::number(m_owner->height()));
 }
 
 void FrameUpdater::showNumber(QSpinBox *box, int field)
@@ -386,16 +172,9 @@ void FrameUpdater::showFlag(QCheckBox *box, bool field)
 
 QString FrameUpdater::portButtonText() const
 {
-    const QString caption = port.isEmpty() || !owner ? QStringLiteral("Kein Port") : owner->portCaption(port);
+    const QString &port = m_owner->record().port;
+    const QString caption = port.isEmpty() ? QStringLiteral("Kein Port") : m_owner->portCaption(port);
     return QStringLiteral("Port\n(") + caption + QLatin1Char(')');
-}
-
-QString FrameUpdater::placeholderText() const
-{
-    QString placeholder = QStringLiteral("???");
-    if (digits > 0)
-        placeholder += QLatin1Char('.') + QString(qMin(digits, 6), QLatin1Char('?'));
-    return placeholder;
 }
 
 void FrameUpdater::on_pushButtonImgActive_clicked()
@@ -416,85 +195,81 @@ void FrameUpdater::on_pushButtonSelectPort_clicked()
 
 void FrameUpdater::on_lineEditX_textEdited(QString arg1)
 {
-    owner->SetPos(parseInt(arg1), truncated(owner->y()));
+    m_owner->SetPos(parseInt(arg1), truncated(m_owner->y()));
     refresh();
 }
 
 void FrameUpdater::on_lineEditY_textEdited(QString arg1)
 {
-    owner->SetPos(truncated(owner->x()), parseInt(arg1));
+    m_owner->SetPos(truncated(m_owner->x()), parseInt(arg1));
     refresh();
 }
 
 void FrameUpdater::on_lineEditScale_textEdited(QString arg1)
 {
-    owner->setScale(parseInt(arg1) / 100.0);
+    m_owner->setScale(parseInt(arg1) / 100.0);
     refresh();
 }
 
 void FrameUpdater::on_lineEditWidth_textEdited(QString arg1)
 {
-    owner->setSize(parseInt(arg1), owner->height);
+    m_owner->setSize(parseInt(arg1), m_owner->height());
     refresh();
 }
 
 void FrameUpdater::on_lineEditHeight_textEdited(QString arg1)
 {
-    owner->setSize(owner->width, parseInt(arg1));
+    m_owner->setSize(m_owner->width(), parseInt(arg1));
     refresh();
 }
 
 void FrameUpdater::on_lineEditText_textEdited(QString arg1)
 {
-    textActive = arg1;
-    refresh();
+    editRecord([&](ItemRecord &r) { r.textActive = arg1; });
 }
 
 void FrameUpdater::on_lineEditTextInactive_textEdited(QString arg1)
 {
-    textInactive = arg1;
-    refresh();
+    editRecord([&](ItemRecord &r) { r.textInactive = arg1; });
 }
 
 void FrameUpdater::on_lineEditTextError_textEdited(QString arg1)
 {
-    textError = arg1;
-    refresh();
+    editRecord([&](ItemRecord &r) { r.textError = arg1; });
 }
 
 void FrameUpdater::on_spinBoxDigits_valueChanged(int arg1)
 {
-    digits = arg1;
-    refresh();
+    editRecord([&](ItemRecord &r) { r.digits = arg1; });
 }
 
 void FrameUpdater::on_spinBoxFontsize_valueChanged(int arg1)
 {
-    fontSize = arg1;
-    refresh();
+    editRecord([&](ItemRecord &r) { r.fontSize = arg1; });
 }
 
 void FrameUpdater::on_checkBoxBold_toggled(bool checked)
 {
-    bold = checked;
-    refresh();
+    editRecord([&](ItemRecord &r) { r.bold = checked; });
 }
 
 void FrameUpdater::on_checkBoxItalic_toggled(bool checked)
 {
-    italic = checked;
-    refresh();
+    editRecord([&](ItemRecord &r) { r.italic = checked; });
 }
 
 void FrameUpdater::on_pushButtonColor_clicked()
 {
+    const int color = m_owner->record().color;
     const QColor initial((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
-    const QColor chosen = chooseColor ? chooseColor(initial) : QColor();
+    const QColor chosen = colorChooser ? colorChooser(initial) : QColor();
     // A cancelled dialog answers with an invalid colour: keep the one we had.
-    if (chosen.isValid()) {
-        color = chosen.red() * 65536 + chosen.green() * 256 + chosen.blue();
-        qDebug().noquote() << "Color set to" << QString::number(color, 16) << chosen.red()
-                           << chosen.green() << chosen.blue();
+    if (!chosen.isValid()) {
+        updateFrame();
+        return;
     }
-    updateFrame();
+    const int chosenColor = chosen.red() * 65536 + chosen.green() * 256 + chosen.blue();
+    qDebug().noquote() << "Color set to" << QString::number(chosenColor, 16) << chosen.red() << chosen.green()
+                       << chosen.blue();
+    editRecord([&](ItemRecord &r) { r.color = chosenColor; });
 }

@@ -1,8 +1,6 @@
 #include "editors/itemadctextframe.h"
 #include "ui_itemadctextframe.h"
 
-#include "items/item.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
@@ -19,24 +17,15 @@ void ItemADCTextFrame::buildForm()
     ui->setupUi(this);
 }
 
-void ItemADCTextFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("ADCText"));
-}
-
 void ItemADCTextFrame::updateFrame()
 {
-    fontSize = qMin(fontSize, fontSizeMaximum);
-    digits = qMin(digits, digitsMaximum);
     if (ui) {
+        const ItemRecord &r = owner()->record();
         showPosition(ui->lineEditX, ui->lineEditY);
-        showNumber(ui->spinBoxFontsize, fontSize);
-        showNumber(ui->spinBoxDigits, digits);
-        showFlag(ui->checkBoxBold, bold);
-        showFlag(ui->checkBoxItalic, italic);
+        showNumber(ui->spinBoxFontsize, r.fontSize);
+        showNumber(ui->spinBoxDigits, r.digits);
+        showFlag(ui->checkBoxBold, r.bold);
+        showFlag(ui->checkBoxItalic, r.italic);
         ui->pushButtonSelectPort->setText(portButtonText());
     }
-    if (owner)
-        owner->createText(placeholderText(), bold, italic, fontSize, color);
 }

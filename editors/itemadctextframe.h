@@ -17,7 +17,6 @@ public:
     explicit ItemADCTextFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemADCTextFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 protected:

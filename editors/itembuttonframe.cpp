@@ -1,8 +1,6 @@
 #include "editors/itembuttonframe.h"
 #include "ui_itembuttonframe.h"
 
-#include "items/item.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
@@ -19,18 +17,12 @@ void ItemButtonFrame::buildForm()
     ui->setupUi(this);
 }
 
-void ItemButtonFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("Button"));
-}
-
 void ItemButtonFrame::updateFrame()
 {
     if (ui) {
         showPosition(ui->lineEditX, ui->lineEditY);
         showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+        ui->pushButtonImgActive->setIcon(QIcon(owner()->record().imageActive));
         ui->pushButtonSelectPort->setText(portButtonText());
     }
 }

@@ -17,7 +17,6 @@ public:
     explicit ItemButtonFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemButtonFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 protected:

@@ -1,18 +1,13 @@
 #include "editors/itempagechangeframe.h"
 #include "ui_itempagechangeframe.h"
 
-#include "items/item.h"
 #include "pages/page.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
 ItemPageChangeFrame::ItemPageChangeFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
 {
-    // Its page list is what a page offers as link targets, so this form is
-    // there from the start; page-change items are few.
-    ensureForm();
 }
 
 ItemPageChangeFrame::~ItemPageChangeFrame() = default;
@@ -25,18 +20,12 @@ void ItemPageChangeFrame::buildForm()
             &ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged);
 }
 
-void ItemPageChangeFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("PageChange"));
-}
-
 void ItemPageChangeFrame::updateFrame()
 {
     if (ui) {
         showPosition(ui->lineEditX, ui->lineEditY);
         showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+        ui->pushButtonImgActive->setIcon(QIcon(owner()->record().imageActive));
         fillPageList();
     }
 }
@@ -45,26 +34,28 @@ void ItemPageChangeFrame::on_comboBoxPage_currentIndexChanged(int index)
 {
     // While the list is being filled the owner's loaded flag is down, so the
     // list's own index changes are not taken as a choice.
-    if (index < 0 || !ui || !owner || !owner->loaded)
+    if (index < 0 || !ui || !owner()->isLoaded())
         return;
-    pageId = ui->comboBoxPage->currentData().toString();
+    // A choice only: the form already shows it, so nothing is refreshed.
+    ItemRecord record = owner()->record();
+    record.pageId = ui->comboBoxPage->currentData().toString();
+    owner()->setRecord(record);
 }
 
 void ItemPageChangeFrame::fillPageList()
 {
-    if (!owner)
-        return;
+    Item *item = owner();
     // Filling the list moves its index; with the flag down that is not a choice.
-    const bool wasLoaded = owner->loaded;
-    owner->loaded = false;
+    const bool wasLoaded = item->isLoaded();
+    item->setLoaded(false);
     ui->comboBoxPage->clear();
     ui->comboBoxPage->addItem(QStringLiteral("--- Bitte wählen ---"), QString());
-    if (owner->pages) {
-        for (const Page *page : qAsConst(*owner->pages)) {
+    if (item->pages()) {
+        for (const Page *page : qAsConst(*item->pages())) {
             ui->comboBoxPage->addItem(page->name(), page->id());
-            if (page->id() == pageId)
+            if (page->id() == item->record().pageId)
                 ui->comboBoxPage->setCurrentIndex(ui->comboBoxPage->count() - 1);
         }
     }
-    owner->loaded = wasLoaded;
+    item->setLoaded(wasLoaded);
 }

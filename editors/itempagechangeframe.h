@@ -17,7 +17,6 @@ public:
     explicit ItemPageChangeFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemPageChangeFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 public slots:

@@ -1,8 +1,6 @@
 #include "editors/itempictureframe.h"
 #include "ui_itempictureframe.h"
 
-#include "items/item.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
@@ -19,17 +17,11 @@ void ItemPictureFrame::buildForm()
     ui->setupUi(this);
 }
 
-void ItemPictureFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("Picture"));
-}
-
 void ItemPictureFrame::updateFrame()
 {
     if (ui) {
         showPosition(ui->lineEditX, ui->lineEditY);
         showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgActive->setIcon(QIcon(imageActive));
+        ui->pushButtonImgActive->setIcon(QIcon(owner()->record().imageActive));
     }
 }

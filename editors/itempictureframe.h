@@ -17,7 +17,6 @@ public:
     explicit ItemPictureFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemPictureFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 protected:

@@ -1,8 +1,6 @@
 #include "editors/itemstatebuttonframe.h"
 #include "ui_itemstatebuttonframe.h"
 
-#include "items/item.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
@@ -19,18 +17,12 @@ void ItemStateButtonFrame::buildForm()
     ui->setupUi(this);
 }
 
-void ItemStateButtonFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("StateButton"));
-}
-
 void ItemStateButtonFrame::updateFrame()
 {
     if (ui) {
         showPosition(ui->lineEditX, ui->lineEditY);
         showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgError->setIcon(QIcon(imageUnknown));
+        ui->pushButtonImgError->setIcon(QIcon(owner()->record().imageUnknown));
         ui->pushButtonSelectPort->setText(portButtonText());
     }
 }

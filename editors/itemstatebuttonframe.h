@@ -17,7 +17,6 @@ public:
     explicit ItemStateButtonFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemStateButtonFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 protected:

@@ -1,8 +1,6 @@
 #include "editors/itemstatepictureframe.h"
 #include "ui_itemstatepictureframe.h"
 
-#include "items/item.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
@@ -19,18 +17,12 @@ void ItemStatePictureFrame::buildForm()
     ui->setupUi(this);
 }
 
-void ItemStatePictureFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("StatePicture"));
-}
-
 void ItemStatePictureFrame::updateFrame()
 {
     if (ui) {
         showPosition(ui->lineEditX, ui->lineEditY);
         showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgError->setIcon(QIcon(imageUnknown));
+        ui->pushButtonImgError->setIcon(QIcon(owner()->record().imageUnknown));
         ui->pushButtonSelectPort->setText(portButtonText());
     }
 }

@@ -17,7 +17,6 @@ public:
     explicit ItemStatePictureFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemStatePictureFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 protected:

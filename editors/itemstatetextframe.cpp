@@ -1,17 +1,12 @@
 #include "editors/itemstatetextframe.h"
 #include "ui_itemstatetextframe.h"
 
-#include "items/item.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
 ItemStateTextFrame::ItemStateTextFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
 {
-    textActive = QStringLiteral("Status aktiv");
-    textInactive = QStringLiteral("Qalix-PLUS");
-    textError = QStringLiteral("!!!!!");
 }
 
 ItemStateTextFrame::~ItemStateTextFrame() = default;
@@ -22,25 +17,17 @@ void ItemStateTextFrame::buildForm()
     ui->setupUi(this);
 }
 
-void ItemStateTextFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("StateText"));
-}
-
 void ItemStateTextFrame::updateFrame()
 {
-    fontSize = qMin(fontSize, fontSizeMaximum);
     if (ui) {
+        const ItemRecord &r = owner()->record();
         showPosition(ui->lineEditX, ui->lineEditY);
-        showNumber(ui->spinBoxFontsize, fontSize);
-        showText(ui->lineEditText, textActive);
-        showText(ui->lineEditTextInactive, textInactive);
-        showText(ui->lineEditTextError, textError);
-        showFlag(ui->checkBoxBold, bold);
-        showFlag(ui->checkBoxItalic, italic);
+        showNumber(ui->spinBoxFontsize, r.fontSize);
+        showText(ui->lineEditText, r.textActive);
+        showText(ui->lineEditTextInactive, r.textInactive);
+        showText(ui->lineEditTextError, r.textError);
+        showFlag(ui->checkBoxBold, r.bold);
+        showFlag(ui->checkBoxItalic, r.italic);
         ui->pushButtonSelectPort->setText(portButtonText());
     }
-    if (owner)
-        owner->createText(textActive, bold, italic, fontSize, color);
 }

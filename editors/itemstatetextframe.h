@@ -17,7 +17,6 @@ public:
     explicit ItemStateTextFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemStateTextFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 protected:

@@ -1,15 +1,12 @@
 #include "editors/itemtextframe.h"
 #include "ui_itemtextframe.h"
 
-#include "items/item.h"
-#include "storage/xmlelements.h"
 
 #include <QIcon>
 
 ItemTextFrame::ItemTextFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
 {
-    textActive = QStringLiteral("Hallo Welt!");
 }
 
 ItemTextFrame::~ItemTextFrame() = default;
@@ -20,22 +17,14 @@ void ItemTextFrame::buildForm()
     ui->setupUi(this);
 }
 
-void ItemTextFrame::save(QDomDocument &document, QDomElement &element, QStringList &fileList)
-{
-    FrameUpdater::save(document, element, fileList);
-    appendElement(document, element, QStringLiteral("type"), QStringLiteral("Text"));
-}
-
 void ItemTextFrame::updateFrame()
 {
-    fontSize = qMin(fontSize, fontSizeMaximum);
     if (ui) {
+        const ItemRecord &r = owner()->record();
         showPosition(ui->lineEditX, ui->lineEditY);
-        showNumber(ui->spinBoxFontsize, fontSize);
-        showText(ui->lineEditText, textActive);
-        showFlag(ui->checkBoxBold, bold);
-        showFlag(ui->checkBoxItalic, italic);
+        showNumber(ui->spinBoxFontsize, r.fontSize);
+        showText(ui->lineEditText, r.textActive);
+        showFlag(ui->checkBoxBold, r.bold);
+        showFlag(ui->checkBoxItalic, r.italic);
     }
-    if (owner)
-        owner->createText(textActive, bold, italic, fontSize, color);
 }

@@ -17,7 +17,6 @@ public:
     explicit ItemTextFrame(Item *owner, QWidget *parent = nullptr);
     ~ItemTextFrame() override;
 
-    void save(QDomDocument &document, QDomElement &element, QStringList &fileList) override;
     void updateFrame() override;
 
 protected:

@@ -1,6 +1,5 @@
 #include "items/item.h"
 
-#include "editors/frameupdater.h"
 #include "storage/picturecache.h"
 #include "storage/projectdirectory.h"
 
@@ -8,13 +7,21 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
+#include <QGraphicsScene>
 #include <QHash>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QWidget>
+
+#include <limits>
+
+static_assert(ItemKind::graphicsUserType == QGraphicsItem::UserType, "kinds report user types");
 
 namespace {
 const QString noIcon = QStringLiteral(":/images/noicon");
 const QString textFamily = QStringLiteral("Prototype");
+
+Item::FrameFactory frameFactory = nullptr;
 
 // Debug lines are formatted before the filter drops them: skip that work
 // on paths every item of a project goes through.
@@ -22,6 +29,14 @@ bool debugEnabled()
 {
     const QLoggingCategory *category = QLoggingCategory::defaultCategory();
     return !category || category->isDebugEnabled();
+}
+
+// Cuts a scene coordinate toward zero into the int range.
+int truncated(qreal value)
+{
+    if (!(value == value))
+        return 0;
+    return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
 }
 
 // Measuring a text shapes it; a project shows the same few texts in the same
@@ -39,29 +54,49 @@ QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QS
 }
 
 Item::Item(QList<Item *> *pageList, QList<Page *> *pages)
-    : picture(PictureCache::picture(noIcon))
-    , pageList(pageList)
-    , pages(pages)
+    : m_picture(PictureCache::picture(noIcon))
+    , m_pageList(pageList)
+    , m_pages(pages)
 {
     notifyChanged();
     setFlag(ItemIsMovable, true);
     setFlag(ItemIsFocusable, true);
     setFlag(ItemIsSelectable, true);
+    setFlag(ItemSendsGeometryChanges, true);
     setAcceptHoverEvents(true);
 }
 
 Item::~Item()
 {
-    if (frame) {
-        frame->hide();
-        delete frame;
-        frame = nullptr;
+    if (m_frame) {
+        m_frame->hide();
+        delete m_frame;
     }
 }
 
-ItemState Item::stateForValue(double value)
+int Item::type() const
 {
-    return value == 0.0 ? StateInactive : StateActive;
+    const int k = kind();
+    return k < 0 ? int(UserType) : ItemKind::graphicsType(k);
+}
+
+Item *Item::fromGraphicsItem(QGraphicsItem *graphicsItem)
+{
+    if (!graphicsItem)
+        return nullptr;
+    const int type = graphicsItem->type();
+    if (ItemKind::fromGraphicsType(type) < 0 && type != UserType)
+        return nullptr;
+    // The base reports the plain user type, which other items may use too.
+    return type == UserType ? dynamic_cast<Item *>(graphicsItem) : static_cast<Item *>(graphicsItem);
+}
+
+void Item::setRecord(const ItemRecord &record)
+{
+    const bool rebound = record.port != m_record.port;
+    m_record = record;
+    if (rebound)
+        emit portRebound(this);
 }
 
 void Item::setValue(double value)
@@ -73,13 +108,13 @@ void Item::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWid
 {
     Q_UNUSED(option)
     Q_UNUSED(widget)
-    if (picture && !picture->isNull())
-        painter->drawPixmap(boundingRect().toRect(), *picture);
+    if (!m_picture.isNull())
+        painter->drawPixmap(boundingRect().toRect(), m_picture);
 }
 
 QRectF Item::boundingRect() const
 {
-    return QRectF(0, 0, width, height);
+    return QRectF(0, 0, m_width, m_height);
 }
 
 void Item::SetPos(int x, int y)
@@ -93,8 +128,8 @@ void Item::SetPos(int x, int y)
 void Item::setSize(int w, int h)
 {
     prepareGeometryChange();
-    width = qMax(1, w);
-    height = qMax(1, h);
+    m_width = qMax(1, w);
+    m_height = qMax(1, h);
     notifyChanged();
 }
 
@@ -106,32 +141,35 @@ void Item::notifyChanged()
 
 void Item::loadPicture(const QString &name)
 {
-    const QString projectPath = projectDirectory() + QStringLiteral("/icons/project/") + name;
-    const QString scaledKey = name + QLatin1Char('$') + QString::number(width) + QLatin1Char('x')
-            + QString::number(height);
+    const QString scaledKey = name + QLatin1Char('$') + QString::number(m_width) + QLatin1Char('x')
+            + QString::number(m_height);
 
-    if (PictureCache::contains(scaledKey)) {
-        picture = PictureCache::picture(scaledKey);
-    } else {
+    QPixmap chosen;
+    if (!PictureCache::find(scaledKey, &chosen)) {
+        const QString projectPath = projectDirectory() + QStringLiteral("/icons/project/") + name;
         if (QFileInfo::exists(projectPath))
-            picture = PictureCache::picture(projectPath);
+            chosen = PictureCache::picture(projectPath);
         else if (!name.isEmpty() && QFileInfo::exists(name))
-            picture = PictureCache::picture(name);
+            chosen = PictureCache::picture(name);
         else
-            picture = PictureCache::picture(noIcon);
+            chosen = PictureCache::picture(noIcon);
 
-        if (picture->width() != width || picture->height() != height) {
-            auto *scaled = new QPixmap(width, height);
-            scaled->fill(Qt::transparent);
-            if (!picture->isNull()) {
-                QPainter painter(scaled);
-                painter.drawPixmap(0, 0, picture->scaled(width, height, Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation));
+        if (chosen.width() != m_width || chosen.height() != m_height) {
+            QPixmap scaled(m_width, m_height);
+            scaled.fill(Qt::transparent);
+            if (!chosen.isNull()) {
+                QPainter painter(&scaled);
+                painter.drawPixmap(0, 0, chosen.scaled(m_width, m_height, Qt::IgnoreAspectRatio,
+                                                       Qt::SmoothTransformation));
             }
-            PictureCache::insert(scaled, scaledKey);
-            picture = scaled;
+            chosen = scaled;
         }
+        // Also a picture that has the size already: the next state change
+        // then finds it without asking the file system again. It is the
+        // same pixels, shared.
+        PictureCache::insert(chosen, scaledKey);
     }
+    m_picture = chosen;
     notifyChanged();
 }
 
@@ -141,7 +179,7 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
         return;
 
     const int size = qMax(5, fontSize);
-    textPixelSize = size;
+    m_textPixelSize = size;
 
     QFont font(textFamily, size);
     font.setWeight(bold ? 100 : 0);
@@ -149,7 +187,6 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     font.setPixelSize(size);
 
     const QString colorName = QLatin1Char('#') + QString::asprintf("%.6X", color);
-    const QColor penColor(colorName);
 
     const QRect bounds = measuredText(font, size, bold, italic, newText);
     const int lineHeight = qMax(1, bounds.height());
@@ -164,58 +201,122 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
             + QString::fromLatin1(newText.toUtf8().toHex());
 
     prepareGeometryChange();
-    if (PictureCache::contains(key)) {
-        picture = PictureCache::picture(key);
-    } else {
+    QPixmap rendering;
+    if (!PictureCache::find(key, &rendering)) {
         qInfo().noquote() << "Create Text" << key << newText;
-        auto *rendering = new QPixmap(pictureWidth, lineHeight);
-        rendering->fill(Qt::transparent);
-        QPainter painter(rendering);
+        rendering = QPixmap(pictureWidth, lineHeight);
+        rendering.fill(Qt::transparent);
+        QPainter painter(&rendering);
         painter.setFont(font);
-        painter.setPen(penColor);
+        painter.setPen(QColor(colorName));
         painter.drawText(0, int(lineHeight * 0.75), newText);
         painter.end();
         PictureCache::insert(rendering, key);
-        picture = rendering;
     }
+    m_picture = rendering;
     // Kept in step with the picture on a cache hit too, so `text` always
     // names what is shown.
-    text = newText;
-    width = picture->width();
-    height = picture->height();
+    m_text = newText;
+    m_width = rendering.width();
+    m_height = rendering.height();
     notifyChanged();
 }
 
 void Item::loadFromXml(const QDomNode &element)
 {
-    if (frame)
-        frame->load(element);
+    ItemElement read = ItemElement::fromNode(element);
+    read.record.resolvePictures();
+    applyElement(read);
 }
 
-void Item::saveToXml(QDomDocument &document, QDomElement &element, QStringList &fileList)
+void Item::applyElement(const ItemElement &element)
 {
-    if (frame)
-        frame->save(document, element, fileList);
+    const bool debug = debugEnabled();
+    if (debug)
+        qDebug() << "Activename: " << element.record.imageActive;
+    setRecord(element.record);
+
+    if (debug)
+        qDebug() << "Set Pic to " << element.x << element.y << element.w << element.h;
+    // Only the right and bottom edges are held against the scene; an item
+    // that would reach past them keeps where it was put when created.
+    const QGraphicsScene *owner = scene();
+    const QRectF sceneRect = owner ? owner->sceneRect() : QRectF();
+    if (owner && qint64(element.x) + element.w <= sceneRect.width()
+        && qint64(element.y) + element.h <= sceneRect.height()) {
+        if (debug)
+            qDebug() << "Pic will be Set";
+        SetPos(element.x, element.y);
+        setSize(element.w, element.h);
+        if (debug)
+            qDebug() << "Pic Set";
+    } else if (debug) {
+        qDebug() << "Pic out of range!";
+    }
+
+    setToolTip(m_record.pageId);
+    if (debug)
+        qDebug() << "Load File:" << m_record.imageActive;
+    loadPicture(m_record.imageActive);
+    refreshProperties();
+}
+
+ItemElement Item::element() const
+{
+    ItemElement e;
+    e.type = ItemKind::typeName(kind());
+    e.x = truncated(x());
+    e.y = truncated(y());
+    e.w = m_width;
+    e.h = m_height;
+    e.record = m_record;
+    return e;
+}
+
+void Item::saveToXml(QDomDocument &document, QDomElement &element, QStringList &fileList) const
+{
+    this->element().save(document, element, fileList);
+}
+
+void Item::setFrameFactory(FrameFactory factory)
+{
+    frameFactory = factory;
+}
+
+QWidget *Item::showProperties()
+{
+    if (!m_frame && frameFactory)
+        m_frame = frameFactory(this);
+    if (m_frame)
+        m_frame->show();
+    return m_frame;
 }
 
 void Item::hideProperties()
 {
     // Every item's frame is hidden on every change of selection: one already
     // hidden on purpose stays so without the round through the widget.
-    if (frame && !(frame->isHidden() && frame->testAttribute(Qt::WA_WState_ExplicitShowHide)))
-        frame->hide();
+    if (m_frame && !(m_frame->isHidden() && m_frame->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+        m_frame->hide();
 }
 
 void Item::refreshProperties()
 {
-    if (frame)
-        frame->refresh();
+    renderRecord();
+    emit propertiesRefreshed();
 }
 
 QString Item::portCaption(const QString &port) const
 {
     Q_UNUSED(port)
     return QStringLiteral("NOT IN CONTROL");
+}
+
+QVariant Item::itemChange(GraphicsItemChange change, const QVariant &value)
+{
+    if (change == ItemPositionHasChanged || change == ItemScaleHasChanged || change == ItemTransformHasChanged)
+        emit placementChanged();
+    return QGraphicsItem::itemChange(change, value);
 }
 
 void Item::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
@@ -227,12 +328,10 @@ void Item::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
 
 void Item::mousePressEvent(QGraphicsSceneMouseEvent *event)
 {
-    if (frame) {
-        if (!frame->port.isEmpty())
-            emit changePort(frame->port);
-        if (!frame->pageId.isEmpty())
-            emit changePort(QStringLiteral("PAGE_") + frame->pageId);
-    }
+    if (!m_record.port.isEmpty())
+        emit changePort(m_record.port);
+    if (!m_record.pageId.isEmpty())
+        emit changePort(QStringLiteral("PAGE_") + m_record.pageId);
     QGraphicsItem::mousePressEvent(event);
 }
 

@@ -1,23 +1,28 @@
 #include "items/itemadctext.h"
 
-#include "editors/itemadctextframe.h"
-
 ItemADCText::ItemADCText(QList<Item *> *pageList, QList<Page *> *pages)
     : Item(pageList, pages)
 {
-    text = QStringLiteral("???.?");
-    frame = new ItemADCTextFrame(this);
-    frame->hide();
+    setText(QStringLiteral("???.?"));
 }
 
 void ItemADCText::setValue(double value)
 {
-    // The frame keeps digits within 0 to 6; the bound only guards records
+    // Rendering keeps digits within 0 to 6; the bound only guards records
     // set by hand.
-    const int decimals = qBound(0, frame->digits, 6);
+    const ItemRecord &r = record();
+    const int decimals = qBound(0, r.digits, ItemRecord::digitsMaximum);
     const QString newText = QString::asprintf("%.*f", decimals, value);
-    if (newText == text)
+    if (newText == text())
         return;
-    text = newText;
-    createText(text, frame->bold, frame->italic, frame->fontSize, frame->color);
+    setText(newText);
+    createText(newText, r.bold, r.italic, r.fontSize, r.color);
+}
+
+void ItemADCText::renderRecord()
+{
+    ItemRecord &r = recordForKind();
+    r.fontSize = qMin(r.fontSize, ItemRecord::fontSizeMaximum);
+    r.digits = qMin(r.digits, ItemRecord::digitsMaximum);
+    createText(r.placeholderText(), r.bold, r.italic, r.fontSize, r.color);
 }

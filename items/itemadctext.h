@@ -3,15 +3,21 @@
 
 #include "items/item.h"
 
-// The analogue value of its port as a number with a fixed count of decimals.
+// An analogue value, shown with a fixed number of decimals.
 class ItemADCText : public Item
 {
     Q_OBJECT
 
 public:
+    enum { Type = ItemKind::graphicsType(ItemKind::ADCText) };
+
     ItemADCText(QList<Item *> *pageList, QList<Page *> *pages);
 
+    int kind() const override { return ItemKind::ADCText; }
     void setValue(double value) override;
+
+protected:
+    void renderRecord() override;
 };
 
 #endif // ITEMADCTEXT_H

@@ -1,6 +1,5 @@
 #include "items/itembutton.h"
 
-#include "editors/itembuttonframe.h"
 #include "storage/picturecache.h"
 
 #include <QCursor>
@@ -8,9 +7,7 @@
 ItemButton::ItemButton(QList<Item *> *pageList, QList<Page *> *pages)
     : Item(pageList, pages)
 {
-    picture = PictureCache::picture(QStringLiteral(":/images/newButton"));
+    setPicture(PictureCache::picture(QStringLiteral(":/images/newButton")));
     setSize(50, 50);
     setCursor(Qt::PointingHandCursor);
-    frame = new ItemButtonFrame(this);
-    frame->hide();
 }

@@ -3,13 +3,17 @@
 
 #include "items/item.h"
 
-// A picture that toggles its port when pressed.
+// A button that switches its port when pressed.
 class ItemButton : public Item
 {
     Q_OBJECT
 
 public:
+    enum { Type = ItemKind::graphicsType(ItemKind::Button) };
+
     ItemButton(QList<Item *> *pageList, QList<Page *> *pages);
+
+    int kind() const override { return ItemKind::Button; }
 };
 
 #endif // ITEMBUTTON_H

@@ -9,7 +9,11 @@ class ItemPicture : public Item
     Q_OBJECT
 
 public:
+    enum { Type = ItemKind::graphicsType(ItemKind::Picture) };
+
     ItemPicture(QList<Item *> *pageList, QList<Page *> *pages);
+
+    int kind() const override { return ItemKind::Picture; }
 };
 
 #endif // ITEMPICTURE_H

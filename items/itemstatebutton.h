@@ -9,8 +9,11 @@ class ItemStateButton : public Item
     Q_OBJECT
 
 public:
+    enum { Type = ItemKind::graphicsType(ItemKind::StateButton) };
+
     ItemStateButton(QList<Item *> *pageList, QList<Page *> *pages);
 
+    int kind() const override { return ItemKind::StateButton; }
     void setValue(double value) override;
 };
 

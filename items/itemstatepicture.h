@@ -9,8 +9,11 @@ class ItemStatePicture : public Item
     Q_OBJECT
 
 public:
+    enum { Type = ItemKind::graphicsType(ItemKind::StatePicture) };
+
     ItemStatePicture(QList<Item *> *pageList, QList<Page *> *pages);
 
+    int kind() const override { return ItemKind::StatePicture; }
     void setValue(double value) override;
 };
 

@@ -1,19 +1,27 @@
 #include "items/itemstatetext.h"
 
-#include "editors/itemstatetextframe.h"
-
 ItemStateText::ItemStateText(QList<Item *> *pageList, QList<Page *> *pages)
     : Item(pageList, pages)
 {
-    frame = new ItemStateTextFrame(this);
-    frame->hide();
+    ItemRecord &defaults = recordForKind();
+    defaults.textActive = QStringLiteral("Status aktiv");
+    defaults.textInactive = QStringLiteral("Qalix-PLUS");
+    defaults.textError = QStringLiteral("!!!!!");
 }
 
 void ItemStateText::setValue(double value)
 {
-    const QString newText = frame->textForState(stateForValue(value));
-    if (newText == text)
+    const ItemRecord &r = record();
+    const QString newText = r.textForState(stateForValue(value));
+    if (newText == text())
         return;
-    text = newText;
-    createText(text, frame->bold, frame->italic, frame->fontSize, frame->color);
+    setText(newText);
+    createText(newText, r.bold, r.italic, r.fontSize, r.color);
+}
+
+void ItemStateText::renderRecord()
+{
+    ItemRecord &r = recordForKind();
+    r.fontSize = qMin(r.fontSize, ItemRecord::fontSizeMaximum);
+    createText(r.textActive, r.bold, r.italic, r.fontSize, r.color);
 }

@@ -1,10 +1,15 @@
 #include "items/itemtext.h"
 
-#include "editors/itemtextframe.h"
-
 ItemText::ItemText(QList<Item *> *pageList, QList<Page *> *pages)
     : Item(pageList, pages)
 {
-    frame = new ItemTextFrame(this);
-    frame->hide();
+    recordForKind().textActive = QStringLiteral("Hallo Welt!");
+}
+
+void ItemText::renderRecord()
+{
+    // As the editor's spin box would write it back: at most the top of its range.
+    ItemRecord &r = recordForKind();
+    r.fontSize = qMin(r.fontSize, ItemRecord::fontSizeMaximum);
+    createText(r.textActive, r.bold, r.italic, r.fontSize, r.color);
 }

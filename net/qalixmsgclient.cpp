@@ -12,106 +12,108 @@ qint64 monotonicMsecs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Bytes the socket takes from the system for one ready-read. onData drains
+// Bytes the m_socket takes from the system for one ready-read. onData drains
 // them completely; the bound keeps a burst from the server from holding the
 // event loop (and the window) for longer than a few thousand reports.
 constexpr qint64 socketBufferLimit = 64 * 1024;
 
 } // namespace
 
-QalixMsgClient::QalixMsgClient(QString host, int port, bool debugMode, bool busMode, QString userName,
-                               QString password, bool waitForConnection, QObject *parent)
+QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
     : QObject(parent)
-    , debugMode(debugMode)
-    , busMode(busMode)
-    , waitForConnection(waitForConnection)
-    , host(host)
-    , port(port)
-    , userName(userName)
-    , password(password)
+    , m_settings(settings)
     , clock(monotonicMsecs)
 {
-    qDebug() << "Message Connection" << host << port << userName << password;
+    qDebug() << "Message Connection" << settings.host << settings.port << settings.userName << settings.password;
 
-    connect(&socket, &QTcpSocket::connected, this, &QalixMsgClient::onConnected);
-    connect(&socket, &QTcpSocket::errorOccurred, this, &QalixMsgClient::onError);
-    connect(&socket, &QTcpSocket::readyRead, this, &QalixMsgClient::onData);
-    connect(&timer, &QTimer::timeout, this, &QalixMsgClient::onTimeout);
-    socket.setReadBufferSize(socketBufferLimit);
+    connect(&m_socket, &QTcpSocket::connected, this, &QalixMsgClient::onConnected);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &QalixMsgClient::onError);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &QalixMsgClient::onData);
+    connect(&m_socket, &QTcpSocket::stateChanged, this, &QalixMsgClient::stateChanged);
+    connect(&m_timer, &QTimer::timeout, this, &QalixMsgClient::onTimeout);
+    m_socket.setReadBufferSize(socketBufferLimit);
 
-    timer.start(tickInterval);
-    lastSent = clock();
+    m_timer.start(tickInterval);
+    m_lastSent = clock();
     // Already silent for a minute: the first tick starts the first connection attempt.
-    lastReceived = lastSent - silenceLimit;
+    m_lastReceived = m_lastSent - silenceLimit;
 }
 
 QalixMsgClient::~QalixMsgClient()
 {
     qDebug() << "Message Server Deleted!";
     // The socket aborts when it goes; none of its last signals may reach this half-destroyed object.
-    socket.disconnect(this);
-    timer.stop();
+    m_socket.disconnect(this);
+    m_timer.stop();
+}
+
+void QalixMsgClient::setTicking(bool on)
+{
+    if (on)
+        m_timer.start(tickInterval);
+    else
+        m_timer.stop();
 }
 
 void QalixMsgClient::setClock(Clock newClock)
 {
     clock = std::move(newClock);
-    lastSent = clock();
-    lastReceived = lastSent - silenceLimit;
+    m_lastSent = clock();
+    m_lastReceived = m_lastSent - silenceLimit;
 }
 
 void QalixMsgClient::connectToServer()
 {
-    socket.disconnectFromHost();
-    if (waitForConnection && socket.state() != QAbstractSocket::UnconnectedState)
-        socket.waitForDisconnected(waitForDisconnect);
-    socket.close();
-    socket.abort();
+    m_socket.disconnectFromHost();
+    if (m_settings.waitForConnection && m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.waitForDisconnected(waitForDisconnect);
+    m_socket.close();
+    m_socket.abort();
     lineBuffer.clear();
     ++connection;
 
-    started = false;
+    m_started = false;
     // Retried about ten seconds from now unless data arrives.
-    lastReceived = clock() - retryReference;
+    m_lastReceived = clock() - retryReference;
 
-    socket.connectToHost(host, quint16(port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    if (waitForConnection && !socket.waitForConnected(waitForConnect))
-        emit error(QStringLiteral("Verbindung zu ") + host + QStringLiteral(" kann nicht aufgebaut werden!"));
+    m_socket.connectToHost(m_settings.host, quint16(m_settings.port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    if (m_settings.waitForConnection && !m_socket.waitForConnected(waitForConnect))
+        emit error(QStringLiteral("Verbindung zu ") + m_settings.host + QStringLiteral(" kann nicht aufgebaut werden!"));
 }
 
 void QalixMsgClient::onTimeout()
 {
     const qint64 t = clock();
-    if (t - lastSent > keepAliveAfter) {
-        lastSent = t;
-        socket.write("N\n", 2);
+    if (t - m_lastSent > keepAliveAfter) {
+        m_lastSent = t;
+        m_socket.write("N\n", 2);
     }
-    if (t - lastReceived > silenceLimit)
+    if (t - m_lastReceived > silenceLimit)
         connectToServer();
 }
 
 void QalixMsgClient::onError(QAbstractSocket::SocketError)
 {
-    emit error(QStringLiteral("Connection Error [") + socket.errorString() + QStringLiteral("]"));
+    emit error(QStringLiteral("Connection Error [") + m_socket.errorString() + QStringLiteral("]"));
 }
 
 void QalixMsgClient::sendCommand(char command, QByteArray payload)
 {
     const QByteArray line = MsgLine::frame(command, payload);
     qDebug() << "QalixMsgClient" << int(command) << line;
-    if (socket.write(line) != line.size())
+    if (m_socket.write(line) != line.size())
         connectToServer();
 }
 
 void QalixMsgClient::setPortValue(QString object, int port, bool output, double value)
 {
-    lastSent = clock();
+    m_lastSent = clock();
     sendCommand('P', MsgLine::portPayload(object, port, output, value));
 }
 
 void QalixMsgClient::setRawMode(bool on)
 {
-    rawMode = on;
+    m_rawMode = on;
     sendCommand('C', on ? "R" : "r");
 }
 
@@ -122,17 +124,17 @@ void QalixMsgClient::onConnected()
     // A failed write starts a new attempt; the rest of this sequence belongs to the old one.
     const QByteArray lines[][2] = {
         {"N", ""},
-        {"L", (userName + QLatin1Char('=') + password).toLatin1()},
+        {"L", (m_settings.userName + QLatin1Char('=') + m_settings.password).toLatin1()},
         {"C", "T60"},
-        {"C", debugMode ? "D" : "d"},
-        {"C", busMode ? "B" : "b"},
+        {"C", m_settings.debugMode ? "D" : "d"},
+        {"C", m_settings.busMode ? "B" : "b"},
     };
     for (const auto &line : lines) {
         sendCommand(line[0].at(0), line[1]);
         if (connection != current)
             return;
     }
-    if (!debugMode && !busMode) {
+    if (!m_settings.debugMode && !m_settings.busMode) {
         qDebug() << "FEHLER" << "Weder Bus noch Debug-Mode aktiv!";
         emit error(QStringLiteral("Weder Debug-Mode noch Bus-Mode aktiviert!"));
     }
@@ -140,14 +142,14 @@ void QalixMsgClient::onConnected()
 
 void QalixMsgClient::onData()
 {
-    lastReceived = clock();
+    m_lastReceived = clock();
     const quint64 current = connection;
-    while (socket.bytesAvailable() > 0) {
-        // Read in bounded chunks: the socket never holds more than its limit, and
+    while (m_socket.bytesAvailable() > 0) {
+        // Read in bounded chunks: the m_socket never holds more than its limit, and
         // the line buffer no more than one line and one chunk.
-        const qint64 want = qMin<qint64>(socket.bytesAvailable(), lineBuffer.maxLineLength());
+        const qint64 want = qMin<qint64>(m_socket.bytesAvailable(), lineBuffer.maxLineLength());
         QByteArray chunk(int(want), Qt::Uninitialized);
-        const qint64 got = socket.read(chunk.data(), want);
+        const qint64 got = m_socket.read(chunk.data(), want);
         if (got <= 0)
             break;
         lineBuffer.append(chunk.constData(), int(got));
@@ -174,17 +176,17 @@ void QalixMsgClient::handleLine(const MsgLine &line)
         return;
     case MsgLine::Error:
         if (line.code == 5) {
-            if (started)
+            if (m_started)
                 sendCommand('S', QByteArray());
         } else {
             emit error(line.text);
         }
         return;
     case MsgLine::Login:
-        loggedIn = line.loginOk;
-        if (!loggedIn) {
+        m_loggedIn = line.loginOk;
+        if (!m_loggedIn) {
             // The owner's connection check starts the next attempt.
-            socket.close();
+            m_socket.close();
             lineBuffer.clear();
             ++connection;
         }
@@ -193,13 +195,13 @@ void QalixMsgClient::handleLine(const MsgLine &line)
         switch (line.sub.unicode()) {
         case 'B':
         case 'b':
-            busConfirmed = line.sub == QLatin1Char('B');
-            busAnswered = true;
+            m_busConfirmed = line.sub == QLatin1Char('B');
+            m_busAnswered = true;
             break;
         case 'D':
         case 'd':
-            debugConfirmed = line.sub == QLatin1Char('D');
-            debugAnswered = true;
+            m_debugConfirmed = line.sub == QLatin1Char('D');
+            m_debugAnswered = true;
             break;
         case 'T':
             qDebug() << "Timeout set to" << line.text;
@@ -207,9 +209,9 @@ void QalixMsgClient::handleLine(const MsgLine &line)
         default:
             break;
         }
-        if (debugAnswered && busAnswered) {
+        if (m_debugAnswered && m_busAnswered) {
             // Set first: a failed write starts a new connection, which clears it again.
-            started = true;
+            m_started = true;
             sendCommand('S', QByteArray());
         }
         return;

@@ -30,8 +30,21 @@ public:
     static constexpr int waitForDisconnect = 1000;
     static constexpr int waitForConnect = 3000;
 
-    QalixMsgClient(QString host, int port, bool debugMode, bool busMode, QString userName,
-                   QString password, bool waitForConnection, QObject *parent = nullptr);
+    // Where and how to connect. The defaults are the panel's: the message
+    // server's port, bus mode on, debug mode off, never blocking.
+    struct Settings
+    {
+        QString host;
+        int port = 64401;
+        QString userName;
+        QString password;
+        bool debugMode = false;
+        bool busMode = true;
+        // Wait for disconnections and connections (up to 1 s and 3 s).
+        bool waitForConnection = false;
+    };
+
+    explicit QalixMsgClient(const Settings &settings, QObject *parent = nullptr);
     ~QalixMsgClient() override;
 
     void connectToServer();
@@ -39,29 +52,26 @@ public:
     void setPortValue(QString object, int port, bool output, double value);
     void setRawMode(bool on);
 
+    const Settings &settings() const { return m_settings; }
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    QAbstractSocket::SocketState state() const { return m_socket.state(); }
+    // What the server has confirmed, and how far the start-up got.
+    bool rawMode() const { return m_rawMode; }
+    bool debugConfirmed() const { return m_debugConfirmed; }
+    bool busConfirmed() const { return m_busConfirmed; }
+    bool isStarted() const { return m_started; }
+    bool isLoggedIn() const { return m_loggedIn; }
+    // The last port command or keep-alive, and the last data or the
+    // reference of the last connection attempt, on the clock.
+    qint64 lastSent() const { return m_lastSent; }
+    qint64 lastReceived() const { return m_lastReceived; }
+
     // Replaces the clock (tests) and restarts both time references as at construction.
     void setClock(Clock clock);
     qint64 now() const { return clock(); }
-
-    bool debugMode;
-    bool busMode;
-    bool rawMode = false;
-    bool debugConfirmed = false;
-    bool busConfirmed = false;
-    bool debugAnswered = false;
-    bool busAnswered = false;
-    bool started = false;
-    bool loggedIn = true;
-    bool waitForConnection;
-    qint64 lastSent = 0;     // last port command or keep-alive
-    qint64 lastReceived = 0; // last data, or the reference of the last connection attempt
-    QString host;
-    int port;
-    QString userName;
-    QString password;
-    // The owner reads the connection state from here.
-    QTcpSocket socket;
-    QTimer timer;
+    // The one-second tick (keep-alive, silence check) runs from construction;
+    // a test that drives onTimeout() itself switches it off.
+    void setTicking(bool on);
 
 public slots:
     void onData();
@@ -71,13 +81,31 @@ public slots:
 
 signals:
     void received(QString object, int port, bool output, double value);
+    // The socket's state changed; isConnected() tells whether it is up.
+    void stateChanged(QAbstractSocket::SocketState state);
     void infoMsgReceived(QMap<QString, QString> info);
     void rawBusDataReceived(QByteArray brr);
     void error(QString error);
 
 private:
+    // Reaches into the socket and the start-up state.
+    friend class TestQalixMsgClient;
+
     void handleLine(const MsgLine &line);
     void dropConnection();
+
+    Settings m_settings;
+    bool m_rawMode = false;
+    bool m_debugConfirmed = false;
+    bool m_busConfirmed = false;
+    bool m_debugAnswered = false;
+    bool m_busAnswered = false;
+    bool m_started = false;
+    bool m_loggedIn = true;
+    qint64 m_lastSent = 0;
+    qint64 m_lastReceived = 0;
+    QTcpSocket m_socket;
+    QTimer m_timer;
 
     Clock clock;
     MsgLineBuffer lineBuffer;

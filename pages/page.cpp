@@ -12,16 +12,9 @@
 #include <cstdlib>
 #include <limits>
 
-#include "editors/frameupdater.h"
 #include "items/item.h"
-#include "items/itemadctext.h"
-#include "items/itembutton.h"
-#include "items/itempagechange.h"
-#include "items/itempicture.h"
-#include "items/itemstatebutton.h"
-#include "items/itemstatepicture.h"
-#include "items/itemstatetext.h"
-#include "items/itemtext.h"
+#include "items/itemfactory.h"
+#include "storage/itemkind.h"
 #include "storage/picturecache.h"
 #include "storage/xmlelements.h"
 
@@ -68,11 +61,6 @@ struct CreationScope
     int &depth;
 };
 
-Item *asItem(QGraphicsItem *graphicsItem)
-{
-    return dynamic_cast<Item *>(graphicsItem);
-}
-
 } // namespace
 
 Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
@@ -85,35 +73,35 @@ Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
     Q_UNUSED(itemPointerType)
     hide();
 
-    scene = new GraphicsScene(this);
-    scene->setSceneRect(0, 0, 1, 1);
-    view.setScene(scene);
-    view.setGeometry(0, 0, 500, 500);
+    m_scene = new GraphicsScene(this);
+    m_scene->setSceneRect(0, 0, 1, 1);
+    m_view.setScene(m_scene);
+    m_view.setGeometry(0, 0, 500, 500);
 
     setStyleSheet(QStringLiteral("border: 0px none;"));
-    view.setStyleSheet(QStringLiteral("border: 0px none;"));
-    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view.setStyleSheet(QStringLiteral("border: 0px none;"));
+    m_view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    view.setParent(this);
-    view.show();
+    m_view.setParent(this);
+    m_view.show();
 
-    connect(&view, &GraphicsView::keyPressed, this, &Page::keyPressed);
+    connect(&m_view, &GraphicsView::keyPressed, this, &Page::keyPressed);
     setToolTipDuration(1);
 
     setId(randomId());
     m_name = QStringLiteral("Neue Seite");
 
-    connect(scene, &QGraphicsScene::selectionChanged, this, &Page::selectionChanged);
+    connect(m_scene, &QGraphicsScene::selectionChanged, this, &Page::selectionChanged);
 }
 
 Page::~Page()
 {
     // Take the scene down while the page's bookkeeping still exists: its
     // items report their destruction and the scene its selection changes.
-    disconnect(scene, nullptr, this, nullptr);
-    delete scene;
-    scene = nullptr;
+    disconnect(m_scene, nullptr, this, nullptr);
+    delete m_scene;
+    m_scene = nullptr;
 }
 
 QString Page::name() const
@@ -149,14 +137,15 @@ bool Page::projectBackground() const
 
 void Page::setPageSize(double scale, int w, int h)
 {
-    scene->setSceneRect(0, 0, w, h);
+    m_scene->setSceneRect(0, 0, w, h);
+    m_allInside = false;
     rescale(scale);
 }
 
 void Page::setScale(double factor)
 {
-    view.resetTransform();
-    view.scale(factor, factor);
+    m_view.resetTransform();
+    m_view.scale(factor, factor);
     rescale(factor);
 }
 
@@ -167,12 +156,12 @@ void Page::rescale(double scale)
     qDebug() << this << "Scale" << scale;
     qDebug() << this << "Size" << widthLimit << heightLimit;
 
-    const QRectF rect = scene->sceneRect();
+    const QRectF rect = m_scene->sceneRect();
     // A page or scene of no usable size gives an empty view, not a negative one.
     const int viewWidth = qMax(0, qMin(truncated(scale * rect.width() + 5.0), widthLimit));
     const int viewHeight = qMax(0, qMin(truncated(scale * rect.height() + 5.0), heightLimit));
     qDebug() << this << "Set GraphicsView" << viewWidth << viewHeight;
-    view.setFixedSize(viewWidth, viewHeight);
+    m_view.setFixedSize(viewWidth, viewHeight);
 
     if (!m_background.isEmpty()) {
         const QString path = backgroundPath(m_background);
@@ -191,18 +180,18 @@ void Page::setBackground(const QString &name)
 
 void Page::applyBackgroundBrush(const QString &path)
 {
-    const QPixmap *source = PictureCache::picture(path);
-    const QRectF rect = scene->sceneRect();
+    const QPixmap source = PictureCache::picture(path);
+    const QRectF rect = m_scene->sceneRect();
     const QSize size(qRound(rect.width()), qRound(rect.height()));
-    if (source->isNull()) {
-        scene->setBackgroundBrush(QBrush());
+    if (source.isNull()) {
+        m_scene->setBackgroundBrush(QBrush());
         m_brushSourceKey = 0;
         return;
     }
-    if (source->cacheKey() == m_brushSourceKey && size == m_brushSize)
+    if (source.cacheKey() == m_brushSourceKey && size == m_brushSize)
         return;
-    scene->setBackgroundBrush(QBrush(source->scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
-    m_brushSourceKey = source->cacheKey();
+    m_scene->setBackgroundBrush(QBrush(source.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    m_brushSourceKey = source.cacheKey();
     m_brushSize = size;
 }
 
@@ -214,7 +203,7 @@ void Page::setPortValue(const QString &key, double value)
     // A copy: an item's reaction must not be able to disturb the iteration.
     const QList<Item *> bound = found.value();
     for (Item *item : bound) {
-        if (item->frame && item->frame->port == key)
+        if (item->record().port == key)
             item->setValue(value);
     }
 }
@@ -224,10 +213,11 @@ void Page::reindexItem(Item *item)
     if (!m_itemOf.contains(item))
         return;
     unindex(item, item);
-    if (!item->frame || item->frame->port.isEmpty())
+    const QString &port = item->record().port;
+    if (port.isEmpty())
         return;
-    m_portIndex[item->frame->port].append(item);
-    m_indexedPort.insert(item, item->frame->port);
+    m_portIndex[port].append(item);
+    m_indexedPort.insert(item, port);
 }
 
 void Page::forget(QObject *object)
@@ -263,23 +253,23 @@ void Page::lockItems()
         item->setFlag(QGraphicsItem::ItemIsFocusable, false);
         item->setFlag(QGraphicsItem::ItemIsSelectable, false);
     }
-    view.setDragMode(QGraphicsView::NoDrag);
+    m_view.setDragMode(QGraphicsView::NoDrag);
 }
 
 void Page::setControlMode()
 {
     for (Item *item : qAsConst(m_items))
-        item->loaded = true;
+        item->setLoaded(true);
 }
 
 void Page::clearSelection()
 {
-    scene->clearSelection();
+    m_scene->clearSelection();
 }
 
 void Page::keepInside(Item *item)
 {
-    const QRectF rect = scene->sceneRect();
+    const QRectF rect = m_scene->sceneRect();
     const QRectF bounds = item->boundingRect();
     int x = truncated(item->pos().x());
     int y = truncated(item->pos().y());
@@ -328,17 +318,19 @@ void Page::selectionChanged()
 
 void Page::itemMoved(Item *itm)
 {
-    // While an item is being made only that one moves: checking every other
-    // item each time would make loading a page quadratic in its items.
-    if (m_creating > 0) {
-        if (itm)
-            keepInside(itm);
+    // Clamping one item leaves every other where it was: once all lie inside
+    // the scene, only the one that moved needs it. While an item is being
+    // made only that one moves, and checking every other item each time
+    // would make building a page quadratic in its items.
+    if (itm && (m_creating > 0 || m_allInside)) {
+        keepInside(itm);
         return;
     }
     // A copy: clamping moves items, which lands here again on the same stack.
     const QList<Item *> items = m_items;
     for (Item *item : items)
         keepInside(item);
+    m_allInside = true;
 }
 
 void Page::deleteItem()
@@ -359,55 +351,32 @@ void Page::pasteItem()
 QList<Item *> Page::selectedPageItems() const
 {
     QList<Item *> result;
-    const QList<QGraphicsItem *> chosen = scene->selectedItems();
+    const QList<QGraphicsItem *> chosen = m_scene->selectedItems();
     for (QGraphicsItem *graphicsItem : chosen) {
-        if (Item *item = asItem(graphicsItem))
+        if (Item *item = Item::fromGraphicsItem(graphicsItem))
             result.append(item);
     }
     return result;
 }
 
-int Page::kindForType(const QString &type)
-{
-    static const QHash<QString, int> kinds = {
-        {QStringLiteral("PageChange"), KindPageChange},
-        {QStringLiteral("Picture"), KindPicture},
-        {QStringLiteral("StatePicture"), KindStatePicture},
-        {QStringLiteral("Button"), KindButton},
-        {QStringLiteral("StateButton"), KindStateButton},
-        {QStringLiteral("Text"), KindText},
-        {QStringLiteral("StateText"), KindStateText},
-        {QStringLiteral("ADCText"), KindADCText},
-        {QStringLiteral("Link"), KindLink},
-    };
-    return kinds.value(type, -1);
-}
-
 Item *Page::createItem(int kind)
 {
-    scene->clearSelection();
+    m_scene->clearSelection();
     const CreationScope creating(m_creating);
 
-    Item *item = nullptr;
-    switch (kind) {
-    case KindPageChange: item = new ItemPageChange(list, pages); break;
-    case KindPicture: item = new ItemPicture(list, pages); break;
-    case KindStatePicture: item = new ItemStatePicture(list, pages); break;
-    case KindButton: item = new ItemButton(list, pages); break;
-    case KindStateButton: item = new ItemStateButton(list, pages); break;
-    case KindText: item = new ItemText(list, pages); break;
-    case KindStateText: item = new ItemStateText(list, pages); break;
-    case KindADCText: item = new ItemADCText(list, pages); break;
-    default: return nullptr;
-    }
+    Item *item = ItemFactory::create(kind, list, pages);
+    if (!item)
+        return nullptr;
 
     item->setSelected(true);
     item->SetPos(10, 10);
     connect(item, &Item::itemMoved, this, &Page::itemMoved);
     connect(item, &QObject::destroyed, this, &Page::forget);
+    connect(item, &Item::portRebound, this, &Page::reindexItem);
+    connect(item, &Item::placementChanged, this, [this] { m_allInside = false; });
     m_items.append(item);
     m_itemOf.insert(item, item);
-    scene->addItem(item);
+    m_scene->addItem(item);
     reindexItem(item);
     item->refreshProperties();
     return item;
@@ -415,17 +384,70 @@ Item *Page::createItem(int kind)
 
 Item *Page::createItemFromXml(const QDomNode &element)
 {
-    const QString type = childElement(element.childNodes(), QStringLiteral("type")).text();
-    const int kind = kindForType(type);
+    ItemElement read = ItemElement::fromNode(element);
+    read.record.resolvePictures();
+    return createItemFromElement(read);
+}
+
+Item *Page::createItemFromElement(const ItemElement &element)
+{
+    const int kind = ItemKind::fromTypeName(element.type);
     const CreationScope creating(m_creating);
+    // "Link" still clears the selection, as every creation does.
     Item *item = kind >= 0 ? createItem(kind) : nullptr;
     if (QLoggingCategory::defaultCategory()->isDebugEnabled())
-        qDebug() << "NEW ITEM" << type;
-    if (item) {
-        item->loadFromXml(element);
-        reindexItem(item);
-    }
+        qDebug() << "NEW ITEM" << element.type;
+    if (item)
+        item->applyElement(element);
     return item;
+}
+
+void Page::setValueSource(ValueSource source)
+{
+    m_valueSource = std::move(source);
+}
+
+void Page::setPendingItems(const QList<ItemElement> &elements)
+{
+    m_pending = elements;
+    m_buildPending = true;
+}
+
+void Page::ensureBuilt()
+{
+    if (!isBuilt())
+        build();
+}
+
+void Page::setVisible(bool visible)
+{
+    if (visible)
+        ensureBuilt();
+    QWidget::setVisible(visible);
+}
+
+void Page::build()
+{
+    const QList<ItemElement> elements = m_pending;
+    m_pending = QList<ItemElement>();
+    m_buildPending = false;
+    for (const ItemElement &element : elements) {
+        if (Item *item = createItemFromElement(element))
+            emit itemBuilt(item);
+    }
+    clearSelection();
+    lockItems();
+    setControlMode();
+    // Values reported while the page was not built yet: the newest of each
+    // bound key. A key only pressed, never reported, stays as loaded.
+    if (m_valueSource) {
+        const QStringList keys = m_portIndex.keys();
+        for (const QString &key : keys) {
+            double value = 0;
+            if (m_valueSource(key, &value))
+                setPortValue(key, value);
+        }
+    }
 }
 
 void Page::copyItems()
@@ -468,10 +490,10 @@ void Page::deleteItems()
     const QList<Item *> chosen = selectedPageItems();
     for (int i = chosen.size() - 1; i >= 0; --i) {
         Item *item = chosen.at(i);
-        scene->removeItem(item);
+        m_scene->removeItem(item);
         delete item;
     }
-    scene->clearSelection();
+    m_scene->clearSelection();
 }
 
 void Page::moveItems(int dy, int dx)

@@ -9,6 +9,9 @@
 
 #include "pages/graphicsscene.h"
 #include "pages/graphicsview.h"
+#include "storage/itemelement.h"
+
+#include <functional>
 
 class Item;
 class QKeyEvent;
@@ -17,23 +20,13 @@ class QKeyEvent;
 // The page creates its items (by kind number or from an item element), keeps
 // them inside the scene, hands port values to them and offers a small editor
 // (keys, clipboard) for the selected ones.
+//
+// A loaded page may be given its item elements to build when it is first
+// shown: a project's pages then cost nothing until they are looked at.
 class Page : public QWidget
 {
     Q_OBJECT
 public:
-    // Kind numbers of the factory.
-    enum Kind {
-        KindPageChange = 0,
-        KindPicture,
-        KindStatePicture,
-        KindButton,
-        KindStateButton,
-        KindText,
-        KindStateText,
-        KindADCText,
-        KindLink // written by old designers; the page knows no such item
-    };
-
     Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent = nullptr);
     ~Page() override;
 
@@ -53,6 +46,10 @@ public:
     // items up in an index by state key, so the cost follows the number of
     // items bound to the key, not the number of items on the page.
     void setPortValue(const QString &key, double value);
+    // The newest value reported for a key, false for a key never reported:
+    // a page built late takes its bound keys' values from here.
+    using ValueSource = std::function<bool(const QString &key, double *value)>;
+    void setValueSource(ValueSource source);
     // Re-files `item` under its current port. The page's own operations keep
     // the index current; code that changes an item's port otherwise calls this.
     void reindexItem(Item *item);
@@ -65,20 +62,32 @@ public:
     // The page's items in the order they were created.
     const QList<Item *> &items() const { return m_items; }
 
+    // Item elements to build the page from when it is first shown (or
+    // ensureBuilt() is called): the items are created, the page is locked
+    // for operation and its bound keys take their reported values.
+    void setPendingItems(const QList<ItemElement> &elements);
+    bool isBuilt() const { return m_pending.isEmpty() && !m_buildPending; }
+    void ensureBuilt();
+    void setVisible(bool visible) override;
+
+    // A new item of a kind number (ItemKind), null for any other number.
     Item *createItem(int kind);
     Item *createItemFromXml(const QDomNode &element);
-    static int kindForType(const QString &type);
+    // The same from an element read before, picture names resolved.
+    Item *createItemFromElement(const ItemElement &element);
 
     void copyItems();
     void pasteItems();
     void deleteItems();
     void moveItems(int dy, int dx);
 
-    GraphicsScene *scene;
-    GraphicsView view;
+    GraphicsScene *scene() const { return m_scene; }
+    GraphicsView *view() { return &m_view; }
 
 signals:
     void selected(Item *itm);
+    // An item made from the pending elements when the page was built.
+    void itemBuilt(Item *item);
 
 public slots:
     void keyPressed(QKeyEvent *event);
@@ -97,6 +106,10 @@ private:
     // Takes the item out of the bucket of the port it was filed under.
     void unindex(QObject *object, Item *item);
     void applyBackgroundBrush(const QString &path);
+    void build();
+
+    GraphicsScene *m_scene;
+    GraphicsView m_view;
 
     QList<Item *> *list;
     QList<Page *> *pages;
@@ -110,6 +123,15 @@ private:
     QHash<QObject *, QString> m_indexedPort;
     QHash<QObject *, Item *> m_itemOf;
     int m_creating = 0;
+    // Every item lies inside the scene: an item that announces a change of
+    // its own (a new picture or text, a new size) then only needs itself
+    // clamped. Any change of position or scale, and a new scene rectangle,
+    // clear it, so a move clamps every item again.
+    bool m_allInside = false;
+
+    QList<ItemElement> m_pending;
+    bool m_buildPending = false;
+    ValueSource m_valueSource;
 
     // The last scaled background, so repeated rescales at one size cost nothing.
     qint64 m_brushSourceKey = 0;

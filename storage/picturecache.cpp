@@ -2,25 +2,16 @@
 
 #include <QDebug>
 #include <QHash>
-#include <QList>
 #include <QLoggingCategory>
 
 namespace {
 
-// Allocated once and never destroyed: the pictures must outlive every item,
-// and QPixmaps must not be torn down after the GUI application is gone.
-struct CacheStore
+// Allocated once and never destroyed: QPixmaps must not be torn down after
+// the GUI application is gone.
+QHash<QString, QPixmap> &store()
 {
-    // Held under the text as key() sees it, which names the same entry as
-    // its Base64 form without encoding on every look-up.
-    QHash<QString, QPixmap *> pictures;
-    QList<QPixmap *> displaced;
-};
-
-CacheStore &store()
-{
-    static CacheStore *instance = new CacheStore;
-    return *instance;
+    static auto *pictures = new QHash<QString, QPixmap>;
+    return *pictures;
 }
 
 // The text reduced to what key() encodes: characters beyond Latin-1 become
@@ -47,39 +38,44 @@ QString PictureCache::key(const QString &text)
     return QString::fromLatin1(text.toLatin1().toBase64());
 }
 
-QPixmap *PictureCache::picture(const QString &text)
+QPixmap PictureCache::picture(const QString &text)
 {
     const QString k = storeKey(text);
-    auto &pictures = store().pictures;
+    auto &pictures = store();
     auto it = pictures.find(k);
     const bool debug = debugEnabled();
     if (it == pictures.end()) {
-        it = pictures.insert(k, new QPixmap(text));
+        it = pictures.insert(k, QPixmap(text));
         if (debug)
             qDebug() << "New PIC" << text << key(text);
     }
     if (debug)
-        qDebug() << "Send PIC" << static_cast<const void *>(it.value());
+        qDebug() << "Send PIC" << it.value().cacheKey();
     return it.value();
 }
 
 bool PictureCache::contains(const QString &text)
 {
-    return store().pictures.contains(storeKey(text));
+    return store().contains(storeKey(text));
 }
 
-void PictureCache::insert(QPixmap *picture, const QString &text)
+bool PictureCache::find(const QString &text, QPixmap *picture)
 {
-    if (!picture)
-        return;
-    CacheStore &s = store();
-    QPixmap *&slot = s.pictures[storeKey(text)];
-    if (slot && slot != picture)
-        s.displaced.append(slot);
-    slot = picture;
+    const auto &pictures = store();
+    const auto it = pictures.constFind(storeKey(text));
+    if (it == pictures.constEnd())
+        return false;
+    if (picture)
+        *picture = it.value();
+    return true;
+}
+
+void PictureCache::insert(const QPixmap &picture, const QString &text)
+{
+    store().insert(storeKey(text), picture);
 }
 
 int PictureCache::count()
 {
-    return store().pictures.size();
+    return store().size();
 }

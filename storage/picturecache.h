@@ -4,21 +4,22 @@
 #include <QPixmap>
 #include <QString>
 
-// The one picture store of the process. Items only point into it, so a picture
-// shown by many items, or at one size by many items, exists once. Entries are
-// never evicted: an item may still point at any picture ever handed out.
-// GUI thread only.
+// The one picture store of the process: a picture file is decoded once, and
+// a copy scaled to a size is made once per size. Pictures are handed out as
+// values; QPixmap shares its data implicitly, so items that show one picture
+// hold the same pixels, and an entry could be dropped without leaving any
+// item with a dangling picture. GUI thread only.
 class PictureCache
 {
 public:
     // The cached picture for `text` (a file or resource path, or a derived
-    // key), loaded on first request. Never null; a picture that could not be
-    // loaded is cached as a null picture and stays so for the run.
-    static QPixmap *picture(const QString &text);
+    // key), loaded on first request. A picture that could not be loaded is
+    // cached as a null picture and stays so for the run.
+    static QPixmap picture(const QString &text);
     static bool contains(const QString &text);
-    // Takes ownership. A picture displaced under the same key stays
-    // allocated, since items may still be drawing it.
-    static void insert(QPixmap *picture, const QString &text);
+    // The cached picture for `text` if there is one: no loading.
+    static bool find(const QString &text, QPixmap *picture);
+    static void insert(const QPixmap &picture, const QString &text);
 
     // The map key of `text`: Base64 of its Latin-1 bytes (others become '?').
     static QString key(const QString &text);

@@ -111,9 +111,9 @@ private slots:
         }
         MainWindow window;
         QVERIFY(!window.loadProject(path));
-        QVERIFY(window.pages.isEmpty());
-        QVERIFY(!window.connectionTimer.isActive());
-        QVERIFY(!window.guiTimer.isActive());
+        QVERIFY(window.pages().isEmpty());
+        QVERIFY(!window.connectionTimer().isActive());
+        QVERIFY(!window.updateTimer().isActive());
         QVERIFY(messages.isEmpty());
         QVERIFY(!dialogLeftOpen());
     }
@@ -133,40 +133,40 @@ private slots:
         QVERIFY(messages.isEmpty());
         QVERIFY(!dialogLeftOpen());
 
-        QCOMPARE(window.pageX, 640);
-        QCOMPARE(window.pageY, 480);
-        QCOMPARE(window.host, QStringLiteral("127.0.0.1"));
-        QCOMPARE(window.username, QStringLiteral("demo"));
-        QCOMPARE(window.password, QStringLiteral("pw"));
+        QCOMPARE(window.pageSize().width(), 640);
+        QCOMPARE(window.pageSize().height(), 480);
+        QCOMPARE(window.connection().host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(window.connection().username, QStringLiteral("demo"));
+        QCOMPARE(window.connection().password, QStringLiteral("pw"));
 
-        QCOMPARE(window.pages.size(), 3);
-        QVERIFY(!window.pages.at(0)->isHidden());
-        QVERIFY(window.pages.at(1)->isHidden());
-        QVERIFY(window.pages.at(2)->isHidden());
-        QCOMPARE(window.pages.at(1)->toolTip(), QStringLiteral("B"));
-        for (Page *page : qAsConst(window.pages)) {
+        QCOMPARE(window.pages().size(), 3);
+        QVERIFY(!window.pages().at(0)->isHidden());
+        QVERIFY(window.pages().at(1)->isHidden());
+        QVERIFY(window.pages().at(2)->isHidden());
+        QCOMPARE(window.pages().at(1)->toolTip(), QStringLiteral("B"));
+        for (Page *page : qAsConst(window.pages())) {
             QCOMPARE(page->parentWidget(), window.centralWidget());
             QCOMPARE(page->geometry(), QRect(0, 0, 640, 480));
-            QCOMPARE(page->view.size(), QSize(640, 472));
-            QCOMPARE(page->scene->backgroundBrush().texture().size(), QSize(640, 480));
+            QCOMPARE(page->view()->size(), QSize(640, 472));
+            QCOMPARE(page->scene()->backgroundBrush().texture().size(), QSize(640, 480));
         }
         QCOMPARE(window.minimumSize(), QSize(640, 480));
         QCOMPARE(window.maximumSize(), QSize(640, 480));
 
-        QCOMPARE(window.pages.at(0)->items().size(), 2);
-        for (Page *page : qAsConst(window.pages)) {
+        QCOMPARE(window.pages().at(0)->items().size(), 2);
+        for (Page *page : qAsConst(window.pages())) {
             for (Item *item : page->items()) {
-                QVERIFY(item->loaded);
+                QVERIFY(item->isLoaded());
                 // Each item's presses reach the window.
                 QVERIFY(QObject::disconnect(item, &Item::changePort, &window, &MainWindow::onChangePort));
             }
         }
         QVERIFY(QFile::exists(projectDirectory() + QLatin1String("icons/project/lamp.png")));
 
-        QVERIFY(window.connectionTimer.isActive());
-        QCOMPARE(window.connectionTimer.interval(), 5000);
-        QVERIFY(window.guiTimer.isActive());
-        QCOMPARE(window.guiTimer.interval(), 10);
+        QVERIFY(window.connectionTimer().isActive());
+        QCOMPARE(window.connectionTimer().interval(), 5000);
+        QVERIFY(window.updateTimer().isActive());
+        QCOMPARE(window.updateTimer().interval(), 10);
     }
 
     void packageWithoutProject()
@@ -176,16 +176,16 @@ private slots:
                                     {QStringLiteral("icons/sub/b.png"), pngBytes(4, 4)}}));
         MainWindow window;
         QVERIFY(window.loadProject(path));
-        QVERIFY(window.pages.isEmpty());
-        QCOMPARE(window.pageX, 0);
-        QVERIFY(window.host.isEmpty());
+        QVERIFY(window.pages().isEmpty());
+        QCOMPARE(window.pageSize().width(), 0);
+        QVERIFY(window.connection().host.isEmpty());
         // The nested entry finds no folder to land in; loading went on.
         QCOMPARE(messages, QStringList({QStringLiteral("Die Datei \"icons/sub/b.png\" kann nicht aus dem Package "
                                                        "entpackt werden und unter \"%1icons/project/sub/b.png\" "
                                                        "gespeichert werden!")
                                             .arg(projectDirectory())}));
-        QVERIFY(window.connectionTimer.isActive());
-        QVERIFY(window.guiTimer.isActive());
+        QVERIFY(window.connectionTimer().isActive());
+        QVERIFY(window.updateTimer().isActive());
     }
 
     void fullscreenZoomsEveryPage()
@@ -194,7 +194,7 @@ private slots:
         QVERIFY(writePackage(path, {{QStringLiteral("project"),
                                      projectDocument(page(QStringLiteral("A")) + page(QStringLiteral("B")))}}));
         MainWindow window;
-        window.fullscreen = true;
+        window.setFullscreenMode(true);
         QVERIFY(window.loadProject(path));
         window.show();
         window.setFullscreen();
@@ -202,10 +202,10 @@ private slots:
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         const double factor = area.width() < area.height() ? double(area.width()) / 640 : double(area.height()) / 480;
         QCOMPARE(window.size(), area.size());
-        for (Page *page : qAsConst(window.pages)) {
+        for (Page *page : qAsConst(window.pages())) {
             QCOMPARE(page->size(), area.size());
-            QCOMPARE(page->view.transform().m11(), factor);
-            QCOMPARE(page->view.transform().m22(), factor);
+            QCOMPARE(page->view()->transform().m11(), factor);
+            QCOMPARE(page->view()->transform().m22(), factor);
         }
     }
 
@@ -219,27 +219,28 @@ private slots:
         MainWindow window;
         QVERIFY(window.loadProject(path));
         QCOMPARE(messages, QStringList());
-        QCOMPARE(window.pageX, 1024);
-        QCOMPARE(window.pageY, 768);
-        QCOMPARE(window.pages.size(), 3);
+        QCOMPARE(window.pageSize().width(), 1024);
+        QCOMPARE(window.pageSize().height(), 768);
+        QCOMPARE(window.pages().size(), 3);
 
         // Every kind is used, every picture named is in the package, every
         // link leads to a page of the project and every item lies in the page.
         QSet<QString> kinds;
         QStringList ids;
-        for (Page *page : qAsConst(window.pages))
+        for (Page *page : qAsConst(window.pages()))
             ids << page->id();
-        for (Page *page : qAsConst(window.pages)) {
-            QVERIFY(!page->scene->backgroundBrush().texture().isNull());
+        for (Page *page : qAsConst(window.pages())) {
+            QVERIFY(!page->scene()->backgroundBrush().texture().isNull());
+            page->ensureBuilt(); // pages are built when first shown
             for (Item *item : page->items()) {
                 kinds << QString::fromLatin1(item->metaObject()->className());
                 const QRectF box = item->sceneBoundingRect();
                 QVERIFY2(QRectF(0, 0, 1024, 768).contains(box), qPrintable(page->name()));
-                if (!item->frame->pageId.isEmpty())
-                    QVERIFY2(ids.contains(item->frame->pageId), qPrintable(item->frame->pageId));
+                if (!item->record().pageId.isEmpty())
+                    QVERIFY2(ids.contains(item->record().pageId), qPrintable(item->record().pageId));
                 // Picture kinds name pictures the package carries.
                 if (!QString::fromLatin1(item->metaObject()->className()).contains(QLatin1String("Text")))
-                    QVERIFY2(!item->frame->imageActive.contains(QLatin1String("noicon")), qPrintable(page->name()));
+                    QVERIFY2(!item->record().imageActive.contains(QLatin1String("noicon")), qPrintable(page->name()));
             }
         }
         QCOMPARE(kinds.size(), 8);
@@ -252,12 +253,12 @@ private slots:
             {QStringLiteral("ITM_Alarm_IN1"), 0.0},
         };
         for (const auto &value : values) {
-            for (Page *page : qAsConst(window.pages))
+            for (Page *page : qAsConst(window.pages()))
                 page->setPortValue(value.first, value.second);
         }
         QStringList texts;
-        for (Item *item : window.pages.first()->items())
-            texts << item->text;
+        for (Item *item : window.pages().first()->items())
+            texts << item->text();
         QVERIFY2(texts.contains(QStringLiteral("-3.5")), qPrintable(texts.join(QLatin1Char('|'))));
         QVERIFY(texts.contains(QStringLiteral("Keine Störung")));
         QVERIFY(texts.contains(QStringLiteral("Wohnen: aus")));

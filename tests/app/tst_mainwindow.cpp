@@ -66,13 +66,13 @@ void TestMainWindow::form()
     QCOMPARE(window.objectName(), QStringLiteral("MainWindow"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Qalix-PLUS-Control"));
     QVERIFY(!window.isAnimated());
-    QVERIFY(!window.fullscreen);
-    QVERIFY(window.msgClient == nullptr);
-    QVERIFY(window.pages.isEmpty());
-    QCOMPARE(window.pageX, 0);
-    QCOMPARE(window.pageY, 0);
-    QVERIFY(!window.connectionTimer.isActive());
-    QVERIFY(!window.guiTimer.isActive());
+    QVERIFY(!window.isFullscreenMode());
+    QVERIFY(window.client() == nullptr);
+    QVERIFY(window.pages().isEmpty());
+    QCOMPARE(window.pageSize().width(), 0);
+    QCOMPARE(window.pageSize().height(), 0);
+    QVERIFY(!window.connectionTimer().isActive());
+    QVERIFY(!window.updateTimer().isActive());
     QCOMPARE(window.centralWidget()->objectName(), QStringLiteral("centralWidget"));
 
     struct Expected { const char *name; const char *icon; QRect geometry; };
@@ -95,11 +95,10 @@ void TestMainWindow::form()
 
     // Slots in their declared order, and no signals of the window's own.
     const QMetaObject *meta = window.metaObject();
-    const QByteArray expectedSlots[] = { "onReceived(QString,int,bool,double)", "onChangePort(QString)",
-                                 "onTimeout()", "updateGUI()", "on_pushButton_clicked()",
-                                 "on_pushButtonOptions_clicked()" };
-    QCOMPARE(meta->methodCount() - meta->methodOffset(), 6);
-    for (int i = 0; i < 6; ++i)
+    const QByteArray expectedSlots[] = { "onChangePort(QString)", "onTimeout()", "updateGUI()",
+                                         "on_pushButton_clicked()", "on_pushButtonOptions_clicked()" };
+    QCOMPARE(meta->methodCount() - meta->methodOffset(), 5);
+    for (int i = 0; i < 5; ++i)
         QCOMPARE(meta->method(meta->methodOffset() + i).methodSignature(), expectedSlots[i]);
 }
 
@@ -199,8 +198,7 @@ void TestMainWindow::windowedTakesPageSize()
 {
     QFETCH(QSize, page);
     Window window;
-    window.pageX = page.width();
-    window.pageY = page.height();
+    window.setPageSize(QSize(page.width(), page.height()));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.size(), page);
@@ -232,8 +230,7 @@ void TestMainWindow::unusablePageSizeFallsBack()
     QFETCH(int, pageX);
     QFETCH(int, pageY);
     Window window;
-    window.pageX = pageX;
-    window.pageY = pageY;
+    window.setPageSize(QSize(pageX, pageY));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.size(), MainWindow::fallbackPageSize);
@@ -245,8 +242,7 @@ void TestMainWindow::unusablePageSizeFallsBack()
 void TestMainWindow::resizeWithNullEvent()
 {
     Window window;
-    window.pageX = 1024;
-    window.pageY = 768;
+    window.setPageSize(QSize(1024, 768));
     // As project loading does on the hidden window after reading the page size.
     window.resizeEvent(nullptr);
     QCOMPARE(window.size(), QSize(1024, 768));
@@ -257,9 +253,8 @@ void TestMainWindow::resizeWithNullEvent()
 void TestMainWindow::fullscreenFitsScreen()
 {
     Window window;
-    window.pageX = 1024;
-    window.pageY = 768;
-    window.fullscreen = true;
+    window.setPageSize(QSize(1024, 768));
+    window.setFullscreenMode(true);
     window.showFullScreen();
     window.setFullscreen();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -274,9 +269,8 @@ void TestMainWindow::fullscreenFitsScreen()
 void TestMainWindow::setFullscreenOnHiddenWindowChangesNothing()
 {
     Window window;
-    window.pageX = 1000;
-    window.pageY = 600;
-    window.fullscreen = true;
+    window.setPageSize(QSize(1000, 600));
+    window.setFullscreenMode(true);
     const QSize size = window.size();
     const QSize minimum = window.minimumSize();
     const QSize maximum = window.maximumSize();
@@ -298,12 +292,6 @@ void TestMainWindow::onTimeoutWithoutClient()
         QCOMPARE(connection->icon().cacheKey(), before);
     }
     QCOMPARE(iconImage(connection->icon()), iconImage(QIcon(":/icons/error")));
-
-    // The timer drives the same slot.
-    window.connectionTimer.start(0);
-    QTest::qWait(20);
-    window.connectionTimer.stop();
-    QCOMPARE(connection->icon().cacheKey(), before);
 }
 
 void TestMainWindow::exitButtonCloses()
@@ -332,8 +320,7 @@ void TestMainWindow::grab()
 {
     // A picture of what the operator sees, for a person to look at.
     Window window;
-    window.pageX = 1024;
-    window.pageY = 768;
+    window.setPageSize(QSize(1024, 768));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_COMPARE(window.centralWidget()->size(), QSize(1024, 768));

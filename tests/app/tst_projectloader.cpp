@@ -7,7 +7,6 @@
 
 #include "app/dialogprogress.h"
 #include "app/projectloader.h"
-#include "editors/frameupdater.h"
 #include "items/item.h"
 #include "pages/page.h"
 #include "packagetesthelper.h"
@@ -269,46 +268,6 @@ private slots:
         QVERIFY(!QFile::exists(projects() + QLatin1String("background/project/b.png")));
     }
 
-    void documentSettings_data()
-    {
-        QTest::addColumn<QString>("xml");
-        QTest::addColumn<QSize>("page");
-        QTest::addColumn<QString>("connection"); // host|username|password
-
-        const QString connections = QStringLiteral(
-            "<Connections><host>10.0.0.2</host><password>pw</password><port>1</port>"
-            "<username>admin</username></Connections>");
-        QTest::newRow("complete") << "<P><pagex>1024</pagex><pagey>768</pagey>" + connections + "</P>"
-                                  << QSize(1024, 768) << "10.0.0.2|admin|pw";
-        QTest::newRow("order does not matter")
-            << "<P>" + connections + "<pagey> 600 </pagey><other/><pagex>800</pagex></P>" << QSize(800, 600)
-            << "10.0.0.2|admin|pw";
-        QTest::newRow("page width not a number") << "<P><pagex>abc</pagex><pagey>7</pagey></P>" << QSize(0, 7) << "||";
-        QTest::newRow("comment before host")
-            << "<P><Connections><!-- c --><host>h</host><username>u</username></Connections></P>" << QSize() << "||";
-        QTest::newRow("text before host") << "<P><Connections>t<host>h</host></Connections></P>" << QSize() << "||";
-        QTest::newRow("missing elements") << "<P><Connections><host>h</host></Connections></P>" << QSize() << "h||";
-        QTest::newRow("case matters") << "<P><PageX>5</PageX><connections><host>h</host></connections></P>" << QSize()
-                                      << "||";
-        QTest::newRow("not xml") << "<P><pagex>5</pagex>" << QSize() << "||";
-        QTest::newRow("empty") << "" << QSize() << "||";
-    }
-
-    void documentSettings()
-    {
-        QFETCH(QString, xml);
-        QFETCH(QSize, page);
-        QFETCH(QString, connection);
-
-        QList<Page *> pages;
-        QWidget parent;
-        ProjectLoader loader(nullptr, projects());
-        loader.readDocument(xml.toUtf8(), &pages, &parent);
-        QCOMPARE(QSize(loader.pageX, loader.pageY), page.isValid() ? page : QSize(0, 0));
-        QCOMPARE(QStringList({loader.host, loader.username, loader.password}).join('|'), connection);
-        QVERIFY(pages.isEmpty());
-    }
-
     void buildsPages()
     {
         QList<Page *> pages;
@@ -325,15 +284,20 @@ private slots:
             &pages, &parent, [&made](Item *item) { made << item; });
 
         QCOMPARE(pages.size(), 4);
+        // Items are made when a page is first shown.
+        QVERIFY(made.isEmpty());
+        QVERIFY(!pages.first()->isBuilt());
+        pages.first()->show();
+        pages.first()->hide();
         QStringList names, ids;
         for (Page *page : pages) {
             names << page->name();
             ids << page->toolTip();
             QCOMPARE(page->parentWidget(), &parent);
             QVERIFY(page->isHidden());
-            QCOMPARE(page->scene->sceneRect(), QRectF(0, 0, 800, 600));
+            QCOMPARE(page->scene()->sceneRect(), QRectF(0, 0, 800, 600));
             QCOMPARE(page->geometry(), parent.geometry());
-            QCOMPARE(page->view.size(), QSize(800, 592));
+            QCOMPARE(page->view()->size(), QSize(800, 592));
             QCOMPARE(page->styleSheet(), QString());
         }
         QCOMPARE(names, QStringList({"Eins", "Zwei", "Drei", "Vier"}));
@@ -344,14 +308,14 @@ private slots:
         QCOMPARE(pages.first()->items(), made);
         QCOMPARE(made.first()->pos(), QPointF(10, 20));
         for (Item *item : made) {
-            QVERIFY(item->loaded);
+            QVERIFY(item->isLoaded());
             QVERIFY(!item->isSelected());
             QVERIFY(!(item->flags() & QGraphicsItem::ItemIsSelectable));
             QVERIFY(!(item->flags() & QGraphicsItem::ItemIsMovable));
         }
-        QCOMPARE(pages.first()->view.dragMode(), QGraphicsView::NoDrag);
+        QCOMPARE(pages.first()->view()->dragMode(), QGraphicsView::NoDrag);
         pages.first()->setPortValue(QStringLiteral("ITM_X_OUT1"), 1.0);
-        QCOMPARE(made.first()->lastValue, 1.0);
+        QCOMPARE(made.first()->lastValue(), 1.0);
         qDeleteAll(pages);
     }
 

@@ -219,12 +219,12 @@ void TestStartup::panelEndsWithoutStyleSheet()
     QTemporaryDir dir;
     // A variant of the library without that style sheet, found before the
     // built one through the search path.
-    QFile built(QStringLiteral(QALIX_BUILD_DIR "/libqalix.so"));
+    QFile built(QStringLiteral(QALIX_BUILD_DIR "/libqalix_gui.so"));
     QVERIFY(built.open(QIODevice::ReadOnly));
     QByteArray library = built.readAll();
     QVERIFY2(renameResourceEntry(&library, entry), qPrintable(entry));
     QVERIFY(QDir(dir.path()).mkdir("lib"));
-    QFile variant(dir.filePath("lib/libqalix.so"));
+    QFile variant(dir.filePath("lib/libqalix_gui.so"));
     QVERIFY(variant.open(QIODevice::WriteOnly));
     QCOMPARE(variant.write(library), qint64(library.size()));
     variant.close();

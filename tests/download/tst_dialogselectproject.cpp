@@ -1,6 +1,6 @@
 #include "download/dialogselectproject.h"
 
-#include "download/designerserver.h"
+#include "tools/support/designerserver.h"
 #include "storage/projectdirectory.h"
 #include "udppeerhelper.h"
 

@@ -1,4 +1,5 @@
 #include "editors/frameupdater.h"
+#include "editors/propertyframes.h"
 #include "tests/items/testhelper.h"
 
 #include <QCheckBox>
@@ -20,6 +21,14 @@ QColor answerColour(const QColor &initial)
     return colourAnswer;
 }
 
+// The item's frame, made as showing the properties makes it, hidden again.
+FrameUpdater *frameOf(Item *item)
+{
+    auto *frame = static_cast<FrameUpdater *>(item->showProperties());
+    item->hideProperties();
+    return frame;
+}
+
 } // namespace
 
 class TestItemFrames : public QObject
@@ -27,6 +36,7 @@ class TestItemFrames : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
     void forms_data();
     void forms();
@@ -42,9 +52,14 @@ private slots:
     void colourChoice();
 };
 
+void TestItemFrames::initTestCase()
+{
+    registerPropertyFrames();
+}
+
 void TestItemFrames::cleanup()
 {
-    FrameUpdater::chooseColor = &FrameUpdater::chooseColorWithDialog;
+    FrameUpdater::setColorChooser(&FrameUpdater::chooseColorWithDialog);
 }
 
 void TestItemFrames::forms_data()
@@ -87,9 +102,10 @@ void TestItemFrames::forms()
     QFETCH(QStringList, absent);
 
     std::unique_ptr<Item> item = makeKind(kind);
-    FrameUpdater *frame = item->frame;
-    QCOMPARE(frame->findChild<QWidget *>(QStringLiteral("lineEditX")) != nullptr, kind == QLatin1String("PageChange"));
-    frame->ensureForm();
+    // No frame until the properties are first shown.
+    QVERIFY(!item->propertyFrame());
+    FrameUpdater *frame = frameOf(item.get());
+    QVERIFY(frame);
     auto *titleLabel = frame->findChild<QLabel *>(QStringLiteral("labelTitle"));
     QVERIFY(titleLabel);
     QCOMPARE(titleLabel->text(), title);
@@ -111,16 +127,17 @@ void TestItemFrames::forms()
 void TestItemFrames::showingBuildsTheFilledForm()
 {
     ItemStateText item(nullptr, nullptr);
-    item.frame->textInactive = QStringLiteral("Aus");
-    item.frame->fontSize = 250;
-    item.frame->show();
-    auto *inactive = item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditTextInactive"));
+    editRecord(&item, [&](ItemRecord &r) { r.textInactive = QStringLiteral("Aus"); });
+    editRecord(&item, [&](ItemRecord &r) { r.fontSize = 250; });
+    QWidget *frame = item.showProperties();
+    auto *inactive = frame->findChild<QLineEdit *>(QStringLiteral("lineEditTextInactive"));
     QVERIFY(inactive);
     QCOMPARE(inactive->text(), QStringLiteral("Aus"));
-    QCOMPARE(item.frame->findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize"))->value(), 100);
-    QCOMPARE(item.frame->fontSize, 100);
+    QCOMPARE(frame->findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize"))->value(), 100);
+    QCOMPARE(item.record().fontSize, 100);
     item.hideProperties();
-    QVERIFY(item.frame->isHidden());
+    QVERIFY(frame->isHidden());
+    QCOMPARE(item.showProperties(), frame);
 }
 
 void TestItemFrames::portButtonText_data()
@@ -143,12 +160,12 @@ void TestItemFrames::portButtonText()
     QFETCH(QString, text);
 
     std::unique_ptr<Item> item = makeKind(kind);
-    item->frame->ensureForm();
-    QCOMPARE(item->frame->findChild<QPushButton *>(QStringLiteral("pushButtonSelectPort"))->text(),
+    FrameUpdater *frame = frameOf(item.get());
+    QCOMPARE(frame->findChild<QPushButton *>(QStringLiteral("pushButtonSelectPort"))->text(),
              QStringLiteral("Port\n(Kein Port)"));
-    item->frame->port = port;
+    editRecord(item.get(), [&](ItemRecord &r) { r.port = port; });
     item->refreshProperties();
-    QCOMPARE(item->frame->findChild<QPushButton *>(QStringLiteral("pushButtonSelectPort"))->text(), text);
+    QCOMPARE(frame->findChild<QPushButton *>(QStringLiteral("pushButtonSelectPort"))->text(), text);
 }
 
 void TestItemFrames::positionShowsSixSignificantDigits()
@@ -156,11 +173,11 @@ void TestItemFrames::positionShowsSixSignificantDigits()
     ItemButton item(nullptr, nullptr);
     item.SetPos(1234567, -12);
     item.setSize(77, 88);
-    item.frame->ensureForm();
-    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditX"))->text(), QStringLiteral("1.23457e+06"));
-    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditY"))->text(), QStringLiteral("-12"));
-    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditWidth"))->text(), QStringLiteral("77"));
-    QCOMPARE(item.frame->findChild<QLineEdit *>(QStringLiteral("lineEditHeight"))->text(), QStringLiteral("88"));
+    FrameUpdater *frame = frameOf(&item);
+    QCOMPARE(frame->findChild<QLineEdit *>(QStringLiteral("lineEditX"))->text(), QStringLiteral("1.23457e+06"));
+    QCOMPARE(frame->findChild<QLineEdit *>(QStringLiteral("lineEditY"))->text(), QStringLiteral("-12"));
+    QCOMPARE(frame->findChild<QLineEdit *>(QStringLiteral("lineEditWidth"))->text(), QStringLiteral("77"));
+    QCOMPARE(frame->findChild<QLineEdit *>(QStringLiteral("lineEditHeight"))->text(), QStringLiteral("88"));
 }
 
 void TestItemFrames::typingEditsTheItem_data()
@@ -193,8 +210,7 @@ void TestItemFrames::typingEditsTheItem()
 
     std::unique_ptr<Item> item = makeKind(kind);
     item->SetPos(30, 40);
-    item->frame->ensureForm();
-    auto *lineEdit = item->frame->findChild<QLineEdit *>(edit);
+    auto *lineEdit = frameOf(item.get())->findChild<QLineEdit *>(edit);
     QVERIFY(lineEdit);
     lineEdit->clear();
     QTest::keyClicks(lineEdit, typed);
@@ -203,47 +219,47 @@ void TestItemFrames::typingEditsTheItem()
     if (property == QLatin1String("pos"))
         actual = QStringLiteral("%1,%2").arg(item->x()).arg(item->y());
     else if (property == QLatin1String("size"))
-        actual = QStringLiteral("%1x%2").arg(item->width).arg(item->height);
+        actual = QStringLiteral("%1x%2").arg(item->width()).arg(item->height());
     else if (property == QLatin1String("text"))
-        actual = item->text;
+        actual = item->text();
     else if (property == QLatin1String("textActive"))
-        actual = item->frame->textActive;
+        actual = item->record().textActive;
     else if (property == QLatin1String("textInactive"))
-        actual = item->frame->textInactive;
+        actual = item->record().textInactive;
     else
-        actual = item->frame->textError;
+        actual = item->record().textError;
     QCOMPARE(actual, value);
 }
 
 void TestItemFrames::spinBoxesAndCheckBoxesEditTheRecord()
 {
     ItemADCText item(nullptr, nullptr);
-    FrameUpdater *f = item.frame;
-    f->ensureForm();
-    QCOMPARE(item.text, QStringLiteral("???.??"));
+    FrameUpdater *f = frameOf(&item);
+    QCOMPARE(item.text(), QStringLiteral("???.??"));
 
     f->findChild<QSpinBox *>(QStringLiteral("spinBoxDigits"))->setValue(4);
-    QCOMPARE(f->digits, 4);
-    QCOMPARE(item.text, QStringLiteral("???.????"));
+    QCOMPARE(item.record().digits, 4);
+    QCOMPARE(item.text(), QStringLiteral("???.????"));
 
     f->findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize"))->setValue(40);
-    QCOMPARE(f->fontSize, 40);
-    QCOMPARE(item.textPixelSize, 40);
+    QCOMPARE(item.record().fontSize, 40);
+    QCOMPARE(item.textPixelSize(), 40);
 
-    QPixmap *regular = item.picture;
+    const qint64 regular = item.picture().cacheKey();
     f->findChild<QCheckBox *>(QStringLiteral("checkBoxBold"))->setChecked(true);
-    QCOMPARE(f->bold, true);
-    QVERIFY(item.picture != regular);
+    QCOMPARE(item.record().bold, true);
+    QVERIFY(item.picture().cacheKey() != regular);
     f->findChild<QCheckBox *>(QStringLiteral("checkBoxItalic"))->setChecked(true);
-    QCOMPARE(f->italic, true);
+    QCOMPARE(item.record().italic, true);
 }
 
 void TestItemFrames::scaleIsAPercentage()
 {
     ItemPicture item(nullptr, nullptr);
-    item.frame->on_lineEditScale_textEdited(QStringLiteral("150"));
+    FrameUpdater *frame = frameOf(&item);
+    frame->on_lineEditScale_textEdited(QStringLiteral("150"));
     QCOMPARE(item.scale(), 1.5);
-    item.frame->on_lineEditScale_textEdited(QStringLiteral("x"));
+    frame->on_lineEditScale_textEdited(QStringLiteral("x"));
     QCOMPARE(item.scale(), 0.0);
 }
 
@@ -268,17 +284,16 @@ void TestItemFrames::colourChoice()
     QFETCH(int, after);
 
     ItemText item(nullptr, nullptr);
-    item.frame->color = before;
+    editRecord(&item, [&](ItemRecord &r) { r.color = before; });
     colourAnswer = answer;
     colourAsked = QColor();
-    FrameUpdater::chooseColor = &answerColour;
-    item.frame->ensureForm();
-    item.frame->findChild<QPushButton *>(QStringLiteral("pushButtonColor"))->click();
+    FrameUpdater::setColorChooser(&answerColour);
+    frameOf(&item)->findChild<QPushButton *>(QStringLiteral("pushButtonColor"))->click();
     QCOMPARE(colourAsked, asked);
     QCOMPARE(colourAsked.alpha(), 255);
-    QCOMPARE(item.frame->color, after);
+    QCOMPARE(item.record().color, after);
     // The text is rendered again in the colour now held.
-    QCOMPARE(item.text, QStringLiteral("Hallo Welt!"));
+    QCOMPARE(item.text(), QStringLiteral("Hallo Welt!"));
 }
 
 QTEST_MAIN(TestItemFrames)

@@ -22,7 +22,16 @@
 #include "items/itemtext.h"
 #include "storage/projectdirectory.h"
 
+#include <functional>
 #include <memory>
+
+// Changes an item's record as an editor would, without rendering it.
+inline void editRecord(Item *item, const std::function<void(ItemRecord &)> &change)
+{
+    ItemRecord record = item->record();
+    change(record);
+    item->setRecord(record);
+}
 
 // Records every log line while it lives, debug lines included.
 class LogCapture

@@ -1,4 +1,4 @@
-#include "editors/frameupdater.h"
+#include "editors/propertyframes.h"
 #include "items/item.h"
 #include "items/itempicture.h"
 #include "storage/picturecache.h"
@@ -11,15 +11,15 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-// The base class with a record of its own, as the kinds give it one.
+// The base class, as the kinds build on it.
 class PlainItem : public Item
 {
 public:
     PlainItem()
         : Item(nullptr, nullptr)
     {
-        frame = new FrameUpdater(this);
     }
+    using Item::setPicture;
 };
 
 class TestItem : public QObject
@@ -29,10 +29,6 @@ class TestItem : public QObject
 private slots:
     void sizeIsAtLeastOne_data();
     void sizeIsAtLeastOne();
-    void forState_data();
-    void forState();
-    void stateForValue_data();
-    void stateForValue();
 
     void pictureIsScaledAndSharedBySize();
     void pictureOfItsOwnSizeIsNotCopied();
@@ -81,62 +77,6 @@ void TestItem::sizeIsAtLeastOne()
     QCOMPARE(moved.count(), 1);
 }
 
-void TestItem::forState_data()
-{
-    QTest::addColumn<QString>("active");
-    QTest::addColumn<QString>("inactive");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("picture");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("active") << "a.png" << "i.png" << int(StateActive) << "a.png" << "on";
-    QTest::newRow("inactive") << "a.png" << "i.png" << int(StateInactive) << "i.png" << "off";
-    QTest::newRow("error picture is always unknown") << "a.png" << "i.png" << int(StateError) << "u.png" << "broken";
-    QTest::newRow("other") << "a.png" << "i.png" << 9 << "u.png" << "WRONG STATE";
-    QTest::newRow("negative") << "a.png" << "i.png" << -1 << "u.png" << "WRONG STATE";
-    QTest::newRow("empty active") << "" << "i.png" << int(StateActive) << "u.png" << "on";
-    QTest::newRow("empty inactive") << "a.png" << "" << int(StateInactive) << "u.png" << "off";
-}
-
-void TestItem::forState()
-{
-    QFETCH(QString, active);
-    QFETCH(QString, inactive);
-    QFETCH(int, state);
-    QFETCH(QString, picture);
-    QFETCH(QString, text);
-
-    PlainItem item;
-    item.frame->imageActive = active;
-    item.frame->imageInactive = inactive;
-    item.frame->imageUnknown = QStringLiteral("u.png");
-    item.frame->textActive = QStringLiteral("on");
-    item.frame->textInactive = QStringLiteral("off");
-    item.frame->textError = QStringLiteral("broken");
-    QCOMPARE(item.frame->pictureForState(state), picture);
-    QCOMPARE(item.frame->textForState(state), text);
-}
-
-void TestItem::stateForValue_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("state");
-
-    QTest::newRow("zero") << 0.0 << int(StateInactive);
-    QTest::newRow("negative zero") << -0.0 << int(StateInactive);
-    QTest::newRow("one") << 1.0 << int(StateActive);
-    QTest::newRow("tiny") << 1e-300 << int(StateActive);
-    QTest::newRow("negative") << -3.0 << int(StateActive);
-    QTest::newRow("nan") << qQNaN() << int(StateActive);
-}
-
-void TestItem::stateForValue()
-{
-    QFETCH(double, value);
-    QFETCH(int, state);
-    QCOMPARE(int(Item::stateForValue(value)), state);
-}
-
 void TestItem::pictureIsScaledAndSharedBySize()
 {
     writeProjectPicture(QStringLiteral("big.png"), 100, 100, Qt::red);
@@ -148,12 +88,12 @@ void TestItem::pictureIsScaledAndSharedBySize()
     b.loadPicture(QStringLiteral("big.png"));
     c.loadPicture(QStringLiteral("big.png"));
 
-    QCOMPARE(a.picture->size(), QSize(50, 50));
-    QCOMPARE(a.picture, b.picture);
-    QCOMPARE(a.picture, PictureCache::picture(QStringLiteral("big.png$50x50")));
-    QCOMPARE(c.picture->size(), QSize(20, 30));
-    QCOMPARE(c.picture, PictureCache::picture(QStringLiteral("big.png$20x30")));
-    QCOMPARE(a.picture->toImage().pixelColor(25, 25), QColor(Qt::red));
+    QCOMPARE(a.picture().size(), QSize(50, 50));
+    QCOMPARE(a.picture().cacheKey(), b.picture().cacheKey());
+    QCOMPARE(a.picture().cacheKey(), PictureCache::picture(QStringLiteral("big.png$50x50")).cacheKey());
+    QCOMPARE(c.picture().size(), QSize(20, 30));
+    QCOMPARE(c.picture().cacheKey(), PictureCache::picture(QStringLiteral("big.png$20x30")).cacheKey());
+    QCOMPARE(a.picture().toImage().pixelColor(25, 25), QColor(Qt::red));
     // The unscaled picture came through the project path as the item asked for it.
     QVERIFY(PictureCache::contains(projectDirectory() + QStringLiteral("/icons/project/big.png")));
 }
@@ -163,8 +103,11 @@ void TestItem::pictureOfItsOwnSizeIsNotCopied()
     writeProjectPicture(QStringLiteral("exact.png"), 50, 50, Qt::blue);
     PlainItem item;
     item.loadPicture(QStringLiteral("exact.png"));
-    QCOMPARE(item.picture, PictureCache::picture(projectDirectory() + QStringLiteral("/icons/project/exact.png")));
-    QVERIFY(!PictureCache::contains(QStringLiteral("exact.png$50x50")));
+    const qint64 decoded =
+        PictureCache::picture(projectDirectory() + QStringLiteral("/icons/project/exact.png")).cacheKey();
+    QCOMPARE(item.picture().cacheKey(), decoded);
+    // Filed under its scaled name as well, as the same shared pixels.
+    QCOMPARE(PictureCache::picture(QStringLiteral("exact.png$50x50")).cacheKey(), decoded);
 }
 
 void TestItem::cachedScaledPictureSkipsTheDisk()
@@ -176,8 +119,8 @@ void TestItem::cachedScaledPictureSkipsTheDisk()
 
     PlainItem second;
     second.loadPicture(QStringLiteral("gone.png"));
-    QCOMPARE(second.picture, first.picture);
-    QCOMPARE(second.picture->toImage().pixelColor(5, 5), QColor(Qt::green));
+    QCOMPARE(second.picture().cacheKey(), first.picture().cacheKey());
+    QCOMPARE(second.picture().toImage().pixelColor(5, 5), QColor(Qt::green));
 }
 
 void TestItem::pictureUnderItsScaledName_data()
@@ -205,10 +148,10 @@ void TestItem::pictureUnderItsScaledName()
     item.setSize(16, 12);
     item.loadPicture(name);
     QVERIFY(source.isEmpty() || PictureCache::contains(source));
-    QCOMPARE(item.picture, PictureCache::picture(name + QStringLiteral("$16x12")));
-    QCOMPARE(item.picture->size(), QSize(16, 12));
+    QCOMPARE(item.picture().cacheKey(), PictureCache::picture(name + QStringLiteral("$16x12")).cacheKey());
+    QCOMPARE(item.picture().size(), QSize(16, 12));
     if (colour.isValid())
-        QCOMPARE(item.picture->toImage().pixelColor(8, 6).rgba(), colour.rgba());
+        QCOMPARE(item.picture().toImage().pixelColor(8, 6).rgba(), colour.rgba());
 }
 
 void TestItem::textIsRenderedOnceAndSizesTheItem()
@@ -219,12 +162,12 @@ void TestItem::textIsRenderedOnceAndSizesTheItem()
     a.createText(QStringLiteral("Rendered once"), false, false, 20, 0xFFFFFF);
     b.createText(QStringLiteral("Rendered once"), false, false, 20, 0xFFFFFF);
     QCOMPARE(log.count(QStringLiteral("Create Text")), 1);
-    QCOMPARE(a.picture, b.picture);
-    QCOMPARE(a.width, a.picture->width());
-    QCOMPARE(a.height, a.picture->height());
-    QCOMPARE(b.text, QStringLiteral("Rendered once"));
-    QVERIFY(a.width > 20);
-    QCOMPARE(a.textPixelSize, 20);
+    QCOMPARE(a.picture().cacheKey(), b.picture().cacheKey());
+    QCOMPARE(a.width(), a.picture().width());
+    QCOMPARE(a.height(), a.picture().height());
+    QCOMPARE(b.text(), QStringLiteral("Rendered once"));
+    QVERIFY(a.width() > 20);
+    QCOMPARE(a.textPixelSize(), 20);
 }
 
 void TestItem::textPixelSizeAtLeastFive_data()
@@ -246,28 +189,28 @@ void TestItem::textPixelSizeAtLeastFive()
 
     PlainItem item;
     item.createText(QStringLiteral("Size"), false, false, fontSize, 0xFFFFFF);
-    QCOMPARE(item.textPixelSize, pixelSize);
+    QCOMPARE(item.textPixelSize(), pixelSize);
 
     PlainItem reference;
     reference.createText(QStringLiteral("Size"), false, false, pixelSize, 0xFFFFFF);
-    QCOMPARE(item.picture, reference.picture);
+    QCOMPARE(item.picture().cacheKey(), reference.picture().cacheKey());
 }
 
 void TestItem::emptyTextChangesNothing()
 {
     PlainItem item;
     item.createText(QStringLiteral("kept"), false, false, 12, 0xFFFFFF);
-    QPixmap *picture = item.picture;
-    const int w = item.width;
-    const int h = item.height;
+    const qint64 picture = item.picture().cacheKey();
+    const int w = item.width();
+    const int h = item.height();
     QSignalSpy moved(&item, &Item::itemMoved);
 
     item.createText(QString(), true, true, 50, 0xFF0000);
-    QCOMPARE(item.picture, picture);
-    QCOMPARE(item.text, QStringLiteral("kept"));
-    QCOMPARE(item.width, w);
-    QCOMPARE(item.height, h);
-    QCOMPARE(item.textPixelSize, 12);
+    QCOMPARE(item.picture().cacheKey(), picture);
+    QCOMPARE(item.text(), QStringLiteral("kept"));
+    QCOMPARE(item.width(), w);
+    QCOMPARE(item.height(), h);
+    QCOMPARE(item.textPixelSize(), 12);
     QCOMPARE(moved.count(), 0);
 }
 
@@ -310,7 +253,7 @@ void TestItem::textColourReachesThePixels()
 
     PlainItem item;
     item.createText(QStringLiteral("MMMM"), true, false, 60, color);
-    QCOMPARE(dominantColour(*item.picture), expected);
+    QCOMPARE(dominantColour(item.picture()), expected);
 }
 
 void TestItem::renderingsDifferingInStyleAreDifferentPictures_data()
@@ -337,9 +280,9 @@ void TestItem::renderingsDifferingInStyleAreDifferentPictures()
     white.createText(QStringLiteral("ALARM"), false, false, 40, 0xFFFFFF);
     PlainItem other;
     other.createText(QStringLiteral("ALARM"), bold, italic, fontSize, color);
-    QVERIFY(other.picture != white.picture);
+    QVERIFY(other.picture().cacheKey() != white.picture().cacheKey());
     if (color != 0xFFFFFF)
-        QCOMPARE(dominantColour(*other.picture), QColor(QRgb(0xFF000000u | uint(color))));
+        QCOMPARE(dominantColour(other.picture()), QColor(QRgb(0xFF000000u | uint(color))));
 }
 
 void TestItem::pressEmitsPortThenPage_data()
@@ -364,8 +307,8 @@ void TestItem::pressEmitsPortThenPage()
     QGraphicsScene scene(0, 0, 200, 200);
     auto *item = new PlainItem;
     scene.addItem(item);
-    item->frame->port = port;
-    item->frame->pageId = pageId;
+    editRecord(item, [&](ItemRecord &r) { r.port = port; });
+    editRecord(item, [&](ItemRecord &r) { r.pageId = pageId; });
     QSignalSpy spy(item, &Item::changePort);
 
     QGraphicsView view(&scene);
@@ -388,13 +331,13 @@ void TestItem::fixedItemsLetPressesThrough()
     auto *above = new PlainItem;
     scene.addItem(below);
     scene.addItem(above);
-    below->frame->port = QStringLiteral("ITM_Below_OUT1");
-    above->frame->port = QStringLiteral("ITM_Above_OUT1");
+    editRecord(below, [&](ItemRecord &r) { r.port = QStringLiteral("ITM_Below_OUT1"); });
+    editRecord(above, [&](ItemRecord &r) { r.port = QStringLiteral("ITM_Above_OUT1"); });
     for (Item *item : {below, above}) {
         item->setFlag(QGraphicsItem::ItemIsMovable, false);
         item->setFlag(QGraphicsItem::ItemIsSelectable, false);
         item->setFlag(QGraphicsItem::ItemIsFocusable, false);
-        item->loaded = true;
+        item->setLoaded(true);
     }
     QSignalSpy belowSpy(below, &Item::changePort);
     QSignalSpy aboveSpy(above, &Item::changePort);
@@ -413,8 +356,8 @@ void TestItem::draggingAnnouncesAndRefreshes()
     QGraphicsScene scene(0, 0, 300, 300);
     auto *item = new ItemPicture(nullptr, nullptr);
     scene.addItem(item);
-    item->frame->ensureForm();
-    auto *x = item->frame->findChild<QLineEdit *>(QStringLiteral("lineEditX"));
+    registerPropertyFrames();
+    auto *x = item->showProperties()->findChild<QLineEdit *>(QStringLiteral("lineEditX"));
     QVERIFY(x);
     QSignalSpy moved(item, &Item::itemMoved);
 
@@ -455,10 +398,9 @@ void TestItem::paintStretchesThePicture()
     scene.setBackgroundBrush(Qt::black);
     auto *item = new PlainItem;
     scene.addItem(item);
-    auto *picture = new QPixmap(2, 2);
-    picture->fill(Qt::yellow);
-    PictureCache::insert(picture, QStringLiteral("paint-test"));
-    item->picture = picture;
+    QPixmap picture(2, 2);
+    picture.fill(Qt::yellow);
+    item->setPicture(picture);
     item->setSize(40, 20);
     item->SetPos(10, 10);
 

@@ -59,10 +59,10 @@ void TestItemKinds::startingLook()
     QFETCH(QString, text);
 
     std::unique_ptr<Item> item = makeKind(kind);
-    QCOMPARE(item->picture, PictureCache::picture(startPicture));
+    QCOMPARE(item->picture().cacheKey(), PictureCache::picture(startPicture).cacheKey());
     QCOMPARE(item->boundingRect(), QRectF(0, 0, 50, 50));
     QCOMPARE(item->hasCursor() && item->cursor().shape() == Qt::PointingHandCursor, pointingHand);
-    QCOMPARE(item->text, text);
+    QCOMPARE(item->text(), text);
 }
 
 void TestItemKinds::statePictureSequence_data()
@@ -96,15 +96,15 @@ void TestItemKinds::statePictureSequence()
     QFETCH(int, loads);
 
     std::unique_ptr<Item> item = makeKind(kind);
-    item->frame->imageActive = QStringLiteral("on.png");
-    item->frame->imageInactive = QStringLiteral("off.png");
-    item->frame->imageUnknown = QStringLiteral("unknown.png");
+    editRecord(item.get(), [&](ItemRecord &r) { r.imageActive = QStringLiteral("on.png"); });
+    editRecord(item.get(), [&](ItemRecord &r) { r.imageInactive = QStringLiteral("off.png"); });
+    editRecord(item.get(), [&](ItemRecord &r) { r.imageUnknown = QStringLiteral("unknown.png"); });
     const QString dir = projectDirectory() + QStringLiteral("/icons/project/");
     QSignalSpy moved(item.get(), &Item::itemMoved);
 
     for (int i = 0; i < values.size(); ++i) {
         item->setValue(values.at(i));
-        QCOMPARE(item->picture, PictureCache::picture(dir + shown.at(i) + QStringLiteral(".png")));
+        QCOMPARE(item->picture().cacheKey(), PictureCache::picture(dir + shown.at(i) + QStringLiteral(".png")).cacheKey());
     }
     QCOMPARE(moved.count(), loads);
 }
@@ -127,15 +127,15 @@ void TestItemKinds::stateTextFollowsTheState()
     QFETCH(int, renderings);
 
     ItemStateText item(nullptr, nullptr);
-    item.frame->textActive = QStringLiteral("AN");
-    item.frame->textInactive = QStringLiteral("AUS");
+    editRecord(&item, [&](ItemRecord &r) { r.textActive = QStringLiteral("AN"); });
+    editRecord(&item, [&](ItemRecord &r) { r.textInactive = QStringLiteral("AUS"); });
     QSignalSpy moved(&item, &Item::itemMoved);
     for (int i = 0; i < values.size(); ++i) {
         item.setValue(values.at(i));
-        QCOMPARE(item.text, texts.at(i));
+        QCOMPARE(item.text(), texts.at(i));
     }
     QCOMPARE(moved.count(), renderings);
-    QCOMPARE(item.lastValue, -99999999.0);
+    QCOMPARE(item.lastValue(), -99999999.0);
 }
 
 void TestItemKinds::analogueFormatting_data()
@@ -160,9 +160,9 @@ void TestItemKinds::analogueFormatting()
     QFETCH(QString, text);
 
     ItemADCText item(nullptr, nullptr);
-    item.frame->digits = digits;
+    editRecord(&item, [&](ItemRecord &r) { r.digits = digits; });
     item.setValue(value);
-    QCOMPARE(item.text, text);
+    QCOMPARE(item.text(), text);
     QSignalSpy moved(&item, &Item::itemMoved);
     item.setValue(value);
     QCOMPARE(moved.count(), 0);
@@ -179,12 +179,12 @@ void TestItemKinds::nonReactingKindsIgnoreValues()
 {
     QFETCH(QString, kind);
     std::unique_ptr<Item> item = makeKind(kind);
-    item->frame->imageActive = QStringLiteral("on.png");
-    QPixmap *before = item->picture;
+    editRecord(item.get(), [&](ItemRecord &r) { r.imageActive = QStringLiteral("on.png"); });
+    const qint64 before = item->picture().cacheKey();
     QSignalSpy moved(item.get(), &Item::itemMoved);
     item->setValue(1.0);
     item->setValue(0.0);
-    QCOMPARE(item->picture, before);
+    QCOMPARE(item->picture().cacheKey(), before);
     QCOMPARE(moved.count(), 0);
 }
 
@@ -210,20 +210,20 @@ void TestItemKinds::sceneWithEveryKind()
     }
     items[0]->loadPicture(QStringLiteral("grab-link.png"));
     items[1]->loadPicture(QStringLiteral("grab-picture.png"));
-    items[2]->frame->imageActive = QStringLiteral("on.png");
-    items[2]->frame->imageInactive = QStringLiteral("off.png");
+    editRecord(items[2], [](ItemRecord &r) { r.imageActive = QStringLiteral("on.png"); });
+    editRecord(items[2], [](ItemRecord &r) { r.imageInactive = QStringLiteral("off.png"); });
     items[2]->setValue(1.0);
     items[3]->loadPicture(QStringLiteral("grab-button.png"));
-    items[4]->frame->imageActive = QStringLiteral("on.png");
-    items[4]->frame->imageInactive = QStringLiteral("off.png");
+    editRecord(items[4], [](ItemRecord &r) { r.imageActive = QStringLiteral("on.png"); });
+    editRecord(items[4], [](ItemRecord &r) { r.imageInactive = QStringLiteral("off.png"); });
     items[4]->setValue(0.0);
     items[5]->refreshProperties();
-    items[6]->frame->textInactive = QStringLiteral("AUS");
-    items[6]->frame->color = 0xFF3030;
-    items[6]->frame->bold = true;
+    editRecord(items[6], [](ItemRecord &r) { r.textInactive = QStringLiteral("AUS"); });
+    editRecord(items[6], [](ItemRecord &r) { r.color = 0xFF3030; });
+    editRecord(items[6], [](ItemRecord &r) { r.bold = true; });
     items[6]->setValue(0.0);
-    items[7]->frame->digits = 1;
-    items[7]->frame->fontSize = 30;
+    editRecord(items[7], [](ItemRecord &r) { r.digits = 1; });
+    editRecord(items[7], [](ItemRecord &r) { r.fontSize = 30; });
     items[7]->setValue(21.456);
 
     QImage image(640, 200, QImage::Format_ARGB32);
@@ -238,7 +238,7 @@ void TestItemKinds::sceneWithEveryKind()
     QCOMPARE(image.pixelColor(175, 35), QColor(Qt::green));
     QCOMPARE(image.pixelColor(245, 35), QColor(0xC0, 0x30, 0x30));
     QCOMPARE(image.pixelColor(315, 35), QColor(Qt::darkGray));
-    QCOMPARE(items[7]->text, QStringLiteral("21.5"));
+    QCOMPARE(items[7]->text(), QStringLiteral("21.5"));
     // Every text left some light on the page where it lies.
     for (int i = 5; i < 8; ++i) {
         const QRect area = items[i]->mapRectToScene(items[i]->boundingRect()).toRect();

@@ -1,10 +1,23 @@
 #ifndef MSGTESTHELPER_H
 #define MSGTESTHELPER_H
 
+#include "net/qalixmsgclient.h"
+
 #include <QByteArray>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+// The panel's client settings for a server on loopback.
+inline QalixMsgClient::Settings loopbackClient(quint16 port, const QString &userName, const QString &password)
+{
+    QalixMsgClient::Settings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = port;
+    settings.userName = userName;
+    settings.password = password;
+    return settings;
+}
 
 // A server on a free loopback port whose bytes the test controls exactly.
 class FakeServer

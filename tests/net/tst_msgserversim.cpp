@@ -1,4 +1,4 @@
-#include "net/msgserversim.h"
+#include "tools/support/msgserversim.h"
 
 #include <QSignalSpy>
 #include <QTcpSocket>

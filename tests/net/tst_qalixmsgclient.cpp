@@ -1,5 +1,5 @@
 #include "msgtesthelper.h"
-#include "net/msgserversim.h"
+#include "tools/support/msgserversim.h"
 #include "net/qalixmsgclient.h"
 
 #include <QSignalSpy>
@@ -70,7 +70,10 @@ void TestQalixMsgClient::cleanup()
 
 void TestQalixMsgClient::connectClient(bool debugMode, bool busMode)
 {
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", server->port(), debugMode, busMode, "demo", "pw", false);
+    QalixMsgClient::Settings settings = loopbackClient(server->port(), "demo", "pw");
+    settings.debugMode = debugMode;
+    settings.busMode = busMode;
+    client = std::make_unique<QalixMsgClient>(settings);
     client->setClock([this] { return clock(); });
     client->connectToServer();
     QVERIFY(server->waitForClient());
@@ -94,22 +97,22 @@ void TestQalixMsgClient::firstAttemptOneSecondAfterConstruction()
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    QalixMsgClient real("127.0.0.1", server->port(), false, true, "u", "p", false);
-    QCOMPARE(real.socket.state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(real.lastSent - real.lastReceived, QalixMsgClient::silenceLimit);
+    QalixMsgClient real(loopbackClient(server->port(), "u", "p"));
+    QCOMPARE(real.m_socket.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(real.lastSent() - real.lastReceived(), QalixMsgClient::silenceLimit);
     QVERIFY(server->waitForClient(5000));
     QVERIFY2(elapsed.elapsed() >= 900, qPrintable(QString::number(elapsed.elapsed())));
 
     // The same on the fake clock: nothing before the second has passed.
-    QalixMsgClient fake("127.0.0.1", server->port(), false, true, "u", "p", false);
-    fake.timer.stop();
+    QalixMsgClient fake(loopbackClient(server->port(), "u", "p"));
+    fake.setTicking(false);
     fake.setClock([this] { return clock(); });
     fake.onTimeout();
-    QCOMPARE(fake.socket.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(fake.m_socket.state(), QAbstractSocket::UnconnectedState);
     advance(1000);
     fake.onTimeout();
-    QVERIFY(fake.socket.state() != QAbstractSocket::UnconnectedState);
-    QCOMPARE(fake.lastReceived, clock.t - QalixMsgClient::retryReference);
+    QVERIFY(fake.m_socket.state() != QAbstractSocket::UnconnectedState);
+    QCOMPARE(fake.lastReceived(), clock.t - QalixMsgClient::retryReference);
 }
 
 void TestQalixMsgClient::startUpSequence_data()
@@ -131,13 +134,16 @@ void TestQalixMsgClient::startUpSequence()
     QFETCH(QByteArray, lines);
     QFETCH(bool, modeError);
 
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", server->port(), debugMode, busMode, "demo", "pw", false);
+    QalixMsgClient::Settings settings = loopbackClient(server->port(), "demo", "pw");
+    settings.debugMode = debugMode;
+    settings.busMode = busMode;
+    client = std::make_unique<QalixMsgClient>(settings);
     QSignalSpy errors(client.get(), &QalixMsgClient::error);
     client->connectToServer();
     QVERIFY(server->waitForClient());
     QVERIFY(server->waitFor(lines.right(3)));
     QCOMPARE(server->take(), lines);
-    QCOMPARE(client->started, false);
+    QCOMPARE(client->isStarted(), false);
     QCOMPARE(errors.size(), modeError ? 1 : 0);
     if (modeError)
         QCOMPARE(errors.at(0).at(0).toString(), QString("Weder Debug-Mode noch Bus-Mode aktiviert!"));
@@ -171,7 +177,7 @@ void TestQalixMsgClient::handshake()
     exchange(answers);
     const QByteArray sent = server->take();
     QCOMPARE(sent.count("S\n"), starts);
-    QCOMPARE(client->started, started);
+    QCOMPARE(client->isStarted(), started);
     QVERIFY(errors.isEmpty());
 }
 
@@ -179,22 +185,22 @@ void TestQalixMsgClient::handshakeOnLaterConnections()
 {
     connectClient();
     exchange("CB\nCd\n");
-    QVERIFY(client->busConfirmed);
-    QVERIFY(!client->debugConfirmed);
+    QVERIFY(client->busConfirmed());
+    QVERIFY(!client->debugConfirmed());
     server->take();
 
     client->connectToServer();
-    QVERIFY(!client->started);
+    QVERIFY(!client->isStarted());
     QVERIFY(server->waitForClient());
     QVERIFY(server->waitFor("CB\n"));
     server->take();
     // The answered flags survive the reconnect: the first answer already starts.
     exchange("CT60\n");
     QCOMPARE(server->take().count("S\n"), 1);
-    QVERIFY(client->started);
+    QVERIFY(client->isStarted());
     exchange("Cd\nCb\n");
     QCOMPARE(server->take().count("S\n"), 2);
-    QVERIFY(!client->busConfirmed);
+    QVERIFY(!client->busConfirmed());
 }
 
 void TestQalixMsgClient::reportsAndErrors_data()
@@ -236,7 +242,7 @@ void TestQalixMsgClient::reportsAndErrors()
     for (const QList<QVariant> &args : errorSpy)
         gotErrors << args.at(0).toString();
     QCOMPARE(gotErrors, errors);
-    QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
 }
 
 void TestQalixMsgClient::loginAnswer_data()
@@ -256,7 +262,7 @@ void TestQalixMsgClient::loginAnswer()
     QFETCH(bool, accepted);
 
     connectClient();
-    client->loggedIn = !accepted;
+    client->m_loggedIn = !accepted;
     QSignalSpy received(client.get(), &QalixMsgClient::received);
     QSignalSpy errors(client.get(), &QalixMsgClient::error);
     QSignalSpy closed(server->peer.data(), &QTcpSocket::disconnected);
@@ -264,13 +270,13 @@ void TestQalixMsgClient::loginAnswer()
     server->send(answer + "PIN.after.1=1\n");
     if (accepted) {
         QVERIFY(received.wait(5000));
-        QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
     } else {
         QVERIFY(closed.wait(5000));
-        QCOMPARE(client->socket.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
         QVERIFY(received.isEmpty());
     }
-    QCOMPARE(client->loggedIn, accepted);
+    QCOMPARE(client->isLoggedIn(), accepted);
     QVERIFY(errors.isEmpty());
 }
 
@@ -284,7 +290,7 @@ void TestQalixMsgClient::linesSplitAtEveryByte()
         for (const QByteArray &part : {stream.left(cut), stream.mid(cut)}) {
             server->send(part);
             // Returns once the part is read and handed to onData.
-            QVERIFY(client->socket.waitForReadyRead(5000));
+            QVERIFY(client->m_socket.waitForReadyRead(5000));
         }
     }
     QCOMPARE(received.size(), 2 * (stream.size() - 1));
@@ -300,9 +306,9 @@ void TestQalixMsgClient::twoLinesInOneSegment()
     connectClient();
     QSignalSpy received(client.get(), &QalixMsgClient::received);
     int calls = 0;
-    connect(&client->socket, &QTcpSocket::readyRead, this, [&calls] { ++calls; });
+    connect(&client->m_socket, &QTcpSocket::readyRead, this, [&calls] { ++calls; });
     server->send("POUT.a.1=1\nPOUT.b.2=0\n");
-    QVERIFY(client->socket.waitForReadyRead(5000));
+    QVERIFY(client->m_socket.waitForReadyRead(5000));
     QCOMPARE(calls, 1);
     QCOMPARE(received.size(), 2);
     QCOMPARE(received.at(1).at(0).toString(), QString("b"));
@@ -318,7 +324,7 @@ void TestQalixMsgClient::malformedLinesAreIgnored()
     QCOMPARE(received.size(), 2);
     QCOMPARE(received.at(0), (QList<QVariant>{"Kueche", 1, true, 1.0}));
     QVERIFY(errors.isEmpty());
-    QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
 }
 
 void TestQalixMsgClient::lineLengthLimit_data()
@@ -355,11 +361,11 @@ void TestQalixMsgClient::lineLengthLimit()
         QVERIFY(first.isNull() || first->state() != QAbstractSocket::ConnectedState
                 || QSignalSpy(first.data(), &QTcpSocket::disconnected).wait(5000));
         QVERIFY(received.isEmpty());
-        QVERIFY(client->socket.bytesAvailable() <= 1024 * 1024);
+        QVERIFY(client->m_socket.bytesAvailable() <= 1024 * 1024);
     } else {
         QVERIFY(received.wait(5000));
         QCOMPARE(received.at(0), (QList<QVariant>{"big", 1, false, 5.0}));
-        QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
     }
 }
 
@@ -391,20 +397,20 @@ void TestQalixMsgClient::setPortValueBytes()
     connectClient();
     advance(5000);
     client->setPortValue(object, port, output, value);
-    QCOMPARE(client->lastSent, clock.t);
+    QCOMPARE(client->lastSent(), clock.t);
     QVERIFY(server->waitFor("\n"));
     QCOMPARE(server->take(), wire);
 }
 
 void TestQalixMsgClient::commandWhileUnconnectedConnects()
 {
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", server->port(), false, true, "demo", "pw", false);
+    client = std::make_unique<QalixMsgClient>(loopbackClient(server->port(), "demo", "pw"));
     client->setClock([this] { return clock(); });
     advance(3000);
     QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QTcpSocket): device not open");
     client->setPortValue("Kueche", 3, true, 1.0);
-    QVERIFY(client->socket.state() != QAbstractSocket::UnconnectedState);
-    QCOMPARE(client->lastReceived, clock.t - QalixMsgClient::retryReference);
+    QVERIFY(client->m_socket.state() != QAbstractSocket::UnconnectedState);
+    QCOMPARE(client->lastReceived(), clock.t - QalixMsgClient::retryReference);
     QVERIFY(server->waitForClient());
     // The command itself is lost; the new connection starts with its own lines.
     QVERIFY(server->waitFor("CB\n"));
@@ -414,11 +420,11 @@ void TestQalixMsgClient::commandWhileUnconnectedConnects()
 void TestQalixMsgClient::keepAlive()
 {
     connectClient();
-    client->timer.stop();
+    client->setTicking(false);
     exchange("CB\nCd\n");
     server->take();
     const qint64 start = clock.t;
-    client->lastSent = start;
+    client->m_lastSent = start;
 
     advance(20000);
     client->onTimeout();
@@ -428,7 +434,7 @@ void TestQalixMsgClient::keepAlive()
 
     advance(1);
     client->onTimeout();
-    QCOMPARE(client->lastSent, clock.t);
+    QCOMPARE(client->lastSent(), clock.t);
     client->sendCommand('N', "mark2");
     QVERIFY(server->waitFor("Nmark2\n"));
     QCOMPARE(server->take(), QByteArray("N\nNmark2\n"));
@@ -442,21 +448,21 @@ void TestQalixMsgClient::keepAlive()
     client->sendCommand('N', "mark3");
     QVERIFY(server->waitFor("Nmark3\n"));
     QCOMPARE(server->take(), QByteArray("POUT.a.1=1\nCT60\nNmark3\n"));
-    QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
 }
 
 void TestQalixMsgClient::silentServerIsRetried()
 {
     connectClient();
-    client->timer.stop();
+    client->setTicking(false);
     // Data holds the silence reconnect off.
     advance(59000);
     exchange("Nping\n");
-    QCOMPARE(client->lastReceived, clock.t);
+    QCOMPARE(client->lastReceived(), clock.t);
     advance(60000);
     client->onTimeout();
     QVERIFY(!server->server.hasPendingConnections());
-    QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
 
     advance(1);
     client->onTimeout();
@@ -475,21 +481,23 @@ void TestQalixMsgClient::socketErrorSignal()
 {
     const quint16 closedPort = server->port();
     server.reset();
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", closedPort, false, true, "u", "p", false);
+    client = std::make_unique<QalixMsgClient>(loopbackClient(closedPort, "u", "p"));
     QSignalSpy errors(client.get(), &QalixMsgClient::error);
     client->connectToServer();
     QVERIFY(errors.wait(5000));
     QCOMPARE(errors.size(), 1);
     const QString text = errors.at(0).at(0).toString();
     QVERIFY2(text.startsWith("Connection Error [") && text.endsWith("]") && text.size() > 19, qPrintable(text));
-    QCOMPARE(client->socket.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
 }
 
 void TestQalixMsgClient::blockingModeReportsFailure()
 {
     const quint16 closedPort = server->port();
     server.reset();
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", closedPort, false, true, "u", "p", true);
+    QalixMsgClient::Settings settings = loopbackClient(closedPort, "u", "p");
+    settings.waitForConnection = true;
+    client = std::make_unique<QalixMsgClient>(settings);
     QSignalSpy errors(client.get(), &QalixMsgClient::error);
     client->connectToServer();
     QVERIFY(!errors.isEmpty());
@@ -511,8 +519,8 @@ void TestQalixMsgClient::simulatorStopsAndStartsAgain()
     sim.addPort("OUT.Kueche.3", MsgServerSim::Switch, 0.0);
     QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
     const quint16 port = sim.serverPort();
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", port, false, true, "demo", "demo", false);
-    client->timer.stop();
+    client = std::make_unique<QalixMsgClient>(loopbackClient(port, "demo", "demo"));
+    client->setTicking(false);
     client->setClock([this] { return clock(); });
     QSignalSpy received(client.get(), &QalixMsgClient::received);
     client->connectToServer();
@@ -523,10 +531,14 @@ void TestQalixMsgClient::simulatorStopsAndStartsAgain()
     QVERIFY(received.wait(5000));
     QCOMPARE(received.last(), (QList<QVariant>{"Kueche", 3, true, 1.0}));
 
-    QSignalSpy gone(&client->socket, &QTcpSocket::disconnected);
+    // The owner hears of the loss from the client's state signal.
+    QSignalSpy states(client.get(), &QalixMsgClient::stateChanged);
+    QVERIFY(client->isConnected());
     sim.close();
-    QVERIFY(gone.wait(5000));
-    QCOMPARE(client->socket.state(), QAbstractSocket::UnconnectedState);
+    QTRY_VERIFY_WITH_TIMEOUT(!states.isEmpty(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(client->state(), QAbstractSocket::UnconnectedState, 5000);
+    QCOMPARE(states.last().at(0).value<QAbstractSocket::SocketState>(), QAbstractSocket::UnconnectedState);
+    QVERIFY(!client->isConnected());
 
     // While the server is away every attempt fails.
     QSignalSpy errors(client.get(), &QalixMsgClient::error);
@@ -539,8 +551,8 @@ void TestQalixMsgClient::simulatorStopsAndStartsAgain()
     client->onTimeout();
     QVERIFY(received.wait(5000));
     QCOMPARE(received.last(), (QList<QVariant>{"Kueche", 3, true, 1.0}));
-    QCOMPARE(client->socket.state(), QAbstractSocket::ConnectedState);
-    QVERIFY(client->started);
+    QVERIFY(client->isConnected());
+    QVERIFY(client->isStarted());
 }
 
 void TestQalixMsgClient::simulatorRefusesLogin()
@@ -548,18 +560,18 @@ void TestQalixMsgClient::simulatorRefusesLogin()
     MsgServerSim sim;
     sim.addPort("OUT.a.1", MsgServerSim::Switch, 1.0);
     QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", sim.serverPort(), false, true, "demo", "wrong", false);
-    QSignalSpy gone(&client->socket, &QTcpSocket::disconnected);
+    client = std::make_unique<QalixMsgClient>(loopbackClient(sim.serverPort(), "demo", "wrong"));
+    QSignalSpy gone(&client->m_socket, &QTcpSocket::disconnected);
     QSignalSpy received(client.get(), &QalixMsgClient::received);
     client->connectToServer();
     QVERIFY(gone.wait(5000));
-    QVERIFY(!client->loggedIn);
+    QVERIFY(!client->isLoggedIn());
     QVERIFY(received.isEmpty());
 
     sim.setCredentials("demo", "wrong");
     client->connectToServer();
     QVERIFY(received.wait(5000));
-    QVERIFY(client->loggedIn);
+    QVERIFY(client->isLoggedIn());
 }
 
 void TestQalixMsgClient::simulatorNotReady()
@@ -568,7 +580,7 @@ void TestQalixMsgClient::simulatorNotReady()
     sim.addPort("IN.t.1", MsgServerSim::Fixed, 21.5);
     sim.setReadyAfter(600);
     QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
-    client = std::make_unique<QalixMsgClient>("127.0.0.1", sim.serverPort(), false, true, "demo", "demo", false);
+    client = std::make_unique<QalixMsgClient>(loopbackClient(sim.serverPort(), "demo", "demo"));
     QSignalSpy received(client.get(), &QalixMsgClient::received);
     QSignalSpy errors(client.get(), &QalixMsgClient::error);
     int starts = 0;

@@ -6,7 +6,7 @@
 
 #include "storage/xmlelements.h"
 
-QDomElement ItemElement::build(QDomDocument &document, const QString &tag) const
+QDomElement ElementSpec::build(QDomDocument &document, const QString &tag) const
 {
     QDomElement element = document.createElement(tag);
     appendIntElement(document, element, QStringLiteral("x"), x);

@@ -9,9 +9,9 @@
 #include "pages/page.h"
 
 // Builds item elements as the designer writes them, for the page tests.
-struct ItemElement
+struct ElementSpec
 {
-    explicit ItemElement(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
+    explicit ElementSpec(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
         : type(type), x(x), y(y), w(w), h(h)
     {
     }

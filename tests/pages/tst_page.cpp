@@ -4,10 +4,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "editors/frameupdater.h"
 #include "items/item.h"
 #include "items/itemstatebutton.h"
 #include "items/itemstatepicture.h"
+#include "storage/itemkind.h"
 #include "pages/page.h"
 #include "pagetesthelper.h"
 
@@ -21,7 +21,7 @@ private:
     QList<Item *> list;
     QList<Page *> pages;
 
-    Item *addItem(Page &page, const ItemElement &element)
+    Item *addItem(Page &page, const ElementSpec &element)
     {
         QDomDocument document;
         return page.createItemFromXml(element.build(document));
@@ -77,11 +77,11 @@ private slots:
         Page page(&list, &pages);
         page.resize(pageSize);
         page.setPageSize(1.0, sceneSize.width(), sceneSize.height());
-        QCOMPARE(page.scene->sceneRect(), QRectF(QPointF(0, 0), sceneSize));
+        QCOMPARE(page.scene()->sceneRect(), QRectF(QPointF(0, 0), sceneSize));
         page.rescale(scale);
-        QCOMPARE(page.view.size(), viewSize);
-        QCOMPARE(page.view.minimumSize(), viewSize);
-        QCOMPARE(page.view.maximumSize(), viewSize);
+        QCOMPARE(page.view()->size(), viewSize);
+        QCOMPARE(page.view()->minimumSize(), viewSize);
+        QCOMPARE(page.view()->maximumSize(), viewSize);
     }
 
     void setScaleZoomsTheView()
@@ -90,11 +90,11 @@ private slots:
         page.resize(1920, 1040);
         page.setPageSize(1.0, 1024, 768);
         page.setScale(2.0);
-        QCOMPARE(page.view.transform(), QTransform::fromScale(2.0, 2.0));
+        QCOMPARE(page.view()->transform(), QTransform::fromScale(2.0, 2.0));
         page.setScale(1040.0 / 768.0);
-        QCOMPARE(page.view.transform().m11(), 1040.0 / 768.0);
-        QCOMPARE(page.view.transform().m22(), 1040.0 / 768.0);
-        QCOMPARE(page.view.size(), QSize(1391, 1032));
+        QCOMPARE(page.view()->transform().m11(), 1040.0 / 768.0);
+        QCOMPARE(page.view()->transform().m22(), 1040.0 / 768.0);
+        QCOMPARE(page.view()->size(), QSize(1391, 1032));
     }
 
     void background_data()
@@ -121,12 +121,12 @@ private slots:
         QCOMPARE(page.projectBackground(), project);
         if (project)
             page.rescale(1.0); // the picture is found under the stored name
-        QCOMPARE(page.scene->backgroundBrush().texture().size(), QSize(400, 300));
-        QCOMPARE(page.scene->backgroundBrush().texture().toImage().pixel(200, 150), 0xffff8000u);
+        QCOMPARE(page.scene()->backgroundBrush().texture().size(), QSize(400, 300));
+        QCOMPARE(page.scene()->backgroundBrush().texture().toImage().pixel(200, 150), 0xffff8000u);
 
         // The brush follows the scene's size at the next rescale.
         page.setPageSize(1.0, 200, 100);
-        QCOMPARE(page.scene->backgroundBrush().texture().size(), QSize(200, 100));
+        QCOMPARE(page.scene()->backgroundBrush().texture().size(), QSize(200, 100));
     }
 
     void missingBackground()
@@ -136,21 +136,21 @@ private slots:
         page.resize(800, 600);
         page.setPageSize(1.0, 100, 100);
         page.setBackground(QStringLiteral("nothere.png"));
-        QCOMPARE(page.scene->backgroundBrush().style(), Qt::NoBrush);
+        QCOMPARE(page.scene()->backgroundBrush().style(), Qt::NoBrush);
 
         page.setBackground(QStringLiteral("first.png"));
-        QVERIFY(!page.scene->backgroundBrush().texture().isNull());
+        QVERIFY(!page.scene()->backgroundBrush().texture().isNull());
         QVERIFY(QFile::remove(backgroundDir() + QLatin1String("first.png")));
         // A rescale that finds no file keeps the brush it had.
         page.rescale(1.0);
-        QCOMPARE(page.scene->backgroundBrush().texture().size(), QSize(100, 100));
+        QCOMPARE(page.scene()->backgroundBrush().texture().size(), QSize(100, 100));
     }
 
     void setPortValueReachesBoundItemsOnly()
     {
         ScenePage page(&list, &pages);
         const auto bound = [&](const char *type, const char *port) {
-            ItemElement element{QString::fromLatin1(type)};
+            ElementSpec element{QString::fromLatin1(type)};
             element.port = QString::fromLatin1(port);
             return addItem(page, element);
         };
@@ -162,22 +162,22 @@ private slots:
         QVERIFY(a && b && c && d && e);
 
         page.setPortValue(QStringLiteral("ITM_Kueche_OUT1"), 1.0);
-        QCOMPARE(a->lastValue, 1.0);
-        QCOMPARE(b->lastValue, 1.0);
-        QCOMPARE(c->lastValue, -99999999.0);
-        QCOMPARE(d->lastValue, -99999999.0);
-        QCOMPARE(e->lastValue, -99999999.0);
+        QCOMPARE(a->lastValue(), 1.0);
+        QCOMPARE(b->lastValue(), 1.0);
+        QCOMPARE(c->lastValue(), -99999999.0);
+        QCOMPARE(d->lastValue(), -99999999.0);
+        QCOMPARE(e->lastValue(), -99999999.0);
 
         page.setPortValue(QString(), 5.0);
-        QCOMPARE(e->lastValue, -99999999.0);
+        QCOMPARE(e->lastValue(), -99999999.0);
         page.setPortValue(QStringLiteral("ITM_Unknown_IN1"), 5.0);
-        QCOMPARE(a->lastValue, 1.0);
+        QCOMPARE(a->lastValue(), 1.0);
     }
 
     void setPortValueFollowsDeletionAndPortChanges()
     {
         ScenePage page(&list, &pages);
-        ItemElement bound{QStringLiteral("StateButton")};
+        ElementSpec bound{QStringLiteral("StateButton")};
         bound.port = QStringLiteral("ITM_Bad_OUT3");
         Item *first = addItem(page, bound);
         Item *second = addItem(page, bound);
@@ -188,27 +188,28 @@ private slots:
         page.deleteItems();
         QCOMPARE(page.items().size(), 1);
         page.setPortValue(QStringLiteral("ITM_Bad_OUT3"), 1.0); // must not touch the deleted item
-        QCOMPARE(second->lastValue, 1.0);
+        QCOMPARE(second->lastValue(), 1.0);
 
-        // A port changed behind the page's back reaches the item once re-filed.
-        second->frame->port = QStringLiteral("ITM_Bad_OUT4");
+        // A new record with another port re-files the item.
+        ItemRecord record = second->record();
+        record.port = QStringLiteral("ITM_Bad_OUT4");
+        second->setRecord(record);
         page.setPortValue(QStringLiteral("ITM_Bad_OUT3"), 0.0);
-        QCOMPARE(second->lastValue, 1.0);
-        page.reindexItem(second);
+        QCOMPARE(second->lastValue(), 1.0);
         page.setPortValue(QStringLiteral("ITM_Bad_OUT4"), 0.0);
-        QCOMPARE(second->lastValue, 0.0);
+        QCOMPARE(second->lastValue(), 0.0);
     }
 
     void lockAndControlMode()
     {
         ScenePage page(&list, &pages);
-        Item *a = page.createItem(Page::KindButton);
-        Item *b = page.createItem(Page::KindText);
+        Item *a = page.createItem(ItemKind::Button);
+        Item *b = page.createItem(ItemKind::Text);
         a->setEnabled(false);
         a->setSelected(true);
         b->setSelected(true);
         QVERIFY(a->flags() & QGraphicsItem::ItemIsMovable);
-        QVERIFY(!a->loaded);
+        QVERIFY(!a->isLoaded());
 
         page.lockItems();
         for (Item *item : {a, b}) {
@@ -217,33 +218,86 @@ private slots:
             QVERIFY(!(item->flags() & QGraphicsItem::ItemIsMovable));
             QVERIFY(!(item->flags() & QGraphicsItem::ItemIsFocusable));
             QVERIFY(!(item->flags() & QGraphicsItem::ItemIsSelectable));
-            QVERIFY(!item->loaded);
+            QVERIFY(!item->isLoaded());
         }
-        QCOMPARE(page.view.dragMode(), QGraphicsView::NoDrag);
+        QCOMPARE(page.view()->dragMode(), QGraphicsView::NoDrag);
 
         page.setControlMode();
-        QVERIFY(a->loaded);
-        QVERIFY(b->loaded);
+        QVERIFY(a->isLoaded());
+        QVERIFY(b->isLoaded());
     }
 
     void selection()
     {
         ScenePage page(&list, &pages);
-        Item *a = page.createItem(Page::KindPicture);
-        Item *b = page.createItem(Page::KindPicture);
+        Item *a = page.createItem(ItemKind::Picture);
+        Item *b = page.createItem(ItemKind::Picture);
         QSignalSpy spy(&page, &Page::selected);
 
         page.clearSelection();
         QVERIFY(!spy.isEmpty());
         QCOMPARE(qvariant_cast<Item *>(spy.last().at(0)), nullptr);
 
-        a->frame->show();
+        Item::setFrameFactory([](Item *) { return new QWidget; });
+        QVERIFY(!a->propertyFrame());
+        QWidget *frame = a->showProperties();
+        QVERIFY(frame && frame->isVisible());
+        QCOMPARE(a->showProperties(), frame);
         a->setSelected(true);
         QCOMPARE(qvariant_cast<Item *>(spy.last().at(0)), a);
-        QVERIFY(!a->frame->isVisible());
+        QVERIFY(!frame->isVisible());
+        Item::setFrameFactory(nullptr);
 
         b->setSelected(true);
         QCOMPARE(qvariant_cast<Item *>(spy.last().at(0)), nullptr);
+    }
+
+    void buildOnFirstShow()
+    {
+        ScenePage page(&list, &pages);
+        QList<ItemElement> elements;
+        for (const char *port : {"ITM_A_OUT1", "ITM_B_OUT1", "ITM_C_OUT1"}) {
+            ItemElement element;
+            element.type = QStringLiteral("StateButton");
+            element.x = 20;
+            element.y = 30;
+            element.w = element.h = 40;
+            element.record.port = QLatin1String(port);
+            elements << element;
+        }
+        elements << ItemElement(); // no type: no item
+        page.setPendingItems(elements);
+        QVERIFY(!page.isBuilt());
+        QVERIFY(page.items().isEmpty());
+
+        // A reports 0.5, B was only pressed (known, never reported), C nothing.
+        QStringList asked;
+        page.setValueSource([&asked](const QString &key, double *value) {
+            asked << key;
+            if (key != QLatin1String("ITM_A_OUT1"))
+                return false;
+            *value = 0.5;
+            return true;
+        });
+        QSignalSpy built(&page, &Page::itemBuilt);
+        page.show();
+        QVERIFY(page.isBuilt());
+        QCOMPARE(built.size(), 3);
+        QCOMPARE(page.items().size(), 3);
+        asked.sort();
+        QCOMPARE(asked, (QStringList{"ITM_A_OUT1", "ITM_B_OUT1", "ITM_C_OUT1"}));
+        const QList<Item *> items = page.items();
+        QCOMPARE(items.at(0)->lastValue(), 0.5);
+        QCOMPARE(items.at(1)->lastValue(), -99999999.0);
+        QCOMPARE(items.at(0)->pos().toPoint(), QPoint(20, 30));
+        for (Item *item : items) {
+            QVERIFY(item->isLoaded());
+            QVERIFY(!(item->flags() & QGraphicsItem::ItemIsSelectable));
+        }
+        // Built once: showing it again makes nothing new.
+        page.hide();
+        page.show();
+        QCOMPARE(page.items().size(), 3);
     }
 
     void keepInside_data()
@@ -280,8 +334,8 @@ private slots:
         QFETCH(QPoint, expected);
 
         ScenePage page(&list, &pages);
-        Item *item = page.createItem(Page::KindPicture);
-        Item *bystander = page.createItem(Page::KindPicture);
+        Item *item = page.createItem(ItemKind::Picture);
+        Item *bystander = page.createItem(ItemKind::Picture);
         bystander->SetPos(300, 300);
         item->setScale(scale);
         item->setSize(size.width(), size.height());

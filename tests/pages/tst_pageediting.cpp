@@ -4,10 +4,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "editors/frameupdater.h"
 #include "items/item.h"
 #include "pages/page.h"
 #include "pagetesthelper.h"
+#include "tests/items/testhelper.h"
 #include "storage/xmlelements.h"
 
 // The page's item factory and its editor: keys, clipboard fragments, delete.
@@ -24,7 +24,7 @@ private:
     static QList<Item *> selectedItems(Page &page)
     {
         QList<Item *> result;
-        for (QGraphicsItem *item : page.scene->selectedItems())
+        for (QGraphicsItem *item : page.scene()->selectedItems())
             result.append(dynamic_cast<Item *>(item));
         return result;
     }
@@ -42,7 +42,7 @@ private:
     {
         // Keys reach the page through its view, which handles none itself.
         QKeyEvent event(QEvent::KeyPress, key, modifiers);
-        QCoreApplication::sendEvent(&page.view, &event);
+        QCoreApplication::sendEvent(page.view(), &event);
     }
 
 private slots:
@@ -73,7 +73,7 @@ private slots:
         QFETCH(bool, typeClearsSelection);
 
         ScenePage page(&list, &pages);
-        Item *before = page.createItem(Page::KindPicture);
+        Item *before = page.createItem(ItemKind::Picture);
         QVERIFY(before->isSelected());
 
         Item *item = page.createItem(kind);
@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(item && item->isSelected(), !className.isEmpty());
         before->setSelected(true);
         QDomDocument document;
-        ItemElement element{type, 120, 80, 60, 40};
+        ElementSpec element{type, 120, 80, 60, 40};
         element.port = QStringLiteral("ITM_Flur_OUT2");
         element.pageId = QStringLiteral("KLIMA");
         Item *loaded = page.createItemFromXml(element.build(document));
@@ -96,15 +96,15 @@ private slots:
         QVERIFY(item && loaded);
         QCOMPARE(QString::fromLatin1(item->metaObject()->className()), className);
         QCOMPARE(QString::fromLatin1(loaded->metaObject()->className()), className);
-        QCOMPARE(item->scene(), page.scene);
+        QCOMPARE(item->scene(), page.scene());
         QCOMPARE(item->pos(), QPointF(10, 10));
-        QCOMPARE(item->pageList, &list);
-        QCOMPARE(item->pages, &pages);
+        QCOMPARE(item->pageList(), &list);
+        QCOMPARE(item->pages(), &pages);
         QVERIFY(item->flags() & QGraphicsItem::ItemIsMovable);
         QVERIFY(item->flags() & QGraphicsItem::ItemIsSelectable);
         QCOMPARE(loaded->pos(), QPointF(120, 80));
-        QCOMPARE(loaded->frame->port, QStringLiteral("ITM_Flur_OUT2"));
-        QCOMPARE(loaded->frame->pageId, QStringLiteral("KLIMA"));
+        QCOMPARE(loaded->record().port, QStringLiteral("ITM_Flur_OUT2"));
+        QCOMPARE(loaded->record().pageId, QStringLiteral("KLIMA"));
         QVERIFY(loaded->isSelected());
         QCOMPARE(page.items().size(), 3);
 
@@ -144,8 +144,8 @@ private slots:
         QFETCH(QPoint, expected);
 
         ScenePage page(&list, &pages);
-        Item *item = page.createItem(Page::KindPicture);
-        Item *other = page.createItem(Page::KindPicture);
+        Item *item = page.createItem(ItemKind::Picture);
+        Item *other = page.createItem(ItemKind::Picture);
         other->SetPos(200, 200);
         page.clearSelection();
         item->setSelected(true);
@@ -160,7 +160,7 @@ private slots:
     void moveKeepsItemsInside()
     {
         ScenePage page(&list, &pages);
-        Item *item = page.createItem(Page::KindPicture);
+        Item *item = page.createItem(ItemKind::Picture);
         item->SetPos(3, 3);
         press(page, Qt::Key_Left, Qt::NoModifier);
         QCOMPARE(item->pos().toPoint(), QPoint(0, 0));
@@ -172,7 +172,7 @@ private slots:
     void moveWithNothingSelected()
     {
         ScenePage page(&list, &pages);
-        Item *item = page.createItem(Page::KindPicture);
+        Item *item = page.createItem(ItemKind::Picture);
         item->SetPos(23, 47);
         page.clearSelection();
         press(page, Qt::Key_Right, Qt::NoModifier);
@@ -193,25 +193,25 @@ private slots:
     {
         QFETCH(int, modifiers);
         ScenePage page(&list, &pages);
-        Item *kept = page.createItem(Page::KindPicture);
-        Item *a = page.createItem(Page::KindButton);
-        Item *b = page.createItem(Page::KindText);
+        Item *kept = page.createItem(ItemKind::Picture);
+        Item *a = page.createItem(ItemKind::Button);
+        Item *b = page.createItem(ItemKind::Text);
         a->setSelected(true);
         b->setSelected(true);
         press(page, Qt::Key_Delete, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(page.items().size(), 1);
         QCOMPARE(page.items().first(), kept);
-        QCOMPARE(page.scene->items().size(), 1);
-        QVERIFY(page.scene->selectedItems().isEmpty());
+        QCOMPARE(page.scene()->items().size(), 1);
+        QVERIFY(page.scene()->selectedItems().isEmpty());
     }
 
     void copyWritesAFragment()
     {
         ScenePage page(&list, &pages);
-        Item *a = page.createItem(Page::KindStateButton);
+        Item *a = page.createItem(ItemKind::StateButton);
         a->SetPos(100, 120);
-        a->frame->port = QStringLiteral("ITM_Wohnen_OUT1");
-        Item *b = page.createItem(Page::KindText);
+        editRecord(a, [&](ItemRecord &r) { r.port = QStringLiteral("ITM_Wohnen_OUT1"); });
+        Item *b = page.createItem(ItemKind::Text);
         b->SetPos(300, 40);
         a->setSelected(true);
 
@@ -241,7 +241,7 @@ private slots:
     void copyWithNothingSelected()
     {
         Page page(&list, &pages);
-        page.createItem(Page::KindPicture);
+        page.createItem(ItemKind::Picture);
         page.clearSelection();
         QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
         page.copyItems();
@@ -254,12 +254,12 @@ private slots:
     void cutAndPaste()
     {
         ScenePage page(&list, &pages);
-        Item *a = page.createItem(Page::KindStatePicture);
+        Item *a = page.createItem(ItemKind::StatePicture);
         a->SetPos(100, 120);
-        a->frame->port = QStringLiteral("ITM_Bad_OUT1");
-        Item *b = page.createItem(Page::KindPicture);
+        editRecord(a, [&](ItemRecord &r) { r.port = QStringLiteral("ITM_Bad_OUT1"); });
+        Item *b = page.createItem(ItemKind::Picture);
         b->SetPos(300, 40);
-        Item *stays = page.createItem(Page::KindButton);
+        Item *stays = page.createItem(ItemKind::Button);
         stays->SetPos(500, 500);
         page.clearSelection();
         a->setSelected(true);
@@ -286,7 +286,7 @@ private slots:
 
         // Pasted items are bound to their ports at once.
         page.setPortValue(QStringLiteral("ITM_Bad_OUT1"), 1.0);
-        QCOMPARE(pastedA->lastValue, 1.0);
+        QCOMPARE(pastedA->lastValue(), 1.0);
     }
 
     void pasteIgnoresForeignText_data()
@@ -308,7 +308,7 @@ private slots:
         QGuiApplication::clipboard()->setText(text);
         page.pasteItems();
         QVERIFY(page.items().isEmpty());
-        QVERIFY(page.scene->items().isEmpty());
+        QVERIFY(page.scene()->items().isEmpty());
     }
 
     void pasteAcceptsAnyItemTag()
@@ -327,7 +327,7 @@ private slots:
     void slotsRunTheOperations()
     {
         ScenePage page(&list, &pages);
-        Item *a = page.createItem(Page::KindPicture);
+        Item *a = page.createItem(ItemKind::Picture);
         a->SetPos(70, 80);
         page.copyItem();
         page.deleteItem();

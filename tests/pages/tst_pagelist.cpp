@@ -1,8 +1,9 @@
 #include <QComboBox>
 #include <QtTest>
 
-#include "editors/frameupdater.h"
+#include "editors/propertyframes.h"
 #include "items/item.h"
+#include "tests/items/testhelper.h"
 #include "pages/page.h"
 
 // The page list of a page-change item's editor: the project's pages as link
@@ -16,8 +17,9 @@ private:
 
     static QComboBox *combo(Item *item)
     {
-        item->frame->ensureForm(); // forms are built on first use
-        return item->frame->findChild<QComboBox *>(QStringLiteral("comboBoxPage"));
+        // The frame is made when the properties are first shown.
+        QWidget *frame = item->showProperties();
+        return frame ? frame->findChild<QComboBox *>(QStringLiteral("comboBoxPage")) : nullptr;
     }
 
     static QStringList entries(QComboBox *box)
@@ -29,6 +31,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { registerPropertyFrames(); }
+
     void init()
     {
         qDeleteAll(pages);
@@ -59,9 +63,9 @@ private slots:
     {
         QFETCH(QString, pageId);
         QFETCH(int, current);
-        Item *item = pages.first()->createItem(Page::KindPageChange);
-        item->loaded = true;
-        item->frame->pageId = pageId;
+        Item *item = pages.first()->createItem(ItemKind::PageChange);
+        item->setLoaded(true);
+        editRecord(item, [&](ItemRecord &r) { r.pageId = pageId; });
         item->refreshProperties();
 
         QComboBox *box = combo(item);
@@ -70,35 +74,35 @@ private slots:
                                             QStringLiteral("Klima=KLIMA"), QStringLiteral("Keller=KELLER")}));
         QCOMPARE(box->currentIndex(), current);
         // Filling the list neither changes the link nor the loaded flag.
-        QCOMPARE(item->frame->pageId, pageId);
-        QVERIFY(item->loaded);
+        QCOMPARE(item->record().pageId, pageId);
+        QVERIFY(item->isLoaded());
 
         item->refreshProperties();
         QCOMPARE(box->count(), 4);
-        QCOMPARE(item->frame->pageId, pageId);
+        QCOMPARE(item->record().pageId, pageId);
     }
 
     void choiceOnlyOnceLoaded()
     {
-        Item *item = pages.first()->createItem(Page::KindPageChange);
+        Item *item = pages.first()->createItem(ItemKind::PageChange);
         QComboBox *box = combo(item);
-        QVERIFY(!item->loaded);
+        QVERIFY(!item->isLoaded());
         box->setCurrentIndex(3);
-        QVERIFY(item->frame->pageId.isEmpty());
+        QVERIFY(item->record().pageId.isEmpty());
 
-        item->loaded = true;
+        item->setLoaded(true);
         box->setCurrentIndex(2);
-        QCOMPARE(item->frame->pageId, QStringLiteral("KLIMA"));
+        QCOMPARE(item->record().pageId, QStringLiteral("KLIMA"));
         box->setCurrentIndex(-1); // no entry chosen: the link stays
-        QCOMPARE(item->frame->pageId, QStringLiteral("KLIMA"));
+        QCOMPARE(item->record().pageId, QStringLiteral("KLIMA"));
         box->setCurrentIndex(0);
-        QCOMPARE(item->frame->pageId, QString());
+        QCOMPARE(item->record().pageId, QString());
     }
 
     void followsRenamedAndAddedPages()
     {
-        Item *item = pages.first()->createItem(Page::KindPageChange);
-        item->frame->pageId = QStringLiteral("NEU");
+        Item *item = pages.first()->createItem(ItemKind::PageChange);
+        editRecord(item, [&](ItemRecord &r) { r.pageId = QStringLiteral("NEU"); });
         pages.at(1)->setName(QStringLiteral("Heizung"));
         Page *added = new Page(nullptr, &pages);
         added->setName(QStringLiteral("Neu"));

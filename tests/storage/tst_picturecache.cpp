@@ -40,13 +40,14 @@ void TestPictureCache::secondRequestIsServedFromTheCache()
 {
     const QString path = writeProjectPicture(QStringLiteral("twice.png"), 8, 6, Qt::red);
     LogCapture log;
-    QPixmap *first = PictureCache::picture(path);
+    const QPixmap first = PictureCache::picture(path);
     QCOMPARE(log.count(QStringLiteral("New PIC")), 1);
     QCOMPARE(log.count(QStringLiteral("Send PIC")), 1);
-    QCOMPARE(first->size(), QSize(8, 6));
+    QCOMPARE(first.size(), QSize(8, 6));
 
-    QPixmap *second = PictureCache::picture(path);
-    QCOMPARE(second, first);
+    // The same pixels, shared: decoded once.
+    const QPixmap second = PictureCache::picture(path);
+    QCOMPARE(second.cacheKey(), first.cacheKey());
     QCOMPARE(log.count(QStringLiteral("New PIC")), 1);
     QCOMPARE(log.count(QStringLiteral("Send PIC")), 2);
 }
@@ -56,21 +57,17 @@ void TestPictureCache::textsDifferingOutsideLatin1ShareOneEntry()
     const QString a = projectDirectory() + QString::fromUtf8("icons/\xe2\x82\xac.png");
     const QString b = projectDirectory() + QString::fromUtf8("icons/\xe2\x84\xa2.png");
     QVERIFY(a != b);
-    QCOMPARE(PictureCache::picture(a), PictureCache::picture(b));
+    QCOMPARE(PictureCache::picture(a).cacheKey(), PictureCache::picture(b).cacheKey());
 }
 
 void TestPictureCache::missingFileStaysNullForTheRun()
 {
     const QString path = projectDirectory() + QStringLiteral("icons/project/later.png");
     QFile::remove(path);
-    QPixmap *missing = PictureCache::picture(path);
-    QVERIFY(missing);
-    QVERIFY(missing->isNull());
+    QVERIFY(PictureCache::picture(path).isNull());
 
     writeProjectPicture(QStringLiteral("later.png"), 4, 4, Qt::blue);
-    QPixmap *again = PictureCache::picture(path);
-    QCOMPARE(again, missing);
-    QVERIFY(again->isNull());
+    QVERIFY(PictureCache::picture(path).isNull());
 }
 
 void TestPictureCache::containsDoesNotLoad()
@@ -87,17 +84,22 @@ void TestPictureCache::containsDoesNotLoad()
 void TestPictureCache::insertReplacesAndKeepsTheDisplacedPicture()
 {
     const QString key = QStringLiteral("inserted$10x10");
-    auto *first = new QPixmap(10, 10);
-    first->fill(Qt::red);
+    QPixmap first(10, 10);
+    first.fill(Qt::red);
     PictureCache::insert(first, key);
-    QCOMPARE(PictureCache::picture(key), first);
+    const QPixmap held = PictureCache::picture(key); // as an item holds it
+    QCOMPARE(held.cacheKey(), first.cacheKey());
 
-    auto *second = new QPixmap(10, 10);
-    second->fill(Qt::blue);
+    QPixmap second(10, 10);
+    second.fill(Qt::blue);
     PictureCache::insert(second, key);
-    QCOMPARE(PictureCache::picture(key), second);
-    // An item may still draw the displaced one.
-    QCOMPARE(first->toImage().pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(PictureCache::picture(key).cacheKey(), second.cacheKey());
+    QPixmap found;
+    QVERIFY(PictureCache::find(key, &found));
+    QCOMPARE(found.cacheKey(), second.cacheKey());
+    QVERIFY(!PictureCache::find(QStringLiteral("never-inserted"), &found));
+    // An item still draws the displaced one.
+    QCOMPARE(held.toImage().pixelColor(0, 0), QColor(Qt::red));
 }
 
 QTEST_MAIN(TestPictureCache)

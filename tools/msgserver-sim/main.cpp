@@ -1,6 +1,6 @@
 // msgserver-sim: a message server stand-in for the demo, the tests and load and fault trials.
 
-#include "net/msgserversim.h"
+#include "tools/support/msgserversim.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "download/designerserver.h"
+#include "tools/support/designerserver.h"
 #include "download/transferprotocol.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "download/designerserver.h"
+#include "tools/support/designerserver.h"
 
 #include "download/transferprotocol.h"
 
