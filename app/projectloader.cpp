@@ -150,6 +150,7 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
     m_connection = reader.connection();
 
     // The progress counts every child node of "Pages", elements or not.
+    QHash<QString, QString> resolved;
     const qint64 count = reader.pageNodeCount();
     const QList<ProjectReader::PageRecord> &records = reader.pages();
     int next = 0;
@@ -174,7 +175,14 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         if (itemCreated)
             QObject::connect(page, &Page::itemBuilt, page, itemCreated);
         // Built when first shown, which also locks it for operation.
-        page->setPendingItems(record.items);
+        if (!record.itemsXml.isEmpty()) {
+            page->setPendingItems(record.itemsXml);
+        } else {
+            QList<ItemElement> items = record.items;
+            for (ItemElement &item : items)
+                item.record.resolvePictures(&resolved);
+            page->setPendingItems(items);
+        }
 
         page->clearSelection();
         page->lockItems();

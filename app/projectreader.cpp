@@ -51,17 +51,51 @@ int readChildren(QXmlStreamReader &reader, OnElement onElement)
     return nodes;
 }
 
+// The document as text, when its items can be read from pieces of it later:
+// UTF-8 (or ASCII) without a declaration of another encoding. A null text
+// otherwise.
+QString pieceableText(const QByteArray &document)
+{
+    const QByteArray &bytes = document;
+    // A byte order mark the reader would skip and the text keep.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString();
+    if (bytes.startsWith("<?xml")) {
+        const int end = bytes.indexOf("?>");
+        const QByteArray declaration = bytes.left(end < 0 ? bytes.size() : end).toLower();
+        const int at = declaration.indexOf("encoding");
+        if (at >= 0 && !declaration.mid(at).contains("utf-8") && !declaration.mid(at).contains("utf8"))
+            return QString();
+    }
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
+        return QString();
+    QString text = QString::fromUtf8(bytes);
+    if (text.isNull())
+        text = QLatin1String("");
+    return text;
+}
+
 } // namespace
+
+QList<ItemElement> ProjectReader::PageRecord::itemElements() const
+{
+    return itemsXml.isEmpty() ? items : ItemElement::readList(itemsXml);
+}
 
 bool ProjectReader::read(const QByteArray &document)
 {
     *this = ProjectReader();
+    // The reader counts characters as this text holds them, so its offsets
+    // cut the pieces out of it.
+    const QString text = pieceableText(document);
     QXmlStreamReader reader(document);
 
     if (!reader.readNextStartElement()) {
         m_error = reader.hasError() ? reader.errorString() : QStringLiteral("no root element");
         return false;
     }
+    // Entities of the document type would not be known to a piece of it.
+    const bool pieces = !text.isNull() && reader.entityDeclarations().isEmpty();
 
     // Every look-up takes the first child element of its name; later ones
     // and all other children are passed over.
@@ -112,7 +146,7 @@ bool ProjectReader::read(const QByteArray &document)
             }
         } else if (tag == QLatin1String("Pages") && !havePages) {
             havePages = true;
-            m_pageNodes = readChildren(reader, [this, &reader](int node) {
+            m_pageNodes = readChildren(reader, [this, &reader, &text, pieces](int node) {
                 PageRecord page;
                 page.node = node;
                 bool found[4] = {};
@@ -133,6 +167,15 @@ bool ProjectReader::read(const QByteArray &document)
                     case 1: page.id = elementText(reader); break;
                     case 2: page.background = elementText(reader); break;
                     default:
+                        if (pieces) {
+                            // Kept as text up to and with the end tag, read when built.
+                            const qint64 start = reader.characterOffset();
+                            reader.skipCurrentElement();
+                            const qint64 length = reader.characterOffset() - start;
+                            if (length > 0)
+                                page.itemsXml = QStringLiteral("<components>") + text.mid(int(start), int(length));
+                            break;
+                        }
                         // Every child element is an item element, whatever its tag.
                         while (reader.readNextStartElement())
                             page.items.append(ItemElement::read(reader));
@@ -154,11 +197,7 @@ bool ProjectReader::read(const QByteArray &document)
         m_error = error;
         return false;
     }
-
-    QHash<QString, QString> resolved;
-    for (PageRecord &page : m_pages) {
-        for (ItemElement &item : page.items)
-            item.record.resolvePictures(&resolved);
-    }
     return true;
 }
+
+

@@ -9,7 +9,8 @@
 
 // Reads a project document in one streaming pass into plain values: the
 // page size, the connection settings and the pages with their item elements.
-// Nothing here makes a widget; the panel builds its pages from the result.
+// Nothing here makes a widget, so a load may read on another thread while
+// it unpacks the pictures; the panel builds its pages from the result.
 class ProjectReader
 {
 public:
@@ -29,13 +30,20 @@ public:
         // Position among the child nodes of "Pages" (elements or not), which
         // the loading progress counts.
         int node = 0;
+        // The items, either read already or as the text of their
+        // "components" element, to be read by ItemElement::readList().
         QList<ItemElement> items;
+        QString itemsXml;
+
+        // The item elements, read from the text if need be; picture names as stored.
+        QList<ItemElement> itemElements() const;
     };
 
     // Reads `document`. A document that is not well-formed reads as an empty
-    // one (false): no page size, no connection, no pages. Picture names of the
-    // items are resolved to the files they denote.
+    // one (false): no page size, no connection, no pages. Picture names stay
+    // as stored.
     bool read(const QByteArray &document);
+
 
     int pageX() const { return m_pageX; }
     int pageY() const { return m_pageY; }

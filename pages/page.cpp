@@ -410,6 +410,14 @@ void Page::setValueSource(ValueSource source)
 void Page::setPendingItems(const QList<ItemElement> &elements)
 {
     m_pending = elements;
+    m_pendingXml.clear();
+    m_buildPending = true;
+}
+
+void Page::setPendingItems(const QString &componentsXml)
+{
+    m_pending.clear();
+    m_pendingXml = componentsXml;
     m_buildPending = true;
 }
 
@@ -428,8 +436,16 @@ void Page::setVisible(bool visible)
 
 void Page::build()
 {
-    const QList<ItemElement> elements = m_pending;
+    QList<ItemElement> elements = m_pending;
+    if (!m_pendingXml.isEmpty()) {
+        elements = ItemElement::readList(m_pendingXml);
+        // Each name looked up on disk once for the page.
+        QHash<QString, QString> resolved;
+        for (ItemElement &element : elements)
+            element.record.resolvePictures(&resolved);
+    }
     m_pending = QList<ItemElement>();
+    m_pendingXml = QString();
     m_buildPending = false;
     for (const ItemElement &element : elements) {
         if (Item *item = createItemFromElement(element))

@@ -65,8 +65,12 @@ public:
     // Item elements to build the page from when it is first shown (or
     // ensureBuilt() is called): the items are created, the page is locked
     // for operation and its bound keys take their reported values.
+    // The elements' picture names must be resolved already.
     void setPendingItems(const QList<ItemElement> &elements);
-    bool isBuilt() const { return m_pending.isEmpty() && !m_buildPending; }
+    // The same as the text of a "components" element, read when built; the
+    // picture names are resolved then.
+    void setPendingItems(const QString &componentsXml);
+    bool isBuilt() const { return !m_buildPending; }
     void ensureBuilt();
     void setVisible(bool visible) override;
 
@@ -130,6 +134,7 @@ private:
     bool m_allInside = false;
 
     QList<ItemElement> m_pending;
+    QString m_pendingXml;
     bool m_buildPending = false;
     ValueSource m_valueSource;
 

@@ -2,6 +2,7 @@
 
 #include "storage/picturenames.h"
 
+#include <QDebug>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -70,6 +71,19 @@ ItemElement ItemElement::read(QXmlStreamReader &reader)
         fields[f] = reader.readElementText(QXmlStreamReader::IncludeChildElements);
     }
     return fromFields(fields);
+}
+
+QList<ItemElement> ItemElement::readList(const QString &xml)
+{
+    QList<ItemElement> elements;
+    QXmlStreamReader reader(xml);
+    if (!reader.readNextStartElement())
+        return elements;
+    while (reader.readNextStartElement())
+        elements.append(read(reader));
+    if (reader.hasError())
+        qInfo().noquote() << "Item elements read up to a fault:" << reader.errorString();
+    return elements;
 }
 
 ItemElement ItemElement::fromNode(const QDomNode &node)

@@ -2,6 +2,8 @@
 
 #include <QDebug>
 #include <QHash>
+#include <QImage>
+#include <QImageReader>
 #include <QLoggingCategory>
 
 namespace {
@@ -25,6 +27,15 @@ QString storeKey(const QString &text)
     return text;
 }
 
+// Decoded straight from the file: QPixmap's own loading keeps a second copy
+// in the global pixmap cache, which this cache makes redundant.
+QPixmap decoded(const QString &path)
+{
+    QImageReader reader(path);
+    QImage image = reader.read();
+    return image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image));
+}
+
 bool debugEnabled()
 {
     const QLoggingCategory *category = QLoggingCategory::defaultCategory();
@@ -45,7 +56,7 @@ QPixmap PictureCache::picture(const QString &text)
     auto it = pictures.find(k);
     const bool debug = debugEnabled();
     if (it == pictures.end()) {
-        it = pictures.insert(k, QPixmap(text));
+        it = pictures.insert(k, decoded(text));
         if (debug)
             qDebug() << "New PIC" << text << key(text);
     }

@@ -82,17 +82,59 @@ private slots:
         QCOMPARE(pages.at(0).node, 0);
         QCOMPARE(pages.at(1).id, QStringLiteral("B"));
         QCOMPARE(pages.at(1).node, 2);
-        QVERIFY(pages.at(1).items.isEmpty());
+        QVERIFY(pages.at(1).itemElements().isEmpty());
 
         // Every child element of the first "components" is an item element.
-        const QList<ItemElement> items = pages.at(0).items;
+        const QList<ItemElement> items = pages.at(0).itemElements();
         QCOMPARE(items.size(), 2);
         QCOMPARE(items.at(0).type, QStringLiteral("StateButton"));
         QCOMPARE(items.at(0).x, 10);
         QCOMPARE(items.at(0).record.port, QStringLiteral("ITM_X_OUT1"));
-        // Picture names come resolved: this one names no file.
-        QCOMPARE(items.at(0).record.imageActive, QStringLiteral(":/images/noicon"));
+        QCOMPARE(items.at(0).record.imageActive, QStringLiteral("nowhere.png")); // as stored
         QCOMPARE(items.at(1).type, QStringLiteral("Link"));
+    }
+
+    void itemsReadLaterAsInThePass_data()
+    {
+        QTest::addColumn<QByteArray>("declaration");
+        QTest::addColumn<bool>("later");
+        QTest::newRow("utf-8: read when built") << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") << true;
+        QTest::newRow("no declaration") << QByteArray() << true;
+        QTest::newRow("latin-1: read in the pass") << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>")
+                                                   << false;
+        QTest::newRow("entities of the document type: read in the pass")
+            << QByteArray("<!DOCTYPE P [<!ENTITY lamp \"lamp.png\">]>") << false;
+    }
+
+    void itemsReadLaterAsInThePass()
+    {
+        QFETCH(QByteArray, declaration);
+        QFETCH(bool, later);
+
+        // Umlauts before and inside the components move the character offsets.
+        const QString body = QString::fromUtf8(
+            "<P><Pages><page><name>K\xc3\xbc" "che</name><components>"
+            "<component><x>5</x><port>ITM_K\xc3\xbc" "che_OUT1</port><type>Text</type>"
+            "<text_active>Gr\xc3\xbc\xc3\x9f" "e &amp; &#x20AC;</text_active></component>"
+            "<!-- c --><component><y>7</y><image_active>%1</image_active></component></components>"
+            "</page><page><components/></page></Pages></P>");
+        const bool entity = declaration.contains("ENTITY");
+        const QString xml = body.arg(entity ? QStringLiteral("&lamp;") : QStringLiteral("lamp.png"));
+        const bool latin1 = declaration.contains("8859");
+        ProjectReader reader;
+        QVERIFY(reader.read(declaration + (latin1 ? xml.toLatin1() : xml.toUtf8())));
+        QCOMPARE(reader.pages().size(), 2);
+        const ProjectReader::PageRecord &page = reader.pages().first();
+        QCOMPARE(page.name, QString::fromUtf8("K\xc3\xbc" "che"));
+        QCOMPARE(page.itemsXml.isEmpty(), !later);
+        const QList<ItemElement> items = page.itemElements();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0).x, 5);
+        QCOMPARE(items.at(0).record.port, QString::fromUtf8("ITM_K\xc3\xbc" "che_OUT1"));
+        QCOMPARE(items.at(0).record.textActive, QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e & \xe2\x82\xac"));
+        QCOMPARE(items.at(1).y, 7);
+        QCOMPARE(items.at(1).record.imageActive, QStringLiteral("lamp.png"));
+        QVERIFY(reader.pages().at(1).itemElements().isEmpty());
     }
 
     void brokenDocumentKeepsNoPage()
