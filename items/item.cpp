@@ -146,23 +146,17 @@ void Item::loadPicture(const QString &name)
 
     QPixmap chosen;
     if (!PictureCache::find(scaledKey, &chosen)) {
-        const QString projectPath = projectDirectory() + QStringLiteral("/icons/project/") + name;
-        if (QFileInfo::exists(projectPath))
-            chosen = PictureCache::picture(projectPath);
-        else if (!name.isEmpty() && QFileInfo::exists(name))
-            chosen = PictureCache::picture(name);
-        else
-            chosen = PictureCache::picture(noIcon);
+        chosen = PictureCache::picture(pictureSource(name));
 
         if (chosen.width() != m_width || chosen.height() != m_height) {
-            QPixmap scaled(m_width, m_height);
-            scaled.fill(Qt::transparent);
-            if (!chosen.isNull()) {
-                QPainter painter(&scaled);
-                painter.drawPixmap(0, 0, chosen.scaled(m_width, m_height, Qt::IgnoreAspectRatio,
-                                                       Qt::SmoothTransformation));
+            // The scaled copy covers the whole picture, so it is the picture;
+            // nothing to scale gives a blank one.
+            if (chosen.isNull()) {
+                chosen = QPixmap(m_width, m_height);
+                chosen.fill(Qt::transparent);
+            } else {
+                chosen = chosen.scaled(m_width, m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             }
-            chosen = scaled;
         }
         // Also a picture that has the size already: the next state change
         // then finds it without asking the file system again. It is the
@@ -171,6 +165,16 @@ void Item::loadPicture(const QString &name)
     }
     m_picture = chosen;
     notifyChanged();
+}
+
+QString Item::pictureSource(const QString &name)
+{
+    const QString projectPath = projectDirectory() + QStringLiteral("/icons/project/") + name;
+    if (QFileInfo::exists(projectPath))
+        return projectPath;
+    if (!name.isEmpty() && QFileInfo::exists(name))
+        return name;
+    return noIcon;
 }
 
 void Item::createText(const QString &newText, bool bold, bool italic, int fontSize, int color)

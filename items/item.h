@@ -56,6 +56,10 @@ public:
     void setSize(int w, int h);
     void notifyChanged();
     void loadPicture(const QString &name);
+    // The file or resource loadPicture() decodes for a picture name: the
+    // project's icon of that name, else the name itself if it exists, else
+    // the no-icon picture.
+    static QString pictureSource(const QString &name);
     void createText(const QString &text, bool bold, bool italic, int fontSize, int color);
 
     // Reads an item element. The item must already lie on a scene: only a

@@ -7,6 +7,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QKeyEvent>
+#include <QSet>
 #include <QLoggingCategory>
 #include <QtGlobal>
 #include <cstdlib>
@@ -447,6 +448,16 @@ void Page::build()
     m_pending = QList<ItemElement>();
     m_pendingXml = QString();
     m_buildPending = false;
+    // The pictures the items show first, decoded together before they are made.
+    QSet<QString> names;
+    QStringList sources;
+    for (const ItemElement &element : elements) {
+        if (!names.contains(element.record.imageActive)) {
+            names.insert(element.record.imageActive);
+            sources.append(Item::pictureSource(element.record.imageActive));
+        }
+    }
+    PictureCache::preload(sources);
     for (const ItemElement &element : elements) {
         if (Item *item = createItemFromElement(element))
             emit itemBuilt(item);

@@ -4,6 +4,9 @@
 #include <QHash>
 #include <QImage>
 #include <QImageReader>
+#include <QVector>
+
+#include <future>
 #include <QLoggingCategory>
 
 namespace {
@@ -28,12 +31,22 @@ QString storeKey(const QString &text)
 }
 
 // Decoded straight from the file: QPixmap's own loading keeps a second copy
-// in the global pixmap cache, which this cache makes redundant.
-QPixmap decoded(const QString &path)
+// in the global pixmap cache, which this cache makes redundant. Any thread.
+QImage decodedImage(const QString &path)
 {
     QImageReader reader(path);
-    QImage image = reader.read();
+    return reader.read();
+}
+
+// GUI thread only.
+QPixmap toPixmap(QImage image)
+{
     return image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image));
+}
+
+QPixmap decoded(const QString &path)
+{
+    return toPixmap(decodedImage(path));
 }
 
 bool debugEnabled()
@@ -84,6 +97,31 @@ bool PictureCache::find(const QString &text, QPixmap *picture)
 void PictureCache::insert(const QPixmap &picture, const QString &text)
 {
     store().insert(storeKey(text), picture);
+}
+
+void PictureCache::preload(const QStringList &paths)
+{
+    QStringList missing;
+    for (const QString &path : paths) {
+        if (!contains(path) && !missing.contains(path))
+            missing.append(path);
+    }
+    if (missing.isEmpty())
+        return;
+    const QStringList theirs = missing.mid(missing.size() / 2);
+    auto other = std::async(std::launch::async, [theirs] {
+        QVector<QImage> images;
+        images.reserve(theirs.size());
+        for (const QString &path : theirs)
+            images.append(decodedImage(path));
+        return images;
+    });
+    const QStringList ours = missing.mid(0, missing.size() / 2);
+    for (const QString &path : ours)
+        insert(decoded(path), path);
+    QVector<QImage> images = other.get();
+    for (int i = 0; i < theirs.size(); ++i)
+        insert(toPixmap(std::move(images[i])), theirs.at(i));
 }
 
 int PictureCache::count()

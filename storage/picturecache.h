@@ -3,6 +3,7 @@
 
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 
 // The one picture store of the process: a picture file is decoded once, and
 // a copy scaled to a size is made once per size. Pictures are handed out as
@@ -20,6 +21,10 @@ public:
     // The cached picture for `text` if there is one: no loading.
     static bool find(const QString &text, QPixmap *picture);
     static void insert(const QPixmap &picture, const QString &text);
+    // Decodes the pictures of those paths that are not cached yet, half of
+    // them on a second thread, and caches each under its path: a page about
+    // to be built asks for them all at once.
+    static void preload(const QStringList &paths);
 
     // The map key of `text`: Base64 of its Latin-1 bytes (others become '?').
     static QString key(const QString &text);

@@ -16,6 +16,7 @@ private slots:
     void missingFileStaysNullForTheRun();
     void containsDoesNotLoad();
     void insertReplacesAndKeepsTheDisplacedPicture();
+    void preloadDecodesWhatIsMissing();
 };
 
 void TestPictureCache::keyIsBase64OfLatin1_data()
@@ -100,6 +101,27 @@ void TestPictureCache::insertReplacesAndKeepsTheDisplacedPicture()
     QVERIFY(!PictureCache::find(QStringLiteral("never-inserted"), &found));
     // An item still draws the displaced one.
     QCOMPARE(held.toImage().pixelColor(0, 0), QColor(Qt::red));
+}
+
+void TestPictureCache::preloadDecodesWhatIsMissing()
+{
+    QStringList paths;
+    for (int i = 0; i < 5; ++i)
+        paths << writeProjectPicture(QStringLiteral("preload%1.png").arg(i), 4 + i, 3, QColor(Qt::red).darker(100 + 20 * i));
+    const qint64 cached = PictureCache::picture(paths.at(3)).cacheKey();
+    const QString missing = projectDirectory() + QStringLiteral("icons/project/no-such.png");
+    LogCapture log;
+    PictureCache::preload(paths + QStringList{missing, paths.at(0)});
+    // Every file once, on whichever thread: the right picture under its path.
+    for (int i = 0; i < 5; ++i) {
+        QPixmap found;
+        QVERIFY(PictureCache::find(paths.at(i), &found));
+        QCOMPARE(found.size(), QSize(4 + i, 3));
+        QCOMPARE(found.toImage().pixel(0, 0), QColor(Qt::red).darker(100 + 20 * i).rgba());
+    }
+    QCOMPARE(PictureCache::picture(paths.at(3)).cacheKey(), cached);
+    QVERIFY(PictureCache::picture(missing).isNull());
+    QCOMPARE(log.count(QStringLiteral("New PIC")), 0); // found, not loaded again
 }
 
 QTEST_MAIN(TestPictureCache)
