@@ -82,6 +82,26 @@ private slots:
         QVERIFY(!live.hasChanges());
     }
 
+    void reportDuringHandOverIsKept()
+    {
+        // A report that arrives while a value is being handed on (a receiver
+        // running an event loop) is handed on at the key's next visit.
+        LiveState live;
+        QList<double> applied;
+        connect(&live, &LiveState::valueDue, this, [&](const QString &, double value) {
+            applied << value;
+            if (applied.size() == 1) {
+                QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Data "));
+                live.onReceived("M1", 3, true, 2.0);
+            }
+        });
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Data "));
+        live.onReceived("M1", 3, true, 1.0);
+        live.tick();
+        QCOMPARE(applied, (QList<double>{1.0, 2.0}));
+        QVERIFY(!live.hasChanges());
+    }
+
     void tickVisitsHundredKeysFromPosition()
     {
         LiveState live;
