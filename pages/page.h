@@ -50,10 +50,6 @@ public:
     // a page built late takes its bound keys' values from here.
     using ValueSource = std::function<bool(const QString &key, double *value)>;
     void setValueSource(ValueSource source);
-    // Re-files `item` under its current port. The page's own operations keep
-    // the index current; code that changes an item's port otherwise calls this.
-    void reindexItem(Item *item);
-
     void lockItems();
     void setControlMode();
     void clearSelection();
@@ -105,6 +101,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Re-files `item` under its current port; an item announces a new port.
+    void reindexItem(Item *item);
     QList<Item *> selectedPageItems() const;
     void forget(QObject *item);
     // Takes the item out of the bucket of the port it was filed under.
