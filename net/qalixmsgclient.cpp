@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include <chrono>
+#include <limits>
 
 namespace {
 
@@ -30,6 +31,7 @@ QalixMsgClient::QalixMsgClient(QString host, int port, bool debugMode, bool busM
     , userName(userName)
     , password(password)
     , clock(monotonicMsecs)
+    , retryNotBefore(std::numeric_limits<qint64>::min())
 {
     qDebug() << "Message Connection" << host << port << userName << password;
 
@@ -58,10 +60,19 @@ void QalixMsgClient::setClock(Clock newClock)
     clock = std::move(newClock);
     lastSent = clock();
     lastReceived = lastSent - silenceLimit;
+    retryNotBefore = std::numeric_limits<qint64>::min();
 }
 
 void QalixMsgClient::connectToServer()
 {
+    // After a reset for an over-long line the next attempt waits for the
+    // regular retry time. The hold sits here, not in the callers: the owner's
+    // five-second check, a failed command write and the tick all land here,
+    // and any one of them would otherwise reconnect at once, so a server that
+    // keeps sending such lines would get a connection (and a log line) as
+    // fast as it can answer.
+    if (clock() <= retryNotBefore)
+        return;
     socket.disconnectFromHost();
     if (waitForConnection && socket.state() != QAbstractSocket::UnconnectedState)
         socket.waitForDisconnected(waitForDisconnect);
@@ -228,5 +239,11 @@ void QalixMsgClient::dropConnection()
 {
     qInfo().noquote() << QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
                              .arg(lineBuffer.maxLineLength());
-    connectToServer();
+    socket.abort();
+    lineBuffer.clear();
+    ++connection;
+    started = false;
+    // Retried like an attempt on which nothing arrived: by the tick, about ten seconds on.
+    lastReceived = clock() - retryReference;
+    retryNotBefore = lastReceived + silenceLimit;
 }
