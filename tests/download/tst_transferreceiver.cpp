@@ -24,6 +24,7 @@ private slots:
     void refusedHeaderWritesNothing();
     void script_data();
     void script();
+    void linkedPackageStaysALink();
     void unwritableDirectoryFails();
     void oversizedDatagramIsCut();
 
@@ -198,6 +199,21 @@ void TestTransferReceiver::script()
     for (const QString &name : QDir(projects).entryList(QDir::Files | QDir::Hidden))
         files << name + ":" + readFile(projects + name);
     QCOMPARE(files, after);
+}
+
+void TestTransferReceiver::linkedPackageStaysALink()
+{
+    // An administrator keeps the package elsewhere and links it into the projects folder.
+    const QString target = dir->path() + QStringLiteral("/elsewhere.qlxd");
+    writeFile(target, "old");
+    QVERIFY(QFile::link(target, projects + "Demo.qlxd"));
+    TransferReceiver receiver(projects);
+    receiver.begin(designer);
+    QCOMPARE(receiver.receive("Demo=3", designer), TransferReceiver::Acknowledge);
+    QCOMPARE(receiver.receive(QByteArray("new").toBase64(), designer), TransferReceiver::Completed);
+    QCOMPARE(QFileInfo(projects + "Demo.qlxd").symLinkTarget(), target);
+    QCOMPARE(readFile(target), QByteArray("new"));
+    QCOMPARE(entries(), (QStringList{"elsewhere.qlxd", "projects", "Demo.qlxd"}));
 }
 
 void TestTransferReceiver::unwritableDirectoryFails()
