@@ -131,18 +131,14 @@ private slots:
         const QString backgroundMessage = QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!");
         const QString icons = QStringLiteral("%1icons/project/");
 
+        // The name rules in full are safeDestination's table; these go end to end.
         const QStringList iconEntries = {
-            QStringLiteral("icons/../../x.png"),
             QStringLiteral("icons/../../../escaped.png"),
             QStringLiteral("icons/..\\..\\x.png"),
             QStringLiteral("icons//abs.png"),
-            QStringLiteral("icons/C:evil.png"),
             QStringLiteral("icons/C:/evil.png"),
-            QStringLiteral("icons/./a.png"),
-            QStringLiteral("icons/sub/x.png"),
             QStringLiteral("icons/a/icons/b.png"),
             QStringLiteral("icons/"),
-            QStringLiteral("icons/a\tb.png"),
         };
         for (const QString &entry : iconEntries) {
             QString relative = entry;
@@ -151,9 +147,7 @@ private slots:
         }
         const QStringList backgroundEntries = {
             QStringLiteral("background/../../../x.png"),
-            QStringLiteral("background/..\\x.png"),
             QStringLiteral("background//tmp/x.png"),
-            QStringLiteral("background/sub/x.png"),
         };
         for (const QString &entry : backgroundEntries)
             QTest::newRow(qPrintable(entry)) << entry << backgroundMessage.arg(entry);

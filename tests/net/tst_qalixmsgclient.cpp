@@ -27,7 +27,6 @@ private slots:
     void loginAnswer_data();
     void loginAnswer();
     void linesSplitAtEveryByte();
-    void twoLinesInOneSegment();
     void malformedLinesAreIgnored();
     void lineLengthLimit_data();
     void lineLengthLimit();
@@ -293,19 +292,6 @@ void TestQalixMsgClient::linesSplitAtEveryByte()
         QCOMPARE(received.at(i), (QList<QVariant>{"Kueche", 3, true, 1.0}));
         QCOMPARE(received.at(i + 1), (QList<QVariant>{"Sensor", 0, false, 21.5}));
     }
-}
-
-void TestQalixMsgClient::twoLinesInOneSegment()
-{
-    connectClient();
-    QSignalSpy received(client.get(), &QalixMsgClient::received);
-    int calls = 0;
-    connect(&client->socket, &QTcpSocket::readyRead, this, [&calls] { ++calls; });
-    server->send("POUT.a.1=1\nPOUT.b.2=0\n");
-    QVERIFY(client->socket.waitForReadyRead(5000));
-    QCOMPARE(calls, 1);
-    QCOMPARE(received.size(), 2);
-    QCOMPARE(received.at(1).at(0).toString(), QString("b"));
 }
 
 void TestQalixMsgClient::malformedLinesAreIgnored()
