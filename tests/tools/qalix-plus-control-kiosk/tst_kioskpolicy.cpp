@@ -189,7 +189,6 @@ void TestKioskPolicy::nextDelay_data()
     QTest::newRow("a crash while saving backs off") << false << "crash+saved:100 exit2+saved:100"
                                                     << QList<int>{1000, 2000};
     QTest::newRow("exit button ends") << false << "saved:100 closed:100" << QList<int>{0, -1};
-    QTest::newRow("exit button ends after failures") << false << "crash:100 closed:100000" << QList<int>{1000, -1};
     QTest::newRow("always: exit button backs off") << true << "closed:100 closed:100 closed:60000 saved:100"
                                                    << QList<int>{1000, 2000, 1000, 0};
 }
