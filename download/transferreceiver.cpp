@@ -70,14 +70,16 @@ TransferReceiver::Outcome TransferReceiver::checkStall()
     if (m_state == Idle || m_clock() - m_lastHeard < m_stallLimit)
         return Ignored;
     const QString seconds = QString::number(double(m_stallLimit) / 1000);
+    // A host text that is no address sends the request nowhere; say so.
+    const QString host = m_host.isNull() ? QStringLiteral("(no address)") : m_host.toString();
     if (m_state == AwaitingHeader) {
         return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Antwort"),
                     QStringLiteral("Transfer failed: no answer from %1 within %2 s")
-                        .arg(m_host.toString(), seconds));
+                        .arg(host, seconds));
     }
     return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Daten mehr"),
                 QStringLiteral("Transfer failed: nothing from %1 for %2 s, %3 of %4 bytes received")
-                    .arg(m_host.toString(), seconds)
+                    .arg(host, seconds)
                     .arg(m_storedBytes)
                     .arg(m_totalBytes));
 }
