@@ -1,10 +1,23 @@
 #include "app/messagehandler.h"
 
-#include <cstdio>
+FILE *logStream(QtMsgType type)
+{
+    switch (type) {
+    case QtInfoMsg:
+        return stdout;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        return stderr;
+    case QtDebugMsg:
+    case QtWarningMsg:
+        break;
+    }
+    return nullptr;
+}
 
 QByteArray logLine(QtMsgType type, const QString &message)
 {
-    if (type != QtInfoMsg)
+    if (!logStream(type))
         return QByteArray();
     QByteArray line = message.toUtf8();
     line.append('\n');
@@ -14,10 +27,11 @@ QByteArray logLine(QtMsgType type, const QString &message)
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     Q_UNUSED(context)
-    const QByteArray line = logLine(type, message);
-    if (line.isEmpty())
+    FILE *stream = logStream(type);
+    if (!stream)
         return;
+    const QByteArray line = logLine(type, message);
     // One fwrite per message keeps a line whole when several threads log.
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
+    std::fwrite(line.constData(), 1, size_t(line.size()), stream);
+    std::fflush(stream);
 }

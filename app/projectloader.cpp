@@ -43,24 +43,21 @@ void ProjectLoader::setProgress(int percent)
         progress->setValue(percent);
 }
 
-bool ProjectLoader::recreateDirectory(const QString &root, const QString &relativePath)
+bool ProjectLoader::emptyDirectory(const QString &root, const QString &relativePath)
 {
-    // A link planted at the directory or above it would make the emptying
-    // delete, and the extraction write, wherever it points: drop the link.
-    const QStringList parts = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString path = root;
-    for (const QString &part : parts) {
-        if (!path.endsWith(QLatin1Char('/')))
-            path.append(QLatin1Char('/'));
-        path.append(part);
-        if (QFileInfo(path).isSymLink() && !QFile::remove(path))
-            return false;
-    }
-    QDir(path).removeRecursively();
-    if (!QDir().mkpath(path))
+    const QString path = QDir(root).filePath(relativePath);
+    if (!QDir().mkpath(path) || !QFileInfo(path).isDir())
         return false;
-    const QFileInfo made(path);
-    return made.isDir() && !made.isSymLink();
+    // What cannot be removed is overwritten or left beside the new pictures.
+    const QFileInfoList entries =
+        QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
+    return true;
 }
 
 QString ProjectLoader::safeDestination(const QString &directory, const QString &relativeName)
@@ -92,11 +89,11 @@ void ProjectLoader::extractPictures(QLXFat &package)
     if (!package.fileNames(names))
         return;
 
-    if (!recreateDirectory(projectDir, QStringLiteral("background/project"))) {
+    if (!emptyDirectory(projectDir, QStringLiteral("background/project"))) {
         showMessage(QStringLiteral("Path can not be created! (1)"));
         return;
     }
-    if (!recreateDirectory(projectDir, QStringLiteral("icons/project"))) {
+    if (!emptyDirectory(projectDir, QStringLiteral("icons/project"))) {
         showMessage(QStringLiteral("Path can not be created! (2)"));
         return;
     }

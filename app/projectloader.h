@@ -49,9 +49,13 @@ public:
     // ever written through a link.
     static QString safeDestination(const QString &directory, const QString &relativeName);
 
-    // Removes `path` with its content and creates it again, without following
-    // a symbolic link at `path` or at any folder between `root` and `path`.
-    static bool recreateDirectory(const QString &root, const QString &relativePath);
+    // Empties the folder `relativePath` below `root`, creating it (with
+    // missing parents) when it does not exist. A symbolic link at the folder
+    // or above it is an administrator's (a shared icon library, say) and is
+    // used as the folder it points to: its target is emptied, the link stays.
+    // Inside the folder nothing is followed: a link there goes, its target
+    // stays untouched.
+    static bool emptyDirectory(const QString &root, const QString &relativePath);
 
     // What the document said, once read.
     int pageX() const { return m_pageX; }

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs the panel on the bundled demo, with the message server simulator serving
 # the demo's ports on 127.0.0.1:64401. Without a display it runs under Xvfb for a
-# few seconds and leaves a screenshot in the build folder.
+# few seconds and leaves a screenshot in the build folder. The information lines
+# of both (one per port report and per drawn text) go to log files there.
 set -euo pipefail
 build="$1"
 panel="$build/qalix-plus-control"
 sim="$build/msgserver-sim"
 simlog="$build/msgserver-sim.log"
+panellog="$build/demo-panel.log"
 package="$build/projects/demo.qlxd"
 args=()
 [ -f "$package" ] && args+=("$package")
@@ -25,17 +27,20 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 echo "$(head -n 1 "$simlog") (log in $simlog)"
+echo "Panel on ${args[*]:-its start dialog} (log in $panellog)"
 
 if [ -n "${DISPLAY:-}" ]; then
-    "$panel" "${args[@]}"
-    exit $?
+    status=0
+    "$panel" "${args[@]}" >"$panellog" 2>&1 || status=$?
+    [ "$status" -eq 0 ] || echo "The panel ended with exit code $status; see $panellog" >&2
+    exit "$status"
 fi
 
 echo "No display: running under Xvfb, screenshot in $build/demo.png"
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-    "$1" "${@:3}" & pid=$!
+    "$1" "${@:4}" >"$3" 2>&1 & pid=$!
     sleep 6
     import -window root "$2" || true
     kill $pid 2>/dev/null || true
     wait $pid 2>/dev/null || true
-' _ "$panel" "$build/demo.png" "${args[@]}"
+' _ "$panel" "$build/demo.png" "$panellog" "${args[@]}"

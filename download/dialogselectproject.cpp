@@ -50,6 +50,8 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
     connect(&discoverySocket, &QUdpSocket::readyRead, this, &DialogSelectProject::readReady);
     connect(&helloTimer, &QTimer::timeout, this, &DialogSelectProject::timeout);
     helloTimer.start(2000);
+    connect(&stallTimer, &QTimer::timeout, this, &DialogSelectProject::checkStall);
+    setStallLimit(int(TransferReceiver::StallLimit));
 
     timeout();
     refreshProjectList();
@@ -132,12 +134,28 @@ void DialogSelectProject::timeout()
     }
 }
 
+void DialogSelectProject::setStallLimit(int msec)
+{
+    receiver.setStallLimit(msec);
+    // Checked often enough that a stall shows within a tenth of the limit.
+    stallTimer.setInterval(qMax(1, msec / 10));
+}
+
+void DialogSelectProject::checkStall()
+{
+    if (receiver.isIdle())
+        stallTimer.stop();
+    else
+        showOutcome(receiver.checkStall());
+}
+
 void DialogSelectProject::on_pushButtonDownload_clicked()
 {
     requestHost = QHostAddress(ui->comboBoxHost->currentText().trimmed());
     bool ok = false;
     requestPort = ui->lineEditPort->text().toUShort(&ok, 10);
     receiver.begin(requestHost);
+    stallTimer.start();
     ui->pushButtonDownload->setText(downloadButtonText);
     ui->progressBarState->setMaximum(100);
     ui->progressBarState->setValue(0);
@@ -185,7 +203,12 @@ void DialogSelectProject::handleDatagram(const QByteArray &datagram, const QHost
         addHost(sender);
         return;
     }
-    switch (receiver.receive(datagram, sender)) {
+    showOutcome(receiver.receive(datagram, sender));
+}
+
+void DialogSelectProject::showOutcome(TransferReceiver::Outcome outcome)
+{
+    switch (outcome) {
     case TransferReceiver::Ignored:
         break;
     case TransferReceiver::Acknowledge:
@@ -200,7 +223,7 @@ void DialogSelectProject::handleDatagram(const QByteArray &datagram, const QHost
         break;
     case TransferReceiver::Refused:
     case TransferReceiver::Failed:
-        qInfo().noquote() << receiver.reason();
+        qCritical().noquote() << receiver.reason();
         ui->pushButtonDownload->setText(receiver.message());
         ui->progressBarState->setValue(0);
         break;

@@ -31,6 +31,9 @@ public:
 
     void refreshProjectList();
 
+    // How long a transfer may hear nothing from its designer (10 s; tests shorten it).
+    void setStallLimit(int msec);
+
 public slots:
     void readReady();
     void timeout();
@@ -44,6 +47,8 @@ private:
     void handleDatagram(const QByteArray &datagram, const QHostAddress &sender);
     void addHost(const QHostAddress &sender);
     void acknowledge();
+    void checkStall();
+    void showOutcome(TransferReceiver::Outcome outcome);
 
     Ui::DialogSelectProject *ui;
     QString projectsDir;
@@ -51,6 +56,7 @@ private:
     QUdpSocket transferSocket;
     QUdpSocket discoverySocket;
     QTimer helloTimer;
+    QTimer stallTimer;
     TransferReceiver receiver;
     QHostAddress requestHost;
     quint16 requestPort = 0;

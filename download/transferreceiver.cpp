@@ -5,8 +5,21 @@
 #include <QDebug>
 #include <QSaveFile>
 
-TransferReceiver::TransferReceiver(const QString &projectsDir)
+#include <chrono>
+
+namespace {
+
+qint64 monotonicMsecs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+TransferReceiver::TransferReceiver(const QString &projectsDir, Clock clock)
     : m_projectsDir(projectsDir)
+    , m_clock(clock ? std::move(clock) : Clock(monotonicMsecs))
 {
 }
 
@@ -17,6 +30,7 @@ void TransferReceiver::begin(const QHostAddress &host)
     cancel();
     m_host = host;
     m_state = AwaitingHeader;
+    m_lastHeard = m_clock();
 }
 
 void TransferReceiver::cancel()
@@ -26,7 +40,7 @@ void TransferReceiver::cancel()
     m_state = Idle;
     m_totalBytes = 0;
     m_storedBytes = 0;
-    m_lastDatagram.clear();
+    m_header.clear();
 }
 
 TransferReceiver::Outcome TransferReceiver::receive(const QByteArray &datagram,
@@ -38,14 +52,36 @@ TransferReceiver::Outcome TransferReceiver::receive(const QByteArray &datagram,
         qDebug() << "Datagram from" << sender << "dropped, transfer is with" << m_host;
         return Ignored;
     }
+    m_lastHeard = m_clock();
     const QByteArray data = datagram.left(int(TransferProtocol::MaxDatagramSize));
     if (m_state == AwaitingHeader)
         return acceptHeader(data);
-    // Pieces carry no offset: a designer whose acknowledgement got lost sends
-    // the same datagram again, and storing it twice would corrupt the package.
-    if (data == m_lastDatagram)
+    // Pieces carry no offset, so an identical piece is stored like any other:
+    // runs of equal bytes are common in packages. A header is never Base64
+    // (its "=" stands before the size), so the same header before any piece
+    // is the designer asking again for the acknowledgement it missed.
+    if (m_storedBytes == 0 && data == m_header)
         return Acknowledge;
     return storePiece(data);
+}
+
+TransferReceiver::Outcome TransferReceiver::checkStall()
+{
+    if (m_state == Idle || m_clock() - m_lastHeard < m_stallLimit)
+        return Ignored;
+    const QString seconds = QString::number(double(m_stallLimit) / 1000);
+    // A host text that is no address sends the request nowhere; say so.
+    const QString host = m_host.isNull() ? QStringLiteral("(no address)") : m_host.toString();
+    if (m_state == AwaitingHeader) {
+        return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Antwort"),
+                    QStringLiteral("Transfer failed: no answer from %1 within %2 s")
+                        .arg(host, seconds));
+    }
+    return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Daten mehr"),
+                QStringLiteral("Transfer failed: nothing from %1 for %2 s, %3 of %4 bytes received")
+                    .arg(host, seconds)
+                    .arg(m_storedBytes)
+                    .arg(m_totalBytes));
 }
 
 TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datagram)
@@ -71,7 +107,7 @@ TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datag
         return fail(m_projectsDir, QStringLiteral("Can not open %1: %2")
                                        .arg(m_fileName, m_file->errorString()));
     }
-    m_lastDatagram = datagram;
+    m_header = datagram;
     m_state = Receiving;
     return Acknowledge;
 }
@@ -92,7 +128,6 @@ TransferReceiver::Outcome TransferReceiver::storePiece(const QByteArray &datagra
                     QStringLiteral("Transfer failed: %1").arg(m_file->errorString()));
     }
     m_storedBytes += bytes.size();
-    m_lastDatagram = datagram;
     if (m_storedBytes < m_totalBytes)
         return Acknowledge;
 
@@ -103,7 +138,7 @@ TransferReceiver::Outcome TransferReceiver::storePiece(const QByteArray &datagra
     }
     m_file.reset();
     m_state = Idle;
-    m_lastDatagram.clear();
+    m_header.clear();
     return Completed;
 }
 

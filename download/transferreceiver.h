@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QSaveFile;
@@ -16,6 +17,12 @@ class QSaveFile;
 class TransferReceiver
 {
 public:
+    // Milliseconds on a monotonic clock.
+    using Clock = std::function<qint64()>;
+
+    // A transfer that hears nothing from its designer for this long has failed.
+    static constexpr qint64 StallLimit = 10000;
+
     enum Outcome {
         Ignored,     // not part of this transfer; nothing stored, nothing to answer
         Acknowledge, // header accepted or piece stored: answer with acknowledgement()
@@ -24,7 +31,7 @@ public:
         Failed       // the transfer ended without a package; an old package is kept
     };
 
-    explicit TransferReceiver(const QString &projectsDir);
+    explicit TransferReceiver(const QString &projectsDir, Clock clock = Clock());
     ~TransferReceiver();
 
     TransferReceiver(const TransferReceiver &) = delete;
@@ -36,9 +43,15 @@ public:
     void cancel();
 
     Outcome receive(const QByteArray &datagram, const QHostAddress &sender);
+    // Failed once the transfer under way has had no datagram from its designer
+    // for stallLimit(); Ignored otherwise. The owner calls it now and then.
+    Outcome checkStall();
+    void setStallLimit(qint64 msec) { m_stallLimit = msec; }
+    qint64 stallLimit() const { return m_stallLimit; }
 
     bool isAwaitingHeader() const { return m_state == AwaitingHeader; }
     bool isReceiving() const { return m_state == Receiving; }
+    bool isIdle() const { return m_state == Idle; }
     QHostAddress host() const { return m_host; }
     QString projectName() const { return m_projectName; }
     QString fileName() const { return m_fileName; }
@@ -59,13 +72,16 @@ private:
     Outcome fail(const QString &message, const QString &reason);
 
     QString m_projectsDir;
+    Clock m_clock;
+    qint64 m_stallLimit = StallLimit;
+    qint64 m_lastHeard = 0;
     State m_state = Idle;
     QHostAddress m_host;
     QString m_projectName;
     QString m_fileName;
     qint64 m_totalBytes = 0;
     qint64 m_storedBytes = 0;
-    QByteArray m_lastDatagram;
+    QByteArray m_header;
     std::unique_ptr<QSaveFile> m_file;
     QString m_message;
     QString m_reason;

@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include <chrono>
+#include <limits>
 
 namespace {
 
@@ -23,6 +24,7 @@ QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , clock(monotonicMsecs)
+    , retryNotBefore(std::numeric_limits<qint64>::min())
 {
     qDebug() << "Message Connection" << settings.host << settings.port << settings.userName << settings.password;
 
@@ -60,10 +62,19 @@ void QalixMsgClient::setClock(Clock newClock)
     clock = std::move(newClock);
     m_lastSent = clock();
     m_lastReceived = m_lastSent - silenceLimit;
+    retryNotBefore = std::numeric_limits<qint64>::min();
 }
 
 void QalixMsgClient::connectToServer()
 {
+    // After a reset for an over-long line the next attempt waits for the
+    // regular retry time. The hold sits here, not in the callers: the owner's
+    // five-second check, a failed command write and the tick all land here,
+    // and any one of them would otherwise reconnect at once, so a server that
+    // keeps sending such lines would get a connection (and a log line) as
+    // fast as it can answer.
+    if (clock() <= retryNotBefore)
+        return;
     m_socket.disconnectFromHost();
     if (m_settings.waitForConnection && m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.waitForDisconnected(waitForDisconnect);
@@ -230,5 +241,11 @@ void QalixMsgClient::dropConnection()
 {
     qInfo().noquote() << QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
                              .arg(lineBuffer.maxLineLength());
-    connectToServer();
+    m_socket.abort();
+    lineBuffer.clear();
+    ++connection;
+    m_started = false;
+    // Retried like an attempt on which nothing arrived: by the tick, about ten seconds on.
+    m_lastReceived = clock() - retryReference;
+    retryNotBefore = m_lastReceived + silenceLimit;
 }

@@ -108,6 +108,8 @@ private:
     QTimer m_timer;
 
     Clock clock;
+    // Before this time connectToServer() starts no attempt (set by an over-long line).
+    qint64 retryNotBefore;
     MsgLineBuffer lineBuffer;
     quint64 connection = 0; // counts connection attempts, so parsing stops when one begins
 };

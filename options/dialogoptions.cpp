@@ -5,6 +5,9 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStyledItemDelegate>
 
@@ -13,7 +16,39 @@ namespace {
 const char keyProjectAutoStart[] = "projectAutoStart";
 const char keyAutoConnect[] = "autoConnect";
 
+// Whether the settings file can take a write. QSettings' status alone is not
+// enough: some Qt versions report no error for a file they could not write.
+bool writable(const QString &path)
+{
+    const QFileInfo file(path);
+    if (file.exists())
+        return file.isFile() && file.isWritable();
+    const QFileInfo folder(file.absolutePath());
+    return folder.isDir() && folder.isWritable();
+}
+
+// Whether the file on disk holds both keys: the write really took place.
+bool written(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray content = file.readAll();
+    return content.contains(QByteArray(keyProjectAutoStart) + '=')
+        && content.contains(QByteArray(keyAutoConnect) + '=');
+}
+
 } // namespace
+
+DialogOptions::MessageFunction DialogOptions::showMessage = &DialogOptions::messageBox;
+
+void DialogOptions::messageBox(const QString &text)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setText(text);
+    box.exec();
+}
 
 DialogOptions::DialogOptions(QWidget *parent)
     : QDialog(parent)
@@ -58,11 +93,21 @@ QString DialogOptions::noProjectText()
 
 void DialogOptions::on_pushButtonSave_clicked()
 {
-    {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
+    const QString path = settingsPath();
+    bool saved = writable(path);
+    if (saved) {
+        QSettings settings(path, QSettings::IniFormat);
         settings.setValue(QLatin1String(keyProjectAutoStart), ui->comboBox->currentText());
         settings.setValue(QLatin1String(keyAutoConnect),
                           ui->checkBoxAutoConnectExtern->checkState() == Qt::Checked);
+        settings.sync();
+        saved = settings.status() == QSettings::NoError && written(path);
+    }
+    if (!saved) {
+        // Accepting would close the panel as if the options were stored.
+        showMessage(QStringLiteral("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
+                        .arg(QDir::toNativeSeparators(QDir::cleanPath(path))));
+        return;
     }
     accept();
 }

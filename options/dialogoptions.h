@@ -3,18 +3,27 @@
 
 #include <QDialog>
 
+#include <functional>
+
 namespace Ui {
 class DialogOptions;
 }
 
 // The two stored preferences, kept in settings.ini in the projects directory:
 // the project to start automatically and automatic connection. Saving accepts
-// the dialog; the caller then closes the application so it starts anew.
+// the dialog; the caller then closes the application so it starts anew. A
+// save that does not reach the file is reported and leaves the dialog open.
 class DialogOptions : public QDialog
 {
     Q_OBJECT
 
 public:
+    // How the operator is told that saving failed. A modal message box by
+    // default; tests put a recorder here.
+    using MessageFunction = std::function<void(const QString &text)>;
+    static MessageFunction showMessage;
+    static void messageBox(const QString &text);
+
     explicit DialogOptions(QWidget *parent = nullptr);
     ~DialogOptions() override;
 

@@ -1,4 +1,5 @@
 #include "tools/support/designerserver.h"
+#include "download/transferreceiver.h"
 
 #include "udppeerhelper.h"
 
@@ -16,11 +17,9 @@ class TestDesignerServer : public QObject
 
 private slots:
     void answersDiscovery();
-    void servesPiecesOnAcknowledgement_data();
-    void servesPiecesOnAcknowledgement();
-    void repeatsWhenNoAcknowledgementComes();
-    void givesUpAfterRetries();
-    void ignoresOthers();
+    void servesPanel_data();
+    void servesPanel();
+    void sendsOnlyWhatIsAsked();
 };
 
 void TestDesignerServer::answersDiscovery()
@@ -42,111 +41,93 @@ void TestDesignerServer::answersDiscovery()
     QCOMPARE(discovered.count(), 2);
 }
 
-void TestDesignerServer::servesPiecesOnAcknowledgement_data()
+void TestDesignerServer::servesPanel_data()
 {
-    QTest::addColumn<int>("size");
+    QTest::addColumn<QByteArray>("package");
     QTest::addColumn<int>("pieceSize");
     QTest::addColumn<int>("pieces");
 
-    QTest::newRow("one byte") << 1 << 3072 << 1;
-    QTest::newRow("one full piece") << 3072 << 3072 << 1;
-    QTest::newRow("piece and a byte") << 3073 << 3072 << 2;
-    QTest::newRow("small pieces, short last") << 1000 << 300 << 4;
-    QTest::newRow("small pieces, exact") << 900 << 300 << 3;
-    QTest::newRow("piece size above the datagram's limit") << 7000 << 5000 << 3;
+    QTest::newRow("one byte") << testPackage(1) << 3072 << 1;
+    QTest::newRow("one full piece") << testPackage(3072) << 3072 << 1;
+    QTest::newRow("piece and a byte") << testPackage(3073) << 3072 << 2;
+    QTest::newRow("small pieces, short last") << testPackage(1000) << 300 << 4;
+    QTest::newRow("piece size above the datagram's limit") << testPackage(7000) << 5000 << 3;
+    // Equal pieces follow each other, as in a picture with a plain background.
+    QTest::newRow("20,000 zero bytes") << testPackage(1000) + QByteArray(20000, '\0') + testPackage(500) << 3072
+                                       << 7;
 }
 
-void TestDesignerServer::servesPiecesOnAcknowledgement()
+void TestDesignerServer::servesPanel()
 {
-    QFETCH(int, size);
+    QFETCH(QByteArray, package);
     QFETCH(int, pieceSize);
     QFETCH(int, pieces);
 
-    const QByteArray bytes = testPackage(size);
-    DesignerServer server(QStringLiteral("Demo"), bytes);
+    DesignerServer server(QStringLiteral("Demo"), package);
     server.setPieceSize(pieceSize);
     QCOMPARE(server.pieceCount(), pieces);
     QVERIFY(server.listen(loopback, 0));
     QSignalSpy finished(&server, &DesignerServer::transferFinished);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TransferReceiver receiver(dir.path() + QLatin1Char('/'));
     UdpPeer panel;
 
+    // The panel's side as the dialog runs it: every datagram to the receiver,
+    // every acknowledgement it asks for back.
+    receiver.begin(loopback);
     QVERIFY(panel.send("START", server.localPort()));
-    QCOMPARE(panel.next(), "Demo=" + QByteArray::number(size));
-    QByteArray received;
-    for (int i = 0; i < pieces; ++i) {
-        QVERIFY(panel.send(QByteArray::number(received.size()), server.localPort()));
-        const QByteArray piece = panel.next();
-        QVERIFY(piece.size() <= 4096);
-        received += QByteArray::fromBase64(piece);
+    int acknowledgements = 0;
+    for (;;) {
+        const QByteArray datagram = panel.next();
+        QVERIFY(!datagram.isNull());
+        QVERIFY(datagram.size() <= 4096);
+        const TransferReceiver::Outcome outcome = receiver.receive(datagram, panel.lastSender());
+        if (outcome == TransferReceiver::Completed)
+            break;
+        QCOMPARE(outcome, TransferReceiver::Acknowledge);
+        QVERIFY2(++acknowledgements <= pieces, "the transfer does not advance");
+        QVERIFY(panel.send(receiver.acknowledgement(), server.localPort()));
     }
-    QCOMPARE(received, bytes);
+    QCOMPARE(readFile(dir.filePath("Demo.qlxd")), package);
     QCOMPARE(finished.count(), 1);
-    // The transfer is over: nothing is repeated.
+    // The last piece is not acknowledged, and nothing follows it.
     QVERIFY(panel.next(300).isNull());
 }
 
-void TestDesignerServer::repeatsWhenNoAcknowledgementComes()
+void TestDesignerServer::sendsOnlyWhatIsAsked()
 {
-    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
+    const QByteArray package = testPackage(10);
+    DesignerServer server(QStringLiteral("Demo"), package);
     server.setPieceSize(4);
-    server.setRetryInterval(50);
-    QVERIFY(server.listen(loopback, 0));
-    UdpPeer panel;
-
-    QVERIFY(panel.send("START", server.localPort()));
-    QCOMPARE(panel.next(), QByteArray("Demo=10"));
-    QCOMPARE(panel.next(), QByteArray("Demo=10"));
-    QVERIFY(panel.send("0", server.localPort()));
-    const QByteArray first = panel.next();
-    QCOMPARE(QByteArray::fromBase64(first), testPackage(10).left(4));
-    // The acknowledgement of the first piece is lost: the same piece again.
-    QCOMPARE(panel.next(), first);
-    // A repeated acknowledgement asks for the same piece again.
-    QVERIFY(panel.send("0", server.localPort()));
-    QCOMPARE(panel.next(), first);
-    QVERIFY(panel.send("4", server.localPort()));
-    QCOMPARE(QByteArray::fromBase64(panel.next()), testPackage(10).mid(4, 4));
-}
-
-void TestDesignerServer::givesUpAfterRetries()
-{
-    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
-    server.setRetryInterval(20);
-    server.setMaxRetries(2);
+    server.setTimeout(200);
     QVERIFY(server.listen(loopback, 0));
     QSignalSpy abandoned(&server, &DesignerServer::transferAbandoned);
     UdpPeer panel;
-
-    QVERIFY(panel.send("START", server.localPort()));
-    QVERIFY(abandoned.wait());
-    int headers = 0;
-    while (!panel.next(100).isNull())
-        ++headers;
-    QCOMPARE(headers, 3);
-}
-
-void TestDesignerServer::ignoresOthers()
-{
-    DesignerServer server(QStringLiteral("Demo"), testPackage(10));
-    server.setPieceSize(4);
-    QVERIFY(server.listen(loopback, 0));
-    QSignalSpy sent(&server, &DesignerServer::pieceSent);
-    UdpPeer panel;
     UdpPeer other;
 
-    // Acknowledgements without a transfer request are nobody's.
+    // A silent panel gets nothing more than the header, and is given up;
+    // then its acknowledgements are nobody's.
+    QVERIFY(panel.send("START", server.localPort()));
+    QCOMPARE(panel.next(), QByteArray("Demo=10"));
+    QVERIFY(abandoned.wait());
+    QVERIFY(panel.next(0).isNull());
     QVERIFY(panel.send("0", server.localPort()));
+
+    // Every acknowledgement, repeated or not on a piece boundary, gets the
+    // piece at its offset; others' datagrams and offsets that are past the
+    // end or no numbers get nothing.
     QVERIFY(panel.send("START", server.localPort()));
     QCOMPARE(panel.next(), QByteArray("Demo=10"));
     QVERIFY(other.send("0", server.localPort()));
-    QVERIFY(other.next(300).isNull());
-    // Offsets that are not piece boundaries, past the end, or not numbers.
-    for (const QByteArray &ack : {QByteArray("3"), QByteArray("12"), QByteArray("-4"), QByteArray("x")})
+    for (const QByteArray &ack : {QByteArray("10"), QByteArray("-4"), QByteArray("x")})
         QVERIFY(panel.send(ack, server.localPort()));
-    QVERIFY(panel.next(300).isNull());
-    QCOMPARE(sent.count(), 0);
-    QVERIFY(panel.send("8", server.localPort()));
-    QCOMPARE(QByteArray::fromBase64(panel.next()), testPackage(10).mid(8));
+    for (const int offset : {0, 0, 3, 8}) {
+        QVERIFY(panel.send(QByteArray::number(offset), server.localPort()));
+        QCOMPARE(QByteArray::fromBase64(panel.next()), package.mid(offset, 4));
+    }
+    QVERIFY(other.next(0).isNull());
+    QCOMPARE(abandoned.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestDesignerServer)

@@ -24,6 +24,7 @@ private slots:
     void refusedHeaderWritesNothing();
     void script_data();
     void script();
+    void linkedPackageStaysALink();
     void unwritableDirectoryFails();
     void oversizedDatagramIsCut();
 
@@ -80,10 +81,6 @@ void TestTransferReceiver::pieceByPiece()
     QVERIFY(!receiver.isAwaitingHeader());
     QCOMPARE(readFile(projects + "Demo.qlxd"), QByteArray("abcdef"));
     QCOMPARE(QDir(projects).entryList(QDir::Files), QStringList{"Demo.qlxd"});
-
-    // Finished: further pieces belong to no transfer.
-    QCOMPARE(receiver.receive(QByteArray("gh").toBase64(), designer), TransferReceiver::Ignored);
-    QCOMPARE(readFile(projects + "Demo.qlxd"), QByteArray("abcdef"));
 }
 
 void TestTransferReceiver::refusedHeaderWritesNothing_data()
@@ -115,7 +112,8 @@ void TestTransferReceiver::refusedHeaderWritesNothing()
 
 void TestTransferReceiver::script_data()
 {
-    // Steps: "B"/"b" begin a transfer with the designer/stranger; otherwise
+    // Steps: "B"/"b" begin a transfer with the designer/stranger; "+<ms> <result>"
+    // advances the clock and checks for a stall; otherwise
     // "<from> <text> <result>[<acknowledgement>]" with from d(esigner), s(tranger)
     // or m (the designer as a v4-mapped address); text with '=' is a header,
     // any other is a piece sent in base64; results A(cknowledge), C(ompleted),
@@ -128,9 +126,17 @@ void TestTransferReceiver::script_data()
     QTest::newRow("strangers' datagrams dropped")
         << QByteArray() << QStringList{"B", "s Evil=4 I", "d Demo=4 A0", "s EVIL I", "m ab A2", "d cd C"}
         << QStringList{"Demo.qlxd:abcd"};
-    QTest::newRow("repeated datagrams stored once")
-        << QByteArray() << QStringList{"B", "d Demo=6 A0", "d Demo=6 A0", "d abc A3", "d abc A3", "d def C"}
-        << QStringList{"Demo.qlxd:abcdef"};
+    QTest::newRow("identical pieces all stored, a repeated header is acknowledged again")
+        << QByteArray() << QStringList{"B", "d Demo=9 A0", "d Demo=9 A0", "d abc A3", "d abc A6", "d abc C"}
+        << QStringList{"Demo.qlxd:abcabcabc"};
+    QTest::newRow("ten silent seconds fail, strangers do not count, a new transfer works")
+        << QByteArray("good package")
+        << QStringList{"+20000 I", "B", "+9999 I", "d Demo=6 A0", "+9999 I", "d abcd A4", "s xy I",
+                       "+9999 I", "s zz I", "+1 F", "d ef I", "B", "d Demo=2 A0", "d ok C"}
+        << QStringList{"Demo.qlxd:ok"};
+    QTest::newRow("no answer to the request")
+        << QByteArray("good package") << QStringList{"B", "+10000 F", "d Demo=2 I"}
+        << QStringList{"Demo.qlxd:good package"};
     QTest::newRow("data past the size fails")
         << QByteArray() << QStringList{"B", "d Demo=4 A", "d ab A2", "d cde F", "d d I"} << QStringList{};
     QTest::newRow("broken transfers keep the good package")
@@ -153,7 +159,8 @@ void TestTransferReceiver::script()
 
     if (!before.isNull())
         writeFile(projects + "Demo.qlxd", before);
-    TransferReceiver receiver(projects);
+    qint64 now = 5000;
+    TransferReceiver receiver(projects, [&now] { return now; });
     const QHash<QChar, QHostAddress> from{
         {'d', designer}, {'s', stranger}, {'m', QHostAddress("::ffff:192.168.0.10")}};
     const QHash<QChar, TransferReceiver::Outcome> results{{'A', TransferReceiver::Acknowledge},
@@ -167,10 +174,17 @@ void TestTransferReceiver::script()
         }
         const QStringList parts = step.split(' ');
         const QByteArray text = parts.at(1).toUtf8();
-        const auto result = receiver.receive(text.contains('=') ? text : text.toBase64(), from.value(parts.at(0).at(0)));
-        QVERIFY2(result == results.value(parts.at(2).at(0)), qPrintable(step));
-        if (parts.at(2).size() > 1)
-            QCOMPARE(receiver.acknowledgement(), parts.at(2).mid(1).toUtf8());
+        TransferReceiver::Outcome result;
+        if (step.startsWith('+')) {
+            now += parts.at(0).toLongLong();
+            result = receiver.checkStall();
+        } else {
+            result = receiver.receive(text.contains('=') ? text : text.toBase64(), from.value(parts.at(0).at(0)));
+        }
+        const QString expected = parts.last();
+        QVERIFY2(result == results.value(expected.at(0)), qPrintable(step));
+        if (expected.size() > 1)
+            QCOMPARE(receiver.acknowledgement(), expected.mid(1).toUtf8());
         if (result == TransferReceiver::Failed)
             QVERIFY(!receiver.message().isEmpty());
         // The package under its name is either the old one or the whole new one.
@@ -181,6 +195,21 @@ void TestTransferReceiver::script()
     for (const QString &name : QDir(projects).entryList(QDir::Files | QDir::Hidden))
         files << name + ":" + readFile(projects + name);
     QCOMPARE(files, after);
+}
+
+void TestTransferReceiver::linkedPackageStaysALink()
+{
+    // An administrator keeps the package elsewhere and links it into the projects folder.
+    const QString target = dir->path() + QStringLiteral("/elsewhere.qlxd");
+    writeFile(target, "old");
+    QVERIFY(QFile::link(target, projects + "Demo.qlxd"));
+    TransferReceiver receiver(projects);
+    receiver.begin(designer);
+    QCOMPARE(receiver.receive("Demo=3", designer), TransferReceiver::Acknowledge);
+    QCOMPARE(receiver.receive(QByteArray("new").toBase64(), designer), TransferReceiver::Completed);
+    QCOMPARE(QFileInfo(projects + "Demo.qlxd").symLinkTarget(), target);
+    QCOMPARE(readFile(target), QByteArray("new"));
+    QCOMPARE(entries(), (QStringList{"elsewhere.qlxd", "projects", "Demo.qlxd"}));
 }
 
 void TestTransferReceiver::unwritableDirectoryFails()

@@ -13,6 +13,8 @@
 #include <QStyledItemDelegate>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 void touch(const QString &name)
@@ -32,6 +34,7 @@ class TestDialogOptions : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
 
     void listsPackagesByName();
@@ -42,10 +45,19 @@ private slots:
     void fontScalingAtFixedSize();
     void optionsButtonOfMainWindow_data();
     void optionsButtonOfMainWindow();
+
+private:
+    QStringList messages;
 };
+
+void TestDialogOptions::initTestCase()
+{
+    DialogOptions::showMessage = [this](const QString &text) { messages << text; };
+}
 
 void TestDialogOptions::init()
 {
+    messages.clear();
     QDir dir(projectDirectory());
     QVERIFY(dir.removeRecursively());
     QVERIFY(QDir().mkpath(projectDirectory()));
@@ -174,18 +186,38 @@ void TestDialogOptions::fontScalingAtFixedSize()
 void TestDialogOptions::optionsButtonOfMainWindow_data()
 {
     QTest::addColumn<bool>("save");
-    QTest::newRow("saved: the main window closes") << true;
-    QTest::newRow("closed unsaved: the main window stays") << false;
+    QTest::addColumn<QString>("blocker"); // what keeps settings.ini from being written
+    QTest::newRow("saved: the main window closes") << true << "";
+    QTest::newRow("closed unsaved: the main window stays") << false << "";
+    QTest::newRow("settings.ini is a folder: both stay open") << true << "folder";
+    QTest::newRow("read-only settings.ini: both stay open") << true << "read-only file";
+    QTest::newRow("read-only projects folder: both stay open") << true << "read-only folder";
 }
 
 void TestDialogOptions::optionsButtonOfMainWindow()
 {
     QFETCH(bool, save);
+    QFETCH(QString, blocker);
+
+    const QString settingsFile = projectDirectory() + "settings.ini";
+    if (blocker.startsWith("read-only") && geteuid() == 0)
+        QSKIP("root writes read-only files and folders anyway; the folder row fails for root too");
+    if (blocker == "folder")
+        QVERIFY(QDir().mkpath(settingsFile));
+    if (blocker == "read-only file") {
+        touch("settings.ini");
+        QVERIFY(QFile::setPermissions(settingsFile, QFile::ReadOwner));
+    }
+    const QFile::Permissions folderPermissions = QFile::permissions(projectDirectory());
+    if (blocker == "read-only folder")
+        QVERIFY(QFile::setPermissions(projectDirectory(), QFile::ReadOwner | QFile::ExeOwner));
+    const auto restore = qScopeGuard([&] { QFile::setPermissions(projectDirectory(), folderPermissions); });
 
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     bool seen = false;
+    bool stayedOpen = false;
     // The dialog runs modally: act on it from inside its own event loop.
     QTimer::singleShot(0, this, [&] {
         auto *dialog = qobject_cast<DialogOptions *>(QApplication::activeModalWidget());
@@ -195,14 +227,21 @@ void TestDialogOptions::optionsButtonOfMainWindow()
         check(*dialog)->setChecked(false);
         if (save)
             dialog->findChild<QPushButton *>("pushButtonSave")->click();
-        else
-            dialog->close();
+        stayedOpen = dialog->isVisible();
+        dialog->close();
     });
     window.findChild<QPushButton *>("pushButtonOptions")->click();
     QVERIFY(seen);
-    QCOMPARE(window.isVisible(), !save);
+    const bool saved = save && blocker.isEmpty();
+    QCOMPARE(stayedOpen, !saved);
+    QCOMPARE(window.isVisible(), !saved);
+    QCOMPARE(messages.isEmpty(), blocker.isEmpty());
+    if (!blocker.isEmpty()) {
+        QCOMPARE(messages, QStringList{QStringLiteral("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
+                                           .arg(QDir::cleanPath(settingsFile))});
+    }
     // Closed unsaved, the changed box is not written.
-    QCOMPARE(QFile::exists(projectDirectory() + "settings.ini"), save);
+    QCOMPARE(QFileInfo(settingsFile).isFile(), saved || blocker == "read-only file");
 }
 
 QTEST_MAIN(TestDialogOptions)

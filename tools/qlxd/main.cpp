@@ -22,8 +22,8 @@ const Command commands[] = {
     {"list", runList, "list PKG", "print the header properties and every entry with its size"},
     {"extract", runExtract, "extract PKG DIR", "write every entry below DIR (unsafe names are refused)"},
     {"serve", runServe,
-     "serve PKG [--name NAME] [--port PORT] [--bind ADDRESS] [--piece-size BYTES] [--retry-ms MSEC]\n"
-     "            [--retries N] [--pause MSEC] [--once]",
+     "serve PKG [--name NAME] [--port PORT] [--bind ADDRESS] [--piece-size BYTES] [--timeout MSEC]\n"
+     "            [--pause MSEC] [--once]",
      "act as the designer computer: answer panels' discovery (UDP port 64402) and send them PKG\n"
      "      when they ask; runs until interrupted (--once: until one panel has it all)"},
 };

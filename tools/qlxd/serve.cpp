@@ -19,9 +19,10 @@ const char serveHelp[] =
     "\n"
     "Serves the package PKG to panels the way the designer computer does:\n"
     "answers the panels' discovery request \"HELLO\" with \"WAVE\", and a transfer\n"
-    "request \"START\" with the header NAME=SIZE followed by the package in Base64\n"
-    "pieces, one per acknowledgement. A piece that is not acknowledged in time is\n"
-    "sent again; the transfer ends with the last piece. Runs until interrupted.\n"
+    "request \"START\" with the header NAME=SIZE, then with the Base64 piece at the\n"
+    "offset each acknowledgement names. Nothing is sent unasked: a lost datagram\n"
+    "stalls the transfer, and the panel reports it. The transfer ends with the last\n"
+    "piece. Runs until interrupted.\n"
     "\n"
     "options:\n"
     "  --name NAME        project name announced to the panel\n"
@@ -29,8 +30,8 @@ const char serveHelp[] =
     "  --port PORT        UDP port to listen on (default 64402, where panels send)\n"
     "  --bind ADDRESS     local IPv4 address to listen on (default: all)\n"
     "  --piece-size BYTES package bytes per piece, 1 to 3072 (default 3072)\n"
-    "  --retry-ms MSEC    time to wait for an acknowledgement (default 1000)\n"
-    "  --retries N        repeats before a transfer is given up (default 10)\n"
+    "  --timeout MSEC     give a transfer up after this long without an\n"
+    "                     acknowledgement (default 10000)\n"
     "  --pause MSEC       wait before each piece, to watch a transfer (default 0)\n"
     "  --once             exit after the first complete transfer\n"
     "  -h, --help         this text\n";
@@ -68,8 +69,7 @@ int runServe(const QStringList &args)
     QHostAddress address(QHostAddress::AnyIPv4);
     int port = TransferProtocol::DesignerPort;
     int pieceSize = TransferProtocol::MaxPieceSize;
-    int retryMs = 1000;
-    int retries = 10;
+    int timeout = 10000;
     int pause = 0;
     bool once = false;
 
@@ -91,12 +91,9 @@ int runServe(const QStringList &args)
             if (!takeNumber(args, &i, 1, TransferProtocol::MaxPieceSize, &pieceSize))
                 return usageError(QStringLiteral("--piece-size needs a number from 1 to %1")
                                 .arg(TransferProtocol::MaxPieceSize));
-        } else if (arg == QLatin1String("--retry-ms")) {
-            if (!takeNumber(args, &i, 1, 600000, &retryMs))
-                return usageError(QStringLiteral("--retry-ms needs a number from 1 to 600000"));
-        } else if (arg == QLatin1String("--retries")) {
-            if (!takeNumber(args, &i, 0, 1000000, &retries))
-                return usageError(QStringLiteral("--retries needs a number from 0 to 1000000"));
+        } else if (arg == QLatin1String("--timeout")) {
+            if (!takeNumber(args, &i, 1, 600000, &timeout))
+                return usageError(QStringLiteral("--timeout needs a number from 1 to 600000"));
         } else if (arg == QLatin1String("--pause")) {
             if (!takeNumber(args, &i, 0, 600000, &pause))
                 return usageError(QStringLiteral("--pause needs a number from 0 to 600000"));
@@ -133,8 +130,7 @@ int runServe(const QStringList &args)
 
     DesignerServer server(name, package);
     server.setPieceSize(pieceSize);
-    server.setRetryInterval(retryMs);
-    server.setMaxRetries(retries);
+    server.setTimeout(timeout);
     server.setPause(pause);
     if (!server.listen(address, quint16(port)))
         return fail(QStringLiteral("serve"), QStringLiteral("can not listen on %1:%2: %3")

@@ -11,9 +11,13 @@ DesignerServer::DesignerServer(const QString &projectName, const QByteArray &pac
     , m_package(package)
     , m_pieceSize(TransferProtocol::MaxPieceSize)
 {
-    m_retryTimer.setInterval(1000);
     connect(&m_socket, &QUdpSocket::readyRead, this, &DesignerServer::readPending);
-    connect(&m_retryTimer, &QTimer::timeout, this, &DesignerServer::retry);
+    m_silenceTimer.setSingleShot(true);
+    m_silenceTimer.setInterval(10000);
+    connect(&m_silenceTimer, &QTimer::timeout, this, [this] {
+        finish();
+        emit transferAbandoned(m_panel.toString());
+    });
     m_pauseTimer.setSingleShot(true);
     m_pauseTimer.setInterval(0);
     connect(&m_pauseTimer, &QTimer::timeout, this, [this] {
@@ -71,11 +75,10 @@ void DesignerServer::readPending()
             continue;
         }
         const qint64 offset = TransferProtocol::parseAcknowledgement(data);
-        // Only piece boundaries are asked for; anything else is not from a panel.
-        if (offset < 0 || offset >= m_package.size() || offset % m_pieceSize != 0)
+        if (offset < 0 || offset >= m_package.size())
             continue;
+        m_silenceTimer.start();
         if (m_pauseTimer.interval() > 0) {
-            m_retryTimer.stop();
             m_pausedOffset = offset;
             m_pauseTimer.start();
         } else {
@@ -90,8 +93,7 @@ void DesignerServer::sendPiece(qint64 offset)
     send(piece(offset));
     emit pieceSent(offset, end);
     if (end == m_package.size()) {
-        m_retryTimer.stop();
-        m_active = false;
+        finish();
         emit transferFinished(m_panel.toString());
     }
 }
@@ -99,22 +101,12 @@ void DesignerServer::sendPiece(qint64 offset)
 void DesignerServer::send(const QByteArray &datagram)
 {
     m_socket.writeDatagram(datagram, m_panel, m_panelPort);
-    m_lastSent = datagram;
-    m_retries = 0;
-    m_retryTimer.start();
+    m_silenceTimer.start();
 }
 
-void DesignerServer::retry()
+void DesignerServer::finish()
 {
-    if (!m_active) {
-        m_retryTimer.stop();
-        return;
-    }
-    if (++m_retries > m_maxRetries) {
-        m_retryTimer.stop();
-        m_active = false;
-        emit transferAbandoned(m_panel.toString());
-        return;
-    }
-    m_socket.writeDatagram(m_lastSent, m_panel, m_panelPort);
+    m_active = false;
+    m_silenceTimer.stop();
+    m_pauseTimer.stop();
 }

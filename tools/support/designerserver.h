@@ -11,10 +11,12 @@
 
 // The designer computer's side of discovery and transfer, for serving a
 // package file to panels without the designer at hand. It answers "HELLO"
-// with "WAVE" and "START" with the header; every acknowledgement names the
-// byte the panel wants next, so the piece starting there follows. The last
-// datagram is repeated when no acknowledgement comes in time; the last piece
-// itself is not acknowledged, so the transfer ends when it is sent.
+// with "WAVE" and "START" with the header, and then strictly stop-and-wait:
+// every acknowledgement gets the piece starting at the offset it names, and
+// nothing is sent unasked. Pieces carry no offset, so a piece repeated on a
+// timer would be stored twice whenever only its acknowledgement was late or
+// lost; a lost datagram instead stalls the transfer, which the panel reports.
+// The last piece is not acknowledged, so the transfer ends when it is sent.
 class DesignerServer : public QObject
 {
     Q_OBJECT
@@ -30,8 +32,8 @@ public:
 
     void setPieceSize(int bytes);
     int pieceSize() const { return m_pieceSize; }
-    void setRetryInterval(int msec) { m_retryTimer.setInterval(msec); }
-    void setMaxRetries(int retries) { m_maxRetries = retries; }
+    // A transfer whose panel stays silent this long is given up (10 s).
+    void setTimeout(int msec) { m_silenceTimer.setInterval(msec); }
     // Waits this long before answering an acknowledgement, so that a person
     // can watch a transfer.
     void setPause(int msec) { m_pauseTimer.setInterval(msec); }
@@ -49,26 +51,23 @@ signals:
 
 private slots:
     void readPending();
-    void retry();
 
 private:
     void send(const QByteArray &datagram);
     void sendPiece(qint64 offset);
+    void finish();
 
     QString m_projectName;
     QByteArray m_package;
     int m_pieceSize;
-    int m_maxRetries = 10;
     QUdpSocket m_socket;
-    QTimer m_retryTimer;
+    QTimer m_silenceTimer;
     QTimer m_pauseTimer;
     qint64 m_pausedOffset = 0;
 
     bool m_active = false;
     QHostAddress m_panel;
     quint16 m_panelPort = 0;
-    QByteArray m_lastSent;
-    int m_retries = 0;
 };
 
 #endif // DESIGNERSERVER_H

@@ -1,0 +1,275 @@
+#include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+
+// The kiosk launcher: its decisions, driven directly, and the launcher itself
+// running a stand-in for the panel.
+class TestKioskPolicy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void panelArguments_data();
+    void panelArguments();
+    void settingsChange_data();
+    void settingsChange();
+    void nextDelay_data();
+    void nextDelay();
+    void savedOptionsBringThePanelBackFullScreen();
+    void terminateEndsThePanel();
+
+private:
+    // Starts the launcher on the stand-in, which follows plan: one step per
+    // run, "save NAME" (stores NAME for autostart, exits 0), "exit CODE",
+    // "kill" (SIGKILL) or "wait".
+    void startLauncher(const QStringList &plan, const QStringList &arguments);
+    QStringList recordedRuns() const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString bin;
+    QString projects;
+    QProcess launcher;
+};
+
+namespace {
+
+// Records its arguments, "|"-separated, one run a line.
+const char standIn[] = R"(#!/bin/sh
+dir=$(dirname "$0")
+n=$(($(cat "$dir/count" 2>/dev/null || echo 0) + 1))
+echo $n >"$dir/count"
+for a in "$@"; do printf '%s|' "$a"; done >>"$dir/runs"
+echo >>"$dir/runs"
+echo $$ >"$dir/pid"
+step=$(sed -n "${n}p" "$dir/plan")
+case "$step" in
+save*) printf '[General]\nprojectAutoStart=%s\nautoConnect=true\n' "${step#save }" >"$dir/projects/settings.ini"; exit 0 ;;
+exit*) exit "${step#exit }" ;;
+kill) kill -KILL $$ ;;
+wait) exec sleep 60 ;;
+esac
+exit 99
+)";
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+} // namespace
+
+void TestKioskPolicy::init()
+{
+    if (launcher.state() != QProcess::NotRunning) {
+        launcher.kill();
+        launcher.waitForFinished(5000);
+    }
+    dir.reset(new QTemporaryDir);
+    QVERIFY(dir->isValid());
+    bin = QFileInfo(dir->path()).canonicalFilePath() + "/bin";
+    projects = bin + "/projects";
+    QVERIFY(QDir().mkpath(projects));
+}
+
+void TestKioskPolicy::panelArguments_data()
+{
+    QTest::addColumn<QVariant>("stored"); // invalid: no settings.ini
+    QTest::addColumn<QStringList>("files"); // below projects/; "/" at the end: a folder
+    QTest::addColumn<QStringList>("passThrough");
+    QTest::addColumn<QString>("expected"); // the package started full screen, empty for none
+
+    const QStringList demo{"Demo.qlxd", "Other.qlxd"};
+    QTest::newRow("no settings file") << QVariant() << demo << QStringList() << "";
+    QTest::newRow("no project chosen") << QVariant("- Kein Projekt -") << demo << QStringList() << "";
+    QTest::newRow("stored package") << QVariant("Demo.qlxd") << demo << QStringList() << "Demo.qlxd";
+    QTest::newRow("package gone") << QVariant("Gone.qlxd") << demo << QStringList() << "";
+    QTest::newRow("upper-case extension") << QVariant("HAUS.QLXD") << QStringList{"HAUS.QLXD"} << QStringList()
+                                          << "HAUS.QLXD";
+    QTest::newRow("umlauts and spaces") << QVariant("Büro Süd.qlxd") << QStringList{"Büro Süd.qlxd"}
+                                        << QStringList() << "Büro Süd.qlxd";
+    QTest::newRow("two dots inside a name") << QVariant("a..b.qlxd") << QStringList{"a..b.qlxd"} << QStringList()
+                                            << "a..b.qlxd";
+    QTest::newRow("not a package") << QVariant("notes.txt") << QStringList{"notes.txt"} << QStringList() << "";
+    QTest::newRow("folder named like one") << QVariant("dir.qlxd") << QStringList{"dir.qlxd/"} << QStringList()
+                                           << "";
+    QTest::newRow("into a sub-folder") << QVariant("sub/inner.qlxd") << QStringList{"sub/", "sub/inner.qlxd"}
+                                       << QStringList() << "";
+    QTest::newRow("out of the folder") << QVariant("../outside.qlxd") << QStringList{"../outside.qlxd"}
+                                       << QStringList() << "";
+    QTest::newRow("switches passed on") << QVariant("Demo.qlxd") << demo << QStringList{"-home=30", "-topmost"}
+                                        << "Demo.qlxd";
+    QTest::newRow("switches, no project") << QVariant() << demo << QStringList{"-home=30"} << "";
+}
+
+void TestKioskPolicy::panelArguments()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, passThrough);
+    QFETCH(QString, expected);
+
+    for (const QString &name : files) {
+        const QString path = projects + "/" + name;
+        QVERIFY(name.endsWith('/') ? QDir().mkpath(path) : writeFile(path, "package"));
+    }
+    if (stored.isValid()) {
+        QSettings settings(projects + "/settings.ini", QSettings::IniFormat);
+        settings.setValue("projectAutoStart", stored);
+        settings.setValue("autoConnect", true);
+    }
+
+    QStringList arguments;
+    if (!expected.isEmpty())
+        arguments << "-fullscreen" << projects + "/" + expected;
+    QCOMPARE(KioskPolicy::panelArguments(projects, passThrough), arguments + passThrough);
+}
+
+void TestKioskPolicy::settingsChange_data()
+{
+    QTest::addColumn<QByteArray>("before"); // null: no file
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<int>("secondsLater"); // modification time after against before
+    QTest::addColumn<bool>("changed");
+
+    const QByteArray demo = "[General]\nprojectAutoStart=Demo.qlxd\n";
+    const QByteArray other = "[General]\nprojectAutoStart=Haus.qlxd\n";
+    QTest::newRow("untouched") << demo << demo << 0 << false;
+    QTest::newRow("saved with the same choice") << demo << demo << 2 << true;
+    QTest::newRow("other choice, same time stamp") << demo << other << 0 << true;
+    QTest::newRow("saved for the first time") << QByteArray() << demo << 0 << true;
+}
+
+void TestKioskPolicy::settingsChange()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(int, secondsLater);
+    QFETCH(bool, changed);
+
+    const QString path = projects + "/settings.ini";
+    const QDateTime stamp = QDateTime::currentDateTime().addDays(-1);
+    auto write = [&](const QByteArray &content, const QDateTime &time) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush()
+               && file.setFileTime(time, QFileDevice::FileModificationTime);
+    };
+    if (!before.isNull())
+        QVERIFY(write(before, stamp));
+    const QByteArray fingerprint = KioskPolicy::settingsFingerprint(projects);
+    QVERIFY(write(after, stamp.addSecs(secondsLater)));
+    QCOMPARE(KioskPolicy::settingsFingerprint(projects) != fingerprint, changed);
+}
+
+void TestKioskPolicy::nextDelay_data()
+{
+    // Runs as "how:milliseconds": crash, exitN, closed (exit button), saved
+    // (exit 0 with settings.ini written); "+saved" marks a failed run that
+    // also changed the settings. Delays: -1 means the launcher ends.
+    QTest::addColumn<bool>("always");
+    QTest::addColumn<QString>("runs");
+    QTest::addColumn<QList<int>>("delays");
+
+    QTest::newRow("crashes back off up to a minute")
+        << false << QString("crash:100 ").repeated(9)
+        << QList<int>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000};
+    QTest::newRow("an exit code is a failure") << false << "exit3:100 exit1:100 crash:100"
+                                               << QList<int>{1000, 2000, 4000};
+    QTest::newRow("a run of a minute starts anew") << false << "crash:100 crash:100 crash:60000 crash:59999"
+                                                   << QList<int>{1000, 2000, 1000, 2000};
+    QTest::newRow("saved options restart at once") << false << "crash:100 saved:100 saved:100 crash:100"
+                                                   << QList<int>{1000, 0, 0, 2000};
+    QTest::newRow("a crash while saving backs off") << false << "crash+saved:100 exit2+saved:100"
+                                                    << QList<int>{1000, 2000};
+    QTest::newRow("exit button ends") << false << "saved:100 closed:100" << QList<int>{0, -1};
+    QTest::newRow("always: exit button backs off") << true << "closed:100 closed:100 closed:60000 saved:100"
+                                                   << QList<int>{1000, 2000, 1000, 0};
+}
+
+void TestKioskPolicy::nextDelay()
+{
+    QFETCH(bool, always);
+    QFETCH(QString, runs);
+    QFETCH(QList<int>, delays);
+
+    KioskPolicy policy(always);
+    QList<int> actual;
+    for (const QString &token : runs.split(' ', Qt::SkipEmptyParts)) {
+        KioskPolicy::Run run;
+        QString how = token.section(':', 0, 0);
+        run.durationMs = token.section(':', 1).toLongLong();
+        if (how.endsWith("saved")) {
+            run.settingsChanged = true;
+            how.chop(5);
+        }
+        how.remove('+');
+        run.crashed = how == "crash";
+        if (how.startsWith("exit"))
+            run.exitCode = how.mid(4).toInt();
+        actual << policy.nextDelay(run);
+    }
+    QCOMPARE(actual, delays);
+}
+
+void TestKioskPolicy::startLauncher(const QStringList &plan, const QStringList &arguments)
+{
+    QVERIFY(writeFile(bin + "/qalix-plus-control", standIn));
+    QVERIFY(QFile::setPermissions(bin + "/qalix-plus-control",
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(writeFile(bin + "/plan", plan.join('\n').toUtf8() + '\n'));
+    QVERIFY(writeFile(projects + "/Demo.qlxd", "package"));
+    launcher.start(QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control-kiosk"),
+                   QStringList{"--panel", bin + "/qalix-plus-control"} + arguments);
+    QVERIFY(launcher.waitForStarted(5000));
+}
+
+QStringList TestKioskPolicy::recordedRuns() const
+{
+    QFile file(bin + "/runs");
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                          : QStringList();
+}
+
+void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
+{
+    startLauncher({"save Demo.qlxd", "kill", "exit 0"}, {"-home=30"});
+    QVERIFY(launcher.waitForFinished(20000));
+    const QByteArray errors = launcher.readAllStandardError();
+    QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(launcher.exitCode(), 0);
+
+    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-home=30|";
+    QCOMPARE(recordedRuns(), (QStringList{"-home=30|", fullScreen, fullScreen}));
+    const QList<QByteArray> lines = errors.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).contains("options saved"), errors.constData());
+    QVERIFY2(lines.at(1).contains("crashed") && lines.at(1).contains("again in 1 s"), errors.constData());
+}
+
+void TestKioskPolicy::terminateEndsThePanel()
+{
+    startLauncher({"wait"}, {});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(bin + "/pid").size() > 0, 10000);
+    QFile pidFile(bin + "/pid");
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    const pid_t panel = pid_t(pidFile.readAll().trimmed().toInt());
+    QVERIFY(panel > 0);
+
+    launcher.terminate();
+    QVERIFY(launcher.waitForFinished(10000));
+    const bool gone = ::kill(panel, 0) != 0 && errno == ESRCH;
+    if (!gone)
+        ::kill(panel, SIGKILL);
+    QVERIFY2(gone, "the panel outlived its launcher");
+    QCOMPARE(launcher.exitCode(), 128 + SIGTERM);
+}
+
+QTEST_GUILESS_MAIN(TestKioskPolicy)
+#include "tst_kioskpolicy.moc"

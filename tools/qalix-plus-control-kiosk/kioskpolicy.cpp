@@ -1,0 +1,96 @@
+#include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+QString settingsPath(const QString &projectsDir)
+{
+    return QDir(projectsDir).filePath(QStringLiteral("settings.ini"));
+}
+
+// Only a plain name of a package file that is really there: anything else
+// (the dialog's "- Kein Projekt -", the default "No Project", a hand-edited
+// path) leaves the choice to the operator.
+bool isPackageName(const QString &projectsDir, const QString &name)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
+        || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    if (!name.endsWith(QLatin1String(".qlxd"), Qt::CaseInsensitive))
+        return false;
+    return QFileInfo(QDir(projectsDir).filePath(name)).isFile();
+}
+
+QString seconds(qint64 ms)
+{
+    return QString::number((ms + 500) / 1000) + QStringLiteral(" s");
+}
+
+} // namespace
+
+KioskPolicy::KioskPolicy(bool always)
+    : always(always)
+{
+}
+
+QStringList KioskPolicy::panelArguments(const QString &projectsDir, const QStringList &passThrough)
+{
+    const QSettings settings(settingsPath(projectsDir), QSettings::IniFormat);
+    const QString name =
+        settings.value(QStringLiteral("projectAutoStart"), QStringLiteral("No Project")).toString();
+    QStringList arguments;
+    if (isPackageName(projectsDir, name))
+        arguments << QStringLiteral("-fullscreen") << QDir(projectsDir).absoluteFilePath(name);
+    return arguments + passThrough;
+}
+
+QByteArray KioskPolicy::settingsFingerprint(const QString &projectsDir)
+{
+    QFile file(settingsPath(projectsDir));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QFileInfo info(file);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArray::number(info.lastModified().toMSecsSinceEpoch()));
+    hash.addData(file.readAll());
+    return hash.result();
+}
+
+int KioskPolicy::nextDelay(const Run &run)
+{
+    if (run.durationMs >= healthyRunMs)
+        failures = 0;
+    const bool clean = !run.crashed && run.exitCode == 0;
+    if (clean && run.settingsChanged)
+        return 0;
+    if (clean && !always)
+        return -1;
+    // A clean end under --always also waits: a panel that ends at once (its
+    // projects folder unusable, the dialog cancelled) must not be restarted in a loop.
+    const int delay = failures >= 6 ? maxDelayMs : qMin(maxDelayMs, firstDelayMs << failures);
+    ++failures;
+    return delay;
+}
+
+QString KioskPolicy::restartLine(const Run &run, int delayMs)
+{
+    QString what;
+    if (!run.startError.isEmpty())
+        return QStringLiteral("the panel could not be started (%1), trying again in %2")
+            .arg(run.startError, seconds(delayMs));
+    if (run.crashed)
+        what = QStringLiteral("the panel crashed");
+    else if (run.exitCode != 0)
+        what = QStringLiteral("the panel ended with exit code %1").arg(run.exitCode);
+    else if (run.settingsChanged)
+        return QStringLiteral("options saved, starting the panel again");
+    else
+        what = QStringLiteral("the panel was closed");
+    return QStringLiteral("%1 after %2, starting it again in %3").arg(what, seconds(run.durationMs), seconds(delayMs));
+}

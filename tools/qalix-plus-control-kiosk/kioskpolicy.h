@@ -1,0 +1,54 @@
+#ifndef KIOSKPOLICY_H
+#define KIOSKPOLICY_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// What the kiosk launcher decides between two runs of the panel: the arguments
+// of the next run, whether there is one, and how long to wait for it. No
+// process handling and no clock: the caller reports how each run ended.
+class KioskPolicy
+{
+public:
+    // How one run of the panel ended.
+    struct Run
+    {
+        bool crashed = false;         // ended by a signal, or could not be started
+        QString startError;           // why it could not be started; empty when it ran
+        int exitCode = 0;
+        bool settingsChanged = false; // settings.ini differs from before the run
+        qint64 durationMs = 0;
+    };
+
+    // Back-off after failures: 1 s, doubled per failure, at most a minute. A run
+    // of at least a minute got past start-up, so its end starts the count anew.
+    static constexpr int firstDelayMs = 1000;
+    static constexpr int maxDelayMs = 60000;
+    static constexpr qint64 healthyRunMs = 60000;
+
+    // always: the exit button restarts the panel too, instead of ending the launcher.
+    explicit KioskPolicy(bool always = false);
+
+    // "-fullscreen <projects>/<name>" when settings.ini names a package in
+    // projectsDir, nothing otherwise (the panel then shows its selection
+    // dialog); the pass-through arguments follow, so none of them is taken as
+    // the package.
+    static QStringList panelArguments(const QString &projectsDir, const QStringList &passThrough);
+
+    // Changes whenever settings.ini is written, even with the same content, or
+    // rewritten with other content within one time-stamp tick.
+    static QByteArray settingsFingerprint(const QString &projectsDir);
+
+    // Milliseconds until the next run after run ended, or -1: the launcher ends.
+    int nextDelay(const Run &run);
+
+    // The line on standard error for a restart nextDelay asked for.
+    static QString restartLine(const Run &run, int delayMs);
+
+private:
+    bool always;
+    int failures = 0;
+};
+
+#endif // KIOSKPOLICY_H

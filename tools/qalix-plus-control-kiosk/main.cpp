@@ -1,0 +1,177 @@
+// qalix-plus-control-kiosk: keeps the panel running on a kiosk PC, on the
+// project the options dialog chose for autostart.
+
+#include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const char usage[] =
+    "Usage: qalix-plus-control-kiosk [--always] [--panel PATH] [PANEL-ARGUMENTS...]\n"
+    "\n"
+    "Keeps the panel running on a kiosk PC. Before every start it reads projects/settings.ini\n"
+    "beside the panel: when \"Autostart Projekt\" names a package there, the panel starts full\n"
+    "screen on it; otherwise it starts with its project selection dialog.\n"
+    "\n"
+    "  options saved in the panel   the panel starts again at once, with the new settings\n"
+    "  exit button                  the launcher ends (with --always the panel starts again)\n"
+    "  crash or exit code not 0     the panel starts again after 1 s, doubled after each\n"
+    "                               failure up to 60 s; a run of a minute or more starts\n"
+    "                               the count anew\n"
+    "Each restart writes one line to standard error.\n"
+    "\n"
+    "  --always       start the panel again after its exit button as well\n"
+    "  --panel PATH   the panel program (default: qalix-plus-control beside this program)\n"
+    "  --help         this text\n"
+    "\n"
+    "Every other argument, and everything after \"--\", is passed to the panel after the\n"
+    "package path. SIGTERM, SIGINT and SIGHUP end the panel, then the launcher.\n"
+    "Exit status: 0 after the exit button, 1 without a panel program, 2 for a usage error,\n"
+    "128 + the signal's number after a signal.\n";
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int number)
+{
+    const char byte = char(number);
+    const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    (void)written; // nothing to do about a full pipe: a signal is already pending
+}
+
+void say(const QString &line)
+{
+    std::fprintf(stderr, "qalix-plus-control-kiosk: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+
+    bool always = false;
+    QString panel = QCoreApplication::applicationDirPath() + QStringLiteral("/qalix-plus-control");
+    QStringList passThrough;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--help")) {
+            std::fputs(usage, stdout);
+            return 0;
+        } else if (arg == QLatin1String("--always")) {
+            always = true;
+        } else if (arg == QLatin1String("--panel") && i + 1 < args.size()) {
+            panel = args.at(++i);
+        } else if (arg.startsWith(QLatin1String("--panel="))) {
+            panel = arg.mid(8);
+        } else if (arg == QLatin1String("--panel")) {
+            say(QStringLiteral("--panel needs a path (see --help)"));
+            return 2;
+        } else if (arg == QLatin1String("--")) {
+            passThrough += args.mid(i + 1);
+            break;
+        } else {
+            passThrough << arg;
+        }
+    }
+
+    const QFileInfo panelInfo(panel);
+    if (!panelInfo.isFile() || !panelInfo.isExecutable()) {
+        say(QStringLiteral("no panel program at %1").arg(panel));
+        return 1;
+    }
+    // The panel finds its projects beside its resolved executable, so links are
+    // resolved here too.
+    const QString program = panelInfo.canonicalFilePath();
+    const QString projectsDir = QFileInfo(program).absolutePath() + QStringLiteral("/projects");
+
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        say(QStringLiteral("cannot create the signal pipe"));
+        return 1;
+    }
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(number, &action, nullptr);
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+
+    KioskPolicy policy(always);
+    QProcess process;
+    process.setProgram(program);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    QTimer restartTimer;
+    restartTimer.setSingleShot(true);
+    QElapsedTimer runTime;
+    QByteArray settingsBefore;
+    bool stopping = false;
+
+    auto start = [&] {
+        process.setArguments(KioskPolicy::panelArguments(projectsDir, passThrough));
+        settingsBefore = KioskPolicy::settingsFingerprint(projectsDir);
+        runTime.start();
+        process.start();
+    };
+    auto ended = [&](KioskPolicy::Run run) {
+        if (stopping)
+            return;
+        run.durationMs = runTime.elapsed();
+        run.settingsChanged = KioskPolicy::settingsFingerprint(projectsDir) != settingsBefore;
+        const int delay = policy.nextDelay(run);
+        if (delay < 0) {
+            QCoreApplication::exit(0);
+            return;
+        }
+        say(KioskPolicy::restartLine(run, delay));
+        restartTimer.start(delay);
+    };
+
+    QObject::connect(&restartTimer, &QTimer::timeout, start);
+    QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+                     [&](int exitCode, QProcess::ExitStatus status) {
+                         KioskPolicy::Run run;
+                         run.crashed = status == QProcess::CrashExit;
+                         run.exitCode = run.crashed ? 0 : exitCode;
+                         ended(run);
+                     });
+    QObject::connect(&process, &QProcess::errorOccurred, [&](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        KioskPolicy::Run run;
+        run.crashed = true;
+        run.startError = process.errorString();
+        ended(run);
+    });
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
+        char number = 0;
+        if (::read(signalPipe[0], &number, 1) != 1)
+            return;
+        stopping = true;
+        restartTimer.stop();
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(5000)) {
+                say(QStringLiteral("the panel did not end within 5 s of SIGTERM, killing it"));
+                process.kill();
+                process.waitForFinished(5000);
+            }
+        }
+        QCoreApplication::exit(128 + number);
+    });
+
+    start();
+    return app.exec();
+}
