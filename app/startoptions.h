@@ -7,6 +7,11 @@
 // What the command line asks for. Switches are whole arguments, matched
 // case-sensitively, and may stand anywhere; every occurrence is removed before
 // the project path is taken, so "-FullScreen" is a path, not a switch.
+//
+// The wall-panel switches are single words with a value after "=" (-home=30,
+// -lock=/etc/panel/pin). One with a bad value is removed too, and ignored with
+// a line in `problems`; when one is given more than once, the last good value
+// counts.
 struct StartOptions
 {
     bool fullscreen = false;
@@ -15,8 +20,24 @@ struct StartOptions
     bool hasProjectPath = false;
     QString projectPath;
 
+    // Seconds without input until the first page is shown again, or until the
+    // screen saver covers the window; seconds without a connection until the
+    // values are shown stale. 0: off.
+    int homeSeconds = 0;
+    int dimSeconds = 0;
+    int staleSeconds = 0;
+    // The file holding the PIN for the exit and options buttons (absolute);
+    // empty: the buttons are not locked.
+    QString pinFile;
+
+    // One line per switch given with a bad value, for standard error.
+    QStringList problems;
+
     // arguments as QCoreApplication::arguments(): the program path first.
     static StartOptions parse(QStringList arguments);
+
+    // The largest number of seconds a switch takes: nine digits.
+    static constexpr int maxSeconds = 999999999;
 
     bool operator==(const StartOptions &other) const;
     QString toString() const;
