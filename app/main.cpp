@@ -48,8 +48,11 @@ int main(int argc, char *argv[])
     window.hide();
 
     const StartOptions options = StartOptions::parse(QApplication::arguments());
+    for (const QString &problem : options.problems)
+        std::fprintf(stderr, "qalix-plus-control: %s\n", qUtf8Printable(problem));
     if (options.topmost)
         window.setWindowFlags(Qt::WindowStaysOnTopHint);
+    window.setWallOptions(options);
 
     if (options.hasProjectPath) {
         window.loadProject(options.projectPath);

@@ -3,6 +3,7 @@
 
 #include "app/dialogprogress.h"
 #include "app/projectloader.h"
+#include "app/wallpanel.h"
 #include "items/item.h"
 #include "net/qalixmsgclient.h"
 #include "options/dialogoptions.h"
@@ -38,6 +39,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&m_live, &LiveState::valueDue, this, [this](const QString &key, double value) {
         for (Page *page : qAsConst(m_pages))
             page->setPortValue(key, value);
+        if (m_wall)
+            m_wall->delivered(key);
     });
     hide();
 }
@@ -125,6 +128,8 @@ void MainWindow::placeButtons()
         button.first->setIconSize(icon);
         button.first->raise(); // above the pages
     }
+    if (m_wall)
+        m_wall->place(placement.connection);
 }
 
 void MainWindow::setFullscreen()
@@ -186,6 +191,20 @@ void MainWindow::feedPage(Page *page)
 {
     // A page built after values came in takes the newest of its keys.
     page->setValueSource([this](const QString &key, double *value) { return m_live.reportedValue(key, value); });
+    if (m_wall)
+        m_wall->watchPage(page);
+}
+
+void MainWindow::setWallOptions(const StartOptions &options, std::function<qint64()> clock)
+{
+    if (m_wall || (options.homeSeconds <= 0 && options.dimSeconds <= 0 && options.staleSeconds <= 0
+                   && options.pinFile.isEmpty()))
+        return;
+    m_wall = new WallPanel(options, this, &m_pages, std::move(clock));
+    for (Page *page : qAsConst(m_pages))
+        m_wall->watchPage(page);
+    m_wall->watchClient(m_client);
+    placeButtons();
 }
 
 void MainWindow::setPageSize(const QSize &size)
@@ -204,6 +223,8 @@ void MainWindow::setClient(QalixMsgClient *client)
         return;
     client->setParent(this);
     connect(client, &QalixMsgClient::received, &m_live, &LiveState::onReceived);
+    if (m_wall)
+        m_wall->watchClient(client);
 }
 
 void MainWindow::startTimers()
@@ -246,6 +267,8 @@ void MainWindow::sendToggle(const QStringList &fields, double value)
 
 void MainWindow::showPage(const QString &id)
 {
+    if (m_wall)
+        m_wall->pageChanged();
     for (Page *page : qAsConst(m_pages))
         page->setVisible(false);
     for (Page *page : qAsConst(m_pages)) {
@@ -280,11 +303,15 @@ void MainWindow::updateGUI()
 
 void MainWindow::on_pushButton_clicked()
 {
+    if (m_wall && !m_wall->unlock())
+        return;
     close();
 }
 
 void MainWindow::on_pushButtonOptions_clicked()
 {
+    if (m_wall && !m_wall->unlock())
+        return;
     // Saved options take effect only at the next start, so saving ends the program.
     DialogOptions dialog;
     if (dialog.exec() == QDialog::Accepted)

@@ -10,10 +10,14 @@
 
 #include "app/livestate.h"
 #include "app/projectreader.h"
+#include "app/startoptions.h"
+
+#include <functional>
 
 class Page;
 class QalixMsgClient;
 class QResizeEvent;
+class WallPanel;
 
 namespace Ui {
 class MainWindow;
@@ -77,6 +81,12 @@ public:
     const QTimer &connectionTimer() const { return m_connectionTimer; }
     const QTimer &updateTimer() const { return m_updateTimer; }
 
+    // Puts the wall-panel switches (-home, -dim, -stale, -lock) to work;
+    // without any of them nothing changes. `clock` replaces the monotonic
+    // clock in milliseconds (tests).
+    void setWallOptions(const StartOptions &options, std::function<qint64()> clock = {});
+    WallPanel *wallPanel() const { return m_wall; }
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
@@ -106,6 +116,7 @@ private:
     QTimer m_connectionTimer;
     QTimer m_updateTimer;
     QalixMsgClient *m_client = nullptr;
+    WallPanel *m_wall = nullptr;
 };
 
 #endif // MAINWINDOW_H

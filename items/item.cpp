@@ -41,6 +41,22 @@ int truncated(qreal value)
 
 // Measuring a text shapes it; a project shows the same few texts in the same
 // few styles on many items. GUI thread only, like the pictures.
+// Greyed and hatched: an old value must not pass for a current one, on any
+// picture. Thin lines, one device pixel at every zoom.
+void paintStale(QPainter *painter, const QRect &rect)
+{
+    painter->save();
+    painter->setClipRect(rect, Qt::IntersectClip);
+    painter->fillRect(rect, QColor(128, 128, 128, 150));
+    QPen pen(QColor(40, 40, 40, 210));
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    const int step = 8;
+    for (int d = step / 2; d < rect.width() + rect.height(); d += step)
+        painter->drawLine(rect.left() + d, rect.top(), rect.left() + d - rect.height(), rect.bottom() + 1);
+    painter->restore();
+}
+
 QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QString &text)
 {
     static QHash<QString, QRect> measured;
@@ -108,8 +124,19 @@ void Item::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWid
 {
     Q_UNUSED(option)
     Q_UNUSED(widget)
+    const QRect target = boundingRect().toRect();
     if (!m_picture.isNull())
-        painter->drawPixmap(boundingRect().toRect(), m_picture);
+        painter->drawPixmap(target, m_picture);
+    if (m_stale)
+        paintStale(painter, target);
+}
+
+void Item::setStale(bool stale)
+{
+    if (stale == m_stale)
+        return;
+    m_stale = stale;
+    update(boundingRect());
 }
 
 QRectF Item::boundingRect() const

@@ -90,6 +90,10 @@ public:
     int width() const { return m_width; }
     int height() const { return m_height; }
     int textPixelSize() const { return m_textPixelSize; }
+    // The value shown may be old (no connection to the message server): the
+    // picture is drawn greyed and hatched.
+    bool isStale() const { return m_stale; }
+    void setStale(bool stale);
     // Set by the page once the project is loaded.
     bool isLoaded() const { return m_loaded; }
     void setLoaded(bool loaded) { m_loaded = loaded; }
@@ -133,6 +137,7 @@ private:
     int m_height = 50;
     int m_textPixelSize = 10;
     bool m_loaded = false;
+    bool m_stale = false;
 };
 
 #endif // ITEM_H

@@ -209,6 +209,11 @@ void Page::setPortValue(const QString &key, double value)
     }
 }
 
+QList<Item *> Page::boundItems(const QString &key) const
+{
+    return m_portIndex.value(key);
+}
+
 void Page::reindexItem(Item *item)
 {
     if (!m_itemOf.contains(item))

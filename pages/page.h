@@ -46,6 +46,8 @@ public:
     // items up in an index by state key, so the cost follows the number of
     // items bound to the key, not the number of items on the page.
     void setPortValue(const QString &key, double value);
+    // The items bound to `key`, from the same index.
+    QList<Item *> boundItems(const QString &key) const;
     // The newest value reported for a key, false for a key never reported:
     // a page built late takes its bound keys' values from here.
     using ValueSource = std::function<bool(const QString &key, double *value)>;
