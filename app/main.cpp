@@ -52,7 +52,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "qalix-plus-control: %s\n", qUtf8Printable(problem));
     if (options.topmost)
         window.setWindowFlags(Qt::WindowStaysOnTopHint);
-    window.setWallOptions(options);
 
     if (options.hasProjectPath) {
         window.loadProject(options.projectPath);
@@ -64,6 +63,8 @@ int main(int argc, char *argv[])
             return 0;
         window.loadProject(dialog.selectedProject());
     }
+    // Only now: idle time spent in the selection dialog is no panel's idle time.
+    window.setWallOptions(options);
 
     if (options.fullscreen) {
         window.setFullscreenMode(true);
