@@ -36,7 +36,12 @@ const char usage[] =
     "  --help         this text\n"
     "\n"
     "Every other argument, and everything after \"--\", is passed to the panel after the\n"
-    "package path. SIGTERM, SIGINT and SIGHUP end the panel, then the launcher.\n"
+    "package path, such as the panel's wall-panel switches:\n"
+    "  -home=SECONDS  the first page again after that long untouched\n"
+    "  -dim=SECONDS   a black screen saver with the time after that long untouched\n"
+    "  -stale=SECONDS values shown stale after that long without the message server\n"
+    "  -lock=PATH     exit and options ask for the PIN in that file (4 to 8 digits)\n"
+    "SIGTERM, SIGINT and SIGHUP end the panel, then the launcher.\n"
     "Exit status: 0 after the exit button, 1 without a panel program, 2 for a usage error,\n"
     "128 + the signal's number after a signal.\n";
 

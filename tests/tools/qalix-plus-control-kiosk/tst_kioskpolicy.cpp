@@ -104,8 +104,9 @@ void TestKioskPolicy::panelArguments_data()
                                        << QStringList() << "";
     QTest::newRow("out of the folder") << QVariant("../outside.qlxd") << QStringList{"../outside.qlxd"}
                                        << QStringList() << "";
-    QTest::newRow("switches passed on") << QVariant("Demo.qlxd") << demo << QStringList{"-home=30", "-topmost"}
-                                        << "Demo.qlxd";
+    QTest::newRow("switches passed on")
+        << QVariant("Demo.qlxd") << demo << QStringList{"-home=30", "-dim=60", "-stale=10", "-lock=/etc/pin", "-topmost"}
+        << "Demo.qlxd";
     QTest::newRow("switches, no project") << QVariant() << demo << QStringList{"-home=30"} << "";
 }
 
