@@ -2,7 +2,8 @@
 # Runs the panel on the bundled demo, with the message server simulator serving
 # the demo's ports on 127.0.0.1:64401. Without a display it runs under Xvfb for a
 # few seconds and leaves a screenshot in the build folder. The information lines
-# of both (one per port report and per drawn text) go to log files there.
+# of both (one per port report and per drawn text) go to log files there. The
+# panel marks its values stale 10 s after losing the simulator (stop it to see).
 set -euo pipefail
 build="$1"
 panel="$build/qalix-plus-control"
@@ -12,6 +13,7 @@ panellog="$build/demo-panel.log"
 package="$build/projects/demo.qlxd"
 args=()
 [ -f "$package" ] && args+=("$package")
+switches=(-stale=10)
 
 # The simulator runs in the background and is ended by its PID when the panel exits.
 "$sim" --ready-after 500 >"$simlog" 2>&1 &
@@ -31,7 +33,7 @@ echo "Panel on ${args[*]:-its start dialog} (log in $panellog)"
 
 if [ -n "${DISPLAY:-}" ]; then
     status=0
-    "$panel" "${args[@]}" >"$panellog" 2>&1 || status=$?
+    "$panel" "${switches[@]}" "${args[@]}" >"$panellog" 2>&1 || status=$?
     [ "$status" -eq 0 ] || echo "The panel ended with exit code $status; see $panellog" >&2
     exit "$status"
 fi
@@ -43,4 +45,4 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     import -window root "$2" || true
     kill $pid 2>/dev/null || true
     wait $pid 2>/dev/null || true
-' _ "$panel" "$build/demo.png" "$panellog" "${args[@]}"
+' _ "$panel" "$build/demo.png" "$panellog" "${switches[@]}" "${args[@]}"
