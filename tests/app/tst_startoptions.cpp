@@ -68,9 +68,6 @@ void TestStartOptions::parse_data()
     QTest::newRow("program only") << QStringList{ prog } << options(false, false);
     QTest::newRow("empty list") << QStringList{} << options(false, false);
     QTest::newRow("path") << QStringList{ prog, "a.qlxd" } << options(false, false, "a.qlxd");
-    QTest::newRow("fullscreen only")
-        << QStringList{ prog, "-fullscreen" } << options(true, false);
-    QTest::newRow("topmost only") << QStringList{ prog, "-topmost" } << options(false, true);
     QTest::newRow("other case is a path")
         << QStringList{ prog, "-FullScreen" } << options(false, false, "-FullScreen");
     QTest::newRow("other case before the real switch")
@@ -88,9 +85,6 @@ void TestStartOptions::parse_data()
         << QStringList{ prog, "a.qlxd", "b.qlxd" } << options(false, false, "a.qlxd");
     QTest::newRow("empty argument is a path")
         << QStringList{ prog, "", "a.qlxd" } << options(false, false, "");
-    QTest::newRow("path with spaces and umlauts")
-        << QStringList{ prog, "-fullscreen", "/home/b\u00fcro/K\u00fcche 1.qlxd" }
-        << options(true, false, "/home/b\u00fcro/K\u00fcche 1.qlxd");
 
     QTest::newRow("wall switches anywhere")
         << QStringList{ prog, "-home=30", "a.qlxd", "-dim=120", "-fullscreen", "-stale=10" }
