@@ -114,7 +114,8 @@ bool WallPanel::unlock()
     QString problem;
     if (!PinLock::readPin(m_lock->path(), nullptr, &problem)) {
         qCritical().noquote() << problem;
-        QMessageBox::warning(m_window, m_window->windowTitle(),
+        // The window's title shows the live status, no name.
+        QMessageBox::warning(m_window, QStringLiteral("Qalix-PLUS-Control"),
                              QStringLiteral("Keine gültige PIN hinterlegt. Beenden und Optionen bleiben gesperrt."));
         return false;
     }
