@@ -8,7 +8,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGraphicsScene>
-#include <QHash>
+#include <QCache>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QWidget>
@@ -40,16 +40,19 @@ int truncated(qreal value)
 }
 
 // Measuring a text shapes it; a project shows the same few texts in the same
-// few styles on many items. GUI thread only, like the pictures.
+// few styles on many items. Every analogue value never shown before is a new
+// text, so the least recently measured go beyond 1 MiB of keys. GUI thread
+// only, like the pictures.
 QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QString &text)
 {
-    static QHash<QString, QRect> measured;
+    static QCache<QString, QRect> measured(1024 * 1024);
     const QString key = QString::number(size) + QLatin1Char(bold ? 'b' : 'n') + QLatin1Char(italic ? 'i' : 'n')
             + QLatin1Char('_') + text;
-    auto it = measured.constFind(key);
-    if (it == measured.constEnd())
-        it = measured.insert(key, QFontMetrics(font).boundingRect(text));
-    return it.value();
+    if (const QRect *found = measured.object(key))
+        return *found;
+    const QRect bounds = QFontMetrics(font).boundingRect(text);
+    measured.insert(key, new QRect(bounds), int(qMin<qint64>(qint64(key.size()) * 2 + 32, 1024 * 1024)));
+    return bounds;
 }
 }
 
