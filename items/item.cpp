@@ -195,9 +195,13 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
 
     const QString colorName = QLatin1Char('#') + QString::asprintf("%.6X", color);
 
+    // One line is drawn. Fallback fonts (emoji, CJK) make a line up to an
+    // eighth taller than the font's own; a hostile text makes one 20 million
+    // pixels wide, which no page shows and no memory holds.
     const QRect bounds = measuredText(font, size, bold, italic, newText);
-    const int lineHeight = qMax(1, bounds.height());
-    const int pictureWidth = qMax(1, bounds.width() + 5);
+    const int heightLimit = 2 * QFontMetrics(font).height();
+    const int lineHeight = qBound(1, bounds.height(), heightLimit);
+    const int pictureWidth = int(qBound<qint64>(1, qint64(bounds.width()) + 5, maxTextWidth));
 
     // Everything that changes the rendering is part of the key, so a red
     // alarm text is never served from the white rendering of the same text.
@@ -211,6 +215,10 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     QPixmap rendering;
     if (!PictureCache::find(key, &rendering)) {
         qInfo().noquote() << "Create Text" << key << newText;
+        if (lineHeight < bounds.height() || pictureWidth < qint64(bounds.width()) + 5)
+            qDebug() << "Text picture clipped to" << pictureWidth << "x" << lineHeight << "from"
+                     << qint64(bounds.width()) + 5 << "x" << bounds.height() << "for" << newText.size()
+                     << "characters";
         rendering = QPixmap(pictureWidth, lineHeight);
         rendering.fill(Qt::transparent);
         QPainter painter(&rendering);

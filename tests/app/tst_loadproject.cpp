@@ -13,6 +13,7 @@
 #include "pages/page.h"
 #include "packagetesthelper.h"
 #include "storage/projectdirectory.h"
+#include "tests/items/testhelper.h"
 
 // The main window loading a package: pages, settings, timers, sizes, and the
 // demo project shipped with the program.
@@ -111,7 +112,7 @@ private slots:
         const auto package = [](const QByteArray &document) {
             return packageBytes({{QStringLiteral("project"), document}});
         };
-        const QString page = TestLoadProject::page(QStringLiteral("A"));
+        const QString page = TestLoadProject::page(QStringLiteral("A")).remove(QStringLiteral("bg.png"));
         QTest::newRow("missing") << QByteArray() << false << 0 << "cannot be opened, no such file";
         QTest::newRow("a folder") << QByteArray("/") << false << 0 << "cannot be opened, a folder, not a file";
         QTest::newRow("empty") << QByteArray("") << false << 0 << "cannot be opened, an empty file";
@@ -232,6 +233,33 @@ private slots:
                                             .arg(projectDirectory())}));
         QVERIFY(window.connectionTimer().isActive());
         QVERIFY(window.updateTimer().isActive());
+    }
+
+    // A hostile text is drawn clipped, and the items after it load.
+    void longTextIsClippedAndThePageLoads()
+    {
+        const QString text(200000, QLatin1Char('W'));
+        const QString components =
+            QStringLiteral("<component><x>0</x><y>0</y><w>50</w><h>50</h><text_active>%1</text_active>"
+                           "<font_size>100</font_size><type>Text</type></component>")
+                .arg(text)
+            + button(10, 200, QStringLiteral("ITM_Kueche_OUT1"));
+        const QString path = packagePath(QStringLiteral("longtext.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("icons/lamp.png"), pngBytes(32, 32, 0xffdd00)},
+                                    {QStringLiteral("project"), projectDocument(page(QStringLiteral("A"), components))}}));
+        LogCapture log;
+        MainWindow window;
+        QVERIFY(window.loadProject(path));
+        window.pages().first()->ensureBuilt();
+
+        const QList<Item *> items = window.pages().first()->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->text(), text);
+        QCOMPARE(items.at(0)->picture().width(), Item::maxTextWidth);
+        QVERIFY(items.at(0)->picture().height() <= 2 * QFontMetrics(QFont(QString(), 100)).height());
+        QCOMPARE(log.count(QStringLiteral("Text picture clipped to 8192 x")), 1);
+        QCOMPARE(items.at(1)->record().port, QStringLiteral("ITM_Kueche_OUT1"));
+        QCOMPARE(items.at(1)->picture().size(), QSize(64, 64));
     }
 
     void fullscreenZoomsEveryPage()
