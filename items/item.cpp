@@ -51,7 +51,7 @@ QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QS
     if (const QRect *found = measured.object(key))
         return *found;
     const QRect bounds = QFontMetrics(font).boundingRect(text);
-    measured.insert(key, new QRect(bounds), int(qMin<qint64>(qint64(key.size()) * 2 + 32, 1024 * 1024)));
+    measured.insert(key, new QRect(bounds), int(qMin<qint64>(qint64(key.size()) * 2 + 96, 1024 * 1024)));
     return bounds;
 }
 }

@@ -21,9 +21,10 @@
 class PictureCache
 {
 public:
-    // 32 MiB hold about 3,000 renderings of a value at 30 pixels, many times
-    // what the pages of a project show at once.
-    static constexpr qint64 defaultTextBudget = 32 * 1024 * 1024;
+    // 24 MiB hold about 1,700 renderings of a value at 30 pixels, many times
+    // what the pages of a project show at once, and keep a panel whose
+    // values drift for months within 40 MiB of its memory at the start.
+    static constexpr qint64 defaultTextBudget = 24 * 1024 * 1024;
 
     // The cached picture for `text` (a file or resource path, or a derived
     // key), loaded on first request. A picture that could not be loaded is
