@@ -5,7 +5,7 @@
 //   items the same document gives when it is read in one pass (a byte order
 //   mark makes the reader take that road);
 // - every item element written and read again keeps its values.
-// Seed corpus: tests/data/projectreader.
+// Seed corpus: tests/data/projectreader (the seeds and fuzzed/).
 
 #include "app/projectreader.h"
 #include "storage/itemelement.h"
@@ -58,11 +58,14 @@ bool survivesWriting(const ItemElement &element)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Picture names are written relative to the application's folder.
+    // Picture names are written relative to the application's folder. The
+    // replay test has an application of its own.
     static int argc = 1;
     static char name[] = "fuzz_projectreader";
     static char *argv[] = {name, nullptr};
     static const QCoreApplication *application = [] {
+        if (QCoreApplication::instance())
+            return QCoreApplication::instance();
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
         return new QCoreApplication(argc, argv);
     }();
