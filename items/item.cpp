@@ -201,7 +201,7 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     const QRect bounds = measuredText(font, size, bold, italic, newText);
     const int heightLimit = 2 * QFontMetrics(font).height();
     const int lineHeight = qBound(1, bounds.height(), heightLimit);
-    const int pictureWidth = int(qBound<qint64>(1, qint64(bounds.width()) + 5, maxTextWidth));
+    const int pictureWidth = int(qBound(qint64(1), qint64(bounds.width()) + 5, qint64(maxTextWidth)));
 
     // Everything that changes the rendering is part of the key, so a red
     // alarm text is never served from the white rendering of the same text.

@@ -177,7 +177,7 @@ int PictureCache::count()
 
 void PictureCache::setTextBudget(qint64 bytes)
 {
-    texts().setMaxCost(int(qBound<qint64>(0, bytes, std::numeric_limits<int>::max())));
+    texts().setMaxCost(int(qBound(qint64(0), bytes, qint64(std::numeric_limits<int>::max()))));
 }
 
 qint64 PictureCache::textBudget()
