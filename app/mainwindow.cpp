@@ -153,8 +153,11 @@ bool MainWindow::loadProject(const QString &path)
     progress.show();
 
     QLXFat package;
-    if (!package.open(path, false))
+    if (!package.open(path, false)) {
+        qCritical().noquote() << ProjectLoader::failureLine(path, QStringLiteral("cannot be opened, ")
+                                                                  + package.errorString());
         return false;
+    }
 
     ProjectLoader loader(&progress);
     loader.extractPictures(package);
@@ -163,6 +166,17 @@ bool MainWindow::loadProject(const QString &path)
     m_pageX = loader.pageX();
     m_pageY = loader.pageY();
     m_connection = loader.connection();
+    if (!loader.documentError().isEmpty()) {
+        qCritical().noquote() << ProjectLoader::failureLine(
+            path, QStringLiteral("project document not read, ") + loader.documentError());
+    } else if (m_pageX <= 0 || m_pageY <= 0) {
+        qCritical().noquote() << ProjectLoader::failureLine(
+            path, QStringLiteral("page size %1 x %2 unusable, the window takes %3 x %4")
+                      .arg(m_pageX)
+                      .arg(m_pageY)
+                      .arg(fallbackPageSize.width())
+                      .arg(fallbackPageSize.height()));
+    }
     for (Page *page : qAsConst(m_pages))
         feedPage(page);
 

@@ -37,6 +37,11 @@ ProjectLoader::ProjectLoader(DialogProgress *progress, const QString &projectDir
         this->projectDir.append(QLatin1Char('/'));
 }
 
+QString ProjectLoader::failureLine(const QString &path, const QString &problem)
+{
+    return QStringLiteral("Package %1: %2").arg(path, problem);
+}
+
 void ProjectLoader::setProgress(int percent)
 {
     if (progress)
@@ -140,8 +145,11 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
 {
     // A document that does not parse reads as an empty one: no pages.
     ProjectReader reader;
-    if (!reader.read(document))
-        qDebug() << "Project document not read:" << reader.errorString();
+    m_documentError.clear();
+    if (document.isEmpty())
+        m_documentError = QStringLiteral("it holds no project document");
+    else if (!reader.read(document))
+        m_documentError = reader.errorString();
     m_pageX = reader.pageX();
     m_pageY = reader.pageY();
     m_connection = reader.connection();

@@ -57,7 +57,13 @@ public:
     // stays untouched.
     static bool emptyDirectory(const QString &root, const QString &relativePath);
 
-    // What the document said, once read.
+    // The one line standard error gets when a load goes wrong: the package,
+    // then what is wrong with it.
+    static QString failureLine(const QString &path, const QString &problem);
+
+    // What the document said, once read; why it could not be read (empty
+    // when it was).
+    QString documentError() const { return m_documentError; }
     int pageX() const { return m_pageX; }
     int pageY() const { return m_pageY; }
     const ProjectReader::Connection &connection() const { return m_connection; }
@@ -71,6 +77,7 @@ private:
     QString projectDir;
     int m_pageX = 0;
     int m_pageY = 0;
+    QString m_documentError;
     ProjectReader::Connection m_connection;
 };
 

@@ -8,7 +8,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGraphicsScene>
-#include <QHash>
+#include <QCache>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QWidget>
@@ -39,8 +39,6 @@ int truncated(qreal value)
     return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
 }
 
-// Measuring a text shapes it; a project shows the same few texts in the same
-// few styles on many items. GUI thread only, like the pictures.
 // Greyed and hatched: an old value must not pass for a current one, on any
 // picture. Thin lines, one device pixel at every zoom.
 void paintStale(QPainter *painter, const QRect &rect)
@@ -57,15 +55,20 @@ void paintStale(QPainter *painter, const QRect &rect)
     painter->restore();
 }
 
+// Measuring a text shapes it; a project shows the same few texts in the same
+// few styles on many items. Every analogue value never shown before is a new
+// text, so the least recently measured go beyond 1 MiB of keys. GUI thread
+// only, like the pictures.
 QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QString &text)
 {
-    static QHash<QString, QRect> measured;
+    static QCache<QString, QRect> measured(1024 * 1024);
     const QString key = QString::number(size) + QLatin1Char(bold ? 'b' : 'n') + QLatin1Char(italic ? 'i' : 'n')
             + QLatin1Char('_') + text;
-    auto it = measured.constFind(key);
-    if (it == measured.constEnd())
-        it = measured.insert(key, QFontMetrics(font).boundingRect(text));
-    return it.value();
+    if (const QRect *found = measured.object(key))
+        return *found;
+    const QRect bounds = QFontMetrics(font).boundingRect(text);
+    measured.insert(key, new QRect(bounds), int(qMin<qint64>(qint64(key.size()) * 2 + 96, 1024 * 1024)));
+    return bounds;
 }
 }
 
@@ -219,9 +222,13 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
 
     const QString colorName = QLatin1Char('#') + QString::asprintf("%.6X", color);
 
+    // One line is drawn. Fallback fonts (emoji, CJK) make a line up to an
+    // eighth taller than the font's own; a hostile text makes one 20 million
+    // pixels wide, which no page shows and no memory holds.
     const QRect bounds = measuredText(font, size, bold, italic, newText);
-    const int lineHeight = qMax(1, bounds.height());
-    const int pictureWidth = qMax(1, bounds.width() + 5);
+    const int heightLimit = 2 * QFontMetrics(font).height();
+    const int lineHeight = qBound(1, bounds.height(), heightLimit);
+    const int pictureWidth = int(qBound(qint64(1), qint64(bounds.width()) + 5, qint64(maxTextWidth)));
 
     // Everything that changes the rendering is part of the key, so a red
     // alarm text is never served from the white rendering of the same text.
@@ -235,6 +242,10 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     QPixmap rendering;
     if (!PictureCache::find(key, &rendering)) {
         qInfo().noquote() << "Create Text" << key << newText;
+        if (lineHeight < bounds.height() || pictureWidth < qint64(bounds.width()) + 5)
+            qDebug() << "Text picture clipped to" << pictureWidth << "x" << lineHeight << "from"
+                     << qint64(bounds.width()) + 5 << "x" << bounds.height() << "for" << newText.size()
+                     << "characters";
         rendering = QPixmap(pictureWidth, lineHeight);
         rendering.fill(Qt::transparent);
         QPainter painter(&rendering);

@@ -60,7 +60,10 @@ public:
     // project's icon of that name, else the name itself if it exists, else
     // the no-icon picture.
     static QString pictureSource(const QString &name);
+    // Renders `text` in one line. The picture is at most maxTextWidth wide
+    // and twice the font's height high; what lies beyond is clipped.
     void createText(const QString &text, bool bold, bool italic, int fontSize, int color);
+    static constexpr int maxTextWidth = 8192;
 
     // Reads an item element. The item must already lie on a scene: only a
     // rectangle inside the scene's takes the element's position and size.

@@ -484,11 +484,15 @@ void Page::build()
 
 void Page::copyItems()
 {
+    // Nothing selected is nothing to copy: the operator's clipboard stays. A
+    // running panel selects nothing, and Ctrl+C or Ctrl+X would wipe it.
+    const QList<Item *> chosen = selectedPageItems();
+    if (chosen.isEmpty())
+        return;
     QDomDocument document;
     QDomElement root = document.createElement(QLatin1String(fragmentRoot));
     document.appendChild(root);
     QStringList files;
-    const QList<Item *> chosen = selectedPageItems();
     for (Item *item : chosen) {
         QDomElement element = appendElement(document, root, QStringLiteral("item"), QString());
         item->saveToXml(document, element, files);

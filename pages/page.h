@@ -78,6 +78,8 @@ public:
     // The same from an element read before, picture names resolved.
     Item *createItemFromElement(const ItemElement &element);
 
+    // The selected items to the clipboard; with none selected the clipboard
+    // keeps what it holds.
     void copyItems();
     void pasteItems();
     void deleteItems();

@@ -1,13 +1,16 @@
 #include "storage/picturecache.h"
 
+#include <QCache>
 #include <QDebug>
 #include <QHash>
 #include <QImage>
 #include <QImageReader>
 #include <QVector>
 
-#include <future>
 #include <QLoggingCategory>
+
+#include <future>
+#include <limits>
 
 namespace {
 
@@ -17,6 +20,54 @@ QHash<QString, QPixmap> &store()
 {
     static auto *pictures = new QHash<QString, QPixmap>;
     return *pictures;
+}
+
+// The text renderings, least recently used first out; the cost of an entry
+// is its bytes.
+QCache<QString, QPixmap> &texts()
+{
+    static auto *renderings = new QCache<QString, QPixmap>(int(PictureCache::defaultTextBudget));
+    return *renderings;
+}
+
+bool isText(const QString &key)
+{
+    return key.startsWith(PictureCache::textPrefix());
+}
+
+// QCache counts in int.
+int cost(const QString &key, const QPixmap &picture)
+{
+    const qint64 bytes = qint64(picture.width()) * picture.height() * qMax(picture.depth(), 1) / 8
+        + qint64(key.size()) * 2 + 64;
+    return int(qMin<qint64>(bytes, std::numeric_limits<int>::max()));
+}
+
+// Looks `key` up in its store; a found rendering becomes the most recently
+// used.
+bool lookUp(const QString &key, QPixmap *picture)
+{
+    if (isText(key)) {
+        const QPixmap *found = texts().object(key);
+        if (found && picture)
+            *picture = *found;
+        return found != nullptr;
+    }
+    const auto &pictures = store();
+    const auto it = pictures.constFind(key);
+    if (it == pictures.constEnd())
+        return false;
+    if (picture)
+        *picture = it.value();
+    return true;
+}
+
+void enter(const QString &key, const QPixmap &picture)
+{
+    if (isText(key))
+        texts().insert(key, new QPixmap(picture), cost(key, picture));
+    else
+        store().insert(key, picture);
 }
 
 // The text reduced to what key() encodes: characters beyond Latin-1 become
@@ -65,38 +116,33 @@ QString PictureCache::key(const QString &text)
 QPixmap PictureCache::picture(const QString &text)
 {
     const QString k = storeKey(text);
-    auto &pictures = store();
-    auto it = pictures.find(k);
     const bool debug = debugEnabled();
-    if (it == pictures.end()) {
-        it = pictures.insert(k, decoded(text));
+    QPixmap found;
+    if (!lookUp(k, &found)) {
+        found = decoded(text);
+        enter(k, found);
         if (debug)
             qDebug() << "New PIC" << text << key(text);
     }
     if (debug)
-        qDebug() << "Send PIC" << it.value().cacheKey();
-    return it.value();
+        qDebug() << "Send PIC" << found.cacheKey();
+    return found;
 }
 
 bool PictureCache::contains(const QString &text)
 {
-    return store().contains(storeKey(text));
+    const QString k = storeKey(text);
+    return isText(k) ? texts().contains(k) : store().contains(k);
 }
 
 bool PictureCache::find(const QString &text, QPixmap *picture)
 {
-    const auto &pictures = store();
-    const auto it = pictures.constFind(storeKey(text));
-    if (it == pictures.constEnd())
-        return false;
-    if (picture)
-        *picture = it.value();
-    return true;
+    return lookUp(storeKey(text), picture);
 }
 
 void PictureCache::insert(const QPixmap &picture, const QString &text)
 {
-    store().insert(storeKey(text), picture);
+    enter(storeKey(text), picture);
 }
 
 void PictureCache::preload(const QStringList &paths)
@@ -126,5 +172,20 @@ void PictureCache::preload(const QStringList &paths)
 
 int PictureCache::count()
 {
-    return store().size();
+    return store().size() + texts().size();
+}
+
+void PictureCache::setTextBudget(qint64 bytes)
+{
+    texts().setMaxCost(int(qBound(qint64(0), bytes, qint64(std::numeric_limits<int>::max()))));
+}
+
+qint64 PictureCache::textBudget()
+{
+    return texts().maxCost();
+}
+
+qint64 PictureCache::textBytes()
+{
+    return texts().totalCost();
 }

@@ -8,11 +8,24 @@
 // The one picture store of the process: a picture file is decoded once, and
 // a copy scaled to a size is made once per size. Pictures are handed out as
 // values; QPixmap shares its data implicitly, so items that show one picture
-// hold the same pixels, and an entry could be dropped without leaving any
-// item with a dangling picture. GUI thread only.
+// hold the same pixels, and dropping an entry never leaves an item with a
+// dangling picture: it keeps drawing its own reference.
+//
+// Text renderings (keys that begin with textPrefix()) are kept within a byte
+// budget, the least recently used dropped first: every analogue value never
+// shown before is a new rendering, and a panel runs for months. Decoded
+// pictures and their scaled copies are not: their number is bounded by the
+// project, the items showing them hold them anyway, and dropping one would
+// only make the next item that asks for it decode or scale a second copy.
+// GUI thread only.
 class PictureCache
 {
 public:
+    // 24 MiB hold about 1,700 renderings of a value at 30 pixels, many times
+    // what the pages of a project show at once, and keep a panel whose
+    // values drift for months within 40 MiB of its memory at the start.
+    static constexpr qint64 defaultTextBudget = 24 * 1024 * 1024;
+
     // The cached picture for `text` (a file or resource path, or a derived
     // key), loaded on first request. A picture that could not be loaded is
     // cached as a null picture and stays so for the run.
@@ -30,6 +43,14 @@ public:
     static QString key(const QString &text);
     // Number of keys held, for measurements.
     static int count();
+
+    // The key prefix of text renderings.
+    static QString textPrefix() { return QStringLiteral("QLXTEXT_"); }
+    // Bytes the text renderings may hold: pixels plus key. A lower budget
+    // drops renderings at once; one larger than the budget is not kept.
+    static void setTextBudget(qint64 bytes);
+    static qint64 textBudget();
+    static qint64 textBytes();
 
 private:
     PictureCache() = delete;

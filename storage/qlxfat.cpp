@@ -2,6 +2,8 @@
 
 #include "storage/qlxfatthread.h"
 
+#include <QFileInfo>
+
 #include <limits>
 
 namespace {
@@ -65,14 +67,24 @@ bool QLXFat::open(const QString &fileName, bool forWriting)
     m_headerProperties.clear();
     m_dataStart = 0;
     m_fileName = fileName;
+    m_error.clear();
     m_writeMode = forWriting;
     m_file.setFileName(fileName);
 
-    if (forWriting)
-        return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (!m_file.open(QIODevice::ReadOnly))
+    const QFileInfo info(fileName);
+    if (!forWriting && !info.exists()) {
+        m_error = QStringLiteral("no such file");
         return false;
-    if (readTable())
+    }
+    if (info.isDir()) {
+        m_error = QStringLiteral("a folder, not a file");
+        return false;
+    }
+    if (!m_file.open(forWriting ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannot be opened: ") + m_file.errorString();
+        return false;
+    }
+    if (forWriting || readTable())
         return true;
     // The entries parsed so far stay listed, but nothing is read from a
     // package that failed to open.
@@ -82,10 +94,14 @@ bool QLXFat::open(const QString &fileName, bool forWriting)
 
 bool QLXFat::readTable()
 {
-    if (!m_file.seek(0))
+    if (!m_file.seek(0)) {
+        m_error = QStringLiteral("cannot be read: ") + m_file.errorString();
         return false;
-    if (!lineText(m_file.readLine()).startsWith(QLatin1String("SOH")))
+    }
+    if (!lineText(m_file.readLine()).startsWith(QLatin1String("SOH"))) {
+        m_error = m_file.size() == 0 ? QStringLiteral("an empty file") : QStringLiteral("not a package (no SOH line)");
         return false;
+    }
 
     QString line = lineText(m_file.readLine());
     bool inTable = false;
@@ -127,10 +143,20 @@ bool QLXFat::readTable()
     }
 
     const qint64 position = m_file.pos();
-    if (position > MaxPosition)
+    if (position > MaxPosition) {
+        m_error = QStringLiteral("not a package (its header is too long)");
         return false;
+    }
     m_dataStart = qint32(position);
-    return !m_file.atEnd();
+    if (line.trimmed() != QLatin1String("EOH")) {
+        m_error = QStringLiteral("not a package (its header has no EOH line)");
+        return false;
+    }
+    if (m_file.atEnd()) {
+        m_error = QStringLiteral("not a package (no data follows its header)");
+        return false;
+    }
+    return true;
 }
 
 bool QLXFat::fileNames(QStringList &names) const

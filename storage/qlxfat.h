@@ -25,6 +25,9 @@ public:
 
     bool open(const QString &fileName, bool forWriting);
     bool readTable();
+    // Why the last open() failed, for the line that reports it; empty after
+    // a successful one.
+    QString errorString() const { return m_error; }
 
     bool fileNames(QStringList &names) const;
     QByteArray fileData(const QString &name);
@@ -64,6 +67,7 @@ private:
     bool m_writeMode = false;
     QFile m_file;
     QString m_fileName;
+    QString m_error;
     QMap<QString, QString> m_headerProperties;
     QVector<FatEntry> m_table;
     QLXFatThread *m_writer = nullptr;

@@ -13,6 +13,7 @@
 #include "pages/page.h"
 #include "packagetesthelper.h"
 #include "storage/projectdirectory.h"
+#include "tests/items/testhelper.h"
 
 // The main window loading a package: pages, settings, timers, sizes, and the
 // demo project shipped with the program.
@@ -22,6 +23,13 @@ class TestLoadProject : public QObject
 
 private:
     QStringList messages;
+    static QStringList criticals;
+
+    static void recordCritical(QtMsgType type, const QMessageLogContext &, const QString &text)
+    {
+        if (type == QtCriticalMsg)
+            criticals << text;
+    }
 
     static QString packagePath(const QString &name) { return projectDirectory() + name; }
 
@@ -91,29 +99,68 @@ private slots:
 
     void init() { messages.clear(); }
 
-    void packageThatCannotBeOpened_data()
+    // Each load that cannot go as the package says leaves exactly one line
+    // on standard error; the window is still shown, without pages when the
+    // package did not open.
+    void failuresReported_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("missing") << QByteArray();
-        QTest::newRow("not a package") << QByteArray("PK\x03\x04 zip");
-        QTest::newRow("no end of header") << QByteArray("SOH\nSOFAT\nproject|3\nEOFAT\n");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("line");
+
+        const auto package = [](const QByteArray &document) {
+            return packageBytes({{QStringLiteral("project"), document}});
+        };
+        const QString page = TestLoadProject::page(QStringLiteral("A")).remove(QStringLiteral("bg.png"));
+        QTest::newRow("missing") << QByteArray() << false << 0 << "cannot be opened, no such file";
+        QTest::newRow("a folder") << QByteArray("/") << false << 0 << "cannot be opened, a folder, not a file";
+        QTest::newRow("empty") << QByteArray("") << false << 0 << "cannot be opened, an empty file";
+        QTest::newRow("not a package") << QByteArray("PK\x03\x04 zip") << false << 0
+                                       << "cannot be opened, not a package (no SOH line)";
+        QTest::newRow("no end of header") << QByteArray("SOH\nSOFAT\nproject|3\nEOFAT\n") << false << 0
+                                          << "cannot be opened, not a package (its header has no EOH line)";
+        QTest::newRow("document not XML") << package("<Pages>") << true << 0
+                                          << "project document not read, Premature end of document.";
+        QTest::newRow("page size 0") << package(projectDocument(page).replace("640", "0")) << true << 1
+                                     << "page size 0 x 480 unusable, the window takes 400 x 300";
+        QTest::newRow("page size negative")
+            << package(projectDocument(page).replace("480", "-1")) << true << 1
+            << "page size 640 x -1 unusable, the window takes 400 x 300";
+        QTest::newRow("sound") << package(projectDocument(page)) << true << 1 << "";
     }
 
-    void packageThatCannotBeOpened()
+    void failuresReported()
     {
         QFETCH(QByteArray, bytes);
-        const QString path = packagePath(QStringLiteral("broken.qlxd"));
+        QFETCH(bool, opens);
+        QFETCH(int, pages);
+        QFETCH(QString, line);
+
+        QString path = packagePath(QStringLiteral("broken.qlxd"));
         QFile::remove(path);
-        if (!bytes.isEmpty()) {
+        QDir(path).removeRecursively();
+        if (bytes == "/") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (!bytes.isNull()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(bytes);
         }
+
+        criticals.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordCritical);
         MainWindow window;
-        QVERIFY(!window.loadProject(path));
-        QVERIFY(window.pages().isEmpty());
-        QVERIFY(!window.connectionTimer().isActive());
-        QVERIFY(!window.updateTimer().isActive());
+        const bool opened = window.loadProject(path);
+        window.show();
+        qInstallMessageHandler(previous);
+        QDir(path).removeRecursively();
+
+        QCOMPARE(opened, opens);
+        QCOMPARE(criticals, line.isEmpty() ? QStringList() : QStringList(ProjectLoader::failureLine(path, line)));
+        QCOMPARE(window.pages().size(), pages);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.connectionTimer().isActive(), opens);
         QVERIFY(messages.isEmpty());
         QVERIFY(!dialogLeftOpen());
     }
@@ -186,6 +233,33 @@ private slots:
                                             .arg(projectDirectory())}));
         QVERIFY(window.connectionTimer().isActive());
         QVERIFY(window.updateTimer().isActive());
+    }
+
+    // A hostile text is drawn clipped, and the items after it load.
+    void longTextIsClippedAndThePageLoads()
+    {
+        const QString text(200000, QLatin1Char('W'));
+        const QString components =
+            QStringLiteral("<component><x>0</x><y>0</y><w>50</w><h>50</h><text_active>%1</text_active>"
+                           "<font_size>100</font_size><type>Text</type></component>")
+                .arg(text)
+            + button(10, 200, QStringLiteral("ITM_Kueche_OUT1"));
+        const QString path = packagePath(QStringLiteral("longtext.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("icons/lamp.png"), pngBytes(32, 32, 0xffdd00)},
+                                    {QStringLiteral("project"), projectDocument(page(QStringLiteral("A"), components))}}));
+        LogCapture log;
+        MainWindow window;
+        QVERIFY(window.loadProject(path));
+        window.pages().first()->ensureBuilt();
+
+        const QList<Item *> items = window.pages().first()->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->text(), text);
+        QCOMPARE(items.at(0)->picture().width(), Item::maxTextWidth);
+        QVERIFY(items.at(0)->picture().height() <= 2 * QFontMetrics(QFont(QString(), 100)).height());
+        QCOMPARE(log.count(QStringLiteral("Text picture clipped to 8192 x")), 1);
+        QCOMPARE(items.at(1)->record().port, QStringLiteral("ITM_Kueche_OUT1"));
+        QCOMPARE(items.at(1)->picture().size(), QSize(64, 64));
     }
 
     void fullscreenZoomsEveryPage()
@@ -271,6 +345,8 @@ private slots:
         QVERIFY(shot.pixelColor(512, 60) != QColor(Qt::black));
     }
 };
+
+QStringList TestLoadProject::criticals;
 
 QTEST_MAIN(TestLoadProject)
 #include "tst_loadproject.moc"

@@ -51,6 +51,7 @@ private slots:
     void draggingAnnouncesAndRefreshes();
     void doubleClickOnlyLogs();
     void paintStretchesThePicture();
+    void evictedTextStillPaints();
 };
 
 void TestItem::sizeIsAtLeastOne_data()
@@ -413,6 +414,33 @@ void TestItem::paintStretchesThePicture()
     QCOMPARE(image.pixelColor(48, 28), QColor(Qt::yellow));
     QCOMPARE(image.pixelColor(52, 12), QColor(Qt::black));
     QCOMPARE(image.pixelColor(12, 32), QColor(Qt::black));
+}
+
+void TestItem::evictedTextStillPaints()
+{
+    QGraphicsScene scene(0, 0, 300, 100);
+    scene.setBackgroundBrush(Qt::black);
+    auto *item = new PlainItem;
+    scene.addItem(item);
+    item->createText(QStringLiteral("MMMM"), true, false, 60, 0xFF0000);
+    const qint64 shown = item->picture().cacheKey();
+
+    // The cache lets go of every rendering; the item keeps its own share.
+    PictureCache::setTextBudget(0);
+    QCOMPARE(PictureCache::textBytes(), 0);
+    PictureCache::setTextBudget(PictureCache::defaultTextBudget);
+    QCOMPARE(item->picture().cacheKey(), shown);
+
+    QImage image(300, 100, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    scene.render(&painter, QRectF(0, 0, 300, 100), QRectF(0, 0, 300, 100));
+    painter.end();
+    int red = 0;
+    for (int y = 0; y < item->height(); ++y)
+        for (int x = 0; x < item->width(); ++x)
+            red += image.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
+    QVERIFY2(red > 100, qPrintable(QString::number(red)));
 }
 
 QTEST_MAIN(TestItem)

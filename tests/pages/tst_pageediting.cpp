@@ -238,17 +238,35 @@ private slots:
         QCOMPARE(page.items().size(), 2); // copying leaves the page as it was
     }
 
-    void copyWithNothingSelected()
+    // The operator's clipboard survives the editing keys of a running panel,
+    // where nothing can be selected, and of a page where nothing is.
+    void nothingSelectedLeavesTheClipboard_data()
     {
-        Page page(&list, &pages);
-        page.createItem(ItemKind::Picture);
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("copy, running panel") << int(Qt::Key_C) << true;
+        QTest::newRow("cut, running panel") << int(Qt::Key_X) << true;
+        QTest::newRow("copy, nothing selected") << int(Qt::Key_C) << false;
+        QTest::newRow("cut, nothing selected") << int(Qt::Key_X) << false;
+    }
+
+    void nothingSelectedLeavesTheClipboard()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, locked);
+        ScenePage page(&list, &pages);
+        page.createItem(ItemKind::Picture)->SetPos(10, 10);
+        page.createItem(ItemKind::Text)->SetPos(100, 10);
         page.clearSelection();
-        QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
-        page.copyItems();
-        QDomDocument document;
-        QVERIFY(document.setContent(clipboardText()));
-        QCOMPARE(document.documentElement().tagName(), QStringLiteral("QalixPlusDesignerProject"));
-        QVERIFY(!document.documentElement().hasChildNodes());
+        if (locked) {
+            page.lockItems();
+            page.setControlMode();
+        }
+        const QString operatorText = QString::fromUtf8("Z\xc3\xa4hlerstand 4711, Raum 2.14");
+        QGuiApplication::clipboard()->setText(operatorText);
+        press(page, Qt::Key(key), Qt::ControlModifier);
+        QCOMPARE(clipboardText(), operatorText);
+        QCOMPARE(page.items().size(), 2);
     }
 
     void cutAndPaste()

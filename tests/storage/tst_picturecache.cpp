@@ -14,9 +14,9 @@ private slots:
     void secondRequestIsServedFromTheCache();
     void textsDifferingOutsideLatin1ShareOneEntry();
     void missingFileStaysNullForTheRun();
-    void containsDoesNotLoad();
     void insertReplacesAndKeepsTheDisplacedPicture();
     void preloadDecodesWhatIsMissing();
+    void textRenderingsKeepToTheirBudget();
 };
 
 void TestPictureCache::keyIsBase64OfLatin1_data()
@@ -40,8 +40,13 @@ void TestPictureCache::keyIsBase64OfLatin1()
 void TestPictureCache::secondRequestIsServedFromTheCache()
 {
     const QString path = writeProjectPicture(QStringLiteral("twice.png"), 8, 6, Qt::red);
+    const int before = PictureCache::count();
+    QVERIFY(!PictureCache::contains(path)); // asking does not load
+    QCOMPARE(PictureCache::count(), before);
     LogCapture log;
     const QPixmap first = PictureCache::picture(path);
+    QVERIFY(PictureCache::contains(path));
+    QCOMPARE(PictureCache::count(), before + 1);
     QCOMPARE(log.count(QStringLiteral("New PIC")), 1);
     QCOMPARE(log.count(QStringLiteral("Send PIC")), 1);
     QCOMPARE(first.size(), QSize(8, 6));
@@ -69,17 +74,6 @@ void TestPictureCache::missingFileStaysNullForTheRun()
 
     writeProjectPicture(QStringLiteral("later.png"), 4, 4, Qt::blue);
     QVERIFY(PictureCache::picture(path).isNull());
-}
-
-void TestPictureCache::containsDoesNotLoad()
-{
-    const QString path = writeProjectPicture(QStringLiteral("contains.png"), 3, 3, Qt::green);
-    const int before = PictureCache::count();
-    QVERIFY(!PictureCache::contains(path));
-    QCOMPARE(PictureCache::count(), before);
-    PictureCache::picture(path);
-    QVERIFY(PictureCache::contains(path));
-    QCOMPARE(PictureCache::count(), before + 1);
 }
 
 void TestPictureCache::insertReplacesAndKeepsTheDisplacedPicture()
@@ -122,6 +116,47 @@ void TestPictureCache::preloadDecodesWhatIsMissing()
     QCOMPARE(PictureCache::picture(paths.at(3)).cacheKey(), cached);
     QVERIFY(PictureCache::picture(missing).isNull());
     QCOMPARE(log.count(QStringLiteral("New PIC")), 0); // found, not loaded again
+}
+
+void TestPictureCache::textRenderingsKeepToTheirBudget()
+{
+    const auto rendering = [](int i) {
+        QPixmap picture(20, 10);
+        picture.fill(QColor::fromHsv(i * 30, 255, 255));
+        return picture;
+    };
+    const auto key = [](int i) { return PictureCache::textPrefix() + QStringLiteral("10_%1").arg(i); };
+    const QString file = writeProjectPicture(QStringLiteral("budget.png"), 20, 10, Qt::red);
+    PictureCache::picture(file);
+
+    // Equal renderings cost alike: room for three.
+    PictureCache::setTextBudget(0);
+    PictureCache::setTextBudget(PictureCache::defaultTextBudget);
+    PictureCache::insert(rendering(0), key(0));
+    const qint64 one = PictureCache::textBytes();
+    QVERIFY(one >= 20 * 10 * 4);
+    PictureCache::setTextBudget(3 * one + one / 2);
+
+    const QPixmap held = PictureCache::picture(key(0)); // as an item holds it
+    PictureCache::insert(rendering(1), key(1));
+    PictureCache::insert(rendering(2), key(2));
+    QVERIFY(PictureCache::find(key(0), nullptr)); // used: now the most recent
+    PictureCache::insert(rendering(3), key(3));
+    QVERIFY(!PictureCache::contains(key(1)));
+    for (int i : {0, 2, 3})
+        QVERIFY2(PictureCache::contains(key(i)), qPrintable(key(i)));
+    PictureCache::insert(rendering(4), key(4));
+    QVERIFY(!PictureCache::contains(key(2)));
+    QCOMPARE(PictureCache::textBytes(), 3 * one);
+
+    // Lowering the budget drops renderings at once; a holder keeps its
+    // pixels, and pictures of files are not texts.
+    PictureCache::setTextBudget(one);
+    QVERIFY(!PictureCache::contains(key(0)));
+    QCOMPARE(PictureCache::textBytes(), one);
+    QCOMPARE(held.toImage().pixelColor(5, 5), rendering(0).toImage().pixelColor(5, 5));
+    QVERIFY(PictureCache::contains(file));
+    PictureCache::setTextBudget(PictureCache::defaultTextBudget);
 }
 
 QTEST_MAIN(TestPictureCache)

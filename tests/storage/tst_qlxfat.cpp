@@ -5,6 +5,15 @@
 
 #include <QtTest>
 
+#include <cstddef>
+#include <cstdint>
+
+// The fuzz targets' entry points, built into this test under their names.
+extern "C" int fuzz_qlxfat(const uint8_t *data, size_t size);
+extern "C" int fuzz_projectreader(const uint8_t *data, size_t size);
+extern "C" int fuzz_transferreceiver(const uint8_t *data, size_t size);
+extern "C" int fuzz_msgline(const uint8_t *data, size_t size);
+
 using namespace QlxFatTest;
 
 namespace {
@@ -673,23 +682,44 @@ void TestQLXFat::isSafeEntryPath()
 
 void TestQLXFat::storedInputsReadSafely_data()
 {
-    // The fixtures, and inputs kept from fuzzing (any crash it ever finds
-    // belongs in fuzzed/ as well).
+    // The fixtures and seeds of every fuzz target, and the inputs kept from
+    // fuzzing (any crash it ever finds belongs in fuzzed/ as well).
+    QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("file");
-    for (const QString &folder : {QString(), QStringLiteral("fuzzed")}) {
-        const QDir dir(fixture(folder));
-        for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
-            QTest::newRow(qPrintable(folder + '/' + name)) << dir.filePath(name);
+    for (const QString target : {"qlxfat", "projectreader", "transferreceiver", "msgline"}) {
+        for (const QString &folder : {QString(), QStringLiteral("fuzzed")}) {
+            const QDir dir(QStringLiteral(QALIX_TEST_DATA "/") + target + QLatin1Char('/') + folder);
+            const QString prefix = folder.isEmpty() ? target : target + QLatin1Char('/') + folder;
+            for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+                QTest::newRow(qPrintable(prefix + QLatin1Char('/') + name)) << target << dir.filePath(name);
+        }
     }
 }
 
 void TestQLXFat::storedInputsReadSafely()
 {
+    QFETCH(QString, target);
     QFETCH(QString, file);
+
+    // The target's own checks abort on a fault.
+    const QByteArray input = readFile(file);
+    const auto bytes = reinterpret_cast<const uint8_t *>(input.constData());
+    const size_t size = size_t(input.size());
+    if (target == QLatin1String("projectreader"))
+        QCOMPARE(fuzz_projectreader(bytes, size), 0);
+    else if (target == QLatin1String("transferreceiver"))
+        QCOMPARE(fuzz_transferreceiver(bytes, size), 0);
+    else if (target == QLatin1String("msgline"))
+        QCOMPARE(fuzz_msgline(bytes, size), 0);
+    if (target != QLatin1String("qlxfat"))
+        return;
+    QCOMPARE(fuzz_qlxfat(bytes, size), 0);
 
     const qint64 fileSize = QFileInfo(file).size();
     QLXFat fat;
     const bool opened = fat.open(file, false);
+    // A package that does not open says why.
+    QCOMPARE(fat.errorString().isEmpty(), opened);
     QStringList names;
     fat.fileNames(names);
     const qint64 dataSize = fileSize - fat.dataStart();
