@@ -19,6 +19,7 @@ class TestLoadProject : public QObject
 
 private:
     QStringList messages;
+    ProjectFolder projects;
     static QStringList criticals;
 
     static void recordCritical(QtMsgType type, const QMessageLogContext &, const QString &text)
@@ -59,7 +60,6 @@ private slots:
     void initTestCase()
     {
         ProjectLoader::showMessage = [this](const QString &text) { messages << text; };
-        QVERIFY(QDir().mkpath(projectDirectory()));
     }
 
     void init() { messages.clear(); }

@@ -15,15 +15,6 @@ namespace {
 
 const quint16 transferPort = 64403;
 
-QStringList listed(const DialogSelectProject &dialog)
-{
-    QStringList names;
-    const auto *list = dialog.findChild<QListWidget *>("listWidget");
-    for (int i = 0; i < list->count(); ++i)
-        names << list->item(i)->text();
-    return names;
-}
-
 QStringList projectFiles()
 {
     return QDir(projectDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
@@ -51,6 +42,7 @@ private:
     // the request has arrived there.
     bool request(DialogSelectProject &dialog, UdpPeer &designer);
     void setTarget(DialogSelectProject &dialog, quint16 port);
+    ProjectFolder projects;
 };
 
 void TestDialogSelectProject::initTestCase()
@@ -62,9 +54,7 @@ void TestDialogSelectProject::initTestCase()
 
 void TestDialogSelectProject::init()
 {
-    QDir dir(projectDirectory());
-    QVERIFY(dir.removeRecursively());
-    QVERIFY(QDir().mkpath(projectDirectory()));
+    QVERIFY(projects.reset());
 }
 
 void TestDialogSelectProject::setTarget(DialogSelectProject &dialog, quint16 port)
@@ -168,8 +158,9 @@ void TestDialogSelectProject::fullTransfer()
     DialogSelectProject dialog;
     auto *progress = dialog.findChild<QProgressBar *>("progressBarState");
     setTarget(dialog, quint16(port.captured(1).toUInt()));
-    // --once: the server ends with the last piece.
-    QVERIFY(server.waitForFinished(30000));
+    // --once: the server ends with the last piece. The dialog needs the event
+    // loop meanwhile, so no blocking wait.
+    QTRY_COMPARE_WITH_TIMEOUT(server.state(), QProcess::NotRunning, 30000);
     QCOMPARE(server.exitCode(), 0);
     QTRY_COMPARE(readFile(projectDirectory() + "Demo.qlxd"), bytes);
     QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});

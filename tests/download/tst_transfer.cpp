@@ -215,4 +215,4 @@ void TestTransferReceiver::unwritableDirectoryFails()
 }
 
 QTEST_GUILESS_MAIN(TestTransferReceiver)
-#include "tst_transferreceiver.moc"
+#include "tst_transfer.moc"

@@ -14,28 +14,6 @@ namespace {
 const QStringList kinds{"PageChange", "Picture", "StatePicture", "Button",
                         "StateButton", "Text", "StateText", "ADCText"};
 
-// The rendered picture's most frequent opaque colour.
-QColor dominantColour(const QPixmap &pixmap)
-{
-    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
-    QHash<QRgb, int> counts;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(image.pixel(x, y)) == 255)
-                ++counts[image.pixel(x, y)];
-        }
-    }
-    QRgb best = 0;
-    int bestCount = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > bestCount) {
-            best = it.key();
-            bestCount = it.value();
-        }
-    }
-    return QColor::fromRgba(best);
-}
-
 QImage render(QGraphicsScene &scene)
 {
     QImage image(scene.sceneRect().size().toSize(), QImage::Format_ARGB32);
@@ -78,6 +56,7 @@ private slots:
 private:
     Item *load(const QString &kind, const QString &children);
     QGraphicsScene *m_scene = nullptr;
+    ProjectFolder m_projects;
 };
 
 void TestItems::initTestCase()

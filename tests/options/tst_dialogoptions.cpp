@@ -1,8 +1,8 @@
 #include "options/dialogoptions.h"
 
 #include "app/mainwindow.h"
-
 #include "storage/projectdirectory.h"
+#include "tests/support/testsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,6 +42,7 @@ private slots:
 
 private:
     QStringList messages;
+    ProjectFolder projects;
 };
 
 void TestDialogOptions::initTestCase()
@@ -52,9 +53,7 @@ void TestDialogOptions::initTestCase()
 void TestDialogOptions::init()
 {
     messages.clear();
-    QDir dir(projectDirectory());
-    QVERIFY(dir.removeRecursively());
-    QVERIFY(QDir().mkpath(projectDirectory()));
+    QVERIFY(projects.reset());
 }
 
 void TestDialogOptions::saveWritesBothKeys_data()

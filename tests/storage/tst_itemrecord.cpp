@@ -18,6 +18,8 @@ class TestItemRecord : public QObject
     Q_OBJECT
 
 private:
+    ProjectFolder projects;
+
     static QString base64(const QString &text)
     {
         return QStringLiteral("BASE64_") + QString::fromLatin1(text.toUtf8().toBase64());
@@ -41,7 +43,6 @@ private:
     }
 
 private slots:
-
     void fields_data()
     {
         QTest::addColumn<QString>("children");

@@ -127,7 +127,7 @@ void TestPackage::readTable_data()
     QTest::newRow("two bars, no bar skipped") << QByteArray("SOH\nSOFAT\na|2\nx|y|9\nnobar\nb|1\nEOFAT\nEOH\nxyz")
                                               << true << "a@0+2;b@2+1" << "" << QStringList{"a=xy", "b=z", "x="};
     QTest::newRow("size not a number") << QByteArray("SOH\nSOFAT\na|x7\nb|0x2\nd|\nc|2\nEOFAT\nEOH\nxy") << true
-                                       << "a@0+0;b@0+0;d@0+0;c@0+2" << "" << QStringList{"a=", "c=xy"};b@2+1" << "" << QStringList{"a=xy", "b=z"};
+                                       << "a@0+0;b@0+0;d@0+0;c@0+2" << "" << QStringList{"a=", "c=xy"};
     QTest::newRow("EOH inside table") << QByteArray("SOH\nSOFAT\na|2\nEOH\nb|1\nEOFAT\nEOH\nxy") << true << "a@0+2"
                                       << "" << QStringList{"a=b|", "b="};
     QTest::newRow("EOH with blanks, EOHX not") << QByteArray("SOH\nSOFAT\na|2\nEOFAT\nEOHX\n  EOH \t\nxy") << true

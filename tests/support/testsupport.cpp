@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "storage/projectdirectory.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
@@ -170,6 +172,16 @@ QByteArray UdpPeer::next(int msec)
     const QNetworkDatagram datagram = m_socket.receiveDatagram();
     m_lastSenderPort = quint16(datagram.senderPort());
     return datagram.data();
+}
+
+ProjectFolder::~ProjectFolder()
+{
+    QDir(projectDirectory()).removeRecursively();
+}
+
+bool ProjectFolder::reset()
+{
+    return QDir(projectDirectory()).removeRecursively() && QDir().mkpath(projectDirectory());
 }
 
 bool onlyLoopbackIsUp()

@@ -81,6 +81,20 @@ private:
     quint16 m_lastSenderPort = 0;
 };
 
+// The projects folder beside the test executable, where the code under test
+// reads and writes packages, pictures and settings: emptied when made, removed
+// with its contents when destroyed, so a run leaves nothing in the build tree.
+class ProjectFolder
+{
+public:
+    ProjectFolder() { reset(); }
+    ~ProjectFolder();
+    ProjectFolder(const ProjectFolder &) = delete;
+    ProjectFolder &operator=(const ProjectFolder &) = delete;
+    // Empties it again; false when that failed.
+    bool reset();
+};
+
 // True when no network but loopback is up, as in a private network namespace:
 // only then may a test broadcast.
 bool onlyLoopbackIsUp();
