@@ -1,19 +1,13 @@
 #include "options/dialogoptions.h"
 
-#include "app/mainwindow.h"
 #include "storage/projectdirectory.h"
 #include "tests/support/testsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
-#include <QStyle>
-#include <QStyledItemDelegate>
 #include <QtTest>
-
-#include <unistd.h>
 
 namespace {
 
@@ -39,6 +33,7 @@ private slots:
 
     void saveWritesBothKeys_data();
     void saveWritesBothKeys();
+    void unwritableSettingsKeepTheDialogOpen();
 
 private:
     QStringList messages;
@@ -90,6 +85,21 @@ void TestDialogOptions::saveWritesBothKeys()
     DialogOptions again;
     QCOMPARE(combo(again)->currentText(), project);
     QCOMPARE(check(again)->isChecked(), checked);
+}
+
+void TestDialogOptions::unwritableSettingsKeepTheDialogOpen()
+{
+    // A folder where settings.ini belongs: not writable, not even by root.
+    const QString settingsFile = projectDirectory() + "settings.ini";
+    QVERIFY(QDir().mkpath(settingsFile));
+    DialogOptions dialog;
+    dialog.show();
+    dialog.findChild<QPushButton *>("pushButtonSave")->click();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(messages, QStringList{QStringLiteral("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
+                                       .arg(QDir::toNativeSeparators(QDir::cleanPath(settingsFile)))});
+    QVERIFY(QFileInfo(settingsFile).isDir());
 }
 
 QTEST_MAIN(TestDialogOptions)
