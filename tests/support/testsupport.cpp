@@ -152,9 +152,9 @@ void FakeServer::send(const QByteArray &data)
     m_peer->flush();
 }
 
-UdpPeer::UdpPeer(quint16 port)
+UdpPeer::UdpPeer()
 {
-    m_bound = m_socket.bind(QHostAddress::LocalHost, port);
+    m_socket.bind(QHostAddress(QHostAddress::LocalHost));
 }
 
 bool UdpPeer::send(const QByteArray &datagram, quint16 port)
@@ -169,9 +169,7 @@ QByteArray UdpPeer::next(int msec)
         if (!arrived.wait(msec) && !m_socket.hasPendingDatagrams())
             return QByteArray();
     }
-    const QNetworkDatagram datagram = m_socket.receiveDatagram();
-    m_lastSenderPort = quint16(datagram.senderPort());
-    return datagram.data();
+    return m_socket.receiveDatagram().data();
 }
 
 ProjectFolder::~ProjectFolder()

@@ -67,18 +67,14 @@ private:
 class UdpPeer
 {
 public:
-    explicit UdpPeer(quint16 port = 0);
-    bool isBound() const { return m_bound; }
+    UdpPeer();
     quint16 port() const { return m_socket.localPort(); }
     bool send(const QByteArray &datagram, quint16 port);
     // The next datagram, or a null array when none comes within msec.
     QByteArray next(int msec = 5000);
-    quint16 lastSenderPort() const { return m_lastSenderPort; }
 
 private:
     QUdpSocket m_socket;
-    bool m_bound = false;
-    quint16 m_lastSenderPort = 0;
 };
 
 // The projects folder beside the test executable, where the code under test
