@@ -5,11 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/dialogprogress.h"
 #include "app/projectloader.h"
 #include "items/item.h"
 #include "pages/page.h"
-#include "packagetesthelper.h"
+#include "tests/support/testsupport.h"
 #include "storage/qlxfat.h"
 
 // Unpacking a package's pictures and building pages from a project document,
@@ -27,21 +26,14 @@ private:
     QString sandbox() const { return temp.path() + QLatin1String("/sandbox/"); }
     QString projects() const { return sandbox() + QLatin1String("projects/"); }
 
-    void extract(const PackageEntries &entries, DialogProgress *progress = nullptr)
+    void extract(const PackageEntries &entries)
     {
         const QString path = temp.path() + QLatin1String("/test.qlxd");
         QVERIFY(writePackage(path, entries));
         QLXFat package;
         QVERIFY(package.open(path, false));
-        ProjectLoader loader(progress, projects());
+        ProjectLoader loader(nullptr, projects());
         loader.extractPictures(package);
-    }
-
-    static void writeBytes(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
     }
 
     static QByteArray document(const QString &body)
@@ -85,7 +77,7 @@ private slots:
     {
         // Pictures of an earlier project are gone after the next load.
         QVERIFY(QDir().mkpath(projects() + QLatin1String("icons/project")));
-        writeBytes(projects() + QLatin1String("icons/project/old.png"), "old");
+        QVERIFY(writeFile(projects() + QLatin1String("icons/project/old.png"), "old"));
 
         extract({{QStringLiteral("icons/a.png"), pngBytes(4, 4)},
                  {QStringLiteral("background/b.png"), pngBytes(8, 8)},
@@ -103,21 +95,6 @@ private slots:
         QFile a(projects() + QLatin1String("icons/project/a.png"));
         QVERIFY(a.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), pngBytes(4, 4));
-    }
-
-    void extractionProgress()
-    {
-        DialogProgress progress;
-        QSignalSpy spy(&progress, &DialogProgress::valueSet);
-        extract({{QStringLiteral("icons/a.png"), "1"},
-                 {QStringLiteral("readme"), "2"},
-                 {QStringLiteral("background/b.png"), "3"},
-                 {QStringLiteral("project"), "4"}},
-                &progress);
-        QList<int> values;
-        for (const auto &call : spy)
-            values << call.at(0).toInt();
-        QCOMPARE(values, QList<int>({0, 6, 12, 18}));
     }
 
     void hostileEntryNames_data()
@@ -174,44 +151,6 @@ private slots:
                                                        "icons dir", "icons/project dir", "icons" + good}));
     }
 
-    void safeDestination_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("safe");
-
-        QTest::newRow("plain") << QString("a.png") << true;
-        QTest::newRow("nested") << QString("sub/a.png") << true;
-        QTest::newRow("dots in name") << QString("a..b.png") << true;
-        QTest::newRow("hidden file") << QString(".a.png") << true;
-        QTest::newRow("empty") << QString("") << false;
-        QTest::newRow("parent") << QString("../a.png") << false;
-        QTest::newRow("inner parent") << QString("sub/../../a.png") << false;
-        QTest::newRow("parent only") << QString("..") << false;
-        QTest::newRow("dot") << QString("./a.png") << false;
-        QTest::newRow("absolute") << QString("/etc/passwd") << false;
-        QTest::newRow("double slash") << QString("sub//a.png") << false;
-        QTest::newRow("trailing slash") << QString("sub/") << false;
-        QTest::newRow("backslash") << QString("..\\a.png") << false;
-        QTest::newRow("drive") << QString("C:a.png") << false;
-        QTest::newRow("nul") << QString::fromLatin1("a\0b.png", 7) << false;
-        QTest::newRow("newline") << QString("a\nb.png") << false;
-        QTest::newRow("link to folder") << QString("link/a.png") << false;
-        QTest::newRow("link as file") << QString("filelink") << false;
-    }
-
-    void safeDestination()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, safe);
-
-        const QString dir = temp.path() + QLatin1String("/safe/");
-        QDir(dir).removeRecursively();
-        QVERIFY(QDir().mkpath(dir + QLatin1String("sub")));
-        QVERIFY(QFile::link(temp.path(), dir + QLatin1String("link")));
-        QVERIFY(QFile::link(temp.path() + QLatin1String("/victim"), dir + QLatin1String("filelink")));
-        QCOMPARE(ProjectLoader::safeDestination(dir, name), safe ? dir + name : QString());
-    }
-
     void administratorLinksAreUsed_data()
     {
         QTest::addColumn<QString>("linkPath");
@@ -243,9 +182,9 @@ private slots:
         const QString victim = sandbox() + QLatin1String("victim");
         QVERIFY(QDir().mkpath(shared + pictures + QLatin1String("sub")));
         QVERIFY(QDir().mkpath(victim));
-        writeBytes(victim + QLatin1String("/keep.txt"), "precious");
-        writeBytes(shared + QLatin1String("common.png"), "library");
-        writeBytes(shared + pictures + QLatin1String("old.png"), "old");
+        QVERIFY(writeFile(victim + QLatin1String("/keep.txt"), "precious"));
+        QVERIFY(writeFile(shared + QLatin1String("common.png"), "library"));
+        QVERIFY(writeFile(shared + pictures + QLatin1String("old.png"), "old"));
         QVERIFY(QFile::link(victim, shared + pictures + QLatin1String("escape")));
         QVERIFY(QFile::link(victim, shared + pictures + QLatin1String("sub/escape")));
         QVERIFY(QDir().mkpath(QFileInfo(projects() + linkPath).path()));
@@ -261,108 +200,6 @@ private slots:
         QCOMPARE(treeListing(sandbox()), after);
     }
 
-    void pictureDirectoryCannotBeMade_data()
-    {
-        QTest::addColumn<QString>("blocker");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("backgrounds") << QString("background") << QString("Path can not be created! (1)");
-        QTest::newRow("icons") << QString("icons") << QString("Path can not be created! (2)");
-    }
-
-    void pictureDirectoryCannotBeMade()
-    {
-        QFETCH(QString, blocker);
-        QFETCH(QString, message);
-        writeBytes(projects() + blocker, QByteArray());
-
-        extract({{QStringLiteral("icons/a.png"), pngBytes(3, 3)},
-                 {QStringLiteral("background/b.png"), pngBytes(3, 3)}});
-        QCOMPARE(messages, QStringList({message}));
-        QVERIFY(!QFile::exists(projects() + QLatin1String("icons/project/a.png")));
-        QVERIFY(!QFile::exists(projects() + QLatin1String("background/project/b.png")));
-    }
-
-    void buildsPages()
-    {
-        QList<Page *> pages;
-        QWidget parent;
-        parent.setGeometry(0, 0, 800, 600);
-        QList<Item *> made;
-        ProjectLoader loader(nullptr, projects());
-        loader.readDocument(
-            document("<Pages>" + pageElement("Eins", "A", component("StateButton", 10, 20, "ITM_X_OUT1")
-                                                               + component("Link", 5, 5)
-                                                               + component("Text", 100, 100) + "<!-- note -->")
-                     + "<!-- between -->" + pageElement("Zwei", "B") + pageElement("Drei", "A")
-                     + "<seite><name>Vier</name><id>D</id></seite></Pages>"),
-            &pages, &parent, [&made](Item *item) { made << item; });
-
-        QCOMPARE(pages.size(), 4);
-        // Items are made when a page is first shown.
-        QVERIFY(made.isEmpty());
-        QVERIFY(!pages.first()->isBuilt());
-        pages.first()->show();
-        pages.first()->hide();
-        QStringList names, ids;
-        for (Page *page : pages) {
-            names << page->name();
-            ids << page->toolTip();
-            QCOMPARE(page->parentWidget(), &parent);
-            QVERIFY(page->isHidden());
-            QCOMPARE(page->scene()->sceneRect(), QRectF(0, 0, 800, 600));
-            QCOMPARE(page->geometry(), parent.geometry());
-            QCOMPARE(page->view()->size(), QSize(800, 592));
-            QCOMPARE(page->styleSheet(), QString());
-        }
-        QCOMPARE(names, QStringList({"Eins", "Zwei", "Drei", "Vier"}));
-        QCOMPARE(ids, QStringList({"A", "B", "A", "D"})); // duplicate identifiers both load
-        QCOMPARE(pages.first()->background(), QStringLiteral("bg.png"));
-
-        QCOMPARE(made.size(), 2);
-        QCOMPARE(pages.first()->items(), made);
-        QCOMPARE(made.first()->pos(), QPointF(10, 20));
-        for (Item *item : made) {
-            QVERIFY(item->isLoaded());
-            QVERIFY(!item->isSelected());
-            QVERIFY(!(item->flags() & QGraphicsItem::ItemIsSelectable));
-            QVERIFY(!(item->flags() & QGraphicsItem::ItemIsMovable));
-        }
-        QCOMPARE(pages.first()->view()->dragMode(), QGraphicsView::NoDrag);
-        pages.first()->setPortValue(QStringLiteral("ITM_X_OUT1"), 1.0);
-        QCOMPARE(made.first()->lastValue(), 1.0);
-        qDeleteAll(pages);
-    }
-
-    void pageProgress_data()
-    {
-        QTest::addColumn<QString>("pagesXml");
-        QTest::addColumn<QList<int>>("values");
-        QTest::newRow("three pages") << pageElement("a", "1") + pageElement("b", "2") + pageElement("c", "3")
-                                     << QList<int>({25, 50, 75});
-        QTest::newRow("with a comment") << pageElement("a", "1") + "<!-- x -->" + pageElement("b", "2")
-                                               + pageElement("c", "3")
-                                        << QList<int>({25, 43, 62, 81});
-        QTest::newRow("no page") << QString("<!-- only -->") << QList<int>({25});
-        QTest::newRow("empty") << QString() << QList<int>();
-    }
-
-    void pageProgress()
-    {
-        QFETCH(QString, pagesXml);
-        QFETCH(QList<int>, values);
-        DialogProgress progress;
-        QSignalSpy spy(&progress, &DialogProgress::valueSet);
-        QList<Page *> pages;
-        QWidget parent;
-        ProjectLoader loader(&progress, projects());
-        loader.readDocument(document("<Pages>" + pagesXml + "</Pages>"), &pages, &parent);
-        QList<int> seen;
-        for (const auto &call : spy)
-            seen << call.at(0).toInt();
-        QCOMPARE(seen, values);
-        QCOMPARE(progress.value(), values.isEmpty() ? 0 : values.last());
-        qDeleteAll(pages);
-    }
 };
 
 QTEST_MAIN(TestProjectLoader)

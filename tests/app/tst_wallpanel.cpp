@@ -5,8 +5,7 @@
 #include "items/item.h"
 #include "net/qalixmsgclient.h"
 #include "pages/page.h"
-#include "tests/items/testhelper.h"
-#include "tests/net/msgtesthelper.h"
+#include "tests/support/itemsupport.h"
 #include "tools/support/msgserversim.h"
 
 #include <QApplication>
@@ -28,8 +27,6 @@ private slots:
 
     void wakingInputIsSwallowed_data();
     void wakingInputIsSwallowed();
-    void homeAfterIdle();
-    void saverMovesEveryMinute();
     void staleLookFollowsTheConnection();
     void lockAsksForPin_data();
     void lockAsksForPin();
@@ -86,7 +83,6 @@ void TestWallPanel::wakingInputIsSwallowed_data()
     QTest::addColumn<bool>("key");
     QTest::addColumn<int>("home");
     QTest::newRow("click") << false << 0;
-    QTest::newRow("key") << true << 0;
     QTest::newRow("click, first page in place") << false << 300;
 }
 
@@ -141,40 +137,6 @@ void TestWallPanel::wakingInputIsSwallowed()
         QCOMPARE(first->items().size(), 0);
     else
         QCOMPARE(pressed.count(), 1);
-}
-
-void TestWallPanel::homeAfterIdle()
-{
-    StartOptions options;
-    options.homeSeconds = 30;
-    window->setWallOptions(options, clock);
-    Page *first = addPage("1");
-    Page *second = addPage("2");
-    showWindow();
-    window->onChangePort("PAGE_2");
-    now = 20000;
-    window->onChangePort("PAGE_2"); // the operator changes the page: the count starts anew
-    now = 49999;
-    window->wallPanel()->poll();
-    QVERIFY(second->isVisible());
-    now = 50000;
-    window->wallPanel()->poll();
-    QVERIFY(first->isVisible());
-    QVERIFY(!second->isVisible());
-}
-
-void TestWallPanel::saverMovesEveryMinute()
-{
-    const QSize area(1024, 768);
-    const QSize text(200, 90);
-    QSet<QPair<int, int>> places;
-    for (qint64 minute = 29000000; minute < 29000060; ++minute) {
-        const QPoint at = ScreenSaver::place(minute, area, text);
-        QVERIFY(QRect(QPoint(0, 0), area).contains(QRect(at, text)));
-        places.insert(qMakePair(at.x(), at.y()));
-    }
-    QVERIFY2(places.size() > 50, qPrintable(QString::number(places.size())));
-    QCOMPARE(ScreenSaver::place(7, QSize(100, 50), QSize(300, 90)), QPoint(0, 0)); // too big: the corner
 }
 
 void TestWallPanel::staleLookFollowsTheConnection()
@@ -262,8 +224,6 @@ void TestWallPanel::lockAsksForPin_data()
     QTest::newRow("exit, wrong, then right")
         << "pushButton"
         << "9999K1234K" << QStringList{ "Falsche PIN. Noch 4 Versuche." } << true;
-    QTest::newRow("options, cancelled") << "pushButtonOptions"
-                                        << "1234C" << QStringList() << false;
 }
 
 void TestWallPanel::lockAsksForPin()

@@ -15,8 +15,6 @@ private slots:
     void idle();
     void stale_data();
     void stale();
-    void readPin_data();
-    void readPin();
     void pin_data();
     void pin();
 
@@ -45,7 +43,6 @@ void TestWallRules::idle_data()
                                                  << "- dim - woke in - dim";
     QTest::newRow("home in place when the saver goes up")
         << 300 << 60 << "60:? 300:? 301:i 600:?" << "home+dim - woke home+dim";
-    QTest::newRow("home before the saver") << 30 << 60 << "30:? 60:? 61:i" << "home dim woke";
 }
 
 void TestWallRules::idle()
@@ -127,50 +124,6 @@ void TestWallRules::stale()
             answers << (watch.isBannerShown() ? watch.bannerText() : "none");
     }
     QCOMPARE(answers, expected);
-}
-
-void TestWallRules::readPin_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("pin"); // empty: refused
-
-    QTest::newRow("four digits") << QByteArray("1234\n") << "1234";
-    QTest::newRow("eight, no line feed") << QByteArray("12345678") << "12345678";
-    QTest::newRow("first line only, blanks, CR and BOM")
-        << QByteArray("\xEF\xBB\xBF 0042\r\n5555\n") << "0042";
-    QTest::newRow("three digits") << QByteArray("123\n") << "";
-    QTest::newRow("nine digits") << QByteArray("123456789\n") << "";
-    QTest::newRow("a letter") << QByteArray("12a4\n") << "";
-    QTest::newRow("other digits") << QByteArray("\xD9\xA1\xD9\xA2\xD9\xA3\xD9\xA4\n") << "";
-    QTest::newRow("empty first line") << QByteArray("\n1234\n") << "";
-    QTest::newRow("a PIN after a long blank run")
-        << QByteArray("1234" + QByteArray(100, ' ') + "5\n") << "";
-    QTest::newRow("no file") << QByteArray("(none)") << "";
-    QTest::newRow("a folder") << QByteArray("(folder)") << "";
-}
-
-void TestWallRules::readPin()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, pin);
-
-    QString path = dir.filePath(QTest::currentDataTag());
-    if (content == "(folder)") {
-        path = dir.path();
-    } else if (content != "(none)") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QString read = "untouched";
-    QString problem;
-    QCOMPARE(PinLock::readPin(path, &read, &problem), !pin.isEmpty());
-    if (pin.isEmpty()) {
-        QCOMPARE(read, QString("untouched"));
-        QVERIFY2(problem.contains(path), qPrintable(problem));
-    } else {
-        QCOMPARE(read, pin);
-    }
 }
 
 void TestWallRules::pin_data()

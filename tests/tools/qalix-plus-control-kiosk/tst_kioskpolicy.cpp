@@ -18,8 +18,6 @@ private slots:
     void init();
     void panelArguments_data();
     void panelArguments();
-    void settingsChange_data();
-    void settingsChange();
     void nextDelay_data();
     void nextDelay();
     void savedOptionsBringThePanelBackFullScreen();
@@ -91,13 +89,6 @@ void TestKioskPolicy::panelArguments_data()
     QTest::newRow("no project chosen") << QVariant("- Kein Projekt -") << demo << QStringList() << "";
     QTest::newRow("stored package") << QVariant("Demo.qlxd") << demo << QStringList() << "Demo.qlxd";
     QTest::newRow("package gone") << QVariant("Gone.qlxd") << demo << QStringList() << "";
-    QTest::newRow("upper-case extension") << QVariant("HAUS.QLXD") << QStringList{"HAUS.QLXD"} << QStringList()
-                                          << "HAUS.QLXD";
-    QTest::newRow("umlauts and spaces") << QVariant("Büro Süd.qlxd") << QStringList{"Büro Süd.qlxd"}
-                                        << QStringList() << "Büro Süd.qlxd";
-    QTest::newRow("two dots inside a name") << QVariant("a..b.qlxd") << QStringList{"a..b.qlxd"} << QStringList()
-                                            << "a..b.qlxd";
-    QTest::newRow("not a package") << QVariant("notes.txt") << QStringList{"notes.txt"} << QStringList() << "";
     QTest::newRow("folder named like one") << QVariant("dir.qlxd") << QStringList{"dir.qlxd/"} << QStringList()
                                            << "";
     QTest::newRow("into a sub-folder") << QVariant("sub/inner.qlxd") << QStringList{"sub/", "sub/inner.qlxd"}
@@ -131,42 +122,6 @@ void TestKioskPolicy::panelArguments()
     if (!expected.isEmpty())
         arguments << "-fullscreen" << projects + "/" + expected;
     QCOMPARE(KioskPolicy::panelArguments(projects, passThrough), arguments + passThrough);
-}
-
-void TestKioskPolicy::settingsChange_data()
-{
-    QTest::addColumn<QByteArray>("before"); // null: no file
-    QTest::addColumn<QByteArray>("after");
-    QTest::addColumn<int>("secondsLater"); // modification time after against before
-    QTest::addColumn<bool>("changed");
-
-    const QByteArray demo = "[General]\nprojectAutoStart=Demo.qlxd\n";
-    const QByteArray other = "[General]\nprojectAutoStart=Haus.qlxd\n";
-    QTest::newRow("untouched") << demo << demo << 0 << false;
-    QTest::newRow("saved with the same choice") << demo << demo << 2 << true;
-    QTest::newRow("other choice, same time stamp") << demo << other << 0 << true;
-    QTest::newRow("saved for the first time") << QByteArray() << demo << 0 << true;
-}
-
-void TestKioskPolicy::settingsChange()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(QByteArray, after);
-    QFETCH(int, secondsLater);
-    QFETCH(bool, changed);
-
-    const QString path = projects + "/settings.ini";
-    const QDateTime stamp = QDateTime::currentDateTime().addDays(-1);
-    auto write = [&](const QByteArray &content, const QDateTime &time) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush()
-               && file.setFileTime(time, QFileDevice::FileModificationTime);
-    };
-    if (!before.isNull())
-        QVERIFY(write(before, stamp));
-    const QByteArray fingerprint = KioskPolicy::settingsFingerprint(projects);
-    QVERIFY(write(after, stamp.addSecs(secondsLater)));
-    QCOMPARE(KioskPolicy::settingsFingerprint(projects) != fingerprint, changed);
 }
 
 void TestKioskPolicy::nextDelay_data()

@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "items/item.h"
-#include "tests/items/testhelper.h"
-#include "msgtesthelper.h"
+#include "tests/support/itemsupport.h"
+#include "tests/support/testsupport.h"
 #include "tools/support/msgserversim.h"
 #include "net/qalixmsgclient.h"
 #include "pages/page.h"
@@ -23,14 +23,9 @@ private slots:
     void init();
     void cleanup();
 
-    void changedKeysReachItemsOnEveryPage();
-    void valueReachesPageBuiltLater();
     void pressSends_data();
     void pressSends();
-    void pageSwitch_data();
-    void pageSwitch();
     void connectionButtonFollowsSimulator();
-    void loadingCreatesClient();
 
 private:
     Page *addPage(const QString &id);
@@ -79,65 +74,6 @@ QImage TestLiveUpdate::connectionIcon() const
     return button->icon().pixmap(26, 27).toImage();
 }
 
-void TestLiveUpdate::changedKeysReachItemsOnEveryPage()
-{
-    Page *first = addPage("1");
-    Page *second = addPage("2");
-    Item *button = addItem(first, ItemKind::StateButton, "ITM_Kueche_OUT1");
-    Item *text = addItem(second, ItemKind::StateText, "ITM_Kueche_OUT1");
-    editRecord(text, [&](ItemRecord &r) { r.textActive = "An"; });
-    editRecord(text, [&](ItemRecord &r) { r.textInactive = "Aus"; });
-    Item *other = addItem(second, ItemKind::ADCText, "ITM_kueche_OUT1");
-    const QString untouched = other->text();
-    QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 1");
-    window->liveState().onReceived("Kueche", 1, true, 1.0);
-    window->updateGUI();
-    QCOMPARE(window->windowTitle(), QString("STATES 0 ms / icon at 0 / 1"));
-    QCOMPARE(button->lastValue(), 1.0);
-    QCOMPARE(text->text(), QString("An"));
-    QCOMPARE(other->text(), untouched);
-    QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 0");
-    window->liveState().onReceived("Kueche", 1, true, 0.0);
-    window->updateGUI();
-    QCOMPARE(button->lastValue(), 0.0);
-    QCOMPARE(text->text(), QString("Aus"));
-}
-
-void TestLiveUpdate::valueReachesPageBuiltLater()
-{
-    Page *first = addPage("1");
-    Page *later = addPage("2");
-    ItemElement bound;
-    bound.type = QStringLiteral("ADCText");
-    bound.w = bound.h = 20;
-    bound.record.digits = 1;
-    bound.record.port = QStringLiteral("ITM_Aussen_IN1");
-    ItemElement pressed = bound;
-    pressed.type = QStringLiteral("StateButton");
-    pressed.record.port = QStringLiteral("ITM_Tor_OUT1");
-    later->setPendingItems({bound, pressed});
-    window->show();
-    first->show();
-
-    // Reported and ticked (twice: the newest counts) while the page is unbuilt;
-    // the other key only pressed.
-    for (double value : {3.0, 21.46}) {
-        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Data "));
-        window->liveState().onReceived("Aussen", 1, false, value);
-        window->updateGUI();
-    }
-    window->onChangePort("ITM_Tor_OUT1");
-    QVERIFY(!later->isBuilt());
-
-    window->onChangePort("PAGE_2");
-    QVERIFY(later->isVisible());
-    QVERIFY(later->isBuilt());
-    QCOMPARE(later->items().size(), 2);
-    QCOMPARE(later->items().at(0)->text(), QString("21.5"));
-    // Never reported: the state button keeps its first look.
-    QCOMPARE(later->items().at(1)->lastValue(), -99999999.0);
-}
-
 void TestLiveUpdate::pressSends_data()
 {
     QTest::addColumn<QString>("text");
@@ -146,14 +82,9 @@ void TestLiveUpdate::pressSends_data()
 
     const double none = qQNaN();
     QTest::newRow("toggle off") << "ITM_M1_OUT3" << 0.5 << QByteArray("POUT.M1.3=0\n");
-    QTest::newRow("toggle on") << "ITM_M1_OUT3" << 0.0 << QByteArray("POUT.M1.3=1\n");
     QTest::newRow("never reported") << "ITM_Kueche_OUT12" << none << QByteArray("POUT.Kueche.12=1\n");
-    QTest::newRow("object with _") << "ITM_Haus_Kueche_OUT2" << 1.0 << QByteArray("POUT.Haus_Kueche.2=0\n");
     QTest::newRow("input sends nothing") << "ITM_Kueche_IN3" << none << QByteArray();
     QTest::newRow("too few fields") << "ITM_M1" << none << QByteArray();
-    QTest::newRow("empty object") << "ITM__OUT1" << none << QByteArray();
-    QTest::newRow("port text not a number") << "ITM_M1_OUTx" << none << QByteArray();
-    QTest::newRow("other text") << "FOO_bar" << none << QByteArray();
     QTest::newRow("page text") << "PAGE_2" << none << QByteArray();
 }
 
@@ -183,35 +114,6 @@ void TestLiveUpdate::pressSends()
     window->client()->sendCommand('N', "__end");
     QVERIFY(server.waitFor("N__end\n"));
     QCOMPARE(server.take(), sent + "N__end\n");
-}
-
-void TestLiveUpdate::pageSwitch_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("visible"); // one letter per page: ids 1, 2, 2, a_b
-
-    QTest::newRow("page 2") << "PAGE_2" << "0110";
-    QTest::newRow("page 1") << "PAGE_1" << "1000";
-    QTest::newRow("only the second field counts") << "PAGE_a_b" << "0000";
-    QTest::newRow("unknown id hides all") << "PAGE_9" << "0000";
-    QTest::newRow("no id: nothing changes") << "PAGE" << "1000";
-    QTest::newRow("item text: nothing changes") << "ITM_a_IN1" << "1000";
-}
-
-void TestLiveUpdate::pageSwitch()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, visible);
-
-    for (const char *id : {"1", "2", "2", "a_b"})
-        addPage(id);
-    window->show();
-    window->pages().first()->show();
-    window->onChangePort(text);
-    QString shown;
-    for (Page *page : window->pages())
-        shown += page->isVisible() ? '1' : '0';
-    QCOMPARE(shown, visible);
 }
 
 void TestLiveUpdate::connectionButtonFollowsSimulator()
@@ -253,33 +155,6 @@ void TestLiveUpdate::connectionButtonFollowsSimulator()
     window->onTimeout();
     QCOMPARE(connectionIcon(), ok);
     QCOMPARE(window->liveState().values().value("ITM_Kueche_OUT1"), 0.0);
-}
-
-void TestLiveUpdate::loadingCreatesClient()
-{
-    const QString demo = QStringLiteral(QALIX_BUILD_DIR "/projects/demo.qlxd");
-    QVERIFY2(QFile::exists(demo), "build the demo package first");
-    QVERIFY(window->loadProject(demo));
-    QalixMsgClient *client = window->client();
-    QVERIFY(client);
-    // No attempts from this test: nothing of the demo's server is meant to answer here.
-    client->setTicking(false);
-    QCOMPARE(client->parent(), window.get());
-    const QalixMsgClient::Settings &settings = client->settings();
-    QCOMPARE(settings.host, QString("127.0.0.1"));
-    QCOMPARE(settings.port, 64401);
-    QCOMPARE(settings.userName, QString("demo"));
-    QCOMPARE(settings.password, QString("demo"));
-    QVERIFY(!settings.debugMode);
-    QVERIFY(settings.busMode);
-    QVERIFY(!settings.waitForConnection);
-    QCOMPARE(window->updateTimer().interval(), 10);
-    QVERIFY(window->updateTimer().isActive());
-    QCOMPARE(window->connectionTimer().interval(), 5000);
-
-    QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 1");
-    emit client->received("Kueche", 1, true, 1.0);
-    QVERIFY(window->liveState().isChanged("ITM_Kueche_OUT1"));
 }
 
 QTEST_MAIN(TestLiveUpdate)

@@ -1,6 +1,7 @@
 #include "download/transferreceiver.h"
 
-#include "udppeerhelper.h"
+#include "download/transferprotocol.h"
+#include "tests/support/testsupport.h"
 
 #include <QtTest>
 
@@ -11,6 +12,8 @@ const QHostAddress stranger(QStringLiteral("192.168.0.66"));
 
 } // namespace
 
+// The download's receiving side: the header and the datagrams of a transfer,
+// from the designer asked and from strangers, on a clock the test turns.
 class TestTransferReceiver : public QObject
 {
     Q_OBJECT
@@ -19,14 +22,13 @@ private slots:
     void init();
     void cleanup();
 
-    void pieceByPiece();
-    void refusedHeaderWritesNothing_data();
-    void refusedHeaderWritesNothing();
+    void header_data();
+    void header();
+    void refusedHeaders();
     void script_data();
     void script();
     void linkedPackageStaysALink();
     void unwritableDirectoryFails();
-    void oversizedDatagramIsCut();
 
 private:
     QStringList entries() const;
@@ -55,59 +57,50 @@ QStringList TestTransferReceiver::entries() const
            + QDir(projects).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
-void TestTransferReceiver::pieceByPiece()
+void TestTransferReceiver::header_data()
 {
-    TransferReceiver receiver(projects);
-    QVERIFY(!receiver.isAwaitingHeader());
-    receiver.begin(designer);
-    QVERIFY(receiver.isAwaitingHeader());
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("size");
 
-    QCOMPARE(receiver.receive("Demo=6", designer), TransferReceiver::Acknowledge);
-    QVERIFY(receiver.isReceiving());
-    QCOMPARE(receiver.projectName(), QStringLiteral("Demo"));
-    QCOMPARE(receiver.fileName(), projects + "Demo.qlxd");
-    QCOMPARE(receiver.acknowledgement(), QByteArray("0"));
-    QCOMPARE(receiver.percent(), 0);
-
-    QCOMPARE(receiver.receive(QByteArray("abcd").toBase64(), designer), TransferReceiver::Acknowledge);
-    QCOMPARE(receiver.acknowledgement(), QByteArray("4"));
-    QCOMPARE(receiver.percent(), 66);
-    // Nothing shows under the package's name before it is complete.
-    QVERIFY(!QFile::exists(projects + "Demo.qlxd"));
-
-    QCOMPARE(receiver.receive(QByteArray("ef").toBase64(), designer), TransferReceiver::Completed);
-    QCOMPARE(receiver.percent(), 100);
-    QVERIFY(!receiver.isReceiving());
-    QVERIFY(!receiver.isAwaitingHeader());
-    QCOMPARE(readFile(projects + "Demo.qlxd"), QByteArray("abcdef"));
-    QCOMPARE(QDir(projects).entryList(QDir::Files), QStringList{"Demo.qlxd"});
+    QTest::newRow("plain") << QByteArray("Demo=6") << "Demo" << qint64(6);
+    QTest::newRow("dots inside a name") << QByteArray("v1.2.final=5") << "v1.2.final" << qint64(5);
+    QTest::newRow("text ends at NUL") << QByteArray("Demo=6\0=9", 9) << "Demo" << qint64(6);
+    QTest::newRow("largest size") << QByteArray("Demo=2147483647") << "Demo" << qint64(2147483647);
 }
 
-void TestTransferReceiver::refusedHeaderWritesNothing_data()
+void TestTransferReceiver::header()
 {
-    QTest::addColumn<QByteArray>("header");
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, name);
+    QFETCH(qint64, size);
 
-    QTest::newRow("parent folder") << QByteArray("../evil=6");
-    QTest::newRow("absolute") << QByteArray("/tmp/evil=6");
-    QTest::newRow("control character") << QByteArray("ev\x01il=6");
-    QTest::newRow("zero size") << QByteArray("evil=0");
+    TransferProtocol::Header header;
+    QString error;
+    QVERIFY(TransferProtocol::parseHeader(datagram, &header, &error));
+    QVERIFY(error.isEmpty());
+    QCOMPARE(header.name, name);
+    QCOMPARE(header.size, size);
+    // What the designer side writes reads back the same.
+    QVERIFY(TransferProtocol::parseHeader(TransferProtocol::header(name, size), &header, &error));
+    QCOMPARE(header.name, name);
+    QCOMPARE(header.size, size);
 }
 
-void TestTransferReceiver::refusedHeaderWritesNothing()
+void TestTransferReceiver::refusedHeaders()
 {
-    QFETCH(QByteArray, header);
-    const QStringList before = entries();
-
-    TransferReceiver receiver(projects);
-    receiver.begin(designer);
-    QCOMPARE(receiver.receive(header, designer), TransferReceiver::Refused);
-    QVERIFY(!receiver.message().isEmpty());
-    QVERIFY(!receiver.reason().isEmpty());
-    QVERIFY(!receiver.isReceiving());
-    QVERIFY(!receiver.isAwaitingHeader());
-    // The pieces that follow a refused header are not stored anywhere.
-    QCOMPARE(receiver.receive(QByteArray("abcdef").toBase64(), designer), TransferReceiver::Ignored);
-    QCOMPARE(entries(), before);
+    // Names that leave the projects directory or are no plain file names; sizes
+    // that are no positive int.
+    const QByteArray refused[] = {"Demo", "=6", "", "../evil=6", "icons/project/x=6", "..\\..\\evil=6", "..=6",
+                                  "a..b=6", ".=6", "C:evil=6", "C:\\evil=6", "/tmp/evil=6", "De\nmo=6", "De\tmo=6",
+                                  "De\x7fmo=6", "De\xc2\x85mo=6", "Demo=0", "Demo=-6", "Demo=", "Demo=six",
+                                  "Demo=0x10", "Demo=6k", "Demo=2147483648", "Demo=99999999999999999999999"};
+    for (const QByteArray &datagram : refused) {
+        TransferProtocol::Header header;
+        QString error;
+        QVERIFY2(!TransferProtocol::parseHeader(datagram, &header, &error), datagram.constData());
+        QVERIFY2(!error.isEmpty(), datagram.constData());
+    }
 }
 
 void TestTransferReceiver::script_data()
@@ -158,7 +151,7 @@ void TestTransferReceiver::script()
     QFETCH(QStringList, after);
 
     if (!before.isNull())
-        writeFile(projects + "Demo.qlxd", before);
+        QVERIFY(writeFile(projects + "Demo.qlxd", before));
     qint64 now = 5000;
     TransferReceiver receiver(projects, [&now] { return now; });
     const QHash<QChar, QHostAddress> from{
@@ -201,7 +194,7 @@ void TestTransferReceiver::linkedPackageStaysALink()
 {
     // An administrator keeps the package elsewhere and links it into the projects folder.
     const QString target = dir->path() + QStringLiteral("/elsewhere.qlxd");
-    writeFile(target, "old");
+    QVERIFY(writeFile(target, "old"));
     QVERIFY(QFile::link(target, projects + "Demo.qlxd"));
     TransferReceiver receiver(projects);
     receiver.begin(designer);
@@ -221,17 +214,5 @@ void TestTransferReceiver::unwritableDirectoryFails()
     QCOMPARE(receiver.receive(QByteArray("abcdef").toBase64(), designer), TransferReceiver::Ignored);
 }
 
-void TestTransferReceiver::oversizedDatagramIsCut()
-{
-    // 3072 bytes fill one 4096-byte datagram; whatever follows is not taken.
-    const QByteArray package(3072, 'p');
-    TransferReceiver receiver(projects);
-    receiver.begin(designer);
-    QCOMPARE(receiver.receive("Demo=3072", designer), TransferReceiver::Acknowledge);
-    const QByteArray datagram = package.toBase64() + QByteArray("AAAA").repeated(100);
-    QCOMPARE(receiver.receive(datagram, designer), TransferReceiver::Completed);
-    QCOMPARE(readFile(projects + "Demo.qlxd"), package);
-}
-
 QTEST_GUILESS_MAIN(TestTransferReceiver)
-#include "tst_transferreceiver.moc"
+#include "tst_transfer.moc"

@@ -1,0 +1,115 @@
+#ifndef ITEMSUPPORT_H
+#define ITEMSUPPORT_H
+
+// Item helpers for the tests of the GUI library (header only: the support
+// library itself links only the core).
+
+#include "items/itemadctext.h"
+#include "items/itembutton.h"
+#include "items/itempagechange.h"
+#include "items/itempicture.h"
+#include "items/itemstatebutton.h"
+#include "items/itemstatepicture.h"
+#include "items/itemstatetext.h"
+#include "items/itemtext.h"
+#include "pages/page.h"
+#include "storage/projectdirectory.h"
+#include "storage/xmlelements.h"
+#include "tests/support/testsupport.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QMap>
+
+#include <functional>
+#include <memory>
+
+// Changes an item's record as an editor would, without rendering it.
+inline void editRecord(Item *item, const std::function<void(ItemRecord &)> &change)
+{
+    ItemRecord record = item->record();
+    change(record);
+    item->setRecord(record);
+}
+
+// A plain picture in the test's own projects folder (beside its executable);
+// answers its path.
+inline QString writeProjectPicture(const QString &name, int w, int h, unsigned rgb,
+                                   const QString &folder = QStringLiteral("icons/project/"))
+{
+    const QString path = projectDirectory() + folder + name;
+    writePicture(path, w, h, rgb);
+    return path;
+}
+
+// A fresh item of the kind its saved type names (ADCText for anything unknown).
+inline std::unique_ptr<Item> makeKind(const QString &kind)
+{
+    if (kind == QLatin1String("PageChange"))
+        return std::make_unique<ItemPageChange>(nullptr, nullptr);
+    if (kind == QLatin1String("Picture"))
+        return std::make_unique<ItemPicture>(nullptr, nullptr);
+    if (kind == QLatin1String("StatePicture"))
+        return std::make_unique<ItemStatePicture>(nullptr, nullptr);
+    if (kind == QLatin1String("Button"))
+        return std::make_unique<ItemButton>(nullptr, nullptr);
+    if (kind == QLatin1String("StateButton"))
+        return std::make_unique<ItemStateButton>(nullptr, nullptr);
+    if (kind == QLatin1String("Text"))
+        return std::make_unique<ItemText>(nullptr, nullptr);
+    if (kind == QLatin1String("StateText"))
+        return std::make_unique<ItemStateText>(nullptr, nullptr);
+    return std::make_unique<ItemADCText>(nullptr, nullptr);
+}
+
+// Builds item elements as the designer writes them, for the page tests.
+struct ElementSpec
+{
+    explicit ElementSpec(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
+        : type(type), x(x), y(y), w(w), h(h)
+    {
+    }
+
+    QString type;
+    int x = 10;
+    int y = 10;
+    int w = 50;
+    int h = 50;
+    QString port;
+    QString pageId;
+    QMap<QString, QString> extra;
+
+    QDomElement build(QDomDocument &document, const QString &tag = QStringLiteral("component")) const;
+};
+
+inline QDomElement ElementSpec::build(QDomDocument &document, const QString &tag) const
+{
+    QDomElement element = document.createElement(tag);
+    appendIntElement(document, element, QStringLiteral("x"), x);
+    appendIntElement(document, element, QStringLiteral("y"), y);
+    appendIntElement(document, element, QStringLiteral("w"), w);
+    appendIntElement(document, element, QStringLiteral("h"), h);
+    appendElement(document, element, QStringLiteral("font_size"), QStringLiteral("12"));
+    appendElement(document, element, QStringLiteral("digits"), QStringLiteral("2"));
+    appendElement(document, element, QStringLiteral("text_color"), QStringLiteral("16777215"));
+    appendElement(document, element, QStringLiteral("page_id"), pageId);
+    appendElement(document, element, QStringLiteral("port"), port);
+    for (auto it = extra.constBegin(); it != extra.constEnd(); ++it)
+        appendElement(document, element, it.key(), it.value());
+    if (!type.isNull())
+        appendElement(document, element, QStringLiteral("type"), type);
+    return element;
+}
+
+
+// A page on the usual 800 x 600 scene at scale 1.
+struct ScenePage : Page
+{
+    ScenePage(QList<Item *> *list, QList<Page *> *pages)
+        : Page(list, pages)
+    {
+        setPageSize(1.0, 800, 600);
+    }
+};
+
+#endif // ITEMSUPPORT_H
