@@ -21,7 +21,7 @@ private:
     QList<Item *> list;
     QList<Page *> pages;
 
-    Item *addItem(Page &page, const ElementSpec &element)
+    Item *addItem(Page &page, const ElementDraft &element)
     {
         QDomDocument document;
         return page.createItemFromXml(element.build(document));
@@ -38,7 +38,7 @@ private slots:
     {
         ScenePage page(&list, &pages);
         const auto bound = [&](const char *type, const char *port) {
-            ElementSpec element{QString::fromLatin1(type)};
+            ElementDraft element{QString::fromLatin1(type)};
             element.port = QString::fromLatin1(port);
             return addItem(page, element);
         };
@@ -65,7 +65,7 @@ private slots:
     void setPortValueFollowsDeletionAndPortChanges()
     {
         ScenePage page(&list, &pages);
-        ElementSpec bound{QStringLiteral("StateButton")};
+        ElementDraft bound{QStringLiteral("StateButton")};
         bound.port = QStringLiteral("ITM_Bad_OUT3");
         Item *first = addItem(page, bound);
         Item *second = addItem(page, bound);

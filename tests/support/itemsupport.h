@@ -63,9 +63,9 @@ inline std::unique_ptr<Item> makeKind(const QString &kind)
 }
 
 // Builds item elements as the designer writes them, for the page tests.
-struct ElementSpec
+struct ElementDraft
 {
-    explicit ElementSpec(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
+    explicit ElementDraft(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
         : type(type), x(x), y(y), w(w), h(h)
     {
     }
@@ -82,7 +82,7 @@ struct ElementSpec
     QDomElement build(QDomDocument &document, const QString &tag = QStringLiteral("component")) const;
 };
 
-inline QDomElement ElementSpec::build(QDomDocument &document, const QString &tag) const
+inline QDomElement ElementDraft::build(QDomDocument &document, const QString &tag) const
 {
     QDomElement element = document.createElement(tag);
     appendIntElement(document, element, QStringLiteral("x"), x);
