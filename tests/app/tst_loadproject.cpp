@@ -131,7 +131,27 @@ private slots:
     }
 
     // A hostile text is drawn clipped, and the items after it load.
+    void longTextIsClippedAndThePageLoads()
+    {
+        const QString text(200000, QLatin1Char('W'));
+        const QString item = QStringLiteral("<component><x>0</x><y>%1</y><w>50</w><h>50</h><text_active>%2"
+                                            "</text_active><font_size>100</font_size><type>Text</type></component>");
+        const QString path = packagePath(QStringLiteral("longtext.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("project"),
+                                     projectDocument(page(QStringLiteral("A"), item.arg(0).arg(text)
+                                                                                   + item.arg(200).arg("B")))}}));
+        MainWindow window;
+        QVERIFY(window.loadProject(path));
+        window.pages().first()->ensureBuilt();
 
+        const QList<Item *> items = window.pages().first()->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->text(), text);
+        QCOMPARE(items.at(0)->picture().width(), Item::maxTextWidth);
+        QVERIFY(items.at(0)->picture().height() <= 2 * QFontMetrics(QFont(QString(), 100)).height());
+        QCOMPARE(items.at(1)->text(), QStringLiteral("B"));
+        QVERIFY(!items.at(1)->picture().isNull());
+    }
 };
 
 QStringList TestLoadProject::criticals;
