@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 const int maxDigits = 8;
@@ -42,7 +43,7 @@ DialogPin::~DialogPin()
 void DialogPin::scaleTo(const QSize &windowSize)
 {
     const int edge = qMax(24, int(std::min(windowSize.width(), windowSize.height()) * 0.1));
-    for (QPushButton *key : qAsConst(m_keys))
+    for (QPushButton *key : std::as_const(m_keys))
         key->setFixedSize(edge, edge);
     ui->pushButtonCancel->setFixedHeight(edge * 7 / 10);
     ui->labelMessage->setFixedWidth(3 * edge + 2 * layout()->spacing());
@@ -123,7 +124,7 @@ void DialogPin::showEntry()
 void DialogPin::followLockOut()
 {
     const bool locked = m_lock->isLockedOut();
-    for (QPushButton *key : qAsConst(m_keys))
+    for (QPushButton *key : std::as_const(m_keys))
         key->setEnabled(!locked);
     if (locked) {
         ui->labelMessage->setText(m_lock->message(PinLock::Result::LockedOut));

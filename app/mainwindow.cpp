@@ -20,6 +20,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 const QSize MainWindow::fallbackPageSize(400, 300);
 
@@ -37,7 +38,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&m_live, &LiveState::status, this, &QWidget::setWindowTitle);
     // Every page hears of every due value; each finds its own items by key.
     connect(&m_live, &LiveState::valueDue, this, [this](const QString &key, double value) {
-        for (Page *page : qAsConst(m_pages))
+        for (Page *page : std::as_const(m_pages))
             page->setPortValue(key, value);
         if (m_wall)
             m_wall->delivered(key);
@@ -88,7 +89,7 @@ void MainWindow::resizeEvent(QResizeEvent *event)
         const QSize size = windowedSize();
         setMinimumSize(size);
         setMaximumSize(size);
-        for (Page *page : qAsConst(m_pages)) {
+        for (Page *page : std::as_const(m_pages)) {
             page->setGeometry(0, 0, size.width(), size.height());
             page->rescale(1.0);
         }
@@ -141,7 +142,7 @@ void MainWindow::setFullscreen()
     setFixedSize(area.size());
     const double factor = zoomFactor(area.size(), m_pageX, m_pageY);
     qDebug() << "Page zoom" << factor;
-    for (Page *page : qAsConst(m_pages)) {
+    for (Page *page : std::as_const(m_pages)) {
         page->setFixedSize(area.size());
         page->setScale(factor);
     }
@@ -177,7 +178,7 @@ bool MainWindow::loadProject(const QString &path)
                       .arg(fallbackPageSize.width())
                       .arg(fallbackPageSize.height()));
     }
-    for (Page *page : qAsConst(m_pages))
+    for (Page *page : std::as_const(m_pages))
         feedPage(page);
 
     if (!m_pages.isEmpty())
@@ -215,7 +216,7 @@ void MainWindow::setWallOptions(const StartOptions &options, std::function<qint6
                    && options.pinFile.isEmpty()))
         return;
     m_wall = new WallPanel(options, this, &m_pages, std::move(clock));
-    for (Page *page : qAsConst(m_pages))
+    for (Page *page : std::as_const(m_pages))
         m_wall->watchPage(page);
     m_wall->watchClient(m_client);
     placeButtons();
@@ -283,9 +284,9 @@ void MainWindow::showPage(const QString &id)
 {
     if (m_wall)
         m_wall->pageChanged();
-    for (Page *page : qAsConst(m_pages))
+    for (Page *page : std::as_const(m_pages))
         page->setVisible(false);
-    for (Page *page : qAsConst(m_pages)) {
+    for (Page *page : std::as_const(m_pages)) {
         if (page->toolTip() == id)
             page->setVisible(true);
     }

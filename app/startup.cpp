@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QStringList>
 #include <QTime>
+
+#include "pages/page.h"
 
 bool probeProjectDirectory(const QString &directory)
 {
@@ -22,18 +25,22 @@ bool probeProjectDirectory(const QString &directory)
 int registerApplicationFont()
 {
     const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/font/normal"));
-    qInfo() << id << QFontDatabase::applicationFontFamilies(id);
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    // Qt 5's debug form of a list, 0 ("Prototype"), spelt out: Qt 6 writes
+    // QList("Prototype").
+    QDebug line = qInfo();
+    line << id;
+    line.nospace() << '(';
+    for (int i = 0; i < families.size(); ++i)
+        line << (i == 0 ? "" : ", ") << families.at(i);
+    line << ')';
     return id;
 }
 
 void seedRandomGenerator()
 {
     // msecsSinceStartOfDay() is 0 for an invalid time.
-    const uint seed = uint(QTime::currentTime().msecsSinceStartOfDay());
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    qsrand(seed);
-    QT_WARNING_POP
+    Page::seedIds(quint32(QTime::currentTime().msecsSinceStartOfDay()));
 }
 
 bool readStyleSheet(const QString &mainPath, const QString &platformPath, QString *styleSheet)

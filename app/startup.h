@@ -16,7 +16,8 @@ bool probeProjectDirectory(const QString &directory);
 // 0 ("Prototype"). Returns the identifier, -1 on failure.
 int registerApplicationFont();
 
-// Seeds qrand() with the milliseconds since local midnight (0 without a valid clock).
+// Seeds the page identifiers' generator with the milliseconds since local
+// midnight (0 without a valid clock).
 void seedRandomGenerator();
 
 // Reads the main and the platform style sheet, in this order, and joins them.

@@ -18,6 +18,7 @@
 #include <QTextStream>
 
 #include <sys/resource.h>
+#include <utility>
 
 #include "app/mainwindow.h"
 #include "app/projectloader.h"
@@ -126,7 +127,7 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     qint64 pixels = 0;
-    for (const QByteArray &png : qAsConst(pngs)) {
+    for (const QByteArray &png : std::as_const(pngs)) {
         QPixmap pixmap;
         pixmap.loadFromData(png, "PNG");
         pixels += pixmap.width() * pixmap.height();
@@ -137,7 +138,7 @@ int main(int argc, char *argv[])
     timer.restart();
     {
         QList<QPixmap> kept;
-        for (const QByteArray &png : qAsConst(pngs)) {
+        for (const QByteArray &png : std::as_const(pngs)) {
             QPixmap pixmap;
             pixmap.loadFromData(png, "PNG");
             kept << pixmap;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+#include <utility>
 
 namespace {
 
@@ -135,7 +136,7 @@ int main(int argc, char *argv[])
             timer.start();
             for (int key = chunk; key < chunk + 100; ++key) {
                 const QString k = QStringLiteral("ITM_R%1_OUT1").arg(key);
-                for (Page *page : qAsConst(window.pages()))
+                for (Page *page : std::as_const(window.pages()))
                     page->setPortValue(k, 7.0 + chunk);
             }
             apply += timer.nsecsElapsed() / 1e6;

@@ -9,6 +9,7 @@
 #include <QDomDocument>
 #include <QElapsedTimer>
 #include <QTextStream>
+#include <utility>
 
 #include "editors/frameupdater.h"
 #include "items/item.h"
@@ -81,12 +82,12 @@ int main(int argc, char *argv[])
     }
 
     auto allPages = [&pages](const QString &key, double value) {
-        for (Page *page : qAsConst(pages))
+        for (Page *page : std::as_const(pages))
             page->setPortValue(key, value);
     };
     // What the pages would cost if they compared every item's port.
     auto scanAll = [&pages](const QString &key, double value) {
-        for (Page *page : qAsConst(pages)) {
+        for (Page *page : std::as_const(pages)) {
             for (Item *item : page->items()) {
                 if (item->record().port == key)
                     item->setValue(value);

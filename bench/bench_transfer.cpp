@@ -16,6 +16,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QUdpSocket>
+#include <utility>
 
 namespace {
 
@@ -57,7 +58,7 @@ void receiverAlone(const QString &projects)
     receiver.begin(designer);
     receiver.receive(TransferProtocol::header(QStringLiteral("Bench"), package.size()), designer);
     TransferReceiver::Outcome outcome = TransferReceiver::Ignored;
-    for (const QByteArray &datagram : qAsConst(datagrams))
+    for (const QByteArray &datagram : std::as_const(datagrams))
         outcome = receiver.receive(datagram, designer);
     const qint64 nsecs = clock.nsecsElapsed();
     if (outcome != TransferReceiver::Completed)

@@ -4,6 +4,7 @@
 #include "pages/page.h"
 
 #include <QIcon>
+#include <utility>
 
 ItemPageChangeFrame::ItemPageChangeFrame(Item *owner, QWidget *parent)
     : FrameUpdater(owner, parent)
@@ -51,7 +52,7 @@ void ItemPageChangeFrame::fillPageList()
     ui->comboBoxPage->clear();
     ui->comboBoxPage->addItem(QStringLiteral("--- Bitte wählen ---"), QString());
     if (item->pages()) {
-        for (const Page *page : qAsConst(*item->pages())) {
+        for (const Page *page : std::as_const(*item->pages())) {
             ui->comboBoxPage->addItem(page->name(), page->id());
             if (page->id() == item->record().pageId)
                 ui->comboBoxPage->setCurrentIndex(ui->comboBoxPage->count() - 1);

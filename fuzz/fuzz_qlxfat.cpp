@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QStringList names;
     fat.fileNames(names);
     const qint64 dataSize = qint64(size) - fat.dataStart();
-    for (const QString &name : qAsConst(names)) {
+    for (const QString &name : std::as_const(names)) {
         const QByteArray bytes = fat.fileData(name);
         // Every byte handed out comes from the data area of the input.
         if (bytes.size() > 0 && (!opened || bytes.size() > dataSize * names.count(name)))

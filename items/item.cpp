@@ -216,7 +216,12 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     m_textPixelSize = size;
 
     QFont font(textFamily, size);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 weighs on the OpenType scale, 1 to 1000, where Qt 5 had 0 to 99.
+    font.setWeight(bold ? QFont::Weight(1000) : QFont::Thin);
+#else
     font.setWeight(bold ? 100 : 0);
+#endif
     font.setItalic(italic);
     font.setPixelSize(size);
 

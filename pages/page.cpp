@@ -9,9 +9,11 @@
 #include <QKeyEvent>
 #include <QSet>
 #include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <QtGlobal>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "items/item.h"
 #include "items/itemfactory.h"
@@ -30,17 +32,20 @@ QString backgroundPath(const QString &name)
         + QLatin1String("/background/project/") + name;
 }
 
+// Pages are made on the GUI thread only, so one generator serves them all.
+QRandomGenerator &idGenerator()
+{
+    static QRandomGenerator generator;
+    return generator;
+}
+
 QString randomId()
 {
     static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QString id;
     id.reserve(16);
-    for (int i = 0; i < 16; ++i) {
-        QT_WARNING_PUSH
-        QT_WARNING_DISABLE_DEPRECATED
-        id.append(QLatin1Char(table[qrand() % 36]));
-        QT_WARNING_POP
-    }
+    for (int i = 0; i < 16; ++i)
+        id.append(QLatin1Char(table[idGenerator().generate() % 36]));
     return id;
 }
 
@@ -63,6 +68,11 @@ struct CreationScope
 };
 
 } // namespace
+
+void Page::seedIds(quint32 seed)
+{
+    idGenerator().seed(seed);
+}
 
 Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
     : QWidget(parent)
@@ -252,7 +262,7 @@ void Page::unindex(QObject *object, Item *item)
 
 void Page::lockItems()
 {
-    for (Item *item : qAsConst(m_items)) {
+    for (Item *item : std::as_const(m_items)) {
         item->setSelected(false);
         item->setEnabled(true);
         item->setFlag(QGraphicsItem::ItemIsMovable, false);
@@ -264,7 +274,7 @@ void Page::lockItems()
 
 void Page::setControlMode()
 {
-    for (Item *item : qAsConst(m_items))
+    for (Item *item : std::as_const(m_items))
         item->setLoaded(true);
 }
 
@@ -316,7 +326,7 @@ void Page::selectionChanged()
 {
     // The page's own list: the scene's would be sorted by stacking order on
     // every change, and every item created changes the selection twice.
-    for (Item *item : qAsConst(m_items))
+    for (Item *item : std::as_const(m_items))
         item->hideProperties();
     const QList<Item *> chosen = selectedPageItems();
     emit selected(chosen.size() == 1 ? chosen.first() : nullptr);
@@ -517,7 +527,7 @@ void Page::pasteItems()
         if (Item *item = createItemFromXml(node))
             created.append(item);
     }
-    for (Item *item : qAsConst(created))
+    for (Item *item : std::as_const(created))
         item->setSelected(true);
 }
 

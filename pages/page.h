@@ -30,6 +30,9 @@ public:
     Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent = nullptr);
     ~Page() override;
 
+    // Seeds the generator of new pages' identifiers (16 of A-Z, 0-9).
+    static void seedIds(quint32 seed);
+
     QString name() const;
     void setName(const QString &name);
     QString id() const;

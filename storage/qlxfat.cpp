@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -173,7 +174,7 @@ QByteArray QLXFat::fileData(const QString &name)
         return QByteArray();
     QByteArray bytes;
     char block[BlockSize];
-    for (const FatEntry &entry : qAsConst(m_table)) {
+    for (const FatEntry &entry : std::as_const(m_table)) {
         if (entry.name != name || !entry.isReadable() || entry.size == 0)
             continue;
         if (!m_file.seek(qint64(m_dataStart) + entry.offset))
@@ -195,7 +196,7 @@ bool QLXFat::extractFile(const QString &name, const QString &destination)
     if (m_writeMode || !m_file.isOpen())
         return false;
     const FatEntry *found = nullptr;
-    for (const FatEntry &entry : qAsConst(m_table)) {
+    for (const FatEntry &entry : std::as_const(m_table)) {
         if (entry.name == name && entry.isReadable() && m_file.seek(qint64(m_dataStart) + entry.offset)) {
             found = &entry;
             break;

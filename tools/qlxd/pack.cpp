@@ -12,6 +12,7 @@
 #include <limits>
 
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -128,7 +129,7 @@ int runPack(const QStringList &args)
     // Check everything before the output is touched, so a failed pack leaves
     // an existing package alone.
     qint64 total = 0;
-    for (const Source &source : qAsConst(sources)) {
+    for (const Source &source : std::as_const(sources)) {
         if (!isStorableName(source.name))
             return fail(Command, QStringLiteral("cannot store %1: a package entry name must be ASCII without \"|\"")
                                      .arg(printable(source.path)));
@@ -146,9 +147,9 @@ int runPack(const QStringList &args)
     fat.setStepPause(pause);
     if (!fat.open(out, true))
         return fail(Command, QStringLiteral("cannot create %1").arg(out));
-    for (const auto &property : qAsConst(header))
+    for (const auto &property : std::as_const(header))
         fat.setHeaderValue(property.first, property.second);
-    for (const Source &source : qAsConst(sources))
+    for (const Source &source : std::as_const(sources))
         fat.addFile(source.path, source.name);
     fat.save();
 
