@@ -5,15 +5,24 @@
 #   ./panel.sh build          install what is missing and build only
 #   ./panel.sh sanitize-test  the suite built with address and undefined-behaviour sanitizers,
 #                             in build-sanitize/
+#   ./panel.sh package        build, then the Debian package build/qalix-plus-control_<version>_amd64.deb
+# QALIX_QT=6 builds against Qt 6 instead of Qt 5, in build-qt6/ (build-qt6-sanitize/).
 # One line per step on the terminal; apt's and the compiler's output go to
 # setup.log in the build folder, and its tail is shown only when a step fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
-build="${QALIX_BUILD_DIR:-$here/build}"
 jobs=$(nproc)
 
-packages=(g++ cmake make qtbase5-dev qtbase5-dev-tools xvfb xauth x11-apps
+qt="${QALIX_QT:-5}"
+case "$qt" in
+    5) qt_packages=(qtbase5-dev qtbase5-dev-tools); suffix="" ;;
+    6) qt_packages=(qt6-base-dev qt6-base-dev-tools); suffix="-qt6" ;;
+    *) echo "QALIX_QT must be 5 or 6" >&2; exit 2 ;;
+esac
+build="${QALIX_BUILD_DIR:-$here/build$suffix}"
+
+packages=(g++ cmake make "${qt_packages[@]}" xvfb xauth x11-apps
           imagemagick iproute2 util-linux fonts-dejavu-core)
 
 # Paths below the checkout are shown relative to it.
@@ -57,7 +66,7 @@ do_build() {
     [ -n "${CI:-}" ] && werror=ON
     echo "Configuring $(shown "$dir") (log: $(shown "$log"))"
     # shellcheck disable=SC2086 # QALIX_CMAKE_ARGS holds several arguments
-    cmake -S "$here" -B "$dir" -DQALIX_WERROR=$werror "$@" ${QALIX_CMAKE_ARGS:-} >>"$log" 2>&1 \
+    cmake -S "$here" -B "$dir" -DQALIX_QT_MAJOR="$qt" -DQALIX_WERROR=$werror "$@" ${QALIX_CMAKE_ARGS:-} >>"$log" 2>&1 \
         || fail "Configuring" "$log"
     echo "Building with $jobs jobs"
     cmake --build "$dir" -j"$jobs" >>"$log" 2>&1 || fail "Building" "$log"
@@ -94,13 +103,20 @@ case "${1:-}" in
     sanitize-test)
         # Unoptimised (half the compile time) and without the benchmarks, which
         # are not part of the suite: this keeps CI's second build short.
-        sanitize_build="${QALIX_SANITIZE_BUILD_DIR:-$here/build-sanitize}"
+        sanitize_build="${QALIX_SANITIZE_BUILD_DIR:-$here/build$suffix-sanitize}"
         do_build "$sanitize_build" -DQALIX_SANITIZE=ON -DQALIX_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
         run_tests "$sanitize_build" ;;
+    package)
+        packages+=(dpkg-dev file) # dpkg-shlibdeps computes the package's dependencies
+        do_build "$build"
+        echo "Packing (log: $(shown "$build/setup.log"))"
+        (cd "$build" && cpack) >>"$build/setup.log" 2>&1 || fail "Packing" "$build/setup.log"
+        deb=$(sed -n 's/^CPack: - package: \(.*\.deb\) generated\.$/\1/p' "$build/setup.log" | tail -n 1)
+        echo "Package: $(shown "$deb")" ;;
     demo)
         do_build "$build"
         exec "$here/demo/run-demo.sh" "$build" ;;
     *)
-        echo "usage: $0 demo|test|build|sanitize-test" >&2
+        echo "usage: $0 demo|test|build|sanitize-test|package" >&2
         exit 2 ;;
 esac

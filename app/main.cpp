@@ -26,6 +26,7 @@ int main(int argc, char *argv[])
 
     const QString dataPath = projectDirectory();
     qDebug() << "DATA_PATH" << dataPath;
+    shareProjectFilesWithGroup(dataPath);
     if (!probeProjectDirectory(dataPath)) {
         qDebug() << "Can not open DATA_PATH!";
         // Debug lines never reach the output; without this line the panel

@@ -9,6 +9,10 @@
 
 #include "pages/page.h"
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 bool probeProjectDirectory(const QString &directory)
 {
     // A fresh installation has no projects directory yet; without it the
@@ -20,6 +24,19 @@ bool probeProjectDirectory(const QString &directory)
         return false;
     probe.close();
     return true;
+}
+
+void shareProjectFilesWithGroup(const QString &directory)
+{
+#ifdef Q_OS_UNIX
+    struct stat info;
+    if (::stat(QFile::encodeName(directory).constData(), &info) != 0 || !S_ISDIR(info.st_mode)
+        || !(info.st_mode & S_IWGRP))
+        return;
+    ::umask(::umask(0) & ~mode_t(S_IRWXG));
+#else
+    Q_UNUSED(directory)
+#endif
 }
 
 int registerApplicationFont()

@@ -12,6 +12,13 @@
 // the directory cannot hold the panel's files.
 bool probeProjectDirectory(const QString &directory);
 
+// When the projects directory is writable for its group (an installation
+// shared by a group's members), takes the group bits out of the process's
+// umask: the files and folders the panel makes there (probe file, settings,
+// pictures, packages) must stay replaceable by the group's other users.
+// Otherwise the umask is left alone.
+void shareProjectFilesWithGroup(const QString &directory);
+
 // Registers ":/font/normal" and logs its identifier and family names, e.g.
 // 0 ("Prototype"). Returns the identifier, -1 on failure.
 int registerApplicationFont();

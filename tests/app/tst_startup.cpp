@@ -2,11 +2,15 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class TestStartup : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void groupSharing_data();
+    void groupSharing();
     // The built program, copied into a folder of its own.
     void panelPrintsOnlyTheFontLine();
     void panelFailsLoudlyWithoutProjectsDirectory();
@@ -34,6 +38,40 @@ bool TestStartup::startPanel(QProcess &process, const QTemporaryDir &dir, const 
     process.setProcessEnvironment(env);
     process.start(copy, { dir.filePath("nonexistent.qlxd") });
     return process.waitForStarted();
+}
+
+void TestStartup::groupSharing_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("groupWritable"); // what the panel then makes there
+
+    QTest::newRow("shared folder (setgid)") << 02775 << true;
+    QTest::newRow("group-writable folder") << 0775 << true;
+    QTest::newRow("private folder") << 0755 << false;
+}
+
+// A second member of the group must be able to replace what the first one's
+// panel made: the probe file (or its panel would not start) and the folders.
+void TestStartup::groupSharing()
+{
+    QFETCH(int, folderMode);
+    QFETCH(bool, groupWritable);
+
+    QTemporaryDir root;
+    const QString projects = root.filePath("projects");
+    QVERIFY(QDir().mkpath(projects));
+    QVERIFY(::chmod(QFile::encodeName(projects).constData(), mode_t(folderMode)) == 0);
+    const mode_t userMask = ::umask(022); // a user's usual mask
+    shareProjectFilesWithGroup(projects);
+    const bool probed = probeProjectDirectory(projects);
+    const bool madeFolder = QDir(projects).mkpath("icons/project");
+    ::umask(userMask);
+    QVERIFY(probed && madeFolder);
+
+    for (const char *made : {"testFile", "icons/project"}) {
+        const QFileDevice::Permissions permissions = QFileInfo(projects + "/" + made).permissions();
+        QVERIFY2(bool(permissions & QFileDevice::WriteGroup) == groupWritable, made);
+    }
 }
 
 void TestStartup::panelPrintsOnlyTheFontLine()
