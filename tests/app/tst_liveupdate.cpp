@@ -23,8 +23,11 @@ private slots:
     void init();
     void cleanup();
 
+    void valueReachesPageBuiltLater();
     void pressSends_data();
     void pressSends();
+    void pageSwitch_data();
+    void pageSwitch();
     void connectionButtonFollowsSimulator();
 
 private:
@@ -72,6 +75,70 @@ QImage TestLiveUpdate::connectionIcon() const
 {
     auto *button = window->findChild<QPushButton *>("pushButtonConnection");
     return button->icon().pixmap(26, 27).toImage();
+}
+
+void TestLiveUpdate::valueReachesPageBuiltLater()
+{
+    Page *first = addPage("1");
+    Page *later = addPage("2");
+    ItemElement bound;
+    bound.type = QStringLiteral("ADCText");
+    bound.w = bound.h = 20;
+    bound.record.digits = 1;
+    bound.record.port = QStringLiteral("ITM_Aussen_IN1");
+    ItemElement pressed = bound;
+    pressed.type = QStringLiteral("StateButton");
+    pressed.record.port = QStringLiteral("ITM_Tor_OUT1");
+    later->setPendingItems({bound, pressed});
+    window->show();
+    first->show();
+
+    // Reported and ticked (twice: the newest counts) while the page is unbuilt;
+    // the other key only pressed.
+    for (double value : {3.0, 21.46}) {
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Data "));
+        window->liveState().onReceived("Aussen", 1, false, value);
+        window->updateGUI();
+    }
+    window->onChangePort("ITM_Tor_OUT1");
+    QVERIFY(!later->isBuilt());
+
+    window->onChangePort("PAGE_2");
+    QVERIFY(later->isVisible());
+    QVERIFY(later->isBuilt());
+    QCOMPARE(later->items().size(), 2);
+    QCOMPARE(later->items().at(0)->text(), QString("21.5"));
+    // Never reported: the state button keeps its first look.
+    QCOMPARE(later->items().at(1)->lastValue(), -99999999.0);
+}
+
+void TestLiveUpdate::pageSwitch_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("visible"); // one letter per page: ids 1, 2, 2, a_b
+
+    QTest::newRow("page 2") << "PAGE_2" << "0110";
+    QTest::newRow("page 1") << "PAGE_1" << "1000";
+    QTest::newRow("only the second field counts") << "PAGE_a_b" << "0000";
+    QTest::newRow("unknown id hides all") << "PAGE_9" << "0000";
+    QTest::newRow("no id: nothing changes") << "PAGE" << "1000";
+    QTest::newRow("item text: nothing changes") << "ITM_a_IN1" << "1000";
+}
+
+void TestLiveUpdate::pageSwitch()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, visible);
+
+    for (const char *id : {"1", "2", "2", "a_b"})
+        addPage(id);
+    window->show();
+    window->pages().first()->show();
+    window->onChangePort(text);
+    QString shown;
+    for (Page *page : window->pages())
+        shown += page->isVisible() ? '1' : '0';
+    QCOMPARE(shown, visible);
 }
 
 void TestLiveUpdate::pressSends_data()
