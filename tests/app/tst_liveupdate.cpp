@@ -31,8 +31,11 @@ private slots:
     void connectionButtonFollowsSimulator();
 
 private:
-    Page *addPage(const QString &id);
-    Item *addItem(Page *page, int kind, const QString &key);
+    Page *addPage(const QString &id)
+    {
+        itemLists << new QList<Item *>;
+        return addWindowPage(*window, itemLists.last(), id);
+    }
     QString keyAt(int i) const { return QStringLiteral("ITM_K%1_OUT1").arg(i, 3, 10, QLatin1Char('0')); }
     QImage connectionIcon() const;
 
@@ -50,25 +53,6 @@ void TestLiveUpdate::cleanup()
     window.reset();
     qDeleteAll(itemLists);
     itemLists.clear();
-}
-
-Page *TestLiveUpdate::addPage(const QString &id)
-{
-    itemLists << new QList<Item *>;
-    Page *page = new Page(itemLists.last(), nullptr);
-    window->addPage(page);
-    page->setPageSize(1.0, 400, 300);
-    page->setId(id);
-    page->setToolTip(id);
-    return page;
-}
-
-Item *TestLiveUpdate::addItem(Page *page, int kind, const QString &key)
-{
-    Item *item = page->createItem(kind);
-    editRecord(item, [&](ItemRecord &r) { r.port = key; });
-    page->setControlMode();
-    return item;
 }
 
 QImage TestLiveUpdate::connectionIcon() const

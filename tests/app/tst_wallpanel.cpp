@@ -32,7 +32,7 @@ private slots:
     void lockAsksForPin();
 
 private:
-    Page *addPage(const QString &id);
+    Page *addPage(const QString &id) { return addWindowPage(*window, &itemList, id); }
     Item *addItem(Page *page, int kind, const QString &key);
     void showWindow();
 
@@ -51,15 +51,6 @@ void TestWallPanel::init()
 void TestWallPanel::cleanup()
 {
     window.reset();
-}
-
-Page *TestWallPanel::addPage(const QString &id)
-{
-    Page *page = new Page(&itemList, nullptr);
-    window->addPage(page);
-    page->setPageSize(1.0, 400, 300);
-    page->setId(id);
-    return page;
 }
 
 Item *TestWallPanel::addItem(Page *page, int kind, const QString &key)

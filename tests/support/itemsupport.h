@@ -4,6 +4,7 @@
 // Item helpers for the tests of the GUI library (header only: the support
 // library itself links only the core).
 
+#include "app/mainwindow.h"
 #include "items/itemadctext.h"
 #include "items/itembutton.h"
 #include "items/itempagechange.h"
@@ -101,6 +102,15 @@ inline QDomElement ElementDraft::build(QDomDocument &document, const QString &ta
     return element;
 }
 
+// A 400 x 300 page of `window`, keeping its items in `items`.
+inline Page *addWindowPage(MainWindow &window, QList<Item *> *items, const QString &id)
+{
+    Page *page = new Page(items, nullptr);
+    window.addPage(page);
+    page->setPageSize(1.0, 400, 300);
+    page->setId(id);
+    return page;
+}
 
 // A page on the usual 800 x 600 scene at scale 1.
 struct ScenePage : Page
