@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGraphicsView>
+#include <QScreen>
 #include <QtTest>
 
 #include "app/dialogprogress.h"
@@ -128,6 +130,69 @@ private slots:
         QCOMPARE(window.connectionTimer().isActive(), opens);
         QVERIFY(messages.isEmpty());
         QVERIFY(!dialogLeftOpen());
+    }
+
+    // A sound package: settings, pages in order with the first shown, the
+    // pictures unpacked, every press reaching the window, the timers running;
+    // full screen, every page zoomed to the screen.
+    void loadsPagesAndSettings_data()
+    {
+        QTest::addColumn<bool>("fullscreen");
+        QTest::newRow("windowed") << false;
+        QTest::newRow("full screen") << true;
+    }
+
+    void loadsPagesAndSettings()
+    {
+        QFETCH(bool, fullscreen);
+        const QString button = QStringLiteral("<component><x>10</x><y>20</y><w>64</w><h>64</h><port>%1</port>"
+                                              "<image_active>lamp.png</image_active><type>Button</type></component>");
+        const QString path = packagePath(QStringLiteral("small.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("icons/lamp.png"), pngBytes(32, 32, 0xffdd00)},
+                                    {QStringLiteral("background/bg.png"), pngBytes(16, 12, 0x202040)},
+                                    {QStringLiteral("project"),
+                                     projectDocument(page("A", button.arg("ITM_Kueche_OUT1") + button.arg("PAGE_B"))
+                                                     + page("B", button.arg("ITM_Bad_IN1")) + page("A"))}}));
+        MainWindow window;
+        window.setFullscreenMode(fullscreen);
+        QVERIFY(window.loadProject(path));
+        window.show();
+        if (fullscreen)
+            window.setFullscreen();
+        QVERIFY(messages.isEmpty());
+        QVERIFY(!dialogLeftOpen());
+        QCOMPARE(window.pageSize(), QSize(640, 480));
+        QCOMPARE(window.connection().host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(window.connection().username, QStringLiteral("demo"));
+        QCOMPARE(window.connection().password, QStringLiteral("pw"));
+        QVERIFY(QFile::exists(projectDirectory() + QLatin1String("icons/project/lamp.png")));
+        QVERIFY(window.connectionTimer().isActive());
+        QVERIFY(window.updateTimer().isActive());
+
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize size = fullscreen ? area.size() : QSize(640, 480);
+        const double zoom = !fullscreen ? 1.0
+            : area.width() < area.height() ? area.width() / 640.0 : area.height() / 480.0;
+        QCOMPARE(window.size(), size);
+        // A wide screen fits the page's height, a tall one its width.
+        QCOMPARE(MainWindow::zoomFactor(QSize(1920, 1080), 640, 480), 2.25);
+        QCOMPARE(MainWindow::zoomFactor(QSize(768, 1024), 640, 480), 1.2);
+        QStringList shown;
+        for (Page *page : window.pages()) {
+            shown << page->id() + (page->isVisible() ? "+" : "-");
+            QCOMPARE(page->size(), size);
+            QCOMPARE(page->view()->transform().m11(), zoom);
+            QVERIFY(!page->scene()->backgroundBrush().texture().isNull());
+        }
+        QCOMPARE(shown, QStringList({"A+", "B-", "A-"}));
+
+        const QList<Item *> items = window.pages().first()->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->picture().size(), QSize(64, 64));
+        // A press on the link reaches the window, which shows page B.
+        items.at(1)->changePort(items.at(1)->record().port);
+        QVERIFY(window.pages().at(1)->isVisible());
+        QVERIFY(!window.pages().at(0)->isVisible());
     }
 
     // A hostile text is drawn clipped, and the items after it load.
