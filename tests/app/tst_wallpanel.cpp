@@ -156,9 +156,7 @@ void TestWallPanel::staleLookFollowsTheConnection()
     sim.addPort("OUT.Kueche.1", MsgServerSim::Switch, 1.0);
     QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
     const quint16 port = sim.serverPort();
-    window->setClient(new QalixMsgClient(loopbackClient(port, "demo", "demo")));
-    QalixMsgClient *client = window->client();
-    client->setTicking(false);
+    QalixMsgClient *client = attachSimulator(*window, sim);
     QSignalSpy received(client, &QalixMsgClient::received);
     client->connectToServer();
     QVERIFY(received.wait(5000));

@@ -17,6 +17,7 @@
 #include "storage/projectdirectory.h"
 #include "storage/xmlelements.h"
 #include "tests/support/testsupport.h"
+#include "tools/support/msgserversim.h"
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -110,6 +111,15 @@ inline Page *addWindowPage(MainWindow &window, QList<Item *> *items, const QStri
     page->setPageSize(1.0, 400, 300);
     page->setId(id);
     return page;
+}
+
+// Gives `window` a client of the listening `sim`; it ticks only when the
+// test says.
+inline QalixMsgClient *attachSimulator(MainWindow &window, const MsgServerSim &sim)
+{
+    window.setClient(new QalixMsgClient(loopbackClient(sim.serverPort())));
+    window.client()->setTicking(false);
+    return window.client();
 }
 
 // A page on the usual 800 x 600 scene at scale 1.
