@@ -56,20 +56,64 @@ ItemElement ItemElement::fromFields(const QString (&fields)[FieldCount])
     return element;
 }
 
-ItemElement ItemElement::read(QXmlStreamReader &reader)
+bool ItemElement::readText(QXmlStreamReader &reader, QString *text)
+{
+    QString result;
+    QString run;
+    bool sure = true;
+    int depth = 1;
+    const auto endRun = [&] {
+        if (!run.trimmed().isEmpty())
+            result += run;
+        run.clear();
+    };
+    while (depth > 0 && !reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::Characters:
+            if (reader.isCDATA())
+                sure = false;
+            // The stream may hand one run over in several pieces.
+            run += reader.text();
+            continue;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::EntityReference:
+            sure = false;
+            break;
+        case QXmlStreamReader::Invalid:
+            depth = 0;
+            break;
+        default: // comments and processing instructions end a run too
+            break;
+        }
+        endRun();
+    }
+    endRun();
+    *text = result;
+    return sure;
+}
+
+ItemElement ItemElement::read(QXmlStreamReader &reader, bool *sure)
 {
     QString fields[FieldCount];
     bool found[FieldCount] = {};
+    bool allSure = true;
     while (reader.readNextStartElement()) {
-        const int f = fieldOf(QStringView(reader.name()));
+        const int f = fieldOf(QStringView(reader.qualifiedName()));
         // The first child of a name counts, as for any look-up by name.
         if (f < 0 || found[f]) {
             reader.skipCurrentElement();
             continue;
         }
         found[f] = true;
-        fields[f] = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+        allSure = readText(reader, &fields[f]) && allSure;
     }
+    if (sure && !allSure)
+        *sure = false;
     return fromFields(fields);
 }
 
@@ -77,6 +121,7 @@ QList<ItemElement> ItemElement::readList(const QString &xml)
 {
     QList<ItemElement> elements;
     QXmlStreamReader reader(xml);
+    reader.setNamespaceProcessing(false);
     if (!reader.readNextStartElement())
         return elements;
     while (reader.readNextStartElement())

@@ -29,10 +29,18 @@ public:
 
     // Reads the element that `reader` is positioned on (its start) up to and
     // including its end. Of several children of one name the first counts;
-    // a child's value is all the text inside it. Missing numbers read as 0,
-    // missing texts as empty; "BASE64_" texts are decoded and digits below 0
-    // become 2. Picture names are kept as stored (ItemRecord::resolvePictures).
-    static ItemElement read(QXmlStreamReader &reader);
+    // a child's value is its text as readText() gives it. Missing numbers
+    // read as 0, missing texts as empty; "BASE64_" texts are decoded and
+    // digits below 0 become 2. Picture names are kept as stored
+    // (ItemRecord::resolvePictures). `sure` turns false when the element
+    // holds what only a parsed document reads for certain (see readText).
+    static ItemElement read(QXmlStreamReader &reader, bool *sure = nullptr);
+    // The text of the element the reader is on, up to and with its end, as
+    // a parsed document's text() gives it: a run of text between two pieces
+    // of markup that is only white space (QChar::isSpace) is no text node
+    // there and adds nothing. False when the element holds a CDATA section
+    // or an entity reference, whose reading only the parsed document fixes.
+    static bool readText(QXmlStreamReader &reader, QString *text);
     // The same from a node of a parsed document; a node that is no element
     // gives an element with empty type.
     static ItemElement fromNode(const QDomNode &node);
