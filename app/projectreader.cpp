@@ -1,44 +1,31 @@
 #include "app/projectreader.h"
 
-#include <QHash>
+#include "app/projectdomreader.h"
+
 #include <QXmlStreamReader>
 
 namespace {
 
-// All text inside the element the reader is on, which it leaves at its end.
-QString elementText(QXmlStreamReader &reader)
-{
-    return reader.readElementText(QXmlStreamReader::IncludeChildElements);
-}
-
-bool isIgnorableSpace(const QXmlStreamReader &reader)
-{
-    // A parsed document keeps no text node that holds only white space.
-    return reader.isCharacters() && reader.isWhitespace() && !reader.isCDATA();
-}
-
 // Counts the child nodes of the element the reader has just entered, as a
 // parsed document would hold them, and hands every child element to
-// `onElement`, which must leave the reader at that element's end. Adjacent
-// text pieces make one node; white-space-only text makes none.
+// `onElement` with its position, which must leave the reader at that
+// element's end. Adjacent text pieces make one node; a run of white space
+// only makes none.
 template<typename OnElement>
 int readChildren(QXmlStreamReader &reader, OnElement onElement)
 {
     int nodes = 0;
     QString text;
-    bool inText = false;
     const auto endText = [&] {
-        if (inText && !text.trimmed().isEmpty())
+        if (!text.trimmed().isEmpty())
             ++nodes;
         text.clear();
-        inText = false;
     };
     while (!reader.atEnd()) {
         reader.readNext();
         if (reader.isEndElement() || reader.hasError())
             break;
-        if (reader.isCharacters() && !reader.isCDATA()) {
-            inText = true;
+        if (reader.isCharacters()) {
             text += reader.text();
             continue;
         }
@@ -51,81 +38,126 @@ int readChildren(QXmlStreamReader &reader, OnElement onElement)
     return nodes;
 }
 
-// The document as text, when its items can be read from pieces of it later:
-// UTF-8 (or ASCII) without a declaration of another encoding. A null text
-// otherwise.
-QString pieceableText(const QByteArray &document)
+bool isSpace(char c)
 {
-    const QByteArray &bytes = document;
-    // A byte order mark the reader would skip and the text keep.
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString();
-    if (bytes.startsWith("<?xml")) {
-        const int end = bytes.indexOf("?>");
-        const QByteArray declaration = bytes.left(end < 0 ? bytes.size() : end).toLower();
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// What the stream could read otherwise than the parsed document, found in
+// the bytes: another encoding than UTF-8, a document type (entities), CDATA
+// sections, NUL bytes, and carriage returns in a text, which the stream
+// turns into line feeds and the parsed document keeps. A carriage return in
+// white space between two pieces of markup is harmless: neither keeps that.
+bool needsParsedDocument(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE") || bytes.contains('\0'))
+        return true;
+    const int start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    if (bytes.mid(start, 5) == "<?xml") {
+        const int end = bytes.indexOf("?>", start);
+        const QByteArray declaration = bytes.mid(start, end < 0 ? -1 : end - start).toLower();
         const int at = declaration.indexOf("encoding");
-        if (at >= 0 && !declaration.mid(at).contains("utf-8") && !declaration.mid(at).contains("utf8"))
-            return QString();
+        if (at >= 0) {
+            const QByteArray rest = declaration.mid(at + 8).trimmed();
+            const QByteArray value = rest.mid(1).trimmed();
+            if (!rest.startsWith('=') || !(value.startsWith("\"utf-8\"") || value.startsWith("'utf-8'")))
+                return true;
+        }
     }
-    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
-        return QString();
-    QString text = QString::fromUtf8(bytes);
-    if (text.isNull())
-        text = QLatin1String("");
-    return text;
+    // The stream reads declarations and processing instructions the parser
+    // refuses; only a plain XML declaration at the start is taken.
+    const int instruction = bytes.indexOf("<?");
+    if (instruction >= 0 && (instruction != start || bytes.mid(start, 5) != "<?xml"
+                             || !isSpace(bytes.at(qMin(start + 5, bytes.size() - 1)))
+                             || bytes.indexOf("<?", start + 2) >= 0))
+        return true;
+    // Markup declarations: a document type (entities) and CDATA sections.
+    for (int i = bytes.indexOf("<!"); i >= 0; i = bytes.indexOf("<!", i + 2)) {
+        if (bytes.mid(i + 2, 2) != "--")
+            return true;
+    }
+    for (int i = bytes.indexOf('\r'); i >= 0; i = bytes.indexOf('\r', i + 1)) {
+        int before = i;
+        while (before > 0 && isSpace(bytes.at(before - 1)))
+            --before;
+        int after = i;
+        while (after + 1 < bytes.size() && isSpace(bytes.at(after + 1)))
+            ++after;
+        const bool openLeft = before == 0 || bytes.at(before - 1) == '>';
+        const bool openRight = after + 1 >= bytes.size() || bytes.at(after + 1) == '<';
+        if (!openLeft || !openRight)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
 
-QList<ItemElement> ProjectReader::PageRecord::itemElements() const
+bool ProjectReader::Connection::operator==(const Connection &other) const
 {
-    return itemsXml.isEmpty() ? items : ItemElement::readList(itemsXml);
+    return host == other.host && username == other.username && password == other.password && port == other.port;
+}
+
+bool ProjectReader::PageRecord::operator==(const PageRecord &other) const
+{
+    return name == other.name && id == other.id && background == other.background && node == other.node
+        && items == other.items;
+}
+
+bool ProjectReader::operator==(const ProjectReader &other) const
+{
+    return m_pageX == other.m_pageX && m_pageY == other.m_pageY && m_connection == other.m_connection
+        && m_pageNodes == other.m_pageNodes && m_pages == other.m_pages;
 }
 
 bool ProjectReader::read(const QByteArray &document)
 {
-    *this = ProjectReader();
-    // The reader counts characters as this text holds them, so its offsets
-    // cut the pieces out of it.
-    const QString text = pieceableText(document);
-    QXmlStreamReader reader(document);
+    if (readStreaming(document))
+        return true;
+    const bool read = ProjectDomReader::read(document, this);
+    m_handedOver = true;
+    return read;
+}
 
-    if (!reader.readNextStartElement()) {
-        m_error = reader.hasError() ? reader.errorString() : QStringLiteral("no root element");
+bool ProjectReader::readStreaming(const QByteArray &document)
+{
+    *this = ProjectReader();
+    if (needsParsedDocument(document))
         return false;
-    }
-    // Entities of the document type would not be known to a piece of it.
-    const bool pieces = !text.isNull() && reader.entityDeclarations().isEmpty();
+    QXmlStreamReader reader(document);
+    // The parsed document knows no name spaces: "a:port" is not "port".
+    reader.setNamespaceProcessing(false);
+    bool sure = true;
+    const auto text = [&reader, &sure] {
+        QString value;
+        sure = ItemElement::readText(reader, &value) && sure;
+        return value;
+    };
+
+    if (!reader.readNextStartElement())
+        return false;
 
     // Every look-up takes the first child element of its name; later ones
     // and all other children are passed over.
     bool haveX = false, haveY = false, haveConnections = false, havePages = false;
     while (reader.readNextStartElement()) {
-        const QStringView tag = QStringView(reader.name());
+        const QStringView tag = QStringView(reader.qualifiedName());
         if (tag == QLatin1String("pagex") && !haveX) {
             haveX = true;
-            m_pageX = ItemRecord::parseInt(elementText(reader));
+            m_pageX = ItemRecord::parseInt(text());
         } else if (tag == QLatin1String("pagey") && !haveY) {
             haveY = true;
-            m_pageY = ItemRecord::parseInt(elementText(reader));
+            m_pageY = ItemRecord::parseInt(text());
         } else if (tag == QLatin1String("Connections") && !haveConnections) {
             haveConnections = true;
             // Read only when its first child node is an element.
-            bool first = true, use = false;
             bool found[4] = {};
-            while (!reader.atEnd()) {
-                reader.readNext();
-                if (reader.isEndElement() || reader.hasError())
-                    break;
-                if (isIgnorableSpace(reader))
-                    continue;
-                if (first) {
-                    use = reader.isStartElement();
-                    first = false;
-                }
-                if (!reader.isStartElement())
-                    continue;
-                const QStringView field = QStringView(reader.name());
+            Connection read;
+            bool use = false;
+            readChildren(reader, [&](int node) {
+                if (node == 0)
+                    use = true;
+                const QStringView field = QStringView(reader.qualifiedName());
                 const int f = field == QLatin1String("host") ? 0
                     : field == QLatin1String("password")     ? 1
                     : field == QLatin1String("port")         ? 2
@@ -133,25 +165,27 @@ bool ProjectReader::read(const QByteArray &document)
                                                              : -1;
                 if (!use || f < 0 || found[f]) {
                     reader.skipCurrentElement();
-                    continue;
+                    return;
                 }
                 found[f] = true;
-                const QString value = elementText(reader);
+                const QString value = text();
                 switch (f) {
-                case 0: m_connection.host = value; break;
-                case 1: m_connection.password = value; break;
-                case 2: m_connection.port = ItemRecord::parseInt(value); break;
-                default: m_connection.username = value; break;
+                case 0: read.host = value; break;
+                case 1: read.password = value; break;
+                case 2: read.port = ItemRecord::parseInt(value); break;
+                default: read.username = value; break;
                 }
-            }
+            });
+            if (use)
+                m_connection = read;
         } else if (tag == QLatin1String("Pages") && !havePages) {
             havePages = true;
-            m_pageNodes = readChildren(reader, [this, &reader, &text, pieces](int node) {
+            m_pageNodes = readChildren(reader, [&](int node) {
                 PageRecord page;
                 page.node = node;
                 bool found[4] = {};
                 while (reader.readNextStartElement()) {
-                    const QStringView field = QStringView(reader.name());
+                    const QStringView field = QStringView(reader.qualifiedName());
                     const int f = field == QLatin1String("name") ? 0
                         : field == QLatin1String("id")           ? 1
                         : field == QLatin1String("background")   ? 2
@@ -163,22 +197,13 @@ bool ProjectReader::read(const QByteArray &document)
                     }
                     found[f] = true;
                     switch (f) {
-                    case 0: page.name = elementText(reader); break;
-                    case 1: page.id = elementText(reader); break;
-                    case 2: page.background = elementText(reader); break;
+                    case 0: page.name = text(); break;
+                    case 1: page.id = text(); break;
+                    case 2: page.background = text(); break;
                     default:
-                        if (pieces) {
-                            // Kept as text up to and with the end tag, read when built.
-                            const qint64 start = reader.characterOffset();
-                            reader.skipCurrentElement();
-                            const qint64 length = reader.characterOffset() - start;
-                            if (length > 0)
-                                page.itemsXml = QStringLiteral("<components>") + text.mid(int(start), int(length));
-                            break;
-                        }
                         // Every child element is an item element, whatever its tag.
                         while (reader.readNextStartElement())
-                            page.items.append(ItemElement::read(reader));
+                            page.items.append(ItemElement::read(reader, &sure));
                         break;
                     }
                 }
@@ -188,16 +213,12 @@ bool ProjectReader::read(const QByteArray &document)
             reader.skipCurrentElement();
         }
     }
-    // The rest must be well-formed too, or the whole document counts as empty.
+    // The rest must be well-formed too.
     while (!reader.atEnd())
         reader.readNext();
-    if (reader.hasError()) {
-        const QString error = reader.errorString();
+    if (reader.hasError() || !sure) {
         *this = ProjectReader();
-        m_error = error;
         return false;
     }
     return true;
 }
-
-

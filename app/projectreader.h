@@ -7,10 +7,14 @@
 #include <QList>
 #include <QString>
 
-// Reads a project document in one streaming pass into plain values: the
-// page size, the connection settings and the pages with their item elements.
-// Nothing here makes a widget, so a load may read on another thread while
-// it unpacks the pictures; the panel builds its pages from the result.
+// Reads a project document into plain values: the page size, the connection
+// settings and the pages with their item elements. Nothing here makes a
+// widget, so a load may read on another thread while it unpacks the pictures;
+// the panel builds its pages from the result.
+//
+// What a document says is what a parsed document (ProjectDomReader) reads
+// from it. A streaming pass reads the documents it is sure to read the same
+// way, at a fraction of the cost, and hands every other one over.
 class ProjectReader
 {
 public:
@@ -20,6 +24,8 @@ public:
         QString username;
         QString password;
         int port = 0; // written by the designer, not used by the panel
+
+        bool operator==(const Connection &other) const;
     };
 
     struct PageRecord
@@ -30,13 +36,10 @@ public:
         // Position among the child nodes of "Pages" (elements or not), which
         // the loading progress counts.
         int node = 0;
-        // The items, either read already or as the text of their
-        // "components" element, to be read by ItemElement::readList().
+        // The child elements of "components"; picture names as stored.
         QList<ItemElement> items;
-        QString itemsXml;
 
-        // The item elements, read from the text if need be; picture names as stored.
-        QList<ItemElement> itemElements() const;
+        bool operator==(const PageRecord &other) const;
     };
 
     // Reads `document`. A document that is not well-formed reads as an empty
@@ -44,6 +47,11 @@ public:
     // as stored.
     bool read(const QByteArray &document);
 
+    // The streaming pass alone. False when it hands the document over: it
+    // is not well-formed to the stream, or holds what the pass cannot be
+    // sure to read as a parsed document does (another encoding, a document
+    // type, CDATA, a carriage return inside a text). Nothing is read then.
+    bool readStreaming(const QByteArray &document);
 
     int pageX() const { return m_pageX; }
     int pageY() const { return m_pageY; }
@@ -52,14 +60,23 @@ public:
     // Number of child nodes of "Pages", elements or not.
     int pageNodeCount() const { return m_pageNodes; }
     QString errorString() const { return m_error; }
+    // Whether read() took the document from the parsed document.
+    bool handedOver() const { return m_handedOver; }
+
+    // The same values read (the error and the road taken aside).
+    bool operator==(const ProjectReader &other) const;
+    bool operator!=(const ProjectReader &other) const { return !(*this == other); }
 
 private:
+    friend class ProjectDomReader;
+
     int m_pageX = 0;
     int m_pageY = 0;
     Connection m_connection;
     QList<PageRecord> m_pages;
     int m_pageNodes = 0;
     QString m_error;
+    bool m_handedOver = false;
 };
 
 #endif // PROJECTREADER_H

@@ -1,3 +1,5 @@
+#include "app/projectdomreader.h"
+#include "app/projectreader.h"
 #include "storage/itemelement.h"
 #include "storage/itemkind.h"
 #include "storage/itemrecord.h"
@@ -65,6 +67,13 @@ private slots:
             << "<port>ITM_A_OUT1</port><port>ITM_B_OUT1</port><unknown>7</unknown><type>Text</type><type>Button</type>"
             << "0 0 0 0|0 0 0|0 0|Text|ITM_A_OUT1|";
         QTest::newRow("text of nested elements") << "<port>ITM_<b>A</b>_OUT1</port>" << "0 0 0 0|0 0 0|0 0||ITM_A_OUT1|";
+        // A run of white space between two pieces of markup is no text once
+        // parsed: neither a page link of one space nor a port over two lines.
+        QTest::newRow("white space only reads empty")
+            << "<port>\n      </port><page_id> </page_id><type>\u00a0\u3000</type>" << "0 0 0 0|0 0 0|0 0|||";
+        QTest::newRow("runs of white space between comments dropped, others kept")
+            << "<port> <!--c-->ITM_A<!--d--> _OUT1 </port><font_size>1<!--e-->2</font_size>"
+            << "0 0 0 0|12 0 0|0 0||ITM_A _OUT1 |";
         QTest::newRow("port and page not decoded") << "<port>BASE64_QQ==</port><page_id>BASE64_QQ==</page_id>"
                                                    << "0 0 0 0|0 0 0|0 0||BASE64_QQ==|BASE64_QQ==";
     }
@@ -126,6 +135,54 @@ private slots:
         QDomDocument reread;
         QVERIFY(reread.setContent(streamed));
         QCOMPARE(ItemElement::fromNode(reread.documentElement()), ItemElement::fromNode(element));
+    }
+
+    // Documents written by other tools read as the parsed document reads
+    // them; the streaming pass reads the same or hands them over. Per page:
+    // name|id|port/page link of its first item.
+    void documentsReadAsParsed_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("handedOver");
+        QTest::addColumn<QString>("pages");
+
+        const bool qt5 = QT_VERSION_MAJOR == 5;
+        // Qt 6's parser refuses bytes that are not UTF-8, control characters
+        // and undeclared entities: those documents read as empty there.
+        QTest::newRow("windows-1252, undeclared") << "windows-1252.xml" << true
+                                                  << (qt5 ? "K\ufffdche|A|ITM_K\ufffdche_OUT1/" : "");
+        QTest::newRow("control character") << "control-character.xml" << true
+                                           << (qt5 ? "Bad\u0001|A|ITM_Bad_OUT1/" : "");
+        QTest::newRow("undeclared entity") << "undeclared-entity.xml" << true << (qt5 ? "LichtFlur|A|ITM_Flur_OUT1/" : "");
+        QTest::newRow("latin-1, declared") << "latin-1-declared.xml" << true << "B\u00e4d|A|ITM_B\u00e4d_OUT1/";
+        QTest::newRow("carriage return in a text") << "crlf.xml" << true
+                                                   << (qt5 ? "Zeile 1\r\nZeile 2|A|ITM_A_OUT1/" : "Zeile 1\nZeile 2|A|ITM_A_OUT1/");
+        QTest::newRow("processing instruction") << "comments-in-values.xml" << true << " Flur |A|ITM_A_OUT1/";
+        QTest::newRow("white space values") << "white-space-values.xml" << false << "Start|A|/;|B|";
+        QTest::newRow("document type") << "declared.xml" << true << "K\u00fcche \U0001f4a1||/";
+    }
+
+    void documentsReadAsParsed()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, handedOver);
+        QFETCH(QString, pages);
+
+        const QByteArray bytes = readFile(QStringLiteral(QALIX_TEST_DATA "/projectreader/") + file);
+        QVERIFY(!bytes.isEmpty());
+        ProjectReader reader;
+        QCOMPARE(reader.read(bytes), !pages.isEmpty());
+        QCOMPARE(reader.handedOver(), handedOver);
+        QStringList got;
+        for (const ProjectReader::PageRecord &page : reader.pages()) {
+            got << page.name + QLatin1Char('|') + page.id + QLatin1Char('|');
+            if (!page.items.isEmpty())
+                got.last() += page.items.first().record.port + QLatin1Char('/') + page.items.first().record.pageId;
+        }
+        QCOMPARE(got.join(QLatin1Char(';')), pages);
+        ProjectReader parsed;
+        ProjectDomReader::read(bytes, &parsed);
+        QVERIFY(parsed == reader);
     }
 
     void stateForValue_data()
