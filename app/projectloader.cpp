@@ -10,6 +10,7 @@
 #include "app/dialogprogress.h"
 #include "items/item.h"
 #include "pages/page.h"
+#include "storage/picturecache.h"
 #include "storage/projectdirectory.h"
 #include "storage/qlxfat.h"
 
@@ -156,6 +157,7 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
 
     // The progress counts every child node of "Pages", elements or not.
     QHash<QString, QString> resolved;
+    QStringList named;
     const qint64 count = reader.pageNodeCount();
     const QList<ProjectReader::PageRecord> &records = reader.pages();
     int next = 0;
@@ -179,15 +181,14 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         page->setBackground(record.background);
         if (itemCreated)
             QObject::connect(page, &Page::itemBuilt, page, itemCreated);
-        // Built when first shown, which also locks it for operation.
-        if (!record.itemsXml.isEmpty()) {
-            page->setPendingItems(record.itemsXml);
-        } else {
-            QList<ItemElement> items = record.items;
-            for (ItemElement &item : items)
-                item.record.resolvePictures(&resolved);
-            page->setPendingItems(items);
+        // Built when first shown, which also locks it for operation. The
+        // pictures are looked up now, while the folders hold this project's.
+        QList<ItemElement> items = record.items;
+        for (ItemElement &item : items) {
+            item.record.resolvePictures(&resolved);
+            named << item.record.imageActive << item.record.imageInactive << item.record.imageUnknown;
         }
+        page->setPendingItems(items);
 
         page->clearSelection();
         page->lockItems();
@@ -196,4 +197,9 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         page->rescale(1.0);
         page->setControlMode();
     }
+    // Every picture a page names is in hand by the end of the load: the
+    // folders may be emptied by the next load of a shared projects folder
+    // or icon library before a page is first shown.
+    named.removeDuplicates();
+    PictureCache::holdFiles(named);
 }

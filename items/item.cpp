@@ -202,7 +202,8 @@ QString Item::pictureSource(const QString &name)
     const QString projectPath = projectDirectory() + QStringLiteral("/icons/project/") + name;
     if (QFileInfo::exists(projectPath))
         return projectPath;
-    if (!name.isEmpty() && QFileInfo::exists(name))
+    // A picture the load read is in hand, though its file be gone since.
+    if (!name.isEmpty() && (PictureCache::inHand(name) || QFileInfo::exists(name)))
         return name;
     return noIcon;
 }

@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QDebug>
+#include <QFile>
 #include <QHash>
 #include <QImage>
 #include <QImageReader>
@@ -81,10 +82,27 @@ QString storeKey(const QString &text)
     return text;
 }
 
-// Decoded straight from the file: QPixmap's own loading keeps a second copy
-// in the global pixmap cache, which this cache makes redundant. Any thread.
-QImage decodedImage(const QString &path)
+// Picture files read at load and not decoded yet, by path; an empty array
+// stands for a file that could not be read. GUI thread only.
+QHash<QString, QByteArray> &heldFiles()
 {
+    static auto *files = new QHash<QString, QByteArray>;
+    return *files;
+}
+
+// The bytes of `path` when a load held them (given up now), else null.
+QByteArray takeHeld(const QString &path)
+{
+    return heldFiles().take(path);
+}
+
+// Decoded straight from the file, or from the bytes held for it: QPixmap's
+// own loading keeps a second copy in the global pixmap cache, which this
+// cache makes redundant. Any thread.
+QImage decodedImage(const QString &path, const QByteArray &held)
+{
+    if (!held.isNull())
+        return QImage::fromData(held);
     QImageReader reader(path);
     return reader.read();
 }
@@ -97,7 +115,7 @@ QPixmap toPixmap(QImage image)
 
 QPixmap decoded(const QString &path)
 {
-    return toPixmap(decodedImage(path));
+    return toPixmap(decodedImage(path, takeHeld(path)));
 }
 
 bool debugEnabled()
@@ -155,11 +173,14 @@ void PictureCache::preload(const QStringList &paths)
     if (missing.isEmpty())
         return;
     const QStringList theirs = missing.mid(missing.size() / 2);
-    auto other = std::async(std::launch::async, [theirs] {
+    QVector<QByteArray> held;
+    for (const QString &path : theirs)
+        held.append(takeHeld(path));
+    auto other = std::async(std::launch::async, [theirs, held] {
         QVector<QImage> images;
         images.reserve(theirs.size());
-        for (const QString &path : theirs)
-            images.append(decodedImage(path));
+        for (int i = 0; i < theirs.size(); ++i)
+            images.append(decodedImage(theirs.at(i), held.at(i)));
         return images;
     });
     const QStringList ours = missing.mid(0, missing.size() / 2);
@@ -168,6 +189,33 @@ void PictureCache::preload(const QStringList &paths)
     QVector<QImage> images = other.get();
     for (int i = 0; i < theirs.size(); ++i)
         insert(toPixmap(std::move(images[i])), theirs.at(i));
+}
+
+void PictureCache::holdFiles(const QStringList &paths)
+{
+    QHash<QString, QByteArray> &files = heldFiles();
+    for (const QString &path : paths) {
+        if (store().contains(storeKey(path)) || files.contains(path))
+            continue;
+        QFile file(path);
+        QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (bytes.isNull())
+            bytes = QByteArray("");
+        files.insert(path, bytes);
+    }
+}
+
+bool PictureCache::inHand(const QString &path)
+{
+    if (store().contains(storeKey(path)))
+        return true;
+    const auto held = heldFiles().constFind(path);
+    return held != heldFiles().constEnd() && !held->isEmpty();
+}
+
+int PictureCache::heldFileCount()
+{
+    return heldFiles().size();
 }
 
 int PictureCache::count()

@@ -38,6 +38,15 @@ public:
     // them on a second thread, and caches each under its path: a page about
     // to be built asks for them all at once.
     static void preload(const QStringList &paths);
+    // Reads the bytes of those picture files that are not decoded yet and
+    // keeps them until they are: a load has every picture its pages name in
+    // hand, though the folder be emptied before a page is first shown. A
+    // file that cannot be read is kept as missing. Bounded by the pictures
+    // a project names; each is given up once decoded.
+    static void holdFiles(const QStringList &paths);
+    static int heldFileCount();
+    // Whether `path` is decoded already or its bytes are held.
+    static bool inHand(const QString &path);
 
     // The map key of `text`: Base64 of its Latin-1 bytes (others become '?').
     static QString key(const QString &text);

@@ -8,6 +8,7 @@
 #include "app/dialogprogress.h"
 #include "app/mainwindow.h"
 #include "app/projectloader.h"
+#include "app/projectreader.h"
 #include "items/item.h"
 #include "pages/page.h"
 #include "storage/projectdirectory.h"
@@ -87,8 +88,10 @@ private slots:
                                        << "cannot be opened, not a package (no SOH line)";
         QTest::newRow("no end of header") << QByteArray("SOH\nSOFAT\nproject|3\nEOFAT\n") << false << 0
                                           << "cannot be opened, not a package (its header has no EOH line)";
+        ProjectReader notXml;
+        QVERIFY(!notXml.read("<Pages>"));
         QTest::newRow("document not XML") << package("<Pages>") << true << 0
-                                          << "project document not read, Premature end of document.";
+                                          << "project document not read, " + notXml.errorString();
         QTest::newRow("page size 0") << package(projectDocument(page).replace("640", "0")) << true << 1
                                      << "page size 0 x 480 unusable, the window takes 400 x 300";
         QTest::newRow("page size negative")
@@ -193,6 +196,28 @@ private slots:
         items.at(1)->changePort(items.at(1)->record().port);
         QVERIFY(window.pages().at(1)->isVisible());
         QVERIFY(!window.pages().at(0)->isVisible());
+    }
+
+    // A page first shown after the picture folder was emptied (the next load
+    // of a shared projects folder or icon library) shows the pictures its
+    // items named at the load.
+    void picturesInHandByTheEndOfTheLoad()
+    {
+        const QString item = QStringLiteral("<component><w>40</w><h>40</h><image_active>%1</image_active>"
+                                            "<type>Picture</type></component>");
+        const QString path = packagePath(QStringLiteral("later.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("icons/later.png"), pngBytes(40, 40, 0x10e040)},
+                                    {QStringLiteral("project"),
+                                     projectDocument(page("A") + page("B", item.arg("later.png") + item.arg("gone.png")))}}));
+        MainWindow window;
+        QVERIFY(window.loadProject(path));
+        QVERIFY(ProjectLoader::emptyDirectory(projectDirectory(), QStringLiteral("icons/project")));
+        window.pages().at(1)->ensureBuilt();
+
+        const QList<Item *> items = window.pages().at(1)->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->picture().toImage().pixel(20, 20), qRgb(0x10, 0xe0, 0x40));
+        QCOMPARE(items.at(1)->record().imageActive, QStringLiteral(":/images/noicon"));
     }
 
     // A hostile text is drawn clipped, and the items after it load.
