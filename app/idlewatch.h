@@ -33,6 +33,8 @@ public:
     // is shown when the saver goes up at the latest, so it is in place on waking.
     Due poll();
     bool isDimmed() const { return m_dimmed; }
+    // Milliseconds since the last input.
+    qint64 idleMsecs() const { return m_clock() - m_lastInput; }
 
 private:
     qint64 m_homeAfter;

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/dialogprogress.h"
+#include "app/packagereport.h"
 #include "app/projectloader.h"
 #include "app/wallpanel.h"
 #include "items/item.h"
@@ -157,19 +158,30 @@ bool MainWindow::loadProject(const QString &path)
     if (!package.open(path, false)) {
         qCritical().noquote() << ProjectLoader::failureLine(path, QStringLiteral("cannot be opened, ")
                                                                   + package.errorString());
+        // Without it the operator would see an empty window as if all went well.
+        ProjectLoader::showMessage(PackageReport::openFailureText(path, package.openError()));
         return false;
+    }
+
+    // A package cut short is reported once; what lies wholly inside it loads.
+    const QString cutShort = PackageReport::cutShortLine(package);
+    if (!cutShort.isEmpty()) {
+        qCritical().noquote() << ProjectLoader::failureLine(path, cutShort);
+        ProjectLoader::showMessage(PackageReport::damagedText(path));
     }
 
     ProjectLoader loader(&progress);
     loader.extractPictures(package);
-    loader.readDocument(package.fileData(QStringLiteral("project")), &m_pages, ui->centralWidget,
+    const QByteArray document = package.fileData(QStringLiteral("project"));
+    loader.readDocument(document, &m_pages, ui->centralWidget,
                         [this](Item *item) { connect(item, &Item::changePort, this, &MainWindow::onChangePort); });
     m_pageX = loader.pageX();
     m_pageY = loader.pageY();
     m_connection = loader.connection();
     if (!loader.documentError().isEmpty()) {
-        qCritical().noquote() << ProjectLoader::failureLine(
-            path, QStringLiteral("project document not read, ") + loader.documentError());
+        const QString problem = PackageReport::documentLine(package, document.size(), loader.documentError());
+        if (!problem.isEmpty())
+            qCritical().noquote() << ProjectLoader::failureLine(path, problem);
     } else if (m_pageX <= 0 || m_pageY <= 0) {
         qCritical().noquote() << ProjectLoader::failureLine(
             path, QStringLiteral("page size %1 x %2 unusable, the window takes %3 x %4")

@@ -7,14 +7,16 @@
 
 #include <cstdio>
 
-// Where the log sink writes a message: information to standard output,
-// critical and fatal messages to standard error (the reason a panel cannot
-// start comes as a fatal message), debug and warning messages nowhere.
-FILE *logStream(QtMsgType type);
+// Where the log sink writes a message of `category`: information to standard
+// output, critical and fatal messages to standard error, debug and warning
+// messages nowhere, except warnings of Qt's platform plugins ("qt.qpa" and
+// below): they carry why a panel cannot start (no display, say), which the
+// fatal message that follows does not.
+FILE *logStream(QtMsgType type, const char *category = nullptr);
 
 // The bytes the log sink writes for one message: its UTF-8 text and one line
-// feed, or nothing for the types it drops.
-QByteArray logLine(QtMsgType type, const QString &message);
+// feed, or nothing for the messages it drops.
+QByteArray logLine(QtMsgType type, const QString &message, const char *category = nullptr);
 
 // The process's log sink: writes logLine() to logStream() and flushes at
 // once, so an operator's terminal or a supervising process sees each line as

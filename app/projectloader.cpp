@@ -108,6 +108,9 @@ void ProjectLoader::extractPictures(QLXFat &package)
     for (qint64 i = 0; i < count; ++i) {
         setProgress(int(25 * i / count));
         const QString &name = names.at(int(i));
+        // Reported once for the whole package, not in a box per entry.
+        if (!package.isWhole(name))
+            continue;
         if (name.startsWith(iconsPrefix))
             extractEntry(package, name, iconsPrefix, projectDir + QLatin1String("icons/project/"), true);
         else if (name.startsWith(backgroundPrefix))

@@ -10,8 +10,10 @@
 #include "net/qalixmsgclient.h"
 #include "pages/page.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDebug>
+#include <QDialog>
+#include <QGraphicsView>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -33,7 +35,9 @@ WallPanel::WallPanel(const StartOptions &options, QMainWindow *window, const QLi
     , m_pages(pages)
     , m_clock(clock ? std::move(clock) : Clock(monotonicMsecs))
 {
-    if (options.homeSeconds > 0 || options.dimSeconds > 0) {
+    // The lock needs the idle count too: an unlocked dialog must not wait
+    // for the next passer-by.
+    if (options.homeSeconds > 0 || options.dimSeconds > 0 || !options.pinFile.isEmpty()) {
         m_idle = std::make_unique<IdleWatch>(options.homeSeconds, options.dimSeconds, m_clock);
         m_filter = new InputFilter(m_idle.get(), this);
         connect(m_filter, &InputFilter::woke, this, &WallPanel::wake);
@@ -120,19 +124,17 @@ bool WallPanel::unlock()
         return false;
     }
     DialogPin pad(m_lock.get(), m_window);
-    m_pad = &pad;
     return pad.exec() == QDialog::Accepted;
 }
 
 void WallPanel::place(const QRect &connectionButton)
 {
     if (m_banner) {
-        // Left of the corner buttons, a little lower than they are high.
-        const int height = qMax(16, connectionButton.height() * 6 / 10);
-        m_banner->setGeometry(0, 0, qMax(0, connectionButton.left() - height / 4), height);
+        const QRect strip = bannerRect(shownPageArea(), connectionButton.height());
+        m_banner->setGeometry(strip);
         m_banner->setStyleSheet(QStringLiteral("QLabel#labelNoConnection { background-color: #B00020;"
                                                " color: #FFFFFF; font-size: %1px; }")
-                                    .arg(height / 2));
+                                    .arg(strip.height() * 55 / 100));
         m_banner->raise();
     }
     if (m_saver) {
@@ -141,10 +143,35 @@ void WallPanel::place(const QRect &connectionButton)
     }
 }
 
+QRect WallPanel::bannerRect(const QRect &pageArea, int buttonEdge)
+{
+    // The page's title and the corner buttons are at the top: a strip along
+    // the bottom of the page hides neither, and stays off the black margin
+    // beside a zoomed page.
+    const int height = qMin(pageArea.height(), qMax(16, buttonEdge * 4 / 10));
+    return QRect(pageArea.left(), pageArea.bottom() + 1 - height, pageArea.width(), height);
+}
+
+QRect WallPanel::shownPageArea() const
+{
+    // Every page has the same size and zoom; the first one stands for all.
+    if (!m_pages->isEmpty()) {
+        const QGraphicsView *view = m_pages->first()->view();
+        const QRect shown = view->mapFromScene(view->sceneRect()).boundingRect() & view->rect();
+        if (!shown.isEmpty())
+            return QRect(view->mapTo(m_window, shown.topLeft()), shown.size());
+    }
+    return m_window->rect();
+}
+
 void WallPanel::poll()
 {
     if (m_idle) {
         const IdleWatch::Due due = m_idle->poll();
+        // Nobody is there to finish a dialog, and an unlocked one left open
+        // would hand its settings to whoever comes next.
+        if (due.home || due.dim || (m_lock && m_idle->idleMsecs() >= lockedDialogMsecs))
+            closeDialogs();
         if (due.home)
             showHome();
         if (due.dim)
@@ -181,12 +208,20 @@ void WallPanel::dim()
 {
     if (!m_saver)
         return;
-    // A pad left open is closed: nobody is there to finish it.
-    if (m_pad)
-        m_pad->reject();
     m_saver->setGeometry(m_window->rect());
     m_saver->show();
     m_saver->raise();
+}
+
+void WallPanel::closeDialogs()
+{
+    // Rejected, so nothing is saved: the options, the PIN pad, a message box.
+    // Each one's exec() returns once the dialogs above it have returned.
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *dialog = qobject_cast<QDialog *>(widget);
+        if (dialog && dialog->isVisible())
+            dialog->reject();
+    }
 }
 
 void WallPanel::wake()

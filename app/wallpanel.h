@@ -3,7 +3,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QTimer>
@@ -38,6 +37,9 @@ public:
     // Milliseconds on a monotonic clock.
     using Clock = std::function<qint64()>;
 
+    // With the buttons locked, how long a dialog may stay open untouched.
+    static constexpr qint64 lockedDialogMsecs = 60000;
+
     // `pages` is the window's list of pages; `clock` replaces the monotonic
     // clock (tests).
     WallPanel(const StartOptions &options, QMainWindow *window, const QList<Page *> *pages, Clock clock = {});
@@ -59,6 +61,11 @@ public:
     // The idle and stale times are checked, once a second.
     void poll();
 
+    // Where the no-connection banner goes: a strip along the bottom of
+    // `pageArea` (the page as shown, in window coordinates), sized after the
+    // corner buttons.
+    static QRect bannerRect(const QRect &pageArea, int buttonEdge);
+
     bool isDimmed() const;
     const QLabel *banner() const { return m_banner; }
     const ScreenSaver *screenSaver() const { return m_saver; }
@@ -66,6 +73,8 @@ public:
 private:
     void showHome();
     void dim();
+    static void closeDialogs();
+    QRect shownPageArea() const;
     void wake();
     void setStaleLook(Item *item);
     void updateBanner();
@@ -79,7 +88,6 @@ private:
     InputFilter *m_filter = nullptr;
     ScreenSaver *m_saver = nullptr;
     QLabel *m_banner = nullptr;
-    QPointer<DialogPin> m_pad;
     QTimer m_pollTimer;
 };
 

@@ -69,26 +69,34 @@ bool QLXFat::open(const QString &fileName, bool forWriting)
     m_dataStart = 0;
     m_fileName = fileName;
     m_error.clear();
+    m_openError = OpenError::None;
+    m_fileSize = 0;
     m_writeMode = forWriting;
     m_file.setFileName(fileName);
 
     const QFileInfo info(fileName);
     if (!forWriting && !info.exists()) {
         m_error = QStringLiteral("no such file");
+        m_openError = OpenError::Missing;
         return false;
     }
     if (info.isDir()) {
         m_error = QStringLiteral("a folder, not a file");
+        m_openError = OpenError::Folder;
         return false;
     }
     if (!m_file.open(forWriting ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::ReadOnly)) {
         m_error = QStringLiteral("cannot be opened: ") + m_file.errorString();
+        m_openError = OpenError::Unreadable;
         return false;
     }
     if (forWriting || readTable())
         return true;
     // The entries parsed so far stay listed, but nothing is read from a
     // package that failed to open.
+    m_openError = m_file.size() == 0 ? OpenError::Empty
+                  : m_error.startsWith(QLatin1String("cannot")) ? OpenError::Unreadable
+                                                                 : OpenError::NotPackage;
     m_file.close();
     return false;
 }
@@ -149,6 +157,7 @@ bool QLXFat::readTable()
         return false;
     }
     m_dataStart = qint32(position);
+    m_fileSize = m_file.size();
     if (line.trimmed() != QLatin1String("EOH")) {
         m_error = QStringLiteral("not a package (its header has no EOH line)");
         return false;
@@ -156,6 +165,35 @@ bool QLXFat::readTable()
     if (m_file.atEnd()) {
         m_error = QStringLiteral("not a package (no data follows its header)");
         return false;
+    }
+    return true;
+}
+
+qint64 QLXFat::missingBytes() const
+{
+    qint64 end = 0;
+    for (const FatEntry &entry : m_table) {
+        if (entry.isReadable())
+            end = qMax(end, qint64(m_dataStart) + entry.offset + entry.size);
+    }
+    return qMax(qint64(0), end - m_fileSize);
+}
+
+bool QLXFat::contains(const QString &name) const
+{
+    for (const FatEntry &entry : m_table) {
+        if (entry.name == name)
+            return true;
+    }
+    return false;
+}
+
+bool QLXFat::isWhole(const QString &name) const
+{
+    for (const FatEntry &entry : m_table) {
+        if (entry.name == name && entry.isReadable()
+            && qint64(m_dataStart) + entry.offset + entry.size > m_fileSize)
+            return false;
     }
     return true;
 }

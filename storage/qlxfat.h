@@ -20,6 +20,9 @@ class QLXFat : public QObject
     Q_OBJECT
 
 public:
+    // Why a package did not open, for a message the operator reads.
+    enum class OpenError { None, Missing, Folder, Unreadable, Empty, NotPackage };
+
     explicit QLXFat(QObject *parent = nullptr);
     ~QLXFat() override;
 
@@ -28,6 +31,15 @@ public:
     // Why the last open() failed, for the line that reports it; empty after
     // a successful one.
     QString errorString() const { return m_error; }
+    OpenError openError() const { return m_openError; }
+
+    // Bytes the table places past the end of the package file: more than 0
+    // when the package was cut short (a copy or transfer that broke off).
+    qint64 missingBytes() const;
+    // Whether the table lists `name`, and whether every entry of that name
+    // lies wholly inside the package file.
+    bool contains(const QString &name) const;
+    bool isWhole(const QString &name) const;
 
     bool fileNames(QStringList &names) const;
     QByteArray fileData(const QString &name);
@@ -68,6 +80,8 @@ private:
     QFile m_file;
     QString m_fileName;
     QString m_error;
+    OpenError m_openError = OpenError::None;
+    qint64 m_fileSize = 0;
     QMap<QString, QString> m_headerProperties;
     QVector<FatEntry> m_table;
     QLXFatThread *m_writer = nullptr;

@@ -76,28 +76,51 @@ private slots:
         QTest::addColumn<bool>("opens");
         QTest::addColumn<int>("pages");
         QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("box"); // in the one box shown, after the package's name; empty: none
 
         const auto package = [](const QByteArray &document) {
             return packageBytes({{QStringLiteral("project"), document}});
         };
         const QString page = TestLoadProject::page(QStringLiteral("A")).remove(QStringLiteral("bg.png"));
-        QTest::newRow("missing") << QByteArray() << false << 0 << "cannot be opened, no such file";
-        QTest::newRow("a folder") << QByteArray("/") << false << 0 << "cannot be opened, a folder, not a file";
-        QTest::newRow("empty") << QByteArray("") << false << 0 << "cannot be opened, an empty file";
+        const QByteArray picture(300, 'p');
+        const QByteArray whole = packageBytes({{QStringLiteral("icons/a.png"), picture},
+                                               {QStringLiteral("project"), projectDocument(page)},
+                                               {QStringLiteral("icons/b.png"), picture}});
+        QTest::newRow("missing") << QByteArray() << false << 0 << "cannot be opened, no such file"
+                                 << "kann nicht geöffnet werden. Die Datei gibt es nicht.";
+        QTest::newRow("a folder") << QByteArray("/") << false << 0 << "cannot be opened, a folder, not a file"
+                                  << "kann nicht geöffnet werden. Es ist ein Ordner";
+        QTest::newRow("empty") << QByteArray("") << false << 0 << "cannot be opened, an empty file"
+                               << "kann nicht geöffnet werden. Die Datei ist leer.";
         QTest::newRow("not a package") << QByteArray("PK\x03\x04 zip") << false << 0
-                                       << "cannot be opened, not a package (no SOH line)";
+                                       << "cannot be opened, not a package (no SOH line)"
+                                       << "kann nicht geöffnet werden. Die Datei ist kein Package";
         QTest::newRow("no end of header") << QByteArray("SOH\nSOFAT\nproject|3\nEOFAT\n") << false << 0
-                                          << "cannot be opened, not a package (its header has no EOH line)";
+                                          << "cannot be opened, not a package (its header has no EOH line)"
+                                          << "kann nicht geöffnet werden. Die Datei ist kein Package";
+        // Cut short: one line and one box for the package, none per entry;
+        // what lies wholly inside still loads.
+        QTest::newRow("cut in the last picture")
+            << whole.left(whole.size() - 100) << true << 1
+            << "cut short, 100 bytes missing at its end; left out: icons/b.png" << "ist unvollständig";
+        QTest::newRow("cut in the document")
+            << whole.left(whole.size() - 400) << true << 0
+            << "cut short, 400 bytes missing at its end; left out: project, icons/b.png" << "ist unvollständig";
+        QTest::newRow("no document") << packageBytes({{QStringLiteral("icons/a.png"), picture}}) << true << 0
+                                     << "it holds no project document" << "";
+        QTest::newRow("document empty")
+            << packageBytes({{QStringLiteral("project"), QByteArray()}, {QStringLiteral("icons/a.png"), picture}})
+            << true << 0 << "its project document is empty" << "";
         ProjectReader notXml;
         QVERIFY(!notXml.read("<Pages>"));
         QTest::newRow("document not XML") << package("<Pages>") << true << 0
-                                          << "project document not read, " + notXml.errorString();
+                                          << "its project document does not parse: " + notXml.errorString() << "";
         QTest::newRow("page size 0") << package(projectDocument(page).replace("640", "0")) << true << 1
-                                     << "page size 0 x 480 unusable, the window takes 400 x 300";
+                                     << "page size 0 x 480 unusable, the window takes 400 x 300" << "";
         QTest::newRow("page size negative")
             << package(projectDocument(page).replace("480", "-1")) << true << 1
-            << "page size 640 x -1 unusable, the window takes 400 x 300";
-        QTest::newRow("sound") << package(projectDocument(page)) << true << 1 << "";
+            << "page size 640 x -1 unusable, the window takes 400 x 300" << "";
+        QTest::newRow("sound") << whole << true << 1 << "" << "";
     }
 
     void failuresReported()
@@ -106,6 +129,7 @@ private slots:
         QFETCH(bool, opens);
         QFETCH(int, pages);
         QFETCH(QString, line);
+        QFETCH(QString, box);
 
         QString path = packagePath(QStringLiteral("broken.qlxd"));
         QFile::remove(path);
@@ -131,7 +155,12 @@ private slots:
         QCOMPARE(window.pages().size(), pages);
         QVERIFY(window.isVisible());
         QCOMPARE(window.connectionTimer().isActive(), opens);
-        QVERIFY(messages.isEmpty());
+        if (box.isEmpty()) {
+            QCOMPARE(messages, QStringList());
+        } else {
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages.first().startsWith("Das Package \"" + path + "\" " + box), qPrintable(messages.first()));
+        }
         QVERIFY(!dialogLeftOpen());
     }
 

@@ -125,10 +125,11 @@ void TestStartup::panelWithoutDisplaySaysWhy()
     process.start(panel, {QStringLiteral("missing.qlxd")});
     QVERIFY(process.waitForFinished(30000));
     QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
-    // Qt's fatal reason on standard error, whole; standard output keeps only
-    // the information lines it always had.
+    // Qt's fatal message and the plugin's reason before it, naming the
+    // display, on standard error, whole; standard output keeps only the
+    // information lines it always had.
     const QByteArray err = process.readAllStandardError();
-    QVERIFY2(err.contains("platform plugin") && err.endsWith('\n'), err.constData());
+    QVERIFY2(err.contains("platform plugin") && err.contains(":4711") && err.endsWith('\n'), err.constData());
     const QByteArray out = process.readAllStandardOutput();
     QVERIFY2(!out.contains(err.left(err.indexOf('\n'))), out.constData());
 }

@@ -4,6 +4,7 @@
 #include "app/wallpanel.h"
 #include "items/item.h"
 #include "net/qalixmsgclient.h"
+#include "options/dialogoptions.h"
 #include "pages/page.h"
 #include "tests/support/itemsupport.h"
 #include "tools/support/msgserversim.h"
@@ -30,6 +31,8 @@ private slots:
     void staleLookFollowsTheConnection();
     void lockAsksForPin_data();
     void lockAsksForPin();
+    void idleClosesDialogs_data();
+    void idleClosesDialogs();
 
 private:
     Page *addPage(const QString &id) { return addWindowPage(*window, &itemList, id); }
@@ -180,6 +183,10 @@ void TestWallPanel::staleLookFollowsTheConnection()
     QVERIFY(!unbound->isStale());
     QVERIFY(banner->isVisible());
     QVERIFY2(banner->text().startsWith("Keine Verbindung seit "), qPrintable(banner->text()));
+    // On the page as shown, clear of its top, where titles and the buttons are.
+    const QRect shownPage(first->view()->mapTo(window.get(), QPoint()), first->view()->size());
+    QVERIFY2(shownPage.contains(banner->geometry()) && banner->y() > shownPage.center().y(),
+             qPrintable(QString("%1,%2 %3x%4").arg(banner->x()).arg(banner->y()).arg(banner->width()).arg(banner->height())));
     QVERIFY(shownColour() != fresh);
     window->onChangePort("PAGE_2"); // built now, stale from the start
     QVERIFY(later->items().first()->isStale());
@@ -261,6 +268,89 @@ void TestWallPanel::lockAsksForPin()
     QVERIFY(padSeen);
     QCOMPARE(shown, messages);
     QCOMPARE(window->isVisible(), !closes);
+}
+
+void TestWallPanel::idleClosesDialogs_data()
+{
+    QTest::addColumn<int>("home");
+    QTest::addColumn<int>("dim");
+    QTest::addColumn<QByteArray>("pin");
+    // The dialog left alone, and how long until it must be gone.
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<int>("dueMs");
+
+    QTest::newRow("dim: the options") << 0 << 20 << QByteArray("1234") << "DialogOptions" << 20000;
+    QTest::newRow("home: the options") << 8 << 20 << QByteArray("1234") << "DialogOptions" << 8000;
+    QTest::newRow("home: the PIN pad") << 8 << 0 << QByteArray("1234") << "DialogPin" << 8000;
+    QTest::newRow("home: a message box") << 8 << 0 << QByteArray("12") << "QMessageBox" << 8000;
+    QTest::newRow("lock alone: the options") << 0 << 0 << QByteArray("1234") << "DialogOptions" << 60000;
+}
+
+// A dialog left open on a locked panel is closed unsaved when the panel goes
+// idle, so the options are not left unlocked for the next person.
+void TestWallPanel::idleClosesDialogs()
+{
+    QFETCH(int, home);
+    QFETCH(int, dim);
+    QFETCH(QByteArray, pin);
+    QFETCH(QString, left);
+    QFETCH(int, dueMs);
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath("pin"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(pin + '\n');
+    file.close();
+    QFile::remove(DialogOptions::settingsPath());
+    StartOptions options;
+    options.homeSeconds = home;
+    options.dimSeconds = dim;
+    options.pinFile = file.fileName();
+    window->setWallOptions(options, clock);
+    addPage("1");
+    showWindow();
+
+    QStringList seen;
+    bool openBeforeDue = false;
+    bool closedWhenDue = false;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        const QString kind = modal->metaObject()->className();
+        if (seen.isEmpty() || seen.last() != kind)
+            seen << kind;
+        if (kind != left) {
+            if (kind != "DialogPin")
+                modal->close();
+            for (const char *key : {"pushButton1", "pushButton2", "pushButton3", "pushButton4", "pushButtonOk"}) {
+                if (auto *button = modal->findChild<QPushButton *>(key))
+                    QTest::mouseClick(button, Qt::LeftButton);
+            }
+            return;
+        }
+        driver.stop();
+        const qint64 since = now;
+        now = since + dueMs - 1;
+        window->wallPanel()->poll();
+        openBeforeDue = modal->isVisible();
+        now = since + dueMs;
+        window->wallPanel()->poll();
+        closedWhenDue = !modal->isVisible();
+        if (!closedWhenDue)
+            modal->close(); // the test goes on to report it
+    });
+    driver.start(10);
+    QTest::mouseClick(window->findChild<QPushButton *>("pushButtonOptions"), Qt::LeftButton);
+
+    QCOMPARE(seen.last(), left);
+    QVERIFY(openBeforeDue);
+    QVERIFY(closedWhenDue);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(window->isVisible());
+    QVERIFY(!QFile::exists(DialogOptions::settingsPath()));
+    QCOMPARE(window->wallPanel()->isDimmed(), dim > 0 && dueMs >= dim * 1000);
 }
 
 QTEST_MAIN(TestWallPanel)

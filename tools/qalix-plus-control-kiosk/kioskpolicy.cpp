@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <cstring>
+
 namespace {
 
 QString settingsPath(const QString &projectsDir)
@@ -32,6 +34,13 @@ QString seconds(qint64 ms)
     return QString::number((ms + 500) / 1000) + QStringLiteral(" s");
 }
 
+QString signalText(int number)
+{
+    const char *name = sigabbrev_np(number);
+    return name ? QStringLiteral("signal %1 (SIG%2)").arg(number).arg(QLatin1String(name))
+                : QStringLiteral("signal %1").arg(number);
+}
+
 } // namespace
 
 KioskPolicy::KioskPolicy(bool always)
@@ -48,6 +57,17 @@ QStringList KioskPolicy::panelArguments(const QString &projectsDir, const QStrin
     if (isPackageName(projectsDir, name))
         arguments << QStringLiteral("-fullscreen") << QDir(projectsDir).absoluteFilePath(name);
     return arguments + passThrough;
+}
+
+bool KioskPolicy::isPanelSwitch(const QString &argument)
+{
+    if (argument == QLatin1String("-fullscreen") || argument == QLatin1String("-topmost"))
+        return true;
+    for (const char *prefix : {"-home=", "-dim=", "-stale=", "-lock="}) {
+        if (argument.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
 }
 
 QByteArray KioskPolicy::settingsFingerprint(const QString &projectsDir)
@@ -84,7 +104,9 @@ QString KioskPolicy::restartLine(const Run &run, int delayMs)
     if (!run.startError.isEmpty())
         return QStringLiteral("the panel could not be started (%1), trying again in %2")
             .arg(run.startError, seconds(delayMs));
-    if (run.crashed)
+    if (run.crashed && run.signal > 0)
+        what = QStringLiteral("the panel was killed by %1").arg(signalText(run.signal));
+    else if (run.crashed)
         what = QStringLiteral("the panel crashed");
     else if (run.exitCode != 0)
         what = QStringLiteral("the panel ended with exit code %1").arg(run.exitCode);

@@ -16,6 +16,7 @@ public:
     {
         bool crashed = false;         // ended by a signal, or could not be started
         QString startError;           // why it could not be started; empty when it ran
+        int signal = 0;               // the signal that ended it, when known
         int exitCode = 0;
         bool settingsChanged = false; // settings.ini differs from before the run
         qint64 durationMs = 0;
@@ -35,6 +36,11 @@ public:
     // dialog); the pass-through arguments follow, so none of them is taken as
     // the package.
     static QStringList panelArguments(const QString &projectsDir, const QStringList &passThrough);
+
+    // Whether `argument` is one of the panel's own switches, which the launcher
+    // passes on: -fullscreen, -topmost, or -home, -dim, -stale, -lock with a
+    // value after "=" (the panel judges the value).
+    static bool isPanelSwitch(const QString &argument);
 
     // Changes whenever settings.ini is written, even with the same content, or
     // rewritten with other content within one time-stamp tick.

@@ -35,8 +35,9 @@ const char usage[] =
     "  --panel PATH   the panel program (default: qalix-plus-control beside this program)\n"
     "  --help         this text\n"
     "\n"
-    "Every other argument, and everything after \"--\", is passed to the panel after the\n"
-    "package path, such as the panel's wall-panel switches:\n"
+    "The panel's switches, and everything after \"--\", are passed to the panel after the\n"
+    "package path; any other argument is named on standard error and left out:\n"
+    "  -fullscreen, -topmost\n"
     "  -home=SECONDS  the first page again after that long untouched\n"
     "  -dim=SECONDS   a black screen saver with the time after that long untouched\n"
     "  -stale=SECONDS values shown stale after that long without the message server\n"
@@ -87,8 +88,13 @@ int main(int argc, char *argv[])
         } else if (arg == QLatin1String("--")) {
             passThrough += args.mid(i + 1);
             break;
-        } else {
+        } else if (KioskPolicy::isPanelSwitch(arg)) {
             passThrough << arg;
+        } else {
+            // Passed on, a stray word could become the panel's package path.
+            say(QStringLiteral("%1 is neither a switch of the launcher nor one of the panel's, ignored "
+                               "(see --help; put it after \"--\" to pass it on all the same)")
+                    .arg(arg));
         }
     }
 
@@ -149,6 +155,8 @@ int main(int argc, char *argv[])
                      [&](int exitCode, QProcess::ExitStatus status) {
                          KioskPolicy::Run run;
                          run.crashed = status == QProcess::CrashExit;
+                         // After a crash QProcess reports the signal as the exit code.
+                         run.signal = run.crashed ? exitCode : 0;
                          run.exitCode = run.crashed ? 0 : exitCode;
                          ended(run);
                      });
