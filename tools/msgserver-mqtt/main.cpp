@@ -7,11 +7,17 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QLoggingCategory>
+#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
+
+int signalPipe[2] = {-1, -1};
 
 bool parseListen(const QString &text, QHostAddress *address, quint16 *port)
 {
@@ -82,9 +88,13 @@ int main(int argc, char *argv[])
                 bridge.serverPort());
     std::fflush(stdout);
     // systemd stops with SIGTERM: end through the event loop, so the broker
-    // connection is closed cleanly.
-    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
-    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
+    // connection is closed cleanly. The handler only writes a byte.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        std::signal(SIGTERM, [](int) { (void)!::write(signalPipe[0], "x", 1); });
+        std::signal(SIGINT, [](int) { (void)!::write(signalPipe[0], "x", 1); });
+    }
     bridge.start();
     return app.exec();
 }

@@ -55,13 +55,23 @@ void MqttConnection::start()
     attempt();
 }
 
-void MqttConnection::teardown()
+void MqttConnection::dropNotifiers()
 {
-    // The notifiers go before the library closes their descriptor.
-    delete readNotifier;
-    delete writeNotifier;
+    // Off before the library closes their descriptor; deleted later, since
+    // this may run inside one of their own signals.
+    for (QSocketNotifier *notifier : {readNotifier, writeNotifier}) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
     readNotifier = writeNotifier = nullptr;
     watchedFd = -1;
+}
+
+void MqttConnection::teardown()
+{
+    dropNotifiers();
     housekeeping.stop();
     pendingSubscriptions.clear();
     if (mosq) {
@@ -116,9 +126,7 @@ void MqttConnection::watchSocket()
         return;
     const int fd = mosquitto_socket(mosq);
     if (fd != watchedFd) {
-        delete readNotifier;
-        delete writeNotifier;
-        readNotifier = writeNotifier = nullptr;
+        dropNotifiers();
         watchedFd = fd;
         if (fd >= 0) {
             readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
@@ -153,11 +161,8 @@ void MqttConnection::fail(const QString &reason)
     if (failing)
         return;
     failing = true;
-    // The handle goes later: this may run inside one of its callbacks.
-    delete readNotifier;
-    delete writeNotifier;
-    readNotifier = writeNotifier = nullptr;
-    watchedFd = -1;
+    // The handle goes with the next attempt: this may run inside one of its callbacks.
+    dropNotifiers();
     housekeeping.stop();
     const bool wasUp = up;
     up = false;

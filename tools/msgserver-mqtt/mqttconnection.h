@@ -64,6 +64,7 @@ private:
     void afterIo(int rc);
     void fail(const QString &reason);
     void teardown();
+    void dropNotifiers();
     void watchSocket();
 
     Settings settings;
