@@ -131,12 +131,13 @@ void MqttConnection::watchSocket()
         if (fd >= 0) {
             readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
             connect(readNotifier, &QSocketNotifier::activated, this, [this] {
-                // Reads until the socket (and TLS's buffer) is empty.
-                afterIo(mosquitto_loop_read(mosq, 1000));
+                // At least one packet (TLS's own buffer is drained too); the
+                // notifier fires again while the socket holds more.
+                afterIo(mosquitto_loop_read(mosq, 1));
             });
             writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
             connect(writeNotifier, &QSocketNotifier::activated, this,
-                    [this] { afterIo(mosquitto_loop_write(mosq, 1000)); });
+                    [this] { afterIo(mosquitto_loop_write(mosq, 1)); });
         }
     }
     if (writeNotifier)
