@@ -7,7 +7,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-Q_LOGGING_CATEGORY(lcServer, "qalix.server")
+// Debug notes only when asked for (QT_LOGGING_RULES): a busy server closes many sessions.
+Q_LOGGING_CATEGORY(lcServer, "qalix.server", QtInfoMsg)
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <QTcpSocket>
 
-Q_LOGGING_CATEGORY(lcSim, "qalix.sim")
+Q_LOGGING_CATEGORY(lcSim, "qalix.sim", QtInfoMsg)
 
 namespace {
 
