@@ -7,7 +7,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-Q_LOGGING_CATEGORY(lcServer, "qalix.server")
+// Debug notes only when asked for (QT_LOGGING_RULES): a busy server closes many sessions.
+Q_LOGGING_CATEGORY(lcServer, "qalix.server", QtInfoMsg)
 
 namespace {
 
@@ -144,10 +145,10 @@ void MsgServerSession::handleLine(const QByteArray &line)
     emit lineReceived(line);
     if (!guard || closedOnce || silent)
         return;
-    handleRequest(MsgLine::parseRequest(line));
+    handleRequest(MsgLine::parseRequest(line), line);
 }
 
-void MsgServerSession::handleRequest(const MsgLine &request)
+void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &line)
 {
     const auto notPermitted = [this] { sendError(4, MsgLine::errorText(4)); };
 
@@ -191,14 +192,14 @@ void MsgServerSession::handleRequest(const MsgLine &request)
     case MsgLine::BadRequest:
         if (request.letter == QLatin1Char('L'))
             break; // a login without "=" is refused like a wrong one
-        qCWarning(lcServer) << "malformed line passed over:" << request.toString();
+        qCWarning(lcServer) << "malformed line passed over:" << line.left(80);
         if (!loginAccepted)
             notPermitted();
         else
             sendError(2, MsgLine::errorText(2));
         return;
     default:
-        qCDebug(lcServer) << "unknown command:" << request.toString();
+        qCDebug(lcServer) << "unknown command:" << line.left(80);
         sendError(2, MsgLine::errorText(2));
         return;
     }

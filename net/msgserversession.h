@@ -64,7 +64,7 @@ signals:
 private:
     void onReadyRead();
     void handleLine(const QByteArray &line);
-    void handleRequest(const MsgLine &request);
+    void handleRequest(const MsgLine &request, const QByteArray &line);
     void write(const QByteArray &bytes);
     void finish(const QString &reason, bool flush);
 
