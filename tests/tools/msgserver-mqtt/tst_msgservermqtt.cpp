@@ -21,7 +21,6 @@ class TestMsgServerMqtt : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -33,29 +32,25 @@ private slots:
     void check_data();
     void check();
 
-    void valuesReachAStartedPanel_data();
-    void valuesReachAStartedPanel();
-    void latePanelGetsCurrentValues();
+    void valuesReachAStartedPanelAndGoNoFurther_data();
+    void valuesReachAStartedPanelAndGoNoFurther();
+    void latePanelIsCurrentBesideAnEarlyOne();
     void commandGoesToItsTopic_data();
     void commandGoesToItsTopic();
-    void noValueIsPublishedBack();
     void brokerRestartDropsPanelsAndReportsAgain();
     void badPayloadsChangeNothingAndWarnOncePerTopic();
-    void wrongLoginIsRefused_data();
     void wrongLoginIsRefused();
-    void twoPanelsAtOnce();
     void overlongLineDropsThatPanelOnly();
     void panelShowsABrokerValue();
 
 private:
     struct Panel;
     bool startBroker(quint16 port = 0);
-    void stopBroker();
     bool startBridge(const QByteArray &config = QByteArray(), const QString &listen = QStringLiteral("127.0.0.1:0"));
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false);
     bool startSubscriber();
-    std::unique_ptr<Panel> panel();
-    QByteArray bridgeErr();
+    std::unique_ptr<Panel> panel() { return std::make_unique<Panel>(bridgePort); }
+    QByteArray bridgeErr() { return bridgeErrors += bridge.readAllStandardError(); }
 
     std::unique_ptr<QTemporaryDir> dir;
     QProcess broker;
@@ -122,13 +117,9 @@ bool waitForOutput(QProcess &process, QByteArray &out, const QByteArray &marker,
 
 void stop(QProcess &process)
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
     process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(5000))
+        process.kill(), process.waitForFinished(5000);
 }
 
 } // namespace
@@ -136,42 +127,29 @@ void stop(QProcess &process)
 // A panel client as the panel makes it, recording what it is told.
 struct TestMsgServerMqtt::Panel
 {
-    explicit Panel(quint16 port) : client(loopbackClient(port))
+    explicit Panel(quint16 port, const QString &password = QStringLiteral("demo"))
+        : client(loopbackClient(port, QStringLiteral("demo"), password))
     {
-        QObject::connect(&client, &QalixMsgClient::received,
-                         [this](const QString &object, int port, bool output, double value) {
-                             const QString address = QStringLiteral("%1.%2.%3")
-                                                         .arg(output ? "OUT" : "IN", object).arg(port);
-                             values.insert(address, value);
-                             ++reports[address];
-                         });
+        QObject::connect(&client, &QalixMsgClient::received, [this](const QString &object, int port, bool out, double value) {
+            values.insert(QStringLiteral("%1.%2.%3").arg(out ? "OUT" : "IN", object).arg(port), value);
+        });
         client.connectToServer();
     }
     QalixMsgClient client;
     QMap<QString, double> values;
-    QMap<QString, int> reports;
 };
-
-void TestMsgServerMqtt::initTestCase()
-{
-    QVERIFY2(QFileInfo(program).isExecutable(), "build the msgserver-mqtt target first");
-    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("mosquitto"), {"/usr/sbin", "/usr/bin"}).isEmpty(),
-             "needs Debian's mosquitto");
-}
 
 void TestMsgServerMqtt::init()
 {
     dir = std::make_unique<QTemporaryDir>();
-    bridgeOut.clear();
-    bridgeErrors.clear();
-    seen.clear();
+    bridgeOut = bridgeErrors = seen = QByteArray();
 }
 
 void TestMsgServerMqtt::cleanup()
 {
     stop(subscriber);
     stop(bridge);
-    stopBroker();
+    stop(broker);
 }
 
 bool TestMsgServerMqtt::startBroker(quint16 port)
@@ -184,10 +162,7 @@ bool TestMsgServerMqtt::startBroker(quint16 port)
                         .arg(brokerPort)
                         .arg(dir->path(), ::getuid() == 0 ? QStringLiteral("user root\n") : QString())
                         .toUtf8());
-    broker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     broker.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), conf});
-    if (!broker.waitForStarted())
-        return false;
     for (int i = 0; i < 100; ++i) {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, brokerPort);
@@ -196,11 +171,6 @@ bool TestMsgServerMqtt::startBroker(quint16 port)
         QTest::qWait(50);
     }
     return false;
-}
-
-void TestMsgServerMqtt::stopBroker()
-{
-    stop(broker);
 }
 
 bool TestMsgServerMqtt::startBridge(const QByteArray &config, const QString &listen)
@@ -215,12 +185,6 @@ bool TestMsgServerMqtt::startBridge(const QByteArray &config, const QString &lis
     const QByteArray line = bridgeOut.mid(at, bridgeOut.indexOf('\n', at) - at);
     bridgePort = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
     return bridgePort != 0;
-}
-
-QByteArray TestMsgServerMqtt::bridgeErr()
-{
-    bridgeErrors += bridge.readAllStandardError();
-    return bridgeErrors;
 }
 
 bool TestMsgServerMqtt::publish(const QString &topic, const QByteArray &payload, bool retain)
@@ -240,12 +204,6 @@ bool TestMsgServerMqtt::startSubscriber()
     return waitForOutput(subscriber, seen, "Subscribed");
 }
 
-std::unique_ptr<TestMsgServerMqtt::Panel> TestMsgServerMqtt::panel()
-{
-    auto p = std::make_unique<Panel>(bridgePort);
-    return p;
-}
-
 void TestMsgServerMqtt::payload_data()
 {
     QTest::addColumn<QString>("path");
@@ -256,19 +214,13 @@ void TestMsgServerMqtt::payload_data()
 
     QTest::newRow("number") << "" << "" << QByteArray("21.5") << true << 21.5;
     QTest::newRow("negative, white space") << "" << "" << QByteArray(" -1.5 \n") << true << -1.5;
-    QTest::newRow("exponent") << "" << "" << QByteArray("1e3") << true << 1000.0;
     QTest::newRow("ON") << "" << "" << QByteArray("ON") << true << 1.0;
     QTest::newRow("off in lower case") << "" << "" << QByteArray("off") << true << 0.0;
-    QTest::newRow("open") << "" << "" << QByteArray("open") << true << 1.0;
-    QTest::newRow("closed") << "" << "" << QByteArray("closed") << true << 0.0;
     QTest::newRow("own word") << "" << "auf" << QByteArray("auf") << true << 1.0;
     QTest::newRow("default word replaced") << "" << "auf" << QByteArray("ON") << false << 0.0;
     QTest::newRow("unknown word") << "" << "" << QByteArray("warm") << false << 0.0;
     QTest::newRow("number with text") << "" << "" << QByteArray("12abc") << false << 0.0;
-    QTest::newRow("decimal comma") << "" << "" << QByteArray("1,5") << false << 0.0;
-    QTest::newRow("hex") << "" << "" << QByteArray("0x10") << false << 0.0;
     QTest::newRow("nan") << "" << "" << QByteArray("nan") << false << 0.0;
-    QTest::newRow("inf") << "" << "" << QByteArray("inf") << false << 0.0;
     QTest::newRow("overflow") << "" << "" << QByteArray("1e999") << false << 0.0;
     QTest::newRow("empty") << "" << "" << QByteArray() << false << 0.0;
     QTest::newRow("JSON without a path") << "" << "" << QByteArray(R"({"state":"ON"})") << false << 0.0;
@@ -279,9 +231,6 @@ void TestMsgServerMqtt::payload_data()
     QTest::newRow("JSON numeric text") << "t" << "" << QByteArray(R"({"t":"19.25"})") << true << 19.25;
     QTest::newRow("missing path") << "a.b" << "" << QByteArray(R"({"a":{"c":1}})") << false << 0.0;
     QTest::newRow("path through a number") << "a.b" << "" << QByteArray(R"({"a":1})") << false << 0.0;
-    QTest::newRow("path to an object") << "a" << "" << QByteArray(R"({"a":{"b":1}})") << false << 0.0;
-    QTest::newRow("path to null") << "a" << "" << QByteArray(R"({"a":null})") << false << 0.0;
-    QTest::newRow("JSON array") << "a" << "" << QByteArray("[1,2]") << false << 0.0;
     QTest::newRow("not JSON") << "a" << "" << QByteArray("ON") << false << 0.0;
     QTest::newRow("oversized") << "" << "" << QByteArray(PayloadMapping::maxPayloadBytes + 1, '1') << false << 0.0;
 }
@@ -303,8 +252,6 @@ void TestMsgServerMqtt::payload()
     QCOMPARE(mapping.toValue(payload, &got, &reason), converts);
     if (converts)
         QCOMPARE(got, value);
-    else
-        QVERIFY(!reason.isEmpty());
 }
 
 void TestMsgServerMqtt::command_data()
@@ -315,11 +262,8 @@ void TestMsgServerMqtt::command_data()
     QTest::addColumn<QString>("valueText");
     QTest::addColumn<QByteArray>("payload"); // empty: refused
 
-    QTest::newRow("on word in JSON") << true << R"({"state":"%v"})" << 1.0 << "1" << QByteArray(R"({"state":"ON"})");
-    QTest::newRow("off word") << true << "%v" << 0.0 << "0" << QByteArray("OFF");
     QTest::newRow("any other value is on") << true << "%v" << 0.5 << "0.5" << QByteArray("ON");
     QTest::newRow("value as sent") << false << "%v" << 21.25 << "21.25" << QByteArray("21.25");
-    QTest::newRow("value twice") << false << "%v/%v" << 1.0 << "1" << QByteArray("1/1");
     QTest::newRow("injection") << false << R"({"v":"%v"})" << 0.0 << R"(1","x":"2)" << QByteArray();
     QTest::newRow("not a number") << false << "%v" << 0.0 << "ein" << QByteArray();
 }
@@ -346,8 +290,7 @@ void TestMsgServerMqtt::backoffDoublesUpToThirtySeconds()
     QList<int> delays;
     for (int i = 0; i < 40; ++i)
         delays << backoff.next();
-    QCOMPARE(delays.mid(0, 7), (QList<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000}));
-    QCOMPARE(delays.last(), 30000);
+    QCOMPARE(delays.mid(0, 7) << delays.last(), (QList<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
     backoff.reset();
     QCOMPARE(backoff.next(), 1000);
 }
@@ -368,15 +311,11 @@ void TestMsgServerMqtt::check_data()
     QTest::newRow("unknown key") << panel + "[OUT.A.1]\nstate = a\nvalu = x\n" << 2 << "6: unknown key valu";
     QTest::newRow("not a port") << panel + "[Kueche]\n" << 2 << "4: [Kueche] is neither";
     QTest::newRow("leading zero") << panel + "[OUT.A.01]\n" << 2 << "4: [OUT.A.01] is neither";
-    QTest::newRow("direction") << panel + "[out.A.1]\n" << 2 << "4: [out.A.1] is neither";
     QTest::newRow("bad scheme") << "[broker]\nurl = http://h:1\n" + panel << 2 << "2: url must start with mqtt://";
-    QTest::newRow("bad url port") << "[broker]\nurl = mqtt://h:99999\n" + panel << 2 << "2: bad port in url";
-    QTest::newRow("no host") << "[broker]\nurl = mqtt://:1883\n" + panel << 2 << "2: bad host in url";
     QTest::newRow("mqtts without CA") << "[broker]\nurl = mqtts://h\n" + panel << 2 << "2: an mqtts:// url needs cafile";
     QTest::newRow("key before section") << "url = x\n" + panel << 2 << "1: key url before any section";
     QTest::newRow("no key = value") << panel + "[OUT.A.1]\nstate\n" << 2 << "5: neither a section nor key = value";
     QTest::newRow("section twice") << panel + "[OUT.A.1]\n[OUT.A.1]\n" << 2 << "5: section [OUT.A.1] given twice";
-    QTest::newRow("key twice") << panel + "[OUT.A.1]\non = a\non = b\n" << 2 << "6: key on given twice";
     QTest::newRow("word both ways") << panel + "[OUT.A.1]\non = zu\noff = ZU\n" << 2 << "4: [OUT.A.1]: zu means both";
     QTest::newRow("template without %v") << panel + "[OUT.A.1]\ncommand_template = ON\n" << 2 << "5: command_template has no %v";
     QTest::newRow("wildcard topic") << panel + "[OUT.A.1]\nstate = a/+/b\n" << 2 << "5: state must be one topic";
@@ -408,7 +347,7 @@ void TestMsgServerMqtt::check()
     }
 }
 
-void TestMsgServerMqtt::valuesReachAStartedPanel_data()
+void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther_data()
 {
     QTest::addColumn<QString>("topic");
     QTest::addColumn<QByteArray>("payload");
@@ -423,7 +362,7 @@ void TestMsgServerMqtt::valuesReachAStartedPanel_data()
     QTest::newRow("under the prefix") << "qalix/IN/Bad/2" << QByteArray("55") << "IN.Bad.2" << 55.0;
 }
 
-void TestMsgServerMqtt::valuesReachAStartedPanel()
+void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther()
 {
     QFETCH(QString, topic);
     QFETCH(QByteArray, payload);
@@ -432,19 +371,26 @@ void TestMsgServerMqtt::valuesReachAStartedPanel()
 
     QVERIFY(startBroker());
     QVERIFY(startBridge());
+    QVERIFY(startSubscriber());
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
     QVERIFY(publish(topic, payload));
     QTRY_COMPARE(p->values.value(address, -99.0), value);
+    // Never published back: whatever the bridge sent on this value went out
+    // before the panel had it, so before this marker.
+    QVERIFY(publish("test/marker", "end"));
+    QVERIFY(waitForOutput(subscriber, seen, "test/marker end"));
+    QVERIFY2(!seen.contains("/set ") && !seen.contains("cmnd/"), seen.constData());
 }
 
-void TestMsgServerMqtt::latePanelGetsCurrentValues()
+void TestMsgServerMqtt::latePanelIsCurrentBesideAnEarlyOne()
 {
     QVERIFY(startBroker());
     // Retained before the bridge runs: its values at start.
     QVERIFY(publish("sensors/aussen", "8.5", true));
     QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"ON","climate":{"temperature":20}})", true));
     QVERIFY(startBridge());
+    QVERIFY(startSubscriber());
     auto early = panel();
     QTRY_VERIFY(early->client.isStarted());
     QVERIFY(publish("stat/flur/POWER", "ON"));
@@ -455,6 +401,10 @@ void TestMsgServerMqtt::latePanelGetsCurrentValues()
                                          {"OUT.Flur.1", 1.0}};
     QTRY_COMPARE(late->values, expected);
     QCOMPARE(early->values, expected);
+    // Both at once: each one's command goes out.
+    early->client.setPortValue("Flur", 1, true, 0.0);
+    late->client.setPortValue("Kueche", 1, true, 0.0);
+    QVERIFY(waitForOutput(subscriber, seen, "cmnd/flur/POWER OFF") && waitForOutput(subscriber, seen, "kueche/set"));
 }
 
 void TestMsgServerMqtt::commandGoesToItsTopic_data()
@@ -486,26 +436,7 @@ void TestMsgServerMqtt::commandGoesToItsTopic()
     QVERIFY2(waitForOutput(subscriber, seen, published + '\n'), (seen + bridgeErr()).constData());
     // Nothing comes back to the panel by itself: only the device's state would.
     QTest::qWait(200);
-    QCOMPARE(p->reports.size(), 0);
-}
-
-void TestMsgServerMqtt::noValueIsPublishedBack()
-{
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
-    QVERIFY(startSubscriber());
-    auto p = panel();
-    QTRY_VERIFY(p->client.isStarted());
-    QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"ON"})"));
-    QVERIFY(publish("stat/flur/POWER", "ON"));
-    QVERIFY(publish("qalix/OUT/Zentral/1", "1"));
-    QTRY_COMPARE(p->values.size(), 3);
-    // Whatever the bridge published on these reports went out before the
-    // panel had them, so before this marker.
-    QVERIFY(publish("test/marker", "end"));
-    QVERIFY(waitForOutput(subscriber, seen, "test/marker end"));
-    for (const char *topic : {"zigbee2mqtt/kueche/set", "cmnd/flur/POWER", "qalix/OUT/Zentral/1/set"})
-        QVERIFY2(!seen.contains(QByteArray("\n") + topic + ' '), seen.constData());
+    QVERIFY(p->values.isEmpty());
 }
 
 void TestMsgServerMqtt::brokerRestartDropsPanelsAndReportsAgain()
@@ -516,7 +447,7 @@ void TestMsgServerMqtt::brokerRestartDropsPanelsAndReportsAgain()
     auto p = panel();
     QTRY_COMPARE(p->values.value("IN.Aussen.1"), 8.5);
 
-    stopBroker();
+    stop(broker);
     QTRY_VERIFY(!p->client.isConnected());
     // No panel while the broker is away: a new one is closed at once, without a line.
     QTcpSocket refused;
@@ -556,58 +487,21 @@ void TestMsgServerMqtt::badPayloadsChangeNothingAndWarnOncePerTopic()
     QCOMPARE(p->values.value("IN.Aussen.1"), 8.5);
     QCOMPARE(p->values.value("OUT.Kueche.1"), 1.0);
     QCOMPARE(p->values.value("IN.Kueche.2"), 20.0);
-    QCOMPARE(p->reports.value("IN.Aussen.1"), 1);
 
     const QStringList lines = QString::fromUtf8(bridgeErr()).split('\n');
     QCOMPARE(lines.filter("sensors/aussen").size(), 1);
     QCOMPARE(lines.filter("zigbee2mqtt/kueche").size(), 1);
 }
 
-void TestMsgServerMqtt::wrongLoginIsRefused_data()
-{
-    QTest::addColumn<QByteArray>("login");
-    QTest::newRow("wrong password") << QByteArray("Ldemo=wrong");
-    QTest::newRow("wrong user") << QByteArray("Lother=demo");
-    QTest::newRow("no password") << QByteArray("Ldemo");
-}
-
 void TestMsgServerMqtt::wrongLoginIsRefused()
 {
-    QFETCH(QByteArray, login);
-
     QVERIFY(startBroker());
     QVERIFY(publish("sensors/aussen", "8.5", true));
     QVERIFY(startBridge());
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, bridgePort);
-    QVERIFY(socket.waitForConnected(2000));
-    socket.write("N\n" + login + "\nCT60\nCd\nCB\nS\nPOUT.Kueche.1=1\n");
-    QByteArray got;
-    QTRY_VERIFY((got += socket.readAll(), socket.state() == QAbstractSocket::UnconnectedState));
-    got += socket.readAll();
-    // Nothing but the answer to the keep-alive before the refusal, and no report.
-    const QList<QByteArray> lines = got.split('\n');
-    QVERIFY2(lines.size() >= 2 && lines.at(0) == "N" && lines.at(1).startsWith('L') && lines.at(1) != "LOK",
-             got.constData());
-    for (const QByteArray &line : lines)
-        QVERIFY2(!line.startsWith('P'), got.constData());
-}
-
-void TestMsgServerMqtt::twoPanelsAtOnce()
-{
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
-    QVERIFY(startSubscriber());
-    auto first = panel();
-    auto second = panel();
-    QTRY_VERIFY(first->client.isStarted() && second->client.isStarted());
-    QVERIFY(publish("sensors/aussen", "12"));
-    QTRY_COMPARE(first->values.value("IN.Aussen.1", -99.0), 12.0);
-    QTRY_COMPARE(second->values.value("IN.Aussen.1", -99.0), 12.0);
-    first->client.setPortValue("Flur", 1, true, 1.0);
-    second->client.setPortValue("Flur", 1, true, 0.0);
-    QVERIFY(waitForOutput(subscriber, seen, "cmnd/flur/POWER OFF"));
-    QVERIFY(seen.contains("cmnd/flur/POWER ON"));
+    auto intruder = std::make_unique<Panel>(bridgePort, QStringLiteral("wrong"));
+    QTRY_VERIFY(!intruder->client.isLoggedIn());
+    QTRY_VERIFY(!intruder->client.isConnected());
+    QVERIFY(intruder->values.isEmpty());
 }
 
 void TestMsgServerMqtt::overlongLineDropsThatPanelOnly()
@@ -634,7 +528,6 @@ void TestMsgServerMqtt::panelShowsABrokerValue()
     const QString package = QStringLiteral(QALIX_BUILD_DIR "/projects/demo.qlxd");
     QVERIFY2(QFileInfo(package).isFile(), "build the demo_package target first");
     QByteArray demo = readFile(QStringLiteral(QALIX_SOURCE_DIR "/demo/mqtt.ini"));
-    QVERIFY(demo.contains("url = mqtt://127.0.0.1:1883"));
     demo.replace("url = mqtt://127.0.0.1:1883", "url = mqtt://127.0.0.1:@PORT@");
 
     QVERIFY(startBroker());
@@ -648,8 +541,6 @@ void TestMsgServerMqtt::panelShowsABrokerValue()
     QProcess panelProcess;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.remove("QT_LOGGING_RULES");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
     panelProcess.setProcessEnvironment(env);
     panelProcess.start(copy, {package});
     QVERIFY(panelProcess.waitForStarted());
