@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <sys/ioctl.h>
 #include <cstring>
 
 #include <mosquitto.h>
@@ -18,6 +19,7 @@ constexpr int connackTimeoutMs = 10000;
 // A SUBSCRIBE packet per this many topics keeps each well below any broker's
 // packet limit.
 constexpr int topicsPerSubscribe = 100;
+constexpr int maxPacketsPerRead = 1000;
 
 void initLibrary()
 {
@@ -130,10 +132,18 @@ void MqttConnection::watchSocket()
         watchedFd = fd;
         if (fd >= 0) {
             readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-            connect(readNotifier, &QSocketNotifier::activated, this, [this] {
-                // At least one packet (TLS's own buffer is drained too); the
-                // notifier fires again while the socket holds more.
-                afterIo(mosquitto_loop_read(mosq, 1));
+            connect(readNotifier, &QSocketNotifier::activated, this, [this, fd] {
+                // The library reads one packet a call (and drains TLS's own
+                // buffer); a burst is read here in one go, a bounded one, so
+                // that the panels' sockets get their turn.
+                int rc = MOSQ_ERR_SUCCESS;
+                int waiting = 0;
+                for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && !failing; ++i) {
+                    rc = mosquitto_loop_read(mosq, 1);
+                    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0)
+                        break;
+                }
+                afterIo(rc);
             });
             writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
             connect(writeNotifier, &QSocketNotifier::activated, this,
