@@ -23,7 +23,8 @@ esac
 build="${QALIX_BUILD_DIR:-$here/build$suffix}"
 
 packages=(g++ cmake make "${qt_packages[@]}" xvfb xauth x11-apps
-          imagemagick iproute2 util-linux fonts-dejavu-core)
+          imagemagick iproute2 util-linux fonts-dejavu-core
+          pkg-config libmosquitto-dev mosquitto mosquitto-clients)
 
 # Paths below the checkout are shown relative to it.
 shown() { echo "${1#"$here"/}"; }

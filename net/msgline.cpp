@@ -1,5 +1,6 @@
 #include "net/msgline.h"
 
+#include <QStringList>
 #include <QtGlobal>
 #include <charconv>
 #include <cstring>
@@ -183,10 +184,156 @@ QByteArray MsgLine::portPayload(const QString &object, int port, bool output, do
     return payload.toLatin1();
 }
 
+MsgLine MsgLine::parseRequest(const QByteArray &raw)
+{
+    MsgLine line;
+    const QByteArray bytes = raw.trimmed();
+    if (bytes.isEmpty())
+        return line;
+    line.letter = QLatin1Char(bytes.at(0));
+    const QByteArray payload = bytes.mid(1);
+    switch (bytes.at(0)) {
+    case 'N':
+        line.request = KeepAlive;
+        line.text = QString::fromLatin1(payload);
+        return line;
+    case 'S':
+        line.request = StartRequest;
+        return line;
+    case 'C':
+        line.request = ConfigRequest;
+        if (!payload.isEmpty()) {
+            line.sub = QLatin1Char(payload.at(0));
+            line.text = QString::fromLatin1(payload.mid(1));
+        }
+        return line;
+    case 'L': {
+        const int eq = payload.indexOf('=');
+        if (eq < 0) {
+            line.request = BadRequest;
+            return line;
+        }
+        line.request = LoginRequest;
+        line.user = QString::fromLatin1(payload.left(eq));
+        line.password = QString::fromLatin1(payload.mid(eq + 1));
+        return line;
+    }
+    case 'P':
+        break;
+    default:
+        return line;
+    }
+
+    line.request = BadRequest;
+    const int eq = payload.indexOf('=');
+    if (eq < 0)
+        return line;
+    const QStringList address = QString::fromLatin1(payload.left(eq)).split(QLatin1Char('.'));
+    const QByteArray valueBytes = payload.mid(eq + 1);
+    bool valueOk = false;
+    bool portOk = false;
+    const double value = valueBytes.toDouble(&valueOk);
+    if (address.size() != 3 || address.at(1).isEmpty() || !valueOk)
+        return line;
+    const bool output = address.at(0) == QLatin1String("OUT");
+    const int port = address.at(2).toInt(&portOk, 10);
+    if ((!output && address.at(0) != QLatin1String("IN")) || !portOk || port < 0)
+        return line;
+    line.request = PortCommand;
+    line.object = address.at(1);
+    line.port = port;
+    line.output = output;
+    line.value = value;
+    line.valueText = QString::fromLatin1(valueBytes);
+    return line;
+}
+
+namespace {
+
+QByteArray serverText(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    bytes.replace('\n', ' ');
+    bytes.replace('\r', ' ');
+    return bytes;
+}
+
+} // namespace
+
+QByteArray MsgLine::frameLoginAnswer(bool accepted)
+{
+    return frame('L', accepted ? QByteArrayLiteral("OK") : QByteArrayLiteral("DENIED"));
+}
+
+QByteArray MsgLine::frameConfigAnswer(QChar sub, const QString &text)
+{
+    return frame('C', serverText(sub.isNull() ? text : QString(sub) + text));
+}
+
+QByteArray MsgLine::frameError(int code, const QString &text)
+{
+    return frame('E', QByteArray::number(code) + '=' + serverText(text));
+}
+
+QByteArray MsgLine::frameKeepAlive(const QString &text)
+{
+    return frame('N', serverText(text));
+}
+
+QByteArray MsgLine::framePort(const QString &object, int port, bool output, double value)
+{
+    static const QString unsafe = QStringLiteral(".=\n\r");
+    if (object.isEmpty())
+        return QByteArray();
+    for (const QChar c : object) {
+        if (unsafe.contains(c))
+            return QByteArray();
+    }
+    QByteArray payload = output ? QByteArrayLiteral("OUT.") : QByteArrayLiteral("IN.");
+    payload += object.toUtf8();
+    payload += '.';
+    payload += QByteArray::number(port);
+    payload += '=';
+    payload += formatValue(value);
+    return frame('P', payload);
+}
+
+QByteArray MsgLine::frameVerbatim(const QByteArray &line)
+{
+    return line + '\n';
+}
+
+QString MsgLine::errorText(int code)
+{
+    static const char *const texts[] = {
+        "No Error Occured",
+        "Configuration not possible",
+        "Command not found",
+        "Timeout occured",
+        "You are not permited to do that",
+        "MsgServer not inited, wait a bit",
+        "You found a secret",
+    };
+    return code >= 0 && code < int(sizeof(texts) / sizeof(texts[0])) ? QLatin1String(texts[code]) : QString();
+}
+
 bool MsgLine::operator==(const MsgLine &other) const
 {
-    if (kind != other.kind || letter != other.letter)
+    if (kind != other.kind || request != other.request || letter != other.letter)
         return false;
+    switch (request) {
+    case ConfigRequest:
+        return sub == other.sub && text == other.text;
+    case KeepAlive:
+        return text == other.text;
+    case LoginRequest:
+        return user == other.user && password == other.password;
+    case PortCommand:
+        return object == other.object && port == other.port && output == other.output && value == other.value
+            && valueText == other.valueText;
+    default:
+        break;
+    }
     switch (kind) {
     case Port:
         return object == other.object && port == other.port && output == other.output
@@ -205,9 +352,29 @@ bool MsgLine::operator==(const MsgLine &other) const
 QString MsgLine::toString() const
 {
     static const char *const names[] = {"Unknown", "Ignored", "Port", "Error", "Login", "Config", "Malformed"};
-    QString s = QLatin1String(names[kind]);
+    static const char *const requests[] = {"NoRequest", "KeepAlive", "LoginRequest", "ConfigRequest",
+                                           "StartRequest", "PortCommand", "BadRequest"};
+    QString s = QLatin1String(request == NoRequest ? names[kind] : requests[request]);
     if (!letter.isNull())
         s += QStringLiteral(" '%1'").arg(letter);
+    switch (request) {
+    case ConfigRequest:
+        s += QStringLiteral(" sub='%1' text=\"%2\"").arg(sub.isNull() ? QString() : QString(sub)).arg(text);
+        return s;
+    case KeepAlive:
+        s += QStringLiteral(" text=\"%1\"").arg(text);
+        return s;
+    case LoginRequest:
+        // Never the password itself: this text goes into logs.
+        s += QStringLiteral(" user=\"%1\" password of %2 characters").arg(user).arg(password.size());
+        return s;
+    case PortCommand:
+        s += QStringLiteral(" object=\"%1\" port=%2 output=%3 value=%4 text=\"%5\"")
+                 .arg(object).arg(port).arg(output ? "true" : "false").arg(value).arg(valueText);
+        return s;
+    default:
+        break;
+    }
     switch (kind) {
     case Port:
         s += QStringLiteral(" object=\"%1\" port=%2 output=%3 value=%4")

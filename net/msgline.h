@@ -6,7 +6,8 @@
 #include <QString>
 
 // One line of the message server protocol: parsing of what the server sends and
-// the byte form of what the client sends. Pure functions, no socket involved.
+// the byte form of what the client sends, and the same for the server side.
+// Pure functions, no socket involved.
 class MsgLine
 {
 public:
@@ -20,7 +21,19 @@ public:
         Malformed, // "P" or "E" without the fields they need
     };
 
+    // What a panel sends (parseRequest); `kind` stays Unknown for these.
+    enum Request {
+        NoRequest,     // any other letter, or an empty line
+        KeepAlive,     // "N": text holds the payload
+        LoginRequest,  // "L": user, password
+        ConfigRequest, // "C": sub-command letter and the text after it
+        StartRequest,  // "S"
+        PortCommand,   // "P": object, port, output, value and valueText
+        BadRequest,    // "P" with a field that is not well-formed, "L" without "="
+    };
+
     Kind kind = Unknown;
+    Request request = NoRequest;
     QChar letter;            // the command letter; null for an empty line or one above Latin-1
 
     QString object;          // Port
@@ -34,6 +47,10 @@ public:
     bool loginOk = false;    // Login
     QChar sub;               // Config sub-command; null when the payload is empty
 
+    QString user;            // LoginRequest
+    QString password;
+    QString valueText;       // PortCommand value as the panel sent it
+
     // Parses one line without its line feed: white space around it is removed,
     // decoding stops at the first NUL byte.
     static MsgLine parse(const char *data, int size);
@@ -45,6 +62,27 @@ public:
     static QByteArray formatValue(double value);
     // "OUT"/"IN" "." object "." port "=" value, in Latin-1.
     static QByteArray portPayload(const QString &object, int port, bool output, double value);
+
+    // Parses one line a panel sent, without its line feed: white space around it
+    // is removed and the bytes are read as Latin-1, as the panel writes them. A
+    // port command is taken only when every field is well-formed (direction,
+    // object, port number, value); otherwise it is a BadRequest.
+    static MsgLine parseRequest(const QByteArray &line);
+
+    // Lines a server sends. Text is written as UTF-8, which the panel reads;
+    // line feeds and carriage returns inside it become spaces, so one call is
+    // always one line.
+    static QByteArray frameLoginAnswer(bool accepted);
+    static QByteArray frameConfigAnswer(QChar sub, const QString &text);
+    static QByteArray frameError(int code, const QString &text);
+    static QByteArray frameKeepAlive(const QString &text);
+    // Empty when the object cannot be carried: empty, or holding ".", "=" or a line break.
+    static QByteArray framePort(const QString &object, int port, bool output, double value);
+    // `line` exactly as given plus one line feed: for fault trials that must send
+    // what the other frames never produce (blank lines, stray bytes).
+    static QByteArray frameVerbatim(const QByteArray &line);
+    // The standard text of an error code; empty for codes outside 0..6.
+    static QString errorText(int code);
 
     bool operator==(const MsgLine &other) const;
     bool operator!=(const MsgLine &other) const { return !(*this == other); }

@@ -82,7 +82,6 @@ private slots:
     void lineLengthLimit_data();
     void lineLengthLimit();
     void simulatorStopsAndStartsAgain();
-    void simulatorRefusesLogin();
 
 private:
     // A client of `server` on the fake clock, connected and past its start-up lines.
@@ -307,25 +306,6 @@ void TestQalixMsgClient::simulatorStopsAndStartsAgain()
     QCOMPARE(received.last(), (QList<QVariant>{"Kueche", 3, true, 1.0}));
     QVERIFY(client->isConnected());
     QVERIFY(client->isStarted());
-}
-
-void TestQalixMsgClient::simulatorRefusesLogin()
-{
-    MsgServerSim sim;
-    sim.addPort("OUT.a.1", MsgServerSim::Switch, 1.0);
-    QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
-    client = std::make_unique<QalixMsgClient>(loopbackClient(sim.serverPort(), "demo", "wrong"));
-    QSignalSpy gone(&client->m_socket, &QTcpSocket::disconnected);
-    QSignalSpy received(client.get(), &QalixMsgClient::received);
-    client->connectToServer();
-    QVERIFY(gone.wait(5000));
-    QVERIFY(!client->isLoggedIn());
-    QVERIFY(received.isEmpty());
-
-    sim.setCredentials("demo", "wrong");
-    client->connectToServer();
-    QVERIFY(received.wait(5000));
-    QVERIFY(client->isLoggedIn());
 }
 
 QTEST_GUILESS_MAIN(TestQalixMsgClient)

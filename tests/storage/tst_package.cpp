@@ -12,6 +12,7 @@ extern "C" int fuzz_qlxfat(const uint8_t *data, size_t size);
 extern "C" int fuzz_projectreader(const uint8_t *data, size_t size);
 extern "C" int fuzz_transferreceiver(const uint8_t *data, size_t size);
 extern "C" int fuzz_msgline(const uint8_t *data, size_t size);
+extern "C" int fuzz_mqttpayload(const uint8_t *data, size_t size);
 
 namespace {
 
@@ -402,7 +403,7 @@ void TestPackage::storedInputs_data()
     // fuzzing (any crash it ever finds belongs in fuzzed/ as well).
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("file");
-    for (const QString target : {"qlxfat", "projectreader", "transferreceiver", "msgline"}) {
+    for (const QString target : {"qlxfat", "projectreader", "transferreceiver", "msgline", "mqttpayload"}) {
         for (const QString &folder : {QString(), QStringLiteral("fuzzed")}) {
             const QDir dir(QStringLiteral(QALIX_TEST_DATA "/") + target + QLatin1Char('/') + folder);
             const QString prefix = folder.isEmpty() ? target : target + QLatin1Char('/') + folder;
@@ -427,6 +428,8 @@ void TestPackage::storedInputs()
         QCOMPARE(fuzz_transferreceiver(bytes, size), 0);
     else if (target == QLatin1String("msgline"))
         QCOMPARE(fuzz_msgline(bytes, size), 0);
+    else if (target == QLatin1String("mqttpayload"))
+        QCOMPARE(fuzz_mqttpayload(bytes, size), 0);
     else
         QCOMPARE(fuzz_qlxfat(bytes, size), 0);
 }

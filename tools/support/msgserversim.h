@@ -1,49 +1,39 @@
 #ifndef MSGSERVERSIM_H
 #define MSGSERVERSIM_H
 
-#include "net/msglinebuffer.h"
+#include "tools/support/simporttable.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QList>
-#include <QMap>
+#include <QLoggingCategory>
 #include <QObject>
-#include <QRandomGenerator>
 #include <QString>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTimer>
 
-#include <memory>
 #include <vector>
 
-class QTcpSocket;
+class MsgServerSession;
+
+Q_DECLARE_LOGGING_CATEGORY(lcSim)
 
 // A stand-in for the installation's message server, for the demo and for tests:
-// it checks the login, answers the configuration lines, reports its ports after
-// the start request, applies port commands and reports them back, lets inputs
-// change over time, and can be told to misbehave.
+// one MsgServerSession per panel does the protocol; this adds the ports, reports
+// them after the start request, applies port commands and reports them back,
+// lets inputs change over time, and can be told to misbehave.
 class MsgServerSim : public QObject
 {
     Q_OBJECT
 
 public:
-    enum Kind {
-        Switch,      // changes only by port commands
-        Temperature, // drifts slowly around its initial value
-        Contact,     // opens and closes now and then
-        Fixed,       // keeps its value unless commanded
-        AllOff,      // a command other than 0 switches every switch off, then this port back to 0
-    };
-
-    struct SimPort {
-        QString address; // direction "." object "." port, as on the wire
-        Kind kind = Switch;
-        double value = 0.0;
-        double base = 0.0;
-        double phase = 0.0;
-    };
+    using Kind = SimPortTable::Kind;
+    using SimPort = SimPortTable::SimPort;
+    static constexpr Kind Switch = SimPortTable::Switch;
+    static constexpr Kind Temperature = SimPortTable::Temperature;
+    static constexpr Kind Contact = SimPortTable::Contact;
+    static constexpr Kind Fixed = SimPortTable::Fixed;
+    static constexpr Kind AllOff = SimPortTable::AllOff;
 
     explicit MsgServerSim(QObject *parent = nullptr);
     ~MsgServerSim() override;
@@ -55,21 +45,20 @@ public:
     // Stops listening and drops every client.
     void close();
 
-    // Reads a port list: one port a line, "IN.Aussen.1 temperature 8.5"; "#" starts
-    // a comment. Returns false with a message naming the first bad line.
-    bool loadPorts(const QString &text, QString *error);
-    static bool parsePortLine(const QString &line, SimPort *port, QString *error);
-    void addPort(const QString &address, Kind kind, double value);
-    const std::vector<SimPort> &ports() const { return simPorts; }
-    double value(const QString &address) const;
-    static QString kindName(Kind kind);
+    // Reads a port list (see SimPortTable::load).
+    bool loadPorts(const QString &text, QString *error) { return table.load(text, error); }
+    void addPort(const QString &address, Kind kind, double value) { table.add(address, kind, value); }
+    const std::vector<SimPort> &ports() const { return table.ports(); }
+    double value(const QString &address) const { return table.value(address); }
 
+    // These apply to the clients already connected as well.
     void setCredentials(const QString &user, const QString &password);
-    void setRefuseLogin(bool on) { refuseLogin = on; }
+    void setRefuseLogin(bool on);
+    // Reads everything, answers nothing.
+    void setSilent(bool on);
+
     // "S" is answered with error 5 until this long after listen().
     void setReadyAfter(int msecs) { readyAfter = msecs; }
-    // Reads everything, answers nothing.
-    void setSilent(bool on) { silent = on; }
     // Drops each client this long after its start request; 0 never.
     void setDropAfter(int msecs) { dropAfter = msecs; }
     // Extra reports per second to every started client, cycling through the ports.
@@ -82,7 +71,7 @@ public:
     void setOverlongAfter(int msecs) { overlongAfter = msecs; }
     // Reports sent to each client right after its first start request.
     void setBurstOnStart(int count) { burstOnStart = count; }
-    void setSeed(quint32 seed) { random.seed(seed); }
+    void setSeed(quint32 seed) { table.seed(seed); }
 
     // `count` reports to every started client, cycling through the ports, each
     // with a new value; afterwards value() holds the newest value of each port.
@@ -96,6 +85,7 @@ public:
     int startedCount() const;
     quint64 reportsSent() const { return sentReports; }
 
+    // The lines of sendMalformed(): each one a panel must pass over.
     static QByteArray malformedLines();
 
 signals:
@@ -106,24 +96,17 @@ signals:
     void portCommand(QString address, double value);
 
 private:
-    struct Session;
-
     void onNewConnection();
-    void onReadyRead(Session *session);
-    void handleLine(Session *session, const QByteArray &line);
-    void handleStart(Session *session);
-    void handlePortCommand(Session *session, const QByteArray &payload);
-    void send(Session *session, const QByteArray &line);
+    void handleStart(MsgServerSession *session);
+    void handlePortCommand(const QString &object, int port, bool output, double value);
     void report(const SimPort &port);
-    void reportTo(Session *session, const SimPort &port);
-    void removeSession(Session *session);
+    void reportTo(MsgServerSession *session, const SimPort &port);
+    void removeSession(MsgServerSession *session);
     void onLoadTick();
-    SimPort *findPort(const QString &address);
 
     QTcpServer server;
-    std::vector<std::unique_ptr<Session>> sessions;
-    std::vector<SimPort> simPorts;
-    QMap<QString, int> portIndex;
+    std::vector<MsgServerSession *> sessions;
+    SimPortTable table;
     QString user = QStringLiteral("demo");
     QString password = QStringLiteral("demo");
     bool refuseLogin = false;
@@ -142,7 +125,6 @@ private:
     QTimer simulationTimer;
     QTimer loadTimer;
     QTimer malformedTimer;
-    QRandomGenerator random{4401};
 };
 
 #endif // MSGSERVERSIM_H

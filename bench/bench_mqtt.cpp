@@ -1,0 +1,215 @@
+// msgserver-mqtt under load: a publisher paced at a fixed rate sends numbered
+// state messages to a broker of its own, the bridge turns them into reports,
+// and a panel client counts them and times each from publish to line. The
+// bridge's resident memory is sampled along the way.
+//
+//   bench_mqtt [messages = 1000000] [rate per second = 10000]
+
+#include "net/qalixmsgclient.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int ports = 100; // values rotate over these, so each report is a change
+
+qint64 nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+}
+
+long rssKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    const int total = std::min(argc > 1 ? atoi(argv[1]) : 1000000, 1000000); // values stay exact in 6 digits
+    const int rate = argc > 2 ? atoi(argv[2]) : 10000;
+
+    QTemporaryDir dir;
+    const quint16 brokerPort = freePort();
+    QFile conf(dir.filePath("mosquitto.conf"));
+    conf.open(QIODevice::WriteOnly);
+    conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nlog_dest none\n%2")
+                   .arg(brokerPort)
+                   .arg(::getuid() == 0 ? QStringLiteral("user root\n") : QString())
+                   .toUtf8());
+    conf.close();
+    QProcess broker;
+    broker.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), conf.fileName()});
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, brokerPort);
+        if (probe.waitForConnected(100))
+            break;
+        QThread::msleep(50);
+    }
+
+    QFile ini(dir.filePath("bridge.ini"));
+    ini.open(QIODevice::WriteOnly);
+    ini.write(QStringLiteral("[broker]\nurl = mqtt://127.0.0.1:%1\nprefix = bench\n[panel]\nuser = demo\npassword = demo\n")
+                  .arg(brokerPort).toUtf8());
+    ini.close();
+    QProcess bridge;
+    bridge.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../msgserver-mqtt"),
+                 {QStringLiteral("--config"), ini.fileName(), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    QByteArray out;
+    while (!out.contains("connected\n") && bridge.waitForReadyRead(10000))
+        out += bridge.readAllStandardOutput();
+    const int at = out.indexOf("listening on ");
+    const quint16 bridgePort = quint16(out.mid(out.lastIndexOf(':', out.indexOf('\n', at)) + 1,
+                                               out.indexOf('\n', at) - out.lastIndexOf(':', out.indexOf('\n', at)) - 1)
+                                           .toUInt());
+    if (!bridgePort || !out.contains("connected")) {
+        std::fprintf(stderr, "bench_mqtt: the bridge did not start: %s\n", out.constData());
+        return 1;
+    }
+
+    QalixMsgClient::Settings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = bridgePort;
+    settings.userName = settings.password = QStringLiteral("demo");
+    QalixMsgClient client(settings);
+    // Written by the publisher thread, read here.
+    std::unique_ptr<std::atomic<qint64>[]> published(new std::atomic<qint64>[size_t(total)]());
+    std::vector<qint64> delays;
+    delays.reserve(size_t(total));
+    std::vector<char> seen(size_t(total), 0);
+    int received = 0;
+    int duplicates = 0;
+    QObject::connect(&client, &QalixMsgClient::received, [&](const QString &, int, bool, double value) {
+        const qint64 t = nowUs();
+        const int seq = int(value);
+        if (seq < 0 || seq >= total || published[size_t(seq)].load() == 0)
+            return;
+        if (seen[size_t(seq)]) {
+            ++duplicates;
+            return;
+        }
+        seen[size_t(seq)] = 1;
+        ++received;
+        delays.push_back(t - published[size_t(seq)].load());
+    });
+    client.connectToServer();
+    QElapsedTimer wait;
+    wait.start();
+    while (!client.isStarted() && wait.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+
+    mosquitto_lib_init();
+    mosquitto *pub = mosquitto_new("bench-publisher", true, nullptr);
+    if (mosquitto_connect(pub, "127.0.0.1", brokerPort, 30) != MOSQ_ERR_SUCCESS) {
+        std::fprintf(stderr, "bench_mqtt: the publisher cannot connect\n");
+        return 1;
+    }
+    mosquitto_loop_start(pub);
+
+    std::vector<std::pair<int, long>> memory; // messages sent, bridge KiB
+    std::atomic<int> sent{0};
+    const qint64 bridgePid = bridge.processId();
+    memory.emplace_back(0, rssKiB(bridgePid));
+    std::thread publisher([&] {
+        const qint64 start = nowUs();
+        for (int i = 0; i < total; ++i) {
+            const qint64 due = start + qint64(i) * 1000000 / rate;
+            // Woken once a millisecond for what is due by then: a wake-up per
+            // message would take the bridge's core on a small machine.
+            if (nowUs() < due)
+                std::this_thread::sleep_until(Clock::time_point(std::chrono::microseconds(due + 1000)));
+            const QByteArray topic = "bench/IN/B/" + QByteArray::number(i % ports);
+            const QByteArray payload = QByteArray::number(i);
+            published[size_t(i)] = nowUs();
+            mosquitto_publish(pub, nullptr, topic.constData(), payload.size(), payload.constData(), 0, false);
+            sent = i + 1;
+        }
+    });
+
+    QTimer sampler;
+    int nextSample = 100000;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (sent >= nextSample) {
+            memory.emplace_back(int(sent), rssKiB(bridgePid));
+            nextSample += 100000;
+        }
+    });
+    sampler.start(50);
+    QElapsedTimer run;
+    run.start();
+    qint64 lastProgress = 0;
+    int lastReceived = -1;
+    while (received < total) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (received != lastReceived) {
+            lastReceived = received;
+            lastProgress = run.elapsed();
+        } else if (sent == total && run.elapsed() - lastProgress > 5000) {
+            break; // nothing more is coming
+        }
+    }
+    const double seconds = run.elapsed() / 1000.0;
+    publisher.join();
+    memory.emplace_back(total, rssKiB(bridgePid));
+
+    std::sort(delays.begin(), delays.end());
+    const auto pct = [&](double p) {
+        return delays.empty() ? -1.0 : delays[std::min(delays.size() - 1, size_t(p * delays.size()))] / 1000.0;
+    };
+    std::printf("messages published: %d at %d/s; reports received: %d (lost %d, repeated %d) in %.1f s\n", total,
+                rate, received, total - received, duplicates, seconds);
+    std::printf("publish to report line: median %.2f ms, 99th percentile %.2f ms, 99.9th %.2f ms, worst %.2f ms\n",
+                pct(0.5), pct(0.99), pct(0.999), pct(1.0));
+    std::printf("bridge resident memory (KiB) by messages sent:");
+    for (const auto &m : memory)
+        std::printf(" %d:%ld", m.first, m.second);
+    std::printf("\n");
+
+    mosquitto_loop_stop(pub, true);
+    mosquitto_destroy(pub);
+    bridge.terminate();
+    bridge.waitForFinished();
+    broker.terminate();
+    broker.waitForFinished();
+    return received == total ? 0 : 1;
+}

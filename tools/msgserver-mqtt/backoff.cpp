@@ -1,0 +1,11 @@
+#include "backoff.h"
+
+#include <algorithm>
+
+int Backoff::next()
+{
+    // Shifting stops early, so no failure count overflows the delay.
+    const int shift = std::min(failures, 5);
+    ++failures;
+    return std::min(firstMs << shift, maxMs);
+}

@@ -1,0 +1,364 @@
+#include "bridgeconfig.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSysInfo>
+#include <QTextStream>
+
+namespace {
+
+// The key words the file may use, per kind of section.
+const QStringList brokerKeys{QStringLiteral("url"), QStringLiteral("client_id"), QStringLiteral("username"),
+                             QStringLiteral("password"), QStringLiteral("prefix"), QStringLiteral("cafile")};
+const QStringList panelKeys{QStringLiteral("user"), QStringLiteral("password")};
+const QStringList portKeys{QStringLiteral("state"),   QStringLiteral("value"),
+                           QStringLiteral("on"),      QStringLiteral("off"),
+                           QStringLiteral("command"), QStringLiteral("command_template")};
+
+// A comment starts a line with ";" or "#", or follows white space with ";".
+QString stripComment(const QString &line)
+{
+    const QString trimmed = line.trimmed();
+    if (trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#')))
+        return QString();
+    for (int i = 1; i < line.size(); ++i) {
+        if (line.at(i) == QLatin1Char(';') && line.at(i - 1).isSpace())
+            return line.left(i).trimmed();
+    }
+    return trimmed;
+}
+
+QStringList splitWords(const QString &value)
+{
+    QStringList words;
+    for (const QString &word : value.split(QLatin1Char(','))) {
+        if (!word.trimmed().isEmpty())
+            words << word.trimmed();
+    }
+    return words;
+}
+
+// Topics the bridge subscribes to or publishes on must name one topic.
+bool validTopic(const QString &topic)
+{
+    return !topic.isEmpty() && !topic.contains(QLatin1Char('+')) && !topic.contains(QLatin1Char('#'))
+        && !topic.contains(QChar(0)) && topic.toUtf8().size() <= 65535;
+}
+
+} // namespace
+
+QString BridgeConfig::Port::address() const
+{
+    return (output ? QStringLiteral("OUT.") : QStringLiteral("IN.")) + object + QLatin1Char('.')
+        + QString::number(port);
+}
+
+bool BridgeConfig::parseAddress(const QString &text, QString *object, int *port, bool *output)
+{
+    const QStringList fields = text.split(QLatin1Char('.'));
+    if (fields.size() != 3 || (fields[0] != QLatin1String("OUT") && fields[0] != QLatin1String("IN")))
+        return false;
+    // "=" and white space would not survive the panel's line.
+    const QString &name = fields[1];
+    if (name.isEmpty() || name.contains(QLatin1Char('=')) || name.contains(QLatin1Char('/')))
+        return false;
+    for (const QChar c : name) {
+        if (c.isSpace() || c.unicode() < 0x20)
+            return false;
+    }
+    const QString &number = fields[2];
+    if (number.isEmpty() || (number.size() > 1 && number.startsWith(QLatin1Char('0'))))
+        return false;
+    for (const QChar c : number) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    bool ok = false;
+    const int n = number.toInt(&ok);
+    if (!ok)
+        return false;
+    *object = name;
+    *port = n;
+    *output = fields[0] == QLatin1String("OUT");
+    return true;
+}
+
+QString BridgeConfig::prefixState(const QString &object, int port, bool output) const
+{
+    return prefix + (output ? QStringLiteral("/OUT/") : QStringLiteral("/IN/")) + object + QLatin1Char('/')
+        + QString::number(port);
+}
+
+bool BridgeConfig::prefixPort(const QString &topic, Port *result) const
+{
+    if (prefix.isEmpty() || !topic.startsWith(prefix + QLatin1Char('/')))
+        return false;
+    const QStringList levels = topic.mid(prefix.size() + 1).split(QLatin1Char('/'));
+    // <state>/set and deeper topics are commands or something else, never state.
+    if (levels.size() != 3)
+        return false;
+    Port port;
+    if (!parseAddress(levels.join(QLatin1Char('.')), &port.object, &port.port, &port.output))
+        return false;
+    port.state = topic;
+    port.command = topic + QStringLiteral("/set");
+    *result = port;
+    return true;
+}
+
+bool BridgeConfig::fail(int line, const QString &reason)
+{
+    errorText = line > 0 ? QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(reason)
+                         : QStringLiteral("%1: %2").arg(fileName, reason);
+    return false;
+}
+
+bool BridgeConfig::setUrl(const QString &value, QString *reason)
+{
+    QString rest;
+    if (value.startsWith(QLatin1String("mqtt://"))) {
+        tls = false;
+        brokerPort = 1883;
+        rest = value.mid(7);
+    } else if (value.startsWith(QLatin1String("mqtts://"))) {
+        tls = true;
+        brokerPort = 8883;
+        rest = value.mid(8);
+    } else {
+        *reason = QStringLiteral("url must start with mqtt:// or mqtts://: %1").arg(value);
+        return false;
+    }
+    if (rest.endsWith(QLatin1Char('/')))
+        rest.chop(1);
+    QString hostPart = rest;
+    QString portPart;
+    if (rest.startsWith(QLatin1Char('['))) {
+        const int close = rest.indexOf(QLatin1Char(']'));
+        if (close < 0 || QHostAddress(rest.mid(1, close - 1)).protocol() != QAbstractSocket::IPv6Protocol) {
+            *reason = QStringLiteral("bad IPv6 address in url: %1").arg(value);
+            return false;
+        }
+        hostPart = rest.mid(1, close - 1);
+        const QString after = rest.mid(close + 1);
+        if (!after.isEmpty()) {
+            if (!after.startsWith(QLatin1Char(':'))) {
+                *reason = QStringLiteral("bad url: %1").arg(value);
+                return false;
+            }
+            portPart = after.mid(1);
+        }
+    } else if (rest.contains(QLatin1Char(':'))) {
+        hostPart = rest.section(QLatin1Char(':'), 0, 0);
+        portPart = rest.section(QLatin1Char(':'), 1);
+    }
+    static const QRegularExpression hostName(QStringLiteral("\\A[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?\\z"));
+    if (hostPart.isEmpty() || (!hostName.match(hostPart).hasMatch() && !rest.startsWith(QLatin1Char('[')))) {
+        *reason = QStringLiteral("bad host in url: %1").arg(value);
+        return false;
+    }
+    if (!portPart.isNull()) {
+        bool ok = false;
+        const int n = portPart.toInt(&ok);
+        if (!ok || n < 1 || n > 65535 || portPart.startsWith(QLatin1Char('+'))) {
+            *reason = QStringLiteral("bad port in url: %1").arg(value);
+            return false;
+        }
+        brokerPort = n;
+    }
+    host = hostPart;
+    url = value;
+    return true;
+}
+
+bool BridgeConfig::load(const QString &path)
+{
+    fileName = path;
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        return fail(0, QStringLiteral("is a folder"));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(0, file.errorString());
+    // A configuration is a few kilobytes; a huge file is a mistake.
+    if (file.size() > 4 * 1024 * 1024)
+        return fail(0, QStringLiteral("larger than 4 MiB"));
+    return parse(file.readAll(), path);
+}
+
+bool BridgeConfig::parse(const QByteArray &text, const QString &path)
+{
+    fileName = path;
+    *this = BridgeConfig{};
+    fileName = path;
+    clientId = QStringLiteral("msgserver-mqtt-") + QSysInfo::machineHostName();
+
+    enum Section { None, Broker, Panel, PortSection } section = None;
+    QSet<QString> sectionsSeen;
+    QSet<QString> keysSeen;
+    bool panelSeen = false;
+    bool cafileGiven = false;
+    int urlLine = 0;
+    int cafileLine = 0;
+    Port *port = nullptr;
+
+    const QList<QByteArray> lines = text.split('\n');
+    for (int n = 0; n < lines.size(); ++n) {
+        const int lineNo = n + 1;
+        QByteArray raw = lines[n];
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        const QString decoded = QString::fromUtf8(raw);
+        if (decoded.toUtf8() != raw)
+            return fail(lineNo, QStringLiteral("not UTF-8 text"));
+        const QString line = stripComment(decoded);
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (!line.endsWith(QLatin1Char(']')))
+                return fail(lineNo, QStringLiteral("section header without \"]\""));
+            const QString name = line.mid(1, line.size() - 2).trimmed();
+            if (sectionsSeen.contains(name))
+                return fail(lineNo, QStringLiteral("section [%1] given twice").arg(name));
+            sectionsSeen.insert(name);
+            keysSeen.clear();
+            port = nullptr;
+            if (name == QLatin1String("broker")) {
+                section = Broker;
+            } else if (name == QLatin1String("panel")) {
+                section = Panel;
+                panelSeen = true;
+            } else {
+                Port p;
+                if (!parseAddress(name, &p.object, &p.port, &p.output))
+                    return fail(lineNo, QStringLiteral("[%1] is neither [broker], [panel] nor a port address "
+                                                       "such as [OUT.Kueche.1]").arg(name));
+                p.line = lineNo;
+                ports.append(p);
+                port = &ports.last();
+                section = PortSection;
+            }
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            return fail(lineNo, QStringLiteral("neither a section nor key = value: %1").arg(line));
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (section == None)
+            return fail(lineNo, QStringLiteral("key %1 before any section").arg(key));
+        const QStringList &known = section == Broker ? brokerKeys : section == Panel ? panelKeys : portKeys;
+        if (!known.contains(key))
+            return fail(lineNo, QStringLiteral("unknown key %1 (known here: %2)").arg(key, known.join(QStringLiteral(", "))));
+        if (keysSeen.contains(key))
+            return fail(lineNo, QStringLiteral("key %1 given twice in this section").arg(key));
+        keysSeen.insert(key);
+
+        QString reason;
+        if (section == Broker) {
+            if (key == QLatin1String("url")) {
+                if (!setUrl(value, &reason))
+                    return fail(lineNo, reason);
+                urlLine = lineNo;
+            } else if (key == QLatin1String("client_id")) {
+                if (value.isEmpty() || value.toUtf8().size() > 65535)
+                    return fail(lineNo, QStringLiteral("client_id must not be empty"));
+                clientId = value;
+            } else if (key == QLatin1String("username")) {
+                brokerUser = value;
+            } else if (key == QLatin1String("password")) {
+                brokerPassword = value;
+            } else if (key == QLatin1String("prefix")) {
+                if (!value.isEmpty() && (!validTopic(value) || value.endsWith(QLatin1Char('/'))))
+                    return fail(lineNo, QStringLiteral("prefix must be a topic without wildcards or a final \"/\""));
+                prefix = value;
+            } else if (key == QLatin1String("cafile")) {
+                cafile = value;
+                cafileGiven = true;
+                cafileLine = lineNo;
+            }
+        } else if (section == Panel) {
+            if (key == QLatin1String("user")) {
+                if (value.isEmpty() || value.contains(QLatin1Char('=')))
+                    return fail(lineNo, QStringLiteral("user must not be empty or contain \"=\""));
+                panelUser = value;
+            } else {
+                panelPassword = value;
+            }
+        } else {
+            if (key == QLatin1String("state") || key == QLatin1String("command")) {
+                if (!validTopic(value))
+                    return fail(lineNo, QStringLiteral("%1 must be one topic, without + or #").arg(key));
+                (key == QLatin1String("state") ? port->state : port->command) = value;
+            } else if (key == QLatin1String("value")) {
+                if (value.isEmpty() || value.split(QLatin1Char('.')).contains(QString()))
+                    return fail(lineNo, QStringLiteral("value must be a dotted path such as a.b.c"));
+                port->mapping.setValuePath(value);
+            } else if (key == QLatin1String("on") || key == QLatin1String("off")) {
+                const QStringList words = splitWords(value);
+                if (words.isEmpty())
+                    return fail(lineNo, QStringLiteral("%1 needs at least one word").arg(key));
+                const bool isOn = key == QLatin1String("on");
+                port->mapping.setWords(isOn ? words : port->mapping.onWords(),
+                                       isOn ? port->mapping.offWords() : words);
+                port->mapping.setOnOffPort(true);
+            } else if (key == QLatin1String("command_template")) {
+                if (!value.contains(QLatin1String("%v")))
+                    return fail(lineNo, QStringLiteral("command_template has no %v"));
+                port->mapping.setCommandTemplate(value);
+            }
+        }
+    }
+
+    if (tls && !cafileGiven)
+        return fail(urlLine, QStringLiteral("an mqtts:// url needs cafile = PATH"));
+    if (cafileGiven) {
+        if (!tls)
+            return fail(cafileLine, QStringLiteral("cafile is for mqtts:// urls only"));
+        if (!QFileInfo(cafile).isFile() || !QFileInfo(cafile).isReadable())
+            return fail(cafileLine, QStringLiteral("cannot read cafile %1").arg(cafile));
+    }
+    if (!panelSeen || panelUser.isEmpty())
+        return fail(0, QStringLiteral("needs a [panel] section with user = the panels' login"));
+    for (Port &p : ports) {
+        for (const QString &word : p.mapping.onWords()) {
+            if (p.mapping.offWords().contains(word, Qt::CaseInsensitive))
+                return fail(p.line, QStringLiteral("[%1]: %2 means both on and off").arg(p.address(), word));
+        }
+        if (p.state.isEmpty()) {
+            if (prefix.isEmpty())
+                return fail(p.line, QStringLiteral("[%1] needs state = TOPIC when prefix is empty").arg(p.address()));
+            p.state = prefixState(p.object, p.port, p.output);
+        }
+        if (p.command.isEmpty())
+            p.command = p.state + QStringLiteral("/set");
+    }
+    return true;
+}
+
+QString BridgeConfig::describe() const
+{
+    QString text;
+    QTextStream out(&text);
+    out << "broker " << url << " as " << clientId;
+    if (!brokerUser.isEmpty())
+        out << ", user " << brokerUser;
+    if (tls)
+        out << ", CA " << cafile;
+    out << "\npanel login " << panelUser << "\n";
+    for (const Port &p : ports) {
+        out << p.address() << ": state " << p.state;
+        if (!p.mapping.valuePath().isEmpty())
+            out << " value " << p.mapping.valuePath();
+        out << ", on " << p.mapping.onWords().join(QLatin1Char('|')) << ", off "
+            << p.mapping.offWords().join(QLatin1Char('|')) << "; command " << p.command << " "
+            << p.mapping.commandTemplate() << (p.mapping.isOnOffPort() ? " (%v: on/off word)" : " (%v: value)")
+            << "\n";
+    }
+    if (prefix.isEmpty())
+        out << "other ports: none (no prefix)\n";
+    else
+        out << "other ports: state " << prefix << "/<OUT|IN>/<object>/<port>, command <state>/set\n";
+    return text;
+}

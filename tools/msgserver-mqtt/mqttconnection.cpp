@@ -1,0 +1,271 @@
+#include "mqttconnection.h"
+
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <sys/ioctl.h>
+#include <cstring>
+
+#include <mosquitto.h>
+#include <mqtt_protocol.h>
+
+Q_LOGGING_CATEGORY(lcBroker, "qalix.mqtt.broker")
+
+namespace {
+
+constexpr int keepAliveSeconds = 30;
+constexpr int connackTimeoutMs = 10000;
+// A SUBSCRIBE packet per this many topics keeps each well below any broker's
+// packet limit.
+constexpr int topicsPerSubscribe = 100;
+constexpr int maxPacketsPerRead = 1000;
+
+void initLibrary()
+{
+    static const int rc = mosquitto_lib_init();
+    Q_UNUSED(rc)
+}
+
+} // namespace
+
+MqttConnection::MqttConnection(const Settings &s, QObject *parent)
+    : QObject(parent), settings(s)
+{
+    initLibrary();
+    housekeeping.setInterval(1000);
+    connect(&housekeeping, &QTimer::timeout, this, [this] {
+        if (!mosq)
+            return;
+        if (!up && attemptClock.elapsed() > connackTimeoutMs) {
+            fail(QStringLiteral("no answer within %1 s").arg(connackTimeoutMs / 1000));
+            return;
+        }
+        afterIo(mosquitto_loop_misc(mosq));
+    });
+    retry.setSingleShot(true);
+    connect(&retry, &QTimer::timeout, this, &MqttConnection::attempt);
+}
+
+MqttConnection::~MqttConnection()
+{
+    teardown();
+}
+
+void MqttConnection::start()
+{
+    attempt();
+}
+
+void MqttConnection::dropNotifiers()
+{
+    // Off before the library closes their descriptor; deleted later, since
+    // this may run inside one of their own signals.
+    for (QSocketNotifier *notifier : {readNotifier, writeNotifier}) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
+    readNotifier = writeNotifier = nullptr;
+    watchedFd = -1;
+}
+
+void MqttConnection::teardown()
+{
+    dropNotifiers();
+    housekeeping.stop();
+    pendingSubscriptions.clear();
+    if (mosq) {
+        mosquitto_destroy(mosq);
+        mosq = nullptr;
+    }
+}
+
+void MqttConnection::attempt()
+{
+    // A fresh handle per attempt: nothing of a half-open connection survives.
+    teardown();
+    failing = false;
+    const QByteArray id = settings.clientId.toUtf8();
+    mosq = mosquitto_new(id.constData(), true, this);
+    if (!mosq) {
+        fail(QStringLiteral("cannot create the MQTT client"));
+        return;
+    }
+    mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, v5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
+    mosquitto_connect_v5_callback_set(mosq, &MqttConnection::onConnectCallback);
+    mosquitto_message_v5_callback_set(mosq, &MqttConnection::onMessageCallback);
+    mosquitto_subscribe_v5_callback_set(mosq, &MqttConnection::onSubscribeCallback);
+    if (!settings.user.isEmpty()) {
+        mosquitto_username_pw_set(mosq, settings.user.toUtf8().constData(),
+                                  settings.password.isEmpty() ? nullptr : settings.password.toUtf8().constData());
+    }
+    if (settings.tls) {
+        const int rc = mosquitto_tls_set(mosq, settings.cafile.toLocal8Bit().constData(), nullptr, nullptr,
+                                         nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            fail(QStringLiteral("TLS with %1: %2").arg(settings.cafile, QString::fromUtf8(mosquitto_strerror(rc))));
+            return;
+        }
+    }
+    attemptClock.start();
+    qCDebug(lcBroker) << "connecting to" << settings.host << settings.port << (v5 ? "MQTT 5" : "MQTT 3.1.1");
+    const int rc = mosquitto_connect_async(mosq, settings.host.toUtf8().constData(), settings.port,
+                                           keepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
+                                  : QString::fromUtf8(mosquitto_strerror(rc)));
+        return;
+    }
+    housekeeping.start();
+    watchSocket();
+}
+
+void MqttConnection::watchSocket()
+{
+    if (!mosq)
+        return;
+    const int fd = mosquitto_socket(mosq);
+    if (fd != watchedFd) {
+        dropNotifiers();
+        watchedFd = fd;
+        if (fd >= 0) {
+            readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+            connect(readNotifier, &QSocketNotifier::activated, this, [this, fd] {
+                // The library reads one packet a call (and drains TLS's own
+                // buffer); a burst is read here in one go, a bounded one, so
+                // that the panels' sockets get their turn.
+                int rc = MOSQ_ERR_SUCCESS;
+                int waiting = 0;
+                for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && !failing; ++i) {
+                    rc = mosquitto_loop_read(mosq, 1);
+                    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0)
+                        break;
+                }
+                afterIo(rc);
+            });
+            writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+            connect(writeNotifier, &QSocketNotifier::activated, this,
+                    [this] { afterIo(mosquitto_loop_write(mosq, 1)); });
+        }
+    }
+    if (writeNotifier)
+        writeNotifier->setEnabled(mosquitto_want_write(mosq));
+}
+
+void MqttConnection::afterIo(int rc)
+{
+    if (!mosq || failing)
+        return;
+    if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq) < 0) {
+        fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
+             : rc == MOSQ_ERR_SUCCESS ? QStringLiteral("connection closed")
+                                      : QString::fromUtf8(mosquitto_strerror(rc)));
+        return;
+    }
+    watchSocket();
+}
+
+void MqttConnection::fail(const QString &reason)
+{
+    if (failing)
+        return;
+    failing = true;
+    // The handle goes with the next attempt: this may run inside one of its callbacks.
+    dropNotifiers();
+    housekeeping.stop();
+    const bool wasUp = up;
+    up = false;
+    const int delay = backoff.next();
+    retry.start(delay);
+    if (wasUp)
+        emit connectionLost(reason);
+    else
+        emit attemptFailed(reason, delay);
+}
+
+void MqttConnection::onConnectCallback(mosquitto *, void *self, int rc, int, const mosquitto_property *)
+{
+    static_cast<MqttConnection *>(self)->handleConnack(rc);
+}
+
+void MqttConnection::handleConnack(int rc)
+{
+    if (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || (rc == CONNACK_REFUSED_PROTOCOL_VERSION && v5)) {
+        // An MQTT 3.1.1 broker: no "no local" subscriptions there, but it works.
+        v5 = false;
+        qCDebug(lcBroker) << "broker refuses MQTT 5, falling back to 3.1.1";
+        failing = true;
+        QTimer::singleShot(0, this, &MqttConnection::attempt);
+        return;
+    }
+    if (rc != 0) {
+        fail(QStringLiteral("broker refused the connection: %1")
+                 .arg(QString::fromUtf8(v5 ? mosquitto_reason_string(rc) : mosquitto_connack_string(rc))));
+        return;
+    }
+    up = true;
+    backoff.reset();
+    subscribeAll();
+    emit connected();
+}
+
+void MqttConnection::subscribeAll()
+{
+    for (int at = 0; at < settings.topics.size(); at += topicsPerSubscribe) {
+        const QStringList chunk = settings.topics.mid(at, topicsPerSubscribe);
+        QList<QByteArray> bytes;
+        std::vector<char *> pointers;
+        for (const QString &topic : chunk)
+            bytes << topic.toUtf8();
+        for (QByteArray &b : bytes)
+            pointers.push_back(b.data());
+        int mid = 0;
+        // Without "no local" a command published to a topic that is also a
+        // state topic would come back as the device's state.
+        const int rc = mosquitto_subscribe_multiple(mosq, &mid, int(pointers.size()), pointers.data(), 1,
+                                                    v5 ? MQTT_SUB_OPT_NO_LOCAL : 0, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            fail(QStringLiteral("subscribe: %1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
+            return;
+        }
+        pendingSubscriptions.insert(mid, chunk);
+    }
+}
+
+void MqttConnection::onSubscribeCallback(mosquitto *, void *self, int mid, int count, const int *granted,
+                                         const mosquitto_property *)
+{
+    auto *connection = static_cast<MqttConnection *>(self);
+    const QStringList topics = connection->pendingSubscriptions.take(mid);
+    for (int i = 0; i < count && i < topics.size(); ++i) {
+        if (granted[i] > 2)
+            emit connection->subscriptionRefused(topics.at(i));
+    }
+}
+
+void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_message *m,
+                                       const mosquitto_property *)
+{
+    emit static_cast<MqttConnection *>(self)->message(
+        QString::fromUtf8(m->topic), QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
+}
+
+bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QString *reason)
+{
+    if (!up || !mosq) {
+        if (reason)
+            *reason = QStringLiteral("not connected to the broker");
+        return false;
+    }
+    const int rc = mosquitto_publish(mosq, nullptr, topic.toUtf8().constData(), payload.size(),
+                                     payload.constData(), 1, false);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        if (reason)
+            *reason = QString::fromUtf8(mosquitto_strerror(rc));
+        return false;
+    }
+    watchSocket();
+    return true;
+}

@@ -1,0 +1,85 @@
+#ifndef MQTTCONNECTION_H
+#define MQTTCONNECTION_H
+
+#include "backoff.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class QSocketNotifier;
+struct mosquitto;
+struct mosquitto_message;
+
+// The broker connection, through libmosquitto without its own thread: its
+// socket is watched with QSocketNotifiers and its housekeeping runs on a
+// timer, so messages arrive on the caller's thread in order and nothing needs
+// a lock. Reconnects with Backoff; subscribes anew after every connect.
+class MqttConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Settings
+    {
+        QString host;
+        int port = 1883;
+        bool tls = false;
+        QString cafile;
+        QString clientId;
+        QString user;
+        QString password;
+        QStringList topics; // subscribed with QoS 1
+    };
+
+    explicit MqttConnection(const Settings &settings, QObject *parent = nullptr);
+    ~MqttConnection() override;
+
+    void start();
+    bool isConnected() const { return up; }
+    // QoS 1, not retained. False when not connected or refused by the library.
+    bool publish(const QString &topic, const QByteArray &payload, QString *reason = nullptr);
+
+signals:
+    void connected();
+    void connectionLost(const QString &reason); // only after connected()
+    void attemptFailed(const QString &reason, int retryMs);
+    void subscriptionRefused(const QString &topic);
+    void message(const QString &topic, const QByteArray &payload);
+
+private:
+    static void onConnectCallback(mosquitto *, void *self, int rc, int flags, const struct mqtt5__property *);
+    static void onMessageCallback(mosquitto *, void *self, const mosquitto_message *message,
+                                  const struct mqtt5__property *);
+    static void onSubscribeCallback(mosquitto *, void *self, int mid, int count, const int *granted,
+                                    const struct mqtt5__property *);
+
+    void attempt();
+    void handleConnack(int rc);
+    void subscribeAll();
+    void afterIo(int rc);
+    void fail(const QString &reason);
+    void teardown();
+    void dropNotifiers();
+    void watchSocket();
+
+    Settings settings;
+    mosquitto *mosq = nullptr;
+    QSocketNotifier *readNotifier = nullptr;
+    QSocketNotifier *writeNotifier = nullptr;
+    int watchedFd = -1;
+    QTimer housekeeping;
+    QTimer retry;
+    QElapsedTimer attemptClock;
+    Backoff backoff;
+    bool up = false;
+    bool v5 = true;
+    bool failing = false;
+    QHash<int, QStringList> pendingSubscriptions;
+};
+
+#endif // MQTTCONNECTION_H
