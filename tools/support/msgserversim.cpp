@@ -1,6 +1,6 @@
 #include "tools/support/msgserversim.h"
 
-#include "net/msgline.h"
+#include "core/net/msgline.h"
 
 #include <QDebug>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #ifndef MSGSERVERSIM_H
 #define MSGSERVERSIM_H
 
-#include "net/msglinebuffer.h"
+#include "core/net/msglinebuffer.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
