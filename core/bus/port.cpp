@@ -1,6 +1,7 @@
 #include "core/bus/port.h"
 
 #include "core/bus/module.h"
+#include "core/live/statekey.h"
 #include "core/storage/xmlelements.h"
 
 namespace {
@@ -53,11 +54,8 @@ QString Port::typeName() const
 
 QString Port::itemKey() const
 {
-    QString direction;
-    if (type == Output || type == AdcOutput)
-        direction = QStringLiteral("OUT");
-    else if (type == Input || type == AdcInput)
-        direction = QStringLiteral("IN");
+    const bool output = type == Output || type == AdcOutput;
+    const bool input = type == Input || type == AdcInput;
 
     const QString moduleId = module ? module->id : QString();
     QString object = moduleId;
@@ -67,5 +65,8 @@ QString Port::itemKey() const
         object = moduleId + QString::number(port + 1);
         number = 0;
     }
-    return QStringLiteral("ITM_") + object + QLatin1Char('_') + direction + QString::number(number);
+    if (output || input)
+        return StateKey(object, output ? StateKey::Out : StateKey::In, number).toString();
+    // A port of unknown type has no direction; its key matches no report.
+    return QStringLiteral("ITM_") + object + QLatin1Char('_') + QString::number(number);
 }

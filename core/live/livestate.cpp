@@ -1,5 +1,7 @@
 #include "core/live/livestate.h"
 
+#include "core/live/statekey.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
@@ -11,16 +13,10 @@ LiveState::LiveState(QObject *parent)
 {
 }
 
-QString LiveState::stateKey(const QString &object, bool output, int port)
-{
-    return QStringLiteral("ITM_") + object + (output ? QLatin1String("_OUT") : QLatin1String("_IN"))
-        + QString::number(port);
-}
-
 void LiveState::onReceived(const QString &object, int port, bool output, double value)
 {
     qInfo() << "Data" << object << output << port << value;
-    const QString key = stateKey(object, output, port);
+    const QString key = StateKey(object, output ? StateKey::Out : StateKey::In, port).toString();
     m_values.insert(key, value);
     m_changed.insert(key, true);
     m_reported.insert(key);

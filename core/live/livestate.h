@@ -23,9 +23,6 @@ public:
 
     explicit LiveState(QObject *parent = nullptr);
 
-    // "ITM_" + object + "_OUT" or "_IN" + port, e.g. ITM_Kueche_OUT3.
-    static QString stateKey(const QString &object, bool output, int port);
-
     // The value a press of `key` asks for: 1.0 while the stored value is 0.0,
     // else 0.0 (a NaN included). A key not yet known is entered with 0.0;
     // only a report changes the stored value afterwards.

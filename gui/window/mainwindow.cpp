@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -256,28 +255,21 @@ void MainWindow::onChangePort(QString portName)
 
     const QStringList fields = portName.split(QLatin1Char('_'));
     if (fields.first() == QLatin1String("ITM"))
-        sendToggle(fields, newValue);
+        sendToggle(StateKey::parse(portName), newValue);
     else if (fields.first() == QLatin1String("PAGE") && fields.size() >= 2)
         showPage(fields.at(1));
 }
 
-void MainWindow::sendToggle(const QStringList &fields, double value)
+void MainWindow::sendToggle(const StateKey &key, double value)
 {
-    // ITM_<object>_OUT<n>; the object name may itself hold "_".
-    if (fields.size() < 3)
-        return;
-    const QString object = fields.mid(1, fields.size() - 2).join(QLatin1Char('_'));
-    const QString portText = fields.last();
-    static const QRegularExpression outputPort(QStringLiteral("^OUT(\\d{1,9})$"));
-    const QRegularExpressionMatch match = outputPort.match(portText);
-    if (object.isEmpty() || !match.hasMatch()) {
+    if (!key.isValid() || !key.isOutput()) {
         // Inputs cannot be switched, and anything else names no output.
-        qDebug() << "Not sent, no output port:" << object << portText;
+        qDebug() << "Not sent, no output port:" << key.object() << key.port();
         return;
     }
-    qDebug() << "Send" << object << portText << value;
+    qDebug() << "Send" << key.object() << key.port() << value;
     if (m_client)
-        m_client->setPortValue(object, match.captured(1).toInt(), true, value);
+        m_client->setPortValue(key.object(), key.port(), true, value);
 }
 
 void MainWindow::showPage(const QString &id)

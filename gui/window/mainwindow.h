@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "core/live/livestate.h"
+#include "core/live/statekey.h"
 #include "core/storage/projectreader.h"
 #include "core/startup/startoptions.h"
 
@@ -98,8 +99,7 @@ public slots:
     void on_pushButtonOptions_clicked();
 
 private:
-    // What a pressed item's text asks for, by its first "_"-separated field.
-    void sendToggle(const QStringList &fields, double value);
+    void sendToggle(const StateKey &key, double value);
     void showPage(const QString &id);
     // The page size to fix the window to in windowed mode.
     QSize windowedSize() const;

@@ -1,4 +1,5 @@
 #include "core/live/livestate.h"
+#include "core/live/statekey.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -30,6 +31,44 @@ private:
     }
 
 private slots:
+    // Keys read back as they were built; text that names no port is invalid.
+    void stateKeyText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<bool>("output");
+        QTest::addColumn<int>("port");
+        QTest::newRow("output") << "ITM_Kueche_OUT3" << true << "Kueche" << true << 3;
+        QTest::newRow("input") << "ITM_Aussen_IN1" << true << "Aussen" << false << 1;
+        QTest::newRow("object with _") << "ITM_EG_Flur__OUT12" << true << "EG_Flur_" << true << 12;
+        QTest::newRow("pseudo-object") << "ITM_OUT4_OUT0" << true << "OUT4" << true << 0;
+        QTest::newRow("nine digits") << "ITM_M_OUT999999999" << true << "M" << true << 999999999;
+        QTest::newRow("ten digits") << "ITM_M_OUT2147483648" << false << "" << true << 0;
+        QTest::newRow("no object") << "ITM__OUT1" << false << "" << true << 0;
+        QTest::newRow("no port field") << "ITM_OUT1" << false << "" << true << 0;
+        QTest::newRow("no number") << "ITM_M_OUT" << false << "" << true << 0;
+        QTest::newRow("sign") << "ITM_M_OUT-1" << false << "" << true << 0;
+        QTest::newRow("other digits") << QString("ITM_M_OUT\u0663") << false << "" << true << 0;
+        QTest::newRow("other direction") << "ITM_M_ADC1" << false << "" << true << 0;
+        QTest::newRow("page link") << "PAGE_ABC123" << false << "" << true << 0;
+    }
+    void stateKeyText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const StateKey key = StateKey::parse(text);
+        QCOMPARE(key.isValid(), valid);
+        if (!valid)
+            return;
+        QFETCH(QString, object);
+        QFETCH(bool, output);
+        QFETCH(int, port);
+        QCOMPARE(key.object(), object);
+        QCOMPARE(key.isOutput(), output);
+        QCOMPARE(key.port(), port);
+        QCOMPARE(key.toString(), text);
+    }
 
     void newestValueWins()
     {
