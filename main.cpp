@@ -1,4 +1,5 @@
 #include "gui/window/mainwindow.h"
+#include "core/startup/logcategories.h"
 #include "core/startup/messagehandler.h"
 #include "core/startup/startoptions.h"
 #include "gui/window/startup.h"
@@ -21,14 +22,14 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(messageHandler);
     // Debug lines never reach the output; filtering them here spares the
     // formatting on the hot paths (QT_LOGGING_RULES still overrides this).
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqalix.*.debug=false"));
     QApplication app(argc, argv);
 
     const QString dataPath = projectDirectory();
-    qDebug() << "DATA_PATH" << dataPath;
+    qCDebug(lcStartup) << "DATA_PATH" << dataPath;
     shareProjectFilesWithGroup(dataPath);
     if (!probeProjectDirectory(dataPath)) {
-        qDebug() << "Can not open DATA_PATH!";
+        qCDebug(lcStartup) << "Can not open DATA_PATH!";
         // Debug lines never reach the output; without this line the panel
         // would end without a trace.
         std::fprintf(stderr, "qalix-plus-control: the projects directory %s cannot be created or written\n",

@@ -1,4 +1,5 @@
 #include "core/download/transferreceiver.h"
+#include "core/startup/logcategories.h"
 
 #include "core/download/transferprotocol.h"
 
@@ -49,7 +50,7 @@ TransferReceiver::Outcome TransferReceiver::receive(const QByteArray &datagram,
     if (m_state == Idle)
         return Ignored;
     if (!sender.isEqual(m_host, QHostAddress::TolerantConversion)) {
-        qDebug() << "Datagram from" << sender << "dropped, transfer is with" << m_host;
+        qCDebug(lcDownload) << "Datagram from" << sender << "dropped, transfer is with" << m_host;
         return Ignored;
     }
     m_lastHeard = m_clock();
@@ -86,7 +87,7 @@ TransferReceiver::Outcome TransferReceiver::checkStall()
 
 TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datagram)
 {
-    qDebug() << "First Data" << TransferProtocol::datagramText(datagram);
+    qCDebug(lcDownload) << "First Data" << TransferProtocol::datagramText(datagram);
     TransferProtocol::Header header;
     QString error;
     if (!TransferProtocol::parseHeader(datagram, &header, &error)) {
@@ -100,10 +101,10 @@ TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datag
     m_totalBytes = header.size;
     m_storedBytes = 0;
     m_fileName = m_projectsDir + header.name + QStringLiteral(".qlxd");
-    qDebug() << "Filename set to " << m_fileName;
+    qCDebug(lcDownload) << "Filename set to " << m_fileName;
     m_file = std::make_unique<QSaveFile>(m_fileName);
     if (!m_file->open(QIODevice::WriteOnly)) {
-        qDebug() << "ERROR: File can not open!";
+        qCDebug(lcDownload) << "ERROR: File can not open!";
         return fail(m_projectsDir, QStringLiteral("Can not open %1: %2")
                                        .arg(m_fileName, m_file->errorString()));
     }
@@ -115,8 +116,8 @@ TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datag
 TransferReceiver::Outcome TransferReceiver::storePiece(const QByteArray &datagram)
 {
     const QByteArray bytes = QByteArray::fromBase64(datagram);
-    qDebug() << "Bytes to end:" << m_totalBytes;
-    qDebug() << "Bytes this time" << datagram.size();
+    qCDebug(lcDownload) << "Bytes to end:" << m_totalBytes;
+    qCDebug(lcDownload) << "Bytes this time" << datagram.size();
     if (bytes.size() > m_totalBytes - m_storedBytes) {
         return fail(QStringLiteral("Übertragung fehlgeschlagen: zu viele Daten"),
                     QStringLiteral("Transfer failed: %1 bytes past the announced size %2")

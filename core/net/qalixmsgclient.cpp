@@ -1,4 +1,5 @@
 #include "core/net/qalixmsgclient.h"
+#include "core/startup/logcategories.h"
 
 #include <QDebug>
 
@@ -26,7 +27,7 @@ QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
     , clock(monotonicMsecs)
     , retryNotBefore(std::numeric_limits<qint64>::min())
 {
-    qDebug() << "Message Connection" << settings.host << settings.port << settings.userName << settings.password;
+    qCDebug(lcNet) << "Message Connection" << settings.host << settings.port << settings.userName << settings.password;
 
     connect(&m_socket, &QTcpSocket::connected, this, &QalixMsgClient::onConnected);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &QalixMsgClient::onError);
@@ -43,7 +44,7 @@ QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
 
 QalixMsgClient::~QalixMsgClient()
 {
-    qDebug() << "Message Server Deleted!";
+    qCDebug(lcNet) << "Message Server Deleted!";
     // The socket aborts when it goes; none of its last signals may reach this half-destroyed object.
     m_socket.disconnect(this);
     m_timer.stop();
@@ -111,7 +112,7 @@ void QalixMsgClient::onError(QAbstractSocket::SocketError)
 void QalixMsgClient::sendCommand(char command, QByteArray payload)
 {
     const QByteArray line = MsgLine::frame(command, payload);
-    qDebug() << "QalixMsgClient" << int(command) << line;
+    qCDebug(lcNet) << "QalixMsgClient" << int(command) << line;
     if (m_socket.write(line) != line.size())
         connectToServer();
 }
@@ -130,7 +131,7 @@ void QalixMsgClient::setRawMode(bool on)
 
 void QalixMsgClient::onConnected()
 {
-    qDebug() << this << "Connected";
+    qCDebug(lcNet) << this << "Connected";
     const quint64 current = connection;
     // A failed write starts a new attempt; the rest of this sequence belongs to the old one.
     const QByteArray lines[][2] = {
@@ -146,7 +147,7 @@ void QalixMsgClient::onConnected()
             return;
     }
     if (!m_settings.debugMode && !m_settings.busMode) {
-        qDebug() << "FEHLER" << "Weder Bus noch Debug-Mode aktiv!";
+        qCDebug(lcNet) << "FEHLER" << "Weder Bus noch Debug-Mode aktiv!";
         emit error(QStringLiteral("Weder Debug-Mode noch Bus-Mode aktiviert!"));
     }
 }
@@ -215,7 +216,7 @@ void QalixMsgClient::handleLine(const MsgLine &line)
             m_debugAnswered = true;
             break;
         case 'T':
-            qDebug() << "Timeout set to" << line.text;
+            qCDebug(lcNet) << "Timeout set to" << line.text;
             break;
         default:
             break;
@@ -227,12 +228,12 @@ void QalixMsgClient::handleLine(const MsgLine &line)
         }
         return;
     case MsgLine::Malformed:
-        qDebug() << "Malformed line ignored, letter" << line.letter;
+        qCDebug(lcNet) << "Malformed line ignored, letter" << line.letter;
         return;
     case MsgLine::Ignored:
         return;
     case MsgLine::Unknown:
-        qDebug() << "Unknown Command Received!";
+        qCDebug(lcNet) << "Unknown Command Received!";
         return;
     }
 }

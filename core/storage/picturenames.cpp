@@ -1,4 +1,5 @@
 #include "core/storage/picturenames.h"
+#include "core/startup/logcategories.h"
 
 #include "core/storage/projectdirectory.h"
 
@@ -18,7 +19,7 @@ QString resolvePictureName(const QString &name)
         return projectPath;
     const QString commonPath = projectDirectory() + QStringLiteral("icons/") + name;
     if (QFileInfo::exists(commonPath)) {
-        qDebug() << "Project Item not found" << commonPath;
+        qCDebug(lcStorage) << "Project Item not found" << commonPath;
         return commonPath;
     }
     return noIcon;

@@ -1,4 +1,5 @@
 #include "core/storage/qlxfatthread.h"
+#include "core/startup/logcategories.h"
 
 #include <QDebug>
 #include <QFile>
@@ -107,10 +108,10 @@ void QLXFatThread::run()
                 failed = !writeBytes(entry.data.toLatin1());
                 ++index;
             } else if (!source.isOpen()) {
-                qDebug().noquote() << "Save File into QLXFAT" << entry.sourcePath;
+                qCDebug(lcStorage).noquote() << "Save File into QLXFAT" << entry.sourcePath;
                 source.setFileName(entry.sourcePath);
                 if (!source.open(QIODevice::ReadOnly)) {
-                    qDebug() << "File Open FAILED";
+                    qCDebug(lcStorage) << "File Open FAILED";
                     failed = true;
                     break;
                 }
@@ -119,7 +120,7 @@ void QLXFatThread::run()
                 char block[BlockSize];
                 const qint64 read = remaining > 0 ? source.read(block, qMin(remaining, BlockSize)) : 0;
                 if (read < 0 || (read == 0 && remaining > 0)) {
-                    qDebug().noquote() << "File Read FAILED" << entry.sourcePath;
+                    qCDebug(lcStorage).noquote() << "File Read FAILED" << entry.sourcePath;
                     failed = true;
                     break;
                 }

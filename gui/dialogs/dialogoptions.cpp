@@ -1,4 +1,5 @@
 #include "gui/dialogs/dialogoptions.h"
+#include "core/startup/logcategories.h"
 #include "ui_dialogoptions.h"
 
 #include "core/storage/projectdirectory.h"
@@ -117,7 +118,7 @@ void DialogOptions::resizeEvent(QResizeEvent *event)
     QDialog::resizeEvent(event);
 
     const int s = qMin(width(), height());
-    qDebug() << "FONT-RESIZE-OPTION" << s;
+    qCDebug(lcDialogs) << "FONT-RESIZE-OPTION" << s;
     const QString f = QStringLiteral("font-size: %1px;").arg(s / 20);
     setStyleSheet(f);
 

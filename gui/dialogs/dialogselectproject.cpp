@@ -1,4 +1,5 @@
 #include "gui/dialogs/dialogselectproject.h"
+#include "core/startup/logcategories.h"
 #include "ui_dialogselectproject.h"
 
 #include "core/download/transferprotocol.h"
@@ -44,7 +45,7 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
     }
 
     QDir().mkpath(projectsDir);
-    qDebug() << "mkpath: " << projectsDir;
+    qCDebug(lcDialogs) << "mkpath: " << projectsDir;
 
     connect(&transferSocket, &QUdpSocket::readyRead, this, &DialogSelectProject::readReady);
     connect(&discoverySocket, &QUdpSocket::readyRead, this, &DialogSelectProject::readReady);
@@ -82,12 +83,12 @@ void DialogSelectProject::refreshProjectList()
 
     ui->listWidget->clear();
     const QDir dir(projectsDir);
-    qDebug() << "Directory" << dir.path();
-    qDebug() << "Insert Project To List";
+    qCDebug(lcDialogs) << "Directory" << dir.path();
+    qCDebug(lcDialogs) << "Insert Project To List";
     const QStringList files = dir.entryList({QStringLiteral("*.qlxd")},
                                             QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
                                             QDir::Name | QDir::IgnoreCase);
-    qDebug() << files;
+    qCDebug(lcDialogs) << files;
     for (const QString &file : files) {
         QString name = file;
         name.remove(QStringLiteral(".qlxd"));
@@ -97,7 +98,7 @@ void DialogSelectProject::refreshProjectList()
         item->setData(Qt::UserRole, file);
         item->setFont(listFont);
     }
-    qDebug() << "Insert Project To List FNISHED";
+    qCDebug(lcDialogs) << "Insert Project To List FNISHED";
 
     setStyleSheet(QStringLiteral(
         "background: qlineargradient( x1:0 y1:0, x2:0 y2:1, stop:0 #777777, stop:1 black);"));
@@ -159,7 +160,7 @@ void DialogSelectProject::on_pushButtonDownload_clicked()
     ui->pushButtonDownload->setText(downloadButtonText);
     ui->progressBarState->setMaximum(100);
     ui->progressBarState->setValue(0);
-    qDebug() << "START FROM" << requestHost;
+    qCDebug(lcDialogs) << "START FROM" << requestHost;
     // An address or port that does not parse sends nothing: the request goes nowhere.
     if (!requestHost.isNull() && ok)
         transferSocket.writeDatagram(TransferProtocol::transferRequest(), requestHost, requestPort);
@@ -179,7 +180,7 @@ void DialogSelectProject::resizeEvent(QResizeEvent *event)
 
 void DialogSelectProject::readReady()
 {
-    qDebug() << "Begin Receive";
+    qCDebug(lcDialogs) << "Begin Receive";
     auto *signalled = qobject_cast<QUdpSocket *>(sender());
     const QList<QUdpSocket *> sockets = signalled
         ? QList<QUdpSocket *>{signalled}
@@ -194,7 +195,7 @@ void DialogSelectProject::readReady()
             handleDatagram(datagram.data(), datagram.senderAddress());
         }
     }
-    qDebug() << "End Receive";
+    qCDebug(lcDialogs) << "End Receive";
 }
 
 void DialogSelectProject::handleDatagram(const QByteArray &datagram, const QHostAddress &sender)
@@ -234,7 +235,7 @@ void DialogSelectProject::addHost(const QHostAddress &sender)
 {
     const QString address = TransferProtocol::dottedQuad(sender);
     if (address.isEmpty()) {
-        qDebug() << "WAVE from a non-IPv4 address dropped:" << sender;
+        qCDebug(lcDialogs) << "WAVE from a non-IPv4 address dropped:" << sender;
         return;
     }
     if (ui->comboBoxHost->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)

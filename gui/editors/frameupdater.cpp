@@ -1,4 +1,5 @@
 #include "gui/editors/frameupdater.h"
+#include "core/startup/logcategories.h"
 
 #include "gui/items/item.h"
 
@@ -269,7 +270,7 @@ void FrameUpdater::on_pushButtonColor_clicked()
         return;
     }
     const int chosenColor = chosen.red() * 65536 + chosen.green() * 256 + chosen.blue();
-    qDebug().noquote() << "Color set to" << QString::number(chosenColor, 16) << chosen.red() << chosen.green()
+    qCDebug(lcEditors).noquote() << "Color set to" << QString::number(chosenColor, 16) << chosen.red() << chosen.green()
                        << chosen.blue();
     editRecord([&](ItemRecord &r) { r.color = chosenColor; });
 }

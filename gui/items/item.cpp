@@ -1,4 +1,5 @@
 #include "gui/items/item.h"
+#include "core/startup/logcategories.h"
 
 #include "gui/storage/picturecache.h"
 #include "core/storage/projectdirectory.h"
@@ -9,7 +10,6 @@
 #include <QFontMetrics>
 #include <QGraphicsScene>
 #include <QCache>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <QWidget>
 
@@ -22,14 +22,6 @@ const QString noIcon = QStringLiteral(":/images/noicon");
 const QString textFamily = QStringLiteral("Prototype");
 
 Item::FrameFactory frameFactory = nullptr;
-
-// Debug lines are formatted before the filter drops them: skip that work
-// on paths every item of a project goes through.
-bool debugEnabled()
-{
-    const QLoggingCategory *category = QLoggingCategory::defaultCategory();
-    return !category || category->isDebugEnabled();
-}
 
 // Cuts a scene coordinate toward zero into the int range.
 int truncated(qreal value)
@@ -149,8 +141,7 @@ QRectF Item::boundingRect() const
 
 void Item::SetPos(int x, int y)
 {
-    if (debugEnabled())
-        qDebug() << "SetPos" << x << y;
+    qCDebug(lcItems) << "SetPos" << x << y;
     setPos(x, y);
     emit itemMoved(this);
 }
@@ -248,7 +239,7 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     if (!PictureCache::find(key, &rendering)) {
         qInfo().noquote() << "Create Text" << key << newText;
         if (lineHeight < bounds.height() || pictureWidth < qint64(bounds.width()) + 5)
-            qDebug() << "Text picture clipped to" << pictureWidth << "x" << lineHeight << "from"
+            qCDebug(lcItems) << "Text picture clipped to" << pictureWidth << "x" << lineHeight << "from"
                      << qint64(bounds.width()) + 5 << "x" << bounds.height() << "for" << newText.size()
                      << "characters";
         rendering = QPixmap(pictureWidth, lineHeight);
@@ -278,32 +269,26 @@ void Item::loadFromXml(const QDomNode &element)
 
 void Item::applyElement(const ItemElement &element)
 {
-    const bool debug = debugEnabled();
-    if (debug)
-        qDebug() << "Activename: " << element.record.imageActive;
+    qCDebug(lcItems) << "Activename: " << element.record.imageActive;
     setRecord(element.record);
 
-    if (debug)
-        qDebug() << "Set Pic to " << element.x << element.y << element.w << element.h;
+    qCDebug(lcItems) << "Set Pic to " << element.x << element.y << element.w << element.h;
     // Only the right and bottom edges are held against the scene; an item
     // that would reach past them keeps where it was put when created.
     const QGraphicsScene *owner = scene();
     const QRectF sceneRect = owner ? owner->sceneRect() : QRectF();
     if (owner && qint64(element.x) + element.w <= sceneRect.width()
         && qint64(element.y) + element.h <= sceneRect.height()) {
-        if (debug)
-            qDebug() << "Pic will be Set";
+        qCDebug(lcItems) << "Pic will be Set";
         SetPos(element.x, element.y);
         setSize(element.w, element.h);
-        if (debug)
-            qDebug() << "Pic Set";
-    } else if (debug) {
-        qDebug() << "Pic out of range!";
+        qCDebug(lcItems) << "Pic Set";
+    } else {
+        qCDebug(lcItems) << "Pic out of range!";
     }
 
     setToolTip(m_record.pageId);
-    if (debug)
-        qDebug() << "Load File:" << m_record.imageActive;
+    qCDebug(lcItems) << "Load File:" << m_record.imageActive;
     loadPicture(m_record.imageActive);
     refreshProperties();
 }
@@ -385,5 +370,5 @@ void Item::mousePressEvent(QGraphicsSceneMouseEvent *event)
 void Item::mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event)
 {
     Q_UNUSED(event)
-    qDebug() << "DOPPELKLICK!";
+    qCDebug(lcItems) << "DOPPELKLICK!";
 }

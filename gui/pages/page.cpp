@@ -1,4 +1,5 @@
 #include "gui/pages/page.h"
+#include "core/startup/logcategories.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QSet>
-#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QtGlobal>
 #include <cstdlib>
@@ -164,14 +164,14 @@ void Page::rescale(double scale)
 {
     const int widthLimit = width();
     const int heightLimit = height() - 8;
-    qDebug() << this << "Scale" << scale;
-    qDebug() << this << "Size" << widthLimit << heightLimit;
+    qCDebug(lcPages) << this << "Scale" << scale;
+    qCDebug(lcPages) << this << "Size" << widthLimit << heightLimit;
 
     const QRectF rect = m_scene->sceneRect();
     // A page or scene of no usable size gives an empty view, not a negative one.
     const int viewWidth = qMax(0, qMin(truncated(scale * rect.width() + 5.0), widthLimit));
     const int viewHeight = qMax(0, qMin(truncated(scale * rect.height() + 5.0), heightLimit));
-    qDebug() << this << "Set GraphicsView" << viewWidth << viewHeight;
+    qCDebug(lcPages) << this << "Set GraphicsView" << viewWidth << viewHeight;
     m_view.setFixedSize(viewWidth, viewHeight);
 
     if (!m_background.isEmpty()) {
@@ -411,8 +411,7 @@ Item *Page::createItemFromElement(const ItemElement &element)
     const CreationScope creating(m_creating);
     // "Link" still clears the selection, as every creation does.
     Item *item = kind >= 0 ? createItem(kind) : nullptr;
-    if (QLoggingCategory::defaultCategory()->isDebugEnabled())
-        qDebug() << "NEW ITEM" << element.type;
+    qCDebug(lcPages) << "NEW ITEM" << element.type;
     if (item)
         item->applyElement(element);
     return item;
@@ -519,7 +518,7 @@ void Page::pasteItems()
     // Only fragments this program wrote: other XML on the clipboard is no
     // list of items, whatever its children happen to be called.
     if (root.tagName() != QLatin1String(fragmentRoot)) {
-        qDebug() << "Paste ignored, not an item fragment:" << root.tagName();
+        qCDebug(lcPages) << "Paste ignored, not an item fragment:" << root.tagName();
         return;
     }
     QList<Item *> created;

@@ -1,4 +1,5 @@
 #include "gui/storage/picturecache.h"
+#include "core/startup/logcategories.h"
 
 #include <QCache>
 #include <QDebug>
@@ -7,7 +8,6 @@
 #include <QImageReader>
 #include <QVector>
 
-#include <QLoggingCategory>
 
 #include <future>
 #include <limits>
@@ -100,12 +100,6 @@ QPixmap decoded(const QString &path)
     return toPixmap(decodedImage(path));
 }
 
-bool debugEnabled()
-{
-    const QLoggingCategory *category = QLoggingCategory::defaultCategory();
-    return !category || category->isDebugEnabled();
-}
-
 } // namespace
 
 QString PictureCache::key(const QString &text)
@@ -116,16 +110,13 @@ QString PictureCache::key(const QString &text)
 QPixmap PictureCache::picture(const QString &text)
 {
     const QString k = storeKey(text);
-    const bool debug = debugEnabled();
     QPixmap found;
     if (!lookUp(k, &found)) {
         found = decoded(text);
         enter(k, found);
-        if (debug)
-            qDebug() << "New PIC" << text << key(text);
+        qCDebug(lcStorage) << "New PIC" << text << key(text);
     }
-    if (debug)
-        qDebug() << "Send PIC" << found.cacheKey();
+    qCDebug(lcStorage) << "Send PIC" << found.cacheKey();
     return found;
 }
 

@@ -1,4 +1,5 @@
 #include "gui/window/mainwindow.h"
+#include "core/startup/logcategories.h"
 #include "ui_mainwindow.h"
 
 #include "gui/dialogs/dialogprogress.h"
@@ -78,7 +79,7 @@ QSize MainWindow::windowedSize() const
     if (m_pageX > 0 && m_pageY > 0)
         return QSize(m_pageX, m_pageY);
     // A window fixed to a zero size could never be seen or closed.
-    qDebug() << "Page size" << m_pageX << "x" << m_pageY << "unusable, window uses" << fallbackPageSize;
+    qCDebug(lcWindow) << "Page size" << m_pageX << "x" << m_pageY << "unusable, window uses" << fallbackPageSize;
     return fallbackPageSize;
 }
 
@@ -111,10 +112,10 @@ void MainWindow::placeButtons()
 {
     const ButtonPlacement placement = buttonPlacement(size());
     const QSize icon(placement.iconEdge, placement.iconEdge);
-    qDebug() << "Icon Size" << icon;
-    qDebug() << "Set Exit to" << placement.exit;
-    qDebug() << "Set Options to" << placement.options;
-    qDebug() << "Set ConnectionButton to" << placement.connection;
+    qCDebug(lcWindow) << "Icon Size" << icon;
+    qCDebug(lcWindow) << "Set Exit to" << placement.exit;
+    qCDebug(lcWindow) << "Set Options to" << placement.options;
+    qCDebug(lcWindow) << "Set ConnectionButton to" << placement.connection;
 
     const std::pair<QPushButton *, QRect> buttons[] = {
         { ui->pushButton, placement.exit },
@@ -137,10 +138,10 @@ void MainWindow::setFullscreen()
     if (!isVisible())
         return;
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    qDebug() << "Set Fullscreen" << area;
+    qCDebug(lcWindow) << "Set Fullscreen" << area;
     setFixedSize(area.size());
     const double factor = zoomFactor(area.size(), m_pageX, m_pageY);
-    qDebug() << "Page zoom" << factor;
+    qCDebug(lcWindow) << "Page zoom" << factor;
     for (Page *page : std::as_const(m_pages)) {
         page->setFixedSize(area.size());
         page->setScale(factor);
@@ -264,10 +265,10 @@ void MainWindow::sendToggle(const StateKey &key, double value)
 {
     if (!key.isValid() || !key.isOutput()) {
         // Inputs cannot be switched, and anything else names no output.
-        qDebug() << "Not sent, no output port:" << key.object() << key.port();
+        qCDebug(lcWindow) << "Not sent, no output port:" << key.object() << key.port();
         return;
     }
-    qDebug() << "Send" << key.object() << key.port() << value;
+    qCDebug(lcWindow) << "Send" << key.object() << key.port() << value;
     if (m_client)
         m_client->setPortValue(key.object(), key.port(), true, value);
 }

@@ -1,4 +1,5 @@
 #include "gui/window/projectloader.h"
+#include "core/startup/logcategories.h"
 
 #include <QDebug>
 #include <QDir>
@@ -121,9 +122,9 @@ void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QS
     relative.remove(prefix);
     const QString destination = directory + relative;
     if (icon)
-        qDebug() << "Create Project Icon: " << destination;
+        qCDebug(lcWindow) << "Create Project Icon: " << destination;
     else
-        qDebug() << "Create Project background: " << destination;
+        qCDebug(lcWindow) << "Create Project background: " << destination;
 
     const QString safe = safeDestination(directory, relative);
     if (safe.isEmpty())

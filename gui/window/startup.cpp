@@ -1,4 +1,5 @@
 #include "gui/window/startup.h"
+#include "core/startup/logcategories.h"
 
 #include <QDebug>
 #include <QDir>
@@ -64,12 +65,12 @@ bool readStyleSheet(const QString &mainPath, const QString &platformPath, QStrin
 {
     QFile mainFile(mainPath);
     if (!mainFile.open(QIODevice::ReadOnly)) {
-        qDebug() << "Can not open style sheet" << mainPath;
+        qCDebug(lcWindow) << "Can not open style sheet" << mainPath;
         return false;
     }
     QFile platformFile(platformPath);
     if (!platformFile.open(QIODevice::ReadOnly)) {
-        qDebug() << "Can not open style sheet" << platformPath;
+        qCDebug(lcWindow) << "Can not open style sheet" << platformPath;
         return false;
     }
     *styleSheet = joinStyleSheets(mainFile.readAll(), platformFile.readAll());
