@@ -8,8 +8,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
-#include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QScreen>
 
 namespace {
@@ -25,14 +23,12 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::DialogSelectProject)
     , projectsDir(projectDirectory())
-    , receiver(projectDirectory())
+    , link(projectDirectory())
 {
     ui->setupUi(this);
 
-    if (!transferSocket.bind(TransferProtocol::TransferPort))
-        ui->pushButtonDownload->setText(transferSocket.errorString());
-    if (!discoverySocket.bind(TransferProtocol::DiscoveryPort))
-        ui->pushButtonDownload->setText(discoverySocket.errorString());
+    if (!link.bindError().isEmpty())
+        ui->pushButtonDownload->setText(link.bindError());
     downloadButtonText = ui->pushButtonDownload->text();
 
     ui->lineEditPort->setText(QString::number(TransferProtocol::DesignerPort));
@@ -47,12 +43,10 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
     QDir().mkpath(projectsDir);
     qCDebug(lcDialogs) << "mkpath: " << projectsDir;
 
-    connect(&transferSocket, &QUdpSocket::readyRead, this, &DialogSelectProject::readReady);
-    connect(&discoverySocket, &QUdpSocket::readyRead, this, &DialogSelectProject::readReady);
-    connect(&helloTimer, &QTimer::timeout, this, &DialogSelectProject::timeout);
-    helloTimer.start(2000);
-    connect(&stallTimer, &QTimer::timeout, this, &DialogSelectProject::checkStall);
-    setStallLimit(int(TransferReceiver::StallLimit));
+    connect(&link, &DesignerLink::readyRead, this, &DialogSelectProject::readReady);
+    connect(&link, &DesignerLink::helloDue, this, &DialogSelectProject::timeout);
+    connect(&link, &DesignerLink::hostFound, this, &DialogSelectProject::addHost);
+    connect(&link, &DesignerLink::transferChanged, this, &DialogSelectProject::showOutcome);
 
     timeout();
     refreshProjectList();
@@ -121,49 +115,20 @@ void DialogSelectProject::refreshProjectList()
 
 void DialogSelectProject::timeout()
 {
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        const auto entries = interface.addressEntries();
-        for (const QNetworkAddressEntry &entry : entries) {
-            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol
-                || entry.broadcast().toString().isEmpty()) {
-                continue;
-            }
-            discoverySocket.writeDatagram(TransferProtocol::discoveryRequest(), entry.broadcast(),
-                                          TransferProtocol::DesignerPort);
-        }
-    }
+    link.sayHello();
 }
 
 void DialogSelectProject::setStallLimit(int msec)
 {
-    receiver.setStallLimit(msec);
-    // Checked often enough that a stall shows within a tenth of the limit.
-    stallTimer.setInterval(qMax(1, msec / 10));
-}
-
-void DialogSelectProject::checkStall()
-{
-    if (receiver.isIdle())
-        stallTimer.stop();
-    else
-        showOutcome(receiver.checkStall());
+    link.setStallLimit(msec);
 }
 
 void DialogSelectProject::on_pushButtonDownload_clicked()
 {
-    requestHost = QHostAddress(ui->comboBoxHost->currentText().trimmed());
-    bool ok = false;
-    requestPort = ui->lineEditPort->text().toUShort(&ok, 10);
-    receiver.begin(requestHost);
-    stallTimer.start();
     ui->pushButtonDownload->setText(downloadButtonText);
     ui->progressBarState->setMaximum(100);
     ui->progressBarState->setValue(0);
-    qCDebug(lcDialogs) << "START FROM" << requestHost;
-    // An address or port that does not parse sends nothing: the request goes nowhere.
-    if (!requestHost.isNull() && ok)
-        transferSocket.writeDatagram(TransferProtocol::transferRequest(), requestHost, requestPort);
+    link.request(ui->comboBoxHost->currentText(), ui->lineEditPort->text());
 }
 
 void DialogSelectProject::on_listWidget_clicked(const QModelIndex &index)
@@ -180,69 +145,33 @@ void DialogSelectProject::resizeEvent(QResizeEvent *event)
 
 void DialogSelectProject::readReady()
 {
-    qCDebug(lcDialogs) << "Begin Receive";
-    auto *signalled = qobject_cast<QUdpSocket *>(sender());
-    const QList<QUdpSocket *> sockets = signalled
-        ? QList<QUdpSocket *>{signalled}
-        : QList<QUdpSocket *>{&transferSocket, &discoverySocket};
-    for (QUdpSocket *socket : sockets) {
-        while (socket->hasPendingDatagrams()) {
-            // Anything past the protocol's limit is cut off here, not read.
-            const QNetworkDatagram datagram =
-                socket->receiveDatagram(TransferProtocol::MaxDatagramSize);
-            if (!datagram.isValid())
-                continue;
-            handleDatagram(datagram.data(), datagram.senderAddress());
-        }
-    }
-    qCDebug(lcDialogs) << "End Receive";
-}
-
-void DialogSelectProject::handleDatagram(const QByteArray &datagram, const QHostAddress &sender)
-{
-    if (TransferProtocol::isDiscoveryAnswer(datagram)) {
-        addHost(sender);
-        return;
-    }
-    showOutcome(receiver.receive(datagram, sender));
+    link.readPending();
 }
 
 void DialogSelectProject::showOutcome(TransferReceiver::Outcome outcome)
 {
+    const TransferReceiver &receiver = link.receiver();
     switch (outcome) {
     case TransferReceiver::Ignored:
         break;
     case TransferReceiver::Acknowledge:
         ui->progressBarState->setMaximum(100);
         ui->progressBarState->setValue(receiver.percent());
-        acknowledge();
         break;
     case TransferReceiver::Completed:
         ui->progressBarState->setValue(receiver.percent());
-        qInfo().noquote() << "Download complete:" << receiver.fileName();
         refreshProjectList();
         break;
     case TransferReceiver::Refused:
     case TransferReceiver::Failed:
-        qCritical().noquote() << receiver.reason();
         ui->pushButtonDownload->setText(receiver.message());
         ui->progressBarState->setValue(0);
         break;
     }
 }
 
-void DialogSelectProject::addHost(const QHostAddress &sender)
+void DialogSelectProject::addHost(const QString &address)
 {
-    const QString address = TransferProtocol::dottedQuad(sender);
-    if (address.isEmpty()) {
-        qCDebug(lcDialogs) << "WAVE from a non-IPv4 address dropped:" << sender;
-        return;
-    }
     if (ui->comboBoxHost->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
         ui->comboBoxHost->addItem(address);
-}
-
-void DialogSelectProject::acknowledge()
-{
-    transferSocket.writeDatagram(receiver.acknowledgement(), requestHost, requestPort);
 }

@@ -1,23 +1,21 @@
 #ifndef DIALOGSELECTPROJECT_H
 #define DIALOGSELECTPROJECT_H
 
+#include "core/download/designerlink.h"
 #include "core/download/transferreceiver.h"
 
 #include <QDialog>
 #include <QFont>
-#include <QHostAddress>
 #include <QModelIndex>
-#include <QTimer>
-#include <QUdpSocket>
 
 namespace Ui {
 class DialogSelectProject;
 }
 
 // Lists the packages of the projects directory for the operator to pick one,
-// and fetches new packages from the designer computer: it broadcasts "HELLO"
-// every two seconds, lists the hosts that answer, and receives a package from
-// the chosen host when asked to.
+// and fetches new packages from the designer computer through its link: the
+// hosts that answer the greeting are listed, a package comes from the chosen
+// host when asked for.
 class DialogSelectProject : public QDialog
 {
     Q_OBJECT
@@ -44,22 +42,13 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void handleDatagram(const QByteArray &datagram, const QHostAddress &sender);
-    void addHost(const QHostAddress &sender);
-    void acknowledge();
-    void checkStall();
+    void addHost(const QString &address);
     void showOutcome(TransferReceiver::Outcome outcome);
 
     Ui::DialogSelectProject *ui;
     QString projectsDir;
     QFont listFont;
-    QUdpSocket transferSocket;
-    QUdpSocket discoverySocket;
-    QTimer helloTimer;
-    QTimer stallTimer;
-    TransferReceiver receiver;
-    QHostAddress requestHost;
-    quint16 requestPort = 0;
+    DesignerLink link;
     QString downloadButtonText;
 };
 
