@@ -1,15 +1,14 @@
 #include "gui/items/item.h"
 #include "core/startup/logcategories.h"
 
+#include "gui/items/textrendering.h"
 #include "gui/storage/picturecache.h"
 #include "core/storage/projectdirectory.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QFont>
-#include <QFontMetrics>
 #include <QGraphicsScene>
-#include <QCache>
 #include <QPainter>
 #include <QWidget>
 
@@ -19,7 +18,6 @@ static_assert(ItemKind::graphicsUserType == QGraphicsItem::UserType, "kinds repo
 
 namespace {
 const QString noIcon = QStringLiteral(":/images/noicon");
-const QString textFamily = QStringLiteral("Prototype");
 
 Item::FrameFactory frameFactory = nullptr;
 
@@ -47,21 +45,6 @@ void paintStale(QPainter *painter, const QRect &rect)
     painter->restore();
 }
 
-// Measuring a text shapes it; a project shows the same few texts in the same
-// few styles on many items. Every analogue value never shown before is a new
-// text, so the least recently measured go beyond 1 MiB of keys. GUI thread
-// only, like the pictures.
-QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QString &text)
-{
-    static QCache<QString, QRect> measured(1024 * 1024);
-    const QString key = QString::number(size) + QLatin1Char(bold ? 'b' : 'n') + QLatin1Char(italic ? 'i' : 'n')
-            + QLatin1Char('_') + text;
-    if (const QRect *found = measured.object(key))
-        return *found;
-    const QRect bounds = QFontMetrics(font).boundingRect(text);
-    measured.insert(key, new QRect(bounds), int(qMin<qint64>(qint64(key.size()) * 2 + 96, 1024 * 1024)));
-    return bounds;
-}
 }
 
 Item::Item(QList<Item *> *pageList, QList<Page *> *pages)
@@ -203,60 +186,14 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
     if (newText.isEmpty())
         return;
 
-    const int size = qMax(5, fontSize);
-    m_textPixelSize = size;
-
-    QFont font(textFamily, size);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    // Qt 6 weighs on the OpenType scale, 1 to 1000, where Qt 5 had 0 to 99.
-    font.setWeight(bold ? QFont::Weight(1000) : QFont::Thin);
-#else
-    font.setWeight(bold ? 100 : 0);
-#endif
-    font.setItalic(italic);
-    font.setPixelSize(size);
-
-    const QString colorName = QLatin1Char('#') + QString::asprintf("%.6X", color);
-
-    // One line is drawn. Fallback fonts (emoji, CJK) make a line up to an
-    // eighth taller than the font's own; a hostile text makes one 20 million
-    // pixels wide, which no page shows and no memory holds.
-    const QRect bounds = measuredText(font, size, bold, italic, newText);
-    const int heightLimit = 2 * QFontMetrics(font).height();
-    const int lineHeight = qBound(1, bounds.height(), heightLimit);
-    const int pictureWidth = int(qBound(qint64(1), qint64(bounds.width()) + 5, qint64(maxTextWidth)));
-
-    // Everything that changes the rendering is part of the key, so a red
-    // alarm text is never served from the white rendering of the same text.
-    const QString key = QStringLiteral("QLXTEXT_") + QString::number(lineHeight) + QLatin1Char('_')
-            + QString::number(size) + QLatin1Char('_') + QString::number(font.weight())
-            + (italic ? QLatin1String("_i_") : QLatin1String("_n_")) + colorName.mid(1)
-            + QLatin1Char('_') + font.family() + QLatin1Char('_')
-            + QString::fromLatin1(newText.toUtf8().toHex());
-
+    m_textPixelSize = qMax(5, fontSize);
     prepareGeometryChange();
-    QPixmap rendering;
-    if (!PictureCache::find(key, &rendering)) {
-        qInfo().noquote() << "Create Text" << key << newText;
-        if (lineHeight < bounds.height() || pictureWidth < qint64(bounds.width()) + 5)
-            qCDebug(lcItems) << "Text picture clipped to" << pictureWidth << "x" << lineHeight << "from"
-                     << qint64(bounds.width()) + 5 << "x" << bounds.height() << "for" << newText.size()
-                     << "characters";
-        rendering = QPixmap(pictureWidth, lineHeight);
-        rendering.fill(Qt::transparent);
-        QPainter painter(&rendering);
-        painter.setFont(font);
-        painter.setPen(QColor(colorName));
-        painter.drawText(0, int(lineHeight * 0.75), newText);
-        painter.end();
-        PictureCache::insert(rendering, key);
-    }
-    m_picture = rendering;
+    m_picture = TextRendering::render(newText, bold, italic, m_textPixelSize, color, maxTextWidth);
     // Kept in step with the picture on a cache hit too, so `text` always
     // names what is shown.
     m_text = newText;
-    m_width = rendering.width();
-    m_height = rendering.height();
+    m_width = m_picture.width();
+    m_height = m_picture.height();
     notifyChanged();
 }
 
