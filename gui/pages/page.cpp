@@ -3,13 +3,9 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDomDocument>
-#include <QFile>
 #include <QKeyEvent>
-#include <QSet>
-#include <QRandomGenerator>
 #include <QtGlobal>
 #include <cstdlib>
 #include <limits>
@@ -17,37 +13,13 @@
 
 #include "gui/items/item.h"
 #include "gui/items/itemfactory.h"
+#include "gui/pages/itemclipboard.h"
+#include "gui/pages/pageids.h"
+#include "gui/pages/pagekeys.h"
 #include "core/storage/itemkind.h"
-#include "gui/storage/picturecache.h"
 #include "core/storage/xmlelements.h"
 
 namespace {
-
-const char fragmentRoot[] = "QalixPlusDesignerProject";
-
-QString backgroundPath(const QString &name)
-{
-    // The doubled separator is how pictures are named in the cache everywhere.
-    return QCoreApplication::applicationDirPath() + QLatin1String("/projects/")
-        + QLatin1String("/background/project/") + name;
-}
-
-// Pages are made on the GUI thread only, so one generator serves them all.
-QRandomGenerator &idGenerator()
-{
-    static QRandomGenerator generator;
-    return generator;
-}
-
-QString randomId()
-{
-    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QString id;
-    id.reserve(16);
-    for (int i = 0; i < 16; ++i)
-        id.append(QLatin1Char(table[idGenerator().generate() % 36]));
-    return id;
-}
 
 // Truncation toward zero that saturates instead of overflowing: page sizes
 // come from the project document, which may carry any number.
@@ -71,7 +43,7 @@ struct CreationScope
 
 void Page::seedIds(quint32 seed)
 {
-    idGenerator().seed(seed);
+    PageIds::seed(seed);
 }
 
 Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
@@ -100,7 +72,7 @@ Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
     connect(&m_view, &GraphicsView::keyPressed, this, &Page::keyPressed);
     setToolTipDuration(1);
 
-    setId(randomId());
+    setId(PageIds::next());
     m_name = QStringLiteral("Neue Seite");
 
     connect(m_scene, &QGraphicsScene::selectionChanged, this, &Page::selectionChanged);
@@ -138,12 +110,12 @@ void Page::setId(const QString &id)
 
 QString Page::background() const
 {
-    return m_background;
+    return m_background.name();
 }
 
 bool Page::projectBackground() const
 {
-    return m_projectBackground;
+    return m_background.fromProject();
 }
 
 void Page::setPageSize(double scale, int w, int h)
@@ -174,45 +146,18 @@ void Page::rescale(double scale)
     qCDebug(lcPages) << this << "Set GraphicsView" << viewWidth << viewHeight;
     m_view.setFixedSize(viewWidth, viewHeight);
 
-    if (!m_background.isEmpty()) {
-        const QString path = backgroundPath(m_background);
-        if (QFile::exists(path))
-            applyBackgroundBrush(path);
-    }
+    m_background.refit(m_scene);
 }
 
 void Page::setBackground(const QString &name)
 {
-    applyBackgroundBrush(backgroundPath(name));
-    m_projectBackground = name.startsWith(QLatin1String("project/"));
-    m_background = name;
-    m_background.remove(QStringLiteral("project/"));
-}
-
-void Page::applyBackgroundBrush(const QString &path)
-{
-    const QPixmap source = PictureCache::picture(path);
-    const QRectF rect = m_scene->sceneRect();
-    const QSize size(qRound(rect.width()), qRound(rect.height()));
-    if (source.isNull()) {
-        m_scene->setBackgroundBrush(QBrush());
-        m_brushSourceKey = 0;
-        return;
-    }
-    if (source.cacheKey() == m_brushSourceKey && size == m_brushSize)
-        return;
-    m_scene->setBackgroundBrush(QBrush(source.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
-    m_brushSourceKey = source.cacheKey();
-    m_brushSize = size;
+    m_background.set(m_scene, name);
 }
 
 void Page::setPortValue(const QString &key, double value)
 {
-    const auto found = m_portIndex.constFind(key);
-    if (found == m_portIndex.constEnd())
-        return;
     // A copy: an item's reaction must not be able to disturb the iteration.
-    const QList<Item *> bound = found.value();
+    const QList<Item *> bound = m_portIndex.items(key);
     for (Item *item : bound) {
         if (item->record().port == key)
             item->setValue(value);
@@ -221,19 +166,14 @@ void Page::setPortValue(const QString &key, double value)
 
 QList<Item *> Page::boundItems(const QString &key) const
 {
-    return m_portIndex.value(key);
+    return m_portIndex.items(key);
 }
 
 void Page::reindexItem(Item *item)
 {
     if (!m_itemOf.contains(item))
         return;
-    unindex(item, item);
-    const QString &port = item->record().port;
-    if (port.isEmpty())
-        return;
-    m_portIndex[port].append(item);
-    m_indexedPort.insert(item, port);
+    m_portIndex.file(item, item, item->record().port);
 }
 
 void Page::forget(QObject *object)
@@ -242,22 +182,8 @@ void Page::forget(QObject *object)
     Item *item = m_itemOf.take(object);
     if (!item)
         return;
-    unindex(object, item);
+    m_portIndex.remove(object, item);
     m_items.removeOne(item);
-}
-
-void Page::unindex(QObject *object, Item *item)
-{
-    const auto previous = m_indexedPort.constFind(object);
-    if (previous == m_indexedPort.constEnd())
-        return;
-    auto bucket = m_portIndex.find(previous.value());
-    if (bucket != m_portIndex.end()) {
-        bucket->removeOne(item);
-        if (bucket->isEmpty())
-            m_portIndex.erase(bucket);
-    }
-    m_indexedPort.remove(object);
 }
 
 void Page::lockItems()
@@ -424,16 +350,12 @@ void Page::setValueSource(ValueSource source)
 
 void Page::setPendingItems(const QList<ItemElement> &elements)
 {
-    m_pending = elements;
-    m_pendingXml.clear();
-    m_buildPending = true;
+    m_pending.set(elements);
 }
 
 void Page::setPendingItems(const QString &componentsXml)
 {
-    m_pending.clear();
-    m_pendingXml = componentsXml;
-    m_buildPending = true;
+    m_pending.set(componentsXml);
 }
 
 void Page::ensureBuilt()
@@ -451,27 +373,7 @@ void Page::setVisible(bool visible)
 
 void Page::build()
 {
-    QList<ItemElement> elements = m_pending;
-    if (!m_pendingXml.isEmpty()) {
-        elements = ItemElement::readList(m_pendingXml);
-        // Each name looked up on disk once for the page.
-        QHash<QString, QString> resolved;
-        for (ItemElement &element : elements)
-            element.record.resolvePictures(&resolved);
-    }
-    m_pending = QList<ItemElement>();
-    m_pendingXml = QString();
-    m_buildPending = false;
-    // The pictures the items show first, decoded together before they are made.
-    QSet<QString> names;
-    QStringList sources;
-    for (const ItemElement &element : elements) {
-        if (!names.contains(element.record.imageActive)) {
-            names.insert(element.record.imageActive);
-            sources.append(Item::pictureSource(element.record.imageActive));
-        }
-    }
-    PictureCache::preload(sources);
+    const QList<ItemElement> elements = m_pending.take();
     for (const ItemElement &element : elements) {
         if (Item *item = createItemFromElement(element))
             emit itemBuilt(item);
@@ -498,29 +400,15 @@ void Page::copyItems()
     const QList<Item *> chosen = selectedPageItems();
     if (chosen.isEmpty())
         return;
-    QDomDocument document;
-    QDomElement root = document.createElement(QLatin1String(fragmentRoot));
-    document.appendChild(root);
-    QStringList files;
-    for (Item *item : chosen) {
-        QDomElement element = appendElement(document, root, QStringLiteral("item"), QString());
-        item->saveToXml(document, element, files);
-    }
-    QGuiApplication::clipboard()->setText(document.toString(1));
+    QGuiApplication::clipboard()->setText(ItemClipboard::write(chosen));
 }
 
 void Page::pasteItems()
 {
     QDomDocument document;
-    if (!document.setContent(QGuiApplication::clipboard()->text()))
+    if (!ItemClipboard::read(QGuiApplication::clipboard()->text(), &document))
         return;
     const QDomElement root = document.documentElement();
-    // Only fragments this program wrote: other XML on the clipboard is no
-    // list of items, whatever its children happen to be called.
-    if (root.tagName() != QLatin1String(fragmentRoot)) {
-        qCDebug(lcPages) << "Paste ignored, not an item fragment:" << root.tagName();
-        return;
-    }
     QList<Item *> created;
     for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (Item *item = createItemFromXml(node))
@@ -558,38 +446,5 @@ void Page::moveItems(int dy, int dx)
 
 void Page::keyPressEvent(QKeyEvent *event)
 {
-    const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    switch (event->key()) {
-    case Qt::Key_C:
-        if (ctrl)
-            copyItems();
-        break;
-    case Qt::Key_X:
-        if (ctrl) {
-            copyItems();
-            deleteItems();
-        }
-        break;
-    case Qt::Key_V:
-        if (ctrl)
-            pasteItems();
-        break;
-    case Qt::Key_Delete:
-        deleteItems();
-        break;
-    case Qt::Key_Up:
-        moveItems(ctrl ? -1 : -10, 0);
-        break;
-    case Qt::Key_Down:
-        moveItems(ctrl ? 1 : 10, 0);
-        break;
-    case Qt::Key_Left:
-        moveItems(0, ctrl ? -1 : -10);
-        break;
-    case Qt::Key_Right:
-        moveItems(0, ctrl ? 1 : 10);
-        break;
-    default:
-        break;
-    }
+    PageKeys::handle(*this, *event);
 }

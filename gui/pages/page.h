@@ -9,6 +9,9 @@
 
 #include "gui/pages/graphicsscene.h"
 #include "gui/pages/graphicsview.h"
+#include "gui/pages/pagebackground.h"
+#include "gui/pages/pendingitems.h"
+#include "gui/pages/portindex.h"
 #include "core/storage/itemelement.h"
 
 #include <functional>
@@ -71,7 +74,7 @@ public:
     // The same as the text of a "components" element, read when built; the
     // picture names are resolved then.
     void setPendingItems(const QString &componentsXml);
-    bool isBuilt() const { return !m_buildPending; }
+    bool isBuilt() const { return !m_pending.isPending(); }
     void ensureBuilt();
     void setVisible(bool visible) override;
 
@@ -112,9 +115,6 @@ private:
     void reindexItem(Item *item);
     QList<Item *> selectedPageItems() const;
     void forget(QObject *item);
-    // Takes the item out of the bucket of the port it was filed under.
-    void unindex(QObject *object, Item *item);
-    void applyBackgroundBrush(const QString &path);
     void build();
 
     GraphicsScene *m_scene;
@@ -124,12 +124,10 @@ private:
     QList<Page *> *pages;
     QString m_name;
     QString m_id;
-    QString m_background;
-    bool m_projectBackground = false;
+    PageBackground m_background;
 
     QList<Item *> m_items;
-    QHash<QString, QList<Item *>> m_portIndex;
-    QHash<QObject *, QString> m_indexedPort;
+    PortIndex m_portIndex;
     QHash<QObject *, Item *> m_itemOf;
     int m_creating = 0;
     // Every item lies inside the scene: an item that announces a change of
@@ -138,14 +136,8 @@ private:
     // clear it, so a move clamps every item again.
     bool m_allInside = false;
 
-    QList<ItemElement> m_pending;
-    QString m_pendingXml;
-    bool m_buildPending = false;
+    PendingItems m_pending;
     ValueSource m_valueSource;
-
-    // The last scaled background, so repeated rescales at one size cost nothing.
-    qint64 m_brushSourceKey = 0;
-    QSize m_brushSize;
 };
 
 #endif // PAGE_H
