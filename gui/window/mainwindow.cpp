@@ -24,13 +24,25 @@
 
 const QSize MainWindow::fallbackPageSize(400, 300);
 
-// The connection state the connection button shows, shared by every window
-// of the process like the connection it stands for.
-static bool lastShownConnected = false;
-
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , m_connectionWatch([this] { return m_client && m_client->isConnected(); },
+                        [this] {
+                            // Non-blocking: the result shows at the next check.
+                            if (m_client)
+                                m_client->connectToServer();
+                        },
+                        [this](bool connected) {
+                            ui->pushButtonConnection->setIcon(
+                                QIcon(connected ? QStringLiteral(":/icons/ok") : QStringLiteral(":/icons/error")));
+                        })
+    , m_press(m_live,
+              [this](const QString &object, int port, double value) {
+                  if (m_client)
+                      m_client->setPortValue(object, port, true, value);
+              },
+              [this](const QString &id) { showPage(id); })
 {
     ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
     connect(&m_connectionTimer, &QTimer::timeout, this, &MainWindow::onTimeout);
@@ -251,26 +263,7 @@ void MainWindow::startTimers()
 void MainWindow::onChangePort(QString portName)
 {
     setWindowTitle(portName);
-    // Only the server's report back changes the stored value and the items.
-    const double newValue = m_live.toggle(portName);
-
-    const QStringList fields = portName.split(QLatin1Char('_'));
-    if (fields.first() == QLatin1String("ITM"))
-        sendToggle(StateKey::parse(portName), newValue);
-    else if (fields.first() == QLatin1String("PAGE") && fields.size() >= 2)
-        showPage(fields.at(1));
-}
-
-void MainWindow::sendToggle(const StateKey &key, double value)
-{
-    if (!key.isValid() || !key.isOutput()) {
-        // Inputs cannot be switched, and anything else names no output.
-        qCDebug(lcWindow) << "Not sent, no output port:" << key.object() << key.port();
-        return;
-    }
-    qCDebug(lcWindow) << "Send" << key.object() << key.port() << value;
-    if (m_client)
-        m_client->setPortValue(key.object(), key.port(), true, value);
+    m_press.press(portName);
 }
 
 void MainWindow::showPage(const QString &id)
@@ -287,21 +280,7 @@ void MainWindow::showPage(const QString &id)
 
 void MainWindow::onTimeout()
 {
-    // Without a client (no project loaded) there is nothing connected.
-    bool connected = m_client && m_client->isConnected();
-
-    // Replace the icon only on a change of state.
-    if (connected && !lastShownConnected)
-        ui->pushButtonConnection->setIcon(QIcon(QStringLiteral(":/icons/ok")));
-    else if (!connected && lastShownConnected)
-        ui->pushButtonConnection->setIcon(QIcon(QStringLiteral(":/icons/error")));
-
-    if (!connected && m_client) {
-        // Non-blocking: the result shows at the next check.
-        m_client->connectToServer();
-        connected = m_client->isConnected();
-    }
-    lastShownConnected = connected;
+    m_connectionWatch.check();
 }
 
 void MainWindow::updateGUI()

@@ -9,7 +9,8 @@
 #include <QTimer>
 
 #include "core/live/livestate.h"
-#include "core/live/statekey.h"
+#include "core/live/presshandler.h"
+#include "core/net/connectionwatch.h"
 #include "core/storage/projectreader.h"
 #include "core/startup/startoptions.h"
 
@@ -99,7 +100,6 @@ public slots:
     void on_pushButtonOptions_clicked();
 
 private:
-    void sendToggle(const StateKey &key, double value);
     void showPage(const QString &id);
     // The page size to fix the window to in windowed mode.
     QSize windowedSize() const;
@@ -117,6 +117,8 @@ private:
     QTimer m_updateTimer;
     QalixMsgClient *m_client = nullptr;
     WallPanel *m_wall = nullptr;
+    ConnectionWatch m_connectionWatch;
+    PressHandler m_press;
 };
 
 #endif // MAINWINDOW_H

@@ -1,5 +1,7 @@
 #include "core/live/livestate.h"
+#include "core/live/presshandler.h"
 #include "core/live/statekey.h"
+#include "core/net/connectionwatch.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -31,6 +33,66 @@ private:
     }
 
 private slots:
+    // A press sends an output's toggled value, or shows a page, or nothing.
+    void press_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("output") << "ITM_Kueche_OUT3" << "Kueche 3 1" << "";
+        QTest::newRow("again, no report between") << "ITM_Wohnen_OUT1 ITM_Wohnen_OUT1" << "Wohnen 1 1,Wohnen 1 1" << "";
+        QTest::newRow("input") << "ITM_Aussen_IN1" << "" << "";
+        QTest::newRow("malformed") << "ITM_Kueche_OUTx" << "" << "";
+        QTest::newRow("page") << "PAGE_ABC123" << "" << "ABC123";
+        QTest::newRow("page without id") << "PAGE" << "" << "";
+        QTest::newRow("other") << "Kueche" << "" << "";
+    }
+    void press()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, sent);
+        QFETCH(QString, page);
+        LiveState live;
+        QStringList sends;
+        QString shown;
+        PressHandler handler(
+            live, [&](const QString &object, int port, double value) { sends << QString("%1 %2 %3").arg(object).arg(port).arg(value); },
+            [&](const QString &id) { shown = id; });
+        for (const QString &one : text.split(' '))
+            handler.press(one);
+        QCOMPARE(sends.join(','), sent);
+        QCOMPARE(shown, page);
+        double value = 0;
+        QVERIFY(!live.reportedValue(text.section(' ', 0, 0), &value)); // only a report stores a value
+    }
+
+    // The button changes only with the state; a link that is down is asked again.
+    void connectionWatch_data()
+    {
+        QTest::addColumn<QString>("states"); // the link at each check: u(p) or d(own)
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("down from the start") << "ddd" << "" << 3;
+        QTest::newRow("up") << "uuu" << "1" << 0;
+        QTest::newRow("up, down, up") << "udu" << "1,0,1" << 1;
+    }
+    void connectionWatch()
+    {
+        QFETCH(QString, states);
+        QFETCH(QString, shown);
+        QFETCH(int, attempts);
+        bool up = false;
+        int tried = 0;
+        QStringList shows;
+        ConnectionWatch watch([&] { return up; }, [&] { ++tried; }, [&](bool connected) { shows << QString::number(connected); });
+        for (const QChar state : states) {
+            up = state == 'u';
+            watch.check();
+        }
+        QCOMPARE(shows.join(','), shown);
+        QCOMPARE(tried, attempts);
+    }
+
     // Keys read back as they were built; text that names no port is invalid.
     void stateKeyText_data()
     {
