@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QtTest>
 
 namespace {
@@ -52,6 +53,11 @@ private slots:
     void roundTrip();
 
     void textRenderingsKeepToTheirBudget();
+
+    void frameEditChangesItem_data();
+    void frameEditChangesItem();
+    void numberRules_data();
+    void numberRules();
 
 private:
     Item *load(const QString &kind, const QString &children);
@@ -358,6 +364,75 @@ void TestItems::textRenderingsKeepToTheirBudget()
         for (int x = 0; x < item.width(); ++x)
             red += image.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
     QVERIFY2(red > 100, qPrintable(QString::number(red)));
+}
+
+// An edit in an item's property frame shows on the item at once.
+void TestItems::frameEditChangesItem_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("x") << "Button" << "lineEditX" << "120" << "120";
+    QTest::newRow("width") << "Picture" << "lineEditWidth" << "70" << "70";
+    QTest::newRow("text") << "Text" << "lineEditText" << "Hallo" << "Hallo";
+    QTest::newRow("digits") << "AnalogText" << "spinBoxDigits" << "3" << "???.???";
+}
+
+void TestItems::frameEditChangesItem()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, widget);
+    QFETCH(QString, input);
+    QFETCH(QString, shown);
+
+    registerPropertyFrames();
+    Item *item = load(kind, QStringLiteral("<image_active>lamp.png</image_active><text>Alt</text>"));
+    QWidget *frame = item->showProperties();
+    QVERIFY(frame);
+    if (auto *spin = frame->findChild<QSpinBox *>(widget)) {
+        spin->setValue(input.toInt());
+    } else {
+        auto *edit = frame->findChild<QLineEdit *>(widget);
+        QVERIFY(edit);
+        edit->selectAll();
+        QTest::keyClicks(edit, input);
+    }
+    const QMap<QString, QString> now{{"lineEditX", QString::number(item->pos().x())},
+                                     {"lineEditWidth", QString::number(item->boundingRect().width())},
+                                     {"lineEditText", item->record().textActive},
+                                     {"spinBoxDigits", item->text()}};
+    QCOMPARE(now.value(widget), shown);
+}
+
+// The analogue text's numbers: decimals bounded to 0..6, font size to 100.
+void TestItems::numberRules_data()
+{
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("two") << 2 << 21.456 << "21.46";
+    QTest::newRow("none") << 0 << 21.4 << "21";
+    QTest::newRow("bound at six") << 9 << 1.5 << "1.500000";
+    QTest::newRow("negative as none") << -2 << 3.7 << "4";
+    QTest::newRow("negative value") << 1 << -0.04 << "-0.0";
+}
+
+void TestItems::numberRules()
+{
+    QFETCH(int, digits);
+    QFETCH(double, value);
+    QFETCH(QString, text);
+
+    Item *item = load(QStringLiteral("AnalogText"),
+                      QStringLiteral("<digits>%1</digits><font_size>250</font_size>").arg(qMax(digits, 0)));
+    QCOMPARE(item->record().fontSize, ItemRecord::fontSizeMaximum);
+    QCOMPARE(item->text(), QStringLiteral("???") + (digits > 0 ? "." + QString(qMin(digits, 6), '?') : ""));
+    editRecord(item, [&](ItemRecord &r) { r.digits = digits; });
+    item->setValue(value);
+    QCOMPARE(item->text(), text);
 }
 
 QTEST_MAIN(TestItems)
