@@ -2,10 +2,10 @@
 // and texts take, first and cached.
 //   build/bench/bench_items [items]
 
-#include "items/itempicture.h"
-#include "items/itemtext.h"
-#include "storage/picturecache.h"
-#include "storage/projectdirectory.h"
+#include "gui/items/itempicture.h"
+#include "gui/items/itemtext.h"
+#include "gui/storage/picturecache.h"
+#include "core/storage/projectdirectory.h"
 
 #include <QApplication>
 #include <QDir>

@@ -20,9 +20,9 @@
 #include <sys/resource.h>
 #include <utility>
 
-#include "app/mainwindow.h"
-#include "app/projectloader.h"
-#include "storage/projectdirectory.h"
+#include "gui/window/mainwindow.h"
+#include "gui/window/projectloader.h"
+#include "core/storage/projectdirectory.h"
 
 namespace {
 

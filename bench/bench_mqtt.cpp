@@ -5,7 +5,7 @@
 //
 //   bench_mqtt [messages = 1000000] [rate per second = 10000]
 
-#include "net/qalixmsgclient.h"
+#include "core/net/qalixmsgclient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

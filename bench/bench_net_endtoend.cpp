@@ -3,11 +3,11 @@
 // items. Prints the time until the last one has, and the longest stall of the
 // event loop meanwhile.
 
-#include "app/mainwindow.h"
-#include "items/item.h"
-#include "items/itemadctext.h"
-#include "net/qalixmsgclient.h"
-#include "pages/page.h"
+#include "gui/window/mainwindow.h"
+#include "gui/items/item.h"
+#include "gui/items/itemadctext.h"
+#include "core/net/qalixmsgclient.h"
+#include "gui/pages/page.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // Parsing throughput of the message server client: port reports per second from
 // the socket to the received signal, and the pure line parser alone.
 
-#include "net/msgline.h"
-#include "net/msglinebuffer.h"
-#include "net/qalixmsgclient.h"
+#include "core/net/msgline.h"
+#include "core/net/msglinebuffer.h"
+#include "core/net/qalixmsgclient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

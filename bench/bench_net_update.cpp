@@ -1,11 +1,11 @@
 // Cost of one live-update tick: 5,000 items on 20 pages bound to 5,000 keys,
 // after a burst of reports that changes every key.
 
-#include "app/mainwindow.h"
-#include "items/item.h"
-#include "items/itemadctext.h"
-#include "items/itemstatetext.h"
-#include "pages/page.h"
+#include "gui/window/mainwindow.h"
+#include "gui/items/item.h"
+#include "gui/items/itemadctext.h"
+#include "gui/items/itemstatetext.h"
+#include "gui/pages/page.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -11,10 +11,10 @@
 #include <QTextStream>
 #include <utility>
 
-#include "editors/frameupdater.h"
-#include "items/item.h"
-#include "pages/page.h"
-#include "storage/xmlelements.h"
+#include "gui/editors/frameupdater.h"
+#include "gui/items/item.h"
+#include "gui/pages/page.h"
+#include "core/storage/xmlelements.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // of 10,000 entries. Packages are written straight in the format, not through
 // the stepwise writer.
 
-#include "storage/qlxfat.h"
+#include "core/storage/qlxfat.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 //   build/bench/bench_textcache [rounds] [--no-budget]
 // --no-budget lifts the renderings' budget, for the figures without it.
 
-#include "items/itemadctext.h"
-#include "storage/picturecache.h"
+#include "gui/items/itemadctext.h"
+#include "gui/storage/picturecache.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 // every piece waits for its acknowledgement.
 
 #include "tools/support/designerserver.h"
-#include "download/transferprotocol.h"
-#include "download/transferreceiver.h"
+#include "core/download/transferprotocol.h"
+#include "core/download/transferreceiver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

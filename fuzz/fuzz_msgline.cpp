@@ -1,8 +1,8 @@
 // Feeds arbitrary server bytes through the client's line buffer and parser, in
 // chunks whose sizes the input chooses, with a small line limit.
 
-#include "net/msgline.h"
-#include "net/msglinebuffer.h"
+#include "core/net/msgline.h"
+#include "core/net/msglinebuffer.h"
 
 #include <algorithm>
 #include <cstddef>

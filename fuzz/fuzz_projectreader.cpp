@@ -6,9 +6,9 @@
 // - every item element written and read again keeps its values.
 // Seed corpus: tests/data/projectreader (the seeds and fuzzed/).
 
-#include "app/projectdomreader.h"
-#include "app/projectreader.h"
-#include "storage/itemelement.h"
+#include "core/storage/projectdomreader.h"
+#include "core/storage/projectreader.h"
+#include "core/storage/itemelement.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Opens arbitrary bytes as a package and reads every entry both ways.
 // Seed corpus: tests/data/qlxfat (the fixtures and fuzzed/).
 
-#include "storage/qlxfat.h"
+#include "core/storage/qlxfat.h"
 
 #include <QByteArray>
 #include <QDir>

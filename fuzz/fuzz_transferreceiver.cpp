@@ -2,7 +2,7 @@
 // Input: datagrams separated by 0xff bytes; the first byte of each picks the
 // sender (bit 0: a stranger) and whether the operator asks anew first (bit 1).
 
-#include "download/transferreceiver.h"
+#include "core/download/transferreceiver.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -4,7 +4,7 @@
 // Helpers shared by every test: files and packages, a message server and a
 // datagram peer whose bytes the test controls, a clock under its control.
 
-#include "net/qalixmsgclient.h"
+#include "core/net/qalixmsgclient.h"
 
 #include <QByteArray>
 #include <QHostAddress>

@@ -1,7 +1,7 @@
 #include "mqttbridge.h"
 
 #include "mqttconnection.h"
-#include "net/msgserversession.h"
+#include "core/net/msgserversession.h"
 
 #include <QLoggingCategory>
 #include <QTcpSocket>

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "storage/qlxfat.h"
+#include "core/storage/qlxfat.h"
 
 #include <QDir>
 #include <QFileInfo>

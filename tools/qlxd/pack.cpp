@@ -1,7 +1,7 @@
 #include "commands.h"
 
-#include "storage/qlxfat.h"
-#include "storage/qlxfatthread.h"
+#include "core/storage/qlxfat.h"
+#include "core/storage/qlxfatthread.h"
 
 #include <QDir>
 #include <QFile>

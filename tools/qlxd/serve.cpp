@@ -1,7 +1,7 @@
 #include "commands.h"
 
 #include "tools/support/designerserver.h"
-#include "download/transferprotocol.h"
+#include "core/download/transferprotocol.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "tools/support/designerserver.h"
 
-#include "download/transferprotocol.h"
+#include "core/download/transferprotocol.h"
 
 #include <QNetworkDatagram>
 

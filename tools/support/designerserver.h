@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 
-#include "download/transferprotocol.h"
+#include "core/download/transferprotocol.h"
 
 // The designer computer's side of discovery and transfer, for serving a
 // package file to panels without the designer at hand. It answers "HELLO"

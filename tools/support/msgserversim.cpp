@@ -1,7 +1,7 @@
 #include "tools/support/msgserversim.h"
 
-#include "net/msgline.h"
-#include "net/msgserversession.h"
+#include "core/net/msgline.h"
+#include "core/net/msgserversession.h"
 
 #include <QTcpSocket>
 

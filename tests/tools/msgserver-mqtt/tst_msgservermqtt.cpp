@@ -1,7 +1,7 @@
 #include "tools/msgserver-mqtt/backoff.h"
 #include "tools/msgserver-mqtt/payloadmapping.h"
 
-#include "net/qalixmsgclient.h"
+#include "core/net/qalixmsgclient.h"
 #include "tests/support/testsupport.h"
 
 #include <QProcess>

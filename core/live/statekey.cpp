@@ -1,0 +1,51 @@
+#include "core/live/statekey.h"
+
+#include <QStringList>
+#include <QStringView>
+
+#include <utility>
+
+StateKey::StateKey(QString object, Direction direction, int port)
+    : m_object(std::move(object))
+    , m_direction(direction)
+    , m_port(port)
+    , m_valid(true)
+{
+}
+
+StateKey StateKey::parse(const QString &text)
+{
+    const QStringList fields = text.split(QLatin1Char('_'));
+    if (fields.size() < 3 || fields.first() != QLatin1String("ITM"))
+        return {};
+    const QString object = fields.mid(1, fields.size() - 2).join(QLatin1Char('_'));
+    const QString &portText = fields.last();
+
+    Direction direction;
+    QStringView digits;
+    if (portText.startsWith(QLatin1String("OUT"))) {
+        direction = Out;
+        digits = QStringView(portText).mid(3);
+    } else if (portText.startsWith(QLatin1String("IN"))) {
+        direction = In;
+        digits = QStringView(portText).mid(2);
+    } else {
+        return {};
+    }
+    // Nine digits at most, so the number always fits an int.
+    if (object.isEmpty() || digits.isEmpty() || digits.size() > 9)
+        return {};
+    int port = 0;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return {};
+        port = port * 10 + (c.unicode() - '0');
+    }
+    return StateKey(object, direction, port);
+}
+
+QString StateKey::toString() const
+{
+    return QStringLiteral("ITM_") + m_object + (m_direction == Out ? QLatin1String("_OUT") : QLatin1String("_IN"))
+        + QString::number(m_port);
+}

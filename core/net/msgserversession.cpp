@@ -1,0 +1,214 @@
+#include "core/net/msgserversession.h"
+
+#include "core/net/msgline.h"
+
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+// Debug notes only when asked for (QT_LOGGING_RULES): a busy server closes many sessions.
+Q_LOGGING_CATEGORY(lcServer, "qalix.server", QtInfoMsg)
+
+namespace {
+
+const QString reasonGone = QStringLiteral("disconnected");
+const QString reasonTooLong = QStringLiteral("line too long");
+const QString reasonRefused = QStringLiteral("login refused");
+const QString reasonClosed = QStringLiteral("closed");
+
+} // namespace
+
+MsgServerSession::MsgServerSession(QTcpSocket *socket, QObject *parent)
+    : QObject(parent)
+    , sock(socket)
+{
+    Q_ASSERT(socket);
+    sock->setParent(this);
+    connect(sock, &QTcpSocket::readyRead, this, &MsgServerSession::onReadyRead);
+    connect(sock, &QTcpSocket::disconnected, this, [this] { finish(reasonGone, false); });
+    // Bytes may have arrived before the owner could connect to our signals, and
+    // their ready-read has passed; look once the owner has had its turn.
+    QTimer::singleShot(0, this, [this] {
+        if (closedOnce)
+            return;
+        if (sock->state() != QAbstractSocket::ConnectedState && sock->bytesAvailable() == 0)
+            finish(reasonGone, false);
+        else
+            onReadyRead();
+    });
+}
+
+MsgServerSession::~MsgServerSession()
+{
+    // The socket dies with us; its last signals must not reach a half-destroyed session.
+    sock->disconnect(this);
+}
+
+void MsgServerSession::setCredentials(const QString &newUser, const QString &newPassword)
+{
+    user = newUser;
+    password = newPassword;
+    credentialsSet = true;
+}
+
+void MsgServerSession::setMaxLineLength(int bytes)
+{
+    // Lines already buffered were read under the old bound; keep them.
+    if (buffer.pending() == 0)
+        buffer = MsgLineBuffer(qMax(1, bytes));
+}
+
+void MsgServerSession::acceptStart()
+{
+    if (loginAccepted && !closedOnce)
+        startAccepted = true;
+}
+
+bool MsgServerSession::sendPort(const QString &object, int port, bool output, double value)
+{
+    if (!startAccepted || closedOnce)
+        return false;
+    const QByteArray line = MsgLine::framePort(object, port, output, value);
+    if (line.isEmpty()) {
+        qCWarning(lcServer) << "object name cannot be carried in a port report:" << object;
+        return false;
+    }
+    write(line);
+    return true;
+}
+
+void MsgServerSession::sendError(int code, const QString &text)
+{
+    write(MsgLine::frameError(code, text));
+}
+
+void MsgServerSession::sendRaw(const QByteArray &bytes)
+{
+    write(bytes);
+}
+
+void MsgServerSession::close()
+{
+    finish(reasonClosed, true);
+}
+
+void MsgServerSession::write(const QByteArray &bytes)
+{
+    if (!closedOnce)
+        sock->write(bytes);
+}
+
+void MsgServerSession::finish(const QString &reason, bool flush)
+{
+    if (closedOnce)
+        return;
+    closedOnce = true;
+    loginAccepted = startAccepted = false;
+    sock->disconnect(this);
+    if (flush) {
+        // Whatever was answered last (a refusal) should reach the panel.
+        sock->flush();
+        sock->disconnectFromHost();
+    } else {
+        sock->abort();
+    }
+    qCDebug(lcServer) << "session closed:" << reason;
+    emit closed(reason);
+}
+
+void MsgServerSession::onReadyRead()
+{
+    const QPointer<MsgServerSession> guard(this);
+    while (!closedOnce && sock->bytesAvailable() > 0) {
+        buffer.append(sock->read(qMax(4096, buffer.maxLineLength())));
+        QByteArray line;
+        while (buffer.takeLine(&line)) {
+            handleLine(line.trimmed());
+            // A handler of our signals may have closed or deleted us.
+            if (!guard || closedOnce)
+                return;
+        }
+        if (buffer.overflowed()) {
+            qCWarning(lcServer) << "line longer than" << buffer.maxLineLength() << "bytes, dropping the session";
+            emit lineTooLong();
+            if (guard)
+                finish(reasonTooLong, false);
+            return;
+        }
+    }
+}
+
+void MsgServerSession::handleLine(const QByteArray &line)
+{
+    const QPointer<MsgServerSession> guard(this);
+    emit lineReceived(line);
+    if (!guard || closedOnce || silent)
+        return;
+    handleRequest(MsgLine::parseRequest(line), line);
+}
+
+void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &line)
+{
+    const auto notPermitted = [this] { sendError(4, MsgLine::errorText(4)); };
+
+    switch (request.request) {
+    case MsgLine::KeepAlive:
+        if (echoKeepAlive)
+            write(MsgLine::frameKeepAlive(request.text));
+        return;
+    case MsgLine::LoginRequest:
+        if (credentialsSet && !refuseLogin && request.user == user && request.password == password) {
+            write(MsgLine::frameLoginAnswer(true));
+            loginAccepted = true;
+            emit loggedIn();
+            return;
+        }
+        break; // refused below
+    case MsgLine::ConfigRequest: {
+        static const QString modes = QStringLiteral("DdBbRr");
+        if (!loginAccepted)
+            notPermitted();
+        else if (request.sub == QLatin1Char('T') || (request.text.isEmpty() && !request.sub.isNull() && modes.contains(request.sub)))
+            write(MsgLine::frameConfigAnswer(request.sub, request.text));
+        else
+            sendError(1, MsgLine::errorText(1));
+        return;
+    }
+    case MsgLine::StartRequest:
+        if (!loginAccepted) {
+            notPermitted();
+            return;
+        }
+        emit startRequested();
+        return;
+    case MsgLine::PortCommand:
+        if (!loginAccepted) {
+            notPermitted();
+            return;
+        }
+        emit portCommand(request.object, request.port, request.output, request.value, request.valueText);
+        return;
+    case MsgLine::BadRequest:
+        if (request.letter == QLatin1Char('L'))
+            break; // a login without "=" is refused like a wrong one
+        qCWarning(lcServer) << "malformed line passed over:" << line.left(80);
+        if (!loginAccepted)
+            notPermitted();
+        else
+            sendError(2, MsgLine::errorText(2));
+        return;
+    default:
+        qCDebug(lcServer) << "unknown command:" << line.left(80);
+        sendError(2, MsgLine::errorText(2));
+        return;
+    }
+
+    // The login was refused.
+    qCInfo(lcServer) << "login refused";
+    write(MsgLine::frameLoginAnswer(false));
+    const QPointer<MsgServerSession> guard(this);
+    emit loginRefused();
+    if (guard)
+        finish(reasonRefused, true);
+}

@@ -1,0 +1,84 @@
+#ifndef MSGSERVERSESSION_H
+#define MSGSERVERSESSION_H
+
+#include "core/net/msglinebuffer.h"
+
+#include <QByteArray>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+class MsgLine;
+
+Q_DECLARE_LOGGING_CATEGORY(lcServer)
+
+// The server side of one panel connection: checks the login, answers the
+// configuration lines the panel waits for before its start request, and turns
+// the panel's port commands into signals. Every line in and out goes through
+// MsgLine. What to report, and when, is left to the owner.
+class MsgServerSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Takes over `socket` (becomes its parent); reads lines with a length bound.
+    explicit MsgServerSession(QTcpSocket *socket, QObject *parent = nullptr);
+    ~MsgServerSession() override;
+
+    // The login a panel must send; until it is set every login is refused.
+    void setCredentials(const QString &user, const QString &password);
+    void setMaxLineLength(int bytes);   // default 64 KiB; a longer line drops this session only
+    // Refuses every login, also a correct one (a server that takes no panels now).
+    void setRefuseLogin(bool on) { refuseLogin = on; }
+    // Answers a keep-alive with the same line, so a peer can tell how far its
+    // lines have been handled; off by default.
+    void setEchoKeepAlive(bool on) { echoKeepAlive = on; }
+    // Reads and reports every line (lineReceived) but acts on none: a server
+    // that has stopped answering.
+    void setSilent(bool on) { silent = on; }
+
+    bool isLoggedIn() const { return loginAccepted; }
+    bool isStarted() const { return startAccepted; } // a start request was accepted
+    bool isClosed() const { return closedOnce; }
+    QTcpSocket *socket() const { return sock; }
+
+    void acceptStart();                 // the owner accepts a start request; reports follow from the owner
+    // One "P" line; false (nothing sent) before acceptStart() or after close().
+    bool sendPort(const QString &object, int port, bool output, double value);
+    void sendError(int code, const QString &text);                             // one "E" line
+    // Bytes exactly as given, no framing: only for fault trials that must send
+    // what the codec never produces (a line without its line feed).
+    void sendRaw(const QByteArray &bytes);
+    void close();                       // disconnects; emits closed()
+
+signals:
+    void loggedIn();
+    void loginRefused();                // the refusal has been sent; the session closes
+    void startRequested();              // "S" after a good login, also when repeated; answer with acceptStart() and reports, or sendError(5, ...)
+    void portCommand(const QString &object, int port, bool output, double value, const QString &valueText); // a "P" line from the panel, after login; valueText as the panel sent it
+    void lineReceived(const QByteArray &line); // every line, for logs and tests
+    void lineTooLong();                 // emitted just before closed() for that reason
+    void closed(const QString &reason); // socket gone, line too long, refusal; emitted once
+
+private:
+    void onReadyRead();
+    void handleLine(const QByteArray &line);
+    void handleRequest(const MsgLine &request, const QByteArray &line);
+    void write(const QByteArray &bytes);
+    void finish(const QString &reason, bool flush);
+
+    QTcpSocket *sock;
+    MsgLineBuffer buffer;
+    QString user;
+    QString password;
+    bool loginAccepted = false;
+    bool startAccepted = false;
+    bool closedOnce = false;
+    bool credentialsSet = false;
+    bool refuseLogin = false;
+    bool echoKeepAlive = false;
+    bool silent = false;
+};
+
+#endif // MSGSERVERSESSION_H

@@ -1,0 +1,252 @@
+#include "core/net/qalixmsgclient.h"
+#include "core/startup/logcategories.h"
+
+#include <QDebug>
+
+#include <chrono>
+#include <limits>
+
+namespace {
+
+qint64 monotonicMsecs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Bytes the m_socket takes from the system for one ready-read. onData drains
+// them completely; the bound keeps a burst from the server from holding the
+// event loop (and the window) for longer than a few thousand reports.
+constexpr qint64 socketBufferLimit = 64 * 1024;
+
+} // namespace
+
+QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , clock(monotonicMsecs)
+    , retryNotBefore(std::numeric_limits<qint64>::min())
+{
+    qCDebug(lcNet) << "Message Connection" << settings.host << settings.port << settings.userName << settings.password;
+
+    connect(&m_socket, &QTcpSocket::connected, this, &QalixMsgClient::onConnected);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &QalixMsgClient::onError);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &QalixMsgClient::onData);
+    connect(&m_socket, &QTcpSocket::stateChanged, this, &QalixMsgClient::stateChanged);
+    connect(&m_timer, &QTimer::timeout, this, &QalixMsgClient::onTimeout);
+    m_socket.setReadBufferSize(socketBufferLimit);
+
+    m_timer.start(tickInterval);
+    m_lastSent = clock();
+    // Already silent for a minute: the first tick starts the first connection attempt.
+    m_lastReceived = m_lastSent - silenceLimit;
+}
+
+QalixMsgClient::~QalixMsgClient()
+{
+    qCDebug(lcNet) << "Message Server Deleted!";
+    // The socket aborts when it goes; none of its last signals may reach this half-destroyed object.
+    m_socket.disconnect(this);
+    m_timer.stop();
+}
+
+void QalixMsgClient::setTicking(bool on)
+{
+    if (on)
+        m_timer.start(tickInterval);
+    else
+        m_timer.stop();
+}
+
+void QalixMsgClient::setClock(Clock newClock)
+{
+    clock = std::move(newClock);
+    m_lastSent = clock();
+    m_lastReceived = m_lastSent - silenceLimit;
+    retryNotBefore = std::numeric_limits<qint64>::min();
+}
+
+void QalixMsgClient::connectToServer()
+{
+    // After a reset for an over-long line the next attempt waits for the
+    // regular retry time. The hold sits here, not in the callers: the owner's
+    // five-second check, a failed command write and the tick all land here,
+    // and any one of them would otherwise reconnect at once, so a server that
+    // keeps sending such lines would get a connection (and a log line) as
+    // fast as it can answer.
+    if (clock() <= retryNotBefore)
+        return;
+    m_socket.disconnectFromHost();
+    if (m_settings.waitForConnection && m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.waitForDisconnected(waitForDisconnect);
+    m_socket.close();
+    m_socket.abort();
+    lineBuffer.clear();
+    ++connection;
+
+    m_started = false;
+    // Retried about ten seconds from now unless data arrives.
+    m_lastReceived = clock() - retryReference;
+
+    m_socket.connectToHost(m_settings.host, quint16(m_settings.port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    if (m_settings.waitForConnection && !m_socket.waitForConnected(waitForConnect))
+        emit error(QStringLiteral("Verbindung zu ") + m_settings.host + QStringLiteral(" kann nicht aufgebaut werden!"));
+}
+
+void QalixMsgClient::onTimeout()
+{
+    const qint64 t = clock();
+    if (t - m_lastSent > keepAliveAfter) {
+        m_lastSent = t;
+        m_socket.write("N\n", 2);
+    }
+    if (t - m_lastReceived > silenceLimit)
+        connectToServer();
+}
+
+void QalixMsgClient::onError(QAbstractSocket::SocketError)
+{
+    emit error(QStringLiteral("Connection Error [") + m_socket.errorString() + QStringLiteral("]"));
+}
+
+void QalixMsgClient::sendCommand(char command, QByteArray payload)
+{
+    const QByteArray line = MsgLine::frame(command, payload);
+    qCDebug(lcNet) << "QalixMsgClient" << int(command) << line;
+    if (m_socket.write(line) != line.size())
+        connectToServer();
+}
+
+void QalixMsgClient::setPortValue(QString object, int port, bool output, double value)
+{
+    m_lastSent = clock();
+    sendCommand('P', MsgLine::portPayload(object, port, output, value));
+}
+
+void QalixMsgClient::setRawMode(bool on)
+{
+    m_rawMode = on;
+    sendCommand('C', on ? "R" : "r");
+}
+
+void QalixMsgClient::onConnected()
+{
+    qCDebug(lcNet) << this << "Connected";
+    const quint64 current = connection;
+    // A failed write starts a new attempt; the rest of this sequence belongs to the old one.
+    const QByteArray lines[][2] = {
+        {"N", ""},
+        {"L", (m_settings.userName + QLatin1Char('=') + m_settings.password).toLatin1()},
+        {"C", "T60"},
+        {"C", m_settings.debugMode ? "D" : "d"},
+        {"C", m_settings.busMode ? "B" : "b"},
+    };
+    for (const auto &line : lines) {
+        sendCommand(line[0].at(0), line[1]);
+        if (connection != current)
+            return;
+    }
+    if (!m_settings.debugMode && !m_settings.busMode) {
+        qCDebug(lcNet) << "FEHLER" << "Weder Bus noch Debug-Mode aktiv!";
+        emit error(QStringLiteral("Weder Debug-Mode noch Bus-Mode aktiviert!"));
+    }
+}
+
+void QalixMsgClient::onData()
+{
+    m_lastReceived = clock();
+    const quint64 current = connection;
+    while (m_socket.bytesAvailable() > 0) {
+        // Read in bounded chunks: the m_socket never holds more than its limit, and
+        // the line buffer no more than one line and one chunk.
+        const qint64 want = qMin<qint64>(m_socket.bytesAvailable(), lineBuffer.maxLineLength());
+        QByteArray chunk(int(want), Qt::Uninitialized);
+        const qint64 got = m_socket.read(chunk.data(), want);
+        if (got <= 0)
+            break;
+        lineBuffer.append(chunk.constData(), int(got));
+
+        const char *data = nullptr;
+        int size = 0;
+        while (lineBuffer.takeLine(&data, &size)) {
+            handleLine(MsgLine::parse(data, size));
+            if (connection != current)
+                return;
+        }
+        if (lineBuffer.overflowed()) {
+            dropConnection();
+            return;
+        }
+    }
+}
+
+void QalixMsgClient::handleLine(const MsgLine &line)
+{
+    switch (line.kind) {
+    case MsgLine::Port:
+        emit received(line.object, line.port, line.output, line.value);
+        return;
+    case MsgLine::Error:
+        if (line.code == 5) {
+            if (m_started)
+                sendCommand('S', QByteArray());
+        } else {
+            emit error(line.text);
+        }
+        return;
+    case MsgLine::Login:
+        m_loggedIn = line.loginOk;
+        if (!m_loggedIn) {
+            // The owner's connection check starts the next attempt.
+            m_socket.close();
+            lineBuffer.clear();
+            ++connection;
+        }
+        return;
+    case MsgLine::Config:
+        switch (line.sub.unicode()) {
+        case 'B':
+        case 'b':
+            m_busConfirmed = line.sub == QLatin1Char('B');
+            m_busAnswered = true;
+            break;
+        case 'D':
+        case 'd':
+            m_debugConfirmed = line.sub == QLatin1Char('D');
+            m_debugAnswered = true;
+            break;
+        case 'T':
+            qCDebug(lcNet) << "Timeout set to" << line.text;
+            break;
+        default:
+            break;
+        }
+        if (m_debugAnswered && m_busAnswered) {
+            // Set first: a failed write starts a new connection, which clears it again.
+            m_started = true;
+            sendCommand('S', QByteArray());
+        }
+        return;
+    case MsgLine::Malformed:
+        qCDebug(lcNet) << "Malformed line ignored, letter" << line.letter;
+        return;
+    case MsgLine::Ignored:
+        return;
+    case MsgLine::Unknown:
+        qCDebug(lcNet) << "Unknown Command Received!";
+        return;
+    }
+}
+
+void QalixMsgClient::dropConnection()
+{
+    qInfo().noquote() << QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
+                             .arg(lineBuffer.maxLineLength());
+    m_socket.abort();
+    lineBuffer.clear();
+    ++connection;
+    m_started = false;
+    // Retried like an attempt on which nothing arrived: by the tick, about ten seconds on.
+    m_lastReceived = clock() - retryReference;
+    retryNotBefore = m_lastReceived + silenceLimit;
+}

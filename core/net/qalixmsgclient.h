@@ -1,0 +1,117 @@
+#ifndef QALIXMSGCLIENT_H
+#define QALIXMSGCLIENT_H
+
+#include "core/net/msgline.h"
+#include "core/net/msglinebuffer.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+
+// The link to the installation's message server: keeps one TCP connection open,
+// logs in, configures the server, decodes its port reports and sends port commands.
+class QalixMsgClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Milliseconds on a monotonic clock.
+    using Clock = std::function<qint64()>;
+
+    static constexpr int tickInterval = 1000;
+    static constexpr qint64 keepAliveAfter = 20000;
+    static constexpr qint64 silenceLimit = 60000;
+    static constexpr qint64 retryReference = 50000;
+    static constexpr int waitForDisconnect = 1000;
+    static constexpr int waitForConnect = 3000;
+
+    // Where and how to connect. The defaults are the panel's: the message
+    // server's port, bus mode on, debug mode off, never blocking.
+    struct Settings
+    {
+        QString host;
+        int port = 64401;
+        QString userName;
+        QString password;
+        bool debugMode = false;
+        bool busMode = true;
+        // Wait for disconnections and connections (up to 1 s and 3 s).
+        bool waitForConnection = false;
+    };
+
+    explicit QalixMsgClient(const Settings &settings, QObject *parent = nullptr);
+    ~QalixMsgClient() override;
+
+    void connectToServer();
+    void sendCommand(char command, QByteArray payload);
+    void setPortValue(QString object, int port, bool output, double value);
+    void setRawMode(bool on);
+
+    const Settings &settings() const { return m_settings; }
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    QAbstractSocket::SocketState state() const { return m_socket.state(); }
+    // What the server has confirmed, and how far the start-up got.
+    bool rawMode() const { return m_rawMode; }
+    bool debugConfirmed() const { return m_debugConfirmed; }
+    bool busConfirmed() const { return m_busConfirmed; }
+    bool isStarted() const { return m_started; }
+    bool isLoggedIn() const { return m_loggedIn; }
+    // The last port command or keep-alive, and the last data or the
+    // reference of the last connection attempt, on the clock.
+    qint64 lastSent() const { return m_lastSent; }
+    qint64 lastReceived() const { return m_lastReceived; }
+
+    // Replaces the clock (tests) and restarts both time references as at construction.
+    void setClock(Clock clock);
+    qint64 now() const { return clock(); }
+    // The one-second tick (keep-alive, silence check) runs from construction;
+    // a test that drives onTimeout() itself switches it off.
+    void setTicking(bool on);
+
+public slots:
+    void onData();
+    void onTimeout();
+    void onConnected();
+    void onError(QAbstractSocket::SocketError err);
+
+signals:
+    void received(QString object, int port, bool output, double value);
+    // The socket's state changed; isConnected() tells whether it is up.
+    void stateChanged(QAbstractSocket::SocketState state);
+    void infoMsgReceived(QMap<QString, QString> info);
+    void rawBusDataReceived(QByteArray brr);
+    void error(QString error);
+
+private:
+    // Reaches into the socket and the start-up state.
+    friend class TestQalixMsgClient;
+
+    void handleLine(const MsgLine &line);
+    void dropConnection();
+
+    Settings m_settings;
+    bool m_rawMode = false;
+    bool m_debugConfirmed = false;
+    bool m_busConfirmed = false;
+    bool m_debugAnswered = false;
+    bool m_busAnswered = false;
+    bool m_started = false;
+    bool m_loggedIn = true;
+    qint64 m_lastSent = 0;
+    qint64 m_lastReceived = 0;
+    QTcpSocket m_socket;
+    QTimer m_timer;
+
+    Clock clock;
+    // Before this time connectToServer() starts no attempt (set by an over-long line).
+    qint64 retryNotBefore;
+    MsgLineBuffer lineBuffer;
+    quint64 connection = 0; // counts connection attempts, so parsing stops when one begins
+};
+
+#endif // QALIXMSGCLIENT_H

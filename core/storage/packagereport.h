@@ -1,0 +1,29 @@
+#ifndef PACKAGEREPORT_H
+#define PACKAGEREPORT_H
+
+#include <QString>
+
+#include "core/storage/qlxfat.h"
+
+// What the operator and standard error are told about a package that does not
+// load as packed: one that does not open, one cut short, and a project
+// document that is missing or does not parse. Lines for standard error follow
+// "Package <path>: "; box texts are German and name the package.
+class PackageReport
+{
+public:
+    // The box for a package that did not open.
+    static QString openFailureText(const QString &path, QLXFat::OpenError error);
+
+    // For a package whose table reaches past its end; empty lines and texts
+    // for a whole one. The line names what is left out.
+    static QString cutShortLine(const QLXFat &package);
+    static QString damagedText(const QString &path);
+
+    // Why the document gave no project: `readerError` is the reader's reason,
+    // `bytes` the size of what the entry held. Empty when a cut-short package
+    // already explains it.
+    static QString documentLine(const QLXFat &package, int bytes, const QString &readerError);
+};
+
+#endif // PACKAGEREPORT_H

@@ -1,0 +1,8 @@
+#include "core/storage/projectdirectory.h"
+
+#include <QCoreApplication>
+
+QString projectDirectory()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/projects/");
+}

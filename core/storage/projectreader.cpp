@@ -1,0 +1,224 @@
+#include "core/storage/projectreader.h"
+
+#include "core/storage/projectdomreader.h"
+
+#include <QXmlStreamReader>
+
+namespace {
+
+// Counts the child nodes of the element the reader has just entered, as a
+// parsed document would hold them, and hands every child element to
+// `onElement` with its position, which must leave the reader at that
+// element's end. Adjacent text pieces make one node; a run of white space
+// only makes none.
+template<typename OnElement>
+int readChildren(QXmlStreamReader &reader, OnElement onElement)
+{
+    int nodes = 0;
+    QString text;
+    const auto endText = [&] {
+        if (!text.trimmed().isEmpty())
+            ++nodes;
+        text.clear();
+    };
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isEndElement() || reader.hasError())
+            break;
+        if (reader.isCharacters()) {
+            text += reader.text();
+            continue;
+        }
+        endText();
+        if (reader.isStartElement())
+            onElement(nodes);
+        ++nodes;
+    }
+    endText();
+    return nodes;
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// What the stream could read otherwise than the parsed document, found in
+// the bytes: another encoding than UTF-8, a document type (entities), CDATA
+// sections, NUL bytes, and carriage returns in a text, which the stream
+// turns into line feeds and the parsed document keeps. A carriage return in
+// white space between two pieces of markup is harmless: neither keeps that.
+bool needsParsedDocument(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE") || bytes.contains('\0'))
+        return true;
+    const int start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    if (bytes.mid(start, 5) == "<?xml") {
+        const int end = bytes.indexOf("?>", start);
+        const QByteArray declaration = bytes.mid(start, end < 0 ? -1 : end - start).toLower();
+        const int at = declaration.indexOf("encoding");
+        if (at >= 0) {
+            const QByteArray rest = declaration.mid(at + 8).trimmed();
+            const QByteArray value = rest.mid(1).trimmed();
+            if (!rest.startsWith('=') || !(value.startsWith("\"utf-8\"") || value.startsWith("'utf-8'")))
+                return true;
+        }
+    }
+    // The stream reads declarations and processing instructions the parser
+    // refuses; only a plain XML declaration at the start is taken.
+    const int instruction = bytes.indexOf("<?");
+    if (instruction >= 0 && (instruction != start || bytes.mid(start, 5) != "<?xml"
+                             || !isSpace(bytes.at(qMin(start + 5, bytes.size() - 1)))
+                             || bytes.indexOf("<?", start + 2) >= 0))
+        return true;
+    // Markup declarations: a document type (entities) and CDATA sections.
+    for (int i = bytes.indexOf("<!"); i >= 0; i = bytes.indexOf("<!", i + 2)) {
+        if (bytes.mid(i + 2, 2) != "--")
+            return true;
+    }
+    for (int i = bytes.indexOf('\r'); i >= 0; i = bytes.indexOf('\r', i + 1)) {
+        int before = i;
+        while (before > 0 && isSpace(bytes.at(before - 1)))
+            --before;
+        int after = i;
+        while (after + 1 < bytes.size() && isSpace(bytes.at(after + 1)))
+            ++after;
+        const bool openLeft = before == 0 || bytes.at(before - 1) == '>';
+        const bool openRight = after + 1 >= bytes.size() || bytes.at(after + 1) == '<';
+        if (!openLeft || !openRight)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool ProjectReader::Connection::operator==(const Connection &other) const
+{
+    return host == other.host && username == other.username && password == other.password && port == other.port;
+}
+
+bool ProjectReader::PageRecord::operator==(const PageRecord &other) const
+{
+    return name == other.name && id == other.id && background == other.background && node == other.node
+        && items == other.items;
+}
+
+bool ProjectReader::operator==(const ProjectReader &other) const
+{
+    return m_pageX == other.m_pageX && m_pageY == other.m_pageY && m_connection == other.m_connection
+        && m_pageNodes == other.m_pageNodes && m_pages == other.m_pages;
+}
+
+bool ProjectReader::read(const QByteArray &document)
+{
+    if (readStreaming(document))
+        return true;
+    const bool read = ProjectDomReader::read(document, this);
+    m_handedOver = true;
+    return read;
+}
+
+bool ProjectReader::readStreaming(const QByteArray &document)
+{
+    *this = ProjectReader();
+    if (needsParsedDocument(document))
+        return false;
+    QXmlStreamReader reader(document);
+    // The parsed document knows no name spaces: "a:port" is not "port".
+    reader.setNamespaceProcessing(false);
+    bool sure = true;
+    const auto text = [&reader, &sure] {
+        QString value;
+        sure = ItemElement::readText(reader, &value) && sure;
+        return value;
+    };
+
+    if (!reader.readNextStartElement())
+        return false;
+
+    // Every look-up takes the first child element of its name; later ones
+    // and all other children are passed over.
+    bool haveX = false, haveY = false, haveConnections = false, havePages = false;
+    while (reader.readNextStartElement()) {
+        const QStringView tag = QStringView(reader.qualifiedName());
+        if (tag == QLatin1String("pagex") && !haveX) {
+            haveX = true;
+            m_pageX = ItemRecord::parseInt(text());
+        } else if (tag == QLatin1String("pagey") && !haveY) {
+            haveY = true;
+            m_pageY = ItemRecord::parseInt(text());
+        } else if (tag == QLatin1String("Connections") && !haveConnections) {
+            haveConnections = true;
+            // Read only when its first child node is an element.
+            bool found[4] = {};
+            Connection read;
+            bool use = false;
+            readChildren(reader, [&](int node) {
+                if (node == 0)
+                    use = true;
+                const QStringView field = QStringView(reader.qualifiedName());
+                const int f = field == QLatin1String("host") ? 0
+                    : field == QLatin1String("password")     ? 1
+                    : field == QLatin1String("port")         ? 2
+                    : field == QLatin1String("username")     ? 3
+                                                             : -1;
+                if (!use || f < 0 || found[f]) {
+                    reader.skipCurrentElement();
+                    return;
+                }
+                found[f] = true;
+                const QString value = text();
+                switch (f) {
+                case 0: read.host = value; break;
+                case 1: read.password = value; break;
+                case 2: read.port = ItemRecord::parseInt(value); break;
+                default: read.username = value; break;
+                }
+            });
+            if (use)
+                m_connection = read;
+        } else if (tag == QLatin1String("Pages") && !havePages) {
+            havePages = true;
+            m_pageNodes = readChildren(reader, [&](int node) {
+                PageRecord page;
+                page.node = node;
+                bool found[4] = {};
+                while (reader.readNextStartElement()) {
+                    const QStringView field = QStringView(reader.qualifiedName());
+                    const int f = field == QLatin1String("name") ? 0
+                        : field == QLatin1String("id")           ? 1
+                        : field == QLatin1String("background")   ? 2
+                        : field == QLatin1String("components")   ? 3
+                                                                 : -1;
+                    if (f < 0 || found[f]) {
+                        reader.skipCurrentElement();
+                        continue;
+                    }
+                    found[f] = true;
+                    switch (f) {
+                    case 0: page.name = text(); break;
+                    case 1: page.id = text(); break;
+                    case 2: page.background = text(); break;
+                    default:
+                        // Every child element is an item element, whatever its tag.
+                        while (reader.readNextStartElement())
+                            page.items.append(ItemElement::read(reader, &sure));
+                        break;
+                    }
+                }
+                m_pages.append(page);
+            });
+        } else {
+            reader.skipCurrentElement();
+        }
+    }
+    // The rest must be well-formed too.
+    while (!reader.atEnd())
+        reader.readNext();
+    if (reader.hasError() || !sure) {
+        *this = ProjectReader();
+        return false;
+    }
+    return true;
+}

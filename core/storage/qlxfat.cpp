@@ -1,0 +1,361 @@
+#include "core/storage/qlxfat.h"
+
+#include "core/storage/qlxfatthread.h"
+
+#include <QFileInfo>
+
+#include <limits>
+#include <utility>
+
+namespace {
+
+constexpr qint64 BlockSize = 1024;
+constexpr qint64 MaxPosition = std::numeric_limits<qint32>::max();
+// Sizes and running offsets saturate here: far beyond anything readable, far
+// below anything that could overflow when added.
+constexpr qint64 SizeCeiling = qint64(1) << 40;
+
+// Header and table lines are read as UTF-8, each cut at its first NUL byte.
+QString lineText(QByteArray line)
+{
+    const int nul = line.indexOf('\0');
+    if (nul >= 0)
+        line.truncate(nul);
+    return QString::fromUtf8(line);
+}
+
+// A decimal size with optional surrounding white space and sign; anything
+// that is not such a number counts as 0.
+qint64 parseSize(const QString &field)
+{
+    const QString text = field.trimmed();
+    int i = 0;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    if (i == text.size())
+        return 0;
+    qint64 value = 0;
+    for (; i < text.size(); ++i) {
+        const ushort c = text.at(i).unicode();
+        if (c < '0' || c > '9')
+            return 0;
+        value = qMin(value * 10 + (c - '0'), SizeCeiling);
+    }
+    return negative ? -value : value;
+}
+
+} // namespace
+
+QLXFat::QLXFat(QObject *parent)
+    : QObject(parent)
+    , m_stepPause(QLXFatThread::DefaultStepPause)
+{
+}
+
+QLXFat::~QLXFat()
+{
+    close();
+}
+
+bool QLXFat::open(const QString &fileName, bool forWriting)
+{
+    // The writer of an earlier save() uses the package file and the table.
+    close();
+    m_table.clear();
+    m_headerProperties.clear();
+    m_dataStart = 0;
+    m_fileName = fileName;
+    m_error.clear();
+    m_openError = OpenError::None;
+    m_fileSize = 0;
+    m_writeMode = forWriting;
+    m_file.setFileName(fileName);
+
+    const QFileInfo info(fileName);
+    if (!forWriting && !info.exists()) {
+        m_error = QStringLiteral("no such file");
+        m_openError = OpenError::Missing;
+        return false;
+    }
+    if (info.isDir()) {
+        m_error = QStringLiteral("a folder, not a file");
+        m_openError = OpenError::Folder;
+        return false;
+    }
+    if (!m_file.open(forWriting ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannot be opened: ") + m_file.errorString();
+        m_openError = OpenError::Unreadable;
+        return false;
+    }
+    if (forWriting || readTable())
+        return true;
+    // The entries parsed so far stay listed, but nothing is read from a
+    // package that failed to open.
+    m_openError = m_file.size() == 0 ? OpenError::Empty
+                  : m_error.startsWith(QLatin1String("cannot")) ? OpenError::Unreadable
+                                                                 : OpenError::NotPackage;
+    m_file.close();
+    return false;
+}
+
+bool QLXFat::readTable()
+{
+    if (!m_file.seek(0)) {
+        m_error = QStringLiteral("cannot be read: ") + m_file.errorString();
+        return false;
+    }
+    if (!lineText(m_file.readLine()).startsWith(QLatin1String("SOH"))) {
+        m_error = m_file.size() == 0 ? QStringLiteral("an empty file") : QStringLiteral("not a package (no SOH line)");
+        return false;
+    }
+
+    QString line = lineText(m_file.readLine());
+    bool inTable = false;
+    qint64 runningOffset = 0;
+    for (;;) {
+        if (line.trimmed() == QLatin1String("EOH"))
+            break;
+        if (m_file.atEnd())
+            break;
+        if (inTable) {
+            if (line.startsWith(QLatin1String("EOFAT"))) {
+                inTable = false;
+            } else {
+                const QStringList parts = line.split(QLatin1Char('|'));
+                if (parts.size() == 2) {
+                    const qint64 size = parseSize(parts.at(1));
+                    // A negative size or bytes past the 32-bit range cannot be
+                    // placed: the entry stays listed but yields nothing.
+                    if (size >= 0 && runningOffset + size <= MaxPosition)
+                        m_table.append(FatEntry::atPosition(parts.at(0), qint32(runningOffset), qint32(size)));
+                    else
+                        m_table.append(FatEntry::unreadable(parts.at(0)));
+                    if (size > 0)
+                        runningOffset = qMin(runningOffset + size, SizeCeiling);
+                }
+            }
+        } else if (line.startsWith(QLatin1String("SOFAT"))) {
+            inTable = true;
+        } else {
+            const int colon = line.indexOf(QLatin1Char(':'));
+            if (colon >= 0) {
+                QString value = line.mid(colon + 1);
+                if (value.endsWith(QLatin1Char('\n')))
+                    value.chop(1);
+                m_headerProperties.insert(line.left(colon), value);
+            }
+        }
+        line = lineText(m_file.readLine());
+    }
+
+    const qint64 position = m_file.pos();
+    if (position > MaxPosition) {
+        m_error = QStringLiteral("not a package (its header is too long)");
+        return false;
+    }
+    m_dataStart = qint32(position);
+    m_fileSize = m_file.size();
+    if (line.trimmed() != QLatin1String("EOH")) {
+        m_error = QStringLiteral("not a package (its header has no EOH line)");
+        return false;
+    }
+    if (m_file.atEnd()) {
+        m_error = QStringLiteral("not a package (no data follows its header)");
+        return false;
+    }
+    return true;
+}
+
+qint64 QLXFat::missingBytes() const
+{
+    qint64 end = 0;
+    for (const FatEntry &entry : m_table) {
+        if (entry.isReadable())
+            end = qMax(end, qint64(m_dataStart) + entry.offset + entry.size);
+    }
+    return qMax(qint64(0), end - m_fileSize);
+}
+
+bool QLXFat::contains(const QString &name) const
+{
+    for (const FatEntry &entry : m_table) {
+        if (entry.name == name)
+            return true;
+    }
+    return false;
+}
+
+bool QLXFat::isWhole(const QString &name) const
+{
+    for (const FatEntry &entry : m_table) {
+        if (entry.name == name && entry.isReadable()
+            && qint64(m_dataStart) + entry.offset + entry.size > m_fileSize)
+            return false;
+    }
+    return true;
+}
+
+bool QLXFat::fileNames(QStringList &names) const
+{
+    for (const FatEntry &entry : m_table)
+        names.append(entry.name);
+    return true;
+}
+
+QByteArray QLXFat::fileData(const QString &name)
+{
+    // In write mode the package file belongs to the writer and is write-only.
+    if (m_writeMode || !m_file.isOpen())
+        return QByteArray();
+    QByteArray bytes;
+    char block[BlockSize];
+    for (const FatEntry &entry : std::as_const(m_table)) {
+        if (entry.name != name || !entry.isReadable() || entry.size == 0)
+            continue;
+        if (!m_file.seek(qint64(m_dataStart) + entry.offset))
+            return QByteArray();
+        qint64 remaining = entry.size;
+        while (remaining > 0) {
+            const qint64 read = m_file.read(block, qMin(remaining, BlockSize));
+            if (read <= 0)
+                return QByteArray();
+            bytes.append(block, int(read));
+            remaining -= read;
+        }
+    }
+    return bytes;
+}
+
+bool QLXFat::extractFile(const QString &name, const QString &destination)
+{
+    if (m_writeMode || !m_file.isOpen())
+        return false;
+    const FatEntry *found = nullptr;
+    for (const FatEntry &entry : std::as_const(m_table)) {
+        if (entry.name == name && entry.isReadable() && m_file.seek(qint64(m_dataStart) + entry.offset)) {
+            found = &entry;
+            break;
+        }
+    }
+    if (!found)
+        return false;
+
+    QFile target(destination);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    char block[BlockSize];
+    qint64 remaining = found->size;
+    bool ok = true;
+    while (ok && remaining > 0) {
+        // A size that reaches past the end of the package leaves no partial file behind.
+        if (m_file.atEnd()) {
+            ok = false;
+            break;
+        }
+        const qint64 read = m_file.read(block, qMin(remaining, BlockSize));
+        ok = read > 0 && target.write(block, read) == read;
+        remaining -= read;
+    }
+    ok = ok && target.flush();
+    target.close();
+    if (!ok)
+        target.remove();
+    return ok;
+}
+
+QString QLXFat::headerValue(const QString &key)
+{
+    const auto it = m_headerProperties.constFind(key);
+    if (it != m_headerProperties.constEnd())
+        return it.value();
+    // Absent keys are remembered with an empty value (and so get written); not
+    // while a writer iterates the properties.
+    if (!isWriting())
+        m_headerProperties.insert(key, QString());
+    return QString();
+}
+
+bool QLXFat::addFile(const QString &sourcePath, const QString &name)
+{
+    if (!m_writeMode || isWriting())
+        return false;
+    m_table.append(FatEntry::fromFile(sourcePath, name));
+    return true;
+}
+
+bool QLXFat::addData(const QString &text, const QString &name)
+{
+    if (!m_writeMode || isWriting())
+        return false;
+    m_table.append(FatEntry::fromText(text, name));
+    return true;
+}
+
+bool QLXFat::setHeaderValue(const QString &key, const QString &value)
+{
+    if (isWriting())
+        return false;
+    if (m_writeMode)
+        m_headerProperties.insert(key, value);
+    return true;
+}
+
+bool QLXFat::save()
+{
+    // A second writer would interleave its bytes with the first one's.
+    if (isWriting())
+        return false;
+    if (m_writer) {
+        m_writer->wait();
+        delete m_writer;
+    }
+    m_writer = new QLXFatThread(&m_table, &m_headerProperties, &m_file, this);
+    m_writer->setStepPause(m_stepPause);
+    m_writer->start();
+    return true;
+}
+
+void QLXFat::close()
+{
+    // Ask the writer to stop and wait for it: it must be done with the package
+    // file before the file is closed, and a thread is never terminated.
+    if (m_writer && m_writer->isRunning()) {
+        m_writer->stop();
+        m_writer->wait();
+    }
+    m_file.close();
+}
+
+bool QLXFat::isWriting() const
+{
+    return m_writer && m_writer->isRunning();
+}
+
+int QLXFat::progress() const
+{
+    return m_writer ? m_writer->progress() : 0;
+}
+
+void QLXFat::setStepPause(int milliseconds)
+{
+    m_stepPause = qMax(0, milliseconds);
+}
+
+bool QLXFat::isSafeEntryPath(const QString &name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('/')))
+        return false;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('\\') || c == QLatin1Char(':'))
+            return false;
+    }
+    const QStringList components = name.split(QLatin1Char('/'));
+    for (const QString &component : components) {
+        if (component.isEmpty() || component == QLatin1String(".") || component == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,92 @@
+#ifndef QLXFAT_H
+#define QLXFAT_H
+
+#include "core/storage/fatentry.h"
+
+#include <QFile>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QLXFatThread;
+
+// A project package: a text header that lists the entries, then their bytes
+// back to back. Reading is synchronous and keeps only the table in memory;
+// writing runs on a QLXFatThread started by save().
+class QLXFat : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Why a package did not open, for a message the operator reads.
+    enum class OpenError { None, Missing, Folder, Unreadable, Empty, NotPackage };
+
+    explicit QLXFat(QObject *parent = nullptr);
+    ~QLXFat() override;
+
+    bool open(const QString &fileName, bool forWriting);
+    bool readTable();
+    // Why the last open() failed, for the line that reports it; empty after
+    // a successful one.
+    QString errorString() const { return m_error; }
+    OpenError openError() const { return m_openError; }
+
+    // Bytes the table places past the end of the package file: more than 0
+    // when the package was cut short (a copy or transfer that broke off).
+    qint64 missingBytes() const;
+    // Whether the table lists `name`, and whether every entry of that name
+    // lies wholly inside the package file.
+    bool contains(const QString &name) const;
+    bool isWhole(const QString &name) const;
+
+    bool fileNames(QStringList &names) const;
+    QByteArray fileData(const QString &name);
+    bool extractFile(const QString &name, const QString &destination);
+    QString headerValue(const QString &key);
+
+    bool addFile(const QString &sourcePath, const QString &name);
+    bool addData(const QString &text, const QString &name);
+    bool setHeaderValue(const QString &key, const QString &value);
+    bool save();
+    void close();
+
+    // The table as read or as added, in table order.
+    const QVector<FatEntry> &entries() const { return m_table; }
+    // Header properties ordered by key.
+    const QMap<QString, QString> &headerProperties() const { return m_headerProperties; }
+    qint32 dataStart() const { return m_dataStart; }
+    QString fileName() const { return m_fileName; }
+    bool isWriteMode() const { return m_writeMode; }
+
+    // The writer of the last save() (null before); its QThread::finished() marks the end.
+    QLXFatThread *writer() const { return m_writer; }
+    bool isWriting() const;
+    // The writer's progress: 0 before save(), 100 when written, 255 after a failure.
+    int progress() const;
+    // Pause after every writer step; the default keeps writing gentle on the
+    // disk, tools that pack many files may shorten it. Applies to later save() calls.
+    void setStepPause(int milliseconds);
+    int stepPause() const { return m_stepPause; }
+
+    // True when `name` can be used as a relative path below a directory: whole
+    // components that are not empty, "." or "..", no leading "/", no "\\",
+    // no drive letter or ":", no control characters.
+    static bool isSafeEntryPath(const QString &name);
+
+private:
+    bool m_writeMode = false;
+    QFile m_file;
+    QString m_fileName;
+    QString m_error;
+    OpenError m_openError = OpenError::None;
+    qint64 m_fileSize = 0;
+    QMap<QString, QString> m_headerProperties;
+    QVector<FatEntry> m_table;
+    QLXFatThread *m_writer = nullptr;
+    qint32 m_dataStart = 0;
+    int m_stepPause;
+};
+
+#endif // QLXFAT_H

@@ -1,0 +1,52 @@
+#include "core/wall/stalewatch.h"
+
+StaleWatch::StaleWatch(int staleSeconds, Clock clock, WallClock wallClock)
+    : m_staleAfter(qint64(qMax(0, staleSeconds)) * 1000)
+    , m_clock(std::move(clock))
+    , m_wallClock(std::move(wallClock))
+    , m_downSince(m_clock())
+    , m_downAt(m_wallClock())
+{
+}
+
+bool StaleWatch::setConnected(bool connected)
+{
+    if (connected == m_connected)
+        return false;
+    m_connected = connected;
+    if (!connected) {
+        m_downSince = m_clock();
+        m_downAt = m_wallClock();
+        return false;
+    }
+    const bool bannerGoes = m_staleNow;
+    m_staleNow = false;
+    return bannerGoes;
+}
+
+bool StaleWatch::poll()
+{
+    if (m_connected || m_staleNow || m_staleAfter <= 0 || m_clock() - m_downSince < m_staleAfter)
+        return false;
+    m_staleNow = m_everStale = true;
+    m_fresh.clear();
+    return true;
+}
+
+bool StaleWatch::delivered(const QString &key)
+{
+    if (!m_connected || !m_everStale || m_fresh.contains(key))
+        return false;
+    m_fresh.insert(key);
+    return true;
+}
+
+bool StaleWatch::isStale(const QString &key) const
+{
+    return m_staleNow || (m_everStale && !m_fresh.contains(key));
+}
+
+QString StaleWatch::bannerText() const
+{
+    return QStringLiteral("Keine Verbindung seit ") + m_downAt.toString(QStringLiteral("HH:mm"));
+}

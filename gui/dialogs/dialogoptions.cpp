@@ -1,0 +1,140 @@
+#include "gui/dialogs/dialogoptions.h"
+#include "core/startup/logcategories.h"
+#include "ui_dialogoptions.h"
+
+#include "core/storage/projectdirectory.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStyledItemDelegate>
+
+namespace {
+
+const char keyProjectAutoStart[] = "projectAutoStart";
+const char keyAutoConnect[] = "autoConnect";
+
+// Whether the settings file can take a write. QSettings' status alone is not
+// enough: some Qt versions report no error for a file they could not write.
+bool writable(const QString &path)
+{
+    const QFileInfo file(path);
+    if (file.exists())
+        return file.isFile() && file.isWritable();
+    const QFileInfo folder(file.absolutePath());
+    return folder.isDir() && folder.isWritable();
+}
+
+// Whether the file on disk holds both keys: the write really took place.
+bool written(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray content = file.readAll();
+    return content.contains(QByteArray(keyProjectAutoStart) + '=')
+        && content.contains(QByteArray(keyAutoConnect) + '=');
+}
+
+} // namespace
+
+DialogOptions::MessageFunction DialogOptions::showMessage = &DialogOptions::messageBox;
+
+void DialogOptions::messageBox(const QString &text)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setText(text);
+    box.exec();
+}
+
+DialogOptions::DialogOptions(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::DialogOptions)
+{
+    ui->setupUi(this);
+    setMinimumSize(size());
+    setMaximumSize(size());
+
+    const QSettings settings(settingsPath(), QSettings::IniFormat);
+    const QStringList files = QDir(projectDirectory())
+                                  .entryList({QStringLiteral("*.qlxd")},
+                                             QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                                             QDir::Name | QDir::IgnoreCase);
+    ui->comboBox->addItem(noProjectText());
+    ui->comboBox->addItems(files);
+
+    const QString stored =
+        settings.value(QLatin1String(keyProjectAutoStart), QStringLiteral("No Project")).toString();
+    const int index = ui->comboBox->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        ui->comboBox->setCurrentIndex(index);
+
+    ui->checkBoxAutoConnectExtern->setChecked(
+        settings.value(QLatin1String(keyAutoConnect), true).toBool());
+}
+
+DialogOptions::~DialogOptions()
+{
+    delete ui;
+}
+
+QString DialogOptions::settingsPath()
+{
+    return projectDirectory() + QStringLiteral("/settings.ini");
+}
+
+QString DialogOptions::noProjectText()
+{
+    return QStringLiteral("- Kein Projekt -");
+}
+
+void DialogOptions::on_pushButtonSave_clicked()
+{
+    const QString path = settingsPath();
+    bool saved = writable(path);
+    if (saved) {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QLatin1String(keyProjectAutoStart), ui->comboBox->currentText());
+        settings.setValue(QLatin1String(keyAutoConnect),
+                          ui->checkBoxAutoConnectExtern->checkState() == Qt::Checked);
+        settings.sync();
+        saved = settings.status() == QSettings::NoError && written(path);
+    }
+    if (!saved) {
+        // Accepting would close the panel as if the options were stored.
+        showMessage(QStringLiteral("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
+                        .arg(QDir::toNativeSeparators(QDir::cleanPath(path))));
+        return;
+    }
+    accept();
+}
+
+void DialogOptions::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+
+    const int s = qMin(width(), height());
+    qCDebug(lcDialogs) << "FONT-RESIZE-OPTION" << s;
+    const QString f = QStringLiteral("font-size: %1px;").arg(s / 20);
+    setStyleSheet(f);
+
+    ui->checkBoxAutoConnectExtern->setStyleSheet(
+        QStringLiteral("QCheckBox::indicator {\n    width: %1px;\n    height: %1px;}").arg(s / 20) + f);
+    ui->checkBoxAutoConnectExtern->repaint();
+
+    // The style sheet's item heights take effect only with a styled delegate.
+    // The combo box deletes the delegate it had.
+    ui->comboBox->setItemDelegate(new QStyledItemDelegate(ui->comboBox));
+    ui->comboBox->setStyleSheet(
+        QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }"
+                       "QComboBox QAbstractItemView::item {min-height:%3px; }"
+                       "QComboBox QAbstractItemView::item:hover{min-height:%3px; }")
+            .arg(f)
+            .arg(s / 10)
+            .arg(s / 15));
+    ui->comboBox->repaint();
+}

@@ -1,0 +1,312 @@
+#include "gui/items/item.h"
+#include "core/startup/logcategories.h"
+
+#include "gui/items/textrendering.h"
+#include "gui/storage/picturecache.h"
+#include "core/storage/projectdirectory.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QFont>
+#include <QGraphicsScene>
+#include <QPainter>
+#include <QWidget>
+
+#include <limits>
+
+static_assert(ItemKind::graphicsUserType == QGraphicsItem::UserType, "kinds report user types");
+
+namespace {
+const QString noIcon = QStringLiteral(":/images/noicon");
+
+Item::FrameFactory frameFactory = nullptr;
+
+// Cuts a scene coordinate toward zero into the int range.
+int truncated(qreal value)
+{
+    if (!(value == value))
+        return 0;
+    return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
+}
+
+// Greyed and hatched: an old value must not pass for a current one, on any
+// picture. Thin lines, one device pixel at every zoom.
+void paintStale(QPainter *painter, const QRect &rect)
+{
+    painter->save();
+    painter->setClipRect(rect, Qt::IntersectClip);
+    painter->fillRect(rect, QColor(128, 128, 128, 150));
+    QPen pen(QColor(40, 40, 40, 210));
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    const int step = 8;
+    for (int d = step / 2; d < rect.width() + rect.height(); d += step)
+        painter->drawLine(rect.left() + d, rect.top(), rect.left() + d - rect.height(), rect.bottom() + 1);
+    painter->restore();
+}
+
+}
+
+Item::Item(QList<Item *> *pageList, QList<Page *> *pages)
+    : m_picture(PictureCache::picture(noIcon))
+    , m_pageList(pageList)
+    , m_pages(pages)
+{
+    notifyChanged();
+    setFlag(ItemIsMovable, true);
+    setFlag(ItemIsFocusable, true);
+    setFlag(ItemIsSelectable, true);
+    setFlag(ItemSendsGeometryChanges, true);
+    setAcceptHoverEvents(true);
+}
+
+Item::~Item()
+{
+    if (m_frame) {
+        m_frame->hide();
+        delete m_frame;
+    }
+}
+
+int Item::type() const
+{
+    const int k = kind();
+    return k < 0 ? int(UserType) : ItemKind::graphicsType(k);
+}
+
+Item *Item::fromGraphicsItem(QGraphicsItem *graphicsItem)
+{
+    if (!graphicsItem)
+        return nullptr;
+    const int type = graphicsItem->type();
+    if (ItemKind::fromGraphicsType(type) < 0 && type != UserType)
+        return nullptr;
+    // The base reports the plain user type, which other items may use too.
+    return type == UserType ? dynamic_cast<Item *>(graphicsItem) : static_cast<Item *>(graphicsItem);
+}
+
+void Item::setRecord(const ItemRecord &record)
+{
+    const bool rebound = record.port != m_record.port;
+    m_record = record;
+    if (rebound)
+        emit portRebound(this);
+}
+
+void Item::setValue(double value)
+{
+    Q_UNUSED(value)
+}
+
+void Item::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget)
+{
+    Q_UNUSED(option)
+    Q_UNUSED(widget)
+    const QRect target = boundingRect().toRect();
+    if (!m_picture.isNull())
+        painter->drawPixmap(target, m_picture);
+    if (m_stale)
+        paintStale(painter, target);
+}
+
+void Item::setStale(bool stale)
+{
+    if (stale == m_stale)
+        return;
+    m_stale = stale;
+    update(boundingRect());
+}
+
+QRectF Item::boundingRect() const
+{
+    return QRectF(0, 0, m_width, m_height);
+}
+
+void Item::SetPos(int x, int y)
+{
+    qCDebug(lcItems) << "SetPos" << x << y;
+    setPos(x, y);
+    emit itemMoved(this);
+}
+
+void Item::setSize(int w, int h)
+{
+    prepareGeometryChange();
+    m_width = qMax(1, w);
+    m_height = qMax(1, h);
+    notifyChanged();
+}
+
+void Item::notifyChanged()
+{
+    update(boundingRect());
+    emit itemMoved(this);
+}
+
+void Item::loadPicture(const QString &name)
+{
+    const QString scaledKey = name + QLatin1Char('$') + QString::number(m_width) + QLatin1Char('x')
+            + QString::number(m_height);
+
+    QPixmap chosen;
+    if (!PictureCache::find(scaledKey, &chosen)) {
+        chosen = PictureCache::picture(pictureSource(name));
+
+        if (chosen.width() != m_width || chosen.height() != m_height) {
+            // The scaled copy covers the whole picture, so it is the picture;
+            // nothing to scale gives a blank one.
+            if (chosen.isNull()) {
+                chosen = QPixmap(m_width, m_height);
+                chosen.fill(Qt::transparent);
+            } else {
+                chosen = chosen.scaled(m_width, m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            }
+        }
+        // Also a picture that has the size already: the next state change
+        // then finds it without asking the file system again. It is the
+        // same pixels, shared.
+        PictureCache::insert(chosen, scaledKey);
+    }
+    m_picture = chosen;
+    notifyChanged();
+}
+
+QString Item::pictureSource(const QString &name)
+{
+    const QString projectPath = projectDirectory() + QStringLiteral("/icons/project/") + name;
+    if (QFileInfo::exists(projectPath))
+        return projectPath;
+    // A picture the load read is in hand, though its file be gone since.
+    if (!name.isEmpty() && (PictureCache::inHand(name) || QFileInfo::exists(name)))
+        return name;
+    return noIcon;
+}
+
+void Item::createText(const QString &newText, bool bold, bool italic, int fontSize, int color)
+{
+    if (newText.isEmpty())
+        return;
+
+    m_textPixelSize = qMax(5, fontSize);
+    prepareGeometryChange();
+    m_picture = TextRendering::render(newText, bold, italic, m_textPixelSize, color, maxTextWidth);
+    // Kept in step with the picture on a cache hit too, so `text` always
+    // names what is shown.
+    m_text = newText;
+    m_width = m_picture.width();
+    m_height = m_picture.height();
+    notifyChanged();
+}
+
+void Item::loadFromXml(const QDomNode &element)
+{
+    ItemElement read = ItemElement::fromNode(element);
+    read.record.resolvePictures();
+    applyElement(read);
+}
+
+void Item::applyElement(const ItemElement &element)
+{
+    qCDebug(lcItems) << "Activename: " << element.record.imageActive;
+    setRecord(element.record);
+
+    qCDebug(lcItems) << "Set Pic to " << element.x << element.y << element.w << element.h;
+    // Only the right and bottom edges are held against the scene; an item
+    // that would reach past them keeps where it was put when created.
+    const QGraphicsScene *owner = scene();
+    const QRectF sceneRect = owner ? owner->sceneRect() : QRectF();
+    if (owner && qint64(element.x) + element.w <= sceneRect.width()
+        && qint64(element.y) + element.h <= sceneRect.height()) {
+        qCDebug(lcItems) << "Pic will be Set";
+        SetPos(element.x, element.y);
+        setSize(element.w, element.h);
+        qCDebug(lcItems) << "Pic Set";
+    } else {
+        qCDebug(lcItems) << "Pic out of range!";
+    }
+
+    setToolTip(m_record.pageId);
+    qCDebug(lcItems) << "Load File:" << m_record.imageActive;
+    loadPicture(m_record.imageActive);
+    refreshProperties();
+}
+
+ItemElement Item::element() const
+{
+    ItemElement e;
+    e.type = ItemKind::typeName(kind());
+    e.x = truncated(x());
+    e.y = truncated(y());
+    e.w = m_width;
+    e.h = m_height;
+    e.record = m_record;
+    return e;
+}
+
+void Item::saveToXml(QDomDocument &document, QDomElement &element, QStringList &fileList) const
+{
+    this->element().save(document, element, fileList);
+}
+
+void Item::setFrameFactory(FrameFactory factory)
+{
+    frameFactory = factory;
+}
+
+QWidget *Item::showProperties()
+{
+    if (!m_frame && frameFactory)
+        m_frame = frameFactory(this);
+    if (m_frame)
+        m_frame->show();
+    return m_frame;
+}
+
+void Item::hideProperties()
+{
+    // Every item's frame is hidden on every change of selection: one already
+    // hidden on purpose stays so without the round through the widget.
+    if (m_frame && !(m_frame->isHidden() && m_frame->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+        m_frame->hide();
+}
+
+void Item::refreshProperties()
+{
+    renderRecord();
+    emit propertiesRefreshed();
+}
+
+QString Item::portCaption(const QString &port) const
+{
+    Q_UNUSED(port)
+    return QStringLiteral("NOT IN CONTROL");
+}
+
+QVariant Item::itemChange(GraphicsItemChange change, const QVariant &value)
+{
+    if (change == ItemPositionHasChanged || change == ItemScaleHasChanged || change == ItemTransformHasChanged)
+        emit placementChanged();
+    return QGraphicsItem::itemChange(change, value);
+}
+
+void Item::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
+{
+    QGraphicsItem::mouseMoveEvent(event);
+    emit itemMoved(this);
+    refreshProperties();
+}
+
+void Item::mousePressEvent(QGraphicsSceneMouseEvent *event)
+{
+    if (!m_record.port.isEmpty())
+        emit changePort(m_record.port);
+    if (!m_record.pageId.isEmpty())
+        emit changePort(QStringLiteral("PAGE_") + m_record.pageId);
+    QGraphicsItem::mousePressEvent(event);
+}
+
+void Item::mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event)
+{
+    Q_UNUSED(event)
+    qCDebug(lcItems) << "DOPPELKLICK!";
+}

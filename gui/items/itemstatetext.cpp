@@ -1,0 +1,27 @@
+#include "gui/items/itemstatetext.h"
+
+ItemStateText::ItemStateText(QList<Item *> *pageList, QList<Page *> *pages)
+    : Item(pageList, pages)
+{
+    ItemRecord &defaults = recordForKind();
+    defaults.textActive = QStringLiteral("Status aktiv");
+    defaults.textInactive = QStringLiteral("Qalix-PLUS");
+    defaults.textError = QStringLiteral("!!!!!");
+}
+
+void ItemStateText::setValue(double value)
+{
+    const ItemRecord &r = record();
+    const QString newText = r.textForState(stateForValue(value));
+    if (newText == text())
+        return;
+    setText(newText);
+    createText(newText, r.bold, r.italic, r.fontSize, r.color);
+}
+
+void ItemStateText::renderRecord()
+{
+    ItemRecord &r = recordForKind();
+    r.fontSize = qMin(r.fontSize, ItemRecord::fontSizeMaximum);
+    createText(r.textActive, r.bold, r.italic, r.fontSize, r.color);
+}

@@ -1,0 +1,6 @@
+#include "gui/pages/graphicsscene.h"
+
+GraphicsScene::GraphicsScene(QObject *parent)
+    : QGraphicsScene(parent)
+{
+}

@@ -1,0 +1,230 @@
+#include "gui/storage/picturecache.h"
+#include "core/startup/logcategories.h"
+
+#include <QCache>
+#include <QDebug>
+#include <QFile>
+#include <QHash>
+#include <QImage>
+#include <QImageReader>
+#include <QVector>
+
+
+#include <future>
+#include <limits>
+
+namespace {
+
+// Allocated once and never destroyed: QPixmaps must not be torn down after
+// the GUI application is gone.
+QHash<QString, QPixmap> &store()
+{
+    static auto *pictures = new QHash<QString, QPixmap>;
+    return *pictures;
+}
+
+// The text renderings, least recently used first out; the cost of an entry
+// is its bytes.
+QCache<QString, QPixmap> &texts()
+{
+    static auto *renderings = new QCache<QString, QPixmap>(int(PictureCache::defaultTextBudget));
+    return *renderings;
+}
+
+bool isText(const QString &key)
+{
+    return key.startsWith(PictureCache::textPrefix());
+}
+
+// QCache counts in int.
+int cost(const QString &key, const QPixmap &picture)
+{
+    const qint64 bytes = qint64(picture.width()) * picture.height() * qMax(picture.depth(), 1) / 8
+        + qint64(key.size()) * 2 + 64;
+    return int(qMin<qint64>(bytes, std::numeric_limits<int>::max()));
+}
+
+// Looks `key` up in its store; a found rendering becomes the most recently
+// used.
+bool lookUp(const QString &key, QPixmap *picture)
+{
+    if (isText(key)) {
+        const QPixmap *found = texts().object(key);
+        if (found && picture)
+            *picture = *found;
+        return found != nullptr;
+    }
+    const auto &pictures = store();
+    const auto it = pictures.constFind(key);
+    if (it == pictures.constEnd())
+        return false;
+    if (picture)
+        *picture = it.value();
+    return true;
+}
+
+void enter(const QString &key, const QPixmap &picture)
+{
+    if (isText(key))
+        texts().insert(key, new QPixmap(picture), cost(key, picture));
+    else
+        store().insert(key, picture);
+}
+
+// The text reduced to what key() encodes: characters beyond Latin-1 become
+// '?'. Most texts are Latin-1 already and come back shared, not copied.
+QString storeKey(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0xff)
+            return QString::fromLatin1(text.toLatin1());
+    }
+    return text;
+}
+
+// Picture files read at load and not decoded yet, by path; an empty array
+// stands for a file that could not be read. GUI thread only.
+QHash<QString, QByteArray> &heldFiles()
+{
+    static auto *files = new QHash<QString, QByteArray>;
+    return *files;
+}
+
+// The bytes of `path` when a load held them (given up now), else null.
+QByteArray takeHeld(const QString &path)
+{
+    return heldFiles().take(path);
+}
+
+// Decoded straight from the file, or from the bytes held for it: QPixmap's
+// own loading keeps a second copy in the global pixmap cache, which this
+// cache makes redundant. Any thread.
+QImage decodedImage(const QString &path, const QByteArray &held)
+{
+    if (!held.isNull())
+        return QImage::fromData(held);
+    QImageReader reader(path);
+    return reader.read();
+}
+
+// GUI thread only.
+QPixmap toPixmap(QImage image)
+{
+    return image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image));
+}
+
+QPixmap decoded(const QString &path)
+{
+    return toPixmap(decodedImage(path, takeHeld(path)));
+}
+
+} // namespace
+
+QString PictureCache::key(const QString &text)
+{
+    return QString::fromLatin1(text.toLatin1().toBase64());
+}
+
+QPixmap PictureCache::picture(const QString &text)
+{
+    const QString k = storeKey(text);
+    QPixmap found;
+    if (!lookUp(k, &found)) {
+        found = decoded(text);
+        enter(k, found);
+        qCDebug(lcStorage) << "New PIC" << text << key(text);
+    }
+    qCDebug(lcStorage) << "Send PIC" << found.cacheKey();
+    return found;
+}
+
+bool PictureCache::contains(const QString &text)
+{
+    const QString k = storeKey(text);
+    return isText(k) ? texts().contains(k) : store().contains(k);
+}
+
+bool PictureCache::find(const QString &text, QPixmap *picture)
+{
+    return lookUp(storeKey(text), picture);
+}
+
+void PictureCache::insert(const QPixmap &picture, const QString &text)
+{
+    enter(storeKey(text), picture);
+}
+
+void PictureCache::preload(const QStringList &paths)
+{
+    QStringList missing;
+    for (const QString &path : paths) {
+        if (!contains(path) && !missing.contains(path))
+            missing.append(path);
+    }
+    if (missing.isEmpty())
+        return;
+    const QStringList theirs = missing.mid(missing.size() / 2);
+    QVector<QByteArray> held;
+    for (const QString &path : theirs)
+        held.append(takeHeld(path));
+    auto other = std::async(std::launch::async, [theirs, held] {
+        QVector<QImage> images;
+        images.reserve(theirs.size());
+        for (int i = 0; i < theirs.size(); ++i)
+            images.append(decodedImage(theirs.at(i), held.at(i)));
+        return images;
+    });
+    const QStringList ours = missing.mid(0, missing.size() / 2);
+    for (const QString &path : ours)
+        insert(decoded(path), path);
+    QVector<QImage> images = other.get();
+    for (int i = 0; i < theirs.size(); ++i)
+        insert(toPixmap(std::move(images[i])), theirs.at(i));
+}
+
+void PictureCache::holdFiles(const QStringList &paths)
+{
+    QHash<QString, QByteArray> &files = heldFiles();
+    for (const QString &path : paths) {
+        if (store().contains(storeKey(path)) || files.contains(path))
+            continue;
+        QFile file(path);
+        QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (bytes.isNull())
+            bytes = QByteArray("");
+        files.insert(path, bytes);
+    }
+}
+
+bool PictureCache::inHand(const QString &path)
+{
+    if (store().contains(storeKey(path)))
+        return true;
+    const auto held = heldFiles().constFind(path);
+    return held != heldFiles().constEnd() && !held->isEmpty();
+}
+
+int PictureCache::heldFileCount()
+{
+    return heldFiles().size();
+}
+
+int PictureCache::count()
+{
+    return store().size() + texts().size();
+}
+
+void PictureCache::setTextBudget(qint64 bytes)
+{
+    texts().setMaxCost(int(qBound(qint64(0), bytes, qint64(std::numeric_limits<int>::max()))));
+}
+
+qint64 PictureCache::textBudget()
+{
+    return texts().maxCost();
+}
+
+qint64 PictureCache::textBytes()
+{
+    return texts().totalCost();
+}

@@ -1,0 +1,94 @@
+#ifndef WALLPANEL_H
+#define WALLPANEL_H
+
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "core/startup/startoptions.h"
+
+class DialogPin;
+class IdleWatch;
+class InputFilter;
+class Item;
+class Page;
+class PinLock;
+class QalixMsgClient;
+class QLabel;
+class QMainWindow;
+class ScreenSaver;
+class StaleWatch;
+
+// The wall-panel switches at work on the main window: the first page again
+// and the screen saver after a while untouched, the stale look of the items
+// while the message server is out of reach, and the PIN before exit and
+// options. The main window makes one only when a switch asks for it, so a
+// panel started without them behaves as ever.
+class WallPanel : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Milliseconds on a monotonic clock.
+    using Clock = std::function<qint64()>;
+
+    // With the buttons locked, how long a dialog may stay open untouched.
+    static constexpr qint64 lockedDialogMsecs = 60000;
+
+    // `pages` is the window's list of pages; `clock` replaces the monotonic
+    // clock (tests).
+    WallPanel(const StartOptions &options, QMainWindow *window, const QList<Page *> *pages, Clock clock = {});
+    ~WallPanel() override;
+
+    // A page of the window: its items, built now or later, take the stale look when due.
+    void watchPage(Page *page);
+    // The message server link whose state decides what is stale.
+    void watchClient(QalixMsgClient *client);
+    // A report for `key` has been handed to the items bound to it.
+    void delivered(const QString &key);
+    // The operator changed the page.
+    void pageChanged();
+    // Before the exit or options button acts: asks for the PIN when the
+    // buttons are locked. True when the button may act.
+    bool unlock();
+    // The window's size changed; the corner buttons are placed already.
+    void place(const QRect &connectionButton);
+    // The idle and stale times are checked, once a second.
+    void poll();
+
+    // Where the no-connection banner goes: a strip along the bottom of
+    // `pageArea` (the page as shown, in window coordinates), sized after the
+    // corner buttons.
+    static QRect bannerRect(const QRect &pageArea, int buttonEdge);
+
+    bool isDimmed() const;
+    const QLabel *banner() const { return m_banner; }
+    const ScreenSaver *screenSaver() const { return m_saver; }
+
+private:
+    void showHome();
+    void dim();
+    static void closeDialogs();
+    QRect shownPageArea() const;
+    void wake();
+    void setStaleLook(Item *item);
+    void updateBanner();
+
+    QMainWindow *m_window;
+    const QList<Page *> *m_pages;
+    Clock m_clock;
+    std::unique_ptr<IdleWatch> m_idle;
+    std::unique_ptr<StaleWatch> m_stale;
+    std::unique_ptr<PinLock> m_lock;
+    InputFilter *m_filter = nullptr;
+    ScreenSaver *m_saver = nullptr;
+    QLabel *m_banner = nullptr;
+    QTimer m_pollTimer;
+};
+
+#endif // WALLPANEL_H

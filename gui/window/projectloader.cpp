@@ -1,0 +1,209 @@
+#include "gui/window/projectloader.h"
+#include "core/startup/logcategories.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QWidget>
+
+#include "gui/dialogs/dialogprogress.h"
+#include "gui/items/item.h"
+#include "gui/pages/page.h"
+#include "gui/storage/picturecache.h"
+#include "core/storage/projectdirectory.h"
+#include "core/storage/qlxfat.h"
+
+namespace {
+
+const QString iconsPrefix = QStringLiteral("icons/");
+const QString backgroundPrefix = QStringLiteral("background/");
+
+} // namespace
+
+ProjectLoader::MessageFunction ProjectLoader::showMessage = &ProjectLoader::messageBox;
+
+void ProjectLoader::messageBox(const QString &text)
+{
+    QMessageBox box;
+    box.setText(text);
+    box.exec();
+}
+
+ProjectLoader::ProjectLoader(DialogProgress *progress, const QString &projectDir)
+    : progress(progress)
+    , projectDir(projectDir.isEmpty() ? projectDirectory() : projectDir)
+{
+    if (!this->projectDir.endsWith(QLatin1Char('/')))
+        this->projectDir.append(QLatin1Char('/'));
+}
+
+QString ProjectLoader::failureLine(const QString &path, const QString &problem)
+{
+    return QStringLiteral("Package %1: %2").arg(path, problem);
+}
+
+void ProjectLoader::setProgress(int percent)
+{
+    if (progress)
+        progress->setValue(percent);
+}
+
+bool ProjectLoader::emptyDirectory(const QString &root, const QString &relativePath)
+{
+    const QString path = QDir(root).filePath(relativePath);
+    if (!QDir().mkpath(path) || !QFileInfo(path).isDir())
+        return false;
+    // What cannot be removed is overwritten or left beside the new pictures.
+    const QFileInfoList entries =
+        QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
+    return true;
+}
+
+QString ProjectLoader::safeDestination(const QString &directory, const QString &relativeName)
+{
+    if (relativeName.isEmpty())
+        return QString();
+    for (const QChar c : relativeName) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QString();
+    }
+    const QStringList parts = relativeName.split(QLatin1Char('/'));
+    QString path = directory;
+    for (int i = 0; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return QString();
+        path.append(part);
+        if (QFileInfo(path).isSymLink())
+            return QString();
+        if (i + 1 < parts.size())
+            path.append(QLatin1Char('/'));
+    }
+    return path;
+}
+
+void ProjectLoader::extractPictures(QLXFat &package)
+{
+    QStringList names;
+    if (!package.fileNames(names))
+        return;
+
+    if (!emptyDirectory(projectDir, QStringLiteral("background/project"))) {
+        showMessage(QStringLiteral("Path can not be created! (1)"));
+        return;
+    }
+    if (!emptyDirectory(projectDir, QStringLiteral("icons/project"))) {
+        showMessage(QStringLiteral("Path can not be created! (2)"));
+        return;
+    }
+
+    const qint64 count = names.size();
+    for (qint64 i = 0; i < count; ++i) {
+        setProgress(int(25 * i / count));
+        const QString &name = names.at(int(i));
+        // Reported once for the whole package, not in a box per entry.
+        if (!package.isWhole(name))
+            continue;
+        if (name.startsWith(iconsPrefix))
+            extractEntry(package, name, iconsPrefix, projectDir + QLatin1String("icons/project/"), true);
+        else if (name.startsWith(backgroundPrefix))
+            extractEntry(package, name, backgroundPrefix, projectDir + QLatin1String("background/project/"), false);
+    }
+}
+
+void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
+                                 const QString &directory, bool icon)
+{
+    QString relative = entry;
+    relative.remove(prefix);
+    const QString destination = directory + relative;
+    if (icon)
+        qCDebug(lcWindow) << "Create Project Icon: " << destination;
+    else
+        qCDebug(lcWindow) << "Create Project background: " << destination;
+
+    const QString safe = safeDestination(directory, relative);
+    if (safe.isEmpty())
+        qInfo().noquote() << "Package entry refused, it names no file inside the picture folder:" << entry;
+    if (!safe.isEmpty() && package.extractFile(entry, safe))
+        return;
+
+    if (icon) {
+        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
+                                   "gespeichert werden!")
+                        .arg(entry, destination));
+    } else {
+        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(entry));
+    }
+}
+
+void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
+                                 const std::function<void(Item *)> &itemCreated)
+{
+    // A document that does not parse reads as an empty one: no pages.
+    ProjectReader reader;
+    m_documentError.clear();
+    if (document.isEmpty())
+        m_documentError = QStringLiteral("it holds no project document");
+    else if (!reader.read(document))
+        m_documentError = reader.errorString();
+    m_pageX = reader.pageX();
+    m_pageY = reader.pageY();
+    m_connection = reader.connection();
+
+    // The progress counts every child node of "Pages", elements or not.
+    QHash<QString, QString> resolved;
+    QStringList named;
+    const qint64 count = reader.pageNodeCount();
+    const QList<ProjectReader::PageRecord> &records = reader.pages();
+    int next = 0;
+    for (qint64 node = 0; node < count; ++node) {
+        setProgress(int(25 + 75 * node / count));
+        if (next >= records.size() || records.at(next).node != node)
+            continue;
+        const ProjectReader::PageRecord &record = records.at(next++);
+
+        // The page's own list object; nothing reads it, it goes with the page.
+        auto *list = new QList<Item *>;
+        Page *page = new Page(list, pages, nullptr);
+        QObject::connect(page, &QObject::destroyed, [list] { delete list; });
+        if (pageParent)
+            page->setParent(pageParent);
+        pages->append(page);
+        page->setStyleSheet(QString());
+        page->setPageSize(1.0, m_pageX, m_pageY);
+        page->setName(record.name);
+        page->setId(record.id);
+        page->setBackground(record.background);
+        if (itemCreated)
+            QObject::connect(page, &Page::itemBuilt, page, itemCreated);
+        // Built when first shown, which also locks it for operation. The
+        // pictures are looked up now, while the folders hold this project's.
+        QList<ItemElement> items = record.items;
+        for (ItemElement &item : items) {
+            item.record.resolvePictures(&resolved);
+            named << item.record.imageActive << item.record.imageInactive << item.record.imageUnknown;
+        }
+        page->setPendingItems(items);
+
+        page->clearSelection();
+        page->lockItems();
+        if (pageParent)
+            page->setGeometry(pageParent->geometry());
+        page->rescale(1.0);
+        page->setControlMode();
+    }
+    // Every picture a page names is in hand by the end of the load: the
+    // folders may be emptied by the next load of a shared projects folder
+    // or icon library before a page is first shown.
+    named.removeDuplicates();
+    PictureCache::holdFiles(named);
+}

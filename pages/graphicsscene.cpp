@@ -1,6 +1,0 @@
-#include "pages/graphicsscene.h"
-
-GraphicsScene::GraphicsScene(QObject *parent)
-    : QGraphicsScene(parent)
-{
-}

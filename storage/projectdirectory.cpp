@@ -1,8 +1,0 @@
-#include "storage/projectdirectory.h"
-
-#include <QCoreApplication>
-
-QString projectDirectory()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/projects/");
-}

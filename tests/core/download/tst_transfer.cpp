@@ -1,0 +1,218 @@
+#include "core/download/transferreceiver.h"
+
+#include "core/download/transferprotocol.h"
+#include "tests/support/testsupport.h"
+
+#include <QtTest>
+
+namespace {
+
+const QHostAddress designer(QStringLiteral("192.168.0.10"));
+const QHostAddress stranger(QStringLiteral("192.168.0.66"));
+
+} // namespace
+
+// The download's receiving side: the header and the datagrams of a transfer,
+// from the designer asked and from strangers, on a clock the test turns.
+class TestTransferReceiver : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void header_data();
+    void header();
+    void refusedHeaders();
+    void script_data();
+    void script();
+    void linkedPackageStaysALink();
+    void unwritableDirectoryFails();
+
+private:
+    QStringList entries() const;
+
+    QTemporaryDir *dir = nullptr;
+    QString projects;
+};
+
+void TestTransferReceiver::init()
+{
+    dir = new QTemporaryDir;
+    QVERIFY(dir->isValid());
+    projects = dir->path() + QStringLiteral("/projects/");
+    QVERIFY(QDir().mkpath(projects));
+}
+
+void TestTransferReceiver::cleanup()
+{
+    delete dir;
+    dir = nullptr;
+}
+
+QStringList TestTransferReceiver::entries() const
+{
+    return QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+           + QDir(projects).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+void TestTransferReceiver::header_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("size");
+
+    QTest::newRow("plain") << QByteArray("Demo=6") << "Demo" << qint64(6);
+    QTest::newRow("dots inside a name") << QByteArray("v1.2.final=5") << "v1.2.final" << qint64(5);
+    QTest::newRow("text ends at NUL") << QByteArray("Demo=6\0=9", 9) << "Demo" << qint64(6);
+    QTest::newRow("largest size") << QByteArray("Demo=2147483647") << "Demo" << qint64(2147483647);
+}
+
+void TestTransferReceiver::header()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, name);
+    QFETCH(qint64, size);
+
+    TransferProtocol::Header header;
+    QString error;
+    QVERIFY(TransferProtocol::parseHeader(datagram, &header, &error));
+    QVERIFY(error.isEmpty());
+    QCOMPARE(header.name, name);
+    QCOMPARE(header.size, size);
+    // What the designer side writes reads back the same.
+    QVERIFY(TransferProtocol::parseHeader(TransferProtocol::header(name, size), &header, &error));
+    QCOMPARE(header.name, name);
+    QCOMPARE(header.size, size);
+}
+
+void TestTransferReceiver::refusedHeaders()
+{
+    // Names that leave the projects directory or are no plain file names; sizes
+    // that are no positive int.
+    const QByteArray refused[] = {"Demo", "=6", "", "../evil=6", "icons/project/x=6", "..\\..\\evil=6", "..=6",
+                                  "a..b=6", ".=6", "C:evil=6", "C:\\evil=6", "/tmp/evil=6", "De\nmo=6", "De\tmo=6",
+                                  "De\x7fmo=6", "De\xc2\x85mo=6", "Demo=0", "Demo=-6", "Demo=", "Demo=six",
+                                  "Demo=0x10", "Demo=6k", "Demo=2147483648", "Demo=99999999999999999999999"};
+    for (const QByteArray &datagram : refused) {
+        TransferProtocol::Header header;
+        QString error;
+        QVERIFY2(!TransferProtocol::parseHeader(datagram, &header, &error), datagram.constData());
+        QVERIFY2(!error.isEmpty(), datagram.constData());
+    }
+}
+
+void TestTransferReceiver::script_data()
+{
+    // Steps: "B"/"b" begin a transfer with the designer/stranger; "+<ms> <result>"
+    // advances the clock and checks for a stall; otherwise
+    // "<from> <text> <result>[<acknowledgement>]" with from d(esigner), s(tranger)
+    // or m (the designer as a v4-mapped address); text with '=' is a header,
+    // any other is a piece sent in base64; results A(cknowledge), C(ompleted),
+    // I(gnored), F(ailed).
+    QTest::addColumn<QByteArray>("before"); // Demo.qlxd before the transfer
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("after"); // every file, as name:content
+
+    QTest::newRow("piece without transfer") << QByteArray() << QStringList{"d abcd I", "d Demo=4 I"} << QStringList{};
+    QTest::newRow("strangers' datagrams dropped")
+        << QByteArray() << QStringList{"B", "s Evil=4 I", "d Demo=4 A0", "s EVIL I", "m ab A2", "d cd C"}
+        << QStringList{"Demo.qlxd:abcd"};
+    QTest::newRow("identical pieces all stored, a repeated header is acknowledged again")
+        << QByteArray() << QStringList{"B", "d Demo=9 A0", "d Demo=9 A0", "d abc A3", "d abc A6", "d abc C"}
+        << QStringList{"Demo.qlxd:abcabcabc"};
+    QTest::newRow("ten silent seconds fail, strangers do not count, a new transfer works")
+        << QByteArray("good package")
+        << QStringList{"+20000 I", "B", "+9999 I", "d Demo=6 A0", "+9999 I", "d abcd A4", "s xy I",
+                       "+9999 I", "s zz I", "+1 F", "d ef I", "B", "d Demo=2 A0", "d ok C"}
+        << QStringList{"Demo.qlxd:ok"};
+    QTest::newRow("no answer to the request")
+        << QByteArray("good package") << QStringList{"B", "+10000 F", "d Demo=2 I"}
+        << QStringList{"Demo.qlxd:good package"};
+    QTest::newRow("data past the size fails")
+        << QByteArray() << QStringList{"B", "d Demo=4 A", "d ab A2", "d cde F", "d d I"} << QStringList{};
+    QTest::newRow("broken transfers keep the good package")
+        << QByteArray("good package")
+        << QStringList{"B", "d Demo=6 A", "d abcd A4", "B", "d Demo=2 A", "d abcd F"}
+        << QStringList{"Demo.qlxd:good package"};
+    QTest::newRow("completed transfer replaces the package")
+        << QByteArray("old package, longer than the new one") << QStringList{"B", "d Demo=3 A", "d new C"}
+        << QStringList{"Demo.qlxd:new"};
+    QTest::newRow("new request drops the transfer under way")
+        << QByteArray() << QStringList{"B", "d Demo=6 A", "d abcd A", "b", "d ef I", "s Other=2 A", "s xy C"}
+        << QStringList{"Other.qlxd:xy"};
+}
+
+void TestTransferReceiver::script()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, after);
+
+    if (!before.isNull())
+        QVERIFY(writeFile(projects + "Demo.qlxd", before));
+    qint64 now = 5000;
+    TransferReceiver receiver(projects, [&now] { return now; });
+    const QHash<QChar, QHostAddress> from{
+        {'d', designer}, {'s', stranger}, {'m', QHostAddress("::ffff:192.168.0.10")}};
+    const QHash<QChar, TransferReceiver::Outcome> results{{'A', TransferReceiver::Acknowledge},
+                                                         {'C', TransferReceiver::Completed},
+                                                         {'I', TransferReceiver::Ignored},
+                                                         {'F', TransferReceiver::Failed}};
+    for (const QString &step : steps) {
+        if (step.size() == 1) {
+            receiver.begin(step == "B" ? designer : stranger);
+            continue;
+        }
+        const QStringList parts = step.split(' ');
+        const QByteArray text = parts.at(1).toUtf8();
+        TransferReceiver::Outcome result;
+        if (step.startsWith('+')) {
+            now += parts.at(0).toLongLong();
+            result = receiver.checkStall();
+        } else {
+            result = receiver.receive(text.contains('=') ? text : text.toBase64(), from.value(parts.at(0).at(0)));
+        }
+        const QString expected = parts.last();
+        QVERIFY2(result == results.value(expected.at(0)), qPrintable(step));
+        if (expected.size() > 1)
+            QCOMPARE(receiver.acknowledgement(), expected.mid(1).toUtf8());
+        if (result == TransferReceiver::Failed)
+            QVERIFY(!receiver.message().isEmpty());
+        // The package under its name is either the old one or the whole new one.
+        if (result != TransferReceiver::Completed && !before.isNull())
+            QCOMPARE(readFile(projects + "Demo.qlxd"), before);
+    }
+    QStringList files;
+    for (const QString &name : QDir(projects).entryList(QDir::Files | QDir::Hidden))
+        files << name + ":" + readFile(projects + name);
+    QCOMPARE(files, after);
+}
+
+void TestTransferReceiver::linkedPackageStaysALink()
+{
+    // An administrator keeps the package elsewhere and links it into the projects folder.
+    const QString target = dir->path() + QStringLiteral("/elsewhere.qlxd");
+    QVERIFY(writeFile(target, "old"));
+    QVERIFY(QFile::link(target, projects + "Demo.qlxd"));
+    TransferReceiver receiver(projects);
+    receiver.begin(designer);
+    QCOMPARE(receiver.receive("Demo=3", designer), TransferReceiver::Acknowledge);
+    QCOMPARE(receiver.receive(QByteArray("new").toBase64(), designer), TransferReceiver::Completed);
+    QCOMPARE(QFileInfo(projects + "Demo.qlxd").symLinkTarget(), target);
+    QCOMPARE(readFile(target), QByteArray("new"));
+    QCOMPARE(entries(), (QStringList{"elsewhere.qlxd", "projects", "Demo.qlxd"}));
+}
+
+void TestTransferReceiver::unwritableDirectoryFails()
+{
+    TransferReceiver receiver(dir->path() + QStringLiteral("/missing/"));
+    receiver.begin(designer);
+    QCOMPARE(receiver.receive("Demo=6", designer), TransferReceiver::Failed);
+    QCOMPARE(receiver.message(), dir->path() + QStringLiteral("/missing/"));
+    QCOMPARE(receiver.receive(QByteArray("abcdef").toBase64(), designer), TransferReceiver::Ignored);
+}
+
+QTEST_GUILESS_MAIN(TestTransferReceiver)
+#include "tst_transfer.moc"

@@ -1,0 +1,268 @@
+#include "core/net/msgline.h"
+#include "core/net/msgserversession.h"
+#include "core/net/qalixmsgclient.h"
+#include "tests/support/testsupport.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+// The server side of a panel connection, against the panel's own client and
+// against a peer whose bytes the test controls.
+class TestMsgServerSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void panelLogin_data();
+    void panelLogin();
+    void panelCommand_data();
+    void panelCommand();
+    void answers_data();
+    void answers();
+    void lineLength_data();
+    void lineLength();
+    void portFrames_data();
+    void portFrames();
+
+private:
+    // The session of the next panel that connects, with credentials demo/pw.
+    MsgServerSession *nextSession();
+    // A panel client that logs in with `password`; its timer is off.
+    void startClient(const QString &password);
+    // Connects `peer` and returns its session, which echoes keep-alives.
+    MsgServerSession *rawPeer(QTcpSocket *peer);
+    // Sends `lines` and an echoed keep-alive as end mark; everything that came back before it.
+    QByteArray roundTrip(QTcpSocket *peer, const QByteArray &lines);
+
+    std::unique_ptr<QTcpServer> server;
+    std::unique_ptr<QalixMsgClient> client;
+};
+
+void TestMsgServerSession::init()
+{
+    client.reset();
+    server = std::make_unique<QTcpServer>();
+    QVERIFY(server->listen(QHostAddress::LocalHost, 0));
+}
+
+MsgServerSession *TestMsgServerSession::nextSession()
+{
+    if (!server->hasPendingConnections() && !QSignalSpy(server.get(), &QTcpServer::newConnection).wait(5000))
+        return nullptr;
+    auto *session = new MsgServerSession(server->nextPendingConnection(), server.get());
+    session->setCredentials("demo", "pw");
+    return session;
+}
+
+void TestMsgServerSession::startClient(const QString &password)
+{
+    client = std::make_unique<QalixMsgClient>(loopbackClient(server->serverPort(), "demo", password));
+    client->setTicking(false);
+    client->connectToServer();
+}
+
+MsgServerSession *TestMsgServerSession::rawPeer(QTcpSocket *peer)
+{
+    peer->connectToHost(QHostAddress::LocalHost, server->serverPort());
+    MsgServerSession *session = peer->waitForConnected(5000) ? nextSession() : nullptr;
+    if (session)
+        session->setEchoKeepAlive(true);
+    return session;
+}
+
+QByteArray TestMsgServerSession::roundTrip(QTcpSocket *peer, const QByteArray &lines)
+{
+    peer->write(lines + "N__end\n");
+    QByteArray got;
+    QSignalSpy more(peer, &QTcpSocket::readyRead);
+    while (!got.endsWith("N__end\n") && peer->state() == QAbstractSocket::ConnectedState && more.wait(5000))
+        got += peer->readAll();
+    return got.endsWith("N__end\n") ? got.chopped(7) : got + "<no end mark>";
+}
+
+void TestMsgServerSession::panelLogin_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("refuseAll");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("right password") << "pw" << false << true;
+    QTest::newRow("wrong password") << "pW" << false << false;
+    QTest::newRow("password longer") << "pw=" << false << false;
+    QTest::newRow("every login refused") << "pw" << true << false;
+}
+
+void TestMsgServerSession::panelLogin()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, refuseAll);
+    QFETCH(bool, accepted);
+
+    startClient(password);
+    MsgServerSession *session = nextSession();
+    QVERIFY(session);
+    session->setRefuseLogin(refuseAll);
+    QSignalSpy refused(session, &MsgServerSession::loginRefused);
+    QSignalSpy closed(session, &MsgServerSession::closed);
+    QSignalSpy errors(client.get(), &QalixMsgClient::error);
+    QSignalSpy received(client.get(), &QalixMsgClient::received);
+    // The panel sends its start request only once the configuration lines are answered.
+    connect(session, &MsgServerSession::startRequested, session, [session] {
+        session->acceptStart();
+        session->sendPort("Kueche", 3, true, 1.0);
+    });
+
+    if (accepted) {
+        QVERIFY(received.wait(5000));
+        QCOMPARE(received.at(0), (QList<QVariant>{"Kueche", 3, true, 1.0}));
+        QVERIFY(session->isLoggedIn() && session->isStarted() && client->isStarted());
+        // The keep-alive that opens every connection went unanswered: the
+        // client would report an error answer.
+        QVERIFY(closed.isEmpty() && errors.isEmpty());
+        client.reset();
+        QTRY_COMPARE(closed.size(), 1);
+        QCOMPARE(closed.at(0).at(0).toString(), QString("disconnected"));
+        session->close(); // once closed, always closed
+        QCOMPARE(closed.size(), 1);
+    } else {
+        QTRY_VERIFY(!client->isConnected() && !client->isLoggedIn());
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(closed.at(0).at(0).toString(), QString("login refused"));
+        QVERIFY(!session->isLoggedIn() && !session->isStarted() && received.isEmpty());
+    }
+}
+
+void TestMsgServerSession::panelCommand_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<bool>("output");
+    QTest::addColumn<QString>("valueText");
+
+    QTest::newRow("switch on") << "Kueche" << true << "1";
+    QTest::newRow("input, fraction") << "Sensor" << false << "-21.25";
+    QTest::newRow("exponent form") << "Zaehler" << true << "1.23457e+06";
+    // The panel writes Latin-1 and reads UTF-8: the name must come back as it went.
+    QTest::newRow("umlaut in the object") << QString::fromUtf8("Küche") << true << "0";
+}
+
+void TestMsgServerSession::panelCommand()
+{
+    QFETCH(QString, object);
+    QFETCH(bool, output);
+    QFETCH(QString, valueText);
+    const double value = valueText.toDouble();
+
+    startClient("pw");
+    MsgServerSession *session = nextSession();
+    QVERIFY(session);
+    connect(session, &MsgServerSession::startRequested, session, &MsgServerSession::acceptStart);
+    connect(session, &MsgServerSession::portCommand, session,
+            [session](const QString &o, int p, bool out, double v) { session->sendPort(o, p, out, v); });
+    QSignalSpy commands(session, &MsgServerSession::portCommand);
+    QSignalSpy received(client.get(), &QalixMsgClient::received);
+    QTRY_VERIFY(session->isStarted());
+
+    client->setPortValue(object, 7, output, value);
+    QVERIFY(received.wait(5000));
+    QCOMPARE(commands.size(), 1);
+    QCOMPARE(commands.at(0), (QList<QVariant>{object, 7, output, value, valueText}));
+    QCOMPARE(received.at(0), (QList<QVariant>{object, 7, output, value}));
+}
+
+void TestMsgServerSession::answers_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QStringList>("values"); // of the port commands, as sent
+
+    const QByteArray login = "Ldemo=pw\n";
+    const QByteArray e1 = "E1=Configuration not possible\n";
+    const QByteArray e2 = "E2=Command not found\n";
+    const QByteArray e4 = "E4=You are not permited to do that\n";
+
+    QTest::newRow("keep-alives echoed") << QByteArray("N\n N x \n") << QByteArray("N\nN x\n") << QStringList();
+    QTest::newRow("before login, unknown letter, empty line")
+        << QByteArray("CT60\nCB\nS\nPOUT.a.1=1\nXyz\n\n") << e4 + e4 + e4 + e4 + e2 + e2 << QStringList();
+    QTest::newRow("configuration echoed")
+        << login + "CT60\nCd\nCB\n  Cr \r\n" << QByteArray("LOK\nCT60\nCd\nCB\nCr\n") << QStringList();
+    QTest::newRow("configuration refused") << login + "CX\nC\nCDB\n" << "LOK\n" + e1 + e1 + e1 << QStringList();
+    // A start request is the owner's to answer.
+    QTest::newRow("start, port commands")
+        << login + "S\nPOUT.a.1=1\nS\nPIN.b.0=0.50\n" << QByteArray("LOK\n") << QStringList{"1", "0.50"};
+    QTest::newRow("malformed commands passed over")
+        << login + "POUT.a.1=x\nPOUT.a=1\nPout.a.1=1\nPOUT..1=1\nPOUT.a.-1=1\nPOUT.a.1\nPOUT.a.1=1\n"
+        << "LOK\n" + e2 + e2 + e2 + e2 + e2 + e2 << QStringList{"1"};
+}
+
+void TestMsgServerSession::answers()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(QByteArray, answer);
+    QFETCH(QStringList, values);
+
+    QTcpSocket peer;
+    MsgServerSession *session = rawPeer(&peer);
+    QVERIFY(session);
+    QSignalSpy ported(session, &MsgServerSession::portCommand);
+    // A session that closed never echoes the end mark.
+    QCOMPARE(roundTrip(&peer, lines), answer);
+    QStringList sent;
+    for (const QList<QVariant> &command : ported)
+        sent << command.at(4).toString();
+    QCOMPARE(sent, values);
+}
+
+void TestMsgServerSession::lineLength_data()
+{
+    QTest::addColumn<QByteArray>("line");
+
+    // A keep-alive padded with blanks past the bound of 64 KiB.
+    QTest::newRow("one byte more") << "N" + QByteArray(65536, ' ') + "\n";
+    QTest::newRow("never ends") << "N" + QByteArray(200000, ' ');
+}
+
+void TestMsgServerSession::lineLength()
+{
+    QFETCH(QByteArray, line);
+
+    QTcpSocket bystander, peer;
+    QVERIFY(rawPeer(&bystander));
+    MsgServerSession *session = rawPeer(&peer);
+    QVERIFY(session);
+    QSignalSpy closed(session, &MsgServerSession::closed);
+
+    peer.write(line);
+    QTRY_COMPARE(closed.size(), 1);
+    QCOMPARE(closed.at(0).at(0).toString(), QString("line too long"));
+    QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(roundTrip(&bystander, "Ldemo=pw\n"), QByteArray("LOK\n"));
+}
+
+void TestMsgServerSession::portFrames_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QByteArray>("frame");
+
+    QTest::newRow("plain") << "Kueche" << QByteArray("POUT.Kueche.3=0.5\n");
+    QTest::newRow("UTF-8 object") << QString::fromUtf8("Küche") << QByteArray("POUT.K\xc3\xbc" "che.3=0.5\n");
+    // A report the panel would read with another address, or as two lines.
+    QTest::newRow("dot in the object") << "a.b" << QByteArray();
+    QTest::newRow("= in the object") << "a=b" << QByteArray();
+    QTest::newRow("line feed in the object") << "a\nPOUT.x" << QByteArray();
+}
+
+void TestMsgServerSession::portFrames()
+{
+    QFETCH(QString, object);
+    QFETCH(QByteArray, frame);
+
+    QCOMPARE(MsgLine::framePort(object, 3, true, 0.5), frame);
+}
+
+QTEST_GUILESS_MAIN(TestMsgServerSession)
+#include "tst_msgserversession.moc"

@@ -1,0 +1,312 @@
+#include "core/net/msgline.h"
+#include "core/net/qalixmsgclient.h"
+#include "tests/support/testsupport.h"
+#include "tools/support/msgserversim.h"
+
+#include <QLocale>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(MsgLine)
+
+namespace {
+
+MsgLine port(const QString &object, int port, bool output, double value)
+{
+    MsgLine line;
+    line.kind = MsgLine::Port;
+    line.letter = QLatin1Char('P');
+    line.object = object;
+    line.port = port;
+    line.output = output;
+    line.value = value;
+    return line;
+}
+
+MsgLine error(int code, const QString &text)
+{
+    MsgLine line;
+    line.kind = MsgLine::Error;
+    line.letter = QLatin1Char('E');
+    line.code = code;
+    line.text = text;
+    return line;
+}
+
+MsgLine login(bool ok)
+{
+    MsgLine line;
+    line.kind = MsgLine::Login;
+    line.letter = QLatin1Char('L');
+    line.loginOk = ok;
+    return line;
+}
+
+MsgLine config(QChar sub, const QString &text = QString())
+{
+    MsgLine line;
+    line.kind = MsgLine::Config;
+    line.letter = QLatin1Char('C');
+    line.sub = sub;
+    line.text = text;
+    return line;
+}
+
+MsgLine other(MsgLine::Kind kind, QChar letter)
+{
+    MsgLine line;
+    line.kind = kind;
+    line.letter = letter;
+    return line;
+}
+
+} // namespace
+
+// The message lines, and the client against a server whose bytes the test
+// controls and against the simulator.
+class TestQalixMsgClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+
+    void init();
+    void cleanup();
+
+    void loginAnswer_data();
+    void loginAnswer();
+    void lineLengthLimit_data();
+    void lineLengthLimit();
+    void simulatorStopsAndStartsAgain();
+
+private:
+    // A client of `server` on the fake clock, connected and past its start-up lines.
+    void connectClient(bool debugMode = false, bool busMode = true);
+    void advance(qint64 msecs) { clock.t += msecs; }
+    // Sends `data`, then waits until the client has handled it and everything it wrote has arrived.
+    void exchange(const QByteArray &data);
+
+    std::unique_ptr<FakeServer> server;
+    std::unique_ptr<QalixMsgClient> client;
+    FakeClock clock;
+};
+
+void TestQalixMsgClient::parse_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<MsgLine>("expected");
+
+    QTest::newRow("P output") << QByteArray("POUT.Kueche.3=1") << port("Kueche", 3, true, 1.0);
+    QTest::newRow("P input") << QByteArray("PIN.Sensor.0=21.5") << port("Sensor", 0, false, 21.5);
+    QTest::newRow("P direction compared case-sensitively") << QByteArray("Pout.x.1=1") << port("x", 1, false, 1.0);
+    QTest::newRow("P not numbers read 0") << QByteArray("POUT.Kueche.drei=ein") << port("Kueche", 0, true, 0.0);
+    QTest::newRow("P comma is no decimal point") << QByteArray("PIN.a.7=3,5") << port("a", 7, false, 0.0);
+    QTest::newRow("P second = ends the value") << QByteArray("POUT.a.3=1=2") << port("a", 3, true, 1.0);
+    QTest::newRow("P UTF-8 object") << QByteArray("POUT.K\xc3\xbc" "che.1=1") << port(QString::fromUtf8("Küche"), 1, true, 1.0);
+    QTest::newRow("P CR LF and spaces trimmed") << QByteArray("  POUT.Kueche.3=0.5 \r") << port("Kueche", 3, true, 0.5);
+    QTest::newRow("P decoding stops at NUL") << QByteArray("PIN.a.1=12\0" "34", 13) << port("a", 1, false, 12.0);
+    QTest::newRow("P without =") << QByteArray("POUT.Kueche.3") << other(MsgLine::Malformed, QLatin1Char('P'));
+    QTest::newRow("P with two address fields") << QByteArray("POUT.Kueche=1") << other(MsgLine::Malformed, QLatin1Char('P'));
+    QTest::newRow("P cut by NUL") << QByteArray("P\0OUT.a.1=1", 11) << other(MsgLine::Malformed, QLatin1Char('P'));
+
+    QTest::newRow("E code 5") << QByteArray("E5=MsgServer not inited, wait a bit") << error(5, "MsgServer not inited, wait a bit");
+    QTest::newRow("E code not a number") << QByteArray("Ex=text") << error(0, "text");
+    QTest::newRow("E text up to the next =") << QByteArray("E2=a=b") << error(2, "a");
+    QTest::newRow("E without =") << QByteArray("E5") << other(MsgLine::Malformed, QLatin1Char('E'));
+
+    QTest::newRow("L OK") << QByteArray("LOK") << login(true);
+    QTest::newRow("L ok lower case") << QByteArray("Lok") << login(false);
+    QTest::newRow("L OK with more") << QByteArray("LOKAY") << login(false);
+
+    QTest::newRow("C bus on") << QByteArray("CB") << config(QLatin1Char('B'));
+    QTest::newRow("C debug off") << QByteArray("Cd") << config(QLatin1Char('d'));
+    QTest::newRow("C time-out") << QByteArray("CT60") << config(QLatin1Char('T'), "60");
+
+    QTest::newRow("N ignored") << QByteArray("N") << other(MsgLine::Ignored, QLatin1Char('N'));
+    QTest::newRow("B ignored") << QByteArray("B\x01\x02") << other(MsgLine::Ignored, QLatin1Char('B'));
+    QTest::newRow("X unknown") << QByteArray("Xfoo") << other(MsgLine::Unknown, QLatin1Char('X'));
+    QTest::newRow("empty line") << QByteArray("") << other(MsgLine::Unknown, QChar());
+    QTest::newRow("NUL first") << QByteArray("\0P", 2) << other(MsgLine::Unknown, QChar());
+    QTest::newRow("Latin-1 letter") << QByteArray("\xc3\xa4OUT") << other(MsgLine::Unknown, QChar(0xE4));
+    QTest::newRow("invalid UTF-8") << QByteArray("\xff\xfeP") << other(MsgLine::Unknown, QChar());
+}
+
+void TestQalixMsgClient::parse()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(MsgLine, expected);
+    QCOMPARE(MsgLine::parse(bytes), expected);
+}
+
+void TestQalixMsgClient::init()
+{
+    server = std::make_unique<FakeServer>();
+    QVERIFY(server->port() != 0);
+    clock = FakeClock();
+}
+
+void TestQalixMsgClient::cleanup()
+{
+    client.reset();
+    server.reset();
+}
+
+void TestQalixMsgClient::connectClient(bool debugMode, bool busMode)
+{
+    QalixMsgClient::Settings settings = loopbackClient(server->port(), "demo", "pw");
+    settings.debugMode = debugMode;
+    settings.busMode = busMode;
+    client = std::make_unique<QalixMsgClient>(settings);
+    client->setClock([this] { return clock(); });
+    client->connectToServer();
+    QVERIFY(server->waitForClient());
+    QVERIFY(server->waitFor(busMode ? "CB\n" : "Cb\n"));
+    server->take();
+}
+
+void TestQalixMsgClient::exchange(const QByteArray &data)
+{
+    // The client echoes nothing by itself: a report behind the data marks the end,
+    // and a line the test makes it send marks the end of what it wrote meanwhile.
+    QSignalSpy spy(client.get(), &QalixMsgClient::received);
+    server->send(data + "PIN.__end.0=0\n");
+    for (int i = 0; i < 100 && (spy.isEmpty() || spy.last().at(0).toString() != "__end"); ++i)
+        QVERIFY(spy.wait(5000));
+    client->sendCommand('N', "__end");
+    QVERIFY(server->waitFor("N__end\n"));
+}
+
+void TestQalixMsgClient::loginAnswer_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("OK") << QByteArray("LOK\n") << true;
+    QTest::newRow("ok") << QByteArray("Lok\n") << false;
+    QTest::newRow("refused") << QByteArray("LDENIED\n") << false;
+}
+
+void TestQalixMsgClient::loginAnswer()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, accepted);
+
+    connectClient();
+    client->m_loggedIn = !accepted;
+    QSignalSpy received(client.get(), &QalixMsgClient::received);
+    QSignalSpy errors(client.get(), &QalixMsgClient::error);
+    QSignalSpy closed(server->peer(), &QTcpSocket::disconnected);
+    // A report behind a refusal is dropped with the connection.
+    server->send(answer + "PIN.after.1=1\n");
+    if (accepted) {
+        QVERIFY(received.wait(5000));
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
+    } else {
+        QVERIFY(closed.wait(5000));
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(received.isEmpty());
+    }
+    QCOMPARE(client->isLoggedIn(), accepted);
+    QVERIFY(errors.isEmpty());
+}
+
+void TestQalixMsgClient::lineLengthLimit_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("lineFeed");
+    QTest::addColumn<bool>("reset");
+
+    // A report padded with trailing blanks up to the length, line feed not counted.
+    QTest::newRow("64 KiB complete") << 65536 << true << false;
+    QTest::newRow("one byte more") << 65537 << true << true;
+    QTest::newRow("grows without end") << 200000 << false << true;
+}
+
+void TestQalixMsgClient::lineLengthLimit()
+{
+    QFETCH(int, length);
+    QFETCH(bool, lineFeed);
+    QFETCH(bool, reset);
+
+    connectClient();
+    QSignalSpy received(client.get(), &QalixMsgClient::received);
+    QByteArray line("PIN.big.1=5");
+    line += QByteArray(length - line.size(), ' ');
+    if (lineFeed)
+        line += '\n';
+    if (reset)
+        QTest::ignoreMessage(QtInfoMsg, "Message server line longer than 65536 bytes dropped, connection reset");
+    QPointer<QTcpSocket> first = server->peer();
+    server->send(line);
+    if (reset) {
+        QVERIFY(first.isNull() || first->state() != QAbstractSocket::ConnectedState
+                || QSignalSpy(first.data(), &QTcpSocket::disconnected).wait(5000));
+        QVERIFY(received.isEmpty());
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
+        // Not at once, not at the owner's check or a command: on the regular
+        // retry timing, by the tick.
+        advance(QalixMsgClient::silenceLimit - QalixMsgClient::retryReference);
+        client->connectToServer();
+        QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QTcpSocket): device not open");
+        client->sendCommand('N', QByteArray());
+        client->onTimeout();
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
+        advance(1);
+        client->onTimeout();
+        QVERIFY(server->waitForClient());
+        QVERIFY(server->waitFor("CB\n"));
+    } else {
+        QVERIFY(received.wait(5000));
+        QCOMPARE(received.at(0), (QList<QVariant>{"big", 1, false, 5.0}));
+        QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
+    }
+}
+
+void TestQalixMsgClient::simulatorStopsAndStartsAgain()
+{
+    MsgServerSim sim;
+    sim.addPort("OUT.Kueche.3", MsgServerSim::Switch, 0.0);
+    QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = sim.serverPort();
+    client = std::make_unique<QalixMsgClient>(loopbackClient(port, "demo", "demo"));
+    client->setTicking(false);
+    client->setClock([this] { return clock(); });
+    QSignalSpy received(client.get(), &QalixMsgClient::received);
+    client->connectToServer();
+    QVERIFY(received.wait(5000));
+    QCOMPARE(received.at(0), (QList<QVariant>{"Kueche", 3, true, 0.0}));
+
+    client->setPortValue("Kueche", 3, true, 1.0);
+    QVERIFY(received.wait(5000));
+    QCOMPARE(received.last(), (QList<QVariant>{"Kueche", 3, true, 1.0}));
+
+    // The owner hears of the loss from the client's state signal.
+    QSignalSpy states(client.get(), &QalixMsgClient::stateChanged);
+    QVERIFY(client->isConnected());
+    sim.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!states.isEmpty(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(client->state(), QAbstractSocket::UnconnectedState, 5000);
+    QCOMPARE(states.last().at(0).value<QAbstractSocket::SocketState>(), QAbstractSocket::UnconnectedState);
+    QVERIFY(!client->isConnected());
+
+    // While the server is away every attempt fails.
+    QSignalSpy errors(client.get(), &QalixMsgClient::error);
+    client->connectToServer();
+    QVERIFY(errors.wait(5000));
+
+    QVERIFY(sim.listen(QHostAddress::LocalHost, port));
+    received.clear();
+    advance(QalixMsgClient::silenceLimit + 1);
+    client->onTimeout();
+    QVERIFY(received.wait(5000));
+    QCOMPARE(received.last(), (QList<QVariant>{"Kueche", 3, true, 1.0}));
+    QVERIFY(client->isConnected());
+    QVERIFY(client->isStarted());
+}
+
+QTEST_GUILESS_MAIN(TestQalixMsgClient)
+#include "tst_qalixmsgclient.moc"

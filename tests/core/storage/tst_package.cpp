@@ -1,0 +1,438 @@
+#include "core/storage/qlxfat.h"
+#include "core/storage/qlxfatthread.h"
+#include "tests/support/testsupport.h"
+
+#include <QtTest>
+
+#include <cstddef>
+#include <cstdint>
+
+// The fuzz targets' entry points, built into this test under their names.
+extern "C" int fuzz_qlxfat(const uint8_t *data, size_t size);
+extern "C" int fuzz_projectreader(const uint8_t *data, size_t size);
+extern "C" int fuzz_transferreceiver(const uint8_t *data, size_t size);
+extern "C" int fuzz_msgline(const uint8_t *data, size_t size);
+extern "C" int fuzz_mqttpayload(const uint8_t *data, size_t size);
+
+namespace {
+
+QString describe(const QVector<FatEntry> &entries)
+{
+    QStringList parts;
+    for (const FatEntry &entry : entries) {
+        if (entry.isReadable())
+            parts << QStringLiteral("%1@%2+%3").arg(entry.name).arg(entry.offset).arg(entry.size);
+        else
+            parts << entry.name + QLatin1Char('!');
+    }
+    return parts.join(QLatin1Char(';'));
+}
+
+QString fixture(const QString &name)
+{
+    return QStringLiteral(QALIX_TEST_DATA "/qlxfat/") + name;
+}
+
+bool waitForWriter(QLXFat &fat)
+{
+    return fat.writer() && fat.writer()->wait(60000);
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run qlxd(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral(QALIX_BUILD_DIR "/qlxd"), args);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("qlxd did not finish normally");
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(root).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+// The package container read from hostile bytes and written byte for byte,
+// the qlxd tool on top of it, and the inputs kept from fuzzing.
+class TestPackage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void readTable_data();
+    void readTable();
+    void write_data();
+    void write();
+    void writerFailuresAreReported();
+
+    void qlxdRoundTrip();
+    void qlxdHostilePackages_data();
+    void qlxdHostilePackages();
+    void qlxdExtractDoesNotFollowLinkedFolders();
+
+    void storedInputs_data();
+    void storedInputs();
+
+private:
+    QString path(const QString &relative) const { return m_dir->filePath(relative); }
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void TestPackage::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+void TestPackage::readTable_data()
+{
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("entries");
+    QTest::addColumn<QString>("header"); // "key=value;..." in key order
+    QTest::addColumn<QStringList>("data"); // "name=bytes"
+
+    QTest::newRow("golden six-line") << readFile(fixture("six-line.qlxd")) << true << "project@0+5;icons/a.png@5+3"
+                                     << "" << QStringList{"project=<x/>\n", "icons/a.png=PNG", "Project="};
+    QTest::newRow("golden header") << readFile(fixture("header.qlxd")) << true << "project@0+4"
+                                   << "Author=Ann;Version=3;Z=;a=lower" << QStringList{"project=abcd"};
+    QTest::newRow("lower-case soh") << QByteArray("soh\nSOFAT\na|2\nEOFAT\nEOH\nxy") << false << "" << ""
+                                    << QStringList();
+    QTest::newRow("empty file") << QByteArray() << false << "" << "" << QStringList();
+    QTest::newRow("CR LF lines") << QByteArray("SOH\r\nk:v\r\nSOFAT\r\na|2\r\nb|1\r\nEOFAT\r\nEOH\r\nxyz") << true
+                                 << "a@0+2;b@2+1" << "k=v\r" << QStringList{"a=xy", "b=z"};
+    QTest::newRow("two bars, no bar skipped") << QByteArray("SOH\nSOFAT\na|2\nx|y|9\nnobar\nb|1\nEOFAT\nEOH\nxyz")
+                                              << true << "a@0+2;b@2+1" << "" << QStringList{"a=xy", "b=z", "x="};
+    QTest::newRow("size not a number") << QByteArray("SOH\nSOFAT\na|x7\nb|0x2\nd|\nc|2\nEOFAT\nEOH\nxy") << true
+                                       << "a@0+0;b@0+0;d@0+0;c@0+2" << "" << QStringList{"a=", "c=xy"};
+    QTest::newRow("EOH inside table") << QByteArray("SOH\nSOFAT\na|2\nEOH\nb|1\nEOFAT\nEOH\nxy") << true << "a@0+2"
+                                      << "" << QStringList{"a=b|", "b="};
+    QTest::newRow("EOH with blanks, EOHX not") << QByteArray("SOH\nSOFAT\na|2\nEOFAT\nEOHX\n  EOH \t\nxy") << true
+                                              << "a@0+2" << "" << QStringList{"a=xy"};
+    QTest::newRow("eoh lower case") << QByteArray("SOH\nSOFAT\na|2\nEOFAT\neoh\nxy") << false << "a@0+2" << ""
+                                    << QStringList{"a="};
+    QTest::newRow("duplicate names joined") << QByteArray("SOH\nSOFAT\na|2\nb|1\na|3\nEOFAT\nEOH\nxyqabc") << true
+                                            << "a@0+2;b@2+1;a@3+3" << "" << QStringList{"a=xyabc", "b=q"};
+    QTest::newRow("nothing after EOH") << QByteArray("SOH\nSOFAT\na|0\nEOFAT\nEOH\n") << false << "a@0+0" << ""
+                                       << QStringList();
+    QTest::newRow("header lines: junk, repeated key, colon and bar")
+        << QByteArray("SOH\njunk\nk:1\nk:2\nurl:http://x|y\nSOFAT\nEOFAT\nEOH\n-") << true << ""
+        << "k=2;url=http://x|y" << QStringList();
+    QTest::newRow("line and name cut at NUL") << QByteArray("SOH\nSOFAT\na|2\0junk|9\nb\0|5\nc|1\nEOFAT\nEOH\nxyz", 43)
+                                              << true << "a@0+2;c@2+1" << "" << QStringList{"a=xy", "c=z"};
+    QTest::newRow("size past the end") << QByteArray("SOH\nSOFAT\na|2\nb|10\nEOFAT\nEOH\nxyz") << true
+                                       << "a@0+2;b@2+10" << "" << QStringList{"a=xy", "b="};
+    QTest::newRow("negative size") << QByteArray("SOH\nSOFAT\na|-3\nb|2\nEOFAT\nEOH\nxy") << true << "a!;b@0+2" << ""
+                                   << QStringList{"a=", "b=xy"};
+    QTest::newRow("size beyond 32 bits") << QByteArray("SOH\nSOFAT\na|3000000000\nb|2\nEOFAT\nEOH\nxy") << true
+                                         << "a!;b!" << "" << QStringList{"a=", "b="};
+    QTest::newRow("running offset passes 32 bits")
+        << QByteArray("SOH\nSOFAT\na|2147483000\nb|1000\nc|1\nEOFAT\nEOH\nxy") << true << "a@0+2147483000;b!;c!"
+        << "" << QStringList{"a=", "c="};
+}
+
+void TestPackage::readTable()
+{
+    QFETCH(QByteArray, package);
+    QFETCH(bool, opens);
+    QFETCH(QString, entries);
+    QFETCH(QString, header);
+    QFETCH(QStringList, data);
+
+    QVERIFY(writeFile(path("p.qlxd"), package));
+    QLXFat fat;
+    QCOMPARE(fat.open(path("p.qlxd"), false), opens);
+    QCOMPARE(fat.errorString().isEmpty(), opens);
+    QCOMPARE(describe(fat.entries()), entries);
+    QStringList properties;
+    for (auto it = fat.headerProperties().cbegin(); it != fat.headerProperties().cend(); ++it)
+        properties << it.key() + QLatin1Char('=') + it.value();
+    QCOMPARE(properties.join(QLatin1Char(';')), header);
+    for (const QString &pair : data) {
+        const int equals = pair.indexOf(QLatin1Char('='));
+        QCOMPARE(fat.fileData(pair.left(equals)), pair.mid(equals + 1).toLatin1());
+    }
+    // Nothing is read from a package that did not open.
+    if (!opens) {
+        for (const FatEntry &entry : fat.entries())
+            QVERIFY(!fat.extractFile(entry.name, path("out")));
+    }
+}
+
+void TestPackage::write_data()
+{
+    // Entries: "t<TAB>name<TAB>text" in memory, "f<TAB>name<TAB>#size" a file
+    // of pattern bytes of that size.
+    QTest::addColumn<QStringList>("header");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("golden six-line") << QStringList() << QStringList({"t\tproject\t<x/>\n", "t\ticons/a.png\tPNG"})
+                                     << readFile(fixture("six-line.qlxd"));
+    QTest::newRow("golden header, properties in key order")
+        << QStringList({"Z=", "a=lower", "Version=3", "Author=Ann"}) << QStringList({"t\tproject\tabcd"})
+        << readFile(fixture("header.qlxd"));
+    QTest::newRow("golden no entries") << QStringList({"k=v"}) << QStringList() << readFile(fixture("no-entries.qlxd"));
+    PackageEntries blocks;
+    QStringList blockEntries;
+    for (int size : {0, 1, 1023, 1024, 1025, 5000}) {
+        const QString name = QStringLiteral("f%1.bin").arg(size);
+        blocks.append({name, patternBytes(size, size)});
+        blockEntries << QStringLiteral("f\t%1\t#%2").arg(name).arg(size);
+    }
+    QTest::newRow("files around block sizes") << QStringList() << blockEntries << packageBytes(blocks);
+    QTest::newRow("duplicate names kept") << QStringList() << QStringList({"t\ta\tone", "f\ta\t#1500"})
+                                          << packageBytes({{"a", "one"}, {"a", patternBytes(1500, 1500)}});
+    QTest::newRow("text stored as Latin-1")
+        << QStringList({QString::fromUtf8("T=Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac")})
+        << QStringList({QString::fromUtf8("t\tt\tGr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac")})
+        << QByteArray("SOH\nT:Gr\xfc\xdf" "e ?\nSOFAT\nt|7\nEOFAT\nEOH\nGr\xfc\xdf" "e ?");
+}
+
+void TestPackage::write()
+{
+    QFETCH(QStringList, header);
+    QFETCH(QStringList, entries);
+    QFETCH(QByteArray, expected);
+
+    QLXFat fat;
+    fat.setStepPause(0);
+    QVERIFY(fat.open(path("w.qlxd"), true));
+    for (const QString &property : header) {
+        const int equals = property.indexOf('=');
+        QVERIFY(fat.setHeaderValue(property.left(equals), property.mid(equals + 1)));
+    }
+    for (const QString &entry : entries) {
+        const QStringList fields = entry.split('\t');
+        if (fields.at(0) == "t") {
+            QVERIFY(fat.addData(fields.at(2), fields.at(1)));
+        } else {
+            const int size = fields.at(2).mid(1).toInt();
+            const QString source = path(QStringLiteral("source%1").arg(fat.entries().size()));
+            QVERIFY(writeFile(source, patternBytes(size, size)));
+            QVERIFY(fat.addFile(source, fields.at(1)));
+        }
+    }
+    QVERIFY(fat.save());
+    QVERIFY(waitForWriter(fat));
+    QCOMPARE(fat.progress(), 100);
+    QCOMPARE(fat.writer()->error(), 0);
+    QCOMPARE(readFile(path("w.qlxd")), expected);
+}
+
+void TestPackage::writerFailuresAreReported()
+{
+    // A source file gone by the time it is written: the package stops there and
+    // the writer reports failure, not success.
+    QLXFat cut;
+    cut.setStepPause(0);
+    QVERIFY(cut.open(path("cut.qlxd"), true));
+    QVERIFY(cut.addData("abc", "a"));
+    QVERIFY(cut.addFile(path("missing.png"), "b"));
+    QVERIFY(cut.addData("xyz", "c"));
+    QVERIFY(cut.save());
+    QVERIFY(waitForWriter(cut));
+    QCOMPARE(cut.progress(), 255);
+    QCOMPARE(readFile(path("cut.qlxd")), QByteArray("SOH\nSOFAT\na|3\nb|0\nc|3\nEOFAT\nEOH\nabc"));
+
+    // A package opened for reading is never overwritten by a save().
+    QVERIFY(QFile::copy(fixture("six-line.qlxd"), path("copy.qlxd")));
+    QLXFat reader;
+    QVERIFY(reader.open(path("copy.qlxd"), false));
+    QVERIFY(reader.save());
+    QVERIFY(waitForWriter(reader));
+    QCOMPARE(reader.writer()->error(), 1);
+    QCOMPARE(reader.progress(), 255);
+    QCOMPARE(readFile(path("copy.qlxd")), readFile(fixture("six-line.qlxd")));
+
+    // A second writer while the first runs would interleave its bytes.
+    QLXFat busy;
+    busy.setStepPause(2);
+    QVERIFY(busy.open(path("busy.qlxd"), true));
+    PackageEntries written;
+    for (int i = 0; i < 30; ++i) {
+        written.append({QStringLiteral("e%1").arg(i), QByteArray::number(i * 7)});
+        QVERIFY(busy.addData(written.last().second, written.last().first));
+    }
+    QVERIFY(busy.save());
+    QVERIFY(!busy.save());
+    QVERIFY(waitForWriter(busy));
+    QCOMPARE(readFile(path("busy.qlxd")), packageBytes(written));
+}
+
+void TestPackage::qlxdRoundTrip()
+{
+    const PackageEntries files{
+        {"project", QByteArray("<project>\n<page id=\"A\"/>\n</project>\n\0\r\n|EOH\n", 44)},
+        {"icons/a.png", patternBytes(3000, 1)},
+        {"icons/empty.png", QByteArray()},
+        {"background/wall.png", patternBytes(70000, 3)},
+    };
+    for (const auto &file : files)
+        QVERIFY(writeFile(path("src/" + file.first), file.second));
+    // The package itself inside the source folder is skipped, not packed into itself.
+    const QString package = path("src/icons/z.qlxd");
+    QVERIFY(writeFile(package, "an older package"));
+
+    const Run pack = qlxd({"pack", package, path("src"), "--header", "Author=Ann"});
+    QVERIFY2(pack.exitCode == 0, qPrintable(pack.err));
+    QVERIFY(pack.err.contains("skipping"));
+    // Project first, then each folder in name order.
+    QCOMPARE(readFile(package), packageBytes({"Author:Ann"}, files));
+
+    const Run list = qlxd({"list", package});
+    QVERIFY2(list.exitCode == 0, qPrintable(list.err));
+    QVERIFY(list.out.contains("  Author: Ann\n"));
+    for (const auto &file : files)
+        QVERIFY(list.out.contains(QStringLiteral("%1  %2\n").arg(file.second.size()).arg(file.first)));
+
+    const Run extract = qlxd({"extract", package, path("extracted")});
+    QVERIFY2(extract.exitCode == 0, qPrintable(extract.err));
+    QStringList expectedFiles;
+    for (const auto &file : files) {
+        QCOMPARE(readFile(path("extracted/" + file.first)), file.second);
+        expectedFiles << file.first;
+    }
+    expectedFiles.sort();
+    QCOMPARE(filesBelow(path("extracted")), expectedFiles);
+}
+
+void TestPackage::qlxdHostilePackages_data()
+{
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<QStringList>("listed");     // lines `list` prints (trimmed)
+    QTest::addColumn<QStringList>("extracted");  // files below DIR, "name=bytes"
+    QTest::addColumn<QStringList>("complaints"); // texts on standard error of extract
+
+    QTest::newRow("duplicate names") << QByteArray("SOH\nSOFAT\na|2\na|3\nEOFAT\nEOH\nxyabc")
+                                     << QStringList{"2  a", "3  a  (duplicate name: extract takes the first)"}
+                                     << QStringList{"a=xy"} << QStringList();
+    QTest::newRow("size past the end") << QByteArray("SOH\nSOFAT\na|2\nb|10\nEOFAT\nEOH\nxyz")
+                                       << QStringList{"2  a", "10  b  (reaches past the end of the package)"}
+                                       << QStringList{"a=xy"} << QStringList{"cannot extract \"b\""};
+    QTest::newRow("negative and huge sizes") << QByteArray("SOH\nSOFAT\nn|-5\nh|99999999999\nok|1\nEOFAT\nEOH\nq")
+                                             << QStringList{"unreadable  n  (size out of range)",
+                                                            "unreadable  ok  (size out of range)"}
+                                             << QStringList() << QStringList{"cannot extract \"n\""};
+    QTest::newRow("names leaving the folder")
+        << packageBytes({{"../evil", "1"}, {"icons/../../evil2", "2"}, {"/tmp/qlxd-absolute", "3"},
+                         {"icons\\..\\evil3", "4"}, {"C:evil4", "5"}, {"icons/ok.png", "6"}, {"./x", "8"}})
+        << QStringList{"1  ../evil  (unsafe as a path)"} << QStringList{"icons/ok.png=6"}
+        << QStringList{"refused entry \"../evil\"", "refused entry \"icons/../../evil2\"",
+                       "refused entry \"/tmp/qlxd-absolute\"", "refused entry \"icons\\\\..\\\\evil3\"",
+                       "refused entry \"C:evil4\"", "refused entry \"./x\""};
+    QTest::newRow("control characters in a name")
+        << QByteArray("SOH\nSOFAT\na\x1b[2Jb|1\nEOFAT\nEOH\nq") << QStringList{"1  a\\x1b[2Jb  (unsafe as a path)"}
+        << QStringList() << QStringList{"refused entry \"a\\x1b[2Jb\""};
+}
+
+void TestPackage::qlxdHostilePackages()
+{
+    QFETCH(QByteArray, package);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, extracted);
+    QFETCH(QStringList, complaints);
+
+    QVERIFY(writeFile(path("work/p.qlxd"), package));
+    const Run list = qlxd({"list", path("work/p.qlxd")});
+    QCOMPARE(list.exitCode, 0);
+    QStringList lines;
+    for (const QString &line : list.out.split('\n'))
+        lines << line.trimmed();
+    for (const QString &line : listed)
+        QVERIFY2(lines.contains(line), qPrintable(QStringLiteral("missing \"%1\" in\n%2").arg(line, list.out)));
+
+    const Run extract = qlxd({"extract", path("work/p.qlxd"), path("work/out")});
+    QCOMPARE(extract.exitCode, complaints.isEmpty() ? 0 : 1);
+    for (const QString &complaint : complaints)
+        QVERIFY2(extract.err.contains(complaint), qPrintable(extract.err));
+    // Nothing landed beside the output folder or at the absolute path.
+    QStringList expectedFiles{"p.qlxd"};
+    for (const QString &file : extracted) {
+        const int equals = file.indexOf(QLatin1Char('='));
+        expectedFiles << "out/" + file.left(equals);
+        QCOMPARE(readFile(path("work/out/" + file.left(equals))), file.mid(equals + 1).toLatin1());
+    }
+    expectedFiles.sort();
+    QCOMPARE(filesBelow(path("work")), expectedFiles);
+    QCOMPARE(filesBelow(m_dir->path()).size(), expectedFiles.size());
+    QVERIFY(!QFile::exists("/tmp/qlxd-absolute"));
+}
+
+void TestPackage::qlxdExtractDoesNotFollowLinkedFolders()
+{
+    QVERIFY(writePackage(path("p.qlxd"), {{"icons/a.png", "1"}, {"b.png", "2"}}));
+    QVERIFY(QDir().mkpath(path("outside")));
+    QVERIFY(QDir().mkpath(path("out")));
+    QVERIFY(QFile::link(path("outside"), path("out/icons")));
+
+    const Run extract = qlxd({"extract", path("p.qlxd"), path("out")});
+    QCOMPARE(extract.exitCode, 1);
+    QVERIFY2(extract.err.contains("refused entry \"icons/a.png\""), qPrintable(extract.err));
+    QCOMPARE(filesBelow(path("outside")), QStringList());
+    QCOMPARE(readFile(path("out/b.png")), QByteArray("2"));
+}
+
+void TestPackage::storedInputs_data()
+{
+    // The fixtures and seeds of every fuzz target, and the inputs kept from
+    // fuzzing (any crash it ever finds belongs in fuzzed/ as well).
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("file");
+    for (const QString target : {"qlxfat", "projectreader", "transferreceiver", "msgline", "mqttpayload"}) {
+        for (const QString &folder : {QString(), QStringLiteral("fuzzed")}) {
+            const QDir dir(QStringLiteral(QALIX_TEST_DATA "/") + target + QLatin1Char('/') + folder);
+            const QString prefix = folder.isEmpty() ? target : target + QLatin1Char('/') + folder;
+            for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+                QTest::newRow(qPrintable(prefix + QLatin1Char('/') + name)) << target << dir.filePath(name);
+        }
+    }
+}
+
+void TestPackage::storedInputs()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, file);
+
+    // The target's own checks abort on a fault.
+    const QByteArray input = readFile(file);
+    const auto bytes = reinterpret_cast<const uint8_t *>(input.constData());
+    const size_t size = size_t(input.size());
+    if (target == QLatin1String("projectreader"))
+        QCOMPARE(fuzz_projectreader(bytes, size), 0);
+    else if (target == QLatin1String("transferreceiver"))
+        QCOMPARE(fuzz_transferreceiver(bytes, size), 0);
+    else if (target == QLatin1String("msgline"))
+        QCOMPARE(fuzz_msgline(bytes, size), 0);
+    else if (target == QLatin1String("mqttpayload"))
+        QCOMPARE(fuzz_mqttpayload(bytes, size), 0);
+    else
+        QCOMPARE(fuzz_qlxfat(bytes, size), 0);
+}
+
+QTEST_GUILESS_MAIN(TestPackage)
+#include "tst_package.moc"

@@ -1,0 +1,182 @@
+#include "core/wall/idlewatch.h"
+#include "core/wall/pinlock.h"
+#include "core/wall/stalewatch.h"
+
+#include <QtTest>
+
+// The rules behind the wall-panel switches, on a clock the test turns: each
+// script is a list of "SECONDS:STEP" and gives one answer per step.
+class TestWallRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void idle_data();
+    void idle();
+    void stale_data();
+    void stale();
+    void pin_data();
+    void pin();
+
+private:
+    QTemporaryDir dir;
+};
+
+static qint64 clockMsecs(const QString &step)
+{
+    return qint64(step.section(':', 0, 0).toDouble() * 1000);
+}
+
+void TestWallRules::idle_data()
+{
+    QTest::addColumn<int>("home");
+    QTest::addColumn<int>("dim");
+    // i: a touch, click or key; p: the operator changes the page; ?: poll.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("home once per idle spell") << 30 << 0 << "0:? 29.9:? 30:? 31:? 45:i 74:? 75:?"
+                                              << "- - home - in - home";
+    QTest::newRow("a page change restarts home, not the saver")
+        << 30 << 40 << "20:p 39:? 40:? 41:i 70:?" << "page - home+dim woke -";
+    QTest::newRow("the waking input only wakes") << 0 << 60 << "59:? 60:? 61:? 70:i 71:i 130:? 131:?"
+                                                 << "- dim - woke in - dim";
+    QTest::newRow("home in place when the saver goes up")
+        << 300 << 60 << "60:? 300:? 301:i 600:?" << "home+dim - woke home+dim";
+}
+
+void TestWallRules::idle()
+{
+    QFETCH(int, home);
+    QFETCH(int, dim);
+    QFETCH(QString, script);
+    QFETCH(QString, expected);
+
+    qint64 now = 0;
+    IdleWatch watch(home, dim, [&now] { return now; });
+    QStringList answers;
+    for (const QString &step : script.split(' ')) {
+        now = clockMsecs(step);
+        const QString action = step.section(':', 1);
+        if (action == "i") {
+            answers << (watch.input() ? "woke" : "in");
+        } else if (action == "p") {
+            watch.pageChanged();
+            answers << "page";
+        } else {
+            const IdleWatch::Due due = watch.poll();
+            QStringList what;
+            if (due.home)
+                what << "home";
+            if (due.dim)
+                what << "dim";
+            answers << (what.isEmpty() ? "-" : what.join('+'));
+        }
+    }
+    QCOMPARE(answers.join(' '), expected);
+}
+
+void TestWallRules::stale_data()
+{
+    // up, down: the connection; ?: poll; r:KEY a report handed on; s:KEY is it
+    // stale; b: the banner.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("never connected: every key, reported or not")
+        << "9:? 9:s:A 10:? 10:s:A 11:? 11:b"
+        << QStringList{ "-", "fresh", "stale", "STALE", "-", "Keine Verbindung seit 08:00" };
+    QTest::newRow("back: banner goes, each key with its first report")
+        << "0:up 1:r:A 100:down 109:? 110:? 110:b 200:up 200:b 200:s:A 201:r:A 201:s:A 201:s:B 202:r:A"
+        << QStringList{ ".", ".", ".", "-", "stale", "Keine Verbindung seit 08:01", "banner gone", "none",
+                        "STALE", "fresh now", "fresh", "STALE", "." };
+    QTest::newRow("a short drop changes nothing")
+        << "0:up 10:down 19.9:? 20:up 30:? 30:s:A" << QStringList{ ".", ".", "-", ".", "-", "fresh" };
+    QTest::newRow("a report handed on while down is not fresh")
+        << "0:up 5:down 15:? 16:r:A 20:up 20:s:A" << QStringList{ ".", ".", "stale", ".", "banner gone", "STALE" };
+    QTest::newRow("a second spell starts anew, with its own time")
+        << "0:up 10:down 20:? 30:up 31:r:A 130:down 140:? 140:s:A 140:b"
+        << QStringList{ ".", ".", "stale", "banner gone", "fresh now", ".", "stale", "STALE",
+                        "Keine Verbindung seit 08:02" };
+}
+
+void TestWallRules::stale()
+{
+    QFETCH(QString, script);
+    QFETCH(QStringList, expected);
+
+    qint64 now = 0;
+    StaleWatch watch(10, [&now] { return now; }, [&now] { return QTime(8, 0).addMSecs(int(now)); });
+    QStringList answers;
+    for (const QString &step : script.split(' ')) {
+        now = clockMsecs(step);
+        const QString action = step.section(':', 1, 1);
+        const QString key = step.section(':', 2);
+        if (action == "up" || action == "down")
+            answers << (watch.setConnected(action == "up") ? "banner gone" : ".");
+        else if (action == "?")
+            answers << (watch.poll() ? "stale" : "-");
+        else if (action == "r")
+            answers << (watch.delivered(key) ? "fresh now" : ".");
+        else if (action == "s")
+            answers << (watch.isStale(key) ? "STALE" : "fresh");
+        else
+            answers << (watch.isBannerShown() ? watch.bannerText() : "none");
+    }
+    QCOMPARE(answers, expected);
+}
+
+void TestWallRules::pin_data()
+{
+    // f=PIN writes the file, f! removes it; c=DIGITS a check; L locked out?
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("right and wrong; a right one starts the count anew")
+        << "0:f=1234 0:c=1234 0:c=1 0:c=2 0:c=3 0:c=4 0:c=1234 0:c=1 0:c=2 0:c=3 0:c=4 0:L"
+        << ". ok wrong wrong wrong wrong ok wrong wrong wrong wrong open";
+    QTest::newRow("five wrong lock for a minute, then five more tries")
+        << "0:f=1234 0:c=1 0:c=2 0:c=3 0:c=4 1:c=5 1:L 30:c=1234 60.9:L 61:L 61:c=9 61:c=9 61:c=9 61:c=9 61:c=9 61:c=1234"
+        << ". wrong wrong wrong wrong locked L locked L open wrong wrong wrong wrong locked locked";
+    QTest::newRow("a changed file needs no restart")
+        << "0:f=1234 0:c=5678 1:f=5678 1:c=5678 1:c=1234" << ". wrong . ok wrong";
+    QTest::newRow("no valid PIN: nobody gets in, and no try counts")
+        << "0:f! 0:c=1234 0:c=1 0:c=1 0:c=1 0:c=1 0:f=12 0:c=12 0:f=1234 0:c=1234"
+        << ". nopin nopin nopin nopin nopin . nopin . ok";
+}
+
+void TestWallRules::pin()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, expected);
+
+    const QString path = dir.filePath("pin");
+    QFile::remove(path);
+    qint64 now = 0;
+    PinLock lock(path, [&now] { return now; });
+    QStringList answers;
+    for (const QString &step : script.split(' ')) {
+        now = clockMsecs(step);
+        const QString action = step.section(':', 1);
+        if (action == "f!") {
+            QFile::remove(path);
+            answers << ".";
+        } else if (action.startsWith("f=")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(action.mid(2).toLatin1() + '\n');
+            answers << ".";
+        } else if (action == "L") {
+            answers << (lock.isLockedOut() ? "L" : "open");
+        } else {
+            const PinLock::Result result = lock.check(action.mid(2));
+            const char *const names[] = { "ok", "wrong", "locked", "nopin" };
+            answers << names[int(result)];
+            QCOMPARE(lock.message(result).isEmpty(), result == PinLock::Result::Accepted);
+        }
+    }
+    QCOMPARE(answers.join(' '), expected);
+}
+
+QTEST_APPLESS_MAIN(TestWallRules)
+#include "tst_wallrules.moc"

@@ -1,0 +1,202 @@
+#include "gui/dialogs/dialogselectproject.h"
+
+#include "core/storage/projectdirectory.h"
+#include "tests/support/testsupport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QNetworkDatagram>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const quint16 transferPort = 64403;
+
+QStringList projectFiles()
+{
+    return QDir(projectDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+} // namespace
+
+class TestDialogSelectProject : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void clickChoosesProject_data();
+    void clickChoosesProject();
+
+    void discovery();
+    void fullTransfer();
+    void stalledTransfer();
+
+private:
+    // The dialog asks the test's designer socket for a package; returns once
+    // the request has arrived there.
+    bool request(DialogSelectProject &dialog, UdpPeer &designer);
+    void setTarget(DialogSelectProject &dialog, quint16 port);
+    ProjectFolder projects;
+};
+
+void TestDialogSelectProject::initTestCase()
+{
+    // The dialog broadcasts to every network it finds.
+    if (!onlyLoopbackIsUp())
+        QSKIP("a network other than loopback is up; run in a private network namespace");
+}
+
+void TestDialogSelectProject::init()
+{
+    QVERIFY(projects.reset());
+}
+
+void TestDialogSelectProject::setTarget(DialogSelectProject &dialog, quint16 port)
+{
+    dialog.findChild<QComboBox *>("comboBoxHost")->setEditText("127.0.0.1");
+    dialog.findChild<QLineEdit *>("lineEditPort")->setText(QString::number(port));
+    dialog.findChild<QPushButton *>("pushButtonDownload")->click();
+}
+
+bool TestDialogSelectProject::request(DialogSelectProject &dialog, UdpPeer &designer)
+{
+    setTarget(dialog, designer.port());
+    return designer.next() == "START";
+}
+
+void TestDialogSelectProject::clickChoosesProject_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("beta") << "beta" << "beta.qlxd";
+}
+
+void TestDialogSelectProject::clickChoosesProject()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+
+    for (const char *f : {"Alpha.qlxd", "beta.qlxd", "Gamma.qlxd.qlxd"})
+        QVERIFY(writeFile(projectDirectory() + f, "x"));
+    DialogSelectProject dialog;
+    QVERIFY(dialog.selectedProject().isEmpty());
+    QCOMPARE(dialog.findChild<QLineEdit *>("lineEditPort")->text(), QStringLiteral("64402"));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    auto *list = dialog.findChild<QListWidget *>("listWidget");
+    const auto found = list->findItems(name, Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    const QRect rect = list->visualItemRect(found.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.selectedProject(), projectDirectory() + file);
+    QVERIFY(QFile::exists(dialog.selectedProject()));
+}
+
+void TestDialogSelectProject::discovery()
+{
+    // The designer's side answers every discovery request.
+    QUdpSocket designer;
+    QVERIFY(designer.bind(QHostAddress::AnyIPv4, 64402));
+    QSignalSpy hello(&designer, &QUdpSocket::readyRead);
+    connect(&designer, &QUdpSocket::readyRead, this, [&designer] {
+        while (designer.hasPendingDatagrams()) {
+            const QNetworkDatagram request = designer.receiveDatagram();
+            if (request.data() == "HELLO")
+                designer.writeDatagram(request.makeReply("WAVE"));
+        }
+    });
+
+    DialogSelectProject dialog;
+    auto *hosts = dialog.findChild<QComboBox *>("comboBoxHost");
+    // The first request goes out at construction, the next two seconds later.
+    QVERIFY(hello.wait());
+    QTRY_COMPARE(hosts->count(), 1);
+    QCOMPARE(hosts->itemText(0), QStringLiteral("127.0.0.1"));
+    QCOMPARE(hosts->currentText(), QStringLiteral("127.0.0.1"));
+    QVERIFY(hello.wait(5000));
+    QCoreApplication::processEvents();
+    QCOMPARE(hosts->count(), 1);
+
+    // A second designer answers from another address; near misses are no answers.
+    QUdpSocket second;
+    QVERIFY(second.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    QVERIFY(second.writeDatagram("wave", QHostAddress::LocalHost, transferPort) == 4);
+    QVERIFY(second.writeDatagram("WAVES", QHostAddress::LocalHost, 64404) == 5);
+    QVERIFY(second.writeDatagram("WAVE", QHostAddress::LocalHost, 64404) == 4);
+    QTRY_COMPARE(hosts->count(), 2);
+    QCOMPARE(hosts->itemText(1), QStringLiteral("127.0.0.2"));
+    QCOMPARE(hosts->currentText(), QStringLiteral("127.0.0.1"));
+}
+
+void TestDialogSelectProject::fullTransfer()
+{
+    // The panel's dialog against qlxd serve, the designer's stand-in. Equal
+    // pieces follow each other, as in a picture with a plain background.
+    const QByteArray bytes = patternBytes(2000) + QByteArray(8000, '\0');
+    QTemporaryDir source;
+    QVERIFY(writeFile(source.filePath("Demo.qlxd"), bytes));
+    QVERIFY(writeFile(projectDirectory() + "Demo.qlxd", "an older package"));
+    QProcess server;
+    server.start(QStringLiteral(QALIX_BUILD_DIR "/qlxd"),
+                 {"serve", "--once", "--bind", "127.0.0.1", "--port", "0", "--piece-size", "1000",
+                  source.filePath("Demo.qlxd")});
+    QVERIFY(server.waitForStarted() && server.waitForReadyRead());
+    const QRegularExpressionMatch port =
+        QRegularExpression(" on 127\\.0\\.0\\.1:(\\d+)$").match(QString::fromUtf8(server.readLine()).trimmed());
+    QVERIFY(port.hasMatch());
+
+    DialogSelectProject dialog;
+    auto *progress = dialog.findChild<QProgressBar *>("progressBarState");
+    setTarget(dialog, quint16(port.captured(1).toUInt()));
+    // --once: the server ends with the last piece. The dialog needs the event
+    // loop meanwhile, so no blocking wait.
+    QTRY_COMPARE_WITH_TIMEOUT(server.state(), QProcess::NotRunning, 30000);
+    QCOMPARE(server.exitCode(), 0);
+    QTRY_COMPARE(readFile(projectDirectory() + "Demo.qlxd"), bytes);
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+    QCOMPARE(progress->value(), 100);
+    QCOMPARE(dialog.findChild<QPushButton *>("pushButtonDownload")->text(), QStringLiteral("Herunterladen"));
+}
+
+void TestDialogSelectProject::stalledTransfer()
+{
+    QVERIFY(writeFile(projectDirectory() + "Demo.qlxd", "good package"));
+    UdpPeer designer;
+    DialogSelectProject dialog;
+    dialog.setStallLimit(300);
+    auto *button = dialog.findChild<QPushButton *>("pushButtonDownload");
+    QVERIFY(request(dialog, designer));
+    QVERIFY(designer.send("Demo=6", transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
+    QCOMPARE(designer.next(), QByteArray("4"));
+
+    // The designer falls silent.
+    QTest::ignoreMessage(QtCriticalMsg, "Transfer failed: nothing from 127.0.0.1 for 0.3 s, 4 of 6 bytes received");
+    QTRY_COMPARE(button->text(), QStringLiteral("Übertragung fehlgeschlagen: keine Daten mehr"));
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBarState")->value(), 0);
+    QCOMPARE(readFile(projectDirectory() + "Demo.qlxd"), QByteArray("good package"));
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+
+    // A new transfer works afterwards.
+    QVERIFY(request(dialog, designer));
+    QCOMPARE(button->text(), QStringLiteral("Herunterladen"));
+    QVERIFY(designer.send("Demo=2", transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    QVERIFY(designer.send(QByteArray("ok").toBase64(), transferPort));
+    QTRY_COMPARE(readFile(projectDirectory() + "Demo.qlxd"), QByteArray("ok"));
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+}
+
+QTEST_MAIN(TestDialogSelectProject)
+#include "tst_dialogselectproject.moc"

@@ -1,0 +1,439 @@
+#include "gui/editors/propertyframes.h"
+#include "gui/storage/picturecache.h"
+#include "tests/support/itemsupport.h"
+
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QtTest>
+
+namespace {
+
+const QStringList kinds{"PageChange", "Picture", "StatePicture", "Button",
+                        "StateButton", "Text", "StateText", "ADCText"};
+
+QImage render(QGraphicsScene &scene)
+{
+    QImage image(scene.sceneRect().size().toSize(), QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    scene.render(&painter, QRectF(QPointF(0, 0), scene.sceneRect().size()), scene.sceneRect());
+    return image;
+}
+
+} // namespace
+
+// The item kinds: how they follow port values, what a press sends, how they
+// load from and save to their element, and the pictures they share.
+class TestItems : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void statePictures_data();
+    void statePictures();
+    void stateText_data();
+    void stateText();
+
+    void pressSendsPortThenPage_data();
+    void pressSendsPortThenPage();
+    void fixedItemsLetPressesThrough();
+
+    void rangeCheck_data();
+    void rangeCheck();
+    void picturesResolveAndShowTheActiveOne();
+    void roundTrip_data();
+    void roundTrip();
+
+    void textRenderingsKeepToTheirBudget();
+
+    void frameEditChangesItem_data();
+    void frameEditChangesItem();
+    void numberRules_data();
+    void numberRules();
+
+private:
+    Item *load(const QString &kind, const QString &children);
+    QGraphicsScene *m_scene = nullptr;
+    ProjectFolder m_projects;
+};
+
+void TestItems::initTestCase()
+{
+    writeProjectPicture(QStringLiteral("on.png"), 50, 50, 0x00ff00);
+    writeProjectPicture(QStringLiteral("off.png"), 50, 50, 0x808080);
+    writeProjectPicture(QStringLiteral("unknown.png"), 50, 50, 0xff00ff);
+    writeProjectPicture(QStringLiteral("lamp.png"), 100, 100, 0xffff00);
+    writeProjectPicture(QStringLiteral("common.png"), 50, 50, 0x00ffff, QStringLiteral("icons/"));
+}
+
+void TestItems::init()
+{
+    m_scene = new QGraphicsScene(0, 0, 800, 600);
+}
+
+void TestItems::cleanup()
+{
+    delete m_scene;
+    m_scene = nullptr;
+}
+
+// An item made as the page's factory makes it: at (10, 10) on the scene, then loaded.
+Item *TestItems::load(const QString &kind, const QString &children)
+{
+    Item *item = makeKind(kind).release();
+    item->SetPos(10, 10);
+    m_scene->addItem(item);
+    item->refreshProperties();
+    QDomDocument doc;
+    doc.setContent(QStringLiteral("<component>") + children + QStringLiteral("</component>"));
+    item->loadFromXml(doc.documentElement());
+    return item;
+}
+
+void TestItems::statePictures_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<QStringList>("shown");
+
+    for (const char *kind : {"StateButton", "StatePicture"}) {
+        const QString k = QString::fromLatin1(kind);
+        QTest::newRow(qPrintable(k + " 1,0,5")) << k << QList<double>{1.0, 0.0, 5.0}
+                                                << QStringList{"on", "off", "on"};
+        QTest::newRow(qPrintable(k + " negative and NaN are active"))
+            << k << QList<double>{0.0, -3.0, 0.0, qQNaN()} << QStringList{"off", "on", "off", "on"};
+        QTest::newRow(qPrintable(k + " -0 is 0")) << k << QList<double>{1.0, -0.0} << QStringList{"on", "off"};
+    }
+}
+
+void TestItems::statePictures()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<double>, values);
+    QFETCH(QStringList, shown);
+
+    std::unique_ptr<Item> item = makeKind(kind);
+    editRecord(item.get(), [&](ItemRecord &r) {
+        r.imageActive = QStringLiteral("on.png");
+        r.imageInactive = QStringLiteral("off.png");
+        r.imageUnknown = QStringLiteral("unknown.png");
+    });
+    const QString dir = projectDirectory() + QStringLiteral("/icons/project/");
+    for (int i = 0; i < values.size(); ++i) {
+        item->setValue(values.at(i));
+        QCOMPARE(item->picture().cacheKey(), PictureCache::picture(dir + shown.at(i) + ".png").cacheKey());
+    }
+}
+
+void TestItems::stateText_data()
+{
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("renderings");
+
+    QTest::newRow("on, off, on") << QList<double>{1.0, 0.0, 2.0} << QStringList{"AN", "AUS", "AN"} << 3;
+    QTest::newRow("3 after 7 does not render again") << QList<double>{7.0, 3.0} << QStringList{"AN", "AN"} << 1;
+    QTest::newRow("NaN and negative are active") << QList<double>{0.0, qQNaN(), 0.0, -1.0}
+                                                 << QStringList{"AUS", "AN", "AUS", "AN"} << 4;
+}
+
+void TestItems::stateText()
+{
+    QFETCH(QList<double>, values);
+    QFETCH(QStringList, texts);
+    QFETCH(int, renderings);
+
+    ItemStateText item(nullptr, nullptr);
+    editRecord(&item, [&](ItemRecord &r) {
+        r.textActive = QStringLiteral("AN");
+        r.textInactive = QStringLiteral("AUS");
+    });
+    QSignalSpy moved(&item, &Item::itemMoved);
+    for (int i = 0; i < values.size(); ++i) {
+        item.setValue(values.at(i));
+        QCOMPARE(item.text(), texts.at(i));
+    }
+    QCOMPARE(moved.count(), renderings);
+}
+
+void TestItems::pressSendsPortThenPage_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("pageId");
+    QTest::addColumn<QStringList>("sent");
+
+    QTest::newRow("neither") << "" << "" << QStringList();
+    QTest::newRow("port") << "ITM_Kueche_OUT3" << "" << QStringList{"ITM_Kueche_OUT3"};
+    QTest::newRow("page") << "" << "ABC123" << QStringList{"PAGE_ABC123"};
+    QTest::newRow("both, port first") << "ITM_Kueche_OUT3" << "ABC123" << QStringList{"ITM_Kueche_OUT3", "PAGE_ABC123"};
+}
+
+void TestItems::pressSendsPortThenPage()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, pageId);
+    QFETCH(QStringList, sent);
+
+    Item *item = makeKind(QStringLiteral("Button")).release();
+    m_scene->addItem(item);
+    editRecord(item, [&](ItemRecord &r) {
+        r.port = port;
+        r.pageId = pageId;
+    });
+    QSignalSpy spy(item, &Item::changePort);
+    QGraphicsView view(m_scene);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(25, 25)));
+    QStringList emitted;
+    for (const QList<QVariant> &args : spy)
+        emitted << args.at(0).toString();
+    QCOMPARE(emitted, sent);
+}
+
+void TestItems::fixedItemsLetPressesThrough()
+{
+    // In the running panel a press reaches every item under it, not only the top one.
+    Item *below = makeKind(QStringLiteral("Button")).release();
+    Item *above = makeKind(QStringLiteral("StateButton")).release();
+    for (Item *item : {below, above}) {
+        m_scene->addItem(item);
+        editRecord(item, [&](ItemRecord &r) { r.port = item == below ? "ITM_Below_OUT1" : "ITM_Above_OUT1"; });
+        item->setFlag(QGraphicsItem::ItemIsMovable, false);
+        item->setFlag(QGraphicsItem::ItemIsSelectable, false);
+        item->setFlag(QGraphicsItem::ItemIsFocusable, false);
+        item->setLoaded(true);
+    }
+    QSignalSpy belowSpy(below, &Item::changePort);
+    QSignalSpy aboveSpy(above, &Item::changePort);
+    QGraphicsView view(m_scene);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(10, 10)));
+    QCOMPARE(aboveSpy.count(), 1);
+    QCOMPARE(belowSpy.count(), 1);
+}
+
+void TestItems::rangeCheck_data()
+{
+    QTest::addColumn<QString>("geometry");
+    QTest::addColumn<QPointF>("pos");
+    QTest::addColumn<QSizeF>("size");
+
+    QTest::newRow("inside") << "<x>100</x><y>200</y><w>80</w><h>40</h>" << QPointF(100, 200) << QSizeF(80, 40);
+    QTest::newRow("past the right edge keeps position and size")
+        << "<x>700</x><y>20</y><w>200</w><h>40</h>" << QPointF(10, 10) << QSizeF(50, 50);
+    QTest::newRow("past the bottom edge") << "<x>0</x><y>590</y><w>20</w><h>20</h>" << QPointF(10, 10)
+                                          << QSizeF(50, 50);
+    QTest::newRow("overflowing sum is out of range")
+        << "<x>2147483647</x><y>0</y><w>2147483647</w><h>1</h>" << QPointF(10, 10) << QSizeF(50, 50);
+}
+
+void TestItems::rangeCheck()
+{
+    QFETCH(QString, geometry);
+    QFETCH(QPointF, pos);
+    QFETCH(QSizeF, size);
+
+    Item *item = load(QStringLiteral("Button"), geometry + QStringLiteral("<image_active>lamp.png</image_active>"));
+    QCOMPARE(item->pos(), pos);
+    QCOMPARE(item->boundingRect().size(), size);
+    QCOMPARE(item->picture().size(), size.toSize());
+}
+
+void TestItems::picturesResolveAndShowTheActiveOne()
+{
+    Item *item = load(QStringLiteral("StateButton"),
+                      QStringLiteral("<w>50</w><h>50</h><image_active>lamp.png</image_active>"
+                                     "<image_inactive>common.png</image_inactive>"
+                                     "<image_unknown>missing.png</image_unknown>"));
+    const QString d = projectDirectory();
+    QCOMPARE(item->record().imageActive, d + QStringLiteral("icons/project/lamp.png"));
+    QCOMPARE(item->record().imageInactive, d + QStringLiteral("icons/common.png"));
+    QCOMPARE(item->record().imageUnknown, QStringLiteral(":/images/noicon"));
+    QCOMPARE(item->picture().toImage().pixelColor(10, 10), QColor(Qt::yellow));
+    item->setValue(0.0);
+    QCOMPARE(item->picture().toImage().pixelColor(10, 10), QColor(Qt::cyan));
+}
+
+void TestItems::roundTrip_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const QString &kind : kinds)
+        QTest::newRow(qPrintable(kind)) << kind;
+}
+
+void TestItems::roundTrip()
+{
+    QFETCH(QString, kind);
+
+    Item *original = makeKind(kind).release();
+    m_scene->addItem(original);
+    original->SetPos(123, 45);
+    original->setSize(64, 32);
+    ItemRecord f = original->record();
+    const QString d = projectDirectory();
+    f.imageActive = d + QStringLiteral("icons/project/lamp.png");
+    f.imageInactive = d + QStringLiteral("icons/project/off.png");
+    f.imageUnknown = d + QStringLiteral("icons/common.png");
+    f.textActive = QString::fromUtf8("Licht \xc3\xa4n");
+    f.textInactive = QStringLiteral("aus");
+    f.textError = QStringLiteral("<&>");
+    f.bold = f.italic = true;
+    f.color = 0x12AB34;
+    f.fontSize = 33;
+    f.digits = 4;
+    f.pageId = QStringLiteral("Z9Y8X7W6V5U4T3S2");
+    f.port = QStringLiteral("ITM_Kueche_OUT3");
+    original->setRecord(f);
+    if (!kind.endsWith(QLatin1String("Text")))
+        original->loadPicture(f.imageActive);
+
+    QDomDocument doc;
+    QDomElement element = doc.createElement(QStringLiteral("component"));
+    doc.appendChild(element);
+    QStringList files;
+    original->saveToXml(doc, element, files);
+    QCOMPARE(element.lastChildElement().text(), kind);
+
+    QDomDocument reread;
+    QVERIFY(reread.setContent(doc.toString()));
+    Item *copy = makeKind(kind).release();
+    m_scene->addItem(copy);
+    copy->loadFromXml(reread.documentElement());
+    QCOMPARE(copy->pos(), original->pos());
+    if (!kind.endsWith(QLatin1String("Text")))
+        QCOMPARE(copy->boundingRect(), original->boundingRect());
+    QCOMPARE(copy->record(), f);
+}
+
+void TestItems::textRenderingsKeepToTheirBudget()
+{
+    const auto rendering = [](int i) {
+        QPixmap picture(20, 10);
+        picture.fill(QColor::fromHsv(i * 30, 255, 255));
+        return picture;
+    };
+    const auto key = [](int i) { return PictureCache::textPrefix() + QStringLiteral("10_%1").arg(i); };
+    const QString file = writeProjectPicture(QStringLiteral("budget.png"), 20, 10, 0xff0000);
+    PictureCache::picture(file);
+
+    // Equal renderings cost alike: room for three.
+    PictureCache::setTextBudget(0);
+    PictureCache::setTextBudget(PictureCache::defaultTextBudget);
+    PictureCache::insert(rendering(0), key(0));
+    const qint64 one = PictureCache::textBytes();
+    QVERIFY(one >= 20 * 10 * 4);
+    PictureCache::setTextBudget(3 * one + one / 2);
+
+    const QPixmap held = PictureCache::picture(key(0)); // as an item holds it
+    PictureCache::insert(rendering(1), key(1));
+    PictureCache::insert(rendering(2), key(2));
+    QVERIFY(PictureCache::find(key(0), nullptr)); // used: now the most recent
+    PictureCache::insert(rendering(3), key(3));
+    QVERIFY(!PictureCache::contains(key(1)));
+    for (int i : {0, 2, 3})
+        QVERIFY2(PictureCache::contains(key(i)), qPrintable(key(i)));
+    QCOMPARE(PictureCache::textBytes(), 3 * one);
+
+    // Lowering the budget drops renderings at once; a holder keeps its
+    // pixels, and pictures of files are not texts.
+    PictureCache::setTextBudget(one);
+    QVERIFY(!PictureCache::contains(key(0)));
+    QCOMPARE(held.toImage().pixelColor(5, 5), rendering(0).toImage().pixelColor(5, 5));
+    QVERIFY(PictureCache::contains(file));
+
+    // An item keeps drawing a rendering the cache let go of.
+    ItemText item(nullptr, nullptr);
+    m_scene->addItem(&item);
+    item.createText(QStringLiteral("MMMM"), true, false, 60, 0xFF0000);
+    PictureCache::setTextBudget(0);
+    PictureCache::setTextBudget(PictureCache::defaultTextBudget);
+    const QImage image = render(*m_scene);
+    m_scene->removeItem(&item);
+    int red = 0;
+    for (int y = 0; y < item.height(); ++y)
+        for (int x = 0; x < item.width(); ++x)
+            red += image.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
+    QVERIFY2(red > 100, qPrintable(QString::number(red)));
+}
+
+// An edit in an item's property frame shows on the item at once.
+void TestItems::frameEditChangesItem_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("x") << "Button" << "lineEditX" << "120" << "120";
+    QTest::newRow("width") << "Picture" << "lineEditWidth" << "70" << "70";
+    QTest::newRow("text") << "Text" << "lineEditText" << "Hallo" << "Hallo";
+    QTest::newRow("digits") << "AnalogText" << "spinBoxDigits" << "3" << "???.???";
+}
+
+void TestItems::frameEditChangesItem()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, widget);
+    QFETCH(QString, input);
+    QFETCH(QString, shown);
+
+    registerPropertyFrames();
+    Item *item = load(kind, QStringLiteral("<image_active>lamp.png</image_active><text>Alt</text>"));
+    QWidget *frame = item->showProperties();
+    QVERIFY(frame);
+    if (auto *spin = frame->findChild<QSpinBox *>(widget)) {
+        spin->setValue(input.toInt());
+    } else {
+        auto *edit = frame->findChild<QLineEdit *>(widget);
+        QVERIFY(edit);
+        edit->selectAll();
+        QTest::keyClicks(edit, input);
+    }
+    const QMap<QString, QString> now{{"lineEditX", QString::number(item->pos().x())},
+                                     {"lineEditWidth", QString::number(item->boundingRect().width())},
+                                     {"lineEditText", item->record().textActive},
+                                     {"spinBoxDigits", item->text()}};
+    QCOMPARE(now.value(widget), shown);
+}
+
+// The analogue text's numbers: decimals bounded to 0..6, font size to 100.
+void TestItems::numberRules_data()
+{
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("two") << 2 << 21.456 << "21.46";
+    QTest::newRow("none") << 0 << 21.4 << "21";
+    QTest::newRow("bound at six") << 9 << 1.5 << "1.500000";
+    QTest::newRow("negative as none") << -2 << 3.7 << "4";
+    QTest::newRow("negative value") << 1 << -0.04 << "-0.0";
+}
+
+void TestItems::numberRules()
+{
+    QFETCH(int, digits);
+    QFETCH(double, value);
+    QFETCH(QString, text);
+
+    Item *item = load(QStringLiteral("AnalogText"),
+                      QStringLiteral("<digits>%1</digits><font_size>250</font_size>").arg(qMax(digits, 0)));
+    QCOMPARE(item->record().fontSize, ItemRecord::fontSizeMaximum);
+    QCOMPARE(item->text(), QStringLiteral("???") + (digits > 0 ? "." + QString(qMin(digits, 6), '?') : ""));
+    editRecord(item, [&](ItemRecord &r) { r.digits = digits; });
+    item->setValue(value);
+    QCOMPARE(item->text(), text);
+}
+
+QTEST_MAIN(TestItems)
+#include "tst_items.moc"

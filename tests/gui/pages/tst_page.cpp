@@ -1,0 +1,150 @@
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "gui/items/item.h"
+#include "gui/items/itemstatebutton.h"
+#include "gui/items/itemstatepicture.h"
+#include "core/storage/itemkind.h"
+#include "gui/pages/page.h"
+#include "tests/support/itemsupport.h"
+
+// Page, view and scene: construction, sizing, background, port values,
+// locking and keeping items inside the scene.
+class TestPage : public QObject
+{
+    Q_OBJECT
+
+private:
+    QList<Item *> list;
+    QList<Page *> pages;
+
+    Item *addItem(Page &page, const ElementDraft &element)
+    {
+        QDomDocument document;
+        return page.createItemFromXml(element.build(document));
+    }
+
+    static QString backgroundDir()
+    {
+        return QCoreApplication::applicationDirPath() + QLatin1String("/projects/background/project/");
+    }
+
+private slots:
+    // Identifiers of new pages: 16 of A-Z and 0-9, driven by the start-up seed.
+    void identifiers()
+    {
+        const auto idsAfterSeed = [this](quint32 seed) {
+            Page::seedIds(seed);
+            return Page(&list, &pages).id() + Page(&list, &pages).id();
+        };
+        const QString ids = idsAfterSeed(4711);
+        QVERIFY(QRegularExpression(QStringLiteral("^[A-Z0-9]{32}$")).match(ids).hasMatch());
+        QVERIFY(ids.left(16) != ids.mid(16));
+        QCOMPARE(idsAfterSeed(4711), ids);
+        QVERIFY(idsAfterSeed(4712) != ids);
+    }
+
+    void setPortValueReachesBoundItemsOnly()
+    {
+        ScenePage page(&list, &pages);
+        const auto bound = [&](const char *type, const char *port) {
+            ElementDraft element{QString::fromLatin1(type)};
+            element.port = QString::fromLatin1(port);
+            return addItem(page, element);
+        };
+        Item *a = bound("StateButton", "ITM_Kueche_OUT1");
+        Item *b = bound("StatePicture", "ITM_Kueche_OUT1");
+        Item *c = bound("StateButton", "itm_kueche_out1");
+        Item *d = bound("StatePicture", "ITM_Kueche_OUT2");
+        Item *e = bound("StateButton", "");
+        QVERIFY(a && b && c && d && e);
+
+        page.setPortValue(QStringLiteral("ITM_Kueche_OUT1"), 1.0);
+        QCOMPARE(a->lastValue(), 1.0);
+        QCOMPARE(b->lastValue(), 1.0);
+        QCOMPARE(c->lastValue(), -99999999.0);
+        QCOMPARE(d->lastValue(), -99999999.0);
+        QCOMPARE(e->lastValue(), -99999999.0);
+
+        page.setPortValue(QString(), 5.0);
+        QCOMPARE(e->lastValue(), -99999999.0);
+        page.setPortValue(QStringLiteral("ITM_Unknown_IN1"), 5.0);
+        QCOMPARE(a->lastValue(), 1.0);
+    }
+
+    void setPortValueFollowsDeletionAndPortChanges()
+    {
+        ScenePage page(&list, &pages);
+        ElementDraft bound{QStringLiteral("StateButton")};
+        bound.port = QStringLiteral("ITM_Bad_OUT3");
+        Item *first = addItem(page, bound);
+        Item *second = addItem(page, bound);
+        QCOMPARE(page.items().size(), 2);
+
+        page.clearSelection();
+        first->setSelected(true);
+        page.deleteItems();
+        QCOMPARE(page.items().size(), 1);
+        page.setPortValue(QStringLiteral("ITM_Bad_OUT3"), 1.0); // must not touch the deleted item
+        QCOMPARE(second->lastValue(), 1.0);
+
+        // A new record with another port re-files the item.
+        ItemRecord record = second->record();
+        record.port = QStringLiteral("ITM_Bad_OUT4");
+        second->setRecord(record);
+        page.setPortValue(QStringLiteral("ITM_Bad_OUT3"), 0.0);
+        QCOMPARE(second->lastValue(), 1.0);
+        page.setPortValue(QStringLiteral("ITM_Bad_OUT4"), 0.0);
+        QCOMPARE(second->lastValue(), 0.0);
+    }
+
+    void keepInside_data()
+    {
+        QTest::addColumn<QPoint>("start");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QPoint>("expected");
+
+        // Scene 800 x 600: the right limit is 802, the bottom limit 602.
+        QTest::newRow("left of scene") << QPoint(-20, 10) << QSize(50, 50) << 1.0 << QPoint(0, 10);
+        QTest::newRow("past right edge") << QPoint(750, 10) << QSize(100, 50) << 1.0 << QPoint(701, 10);
+        QTest::newRow("reaches right limit") << QPoint(752, 0) << QSize(50, 50) << 1.0 << QPoint(751, 0);
+        QTest::newRow("scaled item") << QPoint(750, 10) << QSize(50, 50) << 2.0 << QPoint(701, 10);
+        QTest::newRow("too wide, right") << QPoint(30, 10) << QSize(900, 50) << 1.0 << QPoint(0, 10);
+        QTest::newRow("too large both ways") << QPoint(99, 99) << QSize(1000, 1000) << 1.0 << QPoint(0, 0);
+    }
+
+    void keepInside()
+    {
+        QFETCH(QPoint, start);
+        QFETCH(QSize, size);
+        QFETCH(double, scale);
+        QFETCH(QPoint, expected);
+
+        ScenePage page(&list, &pages);
+        Item *item = page.createItem(ItemKind::Picture);
+        Item *bystander = page.createItem(ItemKind::Picture);
+        bystander->SetPos(300, 300);
+        item->setScale(scale);
+        item->setSize(size.width(), size.height());
+        item->setPos(start); // the graphics item's own move: no clamping yet
+
+        QSignalSpy moves(item, &Item::itemMoved);
+        page.keepInside(item);
+        QCOMPARE(item->pos().toPoint(), expected);
+        // Clamping settles: it never goes back and forth between two edges.
+        QVERIFY(moves.count() <= 4);
+        QCOMPARE(bystander->pos().toPoint(), QPoint(300, 300));
+
+        // Moving any item keeps every item of the scene inside.
+        item->setPos(start);
+        bystander->SetPos(310, 300);
+        QCOMPARE(item->pos().toPoint(), expected);
+    }
+};
+
+QTEST_MAIN(TestPage)
+#include "tst_page.moc"

@@ -1,0 +1,357 @@
+#include "gui/dialogs/dialogpin.h"
+#include "gui/window/mainwindow.h"
+#include "gui/wall/screensaver.h"
+#include "gui/wall/wallpanel.h"
+#include "gui/items/item.h"
+#include "core/net/qalixmsgclient.h"
+#include "gui/dialogs/dialogoptions.h"
+#include "gui/pages/page.h"
+#include "tests/support/itemsupport.h"
+#include "tools/support/msgserversim.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+// The wall-panel switches on a main window, on a clock the test turns.
+class TestWallPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void wakingInputIsSwallowed_data();
+    void wakingInputIsSwallowed();
+    void staleLookFollowsTheConnection();
+    void lockAsksForPin_data();
+    void lockAsksForPin();
+    void idleClosesDialogs_data();
+    void idleClosesDialogs();
+
+private:
+    Page *addPage(const QString &id) { return addWindowPage(*window, &itemList, id); }
+    Item *addItem(Page *page, int kind, const QString &key);
+    void showWindow();
+
+    std::unique_ptr<MainWindow> window;
+    QList<Item *> itemList;
+    qint64 now = 0;
+    std::function<qint64()> clock = [this] { return now; };
+};
+
+void TestWallPanel::init()
+{
+    now = 0;
+    window = std::make_unique<MainWindow>();
+}
+
+void TestWallPanel::cleanup()
+{
+    window.reset();
+}
+
+Item *TestWallPanel::addItem(Page *page, int kind, const QString &key)
+{
+    Item *item = page->createItem(kind);
+    editRecord(item, [&](ItemRecord &r) { r.port = key; });
+    page->setControlMode();
+    return item;
+}
+
+void TestWallPanel::showWindow()
+{
+    window->setPageSize(QSize(400, 300));
+    window->pages().first()->show();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestWallPanel::wakingInputIsSwallowed_data()
+{
+    QTest::addColumn<bool>("key");
+    QTest::addColumn<int>("home");
+    QTest::newRow("click") << false << 0;
+    QTest::newRow("click, first page in place") << false << 300;
+}
+
+void TestWallPanel::wakingInputIsSwallowed()
+{
+    QFETCH(bool, key);
+    QFETCH(int, home);
+
+    window->setWallOptions(StartOptions(), clock);
+    QVERIFY(!window->wallPanel()); // no switch, nothing changes
+    StartOptions options;
+    options.dimSeconds = 60;
+    options.homeSeconds = home;
+    window->setWallOptions(options, clock);
+    WallPanel *wall = window->wallPanel();
+    Page *first = addPage("1");
+    Page *second = addPage("2");
+    Item *button = addItem(first, ItemKind::StateButton, "ITM_M1_OUT1"); // selected, at 10, 10
+    showWindow();
+    if (home)
+        window->onChangePort("PAGE_2");
+    QSignalSpy pressed(button, &Item::changePort);
+    QWidget *viewport = first->view()->viewport();
+    const QPoint onButton = first->view()->mapFromScene(QPointF(35, 35));
+    // A press on the button, or Delete, which removes the selected item.
+    const auto input = [&] {
+        if (key)
+            QTest::keyClick(first->view(), Qt::Key_Delete);
+        else
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, onButton);
+    };
+
+    now = 59999;
+    wall->poll();
+    QVERIFY(!wall->isDimmed());
+    now = 60000;
+    wall->poll();
+    QVERIFY(wall->isDimmed());
+    QCOMPARE(wall->screenSaver()->geometry(), window->rect());
+    QVERIFY(first->isVisible());
+    QVERIFY(!second->isVisible());
+
+    input();
+    QVERIFY(!wall->isDimmed());
+    QCOMPARE(pressed.count(), 0);
+    QCOMPARE(first->items().size(), 1);
+    QVERIFY(!window->liveState().values().contains("ITM_M1_OUT1"));
+
+    // The gesture is over: the next one reaches the page.
+    input();
+    if (key)
+        QCOMPARE(first->items().size(), 0);
+    else
+        QCOMPARE(pressed.count(), 1);
+}
+
+void TestWallPanel::staleLookFollowsTheConnection()
+{
+    StartOptions options;
+    options.staleSeconds = 10;
+    window->setWallOptions(options, clock);
+    const QLabel *banner = window->wallPanel()->banner();
+    Page *first = addPage("1");
+    Page *later = addPage("2");
+    Item *reported = addItem(first, ItemKind::StateButton, "ITM_Kueche_OUT1");
+    Item *never = addItem(first, ItemKind::StateButton, "ITM_Keller_OUT9");
+    never->SetPos(100, 10);
+    Item *unbound = first->createItem(ItemKind::Picture);
+    unbound->SetPos(200, 10);
+    ItemElement element;
+    element.type = QStringLiteral("StateButton");
+    element.w = element.h = 20;
+    element.record.port = QStringLiteral("ITM_Kueche_OUT1");
+    later->setPendingItems({ element });
+    showWindow();
+    const QPoint onReported = first->view()->mapFromScene(QPointF(35, 35));
+    const auto shownColour = [&] { return first->view()->grab().toImage().pixelColor(onReported); };
+
+    MsgServerSim sim;
+    sim.addPort("OUT.Kueche.1", MsgServerSim::Switch, 1.0);
+    QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = sim.serverPort();
+    QalixMsgClient *client = attachSimulator(*window, sim);
+    QSignalSpy received(client, &QalixMsgClient::received);
+    client->connectToServer();
+    QVERIFY(received.wait(5000));
+    window->updateGUI();
+    const QColor fresh = shownColour();
+
+    // Connected, however long: nothing stale.
+    now = 3600000;
+    window->wallPanel()->poll();
+    QVERIFY(!reported->isStale() && !never->isStale() && !banner->isVisible());
+
+    sim.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!client->isConnected(), 5000);
+    now += 9999;
+    window->wallPanel()->poll();
+    QVERIFY(!reported->isStale() && !banner->isVisible());
+    now += 1;
+    window->wallPanel()->poll();
+    QVERIFY(reported->isStale());
+    QVERIFY(never->isStale());
+    QVERIFY(!unbound->isStale());
+    QVERIFY(banner->isVisible());
+    QVERIFY2(banner->text().startsWith("Keine Verbindung seit "), qPrintable(banner->text()));
+    // On the page as shown, clear of its top, where titles and the buttons are.
+    const QRect shownPage(first->view()->mapTo(window.get(), QPoint()), first->view()->size());
+    QVERIFY2(shownPage.contains(banner->geometry()) && banner->y() > shownPage.center().y(),
+             qPrintable(QString("%1,%2 %3x%4").arg(banner->x()).arg(banner->y()).arg(banner->width()).arg(banner->height())));
+    QVERIFY(shownColour() != fresh);
+    window->onChangePort("PAGE_2"); // built now, stale from the start
+    QVERIFY(later->items().first()->isStale());
+
+    // Back, with the same value as before: the kind has nothing to redraw.
+    QVERIFY(sim.listen(QHostAddress::LocalHost, port));
+    sim.addPort("OUT.Kueche.1", MsgServerSim::Switch, 1.0);
+    received.clear();
+    client->connectToServer();
+    QVERIFY(received.wait(5000));
+    QVERIFY(!banner->isVisible());
+    QVERIFY(reported->isStale()); // not handed on yet
+    window->updateGUI();
+    QVERIFY(!reported->isStale());
+    QVERIFY(!later->items().first()->isStale());
+    QVERIFY(never->isStale());
+    window->onChangePort("PAGE_1");
+    QCOMPARE(shownColour(), fresh);
+}
+
+void TestWallPanel::lockAsksForPin_data()
+{
+    QTest::addColumn<QString>("button");
+    // Digits, K for OK, C for cancel.
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("exit, cancelled") << "pushButton"
+                                     << "12C" << QStringList() << false;
+    QTest::newRow("exit, wrong, then right")
+        << "pushButton"
+        << "9999K1234K" << QStringList{ "Falsche PIN. Noch 4 Versuche." } << true;
+}
+
+void TestWallPanel::lockAsksForPin()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, closes);
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath("pin"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("1234\n");
+    file.close();
+    StartOptions options;
+    options.pinFile = file.fileName();
+    window->setWallOptions(options, clock);
+    addPage("1");
+    showWindow();
+
+    // Works the pad once it is up; any other dialog (the options) is closed.
+    bool padSeen = false;
+    QStringList shown;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        driver.stop();
+        auto *pad = qobject_cast<DialogPin *>(modal);
+        if (!pad) {
+            modal->close();
+            return;
+        }
+        padSeen = true;
+        for (const QChar key : keys) {
+            const QString name = key == 'K' ? QString("pushButtonOk")
+                                 : key == 'C' ? QString("pushButtonCancel") : QString("pushButton") + key;
+            QTest::mouseClick(pad->findChild<QPushButton *>(name), Qt::LeftButton);
+            if (key == 'K' && pad->isVisible())
+                shown << pad->message();
+        }
+    });
+    driver.start(10);
+    QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
+    QVERIFY(padSeen);
+    QCOMPARE(shown, messages);
+    QCOMPARE(window->isVisible(), !closes);
+}
+
+void TestWallPanel::idleClosesDialogs_data()
+{
+    QTest::addColumn<int>("home");
+    QTest::addColumn<int>("dim");
+    QTest::addColumn<QByteArray>("pin");
+    // The dialog left alone, and how long until it must be gone.
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<int>("dueMs");
+
+    QTest::newRow("dim: the options") << 0 << 20 << QByteArray("1234") << "DialogOptions" << 20000;
+    QTest::newRow("home: the options") << 8 << 20 << QByteArray("1234") << "DialogOptions" << 8000;
+    QTest::newRow("home: the PIN pad") << 8 << 0 << QByteArray("1234") << "DialogPin" << 8000;
+    QTest::newRow("home: a message box") << 8 << 0 << QByteArray("12") << "QMessageBox" << 8000;
+    QTest::newRow("lock alone: the options") << 0 << 0 << QByteArray("1234") << "DialogOptions" << 60000;
+}
+
+// A dialog left open on a locked panel is closed unsaved when the panel goes
+// idle, so the options are not left unlocked for the next person.
+void TestWallPanel::idleClosesDialogs()
+{
+    QFETCH(int, home);
+    QFETCH(int, dim);
+    QFETCH(QByteArray, pin);
+    QFETCH(QString, left);
+    QFETCH(int, dueMs);
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath("pin"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(pin + '\n');
+    file.close();
+    QFile::remove(DialogOptions::settingsPath());
+    StartOptions options;
+    options.homeSeconds = home;
+    options.dimSeconds = dim;
+    options.pinFile = file.fileName();
+    window->setWallOptions(options, clock);
+    addPage("1");
+    showWindow();
+
+    QStringList seen;
+    bool openBeforeDue = false;
+    bool closedWhenDue = false;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        const QString kind = modal->metaObject()->className();
+        if (seen.isEmpty() || seen.last() != kind)
+            seen << kind;
+        if (kind != left) {
+            if (kind != "DialogPin")
+                modal->close();
+            for (const char *key : {"pushButton1", "pushButton2", "pushButton3", "pushButton4", "pushButtonOk"}) {
+                if (auto *button = modal->findChild<QPushButton *>(key))
+                    QTest::mouseClick(button, Qt::LeftButton);
+            }
+            return;
+        }
+        driver.stop();
+        const qint64 since = now;
+        now = since + dueMs - 1;
+        window->wallPanel()->poll();
+        openBeforeDue = modal->isVisible();
+        now = since + dueMs;
+        window->wallPanel()->poll();
+        closedWhenDue = !modal->isVisible();
+        if (!closedWhenDue)
+            modal->close(); // the test goes on to report it
+    });
+    driver.start(10);
+    QTest::mouseClick(window->findChild<QPushButton *>("pushButtonOptions"), Qt::LeftButton);
+
+    QCOMPARE(seen.last(), left);
+    QVERIFY(openBeforeDue);
+    QVERIFY(closedWhenDue);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(window->isVisible());
+    QVERIFY(!QFile::exists(DialogOptions::settingsPath()));
+    QCOMPARE(window->wallPanel()->isDimmed(), dim > 0 && dueMs >= dim * 1000);
+}
+
+QTEST_MAIN(TestWallPanel)
+#include "tst_wallpanel.moc"

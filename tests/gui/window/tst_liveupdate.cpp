@@ -1,0 +1,210 @@
+#include "gui/window/mainwindow.h"
+#include "gui/items/item.h"
+#include "tests/support/itemsupport.h"
+#include "tests/support/testsupport.h"
+#include "tools/support/msgserversim.h"
+#include "core/net/qalixmsgclient.h"
+#include "gui/pages/page.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+// The main window's side of the live link: the live state's values handed to
+// the items of every page, also of pages built later, presses turned into
+// commands or page switches, the connection button.
+class TestLiveUpdate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void valueReachesPageBuiltLater();
+    void pressSends_data();
+    void pressSends();
+    void pageSwitch_data();
+    void pageSwitch();
+    void connectionButtonFollowsSimulator();
+
+private:
+    Page *addPage(const QString &id)
+    {
+        itemLists << new QList<Item *>;
+        return addWindowPage(*window, itemLists.last(), id);
+    }
+    QString keyAt(int i) const { return QStringLiteral("ITM_K%1_OUT1").arg(i, 3, 10, QLatin1Char('0')); }
+    QImage connectionIcon() const;
+
+    std::unique_ptr<MainWindow> window;
+    QList<QList<Item *> *> itemLists;
+};
+
+void TestLiveUpdate::init()
+{
+    window = std::make_unique<MainWindow>();
+}
+
+void TestLiveUpdate::cleanup()
+{
+    window.reset();
+    qDeleteAll(itemLists);
+    itemLists.clear();
+}
+
+QImage TestLiveUpdate::connectionIcon() const
+{
+    auto *button = window->findChild<QPushButton *>("pushButtonConnection");
+    return button->icon().pixmap(26, 27).toImage();
+}
+
+void TestLiveUpdate::valueReachesPageBuiltLater()
+{
+    Page *first = addPage("1");
+    Page *later = addPage("2");
+    ItemElement bound;
+    bound.type = QStringLiteral("ADCText");
+    bound.w = bound.h = 20;
+    bound.record.digits = 1;
+    bound.record.port = QStringLiteral("ITM_Aussen_IN1");
+    ItemElement pressed = bound;
+    pressed.type = QStringLiteral("StateButton");
+    pressed.record.port = QStringLiteral("ITM_Tor_OUT1");
+    later->setPendingItems({bound, pressed});
+    window->show();
+    first->show();
+
+    // Reported and ticked (twice: the newest counts) while the page is unbuilt;
+    // the other key only pressed.
+    for (double value : {3.0, 21.46}) {
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Data "));
+        window->liveState().onReceived("Aussen", 1, false, value);
+        window->updateGUI();
+    }
+    window->onChangePort("ITM_Tor_OUT1");
+    QVERIFY(!later->isBuilt());
+
+    window->onChangePort("PAGE_2");
+    QVERIFY(later->isVisible());
+    QVERIFY(later->isBuilt());
+    QCOMPARE(later->items().size(), 2);
+    QCOMPARE(later->items().at(0)->text(), QString("21.5"));
+    // Never reported: the state button keeps its first look.
+    QCOMPARE(later->items().at(1)->lastValue(), -99999999.0);
+}
+
+void TestLiveUpdate::pageSwitch_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("visible"); // one letter per page: ids 1, 2, 2, a_b
+
+    QTest::newRow("page 2") << "PAGE_2" << "0110";
+    QTest::newRow("page 1") << "PAGE_1" << "1000";
+    QTest::newRow("only the second field counts") << "PAGE_a_b" << "0000";
+    QTest::newRow("unknown id hides all") << "PAGE_9" << "0000";
+    QTest::newRow("no id: nothing changes") << "PAGE" << "1000";
+    QTest::newRow("item text: nothing changes") << "ITM_a_IN1" << "1000";
+}
+
+void TestLiveUpdate::pageSwitch()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, visible);
+
+    for (const char *id : {"1", "2", "2", "a_b"})
+        addPage(id);
+    window->show();
+    window->pages().first()->show();
+    window->onChangePort(text);
+    QString shown;
+    for (Page *page : window->pages())
+        shown += page->isVisible() ? '1' : '0';
+    QCOMPARE(shown, visible);
+}
+
+void TestLiveUpdate::pressSends_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("stored"); // NaN: no stored value
+    QTest::addColumn<QByteArray>("sent");
+
+    const double none = qQNaN();
+    QTest::newRow("toggle off") << "ITM_M1_OUT3" << 0.5 << QByteArray("POUT.M1.3=0\n");
+    QTest::newRow("never reported") << "ITM_Kueche_OUT12" << none << QByteArray("POUT.Kueche.12=1\n");
+    QTest::newRow("input sends nothing") << "ITM_Kueche_IN3" << none << QByteArray();
+    QTest::newRow("too few fields") << "ITM_M1" << none << QByteArray();
+    QTest::newRow("page text") << "PAGE_2" << none << QByteArray();
+}
+
+void TestLiveUpdate::pressSends()
+{
+    QFETCH(QString, text);
+    QFETCH(double, stored);
+    QFETCH(QByteArray, sent);
+
+    FakeServer server;
+    window->setClient(new QalixMsgClient(loopbackClient(server.port(), "demo", "pw")));
+    window->client()->connectToServer();
+    QVERIFY(server.waitForClient());
+    QVERIFY(server.waitFor("CB\n"));
+    server.take();
+    if (!qIsNaN(stored)) {
+        const QStringList fields = text.split('_');
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^Data "));
+        window->liveState().onReceived(fields.mid(1, fields.size() - 2).join('_'),
+                                       fields.last().mid(3).toInt(), true, stored);
+    }
+
+    window->onChangePort(text);
+    QCOMPARE(window->windowTitle(), text);
+    // Every pressed text stays in the map; the press itself changes no value.
+    QCOMPARE(window->liveState().values().value(text, -1.0), qIsNaN(stored) ? 0.0 : stored);
+    window->client()->sendCommand('N', "__end");
+    QVERIFY(server.waitFor("N__end\n"));
+    QCOMPARE(server.take(), sent + "N__end\n");
+}
+
+void TestLiveUpdate::connectionButtonFollowsSimulator()
+{
+    const QImage ok = QIcon(":/icons/ok").pixmap(26, 27).toImage();
+    const QImage error = QIcon(":/icons/error").pixmap(26, 27).toImage();
+    QVERIFY(ok != error);
+    QCOMPARE(connectionIcon(), error);
+
+    MsgServerSim sim;
+    sim.addPort("OUT.Kueche.1", MsgServerSim::Switch, 1.0);
+    QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = sim.serverPort();
+    QalixMsgClient *client = attachSimulator(*window, sim);
+    QSignalSpy received(client, &QalixMsgClient::received);
+    QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 1");
+
+    // Not connected: the check starts an attempt and the icon stays.
+    window->onTimeout();
+    QCOMPARE(connectionIcon(), error);
+    QVERIFY(received.wait(5000));
+    window->onTimeout();
+    QCOMPARE(connectionIcon(), ok);
+
+    sim.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!client->isConnected(), 5000);
+    window->onTimeout();
+    QCOMPARE(connectionIcon(), error);
+    QVERIFY(!client->isConnected());
+
+    QVERIFY(sim.listen(QHostAddress::LocalHost, port));
+    sim.addPort("OUT.Kueche.1", MsgServerSim::Switch, 0.0);
+    QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 0");
+    received.clear();
+    window->onTimeout();
+    QVERIFY(received.wait(5000));
+    window->onTimeout();
+    QCOMPARE(connectionIcon(), ok);
+    QCOMPARE(window->liveState().values().value("ITM_Kueche_OUT1"), 0.0);
+}
+
+QTEST_MAIN(TestLiveUpdate)
+#include "tst_liveupdate.moc"

@@ -1,0 +1,279 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGraphicsView>
+#include <QScreen>
+#include <QtTest>
+
+#include "gui/dialogs/dialogprogress.h"
+#include "gui/window/mainwindow.h"
+#include "gui/window/projectloader.h"
+#include "core/storage/projectreader.h"
+#include "gui/items/item.h"
+#include "gui/pages/page.h"
+#include "core/storage/projectdirectory.h"
+#include "tests/support/testsupport.h"
+
+// The main window loading a package that cannot be loaded as it says: one
+// line on standard error, the window shown all the same.
+class TestLoadProject : public QObject
+{
+    Q_OBJECT
+
+private:
+    QStringList messages;
+    ProjectFolder projects;
+    static QStringList criticals;
+
+    static void recordCritical(QtMsgType type, const QMessageLogContext &, const QString &text)
+    {
+        if (type == QtCriticalMsg)
+            criticals << text;
+    }
+
+    static QString packagePath(const QString &name) { return projectDirectory() + name; }
+
+    static QByteArray projectDocument(const QString &pagesXml)
+    {
+        return QStringLiteral(
+                   "<QalixPlusDesignerProject><pagex>640</pagex><pagey>480</pagey>"
+                   "<Connections><host>127.0.0.1</host><password>pw</password><port>64401</port>"
+                   "<username>demo</username></Connections><Pages>%1</Pages></QalixPlusDesignerProject>")
+            .arg(pagesXml)
+            .toUtf8();
+    }
+
+    static QString page(const QString &id, const QString &components = QString())
+    {
+        return QStringLiteral("<page><name>Seite %1</name><id>%1</id><background>bg.png</background>"
+                              "<components>%2</components></page>")
+            .arg(id, components);
+    }
+
+    static bool dialogLeftOpen()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<DialogProgress *>(widget))
+                return true;
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        ProjectLoader::showMessage = [this](const QString &text) { messages << text; };
+    }
+
+    void init() { messages.clear(); }
+
+    // Each load that cannot go as the package says leaves exactly one line
+    // on standard error; the window is still shown, without pages when the
+    // package did not open.
+    void failuresReported_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("box"); // in the one box shown, after the package's name; empty: none
+
+        const auto package = [](const QByteArray &document) {
+            return packageBytes({{QStringLiteral("project"), document}});
+        };
+        const QString page = TestLoadProject::page(QStringLiteral("A")).remove(QStringLiteral("bg.png"));
+        const QByteArray picture(300, 'p');
+        const QByteArray whole = packageBytes({{QStringLiteral("icons/a.png"), picture},
+                                               {QStringLiteral("project"), projectDocument(page)},
+                                               {QStringLiteral("icons/b.png"), picture}});
+        QTest::newRow("missing") << QByteArray() << false << 0 << "cannot be opened, no such file"
+                                 << "kann nicht geöffnet werden. Die Datei gibt es nicht.";
+        QTest::newRow("a folder") << QByteArray("/") << false << 0 << "cannot be opened, a folder, not a file"
+                                  << "kann nicht geöffnet werden. Es ist ein Ordner";
+        QTest::newRow("empty") << QByteArray("") << false << 0 << "cannot be opened, an empty file"
+                               << "kann nicht geöffnet werden. Die Datei ist leer.";
+        QTest::newRow("not a package") << QByteArray("PK\x03\x04 zip") << false << 0
+                                       << "cannot be opened, not a package (no SOH line)"
+                                       << "kann nicht geöffnet werden. Die Datei ist kein Package";
+        QTest::newRow("no end of header") << QByteArray("SOH\nSOFAT\nproject|3\nEOFAT\n") << false << 0
+                                          << "cannot be opened, not a package (its header has no EOH line)"
+                                          << "kann nicht geöffnet werden. Die Datei ist kein Package";
+        // Cut short: one line and one box for the package, none per entry;
+        // what lies wholly inside still loads.
+        QTest::newRow("cut in the last picture")
+            << whole.left(whole.size() - 100) << true << 1
+            << "cut short, 100 bytes missing at its end; left out: icons/b.png" << "ist unvollständig";
+        QTest::newRow("cut in the document")
+            << whole.left(whole.size() - 400) << true << 0
+            << "cut short, 400 bytes missing at its end; left out: project, icons/b.png" << "ist unvollständig";
+        QTest::newRow("no document") << packageBytes({{QStringLiteral("icons/a.png"), picture}}) << true << 0
+                                     << "it holds no project document" << "";
+        QTest::newRow("document empty")
+            << packageBytes({{QStringLiteral("project"), QByteArray()}, {QStringLiteral("icons/a.png"), picture}})
+            << true << 0 << "its project document is empty" << "";
+        ProjectReader notXml;
+        QVERIFY(!notXml.read("<Pages>"));
+        QTest::newRow("document not XML") << package("<Pages>") << true << 0
+                                          << "its project document does not parse: " + notXml.errorString() << "";
+        QTest::newRow("page size 0") << package(projectDocument(page).replace("640", "0")) << true << 1
+                                     << "page size 0 x 480 unusable, the window takes 400 x 300" << "";
+        QTest::newRow("page size negative")
+            << package(projectDocument(page).replace("480", "-1")) << true << 1
+            << "page size 640 x -1 unusable, the window takes 400 x 300" << "";
+        QTest::newRow("sound") << whole << true << 1 << "" << "";
+    }
+
+    void failuresReported()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, opens);
+        QFETCH(int, pages);
+        QFETCH(QString, line);
+        QFETCH(QString, box);
+
+        QString path = packagePath(QStringLiteral("broken.qlxd"));
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+        if (bytes == "/") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (!bytes.isNull()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+
+        criticals.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordCritical);
+        MainWindow window;
+        const bool opened = window.loadProject(path);
+        window.show();
+        qInstallMessageHandler(previous);
+        QDir(path).removeRecursively();
+
+        QCOMPARE(opened, opens);
+        QCOMPARE(criticals, line.isEmpty() ? QStringList() : QStringList(ProjectLoader::failureLine(path, line)));
+        QCOMPARE(window.pages().size(), pages);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.connectionTimer().isActive(), opens);
+        if (box.isEmpty()) {
+            QCOMPARE(messages, QStringList());
+        } else {
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages.first().startsWith("Das Package \"" + path + "\" " + box), qPrintable(messages.first()));
+        }
+        QVERIFY(!dialogLeftOpen());
+    }
+
+    // A sound package: settings, pages in order with the first shown, the
+    // pictures unpacked, every press reaching the window, the timers running;
+    // full screen, every page zoomed to the screen.
+    void loadsPagesAndSettings_data()
+    {
+        QTest::addColumn<bool>("fullscreen");
+        QTest::newRow("windowed") << false;
+        QTest::newRow("full screen") << true;
+    }
+
+    void loadsPagesAndSettings()
+    {
+        QFETCH(bool, fullscreen);
+        const QString button = QStringLiteral("<component><x>10</x><y>20</y><w>64</w><h>64</h><port>%1</port>"
+                                              "<image_active>lamp.png</image_active><type>Button</type></component>");
+        const QString path = packagePath(QStringLiteral("small.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("icons/lamp.png"), pngBytes(32, 32, 0xffdd00)},
+                                    {QStringLiteral("background/bg.png"), pngBytes(16, 12, 0x202040)},
+                                    {QStringLiteral("project"),
+                                     projectDocument(page("A", button.arg("ITM_Kueche_OUT1") + button.arg("PAGE_B"))
+                                                     + page("B", button.arg("ITM_Bad_IN1")) + page("A"))}}));
+        MainWindow window;
+        window.setFullscreenMode(fullscreen);
+        QVERIFY(window.loadProject(path));
+        window.show();
+        if (fullscreen)
+            window.setFullscreen();
+        QVERIFY(messages.isEmpty());
+        QVERIFY(!dialogLeftOpen());
+        QCOMPARE(window.pageSize(), QSize(640, 480));
+        QCOMPARE(window.connection().host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(window.connection().username, QStringLiteral("demo"));
+        QCOMPARE(window.connection().password, QStringLiteral("pw"));
+        QVERIFY(QFile::exists(projectDirectory() + QLatin1String("icons/project/lamp.png")));
+        QVERIFY(window.connectionTimer().isActive());
+        QVERIFY(window.updateTimer().isActive());
+
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize size = fullscreen ? area.size() : QSize(640, 480);
+        const double zoom = !fullscreen ? 1.0
+            : area.width() < area.height() ? area.width() / 640.0 : area.height() / 480.0;
+        QCOMPARE(window.size(), size);
+        // A wide screen fits the page's height, a tall one its width.
+        QCOMPARE(MainWindow::zoomFactor(QSize(1920, 1080), 640, 480), 2.25);
+        QCOMPARE(MainWindow::zoomFactor(QSize(768, 1024), 640, 480), 1.2);
+        QStringList shown;
+        for (Page *page : window.pages()) {
+            shown << page->id() + (page->isVisible() ? "+" : "-");
+            QCOMPARE(page->size(), size);
+            QCOMPARE(page->view()->transform().m11(), zoom);
+            QVERIFY(!page->scene()->backgroundBrush().texture().isNull());
+        }
+        QCOMPARE(shown, QStringList({"A+", "B-", "A-"}));
+
+        const QList<Item *> items = window.pages().first()->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->picture().size(), QSize(64, 64));
+        // A press on the link reaches the window, which shows page B.
+        items.at(1)->changePort(items.at(1)->record().port);
+        QVERIFY(window.pages().at(1)->isVisible());
+        QVERIFY(!window.pages().at(0)->isVisible());
+    }
+
+    // A page first shown after the picture folder was emptied (the next load
+    // of a shared projects folder or icon library) shows the pictures its
+    // items named at the load.
+    void picturesInHandByTheEndOfTheLoad()
+    {
+        const QString item = QStringLiteral("<component><w>40</w><h>40</h><image_active>%1</image_active>"
+                                            "<type>Picture</type></component>");
+        const QString path = packagePath(QStringLiteral("later.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("icons/later.png"), pngBytes(40, 40, 0x10e040)},
+                                    {QStringLiteral("project"),
+                                     projectDocument(page("A") + page("B", item.arg("later.png") + item.arg("gone.png")))}}));
+        MainWindow window;
+        QVERIFY(window.loadProject(path));
+        QVERIFY(ProjectLoader::emptyDirectory(projectDirectory(), QStringLiteral("icons/project")));
+        window.pages().at(1)->ensureBuilt();
+
+        const QList<Item *> items = window.pages().at(1)->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->picture().toImage().pixel(20, 20), qRgb(0x10, 0xe0, 0x40));
+        QCOMPARE(items.at(1)->record().imageActive, QStringLiteral(":/images/noicon"));
+    }
+
+    // A hostile text is drawn clipped, and the items after it load.
+    void longTextIsClippedAndThePageLoads()
+    {
+        const QString text(200000, QLatin1Char('W'));
+        const QString item = QStringLiteral("<component><x>0</x><y>%1</y><w>50</w><h>50</h><text_active>%2"
+                                            "</text_active><font_size>100</font_size><type>Text</type></component>");
+        const QString path = packagePath(QStringLiteral("longtext.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("project"),
+                                     projectDocument(page(QStringLiteral("A"), item.arg(0).arg(text)
+                                                                                   + item.arg(200).arg("B")))}}));
+        MainWindow window;
+        QVERIFY(window.loadProject(path));
+        window.pages().first()->ensureBuilt();
+
+        const QList<Item *> items = window.pages().first()->items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0)->text(), text);
+        QCOMPARE(items.at(0)->picture().width(), Item::maxTextWidth);
+        QVERIFY(items.at(0)->picture().height() <= 2 * QFontMetrics(QFont(QString(), 100)).height());
+        QCOMPARE(items.at(1)->text(), QStringLiteral("B"));
+        QVERIFY(!items.at(1)->picture().isNull());
+    }
+};
+
+QStringList TestLoadProject::criticals;
+
+QTEST_MAIN(TestLoadProject)
+#include "tst_loadproject.moc"

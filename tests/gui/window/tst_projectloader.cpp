@@ -1,0 +1,206 @@
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "gui/window/projectloader.h"
+#include "gui/items/item.h"
+#include "gui/pages/page.h"
+#include "tests/support/testsupport.h"
+#include "core/storage/qlxfat.h"
+
+// Unpacking a package's pictures and building pages from a project document,
+// hostile packages and documents included.
+class TestProjectLoader : public QObject
+{
+    Q_OBJECT
+
+private:
+    QStringList messages;
+    QTemporaryDir temp;
+
+    // A projects folder inside a sandbox folder, so that anything written
+    // beside it (outside the picture directories) shows in the listing.
+    QString sandbox() const { return temp.path() + QLatin1String("/sandbox/"); }
+    QString projects() const { return sandbox() + QLatin1String("projects/"); }
+
+    void extract(const PackageEntries &entries)
+    {
+        const QString path = temp.path() + QLatin1String("/test.qlxd");
+        QVERIFY(writePackage(path, entries));
+        QLXFat package;
+        QVERIFY(package.open(path, false));
+        ProjectLoader loader(nullptr, projects());
+        loader.extractPictures(package);
+    }
+
+    static QByteArray document(const QString &body)
+    {
+        return (QStringLiteral("<QalixPlusDesignerProject><pagex>800</pagex><pagey>600</pagey>") + body
+                + QStringLiteral("</QalixPlusDesignerProject>"))
+            .toUtf8();
+    }
+
+    static QString pageElement(const QString &name, const QString &id, const QString &components = QString())
+    {
+        return QStringLiteral("<page><name>%1</name><id>%2</id><w>1</w><h>1</h><background>bg.png</background>"
+                              "<components>%3</components></page>")
+            .arg(name, id, components);
+    }
+
+    static QString component(const QString &type, int x, int y, const QString &port = QString())
+    {
+        return QStringLiteral("<component><x>%1</x><y>%2</y><w>40</w><h>30</h><port>%3</port>"
+                              "<type>%4</type></component>")
+            .arg(x)
+            .arg(y)
+            .arg(port, type);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(temp.isValid());
+        ProjectLoader::showMessage = [this](const QString &text) { messages << text; };
+    }
+
+    void init()
+    {
+        messages.clear();
+        QDir(sandbox()).removeRecursively();
+        QVERIFY(QDir().mkpath(projects()));
+    }
+
+    void extractsPicturesByPrefix()
+    {
+        // Pictures of an earlier project are gone after the next load.
+        QVERIFY(QDir().mkpath(projects() + QLatin1String("icons/project")));
+        QVERIFY(writeFile(projects() + QLatin1String("icons/project/old.png"), "old"));
+
+        extract({{QStringLiteral("icons/a.png"), pngBytes(4, 4)},
+                 {QStringLiteral("background/b.png"), pngBytes(8, 8)},
+                 {QStringLiteral("readme"), QByteArray("text")},
+                 {QStringLiteral("Icons/c.png"), pngBytes(2, 2)},
+                 {QStringLiteral("project"), QByteArray("<x/>")}});
+        QCOMPARE(messages, QStringList());
+        QVERIFY(QFile::exists(projects() + QLatin1String("icons/project/a.png")));
+        QVERIFY(QFile::exists(projects() + QLatin1String("background/project/b.png")));
+        QVERIFY(!QFile::exists(projects() + QLatin1String("icons/project/old.png")));
+        QCOMPARE(QDir(projects() + QLatin1String("icons/project")).entryList(QDir::Files),
+                 QStringList({QStringLiteral("a.png")}));
+        QCOMPARE(QDir(projects()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({QStringLiteral("background"), QStringLiteral("icons")}));
+        QFile a(projects() + QLatin1String("icons/project/a.png"));
+        QVERIFY(a.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), pngBytes(4, 4));
+    }
+
+    void hostileEntryNames_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("message");
+
+        const QString iconMessage = QStringLiteral(
+            "Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" gespeichert werden!");
+        const QString backgroundMessage = QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!");
+        const QString icons = QStringLiteral("%1icons/project/");
+
+        // The name rules in full are safeDestination's table; these go end to end.
+        const QStringList iconEntries = {
+            QStringLiteral("icons/../../../escaped.png"),
+            QStringLiteral("icons/..\\..\\x.png"),
+            QStringLiteral("icons//abs.png"),
+            QStringLiteral("icons/C:/evil.png"),
+            QStringLiteral("icons/a/icons/b.png"),
+            QStringLiteral("icons/"),
+        };
+        for (const QString &entry : iconEntries) {
+            QString relative = entry;
+            relative.remove(QStringLiteral("icons/"));
+            QTest::newRow(qPrintable(entry)) << entry << iconMessage.arg(entry, icons + relative);
+        }
+        const QStringList backgroundEntries = {
+            QStringLiteral("background/../../../x.png"),
+            QStringLiteral("background//tmp/x.png"),
+        };
+        for (const QString &entry : backgroundEntries)
+            QTest::newRow(qPrintable(entry)) << entry << backgroundMessage.arg(entry);
+    }
+
+    void hostileEntryNames()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, message);
+
+        // Everything but the pictures and the package itself, before and after.
+        const auto others = [this] {
+            return treeListing(temp.path()).filter(QRegularExpression("^/(?!test\\.qlxd |sandbox/projects/)"));
+        };
+        const QStringList before = others();
+        extract({{entry, QByteArray("payload")},
+                 {QStringLiteral("icons/good.png"), pngBytes(3, 3)},
+                 {QStringLiteral("background/good.png"), pngBytes(3, 3)}});
+        QCOMPARE(messages, QStringList({message.arg(projects())}));
+
+        // Loading went on with the next entries, and nothing else changed.
+        QCOMPARE(others(), before);
+        const QString good = QStringLiteral("/project/good.png ") + QString::number(pngBytes(3, 3).size());
+        QCOMPARE(treeListing(projects()), QStringList({"background dir", "background/project dir", "background" + good,
+                                                       "icons dir", "icons/project dir", "icons" + good}));
+    }
+
+    void administratorLinksAreUsed_data()
+    {
+        QTest::addColumn<QString>("linkPath");
+        QTest::addColumn<QString>("pictures"); // the picture folder, relative to the link's target
+        QTest::addColumn<QStringList>("after"); // the sandbox after loading; PNG is the picture's size
+
+        const QStringList kept = {"shared dir", "victim dir", "victim/keep.txt 8"};
+        QTest::newRow("icons, a shared library")
+            << "icons" << "project/"
+            << kept + QStringList{"projects dir", "projects/icons link", "projects/background dir",
+                                  "projects/background/project dir", "projects/background/project/a.png PNG",
+                                  "shared/common.png 7", "shared/project dir", "shared/project/a.png PNG"};
+        QTest::newRow("background/project")
+            << "background/project" << ""
+            << kept + QStringList{"projects dir", "projects/background dir", "projects/background/project link",
+                                  "projects/icons dir", "projects/icons/project dir",
+                                  "projects/icons/project/a.png PNG", "shared/a.png PNG"};
+    }
+
+    void administratorLinksAreUsed()
+    {
+        QFETCH(QString, linkPath);
+        QFETCH(QString, pictures);
+        QFETCH(QStringList, after);
+
+        // The link's target holds a file of its own and, in the picture
+        // folder, the last project's picture and links to a folder to keep.
+        const QString shared = sandbox() + QLatin1String("shared/");
+        const QString victim = sandbox() + QLatin1String("victim");
+        QVERIFY(QDir().mkpath(shared + pictures + QLatin1String("sub")));
+        QVERIFY(QDir().mkpath(victim));
+        QVERIFY(writeFile(victim + QLatin1String("/keep.txt"), "precious"));
+        QVERIFY(writeFile(shared + QLatin1String("common.png"), "library"));
+        QVERIFY(writeFile(shared + pictures + QLatin1String("old.png"), "old"));
+        QVERIFY(QFile::link(victim, shared + pictures + QLatin1String("escape")));
+        QVERIFY(QFile::link(victim, shared + pictures + QLatin1String("sub/escape")));
+        QVERIFY(QDir().mkpath(QFileInfo(projects() + linkPath).path()));
+        QVERIFY(QFile::link(shared, projects() + linkPath));
+
+        extract({{QStringLiteral("icons/a.png"), pngBytes(3, 3)},
+                 {QStringLiteral("background/a.png"), pngBytes(3, 3)}});
+        QCOMPARE(messages, QStringList());
+        // The link stands and is used as its folder; nothing behind the links
+        // inside the picture folder is touched.
+        after.replaceInStrings(QRegularExpression("PNG$"), QString::number(pngBytes(3, 3).size()));
+        after.sort();
+        QCOMPARE(treeListing(sandbox()), after);
+    }
+
+};
+
+QTEST_MAIN(TestProjectLoader)
+#include "tst_projectloader.moc"
