@@ -3,6 +3,7 @@
 #include "core/net/msgline.h"
 
 #include <QLoggingCategory>
+#include <QHostAddress>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -16,6 +17,7 @@ const QString reasonGone = QStringLiteral("disconnected");
 const QString reasonTooLong = QStringLiteral("line too long");
 const QString reasonRefused = QStringLiteral("login refused");
 const QString reasonClosed = QStringLiteral("closed");
+const QString reasonBacklog = QStringLiteral("panel reads nothing");
 
 } // namespace
 
@@ -95,8 +97,17 @@ void MsgServerSession::close()
 
 void MsgServerSession::write(const QByteArray &bytes)
 {
-    if (!closedOnce)
-        sock->write(bytes);
+    if (closedOnce || overrun)
+        return;
+    if (sock->bytesToWrite() + bytes.size() > maxBacklog) {
+        // The owner may be walking its sessions right now: close on the next turn.
+        overrun = true;
+        qCWarning(lcServer).noquote() << "panel" << sock->peerAddress().toString() << "reads nothing;"
+                                      << sock->bytesToWrite() << "bytes wait unsent, dropping the session";
+        QTimer::singleShot(0, this, [this] { finish(reasonBacklog, false); });
+        return;
+    }
+    sock->write(bytes);
 }
 
 void MsgServerSession::finish(const QString &reason, bool flush)
@@ -113,6 +124,8 @@ void MsgServerSession::finish(const QString &reason, bool flush)
     } else {
         sock->abort();
     }
+    if (malformedLines > 1)
+        qCWarning(lcServer) << malformedLines << "malformed lines passed over in all";
     qCDebug(lcServer) << "session closed:" << reason;
     emit closed(reason);
 }
@@ -192,7 +205,9 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
     case MsgLine::BadRequest:
         if (request.letter == QLatin1Char('L'))
             break; // a login without "=" is refused like a wrong one
-        qCWarning(lcServer) << "malformed line passed over:" << line.left(80);
+        // One line per session: a hostile panel must not flood standard error.
+        if (malformedLines++ == 0)
+            qCWarning(lcServer) << "malformed line passed over (further ones counted when the session ends):" << line.left(80);
         if (!loginAccepted)
             notPermitted();
         else

@@ -29,6 +29,9 @@ public:
     // The login a panel must send; until it is set every login is refused.
     void setCredentials(const QString &user, const QString &password);
     void setMaxLineLength(int bytes);   // default 64 KiB; a longer line drops this session only
+    // Bytes that may wait unsent for a panel that reads nothing; beyond them
+    // the session is dropped (after the caller's turn) rather than growing.
+    void setMaxBacklog(qint64 bytes) { maxBacklog = bytes; }
     // Refuses every login, also a correct one (a server that takes no panels now).
     void setRefuseLogin(bool on) { refuseLogin = on; }
     // Answers a keep-alive with the same line, so a peer can tell how far its
@@ -79,6 +82,9 @@ private:
     bool refuseLogin = false;
     bool echoKeepAlive = false;
     bool silent = false;
+    bool overrun = false;
+    qint64 maxBacklog = 16 * 1024 * 1024;
+    int malformedLines = 0;
 };
 
 #endif // MSGSERVERSESSION_H

@@ -25,6 +25,7 @@ private slots:
     void answers();
     void lineLength_data();
     void lineLength();
+    void backlogBound();
     void portFrames_data();
     void portFrames();
 
@@ -240,6 +241,25 @@ void TestMsgServerSession::lineLength()
     QTRY_COMPARE(closed.size(), 1);
     QCOMPARE(closed.at(0).at(0).toString(), QString("line too long"));
     QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(roundTrip(&bystander, "Ldemo=pw\n"), QByteArray("LOK\n"));
+}
+
+void TestMsgServerSession::backlogBound()
+{
+    // A panel that reads nothing is dropped, not fed without end; others go on.
+    QTcpSocket bystander, peer;
+    QVERIFY(rawPeer(&bystander));
+    MsgServerSession *session = rawPeer(&peer);
+    QVERIFY(session);
+    QCOMPARE(roundTrip(&peer, "Ldemo=pw\n"), QByteArray("LOK\n"));
+    session->acceptStart();
+    session->setMaxBacklog(64 * 1024);
+    QSignalSpy closed(session, &MsgServerSession::closed);
+    for (int i = 0; i < 10000; ++i)
+        session->sendPort("Kueche", 1, true, i);
+    QVERIFY(session->socket()->bytesToWrite() <= 64 * 1024);
+    QTRY_COMPARE(closed.size(), 1);
+    QCOMPARE(closed.at(0).at(0).toString(), QString("panel reads nothing"));
     QCOMPARE(roundTrip(&bystander, "Ldemo=pw\n"), QByteArray("LOK\n"));
 }
 
