@@ -161,8 +161,10 @@ bool MainWindow::loadProject(const QString &path)
     }
 
     ProjectLoader loader(&progress);
+    const QByteArray document = package.fileData(QStringLiteral("project"));
+    loader.startReading(document);
     loader.extractPictures(package);
-    loader.readDocument(package.fileData(QStringLiteral("project")), &m_pages, ui->centralWidget,
+    loader.readDocument(document, &m_pages, ui->centralWidget,
                         [this](Item *item) { connect(item, &Item::changePort, this, &MainWindow::onChangePort); });
     m_pageX = loader.pageX();
     m_pageY = loader.pageY();

@@ -2,6 +2,7 @@
 
 #include "app/projectdomreader.h"
 
+#include <QBuffer>
 #include <QXmlStreamReader>
 
 namespace {
@@ -9,8 +10,8 @@ namespace {
 // Counts the child nodes of the element the reader has just entered, as a
 // parsed document would hold them, and hands every child element to
 // `onElement` with its position, which must leave the reader at that
-// element's end. Adjacent text pieces make one node; a run of white space
-// only makes none.
+// element's end and may end the reading early by returning false. Adjacent
+// text pieces make one node; a run of white space only makes none.
 template<typename OnElement>
 int readChildren(QXmlStreamReader &reader, OnElement onElement)
 {
@@ -30,8 +31,8 @@ int readChildren(QXmlStreamReader &reader, OnElement onElement)
             continue;
         }
         endText();
-        if (reader.isStartElement())
-            onElement(nodes);
+        if (reader.isStartElement() && !onElement(nodes))
+            return nodes + 1;
         ++nodes;
     }
     endText();
@@ -122,9 +123,33 @@ bool ProjectReader::read(const QByteArray &document)
 bool ProjectReader::readStreaming(const QByteArray &document)
 {
     *this = ProjectReader();
-    if (needsParsedDocument(document))
-        return false;
-    QXmlStreamReader reader(document);
+    return !needsParsedDocument(document) && stream(document, false);
+}
+
+bool ProjectReader::readFirstPage(const QByteArray &document)
+{
+    *this = ProjectReader();
+    // A document without pages streams to its end, and nothing comes early.
+    if (stream(document, true) && !m_pages.isEmpty())
+        return true;
+    *this = ProjectReader();
+    return false;
+}
+
+bool ProjectReader::stream(const QByteArray &document, bool firstPageOnly)
+{
+    // Given the bytes, the stream decodes them all before the first token;
+    // from a device it decodes block by block, so the first page costs only
+    // the part before its end.
+    QBuffer buffer;
+    QXmlStreamReader reader;
+    if (firstPageOnly) {
+        buffer.setData(document);
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    } else {
+        reader.addData(document);
+    }
     // The parsed document knows no name spaces: "a:port" is not "port".
     reader.setNamespaceProcessing(false);
     bool sure = true;
@@ -165,7 +190,7 @@ bool ProjectReader::readStreaming(const QByteArray &document)
                                                              : -1;
                 if (!use || f < 0 || found[f]) {
                     reader.skipCurrentElement();
-                    return;
+                    return true;
                 }
                 found[f] = true;
                 const QString value = text();
@@ -175,6 +200,7 @@ bool ProjectReader::readStreaming(const QByteArray &document)
                 case 2: read.port = ItemRecord::parseInt(value); break;
                 default: read.username = value; break;
                 }
+                return true;
             });
             if (use)
                 m_connection = read;
@@ -208,7 +234,14 @@ bool ProjectReader::readStreaming(const QByteArray &document)
                     }
                 }
                 m_pages.append(page);
+                return !firstPageOnly;
             });
+            if (firstPageOnly) {
+                const bool read = !m_pages.isEmpty() && !reader.hasError() && sure;
+                if (!read)
+                    *this = ProjectReader();
+                return read;
+            }
         } else {
             reader.skipCurrentElement();
         }
