@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QXmlStreamReader>
 
+#include <cstring>
+
 namespace {
 
 // Counts the child nodes of the element the reader has just entered, as a
@@ -39,6 +41,25 @@ int readChildren(QXmlStreamReader &reader, OnElement onElement)
     return nodes;
 }
 
+// The first "<" followed by `next` at or after `from`, or -1. A document
+// of megabytes is scanned for markup declarations whole; memchr keeps that
+// a small part of reading it.
+int indexOfMarkup(const QByteArray &bytes, char next, int from)
+{
+    if (from >= bytes.size())
+        return -1;
+    const char *data = bytes.constData();
+    const char *end = data + bytes.size();
+    for (const char *p = data + from; p < end; ++p) {
+        p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+        if (!p)
+            return -1;
+        if (p + 1 < end && p[1] == next)
+            return int(p - data);
+    }
+    return -1;
+}
+
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -67,13 +88,13 @@ bool needsParsedDocument(const QByteArray &bytes)
     }
     // The stream reads declarations and processing instructions the parser
     // refuses; only a plain XML declaration at the start is taken.
-    const int instruction = bytes.indexOf("<?");
+    const int instruction = indexOfMarkup(bytes, '?', 0);
     if (instruction >= 0 && (instruction != start || bytes.mid(start, 5) != "<?xml"
                              || !isSpace(bytes.at(qMin(start + 5, bytes.size() - 1)))
-                             || bytes.indexOf("<?", start + 2) >= 0))
+                             || indexOfMarkup(bytes, '?', start + 2) >= 0))
         return true;
     // Markup declarations: a document type (entities) and CDATA sections.
-    for (int i = bytes.indexOf("<!"); i >= 0; i = bytes.indexOf("<!", i + 2)) {
+    for (int i = indexOfMarkup(bytes, '!', 0); i >= 0; i = indexOfMarkup(bytes, '!', i + 2)) {
         if (bytes.mid(i + 2, 2) != "--")
             return true;
     }
