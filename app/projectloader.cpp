@@ -48,7 +48,9 @@ QString ProjectLoader::failureLine(const QString &path, const QString &problem)
 
 void ProjectLoader::setProgress(int percent)
 {
-    if (progress)
+    // Each step runs the event loop; a package of many pictures would run it
+    // once per entry for the same bar.
+    if (progress && progress->value() != percent)
         progress->setValue(percent);
 }
 
