@@ -2,11 +2,15 @@
 // to the parsed document's reading:
 // - the pass either hands the document over or reads exactly what the
 //   parsed document reads (pages, identifiers, names, every item field);
+// - a load's early first page, read before the rest, is kept only when it
+//   is the parsed document's first page, and the stream's first page when
+//   the stream reads the whole document;
 // - a document that fails reads as an empty one;
 // - every item element written and read again keeps its values.
 // Seed corpus: tests/data/projectreader (the seeds and fuzzed/).
 
 #include "core/storage/projectdomreader.h"
+#include "core/storage/projectreadahead.h"
 #include "core/storage/projectreader.h"
 #include "core/storage/itemelement.h"
 
@@ -90,6 +94,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     ProjectReader loaded;
     if (loaded.read(document) != reference || loaded != parsed)
+        abort();
+
+    ProjectReadAhead ahead(document);
+    const bool early = ahead.readFirstPage();
+    if (ahead.finish() != reference || ahead.whole() != parsed)
+        abort();
+    if (!early && !isEmpty(ahead.early()))
+        abort();
+    const ProjectReader &guess = ahead.early();
+    if (ahead.earlyStands()
+        && (guess.pages().first() != parsed.pages().first() || guess.pageX() != parsed.pageX()
+            || guess.pageY() != parsed.pageY()))
+        abort();
+    // Otherwise every load would build its first page twice.
+    if (fast && early && guess.pages().first() != streamed.pages().first())
         abort();
 
     // Only what the stream read: the parsed document takes values (control

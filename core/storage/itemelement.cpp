@@ -1,5 +1,7 @@
 #include "core/storage/itemelement.h"
 
+#include <algorithm>
+
 #include "core/storage/picturenames.h"
 
 #include <QDebug>
@@ -62,8 +64,9 @@ bool ItemElement::readText(QXmlStreamReader &reader, QString *text)
     QString run;
     bool sure = true;
     int depth = 1;
+    // As trimmed() would judge it, without a copy for every field.
     const auto endRun = [&] {
-        if (!run.trimmed().isEmpty())
+        if (std::any_of(run.cbegin(), run.cend(), [](QChar c) { return !c.isSpace(); }))
             result += run;
         run.clear();
     };

@@ -2,15 +2,18 @@
 
 #include "core/storage/projectdomreader.h"
 
+#include <QBuffer>
 #include <QXmlStreamReader>
+
+#include <cstring>
 
 namespace {
 
 // Counts the child nodes of the element the reader has just entered, as a
 // parsed document would hold them, and hands every child element to
 // `onElement` with its position, which must leave the reader at that
-// element's end. Adjacent text pieces make one node; a run of white space
-// only makes none.
+// element's end and may end the reading early by returning false. Adjacent
+// text pieces make one node; a run of white space only makes none.
 template<typename OnElement>
 int readChildren(QXmlStreamReader &reader, OnElement onElement)
 {
@@ -30,12 +33,31 @@ int readChildren(QXmlStreamReader &reader, OnElement onElement)
             continue;
         }
         endText();
-        if (reader.isStartElement())
-            onElement(nodes);
+        if (reader.isStartElement() && !onElement(nodes))
+            return nodes + 1;
         ++nodes;
     }
     endText();
     return nodes;
+}
+
+// The first "<" followed by `next` at or after `from`, or -1. A document
+// of megabytes is scanned for markup declarations whole; memchr keeps that
+// a small part of reading it.
+int indexOfMarkup(const QByteArray &bytes, char next, int from)
+{
+    if (from >= bytes.size())
+        return -1;
+    const char *data = bytes.constData();
+    const char *end = data + bytes.size();
+    for (const char *p = data + from; p < end; ++p) {
+        p = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+        if (!p)
+            return -1;
+        if (p + 1 < end && p[1] == next)
+            return int(p - data);
+    }
+    return -1;
 }
 
 bool isSpace(char c)
@@ -66,13 +88,13 @@ bool needsParsedDocument(const QByteArray &bytes)
     }
     // The stream reads declarations and processing instructions the parser
     // refuses; only a plain XML declaration at the start is taken.
-    const int instruction = bytes.indexOf("<?");
+    const int instruction = indexOfMarkup(bytes, '?', 0);
     if (instruction >= 0 && (instruction != start || bytes.mid(start, 5) != "<?xml"
                              || !isSpace(bytes.at(qMin(start + 5, bytes.size() - 1)))
-                             || bytes.indexOf("<?", start + 2) >= 0))
+                             || indexOfMarkup(bytes, '?', start + 2) >= 0))
         return true;
     // Markup declarations: a document type (entities) and CDATA sections.
-    for (int i = bytes.indexOf("<!"); i >= 0; i = bytes.indexOf("<!", i + 2)) {
+    for (int i = indexOfMarkup(bytes, '!', 0); i >= 0; i = indexOfMarkup(bytes, '!', i + 2)) {
         if (bytes.mid(i + 2, 2) != "--")
             return true;
     }
@@ -122,9 +144,33 @@ bool ProjectReader::read(const QByteArray &document)
 bool ProjectReader::readStreaming(const QByteArray &document)
 {
     *this = ProjectReader();
-    if (needsParsedDocument(document))
-        return false;
-    QXmlStreamReader reader(document);
+    return !needsParsedDocument(document) && stream(document, false);
+}
+
+bool ProjectReader::readFirstPage(const QByteArray &document)
+{
+    *this = ProjectReader();
+    // A document without pages streams to its end, and nothing comes early.
+    if (stream(document, true) && !m_pages.isEmpty())
+        return true;
+    *this = ProjectReader();
+    return false;
+}
+
+bool ProjectReader::stream(const QByteArray &document, bool firstPageOnly)
+{
+    // Given the bytes, the stream decodes them all before the first token;
+    // from a device it decodes block by block, so the first page costs only
+    // the part before its end.
+    QBuffer buffer;
+    QXmlStreamReader reader;
+    if (firstPageOnly) {
+        buffer.setData(document);
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    } else {
+        reader.addData(document);
+    }
     // The parsed document knows no name spaces: "a:port" is not "port".
     reader.setNamespaceProcessing(false);
     bool sure = true;
@@ -165,7 +211,7 @@ bool ProjectReader::readStreaming(const QByteArray &document)
                                                              : -1;
                 if (!use || f < 0 || found[f]) {
                     reader.skipCurrentElement();
-                    return;
+                    return true;
                 }
                 found[f] = true;
                 const QString value = text();
@@ -175,6 +221,7 @@ bool ProjectReader::readStreaming(const QByteArray &document)
                 case 2: read.port = ItemRecord::parseInt(value); break;
                 default: read.username = value; break;
                 }
+                return true;
             });
             if (use)
                 m_connection = read;
@@ -208,7 +255,14 @@ bool ProjectReader::readStreaming(const QByteArray &document)
                     }
                 }
                 m_pages.append(page);
+                return !firstPageOnly;
             });
+            if (firstPageOnly) {
+                const bool read = !m_pages.isEmpty() && !reader.hasError() && sure;
+                if (!read)
+                    *this = ProjectReader();
+                return read;
+            }
         } else {
             reader.skipCurrentElement();
         }

@@ -40,6 +40,7 @@ public:
         QList<ItemElement> items;
 
         bool operator==(const PageRecord &other) const;
+        bool operator!=(const PageRecord &other) const { return !(*this == other); }
     };
 
     // Reads `document`. A document that is not well-formed reads as an empty
@@ -52,6 +53,14 @@ public:
     // sure to read as a parsed document does (another encoding, a document
     // type, CDATA, a carriage return inside a text). Nothing is read then.
     bool readStreaming(const QByteArray &document);
+
+    // The streaming pass from the start of `document` to the end of its
+    // first page element, the rest unread: what comes before it and that
+    // page, as the stream reads them. A guess that needs the whole reading's
+    // word (ProjectReadAhead): the rest may be broken or read otherwise.
+    // False, with nothing read, when there is no such page or the pass is
+    // not sure of it; the page count is that of the part read.
+    bool readFirstPage(const QByteArray &document);
 
     int pageX() const { return m_pageX; }
     int pageY() const { return m_pageY; }
@@ -69,6 +78,8 @@ public:
 
 private:
     friend class ProjectDomReader;
+
+    bool stream(const QByteArray &document, bool firstPageOnly);
 
     int m_pageX = 0;
     int m_pageY = 0;

@@ -183,8 +183,9 @@ bool MainWindow::loadProject(const QString &path)
     }
 
     ProjectLoader loader(&progress);
-    loader.extractPictures(package);
     const QByteArray document = package.fileData(QStringLiteral("project"));
+    loader.startReading(document);
+    loader.extractPictures(package);
     loader.readDocument(document, &m_pages, ui->centralWidget,
                         [this](Item *item) { connect(item, &Item::changePort, this, &MainWindow::onChangePort); });
     m_pageX = loader.pageX();

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "gui/dialogs/dialogprogress.h"
+#include "core/storage/projectreadahead.h"
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
 #include "gui/storage/picturecache.h"
@@ -39,6 +40,8 @@ ProjectLoader::ProjectLoader(DialogProgress *progress, const QString &projectDir
         this->projectDir.append(QLatin1Char('/'));
 }
 
+ProjectLoader::~ProjectLoader() = default;
+
 QString ProjectLoader::failureLine(const QString &path, const QString &problem)
 {
     return QStringLiteral("Package %1: %2").arg(path, problem);
@@ -46,7 +49,9 @@ QString ProjectLoader::failureLine(const QString &path, const QString &problem)
 
 void ProjectLoader::setProgress(int percent)
 {
-    if (progress)
+    // Each step runs the event loop; a package of many pictures would run it
+    // once per entry for the same bar.
+    if (progress && progress->value() != percent)
         progress->setValue(percent);
 }
 
@@ -145,23 +150,48 @@ void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QS
     }
 }
 
+void ProjectLoader::startReading(const QByteArray &document)
+{
+    m_readAhead = std::make_unique<ProjectReadAhead>(document);
+}
+
 void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                                  const std::function<void(Item *)> &itemCreated)
 {
+    if (!m_readAhead || m_readAhead->document() != document)
+        startReading(document);
+    std::unique_ptr<ProjectReadAhead> reading = std::move(m_readAhead);
+
+    // The first page is built from the stream's reading of the part before
+    // it while the second thread reads the whole document: that building,
+    // mostly decoding pictures, is what the first page waits for.
+    QHash<QString, QString> resolved;
+    QStringList named;
+    Page *early = nullptr;
+    if (reading->readFirstPage()) {
+        m_pageX = reading->early().pageX();
+        m_pageY = reading->early().pageY();
+        early = makePage(reading->early().pages().first(), pages, pageParent, itemCreated, &resolved, &named);
+        early->ensureBuilt();
+    }
+
     // A document that does not parse reads as an empty one: no pages.
-    ProjectReader reader;
     m_documentError.clear();
+    const bool read = reading->finish();
+    const ProjectReader &reader = reading->whole();
     if (document.isEmpty())
         m_documentError = QStringLiteral("it holds no project document");
-    else if (!reader.read(document))
+    else if (!read)
         m_documentError = reader.errorString();
     m_pageX = reader.pageX();
     m_pageY = reader.pageY();
     m_connection = reader.connection();
+    if (early && !reading->earlyStands()) {
+        delete early;
+        early = nullptr;
+    }
 
     // The progress counts every child node of "Pages", elements or not.
-    QHash<QString, QString> resolved;
-    QStringList named;
     const qint64 count = reader.pageNodeCount();
     const QList<ProjectReader::PageRecord> &records = reader.pages();
     int next = 0;
@@ -170,40 +200,49 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         if (next >= records.size() || records.at(next).node != node)
             continue;
         const ProjectReader::PageRecord &record = records.at(next++);
-
-        // The page's own list object; nothing reads it, it goes with the page.
-        auto *list = new QList<Item *>;
-        Page *page = new Page(list, pages, nullptr);
-        QObject::connect(page, &QObject::destroyed, [list] { delete list; });
-        if (pageParent)
-            page->setParent(pageParent);
+        Page *page = early ? early : makePage(record, pages, pageParent, itemCreated, &resolved, &named);
+        early = nullptr;
         pages->append(page);
-        page->setStyleSheet(QString());
-        page->setPageSize(1.0, m_pageX, m_pageY);
-        page->setName(record.name);
-        page->setId(record.id);
-        page->setBackground(record.background);
-        if (itemCreated)
-            QObject::connect(page, &Page::itemBuilt, page, itemCreated);
-        // Built when first shown, which also locks it for operation. The
-        // pictures are looked up now, while the folders hold this project's.
-        QList<ItemElement> items = record.items;
-        for (ItemElement &item : items) {
-            item.record.resolvePictures(&resolved);
-            named << item.record.imageActive << item.record.imageInactive << item.record.imageUnknown;
-        }
-        page->setPendingItems(items);
-
-        page->clearSelection();
-        page->lockItems();
-        if (pageParent)
-            page->setGeometry(pageParent->geometry());
-        page->rescale(1.0);
-        page->setControlMode();
     }
     // Every picture a page names is in hand by the end of the load: the
     // folders may be emptied by the next load of a shared projects folder
     // or icon library before a page is first shown.
     named.removeDuplicates();
     PictureCache::holdFiles(named);
+}
+
+Page *ProjectLoader::makePage(const ProjectReader::PageRecord &record, QList<Page *> *pages, QWidget *pageParent,
+                              const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved,
+                              QStringList *named)
+{
+    // The page's own list object; nothing reads it, it goes with the page.
+    auto *list = new QList<Item *>;
+    Page *page = new Page(list, pages, nullptr);
+    QObject::connect(page, &QObject::destroyed, [list] { delete list; });
+    if (pageParent)
+        page->setParent(pageParent);
+    page->setStyleSheet(QString());
+    page->setPageSize(1.0, m_pageX, m_pageY);
+    page->setName(record.name);
+    page->setId(record.id);
+    page->setBackground(record.background);
+    if (itemCreated)
+        QObject::connect(page, &Page::itemBuilt, page, itemCreated);
+    // Built when first shown, which also locks it for operation. The
+    // pictures are looked up now, while the folders hold this project's.
+    QList<ItemElement> items = record.items;
+    for (ItemElement &item : items) {
+        item.record.resolvePictures(resolved);
+        if (named)
+            *named << item.record.imageActive << item.record.imageInactive << item.record.imageUnknown;
+    }
+    page->setPendingItems(items);
+
+    page->clearSelection();
+    page->lockItems();
+    if (pageParent)
+        page->setGeometry(pageParent->geometry());
+    page->rescale(1.0);
+    page->setControlMode();
+    return page;
 }

@@ -8,10 +8,12 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class DialogProgress;
 class Item;
 class Page;
+class ProjectReadAhead;
 class QLXFat;
 class QWidget;
 
@@ -36,9 +38,18 @@ public:
     // "icons/" and "background/" entries.
     void extractPictures(QLXFat &package);
 
+    // Starts reading `document` on a second thread, so the reading goes on
+    // while the pictures are unpacked; readDocument() with the same bytes
+    // takes it up.
+    void startReading(const QByteArray &document);
+
     // Reads `document` and makes one page per page element into `pages`, as
     // children of `pageParent`. A page gets its item elements to build when
-    // it is first shown; `itemCreated` hears of every item made then.
+    // it is first shown; `itemCreated` hears of every item made then. The
+    // first page is built here, from the part of the document before its
+    // end, while the rest is read; it is made again from the whole reading
+    // when that reads it otherwise, and dropped with the others when the
+    // document proves broken.
     void readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                       const std::function<void(Item *)> &itemCreated = {});
 
@@ -68,8 +79,15 @@ public:
     int pageY() const { return m_pageY; }
     const ProjectReader::Connection &connection() const { return m_connection; }
 
+    ProjectLoader(const ProjectLoader &) = delete;
+    ProjectLoader &operator=(const ProjectLoader &) = delete;
+    ~ProjectLoader();
+
 private:
     void setProgress(int percent);
+    Page *makePage(const ProjectReader::PageRecord &record, QList<Page *> *pages, QWidget *pageParent,
+                   const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved,
+                   QStringList *named);
     void extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
                       const QString &directory, bool icon);
 
@@ -79,6 +97,7 @@ private:
     int m_pageY = 0;
     QString m_documentError;
     ProjectReader::Connection m_connection;
+    std::unique_ptr<ProjectReadAhead> m_readAhead;
 };
 
 #endif // PROJECTLOADER_H

@@ -7,6 +7,7 @@
 
 #include "gui/dialogs/dialogprogress.h"
 #include "gui/window/mainwindow.h"
+#include "core/storage/projectdomreader.h"
 #include "gui/window/projectloader.h"
 #include "core/storage/projectreader.h"
 #include "gui/items/item.h"
@@ -225,6 +226,54 @@ private slots:
         items.at(1)->changePort(items.at(1)->record().port);
         QVERIFY(window.pages().at(1)->isVisible());
         QVERIFY(!window.pages().at(0)->isVisible());
+    }
+
+    // The first page is built from the part of the document before its end
+    // while the rest is read: a document broken after it loads empty with
+    // no page left behind, and one read otherwise as a whole (handed over
+    // to the parsed document, or with the page size after the pages) gets
+    // the whole reading's pages.
+    void firstPageBuiltWhileTheRestIsRead_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        const QString item = QStringLiteral("<component><w>40</w><h>30</h><type>Picture</type></component>");
+        const QString pages = page("A", item + item) + page("B", item);
+        QTest::newRow("broken after the first page") << projectDocument(pages + "<page><name>C</nam></page>");
+        QTest::newRow("handed over after the first page")
+            << projectDocument(pages + "<page><name><![CDATA[C]]></name></page>");
+        // Kept by the parsed document, made a line feed by the stream (Qt 5).
+        QTest::newRow("carriage return in the first page")
+            << projectDocument(page("A\r\nA", item) + page("B"));
+        QTest::newRow("page size after the pages")
+            << QStringLiteral("<QalixPlusDesignerProject><Pages>%1</Pages><pagex>320</pagex><pagey>200</pagey>"
+                              "</QalixPlusDesignerProject>")
+                   .arg(pages)
+                   .toUtf8();
+        QTest::newRow("sound") << projectDocument(pages);
+    }
+
+    void firstPageBuiltWhileTheRestIsRead()
+    {
+        QFETCH(QByteArray, document);
+        ProjectReader parsed;
+        const bool read = ProjectDomReader::read(document, &parsed);
+
+        QWidget parent;
+        QList<Page *> pages;
+        ProjectLoader loader(nullptr);
+        loader.readDocument(document, &pages, &parent);
+        QCOMPARE(loader.documentError().isEmpty(), read);
+        QCOMPARE(QSize(loader.pageX(), loader.pageY()), QSize(parsed.pageX(), parsed.pageY()));
+        QCOMPARE(parent.findChildren<Page *>(QString(), Qt::FindDirectChildrenOnly).size(), pages.size());
+        QCOMPARE(pages.size(), parsed.pages().size());
+        for (int i = 0; i < pages.size(); ++i) {
+            const ProjectReader::PageRecord &record = parsed.pages().at(i);
+            QCOMPARE(pages.at(i)->name(), record.name);
+            QCOMPARE(pages.at(i)->id(), record.id);
+            QCOMPARE(pages.at(i)->scene()->sceneRect().size(), QSizeF(parsed.pageX(), parsed.pageY()));
+            pages.at(i)->ensureBuilt();
+            QCOMPARE(pages.at(i)->items().size(), record.items.size());
+        }
     }
 
     // A page first shown after the picture folder was emptied (the next load
