@@ -113,10 +113,13 @@ inline Page *addWindowPage(MainWindow &window, QList<Item *> *items, const QStri
     return page;
 }
 
-// Gives `window` a client of the listening `sim`; it ticks only when the
-// test says.
-inline QalixMsgClient *attachSimulator(MainWindow &window, const MsgServerSim &sim)
+// Starts `sim` with the kitchen lamp on and gives `window` a client of it;
+// the client ticks only when the test says.
+inline QalixMsgClient *attachSimulator(MainWindow &window, MsgServerSim &sim)
 {
+    sim.addPort(QStringLiteral("OUT.Kueche.1"), MsgServerSim::Switch, 1.0);
+    if (!sim.listen(QHostAddress::LocalHost, 0))
+        return nullptr;
     window.setClient(new QalixMsgClient(loopbackClient(sim.serverPort())));
     window.client()->setTicking(false);
     return window.client();

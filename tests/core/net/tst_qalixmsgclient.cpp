@@ -123,7 +123,6 @@ void TestQalixMsgClient::parse_data()
     QTest::newRow("L OK with more") << QByteArray("LOKAY") << login(false);
 
     QTest::newRow("C bus on") << QByteArray("CB") << config(QLatin1Char('B'));
-    QTest::newRow("C debug off") << QByteArray("Cd") << config(QLatin1Char('d'));
     QTest::newRow("C time-out") << QByteArray("CT60") << config(QLatin1Char('T'), "60");
 
     QTest::newRow("N ignored") << QByteArray("N") << other(MsgLine::Ignored, QLatin1Char('N'));

@@ -91,8 +91,6 @@ void TestStartOptions::parse_data()
                            "-home=3 0", "-dim=\u0663" };
     QTest::newRow("bad values, none taken as the path")
         << (QStringList{ prog } + bad) << wall(options(false, false), 0, 0, 0, QString(), bad);
-    QTest::newRow("other case is a path, wall switch")
-        << QStringList{ prog, "-Home=30", "-home=30" } << wall(options(false, false, "-Home=30"), 30, 0, 0);
     QTest::newRow("no value after the switch is a path")
         << QStringList{ prog, "-home", "30", "a.qlxd" } << options(false, false, "-home");
     const QString pin = dir.filePath("pin");

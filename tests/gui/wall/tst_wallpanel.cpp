@@ -156,10 +156,9 @@ void TestWallPanel::staleLookFollowsTheConnection()
     const auto shownColour = [&] { return first->view()->grab().toImage().pixelColor(onReported); };
 
     MsgServerSim sim;
-    sim.addPort("OUT.Kueche.1", MsgServerSim::Switch, 1.0);
-    QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = sim.serverPort();
     QalixMsgClient *client = attachSimulator(*window, sim);
+    QVERIFY(client);
+    const quint16 port = sim.serverPort();
     QSignalSpy received(client, &QalixMsgClient::received);
     client->connectToServer();
     QVERIFY(received.wait(5000));
@@ -230,12 +229,9 @@ void TestWallPanel::lockAsksForPin()
     QFETCH(bool, closes);
 
     QTemporaryDir dir;
-    QFile file(dir.filePath("pin"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("1234\n");
-    file.close();
     StartOptions options;
-    options.pinFile = file.fileName();
+    options.pinFile = dir.filePath("pin");
+    QVERIFY(writeFile(options.pinFile, "1234\n"));
     window->setWallOptions(options, clock);
     addPage("1");
     showWindow();
@@ -297,15 +293,12 @@ void TestWallPanel::idleClosesDialogs()
     QFETCH(int, dueMs);
 
     QTemporaryDir dir;
-    QFile file(dir.filePath("pin"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(pin + '\n');
-    file.close();
     QFile::remove(DialogOptions::settingsPath());
     StartOptions options;
     options.homeSeconds = home;
     options.dimSeconds = dim;
-    options.pinFile = file.fileName();
+    options.pinFile = dir.filePath("pin");
+    QVERIFY(writeFile(options.pinFile, pin + '\n'));
     window->setWallOptions(options, clock);
     addPage("1");
     showWindow();

@@ -138,9 +138,7 @@ private slots:
         if (bytes == "/") {
             QVERIFY(QDir().mkpath(path));
         } else if (!bytes.isNull()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
+            QVERIFY(writeFile(path, bytes));
         }
 
         criticals.clear();

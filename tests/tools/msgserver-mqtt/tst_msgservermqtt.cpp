@@ -1,4 +1,3 @@
-#include "tools/msgserver-mqtt/backoff.h"
 #include "tools/msgserver-mqtt/payloadmapping.h"
 
 #include "core/net/qalixmsgclient.h"
@@ -28,7 +27,6 @@ private slots:
     void payload();
     void command_data();
     void command();
-    void backoffDoublesUpToThirtySeconds();
     void check_data();
     void check();
 
@@ -282,17 +280,6 @@ void TestMsgServerMqtt::command()
     QByteArray got;
     QCOMPARE(mapping.commandPayload(value, valueText, &got), !payload.isEmpty());
     QCOMPARE(got, payload);
-}
-
-void TestMsgServerMqtt::backoffDoublesUpToThirtySeconds()
-{
-    Backoff backoff;
-    QList<int> delays;
-    for (int i = 0; i < 40; ++i)
-        delays << backoff.next();
-    QCOMPARE(delays.mid(0, 7) << delays.last(), (QList<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
-    backoff.reset();
-    QCOMPARE(backoff.next(), 1000);
 }
 
 void TestMsgServerMqtt::check_data()

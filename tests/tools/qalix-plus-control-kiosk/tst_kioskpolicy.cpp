@@ -98,7 +98,6 @@ void TestKioskPolicy::panelArguments_data()
     QTest::newRow("switches passed on")
         << QVariant("Demo.qlxd") << demo << QStringList{"-home=30", "-dim=60", "-stale=10", "-lock=/etc/pin", "-topmost"}
         << "Demo.qlxd";
-    QTest::newRow("switches, no project") << QVariant() << demo << QStringList{"-home=30"} << "";
 }
 
 void TestKioskPolicy::panelArguments()
