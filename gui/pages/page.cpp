@@ -353,11 +353,6 @@ void Page::setPendingItems(const QList<ItemElement> &elements)
     m_pending.set(elements);
 }
 
-void Page::setPendingItems(const QString &componentsXml)
-{
-    m_pending.set(componentsXml);
-}
-
 void Page::ensureBuilt()
 {
     if (!isBuilt())

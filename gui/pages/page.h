@@ -71,9 +71,6 @@ public:
     // for operation and its bound keys take their reported values.
     // The elements' picture names must be resolved already.
     void setPendingItems(const QList<ItemElement> &elements);
-    // The same as the text of a "components" element, read when built; the
-    // picture names are resolved then.
-    void setPendingItems(const QString &componentsXml);
     bool isBuilt() const { return !m_pending.isPending(); }
     void ensureBuilt();
     void setVisible(bool visible) override;

@@ -6,14 +6,12 @@
 #include <QList>
 #include <QString>
 
-// The item elements a page is built from when it is first shown: either
-// read before, picture names resolved, or the text of a "components"
-// element, read only when taken.
+// The item elements a page is built from when it is first shown, read with
+// the document and their picture names resolved.
 class PendingItems
 {
 public:
     void set(const QList<ItemElement> &elements);
-    void set(const QString &componentsXml);
     bool isPending() const { return m_pending; }
     // The elements, picture names resolved and the pictures they show first
     // decoded; nothing is pending afterwards.
@@ -21,7 +19,6 @@ public:
 
 private:
     QList<ItemElement> m_elements;
-    QString m_xml;
     bool m_pending = false;
 };
 
