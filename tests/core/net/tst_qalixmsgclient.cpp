@@ -120,7 +120,6 @@ void TestQalixMsgClient::parse_data()
 
     QTest::newRow("L OK") << QByteArray("LOK") << login(true);
     QTest::newRow("L ok lower case") << QByteArray("Lok") << login(false);
-    QTest::newRow("L OK with more") << QByteArray("LOKAY") << login(false);
 
     QTest::newRow("C bus on") << QByteArray("CB") << config(QLatin1Char('B'));
     QTest::newRow("C time-out") << QByteArray("CT60") << config(QLatin1Char('T'), "60");

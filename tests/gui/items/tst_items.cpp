@@ -172,7 +172,6 @@ void TestItems::pressSendsPortThenPage_data()
 
     QTest::newRow("neither") << "" << "" << QStringList();
     QTest::newRow("port") << "ITM_Kueche_OUT3" << "" << QStringList{"ITM_Kueche_OUT3"};
-    QTest::newRow("page") << "" << "ABC123" << QStringList{"PAGE_ABC123"};
     QTest::newRow("both, port first") << "ITM_Kueche_OUT3" << "ABC123" << QStringList{"ITM_Kueche_OUT3", "PAGE_ABC123"};
 }
 
@@ -375,7 +374,6 @@ void TestItems::frameEditChangesItem_data()
     QTest::addColumn<QString>("shown");
 
     QTest::newRow("x") << "Button" << "lineEditX" << "120" << "120";
-    QTest::newRow("width") << "Picture" << "lineEditWidth" << "70" << "70";
     QTest::newRow("text") << "Text" << "lineEditText" << "Hallo" << "Hallo";
     QTest::newRow("digits") << "AnalogText" << "spinBoxDigits" << "3" << "???.???";
 }
