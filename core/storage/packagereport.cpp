@@ -39,11 +39,7 @@ QString PackageReport::cutShortLine(const QLXFat &package)
     const qint64 missing = package.missingBytes();
     if (missing <= 0)
         return QString();
-    QStringList lost;
-    for (const FatEntry &entry : package.entries()) {
-        if (!lost.contains(entry.name) && !package.isWhole(entry.name))
-            lost << entry.name;
-    }
+    const QStringList lost = package.cutEntries();
     QString names = QStringList(lost.mid(0, namesListed)).join(QStringLiteral(", "));
     if (lost.size() > namesListed)
         names += QStringLiteral(" and %1 more").arg(lost.size() - namesListed);

@@ -3,6 +3,7 @@
 #include "core/storage/qlxfatthread.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <limits>
 #include <utility>
@@ -94,22 +95,24 @@ bool QLXFat::open(const QString &fileName, bool forWriting)
         return true;
     // The entries parsed so far stay listed, but nothing is read from a
     // package that failed to open.
-    m_openError = m_file.size() == 0 ? OpenError::Empty
-                  : m_error.startsWith(QLatin1String("cannot")) ? OpenError::Unreadable
-                                                                 : OpenError::NotPackage;
     m_file.close();
+    return false;
+}
+
+bool QLXFat::fail(OpenError error, const QString &text)
+{
+    m_openError = error;
+    m_error = text;
     return false;
 }
 
 bool QLXFat::readTable()
 {
-    if (!m_file.seek(0)) {
-        m_error = QStringLiteral("cannot be read: ") + m_file.errorString();
-        return false;
-    }
+    if (!m_file.seek(0))
+        return fail(OpenError::Unreadable, QStringLiteral("cannot be read: ") + m_file.errorString());
     if (!lineText(m_file.readLine()).startsWith(QLatin1String("SOH"))) {
-        m_error = m_file.size() == 0 ? QStringLiteral("an empty file") : QStringLiteral("not a package (no SOH line)");
-        return false;
+        return m_file.size() == 0 ? fail(OpenError::Empty, QStringLiteral("an empty file"))
+                                  : fail(OpenError::NotPackage, QStringLiteral("not a package (no SOH line)"));
     }
 
     QString line = lineText(m_file.readLine());
@@ -152,20 +155,14 @@ bool QLXFat::readTable()
     }
 
     const qint64 position = m_file.pos();
-    if (position > MaxPosition) {
-        m_error = QStringLiteral("not a package (its header is too long)");
-        return false;
-    }
+    if (position > MaxPosition)
+        return fail(OpenError::NotPackage, QStringLiteral("not a package (its header is too long)"));
     m_dataStart = qint32(position);
     m_fileSize = m_file.size();
-    if (line.trimmed() != QLatin1String("EOH")) {
-        m_error = QStringLiteral("not a package (its header has no EOH line)");
-        return false;
-    }
-    if (m_file.atEnd()) {
-        m_error = QStringLiteral("not a package (no data follows its header)");
-        return false;
-    }
+    if (line.trimmed() != QLatin1String("EOH"))
+        return fail(OpenError::NotPackage, QStringLiteral("not a package (its header has no EOH line)"));
+    if (m_file.atEnd())
+        return fail(OpenError::NotPackage, QStringLiteral("not a package (no data follows its header)"));
     return true;
 }
 
@@ -188,14 +185,33 @@ bool QLXFat::contains(const QString &name) const
     return false;
 }
 
+bool QLXFat::reachesPastEnd(const FatEntry &entry) const
+{
+    return entry.isReadable() && qint64(m_dataStart) + entry.offset + entry.size > m_fileSize;
+}
+
 bool QLXFat::isWhole(const QString &name) const
 {
     for (const FatEntry &entry : m_table) {
-        if (entry.name == name && entry.isReadable()
-            && qint64(m_dataStart) + entry.offset + entry.size > m_fileSize)
+        if (entry.name == name && reachesPastEnd(entry))
             return false;
     }
     return true;
+}
+
+QStringList QLXFat::cutEntries() const
+{
+    QStringList names;
+    if (missingBytes() == 0)
+        return names;
+    QSet<QString> seen;
+    for (const FatEntry &entry : m_table) {
+        if (reachesPastEnd(entry) && !seen.contains(entry.name)) {
+            seen.insert(entry.name);
+            names << entry.name;
+        }
+    }
+    return names;
 }
 
 bool QLXFat::fileNames(QStringList &names) const

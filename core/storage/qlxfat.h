@@ -40,6 +40,9 @@ public:
     // lies wholly inside the package file.
     bool contains(const QString &name) const;
     bool isWhole(const QString &name) const;
+    // The names of the entries that reach past the end of the file, each
+    // once, in table order; empty for a whole package.
+    QStringList cutEntries() const;
 
     bool fileNames(QStringList &names) const;
     QByteArray fileData(const QString &name);
@@ -76,6 +79,10 @@ public:
     static bool isSafeEntryPath(const QString &name);
 
 private:
+    bool reachesPastEnd(const FatEntry &entry) const;
+    // Why reading the table failed, for errorString() and openError().
+    bool fail(OpenError error, const QString &text);
+
     bool m_writeMode = false;
     QFile m_file;
     QString m_fileName;

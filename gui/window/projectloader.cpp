@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSet>
 #include <QWidget>
 
 #include "gui/dialogs/dialogprogress.h"
@@ -110,12 +111,14 @@ void ProjectLoader::extractPictures(QLXFat &package)
         return;
     }
 
+    // Reported once for the whole package, not in a box per entry.
+    const QStringList cut = package.cutEntries();
+    const QSet<QString> left(cut.cbegin(), cut.cend());
     const qint64 count = names.size();
     for (qint64 i = 0; i < count; ++i) {
         setProgress(int(25 * i / count));
         const QString &name = names.at(int(i));
-        // Reported once for the whole package, not in a box per entry.
-        if (!package.isWhole(name))
+        if (left.contains(name))
             continue;
         if (name.startsWith(iconsPrefix))
             extractEntry(package, name, iconsPrefix, projectDir + QLatin1String("icons/project/"), true);
