@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QStringList>
+#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <cstdint>
@@ -37,11 +38,14 @@ bool survivesWriting(const ItemElement &element)
     element.write(writer, files);
     writer.writeEndElement();
     writer.writeEndElement();
-    const QList<ItemElement> read = ItemElement::readList(xml);
-    if (read.size() != 1)
+    QXmlStreamReader reader(xml);
+    reader.setNamespaceProcessing(false);
+    if (!reader.readNextStartElement() || !reader.readNextStartElement())
+        return false;
+    const ItemElement back = ItemElement::read(reader);
+    if (reader.readNextStartElement() || reader.hasError())
         return false;
     ItemElement expected = element;
-    const ItemElement &back = read.first();
     expected.record.imageActive = back.record.imageActive;
     expected.record.imageInactive = back.record.imageInactive;
     expected.record.imageUnknown = back.record.imageUnknown;

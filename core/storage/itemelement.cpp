@@ -1,12 +1,11 @@
 #include "core/storage/itemelement.h"
 
-#include <algorithm>
-
 #include "core/storage/picturenames.h"
 
-#include <QDebug>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+
+#include <algorithm>
 
 namespace {
 
@@ -118,20 +117,6 @@ ItemElement ItemElement::read(QXmlStreamReader &reader, bool *sure)
     if (sure && !allSure)
         *sure = false;
     return fromFields(fields);
-}
-
-QList<ItemElement> ItemElement::readList(const QString &xml)
-{
-    QList<ItemElement> elements;
-    QXmlStreamReader reader(xml);
-    reader.setNamespaceProcessing(false);
-    if (!reader.readNextStartElement())
-        return elements;
-    while (reader.readNextStartElement())
-        elements.append(read(reader));
-    if (reader.hasError())
-        qInfo().noquote() << "Item elements read up to a fault:" << reader.errorString();
-    return elements;
 }
 
 ItemElement ItemElement::fromNode(const QDomNode &node)

@@ -44,9 +44,6 @@ public:
     // The same from a node of a parsed document; a node that is no element
     // gives an element with empty type.
     static ItemElement fromNode(const QDomNode &node);
-    // Every child element of the root element of `xml`, each as an item
-    // element. What is read up to a fault in the text is kept.
-    static QList<ItemElement> readList(const QString &xml);
 
     // Appends the property children to `element`, ending with "type" when
     // the type is not empty; adds the project files the written picture

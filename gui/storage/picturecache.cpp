@@ -9,7 +9,6 @@
 #include <QImageReader>
 #include <QVector>
 
-
 #include <future>
 #include <limits>
 
