@@ -2,6 +2,7 @@
 // to the parsed document's reading:
 // - the pass either hands the document over or reads exactly what the
 //   parsed document reads (pages, identifiers, names, every item field);
+// - the scanner takes only documents the stream takes, and reads them alike;
 // - a load's early first page, read before the rest, is kept only when it
 //   is the parsed document's first page, and the stream's first page when
 //   the stream reads the whole document;
@@ -94,6 +95,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!reference && !isEmpty(parsed))
         abort();
     if (parsed.pages().size() > parsed.pageNodeCount())
+        abort();
+
+    // The scanner takes a part of what the stream takes and reads it alike.
+    ProjectReader scanned;
+    const bool byScanner = scanned.readScanned(document);
+    if (byScanner && (!reference || scanned != parsed || !fast || scanned != streamed))
+        abort();
+    if (!byScanner && !isEmpty(scanned))
         abort();
 
     ProjectReader loaded;

@@ -1,11 +1,14 @@
 #include "core/storage/itemelement.h"
 
 #include "core/storage/picturenames.h"
+#include "core/storage/xmlscanner.h"
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace {
 
@@ -20,10 +23,19 @@ QString flag(bool on)
 
 } // namespace
 
-int ItemElement::fieldOf(QStringView tag)
+template<typename Tag>
+int ItemElement::fieldOf(Tag tag)
 {
+    // Called for every child of every item: the lengths rule out most tags
+    // without a comparison.
+    static const auto lengths = [] {
+        std::array<int, FieldCount> sizes {};
+        for (int f = 0; f < FieldCount; ++f)
+            sizes[size_t(f)] = int(std::strlen(fieldTags[f]));
+        return sizes;
+    }();
     for (int f = 0; f < FieldCount; ++f) {
-        if (tag == QLatin1String(fieldTags[f]))
+        if (tag.size() == lengths[size_t(f)] && tag == QLatin1String(fieldTags[f]))
             return f;
     }
     return -1;
@@ -57,7 +69,8 @@ ItemElement ItemElement::fromFields(const QString (&fields)[FieldCount])
     return element;
 }
 
-bool ItemElement::readText(QXmlStreamReader &reader, QString *text)
+template<typename Reader>
+bool ItemElement::readText(Reader &reader, QString *text)
 {
     QString result;
     QString run;
@@ -99,13 +112,14 @@ bool ItemElement::readText(QXmlStreamReader &reader, QString *text)
     return sure;
 }
 
-ItemElement ItemElement::read(QXmlStreamReader &reader, bool *sure)
+template<typename Reader>
+ItemElement ItemElement::read(Reader &reader, bool *sure)
 {
     QString fields[FieldCount];
     bool found[FieldCount] = {};
     bool allSure = true;
     while (reader.readNextStartElement()) {
-        const int f = fieldOf(QStringView(reader.qualifiedName()));
+        const int f = fieldOf(reader.qualifiedName());
         // The first child of a name counts, as for any look-up by name.
         if (f < 0 || found[f]) {
             reader.skipCurrentElement();
@@ -118,6 +132,11 @@ ItemElement ItemElement::read(QXmlStreamReader &reader, bool *sure)
         *sure = false;
     return fromFields(fields);
 }
+
+template bool ItemElement::readText(QXmlStreamReader &, QString *);
+template bool ItemElement::readText(XmlScanner &, QString *);
+template ItemElement ItemElement::read(QXmlStreamReader &, bool *);
+template ItemElement ItemElement::read(XmlScanner &, bool *);
 
 ItemElement ItemElement::fromNode(const QDomNode &node)
 {

@@ -34,13 +34,16 @@ public:
     // digits below 0 become 2. Picture names are kept as stored
     // (ItemRecord::resolvePictures). `sure` turns false when the element
     // holds what only a parsed document reads for certain (see readText).
-    static ItemElement read(QXmlStreamReader &reader, bool *sure = nullptr);
+    // `Reader` is QXmlStreamReader or XmlScanner.
+    template<typename Reader>
+    static ItemElement read(Reader &reader, bool *sure = nullptr);
     // The text of the element the reader is on, up to and with its end, as
     // a parsed document's text() gives it: a run of text between two pieces
     // of markup that is only white space (QChar::isSpace) is no text node
     // there and adds nothing. False when the element holds a CDATA section
     // or an entity reference, whose reading only the parsed document fixes.
-    static bool readText(QXmlStreamReader &reader, QString *text);
+    template<typename Reader>
+    static bool readText(Reader &reader, QString *text);
     // The same from a node of a parsed document; a node that is no element
     // gives an element with empty type.
     static ItemElement fromNode(const QDomNode &node);
@@ -62,7 +65,9 @@ private:
         FieldTextActive, FieldTextInactive, FieldTextError, FieldTextBold, FieldTextItalic,
         FieldTextColor, FieldFontSize, FieldDigits, FieldPageId, FieldPort, FieldType, FieldCount
     };
-    static int fieldOf(QStringView tag);
+    // `Tag` is a string view of any kind (the readers' names differ).
+    template<typename Tag>
+    static int fieldOf(Tag tag);
     static ItemElement fromFields(const QString (&fields)[FieldCount]);
     // The written children as (tag, text) pairs, in the order they are written.
     QList<QPair<QString, QString>> children(QStringList &fileList) const;

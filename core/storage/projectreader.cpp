@@ -1,11 +1,13 @@
 #include "core/storage/projectreader.h"
 
 #include "core/storage/projectdomreader.h"
+#include "core/storage/xmlscanner.h"
 
 #include <QBuffer>
 #include <QXmlStreamReader>
 
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -14,8 +16,8 @@ namespace {
 // `onElement` with its position, which must leave the reader at that
 // element's end and may end the reading early by returning false. Adjacent
 // text pieces make one node; a run of white space only makes none.
-template<typename OnElement>
-int readChildren(QXmlStreamReader &reader, OnElement onElement)
+template<typename Reader, typename OnElement>
+int readChildren(Reader &reader, OnElement onElement)
 {
     int nodes = 0;
     QString text;
@@ -134,7 +136,7 @@ bool ProjectReader::operator==(const ProjectReader &other) const
 
 bool ProjectReader::read(const QByteArray &document)
 {
-    if (readStreaming(document))
+    if (readScanned(document) || readStreaming(document))
         return true;
     const bool read = ProjectDomReader::read(document, this);
     m_handedOver = true;
@@ -144,35 +146,47 @@ bool ProjectReader::read(const QByteArray &document)
 bool ProjectReader::readStreaming(const QByteArray &document)
 {
     *this = ProjectReader();
-    return !needsParsedDocument(document) && stream(document, false);
+    if (needsParsedDocument(document))
+        return false;
+    QXmlStreamReader reader;
+    reader.addData(document);
+    return stream(reader, false);
+}
+
+bool ProjectReader::readScanned(const QByteArray &document)
+{
+    *this = ProjectReader();
+    XmlScanner scanner(document);
+    return stream(scanner, false);
 }
 
 bool ProjectReader::readFirstPage(const QByteArray &document)
 {
     *this = ProjectReader();
     // A document without pages streams to its end, and nothing comes early.
-    if (stream(document, true) && !m_pages.isEmpty())
+    XmlScanner scanner(document);
+    if (stream(scanner, true) && !m_pages.isEmpty())
+        return true;
+    // Given the bytes, the stream decodes them all before the first token;
+    // from a device it decodes block by block, so the first page costs only
+    // the part before its end.
+    *this = ProjectReader();
+    QBuffer buffer;
+    buffer.setData(document);
+    buffer.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&buffer);
+    if (stream(reader, true) && !m_pages.isEmpty())
         return true;
     *this = ProjectReader();
     return false;
 }
 
-bool ProjectReader::stream(const QByteArray &document, bool firstPageOnly)
+template<typename Reader>
+bool ProjectReader::stream(Reader &reader, bool firstPageOnly)
 {
-    // Given the bytes, the stream decodes them all before the first token;
-    // from a device it decodes block by block, so the first page costs only
-    // the part before its end.
-    QBuffer buffer;
-    QXmlStreamReader reader;
-    if (firstPageOnly) {
-        buffer.setData(document);
-        buffer.open(QIODevice::ReadOnly);
-        reader.setDevice(&buffer);
-    } else {
-        reader.addData(document);
-    }
     // The parsed document knows no name spaces: "a:port" is not "port".
-    reader.setNamespaceProcessing(false);
+    if constexpr (std::is_same_v<Reader, QXmlStreamReader>)
+        reader.setNamespaceProcessing(false);
     bool sure = true;
     const auto text = [&reader, &sure] {
         QString value;
@@ -187,7 +201,7 @@ bool ProjectReader::stream(const QByteArray &document, bool firstPageOnly)
     // and all other children are passed over.
     bool haveX = false, haveY = false, haveConnections = false, havePages = false;
     while (reader.readNextStartElement()) {
-        const QStringView tag = QStringView(reader.qualifiedName());
+        const auto tag = reader.qualifiedName();
         if (tag == QLatin1String("pagex") && !haveX) {
             haveX = true;
             m_pageX = ItemRecord::parseInt(text());
@@ -203,7 +217,7 @@ bool ProjectReader::stream(const QByteArray &document, bool firstPageOnly)
             readChildren(reader, [&](int node) {
                 if (node == 0)
                     use = true;
-                const QStringView field = QStringView(reader.qualifiedName());
+                const auto field = reader.qualifiedName();
                 const int f = field == QLatin1String("host") ? 0
                     : field == QLatin1String("password")     ? 1
                     : field == QLatin1String("port")         ? 2
@@ -232,7 +246,7 @@ bool ProjectReader::stream(const QByteArray &document, bool firstPageOnly)
                 page.node = node;
                 bool found[4] = {};
                 while (reader.readNextStartElement()) {
-                    const QStringView field = QStringView(reader.qualifiedName());
+                    const auto field = reader.qualifiedName();
                     const int f = field == QLatin1String("name") ? 0
                         : field == QLatin1String("id")           ? 1
                         : field == QLatin1String("background")   ? 2

@@ -14,7 +14,9 @@
 //
 // What a document says is what a parsed document (ProjectDomReader) reads
 // from it. A streaming pass reads the documents it is sure to read the same
-// way, at a fraction of the cost, and hands every other one over.
+// way, at a fraction of the cost, and hands every other one over. The pass
+// tokenises with XmlScanner where that takes the document, which is most of
+// its cost again, and with QXmlStreamReader where it refuses it.
 class ProjectReader
 {
 public:
@@ -53,6 +55,9 @@ public:
     // sure to read as a parsed document does (another encoding, a document
     // type, CDATA, a carriage return inside a text). Nothing is read then.
     bool readStreaming(const QByteArray &document);
+    // The same pass with XmlScanner. False when the scanner refuses the
+    // document; nothing is read then.
+    bool readScanned(const QByteArray &document);
 
     // The streaming pass from the start of `document` to the end of its
     // first page element, the rest unread: what comes before it and that
@@ -79,7 +84,8 @@ public:
 private:
     friend class ProjectDomReader;
 
-    bool stream(const QByteArray &document, bool firstPageOnly);
+    template<typename Reader>
+    bool stream(Reader &reader, bool firstPageOnly);
 
     int m_pageX = 0;
     int m_pageY = 0;

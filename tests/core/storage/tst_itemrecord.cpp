@@ -185,6 +185,66 @@ private slots:
         QVERIFY(parsed == reader);
     }
 
+    // The scanner takes the plain documents a designer writes and reads them
+    // as the stream and the parsed document do; anything else it refuses,
+    // and the load still reads it as the parsed document does.
+    void scannerTakesOnlyWhatItReadsAlike_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<bool>("scanned");
+        const auto doc = [](const char *before, const char *value) {
+            return QByteArray(before) + "<r><pagex>640</pagex><Pages>\n <p><name>" + value
+                + "</name><components><c><port>ITM_<b>A</b>_OUT1</port><x>1</x><type>Text</type></c>"
+                  "<c/></components></p> x </Pages></r>\n";
+        };
+        QTest::newRow("plain") << doc("", "Flur") << true;
+        QTest::newRow("declaration") << doc("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", "Flur") << true;
+        QTest::newRow("declaration, single quotes, blank") << doc("<?xml version='1.0' encoding='utf-8' ?>", "A") << true;
+        QTest::newRow("predefined entities") << doc("", "a&amp;b&lt;c&gt;d&quot;e&apos;") << true;
+        QTest::newRow("UTF-8, tabs and line feeds") << doc("", "K\xc3\xbc\tche\n\xe2\x82\xac") << true;
+        QTest::newRow("blank in an end tag") << QByteArray("<r><Pages><p><name>A</name ></p></Pages ></r>") << true;
+        QTest::newRow("attribute") << QByteArray("<r><Pages><p a=\"1\"><name>A</name></p></Pages></r>") << false;
+        QTest::newRow("comment") << doc("<!-- c -->", "A") << false;
+        QTest::newRow("CDATA") << doc("", "<![CDATA[A]]>") << false;
+        QTest::newRow("character reference") << doc("", "&#65;") << false;
+        QTest::newRow("C1 control") << doc("", "A\xc2\x85") << false;
+        QTest::newRow("beyond U+FFFF") << doc("", "\xf0\x9f\x92\xa1") << false;
+        QTest::newRow("not UTF-8") << doc("", "K\xfc" "che") << false;
+        QTest::newRow("byte order mark") << doc("\xef\xbb\xbf", "A") << false;
+        QTest::newRow("name with a colon") << QByteArray("<r><Pages><p><a:name>A</a:name></p></Pages></r>") << false;
+        QTest::newRow("]]> in a text") << doc("", "a]]>b") << false;
+        QTest::newRow("version 1.1") << doc("<?xml version=\"1.1\"?>", "A") << false;
+        QTest::newRow("standalone") << doc("<?xml version=\"1.0\" standalone=\"yes\"?>", "A") << false;
+        QTest::newRow("end tag of another name") << QByteArray("<r><Pages><p></q></Pages></r>") << false;
+        QTest::newRow("end tag longer") << QByteArray("<r><Pages><p></pp></Pages></r>") << false;
+        QTest::newRow("second root") << QByteArray("<r><pagex>1</pagex></r><r/>") << false;
+        QTest::newRow("cut short") << QByteArray("<r><pagex>1</pagex><Pages><p><name>A") << false;
+        QTest::newRow("text after the root") << QByteArray("<r><pagex>1</pagex></r>x") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+
+    void scannerTakesOnlyWhatItReadsAlike()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(bool, scanned);
+
+        ProjectReader parsed;
+        const bool parses = ProjectDomReader::read(document, &parsed);
+        ProjectReader scanner;
+        QCOMPARE(scanner.readScanned(document), scanned);
+        ProjectReader reader;
+        QCOMPARE(reader.read(document), parses);
+        QVERIFY(reader == parsed);
+        if (!scanned) {
+            QVERIFY(scanner == ProjectReader());
+            return;
+        }
+        QVERIFY(scanner == parsed);
+        ProjectReader streamed;
+        QVERIFY(streamed.readStreaming(document));
+        QVERIFY(streamed == scanner);
+    }
+
     void stateForValue_data()
     {
         QTest::addColumn<double>("value");

@@ -1,0 +1,290 @@
+#include "core/storage/xmlscanner.h"
+
+#include <cstring>
+
+namespace {
+
+bool isSpace(char c)
+{
+    // A carriage return is refused before it is ever asked about.
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+bool isNameStart(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+bool isNameChar(char c)
+{
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+bool isContinuation(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+// The length of the UTF-8 sequence at `p` when it is a character the scanner
+// takes in a text, else 0. Taken: U+00A0 to U+FFFD without surrogates and
+// without U+FFFE and U+FFFF; everything above U+FFFF and the C1 controls
+// are left to the stream reader, whose reading of them is its own affair.
+int sequenceLength(const unsigned char *p, const unsigned char *end)
+{
+    const unsigned char c = p[0];
+    if (c >= 0xC2 && c <= 0xDF) {
+        if (end - p < 2 || !isContinuation(p[1]))
+            return 0;
+        return (c == 0xC2 && p[1] < 0xA0) ? 0 : 2;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (end - p < 3 || !isContinuation(p[1]) || !isContinuation(p[2]))
+            return 0;
+        if (c == 0xE0 && p[1] < 0xA0)
+            return 0; // overlong
+        if (c == 0xED && p[1] >= 0xA0)
+            return 0; // surrogate
+        if (c == 0xEF && p[1] == 0xBF && p[2] >= 0xBE)
+            return 0; // U+FFFE, U+FFFF
+        return 3;
+    }
+    return 0;
+}
+
+// The character a predefined entity at `p` (on its "&") stands for, with its
+// length; 0 when there is none.
+QChar entity(const char *p, const char *end, int *length)
+{
+    static const struct
+    {
+        const char *name;
+        char value;
+    } entities[] = {{"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    for (const auto &e : entities) {
+        const int n = int(std::strlen(e.name));
+        if (end - p >= n && std::memcmp(p, e.name, size_t(n)) == 0) {
+            *length = n;
+            return QLatin1Char(e.value);
+        }
+    }
+    return QChar();
+}
+
+} // namespace
+
+XmlScanner::XmlScanner(const QByteArray &document)
+    : m_document(document)
+    , m_pos(m_document.constData())
+    , m_end(m_document.constData() + m_document.size())
+{
+}
+
+QXmlStreamReader::TokenType XmlScanner::refuse()
+{
+    m_refused = true;
+    m_type = QXmlStreamReader::Invalid;
+    return m_type;
+}
+
+QXmlStreamReader::TokenType XmlScanner::token(QXmlStreamReader::TokenType type)
+{
+    m_type = type;
+    return type;
+}
+
+void XmlScanner::skipSpace()
+{
+    while (m_pos < m_end && isSpace(*m_pos))
+        ++m_pos;
+}
+
+QXmlStreamReader::TokenType XmlScanner::readNext()
+{
+    if (m_refused || m_ended)
+        return m_refused ? QXmlStreamReader::Invalid : token(QXmlStreamReader::Invalid);
+    if (m_type == QXmlStreamReader::NoToken)
+        return readDeclaration() ? token(QXmlStreamReader::StartDocument) : refuse();
+    if (m_closePending) {
+        m_closePending = false;
+        m_open.pop_back();
+        return token(QXmlStreamReader::EndElement);
+    }
+    if (m_open.empty()) {
+        // Before the root only white space, after it only white space.
+        skipSpace();
+        if (m_pos == m_end) {
+            if (!m_rootSeen)
+                return refuse();
+            m_ended = true;
+            return token(QXmlStreamReader::EndDocument);
+        }
+        if (m_rootSeen || *m_pos != '<')
+            return refuse();
+    } else if (m_pos == m_end) {
+        return refuse();
+    }
+    if (*m_pos != '<')
+        return readCharacters();
+    if (m_end - m_pos >= 2 && m_pos[1] == '/')
+        return readEndTag();
+    return readStartTag();
+}
+
+bool XmlScanner::readDeclaration()
+{
+    // Only the declarations a designer writes; any other goes to the stream.
+    static const char start[] = "<?xml version=";
+    static const char encoding[] = " encoding=";
+    const int size = int(sizeof start) - 1;
+    if (m_end - m_pos < size || std::memcmp(m_pos, start, size_t(size)) != 0)
+        return m_pos == m_end || *m_pos == '<' || isSpace(*m_pos);
+    const char *p = m_pos + size;
+    const auto quoted = [&p, this](const char *value) {
+        const int n = int(std::strlen(value));
+        if (m_end - p < n + 2 || (*p != '"' && *p != '\'') || p[n + 1] != *p)
+            return false;
+        for (int i = 0; i < n; ++i) {
+            if (QChar::toLower(uint(uchar(p[1 + i]))) != uint(uchar(value[i])))
+                return false;
+        }
+        p += n + 2;
+        return true;
+    };
+    if (!quoted("1.0"))
+        return false;
+    const int encodingSize = int(sizeof encoding) - 1;
+    if (m_end - p >= encodingSize && std::memcmp(p, encoding, size_t(encodingSize)) == 0) {
+        p += encodingSize;
+        if (!quoted("utf-8"))
+            return false;
+    }
+    if (p < m_end && *p == ' ')
+        ++p;
+    if (m_end - p < 2 || p[0] != '?' || p[1] != '>')
+        return false;
+    m_pos = p + 2;
+    return true;
+}
+
+QXmlStreamReader::TokenType XmlScanner::readEndTag()
+{
+    if (m_open.empty())
+        return refuse();
+    const auto [offset, length] = m_open.back();
+    const char *name = m_pos + 2;
+    if (m_end - name < length || std::memcmp(name, m_document.constData() + offset, size_t(length)) != 0)
+        return refuse();
+    m_pos = name + length;
+    skipSpace();
+    if (m_pos == m_end || *m_pos != '>')
+        return refuse();
+    ++m_pos;
+    m_open.pop_back();
+    return token(QXmlStreamReader::EndElement);
+}
+
+QXmlStreamReader::TokenType XmlScanner::readStartTag()
+{
+    const char *name = m_pos + 1;
+    if (name == m_end || !isNameStart(*name))
+        return refuse();
+    const char *p = name + 1;
+    while (p < m_end && isNameChar(*p))
+        ++p;
+    const int length = int(p - name);
+    m_pos = p;
+    skipSpace();
+    if (m_pos < m_end && *m_pos == '>') {
+        ++m_pos;
+    } else if (m_end - m_pos >= 2 && m_pos[0] == '/' && m_pos[1] == '>') {
+        m_pos += 2;
+        m_closePending = true;
+    } else {
+        return refuse();
+    }
+    m_rootSeen = true;
+    m_open.emplace_back(int(name - m_document.constData()), length);
+    m_name = name;
+    m_nameLength = length;
+    return token(QXmlStreamReader::StartElement);
+}
+
+QXmlStreamReader::TokenType XmlScanner::readCharacters()
+{
+    const auto *less = static_cast<const char *>(std::memchr(m_pos, '<', size_t(m_end - m_pos)));
+    if (!less || !decodeText(m_pos, less))
+        return refuse();
+    m_pos = less;
+    return token(QXmlStreamReader::Characters);
+}
+
+bool XmlScanner::decodeText(const char *begin, const char *end)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(begin);
+    const auto *stop = reinterpret_cast<const unsigned char *>(end);
+    bool references = false;
+    bool ascii = true;
+    while (p < stop) {
+        const unsigned char c = *p;
+        if (c >= 0x80) {
+            const int n = sequenceLength(p, stop);
+            if (n == 0)
+                return false;
+            p += n;
+            ascii = false;
+            continue;
+        }
+        if (c < 0x20 && c != '\t' && c != '\n')
+            return false;
+        if (c == '&')
+            references = true;
+        else if (c == ']' && stop - p >= 3 && p[1] == ']' && p[2] == '>')
+            return false;
+        ++p;
+    }
+    if (!references) {
+        // The same characters; Latin-1 needs no decoding.
+        m_text = ascii ? QString::fromLatin1(begin, int(end - begin)) : QString::fromUtf8(begin, int(end - begin));
+        return true;
+    }
+    m_text.clear();
+    const char *from = begin;
+    for (const char *q = begin; q < end;) {
+        if (*q != '&') {
+            ++q;
+            continue;
+        }
+        int length = 0;
+        const QChar value = entity(q, end, &length);
+        if (length == 0)
+            return false;
+        m_text += QString::fromUtf8(from, int(q - from));
+        m_text += value;
+        q += length;
+        from = q;
+    }
+    m_text += QString::fromUtf8(from, int(end - from));
+    return true;
+}
+
+bool XmlScanner::readNextStartElement()
+{
+    while (readNext() != QXmlStreamReader::Invalid) {
+        if (isEndElement())
+            return false;
+        if (isStartElement())
+            return true;
+    }
+    return false;
+}
+
+void XmlScanner::skipCurrentElement()
+{
+    int depth = 1;
+    while (depth && readNext() != QXmlStreamReader::Invalid) {
+        if (isEndElement())
+            --depth;
+        else if (isStartElement())
+            ++depth;
+    }
+}
