@@ -61,12 +61,14 @@ Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
     m_view.setScene(m_scene);
     m_view.setGeometry(0, 0, 500, 500);
 
-    setStyleSheet(QStringLiteral("border: 0px none;"));
-    m_view.setStyleSheet(QStringLiteral("border: 0px none;"));
     m_view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     m_view.setParent(this);
+    // Set once it has its parent: a style sheet makes every reparenting of
+    // the view and its children resolve their styles again, which dominated
+    // making the pages of a large project.
+    m_view.setStyleSheet(QStringLiteral("border: 0px none;"));
     m_view.show();
 
     connect(&m_view, &GraphicsView::keyPressed, this, &Page::keyPressed);

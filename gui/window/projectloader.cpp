@@ -224,7 +224,6 @@ Page *ProjectLoader::makePage(const ProjectReader::PageRecord &record, QList<Pag
     QObject::connect(page, &QObject::destroyed, [list] { delete list; });
     if (pageParent)
         page->setParent(pageParent);
-    page->setStyleSheet(QString());
     page->setPageSize(1.0, m_pageX, m_pageY);
     page->setName(record.name);
     page->setId(record.id);
