@@ -9,6 +9,9 @@ DialogProgress::DialogProgress(QWidget *parent)
     , ui(new Ui::DialogProgress)
 {
     ui->setupUi(this);
+    m_value = ui->progressBar->value();
+    m_pending.setSingleShot(true);
+    connect(&m_pending, &QTimer::timeout, this, &DialogProgress::showValue);
 }
 
 DialogProgress::~DialogProgress()
@@ -18,12 +21,18 @@ DialogProgress::~DialogProgress()
 
 void DialogProgress::setValue(int percent)
 {
-    ui->progressBar->setValue(percent);
+    m_value = percent;
+    if (!m_shown.isValid() || m_shown.hasExpired(paintInterval))
+        showValue();
+    else if (!m_pending.isActive())
+        m_pending.start(int(qMax<qint64>(0, paintInterval - m_shown.elapsed())));
     emit valueSet(percent);
     QCoreApplication::processEvents();
 }
 
-int DialogProgress::value() const
+void DialogProgress::showValue()
 {
-    return ui->progressBar->value();
+    m_pending.stop();
+    ui->progressBar->setValue(m_value);
+    m_shown.start();
 }
