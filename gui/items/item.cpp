@@ -143,10 +143,14 @@ void Item::notifyChanged()
     emit itemMoved(this);
 }
 
+QString Item::scaledKey(const QString &name, int width, int height)
+{
+    return name + QLatin1Char('$') + QString::number(width) + QLatin1Char('x') + QString::number(height);
+}
+
 void Item::loadPicture(const QString &name)
 {
-    const QString scaledKey = name + QLatin1Char('$') + QString::number(m_width) + QLatin1Char('x')
-            + QString::number(m_height);
+    const QString scaledKey = Item::scaledKey(name, m_width, m_height);
 
     QPixmap chosen;
     if (!PictureCache::find(scaledKey, &chosen)) {

@@ -56,6 +56,8 @@ public:
     void setSize(int w, int h);
     void notifyChanged();
     void loadPicture(const QString &name);
+    // The cache key of picture `name` scaled to an item's size.
+    static QString scaledKey(const QString &name, int width, int height);
     // The file or resource loadPicture() decodes for a picture name: the
     // project's icon of that name, else the name itself if it exists, else
     // the no-icon picture.

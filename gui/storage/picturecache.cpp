@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QImage>
 #include <QImageReader>
+#include <QSet>
 #include <QVector>
 
 #include <future>
@@ -153,7 +154,46 @@ void PictureCache::insert(const QPixmap &picture, const QString &text)
     enter(storeKey(text), picture);
 }
 
-void PictureCache::preload(const QStringList &paths)
+void PictureCache::preload(const QStringList &paths, const QVector<Scaled> &scaled)
+{
+    decodeAll(paths);
+    // The scaled copies: what the items would each make on the GUI thread.
+    QVector<Scaled> jobs;
+    QVector<QPixmap> pictures;
+    QSet<QString> taken;
+    for (const Scaled &want : scaled) {
+        QPixmap picture;
+        if (want.size.isEmpty() || contains(want.key) || taken.contains(want.key) || !find(want.source, &picture)
+            || picture.isNull() || picture.size() == want.size)
+            continue;
+        taken.insert(want.key);
+        jobs.append(want);
+        pictures.append(picture);
+    }
+    const int ours = jobs.size() / 2;
+    // A raster pixmap's scaled copy is its image scaled, made a pixmap again;
+    // the image is shared, not copied, and only read over there.
+    QVector<QImage> theirs;
+    QVector<QSize> sizes;
+    for (int i = ours; i < jobs.size(); ++i) {
+        theirs.append(pictures.at(i).toImage());
+        sizes.append(jobs.at(i).size);
+    }
+    auto other = std::async(std::launch::async, [theirs, sizes] {
+        QVector<QImage> images;
+        images.reserve(theirs.size());
+        for (int i = 0; i < theirs.size(); ++i)
+            images.append(theirs.at(i).scaled(sizes.at(i), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        return images;
+    });
+    for (int i = 0; i < ours; ++i)
+        insert(pictures.at(i).scaled(jobs.at(i).size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), jobs.at(i).key);
+    const QVector<QImage> images = other.get();
+    for (int i = 0; i < images.size(); ++i)
+        insert(QPixmap::fromImage(images.at(i)), jobs.at(ours + i).key);
+}
+
+void PictureCache::decodeAll(const QStringList &paths)
 {
     QStringList missing;
     for (const QString &path : paths) {

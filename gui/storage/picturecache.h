@@ -2,6 +2,8 @@
 #define PICTURECACHE_H
 
 #include <QPixmap>
+#include <QSize>
+#include <QVector>
 #include <QString>
 #include <QStringList>
 
@@ -34,10 +36,20 @@ public:
     // The cached picture for `text` if there is one: no loading.
     static bool find(const QString &text, QPixmap *picture);
     static void insert(const QPixmap &picture, const QString &text);
-    // Decodes the pictures of those paths that are not cached yet, half of
-    // them on a second thread, and caches each under its path: a page about
-    // to be built asks for them all at once.
-    static void preload(const QStringList &paths);
+    // A copy of the picture of `source` scaled (ignoring the aspect ratio,
+    // smoothly) to `size`, kept under `key`: what an item of that size asks
+    // for when it shows the picture.
+    struct Scaled
+    {
+        QString source;
+        QString key;
+        QSize size;
+    };
+    // Decodes the pictures of those paths that are not cached yet, then makes
+    // the scaled copies not cached yet, each time half of them on a second
+    // thread, and caches them: a page about to be built asks for them all at
+    // once. A copy comes out as QPixmap::scaled() makes it.
+    static void preload(const QStringList &paths, const QVector<Scaled> &scaled = {});
     // Reads the bytes of those picture files that are not decoded yet and
     // keeps them until they are: a load has every picture its pages name in
     // hand, though the folder be emptied before a page is first shown. A
@@ -63,6 +75,7 @@ public:
 
 private:
     PictureCache() = delete;
+    static void decodeAll(const QStringList &paths);
 };
 
 #endif // PICTURECACHE_H

@@ -53,6 +53,8 @@ private slots:
     void roundTrip();
 
     void textRenderingsKeepToTheirBudget();
+    void preloadScalesAsItemsDo_data();
+    void preloadScalesAsItemsDo();
 
     void frameEditChangesItem_data();
     void frameEditChangesItem();
@@ -312,6 +314,46 @@ void TestItems::roundTrip()
     if (!kind.endsWith(QLatin1String("Text")))
         QCOMPARE(copy->boundingRect(), original->boundingRect());
     QCOMPARE(copy->record(), f);
+}
+
+void TestItems::preloadScalesAsItemsDo_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("translucent") << int(QImage::Format_ARGB32);
+    QTest::newRow("opaque") << int(QImage::Format_RGB32);
+    QTest::newRow("palette") << int(QImage::Format_Indexed8);
+    QTest::newRow("grey") << int(QImage::Format_Grayscale8);
+}
+
+// Half the copies are scaled off the GUI thread, from images; each must be
+// what the item's own QPixmap::scaled() makes, pixel for pixel.
+void TestItems::preloadScalesAsItemsDo()
+{
+    QFETCH(int, format);
+    QImage image(37, 23, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgba(x * 7, y * 11, (x * y) % 256, (x + y) * 5 % 256));
+    }
+    const QString path = projectDirectory() + QStringLiteral("icons/project/scaled-%1.png").arg(format);
+    QVERIFY(image.convertToFormat(QImage::Format(format)).save(path));
+
+    const QList<QSize> sizes{{64, 48}, {5, 90}, {36, 23}, {1, 1}, {37, 23}, {300, 7}};
+    QVector<PictureCache::Scaled> wanted;
+    for (const QSize &size : sizes)
+        wanted.append({path, Item::scaledKey(path, size.width(), size.height()), size});
+    PictureCache::preload({path}, wanted);
+    const QPixmap picture = PictureCache::picture(path);
+    for (const QSize &size : sizes) {
+        QPixmap copy;
+        const bool made = PictureCache::find(Item::scaledKey(path, size.width(), size.height()), &copy);
+        // A copy the size of the picture is the picture, shared by the item.
+        QCOMPARE(made, size != picture.size());
+        if (made) {
+            const QImage expected = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).toImage();
+            QCOMPARE(copy.toImage(), expected);
+        }
+    }
 }
 
 void TestItems::textRenderingsKeepToTheirBudget()
