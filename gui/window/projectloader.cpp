@@ -169,12 +169,11 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
     // it while the second thread reads the whole document: that building,
     // mostly decoding pictures, is what the first page waits for.
     QHash<QString, QString> resolved;
-    QStringList named;
     Page *early = nullptr;
     if (reading->readFirstPage()) {
         m_pageX = reading->early().pageX();
         m_pageY = reading->early().pageY();
-        early = makePage(reading->early().pages().first(), pages, pageParent, itemCreated, &resolved, &named);
+        early = makePage(reading->early().pages().first(), pages, pageParent, itemCreated, &resolved);
         early->ensureBuilt();
     }
 
@@ -203,20 +202,21 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         if (next >= records.size() || records.at(next).node != node)
             continue;
         const ProjectReader::PageRecord &record = records.at(next++);
-        Page *page = early ? early : makePage(record, pages, pageParent, itemCreated, &resolved, &named);
+        Page *page = early ? early : makePage(record, pages, pageParent, itemCreated, &resolved);
         early = nullptr;
         pages->append(page);
     }
     // Every picture a page names is in hand by the end of the load: the
     // folders may be emptied by the next load of a shared projects folder
     // or icon library before a page is first shown.
+    // Every name the pages hold went through `resolved`.
+    QStringList named = resolved.values();
     named.removeDuplicates();
     PictureCache::holdFiles(named);
 }
 
 Page *ProjectLoader::makePage(const ProjectReader::PageRecord &record, QList<Page *> *pages, QWidget *pageParent,
-                              const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved,
-                              QStringList *named)
+                              const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved)
 {
     // The page's own list object; nothing reads it, it goes with the page.
     auto *list = new QList<Item *>;
@@ -233,11 +233,8 @@ Page *ProjectLoader::makePage(const ProjectReader::PageRecord &record, QList<Pag
     // Built when first shown, which also locks it for operation. The
     // pictures are looked up now, while the folders hold this project's.
     QList<ItemElement> items = record.items;
-    for (ItemElement &item : items) {
+    for (ItemElement &item : items)
         item.record.resolvePictures(resolved);
-        if (named)
-            *named << item.record.imageActive << item.record.imageInactive << item.record.imageUnknown;
-    }
     page->setPendingItems(items);
 
     page->clearSelection();

@@ -86,8 +86,7 @@ public:
 private:
     void setProgress(int percent);
     Page *makePage(const ProjectReader::PageRecord &record, QList<Page *> *pages, QWidget *pageParent,
-                   const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved,
-                   QStringList *named);
+                   const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved);
     void extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
                       const QString &directory, bool icon);
 
