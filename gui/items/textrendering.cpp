@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <QRect>
 
@@ -30,6 +31,22 @@ QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QS
     return bounds;
 }
 
+// Twice a font's line height, per pixel size and style: asking the metrics
+// looks the font up anew every time. A document may name any size; the
+// first 4096 styles are kept, others measured each time.
+int heightLimitOf(const QFont &font, int size, bool bold, bool italic)
+{
+    static QHash<quint64, int> limits;
+    const quint64 key = (quint64(uint(size)) << 2) | (bold ? 2 : 0) | (italic ? 1 : 0);
+    const auto found = limits.constFind(key);
+    if (found != limits.constEnd())
+        return *found;
+    const int limit = 2 * QFontMetrics(font).height();
+    if (limits.size() < 4096)
+        limits.insert(key, limit);
+    return limit;
+}
+
 } // namespace
 
 QPixmap TextRendering::render(const QString &newText, bool bold, bool italic, int size, int color, int maxWidth)
@@ -50,7 +67,7 @@ QPixmap TextRendering::render(const QString &newText, bool bold, bool italic, in
     // eighth taller than the font's own; a hostile text makes one 20 million
     // pixels wide, which no page shows and no memory holds.
     const QRect bounds = measuredText(font, size, bold, italic, newText);
-    const int heightLimit = 2 * QFontMetrics(font).height();
+    const int heightLimit = heightLimitOf(font, size, bold, italic);
     const int lineHeight = qBound(1, bounds.height(), heightLimit);
     const int pictureWidth = int(qBound(qint64(1), qint64(bounds.width()) + 5, qint64(maxWidth)));
 
