@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QVector>
 
+#include <atomic>
 #include <future>
 #include <limits>
 
@@ -118,6 +119,25 @@ QPixmap decoded(const QString &path)
     return toPixmap(decodedImage(path, takeHeld(path)));
 }
 
+// Runs `job` for every index below `count`, each once, on this thread and a
+// second one; whichever is faster takes more. A thread new to the process
+// touches fresh memory for every picture and may take twice as long for
+// its share. `job` must only write its own index's results.
+template<typename Job>
+void shareOut(int count, const Job &job)
+{
+    if (count == 0)
+        return;
+    std::atomic<int> next {0};
+    const auto work = [&next, count, &job] {
+        for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1))
+            job(i);
+    };
+    auto other = std::async(std::launch::async, work);
+    work();
+    other.get();
+}
+
 } // namespace
 
 QString PictureCache::key(const QString &text)
@@ -159,7 +179,7 @@ void PictureCache::preload(const QStringList &paths, const QVector<Scaled> &scal
     decodeAll(paths);
     // The scaled copies: what the items would each make on the GUI thread.
     QVector<Scaled> jobs;
-    QVector<QPixmap> pictures;
+    QVector<QImage> sources;
     QSet<QString> taken;
     for (const Scaled &want : scaled) {
         QPixmap picture;
@@ -168,57 +188,35 @@ void PictureCache::preload(const QStringList &paths, const QVector<Scaled> &scal
             continue;
         taken.insert(want.key);
         jobs.append(want);
-        pictures.append(picture);
+        // A raster pixmap's scaled copy is its image scaled, made a pixmap
+        // again; the image is shared, not copied, and only read.
+        sources.append(picture.toImage());
     }
-    const int ours = jobs.size() / 2;
-    // A raster pixmap's scaled copy is its image scaled, made a pixmap again;
-    // the image is shared, not copied, and only read over there.
-    QVector<QImage> theirs;
-    QVector<QSize> sizes;
-    for (int i = ours; i < jobs.size(); ++i) {
-        theirs.append(pictures.at(i).toImage());
-        sizes.append(jobs.at(i).size);
-    }
-    auto other = std::async(std::launch::async, [theirs, sizes] {
-        QVector<QImage> images;
-        images.reserve(theirs.size());
-        for (int i = 0; i < theirs.size(); ++i)
-            images.append(theirs.at(i).scaled(sizes.at(i), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        return images;
+    QVector<QImage> images(jobs.size());
+    shareOut(int(jobs.size()), [&](int i) {
+        images[i] = sources.at(i).scaled(jobs.at(i).size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     });
-    for (int i = 0; i < ours; ++i)
-        insert(pictures.at(i).scaled(jobs.at(i).size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), jobs.at(i).key);
-    const QVector<QImage> images = other.get();
-    for (int i = 0; i < images.size(); ++i)
-        insert(QPixmap::fromImage(images.at(i)), jobs.at(ours + i).key);
+    for (int i = 0; i < jobs.size(); ++i)
+        insert(toPixmap(std::move(images[i])), jobs.at(i).key);
 }
 
 void PictureCache::decodeAll(const QStringList &paths)
 {
     QStringList missing;
+    QSet<QString> seen;
     for (const QString &path : paths) {
-        if (!contains(path) && !missing.contains(path))
+        if (!contains(path) && !seen.contains(path)) {
+            seen.insert(path);
             missing.append(path);
+        }
     }
-    if (missing.isEmpty())
-        return;
-    const QStringList theirs = missing.mid(missing.size() / 2);
     QVector<QByteArray> held;
-    for (const QString &path : theirs)
+    for (const QString &path : std::as_const(missing))
         held.append(takeHeld(path));
-    auto other = std::async(std::launch::async, [theirs, held] {
-        QVector<QImage> images;
-        images.reserve(theirs.size());
-        for (int i = 0; i < theirs.size(); ++i)
-            images.append(decodedImage(theirs.at(i), held.at(i)));
-        return images;
-    });
-    const QStringList ours = missing.mid(0, missing.size() / 2);
-    for (const QString &path : ours)
-        insert(decoded(path), path);
-    QVector<QImage> images = other.get();
-    for (int i = 0; i < theirs.size(); ++i)
-        insert(toPixmap(std::move(images[i])), theirs.at(i));
+    QVector<QImage> images(missing.size());
+    shareOut(int(missing.size()), [&](int i) { images[i] = decodedImage(missing.at(i), held.at(i)); });
+    for (int i = 0; i < missing.size(); ++i)
+        insert(toPixmap(std::move(images[i])), missing.at(i));
 }
 
 void PictureCache::holdFiles(const QStringList &paths)

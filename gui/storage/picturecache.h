@@ -46,8 +46,8 @@ public:
         QSize size;
     };
     // Decodes the pictures of those paths that are not cached yet, then makes
-    // the scaled copies not cached yet, each time half of them on a second
-    // thread, and caches them: a page about to be built asks for them all at
+    // the scaled copies not cached yet, each time on this thread and a second
+    // one, and caches them: a page about to be built asks for them all at
     // once. A copy comes out as QPixmap::scaled() makes it.
     static void preload(const QStringList &paths, const QVector<Scaled> &scaled = {});
     // Reads the bytes of those picture files that are not decoded yet and
