@@ -27,8 +27,9 @@ bool isContinuation(unsigned char c)
 
 // The length of the UTF-8 sequence at `p` when it is a character the scanner
 // takes in a text, else 0. Taken: U+00A0 to U+FFFD without surrogates and
-// without U+FFFE and U+FFFF; everything above U+FFFF and the C1 controls
-// are left to the stream reader, whose reading of them is its own affair.
+// without U+FEFF, U+FFFE and U+FFFF; everything above U+FFFF and the C1
+// controls are left to the stream reader, whose reading of them is its own
+// affair.
 int sequenceLength(const unsigned char *p, const unsigned char *end)
 {
     const unsigned char c = p[0];
@@ -46,6 +47,8 @@ int sequenceLength(const unsigned char *p, const unsigned char *end)
             return 0; // surrogate
         if (c == 0xEF && p[1] == 0xBF && p[2] >= 0xBE)
             return 0; // U+FFFE, U+FFFF
+        if (c == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+            return 0; // U+FEFF, which decoding drops where a piece begins with it
         return 3;
     }
     return 0;

@@ -22,8 +22,8 @@
 // reads a document otherwise than that reader does; a refusal costs only
 // time. Refused are also a document that is not well-formed, texts with a
 // control character, a carriage return, C1 controls, characters beyond
-// U+FFFF or non-characters, "]]>", comments, processing instructions and
-// every markup declaration.
+// U+FFFF, U+FEFF, non-characters or "]]>", comments, processing
+// instructions and every markup declaration.
 class XmlScanner
 {
 public:

@@ -208,6 +208,7 @@ private slots:
         QTest::newRow("CDATA") << doc("", "<![CDATA[A]]>") << false;
         QTest::newRow("character reference") << doc("", "&#65;") << false;
         QTest::newRow("C1 control") << doc("", "A\xc2\x85") << false;
+        QTest::newRow("U+FEFF in a text") << doc("", "\xef\xbb\xbf" "A") << false;
         QTest::newRow("beyond U+FFFF") << doc("", "\xf0\x9f\x92\xa1") << false;
         QTest::newRow("not UTF-8") << doc("", "K\xfc" "che") << false;
         QTest::newRow("byte order mark") << doc("\xef\xbb\xbf", "A") << false;
