@@ -38,6 +38,7 @@ public:
     bool finish();
     // The whole reading; finish() first.
     const ProjectReader &whole() const { return m_whole; }
+    ProjectReader &whole() { return m_whole; }
     // Whether the early reading gives what the whole one does: the page size
     // and the first page (its position among the nodes included).
     bool earlyStands() const;

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // Reads a project document into plain values: the page size, the connection
 // settings and the pages with their item elements. Nothing here makes a
 // widget, so a load may read on another thread while it unpacks the pictures;
@@ -71,6 +73,8 @@ public:
     int pageY() const { return m_pageY; }
     const Connection &connection() const { return m_connection; }
     const QList<PageRecord> &pages() const { return m_pages; }
+    // The pages handed over, none left here: a load keeps them, not a copy.
+    QList<PageRecord> takePages() { return std::exchange(m_pages, {}); }
     // Number of child nodes of "Pages", elements or not.
     int pageNodeCount() const { return m_pageNodes; }
     QString errorString() const { return m_error; }

@@ -180,7 +180,7 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
     // A document that does not parse reads as an empty one: no pages.
     m_documentError.clear();
     const bool read = reading->finish();
-    const ProjectReader &reader = reading->whole();
+    ProjectReader &reader = reading->whole();
     if (document.isEmpty())
         m_documentError = QStringLiteral("it holds no project document");
     else if (!read)
@@ -195,27 +195,27 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
 
     // The progress counts every child node of "Pages", elements or not.
     const qint64 count = reader.pageNodeCount();
-    const QList<ProjectReader::PageRecord> &records = reader.pages();
+    QList<ProjectReader::PageRecord> records = reader.takePages();
     int next = 0;
     for (qint64 node = 0; node < count; ++node) {
         setProgress(int(25 + 75 * node / count));
         if (next >= records.size() || records.at(next).node != node)
             continue;
-        const ProjectReader::PageRecord &record = records.at(next++);
-        Page *page = early ? early : makePage(record, pages, pageParent, itemCreated, &resolved);
+        ProjectReader::PageRecord &record = records[next++];
+        Page *page = early ? early : makePage(std::move(record), pages, pageParent, itemCreated, &resolved);
         early = nullptr;
         pages->append(page);
     }
     // Every picture a page names is in hand by the end of the load: the
     // folders may be emptied by the next load of a shared projects folder
-    // or icon library before a page is first shown.
-    // Every name the pages hold went through `resolved`.
+    // or icon library before a page is first shown. Every name the pages
+    // hold went through `resolved`.
     QStringList named = resolved.values();
     named.removeDuplicates();
     PictureCache::holdFiles(named);
 }
 
-Page *ProjectLoader::makePage(const ProjectReader::PageRecord &record, QList<Page *> *pages, QWidget *pageParent,
+Page *ProjectLoader::makePage(ProjectReader::PageRecord record, QList<Page *> *pages, QWidget *pageParent,
                               const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved)
 {
     // The page's own list object; nothing reads it, it goes with the page.
@@ -232,10 +232,9 @@ Page *ProjectLoader::makePage(const ProjectReader::PageRecord &record, QList<Pag
         QObject::connect(page, &Page::itemBuilt, page, itemCreated);
     // Built when first shown, which also locks it for operation. The
     // pictures are looked up now, while the folders hold this project's.
-    QList<ItemElement> items = record.items;
-    for (ItemElement &item : items)
+    for (ItemElement &item : record.items)
         item.record.resolvePictures(resolved);
-    page->setPendingItems(items);
+    page->setPendingItems(record.items);
 
     page->clearSelection();
     page->lockItems();

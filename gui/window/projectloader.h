@@ -85,7 +85,7 @@ public:
 
 private:
     void setProgress(int percent);
-    Page *makePage(const ProjectReader::PageRecord &record, QList<Page *> *pages, QWidget *pageParent,
+    Page *makePage(ProjectReader::PageRecord record, QList<Page *> *pages, QWidget *pageParent,
                    const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved);
     void extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
                       const QString &directory, bool icon);
