@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGraphicsView>
+#include <QProgressBar>
 #include <QScreen>
 #include <QtTest>
 
@@ -277,6 +278,23 @@ private slots:
     // A page first shown after the picture folder was emptied (the next load
     // of a shared projects folder or icon library) shows the pictures its
     // items named at the load.
+    // The bar paints at most every few dozen milliseconds during a load, but
+    // the newest value must reach it: a load that pauses after a quick run of
+    // values (a message box) would otherwise show an old one.
+    void progressShowsTheNewestValue()
+    {
+        DialogProgress dialog;
+        dialog.show();
+        const auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
+        QVERIFY(bar);
+        QSignalSpy set(&dialog, &DialogProgress::valueSet);
+        for (int value : {0, 6, 12, 18, 25})
+            dialog.setValue(value);
+        QCOMPARE(set.size(), 5);
+        QCOMPARE(dialog.value(), 25);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->value(), 25, 2000);
+    }
+
     void picturesInHandByTheEndOfTheLoad()
     {
         const QString item = QStringLiteral("<component><w>40</w><h>40</h><image_active>%1</image_active>"
