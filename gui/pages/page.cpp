@@ -370,7 +370,7 @@ void Page::setVisible(bool visible)
 
 void Page::build()
 {
-    const QList<ItemElement> elements = m_pending.take();
+    const QList<ItemElement> elements = m_pending.take(m_scene->sceneRect());
     for (const ItemElement &element : elements) {
         if (Item *item = createItemFromElement(element))
             emit itemBuilt(item);

@@ -13,14 +13,15 @@ void PendingItems::set(const QList<ItemElement> &elements)
     m_pending = true;
 }
 
-QList<ItemElement> PendingItems::take()
+QList<ItemElement> PendingItems::take(const QRectF &scene)
 {
     const QList<ItemElement> elements = m_elements;
     m_elements = QList<ItemElement>();
     m_pending = false;
     // The pictures the items show first, decoded and scaled to the items'
-    // sizes together before they are made. An item the scene holds at
-    // another size makes its own copy.
+    // sizes together before they are made. Only the sizes items take: one
+    // that does not fit in the scene keeps its own (a document's size is
+    // not to be trusted with memory).
     QHash<QString, QString> sourceOf;
     QStringList sources;
     QVector<PictureCache::Scaled> scaled;
@@ -31,7 +32,8 @@ QList<ItemElement> PendingItems::take()
             source = sourceOf.insert(name, Item::pictureSource(name));
             sources.append(*source);
         }
-        scaled.append({*source, Item::scaledKey(name, element.w, element.h), QSize(element.w, element.h)});
+        if (qint64(element.x) + element.w <= scene.width() && qint64(element.y) + element.h <= scene.height())
+            scaled.append({*source, Item::scaledKey(name, element.w, element.h), QSize(element.w, element.h)});
     }
     PictureCache::preload(sources, scaled);
     return elements;

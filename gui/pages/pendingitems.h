@@ -4,6 +4,7 @@
 #include "core/storage/itemelement.h"
 
 #include <QList>
+#include <QRectF>
 #include <QString>
 
 // The item elements a page is built from when it is first shown, read with
@@ -14,8 +15,10 @@ public:
     void set(const QList<ItemElement> &elements);
     bool isPending() const { return m_pending; }
     // The elements, picture names resolved and the pictures they show first
-    // decoded; nothing is pending afterwards.
-    QList<ItemElement> take();
+    // decoded, with their copies at the size of each item that fits in
+    // `scene` (an item that does not keeps its own size); nothing is pending
+    // afterwards.
+    QList<ItemElement> take(const QRectF &scene);
 
 private:
     QList<ItemElement> m_elements;

@@ -193,8 +193,9 @@ void PictureCache::preload(const QStringList &paths, const QVector<Scaled> &scal
         sources.append(picture.toImage());
     }
     QVector<QImage> images(jobs.size());
+    QImage *scaledImages = images.data(); // detached here, before two threads write
     shareOut(int(jobs.size()), [&](int i) {
-        images[i] = sources.at(i).scaled(jobs.at(i).size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        scaledImages[i] = sources.at(i).scaled(jobs.at(i).size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     });
     for (int i = 0; i < jobs.size(); ++i)
         insert(toPixmap(std::move(images[i])), jobs.at(i).key);
@@ -214,7 +215,8 @@ void PictureCache::decodeAll(const QStringList &paths)
     for (const QString &path : std::as_const(missing))
         held.append(takeHeld(path));
     QVector<QImage> images(missing.size());
-    shareOut(int(missing.size()), [&](int i) { images[i] = decodedImage(missing.at(i), held.at(i)); });
+    QImage *decodedImages = images.data(); // detached here, before two threads write
+    shareOut(int(missing.size()), [&](int i) { decodedImages[i] = decodedImage(missing.at(i), held.at(i)); });
     for (int i = 0; i < missing.size(); ++i)
         insert(toPixmap(std::move(images[i])), missing.at(i));
 }

@@ -9,6 +9,7 @@
 #include "gui/items/itemstatepicture.h"
 #include "core/storage/itemkind.h"
 #include "gui/pages/page.h"
+#include "gui/storage/picturecache.h"
 #include "tests/support/itemsupport.h"
 
 // Page, view and scene: construction, sizing, background, port values,
@@ -99,6 +100,26 @@ private slots:
         QCOMPARE(second->lastValue(), 1.0);
         page.setPortValue(QStringLiteral("ITM_Bad_OUT4"), 0.0);
         QCOMPARE(second->lastValue(), 0.0);
+    }
+
+    // A document's item size is not trusted with memory: the copies made
+    // ahead of a page's items are those its items take, no others.
+    void buildScalesOnlyWhatItemsTake()
+    {
+        const QString picture = writeProjectPicture(QStringLiteral("fit.png"), 40, 30, 0x3366ff);
+        ScenePage page(&list, &pages);
+        ItemElement fits;
+        fits.type = QStringLiteral("Picture");
+        fits.w = 64;
+        fits.h = 48;
+        fits.record.imageActive = picture;
+        ItemElement tooLarge = fits;
+        tooLarge.x = 10;
+        tooLarge.w = tooLarge.h = 30000;
+        page.setPendingItems({fits, tooLarge});
+        page.ensureBuilt();
+        QVERIFY(PictureCache::contains(Item::scaledKey(picture, 64, 48)));
+        QVERIFY(!PictureCache::contains(Item::scaledKey(picture, 30000, 30000)));
     }
 
     void keepInside_data()
