@@ -104,7 +104,7 @@ void XmlScanner::skipSpace()
 QXmlStreamReader::TokenType XmlScanner::readNext()
 {
     if (m_refused || m_ended)
-        return m_refused ? QXmlStreamReader::Invalid : token(QXmlStreamReader::Invalid);
+        return token(QXmlStreamReader::Invalid);
     if (m_type == QXmlStreamReader::NoToken)
         return readDeclaration() ? token(QXmlStreamReader::StartDocument) : refuse();
     if (m_closePending) {
