@@ -209,6 +209,19 @@ void Item::loadFromXml(const QDomNode &element)
     applyElement(read);
 }
 
+bool Item::takesPlace(const ItemElement &element, const QRectF &sceneRect)
+{
+    return qint64(element.x) + element.w <= sceneRect.width() && qint64(element.y) + element.h <= sceneRect.height();
+}
+
+void Item::showText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    createText(text, m_record.bold, m_record.italic, m_record.fontSize, m_record.color);
+}
+
 void Item::applyElement(const ItemElement &element)
 {
     qCDebug(lcItems) << "Activename: " << element.record.imageActive;
@@ -218,9 +231,7 @@ void Item::applyElement(const ItemElement &element)
     // Only the right and bottom edges are held against the scene; an item
     // that would reach past them keeps where it was put when created.
     const QGraphicsScene *owner = scene();
-    const QRectF sceneRect = owner ? owner->sceneRect() : QRectF();
-    if (owner && qint64(element.x) + element.w <= sceneRect.width()
-        && qint64(element.y) + element.h <= sceneRect.height()) {
+    if (owner && takesPlace(element, owner->sceneRect())) {
         qCDebug(lcItems) << "Pic will be Set";
         SetPos(element.x, element.y);
         setSize(element.w, element.h);

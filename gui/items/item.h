@@ -72,6 +72,10 @@ public:
     void loadFromXml(const QDomNode &element);
     // The same from an element read before, whose picture names are resolved.
     void applyElement(const ItemElement &element);
+    // Whether an item made from `element` takes its position and size in
+    // a scene of `sceneRect`; otherwise it keeps where and how large it was
+    // made.
+    static bool takesPlace(const ItemElement &element, const QRectF &sceneRect);
     // What saveToXml writes: position cut toward zero, size, record, type.
     ItemElement element() const;
     void saveToXml(QDomDocument &document, QDomElement &element, QStringList &fileList) const;
@@ -123,6 +127,8 @@ protected:
     ItemRecord &recordForKind() { return m_record; }
     void setPicture(const QPixmap &picture) { m_picture = picture; }
     void setText(const QString &text) { m_text = text; }
+    // Shows `text` in the record's font, unless it is shown already.
+    void showText(const QString &text);
     void setLastValue(double value) { m_lastValue = value; }
 
     QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;

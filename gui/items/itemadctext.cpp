@@ -10,13 +10,8 @@ void ItemADCText::setValue(double value)
 {
     // Rendering keeps digits within 0 to 6; the bound only guards records
     // set by hand.
-    const ItemRecord &r = record();
-    const int decimals = qBound(0, r.digits, ItemRecord::digitsMaximum);
-    const QString newText = QString::asprintf("%.*f", decimals, value);
-    if (newText == text())
-        return;
-    setText(newText);
-    createText(newText, r.bold, r.italic, r.fontSize, r.color);
+    const int decimals = qBound(0, record().digits, ItemRecord::digitsMaximum);
+    showText(QString::asprintf("%.*f", decimals, value));
 }
 
 void ItemADCText::renderRecord()

@@ -11,12 +11,7 @@ ItemStateText::ItemStateText(QList<Item *> *pageList, QList<Page *> *pages)
 
 void ItemStateText::setValue(double value)
 {
-    const ItemRecord &r = record();
-    const QString newText = r.textForState(stateForValue(value));
-    if (newText == text())
-        return;
-    setText(newText);
-    createText(newText, r.bold, r.italic, r.fontSize, r.color);
+    showText(record().textForState(stateForValue(value)));
 }
 
 void ItemStateText::renderRecord()

@@ -32,7 +32,7 @@ QList<ItemElement> PendingItems::take(const QRectF &scene)
             source = sourceOf.insert(name, Item::pictureSource(name));
             sources.append(*source);
         }
-        if (qint64(element.x) + element.w <= scene.width() && qint64(element.y) + element.h <= scene.height())
+        if (Item::takesPlace(element, scene))
             scaled.append({*source, Item::scaledKey(name, element.w, element.h), QSize(element.w, element.h)});
     }
     PictureCache::preload(sources, scaled);
