@@ -161,7 +161,13 @@ void ProjectLoader::startReading(const QByteArray &document)
 void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                                  const std::function<void(Item *)> &itemCreated)
 {
-    if (!m_readAhead || m_readAhead->document() != document)
+    // Mostly the very array the reading started with: then no comparison of
+    // megabytes.
+    const auto sameBytes = [&document](const QByteArray &started) {
+        return (started.constData() == document.constData() && started.size() == document.size())
+            || started == document;
+    };
+    if (!m_readAhead || !sameBytes(m_readAhead->document()))
         startReading(document);
     std::unique_ptr<ProjectReadAhead> reading = std::move(m_readAhead);
 
