@@ -51,8 +51,10 @@ install_missing() {
         sudo -v # asks for the password here, not inside the log
     fi
     echo "Installing ${missing[*]} with apt (log: $(shown "$log"))"
-    { "${sudo[@]}" apt-get update &&
-      "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"; } \
+    # Another apt run (unattended upgrades, a second build) holds the lock for a while: wait for it.
+    local wait=(-o DPkg::Lock::Timeout=600)
+    { "${sudo[@]}" apt-get "${wait[@]}" update &&
+      "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" install -y "${missing[@]}"; } \
         </dev/null >>"$log" 2>&1 || fail "Installing" "$log"
 }
 
