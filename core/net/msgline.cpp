@@ -172,6 +172,13 @@ QByteArray MsgLine::formatValue(double value)
     return QByteArray::number(value, 'g', 6);
 }
 
+QByteArray MsgLine::formatReportValue(double value)
+{
+    // 15 digits is as many as every double holds: a decimal text of up to 15
+    // digits reads into a double and prints back as the same text.
+    return QByteArray::number(value, 'g', 15);
+}
+
 QByteArray MsgLine::portPayload(const QString &object, int port, bool output, double value)
 {
     QString payload = QLatin1String(output ? "OUT" : "IN");
@@ -294,7 +301,7 @@ QByteArray MsgLine::framePort(const QString &object, int port, bool output, doub
     payload += '.';
     payload += QByteArray::number(port);
     payload += '=';
-    payload += formatValue(value);
+    payload += formatReportValue(value);
     return frame('P', payload);
 }
 
