@@ -1,11 +1,12 @@
 #ifndef BRIDGECONFIG_H
 #define BRIDGECONFIG_H
 
-#include "payloadmapping.h"
+#include "portconfig.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The bridge's INI file: the broker, the panels' login and one section per
 // port. Read by hand rather than with QSettings, so that every fault names
@@ -13,18 +14,7 @@
 class BridgeConfig
 {
 public:
-    struct Port
-    {
-        QString object;
-        int port = 0;
-        bool output = false;
-        QString state;    // state topic
-        QString command;  // command topic
-        PayloadMapping mapping;
-        int line = 0;     // of the section header; 0 for a port under the prefix
-
-        QString address() const; // "OUT.Kueche.1", as on the wire
-    };
+    using Port = PortConfig;
 
     QString url = QStringLiteral("mqtt://127.0.0.1:1883");
     QString host = QStringLiteral("127.0.0.1");
@@ -35,6 +25,9 @@ public:
     QString brokerUser;
     QString brokerPassword;
     QString prefix = QStringLiteral("qalix");
+    // Clean session off, so that the broker keeps what arrives while the
+    // bridge restarts.
+    bool persistentSession = true;
     QString panelUser;
     QString panelPassword;
     QList<Port> ports;
@@ -43,6 +36,8 @@ public:
     bool load(const QString &fileName);
     bool parse(const QByteArray &text, const QString &fileName);
     QString error() const { return errorText; }
+    // "FILE:LINE: …" for keys that do nothing; the file still loads.
+    QStringList warnings() const { return warningTexts; }
 
     // What maps where, for --check.
     QString describe() const;
@@ -57,9 +52,15 @@ public:
 private:
     bool fail(int line, const QString &reason);
     bool setUrl(const QString &value, QString *reason);
+    bool takeUrlLogin(QString *rest, QString *reason);
+    bool checkCafile(int line);
+    bool completePorts();
 
     QString fileName;
     QString errorText;
+    QStringList warningTexts;
+    QString urlUser;
+    QString urlPassword;
 };
 
 #endif // BRIDGECONFIG_H

@@ -2,7 +2,9 @@
 #define MQTTBRIDGE_H
 
 #include "bridgeconfig.h"
+#include "echofilter.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
@@ -10,8 +12,10 @@
 #include <QObject>
 #include <QSet>
 #include <QTcpServer>
+#include <QVector>
 
-class MqttConnection;
+#include "mqttconnection.h"
+
 class MsgServerSession;
 
 // Panels on one side, the broker on the other. Keeps the newest value of every
@@ -30,6 +34,9 @@ public:
     static constexpr qint64 maxPanelBacklog = 8 * 1024 * 1024;
 
     explicit MqttBridge(const BridgeConfig &config, QObject *parent = nullptr);
+    // The broker connection the configuration asks for, with every topic the
+    // bridge reads.
+    static MqttConnection::Settings brokerSettings(const BridgeConfig &config);
     ~MqttBridge() override;
 
     bool listen(const QHostAddress &address, quint16 port);
@@ -52,11 +59,24 @@ private:
         double value = 0.0;
     };
 
+    // A port's state topic: which port, and which of its states.
+    struct Route
+    {
+        int port;
+        int state;
+    };
+
     void onMessage(const QString &topic, const QByteArray &payload);
+    void onAvailability(const QString &topic, const QByteArray &payload);
+    void updateServing();
+    bool servesPanels() const;
+    void refresh(const QList<int> &indices);
+    bool publish(const QString &topic, const QByteArray &payload, QString *reason);
+    bool readsTopic(const QString &topic) const;
     void onNewConnection();
     void onStartRequested(MsgServerSession *session);
     void onPortCommand(const QString &object, int port, bool output, const QString &valueText, double value);
-    void apply(const BridgeConfig::Port &port, const QString &topic, const QByteArray &payload);
+    void apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic, const QByteArray &payload);
     void dropPanels(const QString &reason);
     void warnOnce(const QString &key, const QString &text);
 
@@ -64,7 +84,13 @@ private:
     QTcpServer server;
     MqttConnection *broker = nullptr;
     QList<MsgServerSession *> sessions;
-    QHash<QString, QList<int>> portsByTopic; // state topic -> indices into config.ports
+    QHash<QString, QList<Route>> portsByTopic; // state topic -> ports in config.ports
+    QHash<QString, QList<int>> portsByAvailability; // availability topic -> indices into config.ports
+    QVector<QSet<QString>> offlineTopics;            // per port: its availability topics that say offline
+    int offlinePorts = 0;
+    bool noDeviceReachable = false;                  // every port offline and no other value known
+    EchoFilter echoes;
+    QElapsedTimer clock;
     QHash<QString, int> portsByAddress;      // "OUT.Kueche.1" -> index into config.ports
     QMap<QString, Value> values;              // by address, so reports go out in a stable order
     QSet<QString> warned;
