@@ -1,3 +1,4 @@
+#include "tools/msgserver-mqtt/echofilter.h"
 #include "tools/msgserver-mqtt/portconfig.h"
 
 #include "core/net/qalixmsgclient.h"
@@ -32,6 +33,7 @@ private slots:
     void command();
     void check_data();
     void check();
+    void echoFilterBounds();
 
     void valuesReachAStartedPanelAndGoNoFurther_data();
     void valuesReachAStartedPanelAndGoNoFurther();
@@ -417,6 +419,8 @@ void TestMsgServerMqtt::check_data()
                                           << "4: [IN.A.1]: command and command_template do nothing here";
     QTest::newRow("bad value path") << panel + "[IN.A.1]\nvalue = ENERGY.Power[x]\n" << 2
                                     << "5: value ENERGY.Power[x]: [x] is not an index";
+    QTest::newRow("index past the bound") << panel + "[IN.A.1]\nvalue = a[100000]\n" << 2
+                                          << "5: value a[100000]: [100000] is not an index from 0 to 99999";
     QTest::newRow("bad map") << panel + "[IN.A.1]\nmap = heat, cool:2\n" << 2 << "5: map needs word:number pairs";
     QTest::newRow("bad scale") << panel + "[IN.A.1]\nscale = 5..5 -> 0..100\n" << 2 << "5: scale must read as";
     QTest::newRow("cafile not a certificate") << "[broker]\nurl = mqtts://h\ncafile = @FILE@\n" + panel << 2
@@ -460,6 +464,25 @@ void TestMsgServerMqtt::check()
         QVERIFY2(err.startsWith("msgserver-mqtt: " + prefix + expected) && err.count('\n') == 1, qPrintable(err));
         QVERIFY(out.isEmpty());
     }
+}
+
+// The own publishes an MQTT 3.1.1 broker hands back: each once, none kept
+// long enough to swallow a device's report, and no more than the bound.
+void TestMsgServerMqtt::echoFilterBounds()
+{
+    EchoFilter echoes;
+    QVERIFY(echoes.published("t", "ON", 0));
+    QVERIFY(!echoes.takeEcho("t", "OFF", 1) && !echoes.takeEcho("u", "ON", 1));
+    QVERIFY(echoes.takeEcho("t", "ON", 1));
+    QVERIFY(!echoes.takeEcho("t", "ON", 2));
+    QVERIFY(echoes.published("t", "ON", 0));
+    QVERIFY(!echoes.takeEcho("t", "ON", EchoFilter::windowMs + 1));
+    for (int i = 0; i < EchoFilter::maxEntries; ++i)
+        QVERIFY(echoes.published(QString::number(i % 7), QByteArray::number(i), 100));
+    QVERIFY(!echoes.published("t", "x", 100));
+    QVERIFY(!echoes.published("t", QByteArray(EchoFilter::maxBytes + 1, 'x'), 200 + EchoFilter::windowMs));
+    QVERIFY(echoes.published("t", "x", 200 + EchoFilter::windowMs));
+    QVERIFY(echoes.takeEcho("t", "x", 200 + EchoFilter::windowMs));
 }
 
 void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther_data()
