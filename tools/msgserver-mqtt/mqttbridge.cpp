@@ -44,22 +44,13 @@ MqttConnection::Settings MqttBridge::brokerSettings(const BridgeConfig &config)
     // Availability first: a broker sends the retained messages in the order
     // of the subscriptions, so a device known to be out of reach is known
     // before its last state arrives.
-    QSet<QString> listed;
-    for (const bool states : {false, true}) {
-        for (const BridgeConfig::Port &port : config.ports) {
-            QStringList topics = port.availability.topics;
-            if (states) {
-                topics.clear();
-                for (const BridgeConfig::Port::State &state : port.states)
-                    topics << state.topic;
-            }
-            for (const QString &topic : qAsConst(topics)) {
-                if (!listed.contains(topic))
-                    settings.topics << topic;
-                listed.insert(topic);
-            }
-        }
+    for (const BridgeConfig::Port &port : config.ports)
+        settings.topics << port.availability.topics;
+    for (const BridgeConfig::Port &port : config.ports) {
+        for (const BridgeConfig::Port::State &state : port.states)
+            settings.topics << state.topic;
     }
+    settings.topics.removeDuplicates();
     if (!config.prefix.isEmpty())
         settings.topics << config.prefix + QStringLiteral("/#");
     return settings;
