@@ -20,7 +20,7 @@ class MsgServerSession;
 
 // Panels on one side, the broker on the other. Keeps the newest value of every
 // port that has one, so a panel that starts late is current at once; takes
-// panels only while the broker is connected.
+// panels only while the broker is connected and some device can be reached.
 class MqttBridge : public QObject
 {
     Q_OBJECT
