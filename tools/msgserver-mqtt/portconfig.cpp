@@ -110,11 +110,6 @@ QStringList PortConfig::keys()
     return all;
 }
 
-bool PortConfig::isKey(const QString &key)
-{
-    return keys().contains(key);
-}
-
 bool PortConfig::set(const QString &key, const QString &value, QString *reason)
 {
     bool isPath = false;

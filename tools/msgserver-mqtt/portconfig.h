@@ -38,7 +38,6 @@ public:
     QString address() const; // "OUT.Kueche.1", as on the wire
     bool hasState(const QString &topic) const;
 
-    static bool isKey(const QString &key);
     static QStringList keys();
     // One key of the section; false with the reason when its value is bad.
     bool set(const QString &key, const QString &value, QString *reason);
