@@ -88,7 +88,7 @@ void BridgeCheck::onMessage(const QString &topic, const QByteArray &payload)
             if (state == Availability::Unknown)
                 problem(QStringLiteral("%1 (availability of %2): neither online nor offline: \"%3\"")
                             .arg(topic, port.address(), QString::fromUtf8(payload.left(40))));
-            else if (state == Availability::Offline)
+            else if (state == Availability::Offline && ++valueLines <= maxValueLines)
                 say(QStringLiteral("%1: offline, so %2 is not reported").arg(topic, port.address()));
         }
         for (const BridgeConfig::Port::State &state : port.states) {

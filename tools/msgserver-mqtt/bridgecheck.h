@@ -22,7 +22,7 @@ public:
     // one, they are all in.
     static constexpr int settleMs = 500;
     static constexpr int timeoutMs = 20000;
-    static constexpr int maxValueLines = 100;
+    static constexpr int maxValueLines = 100; // values and offline devices, and topics without a value
 
     explicit BridgeCheck(const BridgeConfig &config, QObject *parent = nullptr);
 
