@@ -1,5 +1,6 @@
 // Feeds arbitrary server bytes through the client's line buffer and parser, in
-// chunks whose sizes the input chooses, with a small line limit.
+// chunks whose sizes the input chooses, with a small line limit; every value
+// read is written back in a server's report format, fast and by Qt.
 
 #include "core/net/msgline.h"
 #include "core/net/msglinebuffer.h"
@@ -29,6 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 const QByteArray wire = MsgLine::frame(
                     'P', MsgLine::portPayload(parsed.object, parsed.port, parsed.output, parsed.value));
                 if (wire.isEmpty() || !wire.endsWith('\n') || wire.count('\n') != 1)
+                    std::abort();
+                // A server's report of that value: the fast writer as Qt's.
+                if (MsgLine::formatReportValue(parsed.value) != QByteArray::number(parsed.value, 'g', 15))
                     std::abort();
             }
         }

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <cstring>
 #include <memory>
 
 // The server side of a panel connection, against the panel's own client and
@@ -317,6 +318,12 @@ void TestMsgServerSession::reportValues()
         const double held = text.toDouble();
         const MsgLine read = MsgLine::parse(MsgLine::framePort("M", 1, false, held).chopped(1));
         QVERIFY2(read.value == held, text.constData());
+        // The fast writer against Qt's, also on any bit pattern.
+        QCOMPARE(MsgLine::formatReportValue(held), QByteArray::number(held, 'g', 15));
+        double any = 0.0;
+        const quint64 bits = random.generate64();
+        std::memcpy(&any, &bits, sizeof any);
+        QCOMPARE(MsgLine::formatReportValue(any), QByteArray::number(any, 'g', 15));
     }
 }
 
