@@ -61,6 +61,10 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(parser.isSet(QStringLiteral("verbose"))
                                          ? QStringLiteral("qalix.mqtt.*.debug=true")
                                          : QStringLiteral("*.debug=false"));
+    if (parser.isSet(QStringLiteral("connect")) && !parser.isSet(QStringLiteral("check"))) {
+        std::fprintf(stderr, "msgserver-mqtt: --connect goes with --check\n");
+        return 2;
+    }
     if (!parser.isSet(QStringLiteral("config"))) {
         std::fprintf(stderr, "msgserver-mqtt: --config FILE is needed\n");
         return 2;
