@@ -4,6 +4,7 @@
 #include "core/storage/fatentry.h"
 
 #include <QFile>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -91,6 +92,9 @@ private:
     qint64 m_fileSize = 0;
     QMap<QString, QString> m_headerProperties;
     QVector<FatEntry> m_table;
+    // Read mode: the first readable entry of each name, so that unpacking
+    // every entry does not search the table once per entry.
+    QHash<QString, int> m_firstReadable;
     QLXFatThread *m_writer = nullptr;
     qint32 m_dataStart = 0;
     int m_stepPause;
