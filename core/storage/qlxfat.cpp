@@ -381,3 +381,21 @@ bool QLXFat::isSafeEntryPath(const QString &name)
     }
     return true;
 }
+
+QString QLXFat::destinationBelow(const QString &directory, const QString &name)
+{
+    if (!isSafeEntryPath(name))
+        return QString();
+    QString path = directory;
+    if (!path.endsWith(QLatin1Char('/')))
+        path.append(QLatin1Char('/'));
+    const QStringList parts = name.split(QLatin1Char('/'));
+    for (int i = 0; i < parts.size(); ++i) {
+        path.append(parts.at(i));
+        if (QFileInfo(path).isSymLink())
+            return QString();
+        if (i + 1 < parts.size())
+            path.append(QLatin1Char('/'));
+    }
+    return path;
+}

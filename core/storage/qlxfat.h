@@ -78,6 +78,11 @@ public:
     // components that are not empty, "." or "..", no leading "/", no "\\",
     // no drive letter or ":", no control characters.
     static bool isSafeEntryPath(const QString &name);
+    // Where entry `name` lands below `directory`, or an empty text when it
+    // must not land anywhere: the name is not safe as a path, or a symbolic
+    // link lies on its way (a folder or the file itself), so nothing is ever
+    // made or written through a link. Missing folders are left to the caller.
+    static QString destinationBelow(const QString &directory, const QString &name);
 
 private:
     bool reachesPastEnd(const FatEntry &entry) const;

@@ -73,29 +73,6 @@ bool ProjectLoader::emptyDirectory(const QString &root, const QString &relativeP
     return true;
 }
 
-QString ProjectLoader::safeDestination(const QString &directory, const QString &relativeName)
-{
-    if (relativeName.isEmpty())
-        return QString();
-    for (const QChar c : relativeName) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return QString();
-    }
-    const QStringList parts = relativeName.split(QLatin1Char('/'));
-    QString path = directory;
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString &part = parts.at(i);
-        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
-            return QString();
-        path.append(part);
-        if (QFileInfo(path).isSymLink())
-            return QString();
-        if (i + 1 < parts.size())
-            path.append(QLatin1Char('/'));
-    }
-    return path;
-}
-
 void ProjectLoader::extractPictures(QLXFat &package)
 {
     QStringList names;
@@ -138,7 +115,7 @@ void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QS
     else
         qCDebug(lcWindow) << "Create Project background: " << destination;
 
-    const QString safe = safeDestination(directory, relative);
+    const QString safe = QLXFat::destinationBelow(directory, relative);
     if (safe.isEmpty())
         qInfo().noquote() << "Package entry refused, it names no file inside the picture folder:" << entry;
     if (!safe.isEmpty() && package.extractFile(entry, safe))

@@ -53,13 +53,6 @@ public:
     void readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                       const std::function<void(Item *)> &itemCreated = {});
 
-    // Where an entry lands below `directory` (which ends in "/"), or an empty
-    // text when the name cannot be a file inside it: empty, absolute, with a
-    // backslash, drive letter, NUL or control character, or a "." or ".."
-    // component. A symbolic link on the way also refuses it, so nothing is
-    // ever written through a link.
-    static QString safeDestination(const QString &directory, const QString &relativeName);
-
     // Empties the folder `relativePath` below `root`, creating it (with
     // missing parents) when it does not exist. A symbolic link at the folder
     // or above it is an administrator's (a shared icon library, say) and is
