@@ -48,7 +48,7 @@ void DesignerLink::readPending(QUdpSocket *socket)
             // Anything past the protocol's limit is cut off here, not read.
             const QNetworkDatagram datagram = s->receiveDatagram(TransferProtocol::MaxDatagramSize);
             if (datagram.isValid())
-                handleDatagram(datagram.data(), datagram.senderAddress());
+                handleDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
         }
     }
 }
@@ -80,10 +80,10 @@ void DesignerLink::checkStall()
         report(m_receiver.checkStall());
 }
 
-void DesignerLink::handleDatagram(const QByteArray &datagram, const QHostAddress &sender)
+void DesignerLink::handleDatagram(const QByteArray &datagram, const QHostAddress &sender, quint16 senderPort)
 {
     if (!TransferProtocol::isDiscoveryAnswer(datagram)) {
-        report(m_receiver.receive(datagram, sender));
+        report(m_receiver.receive(datagram, sender, senderPort));
         return;
     }
     const QString address = TransferProtocol::dottedQuad(sender);

@@ -47,7 +47,7 @@ signals:
     void transferChanged(TransferReceiver::Outcome outcome);
 
 private:
-    void handleDatagram(const QByteArray &datagram, const QHostAddress &sender);
+    void handleDatagram(const QByteArray &datagram, const QHostAddress &sender, quint16 senderPort);
     void checkStall();
     void report(TransferReceiver::Outcome outcome);
 

@@ -9,11 +9,19 @@ namespace {
 
 const QHostAddress designer(QStringLiteral("192.168.0.10"));
 const QHostAddress stranger(QStringLiteral("192.168.0.66"));
+const quint16 designerPort = 64402;
+
+// Stands for the check that a package loads: only a file saying "bad" fails.
+QString badIsBroken(const QString &path)
+{
+    return readFile(path) == "bad" ? QStringLiteral("it says bad") : QString();
+}
 
 } // namespace
 
 // The download's receiving side: the header and the datagrams of a transfer,
-// from the designer asked and from strangers, on a clock the test turns.
+// from the designer asked, from other programs on its computer and from
+// strangers, on a clock the test turns.
 class TestTransferReceiver : public QObject
 {
     Q_OBJECT
@@ -27,6 +35,10 @@ private slots:
     void refusedHeaders();
     void script_data();
     void script();
+    void sizeBounds_data();
+    void sizeBounds();
+    void packageCheck_data();
+    void packageCheck();
     void linkedPackageStaysALink();
     void unwritableDirectoryFails();
 
@@ -107,10 +119,11 @@ void TestTransferReceiver::script_data()
 {
     // Steps: "B"/"b" begin a transfer with the designer/stranger; "+<ms> <result>"
     // advances the clock and checks for a stall; otherwise
-    // "<from> <text> <result>[<acknowledgement>]" with from d(esigner), s(tranger)
-    // or m (the designer as a v4-mapped address); text with '=' is a header,
-    // any other is a piece sent in base64; results A(cknowledge), C(ompleted),
-    // I(gnored), F(ailed).
+    // "<from> <text> <result>[<acknowledgement>]" with from d(esigner),
+    // o (another port of the designer's computer), s(tranger) or m (the
+    // designer as a v4-mapped address); text with '=' is a header, any other
+    // is a piece sent in base64; results A(cknowledge), C(ompleted),
+    // I(gnored), F(ailed). A package saying "bad" would not load.
     QTest::addColumn<QByteArray>("before"); // Demo.qlxd before the transfer
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("after"); // every file, as name:content
@@ -119,6 +132,12 @@ void TestTransferReceiver::script_data()
     QTest::newRow("strangers' datagrams dropped")
         << QByteArray() << QStringList{"B", "s Evil=4 I", "d Demo=4 A0", "s EVIL I", "m ab A2", "d cd C"}
         << QStringList{"Demo.qlxd:abcd"};
+    // A program beside the designer sent one 8-byte piece, and the stored
+    // package no longer loaded.
+    QTest::newRow("after the header only its port is heard")
+        << QByteArray("good package")
+        << QStringList{"B", "o Demo=4 A0", "d ABCDEF I", "o ab A2", "d Demo=4 I", "+9999 I", "d xy I", "+1 F"}
+        << QStringList{"Demo.qlxd:good package"};
     QTest::newRow("identical pieces all stored, a repeated header is acknowledged again")
         << QByteArray() << QStringList{"B", "d Demo=9 A0", "d Demo=9 A0", "d abc A3", "d abc A6", "d abc C"}
         << QStringList{"Demo.qlxd:abcabcabc"};
@@ -127,6 +146,12 @@ void TestTransferReceiver::script_data()
         << QStringList{"+20000 I", "B", "+9999 I", "d Demo=6 A0", "+9999 I", "d abcd A4", "s xy I",
                        "+9999 I", "s zz I", "+1 F", "d ef I", "B", "d Demo=2 A0", "d ok C"}
         << QStringList{"Demo.qlxd:ok"};
+    // Deadline for 9 bytes: 60 s and 9 / 8192 s.
+    QTest::newRow("a drip inside the stall limit meets the deadline")
+        << QByteArray("good package")
+        << QStringList{"B", "d Demo=9 A0", "+9000 I", "d a A1", "+9000 I", "d b A2", "+9000 I", "d c A3",
+                       "+9000 I", "d d A4", "+9000 I", "d e A5", "+9000 I", "d f A6", "+6000 I", "+1 F", "d g I"}
+        << QStringList{"Demo.qlxd:good package"};
     QTest::newRow("no answer to the request")
         << QByteArray("good package") << QStringList{"B", "+10000 F", "d Demo=2 I"}
         << QStringList{"Demo.qlxd:good package"};
@@ -135,6 +160,9 @@ void TestTransferReceiver::script_data()
     QTest::newRow("broken transfers keep the good package")
         << QByteArray("good package")
         << QStringList{"B", "d Demo=6 A", "d abcd A4", "B", "d Demo=2 A", "d abcd F"}
+        << QStringList{"Demo.qlxd:good package"};
+    QTest::newRow("a package that would not load keeps the good one")
+        << QByteArray("good package") << QStringList{"B", "d Demo=3 A", "d bad F", "d x I"}
         << QStringList{"Demo.qlxd:good package"};
     QTest::newRow("completed transfer replaces the package")
         << QByteArray("old package, longer than the new one") << QStringList{"B", "d Demo=3 A", "d new C"}
@@ -154,8 +182,11 @@ void TestTransferReceiver::script()
         QVERIFY(writeFile(projects + "Demo.qlxd", before));
     qint64 now = 5000;
     TransferReceiver receiver(projects, [&now] { return now; });
-    const QHash<QChar, QHostAddress> from{
-        {'d', designer}, {'s', stranger}, {'m', QHostAddress("::ffff:192.168.0.10")}};
+    receiver.setPackageCheck(badIsBroken);
+    const QHash<QChar, QPair<QHostAddress, quint16>> from{{'d', {designer, designerPort}},
+                                                         {'o', {designer, 40000}},
+                                                         {'s', {stranger, designerPort}},
+                                                         {'m', {QHostAddress("::ffff:192.168.0.10"), designerPort}}};
     const QHash<QChar, TransferReceiver::Outcome> results{{'A', TransferReceiver::Acknowledge},
                                                          {'C', TransferReceiver::Completed},
                                                          {'I', TransferReceiver::Ignored},
@@ -172,7 +203,8 @@ void TestTransferReceiver::script()
             now += parts.at(0).toLongLong();
             result = receiver.checkStall();
         } else {
-            result = receiver.receive(text.contains('=') ? text : text.toBase64(), from.value(parts.at(0).at(0)));
+            const auto sender = from.value(parts.at(0).at(0));
+            result = receiver.receive(text.contains('=') ? text : text.toBase64(), sender.first, sender.second);
         }
         const QString expected = parts.last();
         QVERIFY2(result == results.value(expected.at(0)), qPrintable(step));
@@ -190,6 +222,91 @@ void TestTransferReceiver::script()
     QCOMPARE(files, after);
 }
 
+void TestTransferReceiver::sizeBounds_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<qint64>("free"); // in the projects folder; -1 unknown
+    QTest::addColumn<QString>("message"); // empty when taken
+
+    const qint64 spare = TransferReceiver::SpareSpace;
+    const qint64 most = TransferReceiver::MaxPackageSize;
+    QTest::newRow("fits, twice over and the spare") << qint64(1000) << 2000 + spare << QString();
+    QTest::newRow("a byte short") << qint64(1000) << 1999 + spare << "Übertragung abgelehnt: zu wenig Speicherplatz";
+    QTest::newRow("free space unknown") << most << qint64(-1) << QString();
+    QTest::newRow("2 GiB less one, though it would fit")
+        << qint64(2147483647) << (qint64(1) << 50) << "Übertragung abgelehnt: Package zu groß";
+    QTest::newRow("largest package") << most << 2 * most + spare << QString();
+}
+
+void TestTransferReceiver::sizeBounds()
+{
+    QFETCH(qint64, size);
+    QFETCH(qint64, free);
+    QFETCH(QString, message);
+
+    TransferReceiver receiver(projects);
+    QString asked;
+    receiver.setFreeSpace([&](const QString &folder) {
+        asked = folder;
+        return free;
+    });
+    receiver.begin(designer);
+    const TransferReceiver::Outcome outcome =
+        receiver.receive(TransferProtocol::header("Demo", size), designer, designerPort);
+    if (message.isEmpty()) {
+        QCOMPARE(outcome, TransferReceiver::Acknowledge);
+        QCOMPARE(asked, projects);
+    } else {
+        QCOMPARE(outcome, TransferReceiver::Refused);
+        QCOMPARE(receiver.message(), message);
+        QVERIFY(receiver.isIdle());
+        QVERIFY(!receiver.reason().isEmpty());
+        QCOMPARE(entries(), QStringList{"projects"});
+    }
+}
+
+void TestTransferReceiver::packageCheck_data()
+{
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<QString>("problem"); // the start of the reason; empty when it loads
+
+    const QByteArray document = "<p><pagex>800</pagex><pagey>600</pagey><Pages><page><id>A</id></page></Pages></p>";
+    const QByteArray picture = patternBytes(100);
+    QTest::newRow("loads") << packageBytes({{"project", document}, {"icons/a.png", picture}}) << QString();
+    QTest::newRow("document does not parse")
+        << packageBytes({{"project", document.left(30)}, {"icons/a.png", picture}})
+        << "its project document does not parse";
+    QTest::newRow("no document") << packageBytes({{"icons/a.png", picture}}) << "it holds no project document";
+    QTest::newRow("empty document") << packageBytes({{"project", ""}, {"icons/a.png", picture}})
+                                    << "its project document is empty";
+    QTest::newRow("no package") << QByteArray("ABCDEF") << "it does not open as a package";
+    QTest::newRow("cut short") << packageBytes({{"project", document}, {"icons/a.png", picture}}).chopped(1)
+                               << "it is cut short, 1 bytes missing";
+}
+
+void TestTransferReceiver::packageCheck()
+{
+    QFETCH(QByteArray, package);
+    QFETCH(QString, problem);
+
+    QVERIFY(writeFile(projects + "Demo.qlxd", "good package"));
+    TransferReceiver receiver(projects);
+    receiver.begin(designer);
+    QCOMPARE(receiver.receive(TransferProtocol::header("Demo", package.size()), designer, designerPort),
+             TransferReceiver::Acknowledge);
+    QCOMPARE(receiver.receive(package.toBase64(), designer, designerPort),
+             problem.isEmpty() ? TransferReceiver::Completed : TransferReceiver::Failed);
+    QCOMPARE(readFile(projects + "Demo.qlxd"), problem.isEmpty() ? package : QByteArray("good package"));
+    QCOMPARE(entries(), (QStringList{"projects", "Demo.qlxd"}));
+    if (!problem.isEmpty()) {
+        QCOMPARE(receiver.message(), QStringLiteral("Übertragung fehlgeschlagen: Package beschädigt"));
+        QVERIFY2(receiver.reason().startsWith("Transfer failed: the package received for Demo would not load, "
+                                              + problem),
+                 qPrintable(receiver.reason()));
+        QVERIFY(receiver.reason().endsWith(projects + "Demo.qlxd stays as it was"));
+    }
+}
+
 void TestTransferReceiver::linkedPackageStaysALink()
 {
     // An administrator keeps the package elsewhere and links it into the projects folder.
@@ -197,9 +314,10 @@ void TestTransferReceiver::linkedPackageStaysALink()
     QVERIFY(writeFile(target, "old"));
     QVERIFY(QFile::link(target, projects + "Demo.qlxd"));
     TransferReceiver receiver(projects);
+    receiver.setPackageCheck(badIsBroken);
     receiver.begin(designer);
-    QCOMPARE(receiver.receive("Demo=3", designer), TransferReceiver::Acknowledge);
-    QCOMPARE(receiver.receive(QByteArray("new").toBase64(), designer), TransferReceiver::Completed);
+    QCOMPARE(receiver.receive("Demo=3", designer, designerPort), TransferReceiver::Acknowledge);
+    QCOMPARE(receiver.receive(QByteArray("new").toBase64(), designer, designerPort), TransferReceiver::Completed);
     QCOMPARE(QFileInfo(projects + "Demo.qlxd").symLinkTarget(), target);
     QCOMPARE(readFile(target), QByteArray("new"));
     QCOMPARE(entries(), (QStringList{"elsewhere.qlxd", "projects", "Demo.qlxd"}));
@@ -209,9 +327,9 @@ void TestTransferReceiver::unwritableDirectoryFails()
 {
     TransferReceiver receiver(dir->path() + QStringLiteral("/missing/"));
     receiver.begin(designer);
-    QCOMPARE(receiver.receive("Demo=6", designer), TransferReceiver::Failed);
+    QCOMPARE(receiver.receive("Demo=6", designer, designerPort), TransferReceiver::Failed);
     QCOMPARE(receiver.message(), dir->path() + QStringLiteral("/missing/"));
-    QCOMPARE(receiver.receive(QByteArray("abcdef").toBase64(), designer), TransferReceiver::Ignored);
+    QCOMPARE(receiver.receive(QByteArray("abcdef").toBase64(), designer, designerPort), TransferReceiver::Ignored);
 }
 
 QTEST_GUILESS_MAIN(TestTransferReceiver)

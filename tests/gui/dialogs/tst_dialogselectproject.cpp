@@ -20,6 +20,28 @@ QStringList projectFiles()
     return QDir(projectDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
+// A package the panel loads, with `picture` beside its document.
+QByteArray loadablePackage(const QByteArray &picture = "PNG")
+{
+    return packageBytes({{"project", "<p><pagex>800</pagex><pagey>600</pagey><Pages><page><id>A</id></page>"
+                                     "</Pages></p>"},
+                         {"icons/a.png", picture}});
+}
+
+// The designer's side answers every greeting, counted in *greetings.
+void answerGreetings(QUdpSocket &designer, int *greetings)
+{
+    QObject::connect(&designer, &QUdpSocket::readyRead, &designer, [&designer, greetings] {
+        while (designer.hasPendingDatagrams()) {
+            const QNetworkDatagram request = designer.receiveDatagram();
+            if (request.data() == "HELLO") {
+                ++*greetings;
+                designer.writeDatagram(request.makeReply("WAVE"));
+            }
+        }
+    });
+}
+
 } // namespace
 
 class TestDialogSelectProject : public QObject
@@ -36,6 +58,8 @@ private slots:
     void discovery();
     void fullTransfer();
     void stalledTransfer();
+    void spoofedPieceIgnored();
+    void brokenPackageKeepsTheGoodOne();
 
 private:
     // The dialog asks the test's designer socket for a package; returns once
@@ -104,17 +128,11 @@ void TestDialogSelectProject::clickChoosesProject()
 
 void TestDialogSelectProject::discovery()
 {
-    // The designer's side answers every discovery request.
     QUdpSocket designer;
     QVERIFY(designer.bind(QHostAddress::AnyIPv4, 64402));
     QSignalSpy hello(&designer, &QUdpSocket::readyRead);
-    connect(&designer, &QUdpSocket::readyRead, this, [&designer] {
-        while (designer.hasPendingDatagrams()) {
-            const QNetworkDatagram request = designer.receiveDatagram();
-            if (request.data() == "HELLO")
-                designer.writeDatagram(request.makeReply("WAVE"));
-        }
-    });
+    int greetings = 0;
+    answerGreetings(designer, &greetings);
 
     DialogSelectProject dialog;
     auto *hosts = dialog.findChild<QComboBox *>("comboBoxHost");
@@ -142,7 +160,7 @@ void TestDialogSelectProject::fullTransfer()
 {
     // The panel's dialog against qlxd serve, the designer's stand-in. Equal
     // pieces follow each other, as in a picture with a plain background.
-    const QByteArray bytes = patternBytes(2000) + QByteArray(8000, '\0');
+    const QByteArray bytes = loadablePackage(patternBytes(2000) + QByteArray(8000, '\0'));
     QTemporaryDir source;
     QVERIFY(writeFile(source.filePath("Demo.qlxd"), bytes));
     QVERIFY(writeFile(projectDirectory() + "Demo.qlxd", "an older package"));
@@ -191,10 +209,52 @@ void TestDialogSelectProject::stalledTransfer()
     // A new transfer works afterwards.
     QVERIFY(request(dialog, designer));
     QCOMPARE(button->text(), QStringLiteral("Herunterladen"));
-    QVERIFY(designer.send("Demo=2", transferPort));
+    const QByteArray package = loadablePackage();
+    QVERIFY(designer.send("Demo=" + QByteArray::number(package.size()), transferPort));
     QCOMPARE(designer.next(), QByteArray("0"));
-    QVERIFY(designer.send(QByteArray("ok").toBase64(), transferPort));
-    QTRY_COMPARE(readFile(projectDirectory() + "Demo.qlxd"), QByteArray("ok"));
+    QVERIFY(designer.send(package.toBase64(), transferPort));
+    QTRY_COMPARE(readFile(projectDirectory() + "Demo.qlxd"), package);
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+}
+
+void TestDialogSelectProject::spoofedPieceIgnored()
+{
+    // Another program on the designer's computer sends an 8-byte piece in
+    // the middle of the transfer.
+    const QByteArray package = loadablePackage(patternBytes(3000));
+    UdpPeer designer;
+    UdpPeer beside;
+    DialogSelectProject dialog;
+    QVERIFY(request(dialog, designer));
+    QVERIFY(designer.send("Demo=" + QByteArray::number(package.size()), transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    QVERIFY(designer.send(package.left(1500).toBase64(), transferPort));
+    QCOMPARE(designer.next(), QByteArray("1500"));
+    QVERIFY(beside.send("QUJDREVG", transferPort));
+    QCOMPARE(designer.next(300), QByteArray());
+    QVERIFY(designer.send(package.mid(1500).toBase64(), transferPort));
+    QTRY_COMPARE(readFile(projectDirectory() + "Demo.qlxd"), package);
+    QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
+}
+
+void TestDialogSelectProject::brokenPackageKeepsTheGoodOne()
+{
+    QVERIFY(writeFile(projectDirectory() + "Demo.qlxd", loadablePackage()));
+    // Every byte arrives, but the document is cut off inside.
+    const QByteArray broken = packageBytes({{"project", "<p><pagex>800</pagex><Pa"}});
+    UdpPeer designer;
+    DialogSelectProject dialog;
+    auto *button = dialog.findChild<QPushButton *>("pushButtonDownload");
+    QVERIFY(request(dialog, designer));
+    QVERIFY(designer.send("Demo=" + QByteArray::number(broken.size()), transferPort));
+    QCOMPARE(designer.next(), QByteArray("0"));
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Transfer failed: the package received for Demo would "
+                                                           "not load, its project document does not parse: .*; "
+                                                           ".*/projects/Demo\\.qlxd stays as it was$"));
+    QVERIFY(designer.send(broken.toBase64(), transferPort));
+    QTRY_COMPARE(button->text(), QStringLiteral("Übertragung fehlgeschlagen: Package beschädigt"));
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBarState")->value(), 0);
+    QCOMPARE(readFile(projectDirectory() + "Demo.qlxd"), loadablePackage());
     QCOMPARE(projectFiles(), QStringList{"Demo.qlxd"});
 }
 
