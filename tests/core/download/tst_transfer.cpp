@@ -1,5 +1,6 @@
 #include "core/download/transferreceiver.h"
 
+#include "core/download/discoveredhosts.h"
 #include "core/download/transferprotocol.h"
 #include "tests/support/testsupport.h"
 
@@ -21,7 +22,7 @@ QString badIsBroken(const QString &path)
 
 // The download's receiving side: the header and the datagrams of a transfer,
 // from the designer asked, from other programs on its computer and from
-// strangers, on a clock the test turns.
+// strangers, on a clock the test turns; and the designer computers heard.
 class TestTransferReceiver : public QObject
 {
     Q_OBJECT
@@ -41,6 +42,8 @@ private slots:
     void packageCheck();
     void linkedPackageStaysALink();
     void unwritableDirectoryFails();
+    void discovery_data();
+    void discovery();
 
 private:
     QStringList entries() const;
@@ -330,6 +333,55 @@ void TestTransferReceiver::unwritableDirectoryFails()
     QCOMPARE(receiver.receive("Demo=6", designer, designerPort), TransferReceiver::Failed);
     QCOMPARE(receiver.message(), dir->path() + QStringLiteral("/missing/"));
     QCOMPARE(receiver.receive(QByteArray("abcdef").toBase64(), designer, designerPort), TransferReceiver::Ignored);
+}
+
+void TestTransferReceiver::discovery_data()
+{
+    // Steps: "g<n>" a greeting in n datagrams; "+<ms>" the clock moves on;
+    // "<host> <outcome>" an answer from 10.0.0.<host>, or from 10.0.0.<a>
+    // to .<b> for "<a>-<b>", each with that outcome.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("hosts"); // listed at the end, in order
+
+    QTest::newRow("nothing asked before the first greeting, nor by one that went nowhere")
+        << QStringList{"1 Unasked", "g0", "1 Unasked", "g1", "2 Added", "1 Added", "2 Known"} << "2 1";
+    QTest::newRow("answers count for 3 s after the last greeting")
+        << QStringList{"g1", "+3000", "1 Added", "+1", "2 Unasked", "1 Unasked", "g1", "+2000", "2 Added"}
+        << "1 2";
+    QTest::newRow("two answers a greeting datagram; a sprayer goes for good")
+        << QStringList{"g1", "1 Added", "9 Added", "1 Known", "9 Known", "9 Spraying", "g1", "9 Dropped",
+                       "1 Known", "1 Known", "g2", "1-1 Known", "1-1 Known", "1-1 Known", "1-1 Known"}
+        << "1";
+    QTest::newRow("32 hosts, one line for the first turned away")
+        << QStringList{"g1", "1-32 Added", "33 Full", "34-40 Dropped", "5 Known"}
+        << "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 32";
+}
+
+void TestTransferReceiver::discovery()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, hosts);
+
+    FakeClock clock;
+    DiscoveredHosts heard(std::ref(clock));
+    const QHash<QString, DiscoveredHosts::Outcome> outcomes{
+        {"Added", DiscoveredHosts::Added},     {"Known", DiscoveredHosts::Known},
+        {"Unasked", DiscoveredHosts::Unasked}, {"Dropped", DiscoveredHosts::Dropped},
+        {"Full", DiscoveredHosts::Full},       {"Spraying", DiscoveredHosts::Spraying}};
+    for (const QString &step : steps) {
+        if (step.startsWith('g')) {
+            heard.greeted(step.mid(1).toInt());
+        } else if (step.startsWith('+')) {
+            clock.t += step.mid(1).toLongLong();
+        } else {
+            const QStringList parts = step.split(' ');
+            const QStringList range = parts.at(0).split('-');
+            for (int host = range.first().toInt(); host <= range.last().toInt(); ++host)
+                QVERIFY2(heard.answer(QStringLiteral("10.0.0.%1").arg(host)) == outcomes.value(parts.at(1)),
+                         qPrintable(step));
+        }
+    }
+    QCOMPARE(heard.hosts().join(' ').remove("10.0.0."), hosts);
 }
 
 QTEST_GUILESS_MAIN(TestTransferReceiver)

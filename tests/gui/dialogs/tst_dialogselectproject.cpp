@@ -9,6 +9,7 @@
 #include <QNetworkDatagram>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -42,6 +43,14 @@ void answerGreetings(QUdpSocket &designer, int *greetings)
     });
 }
 
+QStringList comboItems(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
 } // namespace
 
 class TestDialogSelectProject : public QObject
@@ -56,6 +65,7 @@ private slots:
     void clickChoosesProject();
 
     void discovery();
+    void sprayedAnswersGainNothing();
     void fullTransfer();
     void stalledTransfer();
     void spoofedPieceIgnored();
@@ -153,6 +163,33 @@ void TestDialogSelectProject::discovery()
     QVERIFY(second.writeDatagram("WAVE", QHostAddress::LocalHost, 64404) == 4);
     QTRY_COMPARE(hosts->count(), 2);
     QCOMPARE(hosts->itemText(1), QStringLiteral("127.0.0.2"));
+    QCOMPARE(hosts->currentText(), QStringLiteral("127.0.0.1"));
+}
+
+void TestDialogSelectProject::sprayedAnswersGainNothing()
+{
+    // A host beside the designer sends "WAVE" all the time, from before the
+    // dialog opens; it used to be listed first and so preselected.
+    QUdpSocket designer;
+    QVERIFY(designer.bind(QHostAddress::AnyIPv4, 64402));
+    int greetings = 0;
+    answerGreetings(designer, &greetings);
+    UdpPeer sprayer(QHostAddress(QStringLiteral("127.0.0.2")));
+    QTimer spray;
+    connect(&spray, &QTimer::timeout, this, [&sprayer] {
+        for (int i = 0; i < 5; ++i)
+            sprayer.send("WAVE", 64404);
+    });
+    spray.start(1);
+    QTest::ignoreMessage(QtCriticalMsg,
+                         "Discovery: answers from 127.0.0.2 dropped from now on, it answers more often than it is "
+                         "greeted");
+
+    DialogSelectProject dialog;
+    auto *hosts = dialog.findChild<QComboBox *>("comboBoxHost");
+    QTRY_VERIFY(hosts->findText("127.0.0.1") >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(greetings >= 3, 7000);
+    QCOMPARE(comboItems(hosts), QStringList{"127.0.0.1"});
     QCOMPARE(hosts->currentText(), QStringLiteral("127.0.0.1"));
 }
 
