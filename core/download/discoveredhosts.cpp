@@ -1,19 +1,9 @@
 #include "core/download/discoveredhosts.h"
 
-#include <chrono>
-
-namespace {
-
-qint64 monotonicMsecs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-} // namespace
+#include <QDeadlineTimer>
 
 DiscoveredHosts::DiscoveredHosts(Clock clock)
-    : m_clock(clock ? std::move(clock) : Clock(monotonicMsecs))
+    : m_clock(clock ? std::move(clock) : Clock([] { return QDeadlineTimer::current().deadline(); }))
 {
 }
 
