@@ -113,7 +113,6 @@ void TestTransferReceiver::script_data()
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("after"); // every file, as name:content
 
-    QTest::newRow("piece without transfer") << QByteArray() << QStringList{"d abcd I", "d Demo=4 I"} << QStringList{};
     QTest::newRow("strangers' datagrams dropped")
         << QByteArray() << QStringList{"B", "s Evil=4 I", "d Demo=4 A0", "s EVIL I", "m ab A2", "d cd C"}
         << QStringList{"Demo.qlxd:abcd"};

@@ -107,7 +107,6 @@ void TestDialogSelectProject::clickChoosesProject()
         QVERIFY(writeFile(projectDirectory() + f, "x"));
     DialogSelectProject dialog;
     QVERIFY(dialog.selectedProject().isEmpty());
-    QCOMPARE(dialog.findChild<QLineEdit *>("lineEditPort")->text(), QStringLiteral("64402"));
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
@@ -119,7 +118,6 @@ void TestDialogSelectProject::clickChoosesProject()
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.selectedProject(), projectDirectory() + "beta.qlxd");
-    QVERIFY(QFile::exists(dialog.selectedProject()));
 }
 
 void TestDialogSelectProject::discovery()
