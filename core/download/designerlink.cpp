@@ -110,8 +110,10 @@ void DesignerLink::handleAnswer(const QHostAddress &sender)
         emit hostLost(address);
         break;
     case DiscoveredHosts::Full:
-        qCritical().noquote() << "Discovery:" << DiscoveredHosts::MaxHosts
-                              << "designer computers listed, answers from further ones are dropped";
+        qCritical().noquote() << "Discovery: answers from further designer computers are dropped, the list is full"
+                              << QStringLiteral("(%1 listed, or %2 found spraying)")
+                                     .arg(DiscoveredHosts::MaxHosts)
+                                     .arg(DiscoveredHosts::MaxSprayers);
         break;
     case DiscoveredHosts::Unasked:
         qCDebug(lcDownload) << "WAVE from" << address << "dropped, no greeting outstanding";

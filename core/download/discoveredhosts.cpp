@@ -24,15 +24,16 @@ DiscoveredHosts::Outcome DiscoveredHosts::answer(const QString &address)
     if (m_sprayers.contains(address))
         return Dropped;
     const bool listed = m_hosts.contains(address);
-    if (!listed && m_hosts.size() >= MaxHosts) {
+    // So many sprayers are a flood from made-up addresses: newcomers would
+    // only come and go.
+    if (!listed && (m_hosts.size() >= MaxHosts || m_sprayers.size() >= MaxSprayers)) {
         if (m_fullReported)
             return Dropped;
         m_fullReported = true;
         return Full;
     }
     if (++m_answers[address] > m_budget) {
-        if (m_sprayers.size() < MaxSprayers)
-            m_sprayers.insert(address);
+        m_sprayers.insert(address);
         m_answers.remove(address);
         m_hosts.removeAll(address);
         return Spraying;

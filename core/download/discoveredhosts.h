@@ -25,15 +25,17 @@ public:
     // Answers a host may give per greeting datagram of one round; the second
     // leaves room for an answer to the round before that comes late.
     static constexpr int AnswersPerGreeting = 2;
-    // Sprayers remembered; one more is dropped again when it sprays again.
+    // Sprayers remembered; once there are this many, no newcomer is listed
+    // (the listed hosts stay), so the set grows by MaxHosts at most beyond.
     static constexpr int MaxSprayers = 256;
 
     enum Outcome {
         Added,    // a new host, now listed
         Known,    // listed already
         Unasked,  // no greeting outstanding
-        Dropped,  // from a sprayer, or a further host once the list is full
-        Full,     // the first host the full list turns away: say so once
+        Dropped,  // from a sprayer, or a newcomer once the list is full
+        Full,     // the first newcomer turned away (MaxHosts listed, or
+                  // MaxSprayers found): say so once
         Spraying  // this host answered more often than greeted: no longer listed
     };
 
