@@ -248,8 +248,21 @@ void MqttConnection::onSubscribeCallback(mosquitto *, void *self, int mid, int c
 void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_message *m,
                                        const mosquitto_property *)
 {
-    emit static_cast<MqttConnection *>(self)->message(
-        QString::fromUtf8(m->topic), QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
+    auto *connection = static_cast<MqttConnection *>(self);
+    const int topicBytes = int(std::strlen(m->topic));
+    if (topicBytes > connection->settings.maxTopicBytes) {
+        emit connection->messageRefused(QString::fromUtf8(m->topic, 80) + QStringLiteral("…"),
+                                        QStringLiteral("topic of %1 bytes, more than %2")
+                                            .arg(topicBytes).arg(connection->settings.maxTopicBytes));
+        return;
+    }
+    const QString topic = QString::fromUtf8(m->topic, topicBytes);
+    if (m->payloadlen > connection->settings.maxPayloadBytes) {
+        emit connection->messageRefused(topic, QStringLiteral("payload of %1 bytes, more than %2")
+                                                   .arg(m->payloadlen).arg(connection->settings.maxPayloadBytes));
+        return;
+    }
+    emit connection->message(topic, QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
 }
 
 bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QString *reason)

@@ -34,6 +34,9 @@ public:
         QString user;
         QString password;
         QStringList topics; // subscribed with QoS 1
+        // Larger messages are refused before they are copied.
+        int maxTopicBytes = 65535;
+        int maxPayloadBytes = 256 * 1024 * 1024;
     };
 
     explicit MqttConnection(const Settings &settings, QObject *parent = nullptr);
@@ -50,6 +53,8 @@ signals:
     void attemptFailed(const QString &reason, int retryMs);
     void subscriptionRefused(const QString &topic);
     void message(const QString &topic, const QByteArray &payload);
+    // One over the bounds; `topic` cut short when it is the reason.
+    void messageRefused(const QString &topic, const QString &reason);
 
 private:
     static void onConnectCallback(mosquitto *, void *self, int rc, int flags, const struct mqtt5__property *);

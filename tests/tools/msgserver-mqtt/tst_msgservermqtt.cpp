@@ -1,20 +1,31 @@
+#include "tools/msgserver-mqtt/faultlog.h"
+#include "tools/msgserver-mqtt/loginthrottle.h"
+#include "tools/msgserver-mqtt/mqttbridge.h"
 #include "tools/msgserver-mqtt/payloadmapping.h"
 
 #include "core/net/qalixmsgclient.h"
+#include "tests/support/mqttpeers.h"
 #include "tests/support/testsupport.h"
 
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <thread>
 
-#include <unistd.h>
+#include <mosquitto.h>
 
-// The MQTT message server: its payload conversion driven directly, and the
-// program itself between a mosquitto of the test's own and panel clients.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+// The MQTT message server: its payload conversion and its guards driven
+// directly, and the program itself between a mosquitto of the test's own,
+// panel clients and strangers.
 class TestMsgServerMqtt : public QObject
 {
     Q_OBJECT
@@ -29,34 +40,40 @@ private slots:
     void command();
     void check_data();
     void check();
+    void faultsAreWrittenOnceThenCounted();
+    void loginThrottle_data();
+    void loginThrottle();
 
     void valuesReachAStartedPanelAndGoNoFurther_data();
     void valuesReachAStartedPanelAndGoNoFurther();
     void latePanelIsCurrentBesideAnEarlyOne();
     void commandGoesToItsTopic_data();
     void commandGoesToItsTopic();
-    void brokerRestartDropsPanelsAndReportsAgain();
+    void brokerRestartClosesThePortAndReportsAgain();
     void badPayloadsChangeNothingAndWarnOncePerTopic();
-    void wrongLoginIsRefused();
     void overlongLineDropsThatPanelOnly();
+    void strangersCannotLockPanelsOutNorFillTheBridge();
+    void loginGuessesAreSlowed();
+    void hostileTopicsAreRefused_data();
+    void hostileTopicsAreRefused();
+    void junkUnderThePrefixLeavesConfiguredPortsRoom();
+    void firstReportsArePacedByThePanel();
     void panelShowsABrokerValue();
 
 private:
     struct Panel;
-    bool startBroker(quint16 port = 0);
-    bool startBridge(const QByteArray &config = QByteArray(), const QString &listen = QStringLiteral("127.0.0.1:0"));
-    bool publish(const QString &topic, const QByteArray &payload, bool retain = false);
+    std::unique_ptr<Panel> panel() { return std::make_unique<Panel>(bridge->port()); }
+    bool publish(const QString &topic, const QByteArray &payload, bool retain = false)
+    {
+        return broker->publish(topic, payload, retain);
+    }
     bool startSubscriber();
-    std::unique_ptr<Panel> panel() { return std::make_unique<Panel>(bridgePort); }
-    QByteArray bridgeErr() { return bridgeErrors += bridge.readAllStandardError(); }
+    // A raw connection from `from`, on loopback, that the test drives.
+    std::unique_ptr<QTcpSocket> stranger(const QString &from = QStringLiteral("127.0.0.2"));
 
     std::unique_ptr<QTemporaryDir> dir;
-    QProcess broker;
-    quint16 brokerPort = 0;
-    QProcess bridge;
-    quint16 bridgePort = 0;
-    QByteArray bridgeOut;
-    QByteArray bridgeErrors;
+    std::unique_ptr<TestBroker> broker;
+    std::unique_ptr<TestBridge> bridge;
     QProcess subscriber;
     QByteArray seen; // "topic payload" lines from the subscriber
 };
@@ -67,7 +84,7 @@ const QString program = QStringLiteral(QALIX_BUILD_DIR "/msgserver-mqtt");
 
 // Zigbee2MQTT-style (one JSON state for two ports), Tasmota-style, plain,
 // and ports under the prefix.
-const char testConfig[] = R"([broker]
+const QByteArray testConfig = R"([broker]
 url = mqtt://127.0.0.1:@PORT@
 client_id = tst-bridge       ; inline comment
 prefix = qalix
@@ -93,31 +110,55 @@ off = OFF
 state = sensors/aussen
 )";
 
-quint16 freePort()
+// Publishes `count` messages made by `make` (topic, payload) through one
+// connection at QoS 0, as fast as a flood comes, from a thread of its own:
+// this thread's event loop goes on, as a bridge in this process needs.
+bool publishMany(quint16 port, int count, const std::function<QPair<QByteArray, QByteArray>(int)> &make)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    std::atomic<int> result{-1};
+    std::thread publisher([&] {
+        mosquitto_lib_init();
+        bool up = false;
+        mosquitto *m = mosquitto_new(nullptr, true, &up);
+        mosquitto_connect_callback_set(m, [](mosquitto *, void *up, int rc) { *static_cast<bool *>(up) = rc == 0; });
+        bool ok = m && mosquitto_connect(m, "127.0.0.1", port, 30) == MOSQ_ERR_SUCCESS;
+        while (ok && !up)
+            ok = mosquitto_loop(m, 100, 1) == MOSQ_ERR_SUCCESS;
+        for (int i = 0; ok && i < count; ++i) {
+            const auto message = make(i);
+            ok = mosquitto_publish(m, nullptr, message.first.constData(), message.second.size(),
+                                   message.second.constData(), 0, false) == MOSQ_ERR_SUCCESS;
+            while (ok && mosquitto_want_write(m))
+                ok = mosquitto_loop(m, 10, 1) == MOSQ_ERR_SUCCESS;
+        }
+        if (m) {
+            mosquitto_disconnect(m);
+            mosquitto_loop(m, 10, 1);
+            mosquitto_destroy(m);
+        }
+        result = ok;
+    });
+    while (result < 0)
+        QTest::qWait(10);
+    publisher.join();
+    return result == 1;
 }
 
-bool waitForOutput(QProcess &process, QByteArray &out, const QByteArray &marker, int msecs = 10000)
+qint64 residentKiB(qint64 pid)
+{
+    const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
+    const int at = status.indexOf("VmRSS:");
+    return status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong();
+}
+
+// What a raw peer is answered before the connection closes or goes quiet.
+QByteArray answer(QTcpSocket &socket)
 {
     QElapsedTimer clock;
     clock.start();
-    // The event loop runs meanwhile: the panel clients' lines go out through it.
-    while (!out.contains(marker) && clock.elapsed() < msecs && process.state() != QProcess::NotRunning) {
-        QTest::qWait(10);
-        out += process.readAllStandardOutput();
-    }
-    out += process.readAllStandardOutput();
-    return out.contains(marker);
-}
-
-void stop(QProcess &process)
-{
-    process.terminate();
-    if (process.state() != QProcess::NotRunning && !process.waitForFinished(5000))
-        process.kill(), process.waitForFinished(5000);
+    while (!socket.bytesAvailable() && socket.state() == QAbstractSocket::ConnectedState && clock.elapsed() < 5000)
+        QTest::qWait(5);
+    return socket.readAll();
 }
 
 } // namespace
@@ -140,66 +181,33 @@ struct TestMsgServerMqtt::Panel
 void TestMsgServerMqtt::init()
 {
     dir = std::make_unique<QTemporaryDir>();
-    bridgeOut = bridgeErrors = seen = QByteArray();
+    broker = std::make_unique<TestBroker>(dir->path());
+    bridge = std::make_unique<TestBridge>(dir->path());
+    seen = QByteArray();
 }
 
 void TestMsgServerMqtt::cleanup()
 {
-    stop(subscriber);
-    stop(bridge);
-    stop(broker);
-}
-
-bool TestMsgServerMqtt::startBroker(quint16 port)
-{
-    brokerPort = port ? port : freePort();
-    const QString conf = dir->filePath("mosquitto.conf");
-    // Run as root it would switch to its own user, which cannot write here.
-    writeFile(conf, QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence true\n"
-                                   "persistence_location %2/\nlog_dest none\n%3")
-                        .arg(brokerPort)
-                        .arg(dir->path(), ::getuid() == 0 ? QStringLiteral("user root\n") : QString())
-                        .toUtf8());
-    broker.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), conf});
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, brokerPort);
-        if (probe.waitForConnected(100))
-            return true;
-        QTest::qWait(50);
-    }
-    return false;
-}
-
-bool TestMsgServerMqtt::startBridge(const QByteArray &config, const QString &listen)
-{
-    const QString file = dir->filePath("bridge.ini");
-    QByteArray text = config.isEmpty() ? QByteArray(testConfig) : config;
-    writeFile(file, text.replace("@PORT@", QByteArray::number(brokerPort)));
-    bridge.start(program, {QStringLiteral("--config"), file, QStringLiteral("--listen"), listen});
-    if (!waitForOutput(bridge, bridgeOut, "connected\n"))
-        return false;
-    const int at = bridgeOut.indexOf("listening on ");
-    const QByteArray line = bridgeOut.mid(at, bridgeOut.indexOf('\n', at) - at);
-    bridgePort = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-    return bridgePort != 0;
-}
-
-bool TestMsgServerMqtt::publish(const QString &topic, const QByteArray &payload, bool retain)
-{
-    QStringList args{"-h", "127.0.0.1", "-p", QString::number(brokerPort), "-q", "1", "-t", topic, "-m",
-                     QString::fromUtf8(payload)};
-    if (retain)
-        args << "-r";
-    return QProcess::execute(QStringLiteral("mosquitto_pub"), args) == 0;
+    stopProcess(subscriber);
+    bridge.reset();
+    broker.reset();
 }
 
 bool TestMsgServerMqtt::startSubscriber()
 {
     // Line-buffered: its output goes to a pipe here.
-    subscriber.start(QStringLiteral("stdbuf"), {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(brokerPort),
+    subscriber.start(QStringLiteral("stdbuf"), {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(broker->port()),
                                                 "-q", "1", "-t", "#", "-v", "-d"});
     return waitForOutput(subscriber, seen, "Subscribed");
+}
+
+std::unique_ptr<QTcpSocket> TestMsgServerMqtt::stranger(const QString &from)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(from));
+    socket->connectToHost(QHostAddress::LocalHost, bridge->port());
+    socket->waitForConnected(2000);
+    return socket;
 }
 
 void TestMsgServerMqtt::payload_data()
@@ -263,6 +271,7 @@ void TestMsgServerMqtt::command_data()
     QTest::newRow("value as sent") << false << "%v" << 21.25 << "21.25" << QByteArray("21.25");
     QTest::newRow("injection") << false << R"({"v":"%v"})" << 0.0 << R"(1","x":"2)" << QByteArray();
     QTest::newRow("not a number") << false << "%v" << 0.0 << "ein" << QByteArray();
+    QTest::newRow("nan is no on") << true << "%v" << qQNaN() << "nan" << QByteArray();
 }
 
 void TestMsgServerMqtt::command()
@@ -305,6 +314,15 @@ void TestMsgServerMqtt::check_data()
     QTest::newRow("template without %v") << panel + "[OUT.A.1]\ncommand_template = ON\n" << 2 << "5: command_template has no %v";
     QTest::newRow("wildcard topic") << panel + "[OUT.A.1]\nstate = a/+/b\n" << 2 << "5: state must be one topic";
     QTest::newRow("no panel login") << QByteArray("[broker]\n") << 2 << "bridge.ini: needs a [panel] section";
+    QTest::newRow("listen") << panel + "listen = [::]:64401\n" << 0 << "panel login demo, on :::64401";
+    QTest::newRow("bad listen") << panel + "listen = 64401\n" << 2 << "4: listen needs ADDR:PORT";
+    QTest::newRow("long object name") << panel + "[OUT." + QByteArray(257, 'x') + ".1]\n" << 2
+                                      << "4: [OUT." + QString(76, 'x') + "]: object name of 257 bytes, more than 256";
+    QTest::newRow("name the panel cannot send") << panel + "[OUT.厨房.1]\n" << 2 << "4: [OUT.厨房.1]: object name 厨房 is not Latin-1";
+    QTest::newRow("password the panel cannot send") << QByteArray("[panel]\nuser = demo\npassword = 密码\n") << 2
+                                                    << "3: password must be Latin-1";
+    QTest::newRow("key without certificate") << "[broker]\nurl = mqtts://h\ncafile = /etc/hostname\nkeyfile = /etc/hostname\n" + panel
+                                             << 2 << "4: a client certificate needs both";
 }
 
 void TestMsgServerMqtt::check()
@@ -332,6 +350,71 @@ void TestMsgServerMqtt::check()
     }
 }
 
+void TestMsgServerMqtt::faultsAreWrittenOnceThenCounted()
+{
+    QStringList lines;
+    FaultLog log([&](const QString &line) { lines << line; });
+    for (int i = 0; i < 5; ++i)
+        log.report("topic a", QStringLiteral("a: fault %1").arg(i));
+    log.report("topic b", "b: fault");
+    QCOMPARE(lines, (QStringList{"a: fault 0", "b: fault"}));
+    log.flush();
+    QCOMPARE(lines.mid(2), QStringList{"a: fault 4 (4 more in the last minute)"});
+    log.report("topic a", "a: again");
+    log.flush();
+    // A minute quiet: forgotten, so the next one is written at once again.
+    log.flush();
+    QCOMPARE(log.kindCount(), 0);
+    log.report("topic a", "a: later");
+    QCOMPARE(lines.mid(3), (QStringList{"a: again (1 more in the last minute)", "a: later"}));
+
+    // A flood of kinds: a bounded number of first lines, the rest counted.
+    lines.clear();
+    for (int i = 0; i < 100000; ++i)
+        log.report(QString::number(i), QStringLiteral("fault %1").arg(i));
+    const int written = lines.size();
+    QCOMPARE(written, FaultLog::maxLinesPerMinute - 1);
+    log.flush();
+    QCOMPARE(lines.last(), QString("%1 more faults of other kinds in the last minute").arg(100000 - written));
+}
+
+void TestMsgServerMqtt::loginThrottle_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("key");
+
+    QTest::newRow("IPv4") << "192.168.1.20" << "192.168.1.20";
+    QTest::newRow("IPv4, mapped") << "::ffff:192.168.1.20" << "192.168.1.20";
+    QTest::newRow("IPv6, its /64") << "2001:db8:1:2:a:b:c:d" << "2001:db8:1:2::/64";
+}
+
+void TestMsgServerMqtt::loginThrottle()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, key);
+
+    QCOMPARE(LoginThrottle::addressKey(QHostAddress(address)), key);
+    LoginThrottle throttle;
+    qint64 now = 1000000;
+    QVERIFY(throttle.mayTry(key, now));
+    // Each wrong login doubles the wait, up to a minute.
+    for (const qint64 wait : {1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000}) {
+        throttle.failed(key, now);
+        QVERIFY(!throttle.mayTry(key, now + wait - 1));
+        QVERIFY(throttle.mayTry("10.9.9.9", now));
+        now += wait;
+        QVERIFY(throttle.mayTry(key, now));
+    }
+    throttle.succeeded(key);
+    throttle.failed(key, now);
+    QVERIFY(throttle.mayTry(key, now + 1000));
+    // Addresses are bounded: a spray of them pushes out the quietest.
+    for (int i = 0; i < 2 * LoginThrottle::maxAddresses; ++i)
+        throttle.failed(QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256), now + 1 + i);
+    QCOMPARE(throttle.addressCount(), LoginThrottle::maxAddresses);
+    QVERIFY(throttle.mayTry(key, now + 1));
+}
+
 void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther_data()
 {
     QTest::addColumn<QString>("topic");
@@ -354,8 +437,8 @@ void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther()
     QFETCH(QString, address);
     QFETCH(double, value);
 
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     QVERIFY(startSubscriber());
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
@@ -372,11 +455,11 @@ void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther()
 
 void TestMsgServerMqtt::latePanelIsCurrentBesideAnEarlyOne()
 {
-    QVERIFY(startBroker());
+    QVERIFY(broker->start());
     // Retained before the bridge runs: its values at start.
     QVERIFY(publish("sensors/aussen", "8.5", true));
     QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"ON","climate":{"temperature":20}})", true));
-    QVERIFY(startBridge());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     QVERIFY(startSubscriber());
     auto early = panel();
     QTRY_VERIFY(early->client.isStarted());
@@ -414,40 +497,39 @@ void TestMsgServerMqtt::commandGoesToItsTopic()
     QFETCH(double, value);
     QFETCH(QByteArray, published);
 
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     QVERIFY(startSubscriber());
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
     p->client.setPortValue(object, port, true, value);
-    QVERIFY2(waitForOutput(subscriber, seen, published + '\n'), (seen + bridgeErr()).constData());
+    QVERIFY2(waitForOutput(subscriber, seen, published + '\n'), (seen + bridge->errors()).constData());
     // Nothing comes back to the panel by itself: only the device's state would.
     QTest::qWait(200);
     QVERIFY(p->values.isEmpty());
 }
 
-void TestMsgServerMqtt::brokerRestartDropsPanelsAndReportsAgain()
+void TestMsgServerMqtt::brokerRestartClosesThePortAndReportsAgain()
 {
-    QVERIFY(startBroker());
+    QVERIFY(broker->start());
     QVERIFY(publish("sensors/aussen", "8.5", true));
-    QVERIFY(startBridge());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     auto p = panel();
     QTRY_COMPARE(p->values.value("IN.Aussen.1"), 8.5);
 
-    stop(broker);
+    broker->stop();
     QTRY_VERIFY(!p->client.isConnected());
-    // No panel while the broker is away: a new one is closed at once, without a line.
+    // No panel while the broker is away: the port is closed, as if the
+    // server were gone, so that the panel's stale look comes in time.
     QTcpSocket refused;
-    refused.connectToHost(QHostAddress::LocalHost, bridgePort);
-    QVERIFY(refused.waitForConnected(2000));
-    refused.write("N\nLdemo=demo\n");
-    QTRY_VERIFY(refused.state() == QAbstractSocket::UnconnectedState);
-    QCOMPARE(refused.readAll(), QByteArray());
-    QTRY_VERIFY(bridgeErr().contains("connection lost"));
+    refused.connectToHost(QHostAddress::LocalHost, bridge->port());
+    QVERIFY(!refused.waitForConnected(2000));
+    QCOMPARE(refused.error(), QAbstractSocket::ConnectionRefusedError);
+    QVERIFY(bridge->errors("connection lost").contains("connection lost"));
 
     p->values.clear();
-    QVERIFY(startBroker(brokerPort)); // the retained value comes back from its store
-    QVERIFY(waitForOutput(bridge, bridgeOut, "connected\nbroker", 15000));
+    QVERIFY(broker->start(QByteArray(), broker->port())); // the retained value comes back from its store
+    QVERIFY(bridge->waitForOutput("connected\nbroker", 15000));
     // The panel's own retry takes seconds; here it tries again at once.
     QTRY_VERIFY_WITH_TIMEOUT((p->client.state() == QAbstractSocket::UnconnectedState ? p->client.connectToServer() : void(),
                               p->client.isStarted()),
@@ -457,8 +539,8 @@ void TestMsgServerMqtt::brokerRestartDropsPanelsAndReportsAgain()
 
 void TestMsgServerMqtt::badPayloadsChangeNothingAndWarnOncePerTopic()
 {
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
     QVERIFY(publish("sensors/aussen", "8.5"));
@@ -475,29 +557,18 @@ void TestMsgServerMqtt::badPayloadsChangeNothingAndWarnOncePerTopic()
     QCOMPARE(p->values.value("OUT.Kueche.1"), 1.0);
     QCOMPARE(p->values.value("IN.Kueche.2"), 20.0);
 
-    const QStringList lines = QString::fromUtf8(bridgeErr()).split('\n');
+    const QStringList lines = QString::fromUtf8(bridge->errors()).split('\n');
     QCOMPARE(lines.filter("sensors/aussen").size(), 1);
     QCOMPARE(lines.filter("zigbee2mqtt/kueche").size(), 1);
 }
 
-void TestMsgServerMqtt::wrongLoginIsRefused()
-{
-    QVERIFY(startBroker());
-    QVERIFY(publish("sensors/aussen", "8.5", true));
-    QVERIFY(startBridge());
-    auto intruder = std::make_unique<Panel>(bridgePort, QStringLiteral("wrong"));
-    QTRY_VERIFY(!intruder->client.isLoggedIn());
-    QTRY_VERIFY(!intruder->client.isConnected());
-    QVERIFY(intruder->values.isEmpty());
-}
-
 void TestMsgServerMqtt::overlongLineDropsThatPanelOnly()
 {
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     auto good = panel();
     QTcpSocket bad;
-    bad.connectToHost(QHostAddress::LocalHost, bridgePort);
+    bad.connectToHost(QHostAddress::LocalHost, bridge->port());
     QVERIFY(bad.waitForConnected(2000));
     bad.write("N\nLdemo=demo\nCT60\nCd\nCB\nS\n");
     QTRY_VERIFY(good->client.isStarted());
@@ -508,6 +579,149 @@ void TestMsgServerMqtt::overlongLineDropsThatPanelOnly()
     QVERIFY(good->client.isConnected());
 }
 
+// 64 strangers on eight addresses that connect and never log in, half of
+// them flooding keep-alives without reading: a panel still gets in at once,
+// they get nothing, and the bridge does not grow with them.
+void TestMsgServerMqtt::strangersCannotLockPanelsOutNorFillTheBridge()
+{
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    const qint64 before = residentKiB(bridge->pid());
+    std::vector<std::unique_ptr<QTcpSocket>> strangers;
+    for (int i = 0; i < 64; ++i) {
+        strangers.push_back(stranger(QStringLiteral("127.0.0.%1").arg(2 + i % 8)));
+        if (i % 2)
+            strangers.back()->write(QByteArray("N\n").repeated(512 * 1024));
+    }
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    QVERIFY(publish("sensors/aussen", "2"));
+    QTRY_COMPARE(p->values.value("IN.Aussen.1"), 2.0);
+    for (const auto &s : strangers) {
+        QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 7000);
+        QCOMPARE(s->readAll(), QByteArray());
+    }
+    QVERIFY2(residentKiB(bridge->pid()) - before < 8 * 1024,
+             qPrintable(QString("%1 KiB -> %2 KiB").arg(before).arg(residentKiB(bridge->pid()))));
+    QVERIFY(p->client.isConnected());
+}
+
+// Guessing the panel password from one address: each wrong login makes the
+// address wait longer, the right password is refused unchecked while it
+// waits, and the burst costs one line.
+void TestMsgServerMqtt::loginGuessesAreSlowed()
+{
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    const auto login = [this](const QByteArray &password) {
+        auto s = stranger();
+        s->write("N\nLdemo=" + password + "\n");
+        return answer(*s);
+    };
+    for (int guess = 0; guess < 20; ++guess)
+        QCOMPARE(login(QByteArray::number(1000 + guess)), QByteArray("LDENIED\n"));
+    QCOMPARE(login("demo"), QByteArray("LDENIED\n"));
+    auto p = panel(); // from another address
+    QTRY_VERIFY(p->client.isStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(login("demo"), QByteArray("LOK\n"), 5000);
+    QCOMPARE(bridge->errors().count("wrong login"), 1);
+}
+
+void TestMsgServerMqtt::hostileTopicsAreRefused_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("line");
+
+    // Each would have made a report line the panel drops the connection for,
+    // or a port whose commands come back for another object.
+    QTest::newRow("65,535-byte topic") << "qalix/IN/" + QString(65524, 'x') + "/1" << QByteArray("topic of 65535 bytes, more than 1024");
+    QTest::newRow("long object name") << "qalix/IN/" + QString(300, 'x') + "/1" << QByteArray("object name of 300 bytes, more than 256");
+    QTest::newRow("name outside Latin-1") << QString::fromUtf8("qalix/OUT/厨房/1") << QByteArray("not Latin-1");
+}
+
+void TestMsgServerMqtt::hostileTopicsAreRefused()
+{
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, line);
+
+    QVERIFY(broker->start());
+    QVERIFY(publish(topic, "1", true));
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    QVERIFY(publish("sensors/aussen", "3"));
+    QTRY_COMPARE(p->values.value("IN.Aussen.1", -99.0), 3.0);
+    QCOMPARE(p->values.size(), 1);
+    QVERIFY2(bridge->errors(line).contains(line), bridge->errors().constData());
+    QTest::qWait(500);
+    QVERIFY(p->client.isConnected());
+}
+
+void TestMsgServerMqtt::junkUnderThePrefixLeavesConfiguredPortsRoom()
+{
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    QVERIFY(publishMany(broker->port(), 100001, [](int i) {
+        return qMakePair("qalix/IN/junk" + QByteArray::number(i) + "/1", QByteArray("1"));
+    }));
+    QVERIFY(publish("sensors/aussen", "4"));
+    QTRY_COMPARE_WITH_TIMEOUT(p->values.value("IN.Aussen.1", -99.0), 4.0, 10000);
+    QCOMPARE(p->values.size(), MqttBridge::maxPrefixPorts + 1);
+    QCOMPARE(bridge->errors().count("new ones are ignored"), 1);
+}
+
+// The bridge in this process, to see its side of a panel's socket: the
+// first reports wait for a panel that reads slowly instead of piling up,
+// and every report line leaves at once.
+void TestMsgServerMqtt::firstReportsArePacedByThePanel()
+{
+    QVERIFY(broker->start());
+    BridgeConfig config;
+    QVERIFY(config.parse(QByteArray(testConfig).replace("@PORT@", QByteArray::number(broker->port())), "x"));
+    MqttBridge server(config);
+    QSignalSpy up(&server, &MqttBridge::brokerConnected);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    server.start();
+    QVERIFY(up.wait(5000));
+    const int count = 3000; // lines of about 260 bytes: 0.75 MiB
+    QVERIFY(publishMany(broker->port(), count, [](int i) {
+        return qMakePair("qalix/IN/" + QByteArray(240, 'p') + QByteArray::number(i) + "/1", QByteArray("1"));
+    }));
+    auto p = std::make_unique<Panel>(server.serverPort());
+    QTRY_COMPARE(p->values.size(), count);
+
+    // A panel on a slow link: small buffers on both sides, and it reads
+    // nothing for now.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int window = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(server.serverPort());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QVERIFY(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0);
+    QTcpSocket slow;
+    slow.setReadBufferSize(1024);
+    QVERIFY(slow.setSocketDescriptor(fd));
+    slow.write("N\nLdemo=demo\n");
+    QTcpSocket *served = nullptr;
+    QTRY_VERIFY([&] {
+        for (QTcpSocket *socket : server.findChildren<QTcpSocket *>())
+            served = socket->peerPort() == slow.localPort() ? socket : served;
+        return served;
+    }());
+    served->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, window);
+    slow.write("CT60\nCd\nCB\nS\n");
+    QTest::qWait(300);
+    QCOMPARE(served->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    QVERIFY2(served->bytesToWrite() <= MqttBridge::dumpChunkBytes + 1024, qPrintable(QString::number(served->bytesToWrite())));
+    slow.setReadBufferSize(0);
+    QByteArray got;
+    QTRY_VERIFY_WITH_TIMEOUT((got += slow.readAll()).count("\nP") >= count, 10000);
+}
+
 // The panel itself on the demo project: the bridge on the panel's port with
 // the demo's mapping, a value published on the broker reaching its item.
 void TestMsgServerMqtt::panelShowsABrokerValue()
@@ -516,10 +730,9 @@ void TestMsgServerMqtt::panelShowsABrokerValue()
     QVERIFY2(QFileInfo(package).isFile(), "build the demo_package target first");
     QByteArray demo = readFile(QStringLiteral(QALIX_SOURCE_DIR "/demo/mqtt.ini"));
     demo.replace("url = mqtt://127.0.0.1:1883", "url = mqtt://127.0.0.1:@PORT@");
-
-    QVERIFY(startBroker());
-    if (!startBridge(demo, QStringLiteral("127.0.0.1:64401"))) {
-        if (bridgeErr().contains("cannot listen"))
+    QVERIFY(broker->start());
+    if (!bridge->start(demo, broker->port(), true, {"--listen", "127.0.0.1:64401"})) {
+        if (bridge->errors().contains("cannot listen"))
             QSKIP("port 64401 is taken; run the suite in its private network");
         QFAIL("the bridge did not start");
     }
@@ -536,7 +749,7 @@ void TestMsgServerMqtt::panelShowsABrokerValue()
     QVERIFY2(waitForOutput(panelProcess, out, "Data \"Aussen\" false 1 -2.5\n", 20000), out.constData());
     QVERIFY(publish("zigbee2mqtt/kueche_licht", R"({"state":"ON","brightness":200})"));
     QVERIFY2(waitForOutput(panelProcess, out, "Data \"Kueche\" true 1 1\n", 10000), out.constData());
-    stop(panelProcess);
+    stopProcess(panelProcess);
 }
 
 QTEST_GUILESS_MAIN(TestMsgServerMqtt)
