@@ -59,6 +59,8 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
     settings.port = config.brokerPort;
     settings.tls = config.tls;
     settings.cafile = config.cafile;
+    settings.certfile = config.certfile;
+    settings.keyfile = config.keyfile;
     settings.clientId = config.clientId;
     settings.user = config.brokerUser;
     settings.password = config.brokerPassword;
@@ -103,8 +105,13 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
     connect(broker, &MqttConnection::attemptFailed, this, [this](const QString &reason, int retryMs) {
         complain(QStringLiteral("broker %1: %2; next attempt in %3 s").arg(config.url, reason).arg(retryMs / 1000));
     });
-    connect(broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic) {
-        complain(QStringLiteral("broker %1 refused the subscription to %2").arg(config.url, topic));
+    connect(broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic, const QString &reason) {
+        faults.report(QStringLiteral("subscription ") + topic,
+                      QStringLiteral("broker %1 refused the subscription to %2: %3").arg(config.url, topic, reason));
+    });
+    connect(broker, &MqttConnection::publishFailed, this, [this](const QString &topic, const QString &reason) {
+        faults.report(QStringLiteral("publish ") + topic,
+                      QStringLiteral("command to %1 not taken by the broker: %2").arg(topic, reason));
     });
     connect(&server, &QTcpServer::newConnection, this, &MqttBridge::onNewConnection);
     relisten.setSingleShot(true);

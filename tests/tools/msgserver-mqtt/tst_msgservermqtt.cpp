@@ -58,6 +58,10 @@ private slots:
     void hostileTopicsAreRefused();
     void junkUnderThePrefixLeavesConfiguredPortsRoom();
     void firstReportsArePacedByThePanel();
+    void tlsFailuresSayWhy_data();
+    void tlsFailuresSayWhy();
+    void brokerRefusalsSayWhy();
+    void twoBridgesWithOneClientIdAreNamed();
     void panelShowsABrokerValue();
 
 private:
@@ -625,6 +629,7 @@ void TestMsgServerMqtt::loginGuessesAreSlowed()
     QTRY_VERIFY(p->client.isStarted());
     QTRY_COMPARE_WITH_TIMEOUT(login("demo"), QByteArray("LOK\n"), 5000);
     QCOMPARE(bridge->errors().count("wrong login"), 1);
+    QVERIFY(!bridge->errors().contains("login refused"));
 }
 
 void TestMsgServerMqtt::hostileTopicsAreRefused_data()
@@ -720,6 +725,89 @@ void TestMsgServerMqtt::firstReportsArePacedByThePanel()
     slow.setReadBufferSize(0);
     QByteArray got;
     QTRY_VERIFY_WITH_TIMEOUT((got += slow.readAll()).count("\nP") >= count, 10000);
+}
+
+void TestMsgServerMqtt::tlsFailuresSayWhy_data()
+{
+    QTest::addColumn<QString>("serverCertificate");
+    QTest::addColumn<QString>("cafile");
+    QTest::addColumn<bool>("plainPort");
+    QTest::addColumn<bool>("clientCertificate");
+    QTest::addColumn<QByteArray>("said"); // on standard error, or "connected" on standard output
+
+    QTest::newRow("trusted, client certificate asked for") << "good" << "ca.crt" << false << true << QByteArray("connected");
+    QTest::newRow("CA not trusted") << "good" << "other.crt" << false << false << QByteArray("not trusted by cafile");
+    QTest::newRow("host name mismatch") << "wrong" << "ca.crt" << false << false << QByteArray("not made out to 127.0.0.1");
+    QTest::newRow("cafile not a certificate") << "good" << "mosquitto.conf" << false << false << QByteArray("holds no certificate");
+    QTest::newRow("TLS to a plain port") << "good" << "ca.crt" << true << false << QByteArray("a plain MQTT port takes mqtt://");
+}
+
+void TestMsgServerMqtt::tlsFailuresSayWhy()
+{
+    QFETCH(QString, serverCertificate);
+    QFETCH(QString, cafile);
+    QFETCH(bool, plainPort);
+    QFETCH(bool, clientCertificate);
+    QFETCH(QByteArray, said);
+
+    // A CA, another one, certificates for 127.0.0.1 ("good"), for another
+    // address ("wrong"), and for the bridge.
+    const QString d = dir->path() + '/';
+    const auto openssl = [&](const QString &arguments) {
+        return QProcess::execute("openssl", arguments.arg(d).split(' ')) == 0;
+    };
+    const QString key = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 ";
+    QVERIFY(openssl("req -x509 " + key + "-keyout %1ca.key -out %1ca.crt -subj /CN=ca"));
+    QVERIFY(openssl("req -x509 " + key + "-keyout %1other.key -out %1other.crt -subj /CN=other"));
+    for (const QString name : {"good", "wrong", "client"}) {
+        writeFile(d + name + ".ext", name == "good" ? "subjectAltName=IP:127.0.0.1\n" : "subjectAltName=IP:192.0.2.1\n");
+        QVERIFY(openssl("req " + key + "-keyout %1" + name + ".key -out %1" + name + ".csr -subj /CN=" + name));
+        QVERIFY(openssl("x509 -req -in %1" + name + ".csr -CA %1ca.crt -CAkey %1ca.key -CAcreateserial -days 2 -out %1"
+                        + name + ".crt -extfile %1" + name + ".ext"));
+    }
+    const quint16 plain = freeLoopbackPort();
+    QVERIFY(broker->start(("listener @PORT@ 127.0.0.1\ncafile " + d + "ca.crt\ncertfile " + d + serverCertificate
+                           + ".crt\nkeyfile " + d + serverCertificate + ".key\nrequire_certificate "
+                           + (clientCertificate ? "true" : "false") + "\nlistener " + QString::number(plain)
+                           + " 127.0.0.1\nallow_anonymous true\n").toUtf8()));
+    QByteArray config = "[broker]\nurl = mqtts://127.0.0.1:@PORT@\ncafile = " + (d + cafile).toUtf8() + "\n";
+    if (clientCertificate)
+        config += "certfile = " + (d + "client.crt\nkeyfile = " + d + "client.key\n").toUtf8();
+    QVERIFY(bridge->start(config + "[panel]\nuser = demo\n", plainPort ? plain : broker->port(), false));
+    if (said == "connected")
+        QVERIFY2(bridge->waitForOutput("connected\n"), bridge->errors().constData());
+    else
+        QVERIFY2(bridge->errors(said).contains(said), bridge->errors().constData());
+}
+
+// A broker with a password file and an ACL, both written here.
+void TestMsgServerMqtt::brokerRefusalsSayWhy()
+{
+    const QString d = dir->path() + '/';
+    QVERIFY(QProcess::execute("mosquitto_passwd", {"-c", "-b", d + "passwords", "bridge", "secret"}) == 0);
+    QVERIFY(writeFile(d + "acl", "user bridge\ntopic read stat/#\ntopic write cmnd/allowed/#\n"));
+    QVERIFY(broker->start(("listener @PORT@ 127.0.0.1\nallow_anonymous false\npassword_file " + d
+                           + "passwords\nacl_file " + d + "acl\n").toUtf8()));
+    const QByteArray config = "[broker]\nurl = mqtt://127.0.0.1:@PORT@\nusername = bridge\npassword = secret\n"
+                              "prefix =\n[panel]\nuser = demo\npassword = demo\n[OUT.Licht.1]\nstate = stat/licht\n"
+                              "command = cmnd/denied/licht\n";
+    QVERIFY(bridge->start(config, broker->port()));
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    p->client.setPortValue("Licht", 1, true, 1.0);
+    QVERIFY2(bridge->errors("not taken").contains("command to cmnd/denied/licht not taken by the broker: Not authorized"),
+             bridge->errors().constData());
+}
+
+void TestMsgServerMqtt::twoBridgesWithOneClientIdAreNamed()
+{
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    QTemporaryDir twinDir;
+    TestBridge twin(twinDir.path());
+    QVERIFY(twin.start(testConfig, broker->port()));
+    const QByteArray named = "two clients with client_id tst-bridge";
+    QTRY_VERIFY_WITH_TIMEOUT(bridge->errors().contains(named) || twin.errors().contains(named), 15000);
 }
 
 // The panel itself on the demo project: the bridge on the panel's port with
