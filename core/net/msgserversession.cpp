@@ -181,6 +181,8 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
         && !(request.request == MsgLine::BadRequest && request.letter == QLatin1Char('L'))) {
         if (request.request != MsgLine::KeepAlive)
             finish(reasonBeforeLogin, false);
+        else if (echoKeepAlive)
+            write(MsgLine::frameKeepAlive(request.text));
         return;
     }
 

@@ -40,11 +40,12 @@ public:
     // Reads and reports every line (lineReceived) but acts on none: a server
     // that has stopped answering.
     void setSilent(bool on) { silent = on; }
-    // A panel sends a keep-alive and its login first. With a bound set, nothing
-    // but the login is answered before it: a keep-alive is passed over, and any
-    // other line, or more than `bytes` before the login, closes the session
-    // without a word, so a stranger gets nothing to read and costs little.
-    // 0 (the default) answers every line, with "E4" before the login.
+    // A panel sends a keep-alive and its login first. With a bound set, only
+    // these are answered before the login (the keep-alive as setEchoKeepAlive
+    // says: the panel counts the answers to its keep-alives from the first),
+    // and any other line, or more than `bytes` before the login, closes the
+    // session without a word, so a stranger gets next to nothing and costs
+    // little. 0 (the default) answers every line, with "E4" before the login.
     void setLoginFirst(int bytes) { loginFirstBytes = qMax(0, bytes); }
 
     bool isLoggedIn() const { return loginAccepted; }

@@ -206,8 +206,8 @@ void TestMsgServerSession::answers_data()
         << login + "POUT.a.1=x\nPOUT.a=1\nPout.a.1=1\nPOUT..1=1\nPOUT.a.-1=1\nPOUT.a.1\nPOUT.a.1=1\n"
         << "LOK\n" + e2 + e2 + e2 + e2 + e2 + e2 << QStringList{"1"} << 0;
     // A stranger gets nothing to read before the login, and little room.
-    QTest::newRow("login first: keep-alives passed over")
-        << "N\nN x\n" + login + "CT60\n" << QByteArray("LOK\nCT60\n") << QStringList() << 64;
+    QTest::newRow("login first: keep-alives answered")
+        << "N\nN x\n" + login + "CT60\n" << QByteArray("N\nN x\nLOK\nCT60\n") << QStringList() << 64;
     QTest::newRow("login first: any other line closes")
         << "CT60\n" + login << QByteArray("<no end mark>") << QStringList() << 64;
     QTest::newRow("login first: a wrong one is answered")

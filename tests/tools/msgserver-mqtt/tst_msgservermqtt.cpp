@@ -585,7 +585,7 @@ void TestMsgServerMqtt::overlongLineDropsThatPanelOnly()
 
 // 64 strangers on eight addresses that connect and never log in, half of
 // them flooding keep-alives without reading: a panel still gets in at once,
-// they get nothing, and the bridge does not grow with them.
+// they get next to nothing, and the bridge does not grow with them.
 void TestMsgServerMqtt::strangersCannotLockPanelsOutNorFillTheBridge()
 {
     QVERIFY(broker->start());
@@ -603,7 +603,7 @@ void TestMsgServerMqtt::strangersCannotLockPanelsOutNorFillTheBridge()
     QTRY_COMPARE(p->values.value("IN.Aussen.1"), 2.0);
     for (const auto &s : strangers) {
         QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 7000);
-        QCOMPARE(s->readAll(), QByteArray());
+        QVERIFY(s->readAll().size() <= MqttBridge::maxBytesBeforeLogin); // keep-alives answered, no more
     }
     QVERIFY2(residentKiB(bridge->pid()) - before < 8 * 1024,
              qPrintable(QString("%1 KiB -> %2 KiB").arg(before).arg(residentKiB(bridge->pid()))));
@@ -619,7 +619,7 @@ void TestMsgServerMqtt::loginGuessesAreSlowed()
     QVERIFY(bridge->start(testConfig, broker->port()));
     const auto login = [this](const QByteArray &password) {
         auto s = stranger();
-        s->write("N\nLdemo=" + password + "\n");
+        s->write("Ldemo=" + password + "\n");
         return answer(*s);
     };
     for (int guess = 0; guess < 20; ++guess)
