@@ -2,8 +2,8 @@
 #define MQTTPEERS_H
 
 // The MQTT message server's peers in tests: a mosquitto of the test's own on
-// a free loopback port, and the bridge program itself. Each is stopped, by
-// its process id, when it goes.
+// a free loopback port, and the bridge program. Both stop, by their process
+// id, when they go; their files go to a folder that outlives them.
 
 #include <QByteArray>
 #include <QProcess>
@@ -11,55 +11,52 @@
 #include <QStringList>
 
 quint16 freeLoopbackPort();
-// Runs the event loop until `out` (topped up from the process's standard
-// output) contains `marker`; false after `msecs` or when the process ended.
-bool waitForOutput(QProcess &process, QByteArray &out, const QByteArray &marker, int msecs = 10000);
+// Runs the event loop until `out`, topped up from the process's standard
+// output (or error), contains `marker`; false after `msecs` or when it ended.
+bool waitForOutput(QProcess &process, QByteArray &out, const QByteArray &marker, int msecs = 10000,
+                   QProcess::ProcessChannel channel = QProcess::StandardOutput);
 void stopProcess(QProcess &process);
 
-class TestBroker
+struct TestBroker
 {
-public:
-    // Files go to `dir`, which outlives the broker.
     explicit TestBroker(const QString &dir) : dir(dir) {}
-    ~TestBroker() { stop(); }
-
-    // `listener` is the configuration's listener part, "@PORT@" for the
-    // port; empty: plain MQTT for anybody. `port` 0 picks a free one.
+    ~TestBroker() { stopProcess(process); }
+    // `listener`: the configuration's listener part, "@PORT@" for the port;
+    // by default plain MQTT for anybody. `port` 0 picks a free one.
     bool start(const QByteArray &listener = QByteArray(), quint16 port = 0);
     void stop() { stopProcess(process); }
     quint16 port() const { return listenPort; }
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false) const;
 
-private:
     QString dir;
     QProcess process;
     quint16 listenPort = 0;
 };
 
-class TestBridge
+struct TestBridge
 {
-public:
     explicit TestBridge(const QString &dir) : dir(dir) {}
-    ~TestBridge() { stop(); }
-
+    ~TestBridge() { stopProcess(process); }
     // The configuration with "@PORT@" for the broker's port; true once it
-    // listens (and, unless `untilConnected` is false, the broker is connected).
+    // listens and, unless `untilConnected` is false, has the broker.
     bool start(QByteArray config, quint16 brokerPort, bool untilConnected = true,
                const QStringList &arguments = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
     void stop() { stopProcess(process); }
     quint16 port() const { return listenPort; }
     bool waitForOutput(const QByteArray &marker, int msecs = 10000) { return ::waitForOutput(process, out, marker, msecs); }
-    // Standard error so far; waits until it contains `marker` when one is given.
-    QByteArray errors(const QByteArray &marker = QByteArray(), int msecs = 10000);
+    // Standard error so far, once it contains `marker` (or after 10 s).
+    QByteArray errors(const QByteArray &marker = QByteArray())
+    {
+        ::waitForOutput(process, err, marker, 10000, QProcess::StandardError);
+        return err;
+    }
     qint64 pid() const { return process.processId(); }
 
-    QByteArray out;
-    QByteArray err;
-
-private:
     QString dir;
     QProcess process;
     quint16 listenPort = 0;
+    QByteArray out;
+    QByteArray err;
 };
 
 #endif // MQTTPEERS_H

@@ -79,14 +79,9 @@ QByteArray TestMsgServerSession::roundTrip(QTcpSocket *peer, const QByteArray &l
 {
     peer->write(lines + "N__end\n");
     QByteArray got;
-    QSignalSpy more(peer, &QTcpSocket::readyRead);
     QSignalSpy gone(peer, &QTcpSocket::disconnected);
-    QElapsedTimer clock;
-    clock.start();
-    while (!got.endsWith("N__end\n") && gone.isEmpty() && clock.elapsed() < 5000) {
-        more.wait(20);
-        got += peer->readAll();
-    }
+    if (!QTest::qWaitFor([&] { return (got += peer->readAll()).endsWith("N__end\n") || !gone.isEmpty(); }))
+        return got + "<timed out>";
     got += peer->readAll();
     return got.endsWith("N__end\n") ? got.chopped(7) : got + "<no end mark>";
 }
@@ -205,17 +200,13 @@ void TestMsgServerSession::answers_data()
     QTest::newRow("malformed commands passed over")
         << login + "POUT.a.1=x\nPOUT.a=1\nPout.a.1=1\nPOUT..1=1\nPOUT.a.-1=1\nPOUT.a.1\nPOUT.a.1=1\n"
         << "LOK\n" + e2 + e2 + e2 + e2 + e2 + e2 << QStringList{"1"} << 0;
-    // A stranger gets nothing to read before the login, and little room.
+    // Before its login a stranger gets its keep-alives answered, and little room.
     QTest::newRow("login first: keep-alives answered")
         << "N\nN x\n" + login + "CT60\n" << QByteArray("N\nN x\nLOK\nCT60\n") << QStringList() << 64;
     QTest::newRow("login first: any other line closes")
         << "CT60\n" + login << QByteArray("<no end mark>") << QStringList() << 64;
-    QTest::newRow("login first: a wrong one is answered")
-        << QByteArray("Ldemo=x\n") << QByteArray("LDENIED\n<no end mark>") << QStringList() << 64;
     QTest::newRow("login first: more than the bound closes")
         << QByteArray("N\n").repeated(30) + login << QByteArray("<no end mark>") << QStringList() << 64;
-    QTest::newRow("login first: a long line closes")
-        << "N" + QByteArray(100, ' ') << QByteArray("<no end mark>") << QStringList() << 64;
 }
 
 void TestMsgServerSession::answers()
