@@ -78,32 +78,26 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
 
     broker = new MqttConnection(settings, this);
     connect(broker, &MqttConnection::message, this, &MqttBridge::onMessage);
-    connect(broker, &MqttConnection::messageRefused, this, [this](const QString &topic, const QString &reason) {
-        faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), reason));
-    });
     connect(broker, &MqttConnection::connected, this, [this] {
         say(QStringLiteral("broker %1 connected").arg(config.url));
         openForPanels();
         emit brokerConnected();
     });
-    connect(broker, &MqttConnection::connectionLost, this, [this](const QString &reason) {
-        complain(QStringLiteral("broker %1: connection lost (%2); panels are refused until it is back")
-                     .arg(config.url, reason));
-        // Closed, not accepting and dropping: a panel that cannot connect
-        // shows the connection lost, and after -stale its values as stale.
-        server.close();
-        relisten.stop();
-        dropPanels(QStringLiteral("broker lost"));
-        // What it reported may be stale by the time it is back; its retained
-        // messages bring the values again.
-        values.clear();
-        prefixPorts = 0;
-        prefixReportBytes = 0;
-        giveMemoryBack();
-        emit brokerLost();
-    });
+    connect(broker, &MqttConnection::connectionLost, this, &MqttBridge::onBrokerLost);
+    reportBrokerFaults();
+    connect(&server, &QTcpServer::newConnection, this, &MqttBridge::onNewConnection);
+    setUpTimers();
+}
+
+void MqttBridge::reportBrokerFaults()
+{
+    // Each once, then counted: a broker that refuses keeps refusing.
     connect(broker, &MqttConnection::attemptFailed, this, [this](const QString &reason, int retryMs) {
-        complain(QStringLiteral("broker %1: %2; next attempt in %3 s").arg(config.url, reason).arg(retryMs / 1000));
+        faults.report(QStringLiteral("attempt ") + reason, QStringLiteral("broker %1: %2; next attempt in %3 s")
+                                                              .arg(config.url, reason).arg(retryMs / 1000));
+    });
+    connect(broker, &MqttConnection::messageRefused, this, [this](const QString &topic, const QString &reason) {
+        faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), reason));
     });
     connect(broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic, const QString &reason) {
         faults.report(QStringLiteral("subscription ") + topic,
@@ -113,7 +107,10 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
         faults.report(QStringLiteral("publish ") + topic,
                       QStringLiteral("command to %1 not taken by the broker: %2").arg(topic, reason));
     });
-    connect(&server, &QTcpServer::newConnection, this, &MqttBridge::onNewConnection);
+}
+
+void MqttBridge::setUpTimers()
+{
     relisten.setSingleShot(true);
     connect(&relisten, &QTimer::timeout, this, &MqttBridge::openForPanels);
     faultFlush.start(faultFlushMs);
@@ -126,6 +123,24 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
 #endif
     });
     clock.start();
+}
+
+void MqttBridge::onBrokerLost(const QString &reason)
+{
+    complain(QStringLiteral("broker %1: connection lost (%2); panels are refused until it is back").arg(config.url, reason));
+    // Closed, not accepting and dropping: a panel that cannot connect shows
+    // the connection lost, and after -stale its values as stale, whatever
+    // rule it has for a connection that comes and goes.
+    server.close();
+    relisten.stop();
+    dropPanels(QStringLiteral("broker lost"));
+    // What it reported may be stale by the time it is back; its retained
+    // messages bring the values again.
+    values.clear();
+    prefixPorts = 0;
+    prefixReportBytes = 0;
+    giveMemoryBack();
+    emit brokerLost();
 }
 
 MqttBridge::~MqttBridge()
@@ -207,21 +222,9 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const QString &topic, con
     const QString address = port.address();
     auto known = values.find(address);
     if (known == values.end()) {
-        // Ports under the prefix are anybody's to make up: they have a bound
-        // of their own, so that configured ports always have room.
-        const bool underPrefix = port.line == 0;
-        if (underPrefix) {
-            if (prefixPorts >= maxPrefixPorts || prefixReportBytes + reportBytes(address) > maxPrefixReportBytes) {
-                faults.report(QStringLiteral("prefix ports"),
-                              QStringLiteral("%1: more than %2 ports or %3 KiB of reports under the prefix; "
-                                             "new ones are ignored")
-                                  .arg(shown(topic)).arg(maxPrefixPorts).arg(maxPrefixReportBytes / 1024));
-                return;
-            }
-            ++prefixPorts;
-            prefixReportBytes += reportBytes(address);
-        }
-        known = values.insert(address, Value{port.object, port.port, port.output, value, underPrefix});
+        if (port.line == 0 && !roomForPrefixPort(topic, address))
+            return;
+        known = values.insert(address, Value{port.object, port.port, port.output, value});
     } else if (known->value == value) {
         return; // the panels have it already
     } else {
@@ -235,6 +238,21 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const QString &topic, con
         it.key()->sendPort(port.object, port.port, port.output, value);
     }
     boundBacklogs();
+}
+
+bool MqttBridge::roomForPrefixPort(const QString &topic, const QString &address)
+{
+    // Ports under the prefix are anybody's to make up: they have a bound of
+    // their own, in count and bytes, so that configured ports always have room.
+    if (prefixPorts >= maxPrefixPorts || prefixReportBytes + reportBytes(address) > maxPrefixReportBytes) {
+        faults.report(QStringLiteral("prefix ports"),
+                      QStringLiteral("%1: more than %2 ports or %3 KiB of reports under the prefix; new ones are ignored")
+                          .arg(shown(topic)).arg(maxPrefixPorts).arg(maxPrefixReportBytes / 1024));
+        return false;
+    }
+    ++prefixPorts;
+    prefixReportBytes += reportBytes(address);
+    return true;
 }
 
 void MqttBridge::boundBacklogs()
@@ -306,57 +324,56 @@ void MqttBridge::makeRoomFor(const QString &addressKey)
 void MqttBridge::onNewConnection()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
-        if (!broker->isConnected()) {
+        if (broker->isConnected()) {
+            admit(socket);
+        } else {
             socket->abort();
             socket->deleteLater();
-            continue;
         }
-        const QString key = LoginThrottle::addressKey(socket->peerAddress());
-        makeRoomFor(key);
-        // Report lines go out as they come, not held back for the panel's
-        // acknowledgement of the last one (Nagle).
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        socket->setReadBufferSize(panelReadBufferBytes);
-        auto *session = new MsgServerSession(socket, this);
-        session->setCredentials(config.panelUser, config.panelPassword);
-        session->setLoginFirst(maxBytesBeforeLogin);
-        session->setMaxBacklog(maxPanelBacklog);
-        // The panel reconnects after a minute without a line from us; its own
-        // keep-alive, answered, keeps a quiet installation connected.
-        session->setEchoKeepAlive(true);
-        Panel panel;
-        panel.addressKey = key;
-        panels.insert(session, panel);
-        waiting << session;
-        watchLogin(session);
-        connect(session, &MsgServerSession::startRequested, this, [this, session] { onStartRequested(session); });
-        connect(session, &MsgServerSession::portCommand, this,
-                [this](const QString &object, int port, bool output, double value, const QString &valueText) {
-                    onPortCommand(object, port, output, valueText, value);
-                });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, session] { continueDump(session); });
-        connect(session, &MsgServerSession::closed, this, [this, session](const QString &reason) {
-            qCDebug(lcBridge) << "panel gone:" << reason;
-            panels.remove(session);
-            waiting.removeOne(session);
-            session->deleteLater();
-            giveMemoryBack();
-        });
-        QTimer::singleShot(loginWindowMs, session, [this, session, key] {
-            if (session->isLoggedIn() || session->isClosed())
-                return;
-            faults.report(QStringLiteral("silent ") + key,
-                          QStringLiteral("panel %1: no login within %2 s; closed").arg(key).arg(loginWindowMs / 1000));
-            session->close();
-        });
-        qCDebug(lcBridge) << "panel connected:" << socket->peerAddress();
     }
+}
+
+void MqttBridge::admit(QTcpSocket *socket)
+{
+    const QString key = LoginThrottle::addressKey(socket->peerAddress());
+    makeRoomFor(key);
+    // Report lines go out as they come, not held back for the panel's
+    // acknowledgement of the last one (Nagle).
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(panelReadBufferBytes);
+    auto *session = new MsgServerSession(socket, this);
+    session->setCredentials(config.panelUser, config.panelPassword);
+    session->setLoginFirst(maxBytesBeforeLogin);
+    session->setMaxBacklog(maxPanelBacklog);
+    // The panel reconnects after a minute without a line from us; its own
+    // keep-alive, answered, keeps a quiet installation connected.
+    session->setEchoKeepAlive(true);
+    Panel panel;
+    panel.addressKey = key;
+    panels.insert(session, panel);
+    waiting << session;
+    watchLogin(session);
+    connect(session, &MsgServerSession::startRequested, this, [this, session] { onStartRequested(session); });
+    connect(session, &MsgServerSession::portCommand, this,
+            [this](const QString &object, int port, bool output, double value, const QString &valueText) {
+                onPortCommand(object, port, output, valueText, value);
+            });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, session] { continueDump(session); });
+    connect(session, &MsgServerSession::closed, this, [this, session](const QString &reason) {
+        qCDebug(lcBridge) << "panel gone:" << reason;
+        panels.remove(session);
+        waiting.removeOne(session);
+        session->deleteLater();
+        giveMemoryBack();
+    });
+    qCDebug(lcBridge) << "panel connected:" << socket->peerAddress();
 }
 
 void MqttBridge::watchLogin(MsgServerSession *session)
 {
     // Lines are reported before they are handled: a login from an address
-    // that has to wait is refused without a look at the password.
+    // that has to wait is refused without a look at the password. A
+    // connection that says nothing is closed after the login window.
     connect(session, &MsgServerSession::lineReceived, this, [this, session](const QByteArray &line) {
         if (session->isLoggedIn() || !line.startsWith('L'))
             return;
@@ -371,6 +388,14 @@ void MqttBridge::watchLogin(MsgServerSession *session)
         faults.report(QStringLiteral("login ") + panel.addressKey,
                       QStringLiteral("panel %1: wrong login; refused, and logins from there are slowed down")
                           .arg(panel.addressKey));
+    });
+    const QString key = panels.value(session).addressKey;
+    QTimer::singleShot(loginWindowMs, session, [this, session, key] {
+        if (session->isLoggedIn() || session->isClosed())
+            return;
+        faults.report(QStringLiteral("silent ") + key,
+                      QStringLiteral("panel %1: no login within %2 s; closed").arg(key).arg(loginWindowMs / 1000));
+        session->close();
     });
     connect(session, &MsgServerSession::loggedIn, this, [this, session] {
         waiting.removeOne(session);

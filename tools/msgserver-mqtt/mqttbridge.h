@@ -64,7 +64,6 @@ private:
         int port = 0;
         bool output = false;
         double value = 0.0;
-        bool underPrefix = false;
     };
     // A panel connection's own state.
     struct Panel
@@ -77,7 +76,11 @@ private:
     };
 
     void onMessage(const QString &topic, const QByteArray &payload);
+    void onBrokerLost(const QString &reason);
+    void reportBrokerFaults();
+    void setUpTimers();
     void onNewConnection();
+    void admit(QTcpSocket *socket);
     void onStartRequested(MsgServerSession *session);
     void onPortCommand(const QString &object, int port, bool output, const QString &valueText, double value);
     void apply(const BridgeConfig::Port &port, const QString &topic, const QByteArray &payload);
@@ -86,6 +89,7 @@ private:
     void makeRoomFor(const QString &addressKey);
     void watchLogin(MsgServerSession *session);
     void continueDump(MsgServerSession *session);
+    bool roomForPrefixPort(const QString &topic, const QString &address);
     void boundBacklogs();
     void drop(MsgServerSession *session, const QString &why);
     void giveMemoryBack();

@@ -28,7 +28,8 @@ constexpr int maxUnacknowledged = 1000;
 // A connection that lasted this long starts the back-off anew; one that
 // did not (a broker or a twin that drops us at once) keeps it growing.
 constexpr qint64 stableMs = 10000;
-// Two takeovers of our client id within this time are two bridges with one id.
+// Connections dropped soon after connecting twice within this time are named
+// as two clients sharing one client id.
 constexpr qint64 takeoverWindowMs = 10 * 60 * 1000;
 
 // An encrypted key would make OpenSSL ask on the terminal; a service has none.
