@@ -45,8 +45,6 @@ void TestBrokerOutage::panelLooksStaleInTime()
     QSignalSpy received(client, &QalixMsgClient::received);
     client->connectToServer();
     QVERIFY(received.wait(5000));
-    window.updateGUI();
-    QVERIFY(!lamp->isStale());
 
     // The panel tries again every 5 s, as its window does, while the broker is away.
     broker.stop();
