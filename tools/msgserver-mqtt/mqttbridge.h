@@ -2,17 +2,21 @@
 #define MQTTBRIDGE_H
 
 #include "bridgeconfig.h"
+#include "faultlog.h"
+#include "loginthrottle.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QObject>
-#include <QSet>
 #include <QTcpServer>
+#include <QTimer>
 
 class MqttConnection;
 class MsgServerSession;
+class QTcpSocket;
 
 // Panels on one side, the broker on the other. Keeps the newest value of every
 // port that has one, so a panel that starts late is current at once; takes
@@ -22,20 +26,30 @@ class MqttBridge : public QObject
     Q_OBJECT
 
 public:
-    // Bounds: every panel and every port costs memory, and anyone allowed to
-    // publish below the prefix could make up ports without end.
-    static constexpr int maxPanels = 64;
-    static constexpr int maxPorts = 100000;
-    static constexpr int maxWarnings = 10000;
-    static constexpr qint64 maxPanelBacklog = 8 * 1024 * 1024;
+    // Bounds: every connection, panel and port costs memory, and anybody who
+    // can reach the port or publish below the prefix could make up more.
+    static constexpr int maxPanels = 64;                 // logged in
+    static constexpr int maxWaiting = 16;                // connected, not logged in yet
+    static constexpr int maxWaitingPerAddress = 4;
+    static constexpr int loginWindowMs = 5000;
+    static constexpr int maxBytesBeforeLogin = 1024;     // a keep-alive and the login
+    static constexpr int panelReadBufferBytes = 64 * 1024;
+    static constexpr qint64 maxPanelBacklog = 4 * 1024 * 1024;
+    static constexpr qint64 maxTotalBacklog = 32 * 1024 * 1024;
+    static constexpr int dumpChunkBytes = 64 * 1024;     // of a new panel's first reports, unsent at a time
+    static constexpr int maxPrefixPorts = 10000;         // ports under the prefix, beside the configured ones
+    static constexpr int maxPrefixReportBytes = 1024 * 1024;
 
     explicit MqttBridge(const BridgeConfig &config, QObject *parent = nullptr);
     ~MqttBridge() override;
 
+    // Binds the panels' port. The port stays closed while the broker is
+    // away, so that panels see the server as gone; port 0 picks one, which
+    // is kept for every reopening.
     bool listen(const QHostAddress &address, quint16 port);
     QString errorString() const { return server.errorString(); }
-    quint16 serverPort() const { return server.serverPort(); }
-    QHostAddress serverAddress() const { return server.serverAddress(); }
+    quint16 serverPort() const { return listenPort; }
+    QHostAddress serverAddress() const { return listenAddress; }
     // Connects to the broker; panels are taken once it is up.
     void start();
 
@@ -51,23 +65,53 @@ private:
         bool output = false;
         double value = 0.0;
     };
+    // A panel connection's own state.
+    struct Panel
+    {
+        QString addressKey;   // LoginThrottle's
+        bool unchecked = false; // its login was refused without a look (a throttled address)
+        bool dumping = false;   // its first reports are still going out
+        QString dumpedUpTo;     // the last address of them sent
+        bool dropping = false;
+    };
 
     void onMessage(const QString &topic, const QByteArray &payload);
+    void onBrokerLost(const QString &reason);
+    void reportBrokerFaults();
+    void setUpTimers();
     void onNewConnection();
+    void admit(QTcpSocket *socket);
     void onStartRequested(MsgServerSession *session);
     void onPortCommand(const QString &object, int port, bool output, const QString &valueText, double value);
     void apply(const BridgeConfig::Port &port, const QString &topic, const QByteArray &payload);
     void dropPanels(const QString &reason);
-    void warnOnce(const QString &key, const QString &text);
+    void openForPanels();
+    void makeRoomFor(const QString &addressKey);
+    void watchLogin(MsgServerSession *session);
+    void continueDump(MsgServerSession *session);
+    bool roomForPrefixPort(const QString &topic, const QString &address);
+    void boundBacklogs();
+    void drop(MsgServerSession *session, const QString &why);
+    void giveMemoryBack();
 
     BridgeConfig config;
     QTcpServer server;
+    QHostAddress listenAddress;
+    quint16 listenPort = 0;
+    QTimer relisten;
     MqttConnection *broker = nullptr;
-    QList<MsgServerSession *> sessions;
-    QHash<QString, QList<int>> portsByTopic; // state topic -> indices into config.ports
-    QHash<QString, int> portsByAddress;      // "OUT.Kueche.1" -> index into config.ports
-    QMap<QString, Value> values;              // by address, so reports go out in a stable order
-    QSet<QString> warned;
+    QHash<MsgServerSession *, Panel> panels;
+    QList<MsgServerSession *> waiting;         // not logged in yet, oldest first
+    QHash<QString, QList<int>> portsByTopic;   // state topic -> indices into config.ports
+    QHash<QString, int> portsByAddress;        // "OUT.Kueche.1" -> index into config.ports
+    QMap<QString, Value> values;               // by address, so reports go out in a stable order
+    int prefixPorts = 0;
+    qint64 prefixReportBytes = 0;
+    LoginThrottle throttle;
+    QElapsedTimer clock;
+    FaultLog faults;
+    QTimer faultFlush;
+    QTimer trim;
 };
 
 #endif // MQTTBRIDGE_H

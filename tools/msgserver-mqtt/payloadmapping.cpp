@@ -130,6 +130,9 @@ bool PayloadMapping::toValue(const QByteArray &payload, double *value, QString *
 
 bool PayloadMapping::commandPayload(double value, const QString &valueText, QByteArray *payload) const
 {
+    // Not a value a panel can mean; as an on/off word it would switch on.
+    if (!std::isfinite(value))
+        return false;
     QString word;
     if (onOffPort) {
         // The panel's item state: exactly 0 is off, every other value on.

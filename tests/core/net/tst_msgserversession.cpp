@@ -79,9 +79,10 @@ QByteArray TestMsgServerSession::roundTrip(QTcpSocket *peer, const QByteArray &l
 {
     peer->write(lines + "N__end\n");
     QByteArray got;
-    QSignalSpy more(peer, &QTcpSocket::readyRead);
-    while (!got.endsWith("N__end\n") && peer->state() == QAbstractSocket::ConnectedState && more.wait(5000))
-        got += peer->readAll();
+    QSignalSpy gone(peer, &QTcpSocket::disconnected);
+    if (!QTest::qWaitFor([&] { return (got += peer->readAll()).endsWith("N__end\n") || !gone.isEmpty(); }))
+        return got + "<timed out>";
+    got += peer->readAll();
     return got.endsWith("N__end\n") ? got.chopped(7) : got + "<no end mark>";
 }
 
@@ -180,24 +181,32 @@ void TestMsgServerSession::answers_data()
     QTest::addColumn<QByteArray>("lines");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QStringList>("values"); // of the port commands, as sent
+    QTest::addColumn<int>("loginFirst");
 
     const QByteArray login = "Ldemo=pw\n";
     const QByteArray e1 = "E1=Configuration not possible\n";
     const QByteArray e2 = "E2=Command not found\n";
     const QByteArray e4 = "E4=You are not permited to do that\n";
 
-    QTest::newRow("keep-alives echoed") << QByteArray("N\n N x \n") << QByteArray("N\nN x\n") << QStringList();
+    QTest::newRow("keep-alives echoed") << QByteArray("N\n N x \n") << QByteArray("N\nN x\n") << QStringList() << 0;
     QTest::newRow("before login, unknown letter, empty line")
-        << QByteArray("CT60\nCB\nS\nPOUT.a.1=1\nXyz\n\n") << e4 + e4 + e4 + e4 + e2 + e2 << QStringList();
+        << QByteArray("CT60\nCB\nS\nPOUT.a.1=1\nXyz\n\n") << e4 + e4 + e4 + e4 + e2 + e2 << QStringList() << 0;
     QTest::newRow("configuration echoed")
-        << login + "CT60\nCd\nCB\n  Cr \r\n" << QByteArray("LOK\nCT60\nCd\nCB\nCr\n") << QStringList();
-    QTest::newRow("configuration refused") << login + "CX\nC\nCDB\n" << "LOK\n" + e1 + e1 + e1 << QStringList();
+        << login + "CT60\nCd\nCB\n  Cr \r\n" << QByteArray("LOK\nCT60\nCd\nCB\nCr\n") << QStringList() << 0;
+    QTest::newRow("configuration refused") << login + "CX\nC\nCDB\n" << "LOK\n" + e1 + e1 + e1 << QStringList() << 0;
     // A start request is the owner's to answer.
     QTest::newRow("start, port commands")
-        << login + "S\nPOUT.a.1=1\nS\nPIN.b.0=0.50\n" << QByteArray("LOK\n") << QStringList{"1", "0.50"};
+        << login + "S\nPOUT.a.1=1\nS\nPIN.b.0=0.50\n" << QByteArray("LOK\n") << QStringList{"1", "0.50"} << 0;
     QTest::newRow("malformed commands passed over")
         << login + "POUT.a.1=x\nPOUT.a=1\nPout.a.1=1\nPOUT..1=1\nPOUT.a.-1=1\nPOUT.a.1\nPOUT.a.1=1\n"
-        << "LOK\n" + e2 + e2 + e2 + e2 + e2 + e2 << QStringList{"1"};
+        << "LOK\n" + e2 + e2 + e2 + e2 + e2 + e2 << QStringList{"1"} << 0;
+    // Before its login a stranger gets its keep-alives answered, and little room.
+    QTest::newRow("login first: keep-alives answered")
+        << "N\nN x\n" + login + "CT60\n" << QByteArray("N\nN x\nLOK\nCT60\n") << QStringList() << 64;
+    QTest::newRow("login first: any other line closes")
+        << "CT60\n" + login << QByteArray("<no end mark>") << QStringList() << 64;
+    QTest::newRow("login first: more than the bound closes")
+        << QByteArray("N\n").repeated(30) + login << QByteArray("<no end mark>") << QStringList() << 64;
 }
 
 void TestMsgServerSession::answers()
@@ -205,10 +214,12 @@ void TestMsgServerSession::answers()
     QFETCH(QByteArray, lines);
     QFETCH(QByteArray, answer);
     QFETCH(QStringList, values);
+    QFETCH(int, loginFirst);
 
     QTcpSocket peer;
     MsgServerSession *session = rawPeer(&peer);
     QVERIFY(session);
+    session->setLoginFirst(loginFirst);
     QSignalSpy ported(session, &MsgServerSession::portCommand);
     // A session that closed never echoes the end mark.
     QCOMPARE(roundTrip(&peer, lines), answer);
