@@ -15,6 +15,22 @@
 
 // The link to the installation's message server: keeps one TCP connection open,
 // logs in, configures the server, decodes its port reports and sends port commands.
+//
+// Live: what counts as "up" for everything that judges whether the values
+// shown are current (the wall panel's stale look). A TCP connection alone is
+// not: a server whose back end is down may accept and drop, or log in and
+// then drop, every few seconds. A connection becomes live once, on that
+// connection, the server has accepted the login ("L" "OK") and after that
+//   - a port report ("P") has arrived, or
+//   - the server has answered a keep-alive ("N") that was sent after the
+//     latest start request ("S"). A server handles a connection's lines in
+//     order, so this answer shows that it took the start request without
+//     refusing it with error 5; it is how a server with nothing to report yet
+//     proves itself. Answers are counted: the n-th "N" received answers the
+//     n-th "N" sent, and one "N" goes out before the login.
+// Error 5, configuration answers and any other line are no proof. A live
+// connection stays live until it ends (closed by either side, reset, or a new
+// attempt); then liveChanged(false) comes at once.
 class QalixMsgClient : public QObject
 {
     Q_OBJECT
@@ -61,6 +77,12 @@ public:
     bool busConfirmed() const { return m_busConfirmed; }
     bool isStarted() const { return m_started; }
     bool isLoggedIn() const { return m_loggedIn; }
+    // The connection has proven the server live (see the class comment).
+    bool isLive() const { return m_live; }
+    // With the probe on, a keep-alive follows the start requests of each read
+    // until the connection is live, so a live server with nothing to report shows
+    // itself within one round trip instead of at the next keep-alive (20 s).
+    void setStartProbe(bool on) { m_startProbe = on; }
     // The last port command or keep-alive, and the last data or the
     // reference of the last connection attempt, on the clock.
     qint64 lastSent() const { return m_lastSent; }
@@ -83,6 +105,8 @@ signals:
     void received(QString object, int port, bool output, double value);
     // The socket's state changed; isConnected() tells whether it is up.
     void stateChanged(QAbstractSocket::SocketState state);
+    // isLive() changed.
+    void liveChanged(bool live);
     void infoMsgReceived(QMap<QString, QString> info);
     void rawBusDataReceived(QByteArray brr);
     void error(QString error);
@@ -93,6 +117,11 @@ private:
 
     void handleLine(const MsgLine &line);
     void dropConnection();
+    void sendStart();
+    void sendProbe();
+    // A new connection, or none: nothing proven on it yet.
+    void resetLiveness();
+    void setLive(bool live);
 
     Settings m_settings;
     bool m_rawMode = false;
@@ -112,6 +141,16 @@ private:
     qint64 retryNotBefore;
     MsgLineBuffer lineBuffer;
     quint64 connection = 0; // counts connection attempts, so parsing stops when one begins
+
+    bool m_live = false;
+    bool m_startProbe = false;
+    bool m_probeDue = false;
+    // On the current connection: the login accepted, keep-alives sent and
+    // answered, and how many had been sent when the latest "S" went out.
+    bool m_loginAccepted = false;
+    qint64 m_keepAlivesSent = 0;
+    qint64 m_keepAlivesAnswered = 0;
+    qint64 m_keepAlivesBeforeStart = 0;
 };
 
 #endif // QALIXMSGCLIENT_H

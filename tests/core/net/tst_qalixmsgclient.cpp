@@ -79,6 +79,8 @@ private slots:
 
     void loginAnswer_data();
     void loginAnswer();
+    void liveOnlyWithProof_data();
+    void liveOnlyWithProof();
     void lineLengthLimit_data();
     void lineLengthLimit();
     void simulatorStopsAndStartsAgain();
@@ -210,6 +212,52 @@ void TestQalixMsgClient::loginAnswer()
     }
     QCOMPARE(client->isLoggedIn(), accepted);
     QVERIFY(errors.isEmpty());
+}
+
+void TestQalixMsgClient::liveOnlyWithProof_data()
+{
+    // What the server answers to the start-up lines (N, L, three C), and to
+    // the start request with the keep-alive behind it.
+    QTest::addColumn<QByteArray>("beforeStart");
+    QTest::addColumn<QByteArray>("afterStart");
+    QTest::addColumn<bool>("live");
+
+    const QByteArray loggedIn("N\nLOK\nCT60\nCd\nCB\n");
+    QTest::newRow("reports") << loggedIn << QByteArray("PIN.a.1=1\n") << true;
+    QTest::newRow("nothing to report, keep-alive answered") << loggedIn << QByteArray("N\n") << true;
+    QTest::newRow("start never answered") << loggedIn << QByteArray() << false;
+    QTest::newRow("error 5 to every start") << loggedIn << QByteArray("E5=MsgServer not inited, wait a bit\nN\n") << false;
+    QTest::newRow("no login answer") << QByteArray("N\nCT60\nCd\nCB\n") << QByteArray("N\nPIN.a.1=1\n") << false;
+    // The one answer is the first keep-alive's, sent before the start request.
+    QTest::newRow("keep-alive answered late") << QByteArray("LOK\nCT60\nCd\nCB\n") << QByteArray("N\n") << false;
+}
+
+// Only a server that logged the panel in and then reported or answered after
+// the start request makes the connection live; its loss ends it at once.
+void TestQalixMsgClient::liveOnlyWithProof()
+{
+    QFETCH(QByteArray, beforeStart);
+    QFETCH(QByteArray, afterStart);
+    QFETCH(bool, live);
+
+    connectClient();
+    client->setStartProbe(true);
+    QSignalSpy changes(client.get(), &QalixMsgClient::liveChanged);
+    QSignalSpy errors(client.get(), &QalixMsgClient::error);
+    server->send(beforeStart);
+    QVERIFY(server->waitFor("S\nN\n"));
+    // An error line marks the end of what the client has to handle.
+    server->send(afterStart + "E3=end\n");
+    QVERIFY(errors.wait(5000));
+    QCOMPARE(client->isLive(), live);
+
+    server->peer()->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(client->state(), QAbstractSocket::UnconnectedState, 5000);
+    QVERIFY(!client->isLive());
+    QStringList seen;
+    for (const QList<QVariant> &change : changes)
+        seen << change.at(0).toString();
+    QCOMPARE(seen.join(','), QString(live ? "true,false" : ""));
 }
 
 void TestQalixMsgClient::lineLengthLimit_data()

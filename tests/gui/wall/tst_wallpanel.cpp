@@ -29,6 +29,8 @@ private slots:
     void wakingInputIsSwallowed_data();
     void wakingInputIsSwallowed();
     void staleLookFollowsTheConnection();
+    void staleThroughReconnects_data();
+    void staleThroughReconnects();
     void lockAsksForPin_data();
     void lockAsksForPin();
     void idleClosesDialogs_data();
@@ -204,6 +206,56 @@ void TestWallPanel::staleLookFollowsTheConnection()
     QVERIFY(never->isStale());
     window->onChangePort("PAGE_1");
     QCOMPARE(shownColour(), fresh);
+}
+
+void TestWallPanel::staleThroughReconnects_data()
+{
+    // Each of four connections, 3 s apart: the server answers the start-up
+    // lines or not, then drops the panel once its start request is in, or
+    // answers its keep-alive and keeps it.
+    QTest::addColumn<bool>("logsIn");
+    QTest::addColumn<bool>("drops");
+
+    QTest::newRow("accepts and drops") << false << true;
+    QTest::newRow("logs in, then drops") << true << true;
+    QTest::newRow("logs in, nothing to report, keeps the panel") << true << false;
+}
+
+// A server that never gets as far as serving values must not hold the stale
+// look off by letting the panel connect again and again.
+void TestWallPanel::staleThroughReconnects()
+{
+    QFETCH(bool, logsIn);
+    QFETCH(bool, drops);
+
+    StartOptions options;
+    options.staleSeconds = 10;
+    window->setWallOptions(options, clock);
+    Item *item = addItem(addPage("1"), ItemKind::StateButton, "ITM_Kueche_OUT1");
+    FakeServer server;
+    window->setClient(new QalixMsgClient(loopbackClient(server.port())));
+    QalixMsgClient *client = window->client();
+    client->setTicking(false);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        client->connectToServer();
+        QVERIFY(server.waitForClient());
+        QVERIFY(server.waitFor("CB\n"));
+        if (logsIn) {
+            server.send("N\nLOK\nCT60\nCd\nCB\n");
+            QVERIFY(server.waitFor("S\nN\n"));
+        }
+        if (drops) {
+            server.peer()->disconnectFromHost();
+            QTRY_VERIFY_WITH_TIMEOUT(!client->isConnected(), 5000);
+        } else {
+            server.send("N\n");
+            QTRY_VERIFY_WITH_TIMEOUT(client->isLive(), 5000);
+        }
+        now += 3000;
+        window->wallPanel()->poll();
+    }
+    QCOMPARE(item->isStale(), drops);
+    QCOMPARE(!window->wallPanel()->banner()->isHidden(), drops);
 }
 
 void TestWallPanel::lockAsksForPin_data()
