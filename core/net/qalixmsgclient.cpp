@@ -103,7 +103,7 @@ void QalixMsgClient::onTimeout()
     const qint64 t = clock();
     if (t - m_lastSent > keepAliveAfter) {
         m_lastSent = t;
-        if (m_socket.write("N\n", 2) == 2)
+        if (roomFor(2) && m_socket.write("N\n", 2) == 2)
             ++m_keepAlivesSent;
     }
     if (t - m_lastReceived > silenceLimit)
@@ -119,6 +119,8 @@ void QalixMsgClient::sendCommand(char command, QByteArray payload)
 {
     const QByteArray line = MsgLine::frame(command, payload);
     qCDebug(lcNet) << "QalixMsgClient" << int(command) << line;
+    if (!roomFor(line.size()))
+        return;
     if (m_socket.write(line) != line.size()) {
         connectToServer();
         return;
@@ -222,7 +224,8 @@ void QalixMsgClient::onData()
                 return;
         }
         if (lineBuffer.overflowed()) {
-            dropConnection();
+            dropConnection(QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
+                               .arg(lineBuffer.maxLineLength()));
             return;
         }
     }
@@ -293,10 +296,20 @@ void QalixMsgClient::handleLine(const MsgLine &line)
     }
 }
 
-void QalixMsgClient::dropConnection()
+bool QalixMsgClient::roomFor(qint64 bytes)
 {
-    qInfo().noquote() << QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
-                             .arg(lineBuffer.maxLineLength());
+    // A server that sends and never reads would have every answer queued
+    // here for good: the configuration lines alone are answered one by one.
+    if (m_socket.bytesToWrite() + bytes <= maxUnsentBytes)
+        return true;
+    dropConnection(QStringLiteral("Message server reads nothing: %1 bytes wait unsent, connection reset")
+                       .arg(m_socket.bytesToWrite()));
+    return false;
+}
+
+void QalixMsgClient::dropConnection(const QString &why)
+{
+    qCritical().noquote() << why;
     m_socket.abort();
     lineBuffer.clear();
     ++connection;

@@ -45,6 +45,9 @@ public:
     static constexpr qint64 retryReference = 50000;
     static constexpr int waitForDisconnect = 1000;
     static constexpr int waitForConnect = 3000;
+    // Bytes that may wait unsent for a server that does not read; beyond
+    // them the connection is reset as for an over-long line.
+    static constexpr qint64 maxUnsentBytes = 64 * 1024;
 
     // Where and how to connect. The defaults are the panel's: the message
     // server's port, bus mode on, debug mode off, never blocking.
@@ -116,7 +119,11 @@ private:
     friend class TestQalixMsgClient;
 
     void handleLine(const MsgLine &line);
-    void dropConnection();
+    // Resets the connection with `why` on standard error; the next attempt
+    // comes on the regular retry time, not at once.
+    void dropConnection(const QString &why);
+    // False, and the connection reset, when `bytes` more would pass maxUnsentBytes.
+    bool roomFor(qint64 bytes);
     void sendStart();
     void sendProbe();
     // A new connection, or none: nothing proven on it yet.
@@ -137,7 +144,7 @@ private:
     QTimer m_timer;
 
     Clock clock;
-    // Before this time connectToServer() starts no attempt (set by an over-long line).
+    // Before this time connectToServer() starts no attempt (set by a reset).
     qint64 retryNotBefore;
     MsgLineBuffer lineBuffer;
     quint64 connection = 0; // counts connection attempts, so parsing stops when one begins
