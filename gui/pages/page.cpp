@@ -443,5 +443,6 @@ void Page::moveItems(int dy, int dx)
 
 void Page::keyPressEvent(QKeyEvent *event)
 {
-    PageKeys::handle(*this, *event);
+    if (m_editingKeys)
+        PageKeys::handle(*this, *event);
 }

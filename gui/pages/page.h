@@ -87,6 +87,11 @@ public:
     void pasteItems();
     void deleteItems();
     void moveItems(int dy, int dx);
+    // The editing keys (copy, cut, paste, delete, move); on unless a locked
+    // wall panel turns them off, where a keyboard plugged in must not paste
+    // a button bound to any output.
+    void setEditingKeys(bool on) { m_editingKeys = on; }
+    bool editingKeys() const { return m_editingKeys; }
 
     GraphicsScene *scene() const { return m_scene; }
     GraphicsView *view() { return &m_view; }
@@ -135,6 +140,7 @@ private:
 
     PendingItems m_pending;
     ValueSource m_valueSource;
+    bool m_editingKeys = true;
 };
 
 #endif // PAGE_H

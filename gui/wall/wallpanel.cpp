@@ -70,6 +70,8 @@ WallPanel::~WallPanel()
 
 void WallPanel::watchPage(Page *page)
 {
+    if (m_lock)
+        page->setEditingKeys(false);
     if (!m_stale)
         return;
     for (Item *item : page->items())

@@ -33,6 +33,8 @@ private slots:
     void staleThroughReconnects();
     void lockAsksForPin_data();
     void lockAsksForPin();
+    void lockTurnsEditingKeysOff_data();
+    void lockTurnsEditingKeysOff();
     void idleClosesDialogs_data();
     void idleClosesDialogs();
 
@@ -316,6 +318,51 @@ void TestWallPanel::lockAsksForPin()
     QVERIFY(padSeen);
     QCOMPARE(shown, messages);
     QCOMPARE(window->isVisible(), !closes);
+}
+
+void TestWallPanel::lockTurnsEditingKeysOff_data()
+{
+    QTest::addColumn<bool>("lock");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    // The page's items afterwards: their positions.
+    QTest::addColumn<QString>("items");
+
+    const int ctrl = Qt::ControlModifier;
+    QTest::newRow("paste") << false << int(Qt::Key_V) << ctrl << "10,10 10,10";
+    QTest::newRow("paste, locked") << true << int(Qt::Key_V) << ctrl << "10,10";
+    QTest::newRow("cut") << false << int(Qt::Key_X) << ctrl << "";
+    QTest::newRow("cut, locked") << true << int(Qt::Key_X) << ctrl << "10,10";
+    QTest::newRow("delete, locked") << true << int(Qt::Key_Delete) << 0 << "10,10";
+    QTest::newRow("move") << false << int(Qt::Key_Right) << 0 << "20,10";
+    QTest::newRow("move, locked") << true << int(Qt::Key_Right) << 0 << "10,10";
+}
+
+// A keyboard plugged into a locked panel must not paste, cut, delete or move
+// items; without the lock the page's keys work as ever.
+void TestWallPanel::lockTurnsEditingKeysOff()
+{
+    QFETCH(bool, lock);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, items);
+
+    QTemporaryDir dir;
+    StartOptions options;
+    options.homeSeconds = 600; // a wall panel either way
+    if (lock) {
+        options.pinFile = dir.filePath("pin");
+        QVERIFY(writeFile(options.pinFile, "1234\n"));
+    }
+    window->setWallOptions(options, clock);
+    Page *page = addPage("1");
+    addItem(page, ItemKind::StateButton, "ITM_Tor_OUT1"); // selected, at 10, 10
+    page->copyItems();
+    QTest::keyClick(page->view(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QStringList shown;
+    for (const Item *item : page->items())
+        shown << QString("%1,%2").arg(item->x()).arg(item->y());
+    QCOMPARE(shown.join(' '), items);
 }
 
 void TestWallPanel::idleClosesDialogs_data()
