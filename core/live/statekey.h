@@ -26,6 +26,10 @@ public:
     int port() const { return m_port; }
 
     QString toString() const;
+    // The same text without making a key: one allocation, for every report.
+    static QString text(const QString &object, Direction direction, int port);
+    // `number` in decimal, as QString::number writes it, appended to `text`.
+    static void appendDecimal(QString &text, qint64 number);
 
 private:
     QString m_object;

@@ -161,7 +161,9 @@ void TestLiveUpdate::pressSends()
     window->onChangePort(text);
     QCOMPARE(window->windowTitle(), text);
     // Every pressed text stays in the map; the press itself changes no value.
-    QCOMPARE(window->liveState().values().value(text, -1.0), qIsNaN(stored) ? 0.0 : stored);
+    double kept = -1.0;
+    QVERIFY(window->liveState().storedValue(text, &kept));
+    QCOMPARE(kept, qIsNaN(stored) ? 0.0 : stored);
     window->client()->sendCommand('N', "__end");
     QVERIFY(server.waitFor("N__end\n"));
     QCOMPARE(server.take(), sent + "N__end\n");
@@ -202,7 +204,9 @@ void TestLiveUpdate::connectionButtonFollowsSimulator()
     QVERIFY(received.wait(5000));
     window->onTimeout();
     QCOMPARE(connectionIcon(), ok);
-    QCOMPARE(window->liveState().values().value("ITM_Kueche_OUT1"), 0.0);
+    double kept = -1.0;
+    QVERIFY(window->liveState().reportedValue("ITM_Kueche_OUT1", &kept));
+    QCOMPARE(kept, 0.0);
 }
 
 QTEST_MAIN(TestLiveUpdate)
