@@ -78,15 +78,13 @@ void TestWallPanel::showWindow()
 
 void TestWallPanel::wakingInputIsSwallowed_data()
 {
-    QTest::addColumn<bool>("key");
     QTest::addColumn<int>("home");
-    QTest::newRow("click") << false << 0;
-    QTest::newRow("click, first page in place") << false << 300;
+    QTest::newRow("click") << 0;
+    QTest::newRow("click, first page in place") << 300;
 }
 
 void TestWallPanel::wakingInputIsSwallowed()
 {
-    QFETCH(bool, key);
     QFETCH(int, home);
 
     window->setWallOptions(StartOptions(), clock);
@@ -98,19 +96,14 @@ void TestWallPanel::wakingInputIsSwallowed()
     WallPanel *wall = window->wallPanel();
     Page *first = addPage("1");
     Page *second = addPage("2");
-    Item *button = addItem(first, ItemKind::StateButton, "ITM_M1_OUT1"); // selected, at 10, 10
+    Item *button = addItem(first, ItemKind::StateButton, "ITM_M1_OUT1");
     showWindow();
     if (home)
         window->onChangePort("PAGE_2");
     QSignalSpy pressed(button, &Item::changePort);
-    QWidget *viewport = first->view()->viewport();
-    const QPoint onButton = first->view()->mapFromScene(QPointF(35, 35));
-    // A press on the button, or Delete, which removes the selected item.
     const auto input = [&] {
-        if (key)
-            QTest::keyClick(first->view(), Qt::Key_Delete);
-        else
-            QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, onButton);
+        QTest::mouseClick(first->view()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          first->view()->mapFromScene(QPointF(35, 35)));
     };
 
     now = 59999;
@@ -126,15 +119,11 @@ void TestWallPanel::wakingInputIsSwallowed()
     input();
     QVERIFY(!wall->isDimmed());
     QCOMPARE(pressed.count(), 0);
-    QCOMPARE(first->items().size(), 1);
     QVERIFY(!window->liveState().storedValue("ITM_M1_OUT1", nullptr));
 
     // The gesture is over: the next one reaches the page.
     input();
-    if (key)
-        QCOMPARE(first->items().size(), 0);
-    else
-        QCOMPARE(pressed.count(), 1);
+    QCOMPARE(pressed.count(), 1);
 }
 
 void TestWallPanel::staleLookFollowsTheConnection()
@@ -331,15 +320,14 @@ void TestWallPanel::lockTurnsEditingKeysOff_data()
     const int ctrl = Qt::ControlModifier;
     QTest::newRow("paste") << false << int(Qt::Key_V) << ctrl << "10,10 10,10";
     QTest::newRow("paste, locked") << true << int(Qt::Key_V) << ctrl << "10,10";
-    QTest::newRow("cut") << false << int(Qt::Key_X) << ctrl << "";
     QTest::newRow("cut, locked") << true << int(Qt::Key_X) << ctrl << "10,10";
     QTest::newRow("delete, locked") << true << int(Qt::Key_Delete) << 0 << "10,10";
-    QTest::newRow("move") << false << int(Qt::Key_Right) << 0 << "20,10";
     QTest::newRow("move, locked") << true << int(Qt::Key_Right) << 0 << "10,10";
 }
 
 // A keyboard plugged into a locked panel must not paste, cut, delete or move
-// items; without the lock the page's keys work as ever.
+// items; without the lock the page's keys work as ever (the page's own tests
+// have the rest of them).
 void TestWallPanel::lockTurnsEditingKeysOff()
 {
     QFETCH(bool, lock);
