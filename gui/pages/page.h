@@ -95,7 +95,6 @@ public:
     // wall panel turns them off, where a keyboard plugged in must not paste
     // a button bound to any output.
     void setEditingKeys(bool on) { m_editingKeys = on; }
-    bool editingKeys() const { return m_editingKeys; }
 
     GraphicsScene *scene() const { return m_scene; }
     GraphicsView *view() { return &m_view; }
