@@ -36,10 +36,12 @@ void LiveState::bind(const QString &key)
 
 void LiveState::onReceived(const QString &object, int port, bool output, double value)
 {
-    const QString key = StateKey::text(object, output ? StateKey::Out : StateKey::In, port);
+    // Built in buffers used again: a burst of reports allocates nothing for them.
+    StateKey::write(&m_key, object, output ? StateKey::Out : StateKey::In, port);
+    const QString &key = m_key;
     const auto bound = m_index.constFind(key);
     if (bound != m_index.constEnd()) {
-        ReportLine::write(object, output, port, value);
+        ReportLine::log(&m_line, object, output, port, value);
         Entry &entry = m_entries[size_t(*bound)];
         entry.reported = true;
         store(entry, value);
@@ -57,7 +59,7 @@ void LiveState::onReceived(const QString &object, int port, bool output, double 
         }
         return;
     }
-    ReportLine::write(object, output, port, value);
+    ReportLine::log(&m_line, object, output, port, value);
     const auto aside = m_unbound.find(key);
     if (aside != m_unbound.end()) {
         aside->value = value;

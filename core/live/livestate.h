@@ -113,6 +113,9 @@ private:
     bool m_ticking = false;
     bool m_toldLongName = false;
     bool m_toldFull = false;
+    // The key and the "Data" line of the report at hand.
+    QString m_key;
+    QString m_line;
 };
 
 #endif // LIVESTATE_H

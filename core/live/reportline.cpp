@@ -82,18 +82,26 @@ bool appendFixed(QString &text, double value)
 
 QString ReportLine::text(const QString &object, bool output, int port, double value)
 {
-    if (!plainName(object))
-        return referenceText(object, output, port, value);
     QString line;
-    line.reserve(6 + object.size() + 8 + 12 + 12);
-    line.append(QLatin1String("Data \""))
+    write(&line, object, output, port, value);
+    return line;
+}
+
+void ReportLine::write(QString *line, const QString &object, bool output, int port, double value)
+{
+    if (!plainName(object)) {
+        *line = referenceText(object, output, port, value);
+        return;
+    }
+    line->resize(0);
+    line->reserve(6 + object.size() + 8 + 12 + 12);
+    line->append(QLatin1String("Data \""))
         .append(object)
         .append(output ? QLatin1String("\" true ") : QLatin1String("\" false "));
-    StateKey::appendDecimal(line, port);
-    line.append(QLatin1Char(' '));
-    if (!appendFixed(line, value))
-        line.append(QString::number(value, 'g', 6));
-    return line;
+    StateKey::appendDecimal(*line, port);
+    line->append(QLatin1Char(' '));
+    if (!appendFixed(*line, value))
+        line->append(QString::number(value, 'g', 6));
 }
 
 QString ReportLine::referenceText(const QString &object, bool output, int port, double value)
@@ -106,8 +114,9 @@ QString ReportLine::referenceText(const QString &object, bool output, int port, 
     return line;
 }
 
-void ReportLine::write(const QString &object, bool output, int port, double value)
+void ReportLine::log(QString *buffer, const QString &object, bool output, int port, double value)
 {
+    write(buffer, object, output, port, value);
     // What a qInfo() stream hands over when it ends, without building one.
-    qt_message_output(QtInfoMsg, QMessageLogContext(), text(object, output, port, value));
+    qt_message_output(QtInfoMsg, QMessageLogContext(), *buffer);
 }

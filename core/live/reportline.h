@@ -14,10 +14,13 @@ class ReportLine
 {
 public:
     static QString text(const QString &object, bool output, int port, double value);
+    // The same into `line`, whose memory is used again.
+    static void write(QString *line, const QString &object, bool output, int port, double value);
     // The debug stream's text, for everything the hand-built one leaves out.
     static QString referenceText(const QString &object, bool output, int port, double value);
-    // Writes the line as an information message, as qInfo() would.
-    static void write(const QString &object, bool output, int port, double value);
+    // Writes the line as an information message, as qInfo() would, built in
+    // `buffer`.
+    static void log(QString *buffer, const QString &object, bool output, int port, double value);
 };
 
 #endif // REPORTLINE_H

@@ -51,12 +51,18 @@ QString StateKey::toString() const
 
 QString StateKey::text(const QString &object, Direction direction, int port)
 {
-    const QLatin1String middle = direction == Out ? QLatin1String("_OUT") : QLatin1String("_IN");
     QString key;
-    key.reserve(4 + object.size() + middle.size() + 11);
-    key.append(QLatin1String("ITM_")).append(object).append(middle);
-    appendDecimal(key, port);
+    write(&key, object, direction, port);
     return key;
+}
+
+void StateKey::write(QString *key, const QString &object, Direction direction, int port)
+{
+    const QLatin1String middle = direction == Out ? QLatin1String("_OUT") : QLatin1String("_IN");
+    key->resize(0);
+    key->reserve(4 + object.size() + middle.size() + 11);
+    key->append(QLatin1String("ITM_")).append(object).append(middle);
+    appendDecimal(*key, port);
 }
 
 void StateKey::appendDecimal(QString &text, qint64 number)
