@@ -1,6 +1,9 @@
 // Feeds arbitrary server bytes through the client's line buffer and parser, in
-// chunks whose sizes the input chooses, with a small line limit.
+// chunks whose sizes the input chooses, with a small line limit; a report's
+// "Data" line and state key must read as their reference forms.
 
+#include "core/live/reportline.h"
+#include "core/live/statekey.h"
 #include "core/net/msgline.h"
 #include "core/net/msglinebuffer.h"
 
@@ -29,6 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 const QByteArray wire = MsgLine::frame(
                     'P', MsgLine::portPayload(parsed.object, parsed.port, parsed.output, parsed.value));
                 if (wire.isEmpty() || !wire.endsWith('\n') || wire.count('\n') != 1)
+                    std::abort();
+                // The report's "Data" line and key, built by hand, read as the reference builds them.
+                if (ReportLine::text(parsed.object, parsed.output, parsed.port, parsed.value)
+                    != ReportLine::referenceText(parsed.object, parsed.output, parsed.port, parsed.value))
+                    std::abort();
+                if (StateKey::text(parsed.object, parsed.output ? StateKey::Out : StateKey::In, parsed.port)
+                    != QStringLiteral("ITM_") + parsed.object + QLatin1String(parsed.output ? "_OUT" : "_IN")
+                           + QString::number(parsed.port))
                     std::abort();
             }
         }
