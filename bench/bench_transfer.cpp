@@ -1,7 +1,8 @@
-// Package download speed: the receiving side alone (Base64 decoding and
-// writing a 20 MiB package in full-size pieces), and the whole stop-and-wait
-// exchange with the designer side over loopback for a 2 MiB package, where
-// every piece waits for its acknowledgement.
+// Package download speed: the receiving side alone (Base64 decoding, writing
+// a 20 MiB package in full-size pieces, the check that it loads and the copy
+// into place), and the whole stop-and-wait exchange with the designer side
+// over loopback for a 2 MiB package, where every piece waits for its
+// acknowledgement.
 
 #include "tools/support/designerserver.h"
 #include "core/download/transferprotocol.h"
@@ -33,6 +34,14 @@ QByteArray pattern(int size)
     return bytes;
 }
 
+// A package the panel takes: a small project document and `bytes` as a picture.
+QByteArray packageOf(const QByteArray &bytes)
+{
+    const QByteArray document = "<project><pagex>800</pagex><pagey>600</pagey><Pages/></project>";
+    return "SOH\nSOFAT\nproject|" + QByteArray::number(document.size()) + "\nicons/bench.png|"
+           + QByteArray::number(bytes.size()) + "\nEOFAT\nEOH\n" + document + bytes;
+}
+
 void report(const char *what, qint64 bytes, qint64 nsecs, int pieces)
 {
     const double seconds = double(nsecs) / 1e9;
@@ -45,7 +54,7 @@ void report(const char *what, qint64 bytes, qint64 nsecs, int pieces)
 
 void receiverAlone(const QString &projects)
 {
-    const QByteArray package = pattern(20 * 1024 * 1024);
+    const QByteArray package = packageOf(pattern(20 * 1024 * 1024));
     const int pieceSize = TransferProtocol::MaxPieceSize;
     QList<QByteArray> datagrams;
     for (int offset = 0; offset < package.size(); offset += pieceSize)
@@ -56,10 +65,11 @@ void receiverAlone(const QString &projects)
     QElapsedTimer clock;
     clock.start();
     receiver.begin(designer);
-    receiver.receive(TransferProtocol::header(QStringLiteral("Bench"), package.size()), designer);
+    receiver.receive(TransferProtocol::header(QStringLiteral("Bench"), package.size()), designer,
+                     TransferProtocol::DesignerPort);
     TransferReceiver::Outcome outcome = TransferReceiver::Ignored;
     for (const QByteArray &datagram : std::as_const(datagrams))
-        outcome = receiver.receive(datagram, designer);
+        outcome = receiver.receive(datagram, designer, TransferProtocol::DesignerPort);
     const qint64 nsecs = clock.nsecsElapsed();
     if (outcome != TransferReceiver::Completed)
         out << "receiver: transfer did not complete\n";
@@ -68,7 +78,7 @@ void receiverAlone(const QString &projects)
 
 void overLoopback(const QString &projects)
 {
-    const QByteArray package = pattern(2 * 1024 * 1024);
+    const QByteArray package = packageOf(pattern(2 * 1024 * 1024));
     DesignerServer server(QStringLiteral("Bench"), package);
     if (!server.listen(QHostAddress::LocalHost, 0)) {
         out << "loopback: " << server.errorString() << '\n';
@@ -81,7 +91,7 @@ void overLoopback(const QString &projects)
     QObject::connect(&panel, &QUdpSocket::readyRead, [&] {
         while (panel.hasPendingDatagrams()) {
             const QNetworkDatagram datagram = panel.receiveDatagram(TransferProtocol::MaxDatagramSize);
-            switch (receiver.receive(datagram.data(), datagram.senderAddress())) {
+            switch (receiver.receive(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()))) {
             case TransferReceiver::Acknowledge:
                 panel.writeDatagram(receiver.acknowledgement(), QHostAddress::LocalHost, server.localPort());
                 break;

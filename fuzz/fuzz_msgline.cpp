@@ -1,7 +1,10 @@
 // Feeds arbitrary server bytes through the client's line buffer and parser, in
 // chunks whose sizes the input chooses, with a small line limit; every value
-// read is written back in a server's report format, fast and by Qt.
+// read is written back in a server's report format, fast and by Qt, and a
+// report's "Data" line and state key must read as their reference forms.
 
+#include "core/live/reportline.h"
+#include "core/live/statekey.h"
 #include "core/net/msgline.h"
 #include "core/net/msglinebuffer.h"
 
@@ -33,6 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     std::abort();
                 // A server's report of that value: the fast writer as Qt's.
                 if (MsgLine::formatReportValue(parsed.value) != QByteArray::number(parsed.value, 'g', 15))
+                    std::abort();
+                // The report's "Data" line and key, built by hand, read as the reference builds them.
+                if (ReportLine::text(parsed.object, parsed.output, parsed.port, parsed.value)
+                    != ReportLine::referenceText(parsed.object, parsed.output, parsed.port, parsed.value))
+                    std::abort();
+                if (StateKey::text(parsed.object, parsed.output ? StateKey::Out : StateKey::In, parsed.port)
+                    != QStringLiteral("ITM_") + parsed.object + QLatin1String(parsed.output ? "_OUT" : "_IN")
+                           + QString::number(parsed.port))
                     std::abort();
             }
         }

@@ -1,6 +1,9 @@
 // Feeds arbitrary datagram sequences to the panel's receiving side.
 // Input: datagrams separated by 0xff bytes; the first byte of each picks the
-// sender (bit 0: a stranger) and whether the operator asks anew first (bit 1).
+// sender (bit 0: a stranger; bit 2: another port of the designer's computer)
+// and whether the operator asks anew first (bit 1). Once a header is taken,
+// only its sender's address and port are heard; a package stored complete
+// has the size announced and loads.
 
 #include "core/download/transferreceiver.h"
 
@@ -44,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     TransferReceiver receiver(projects);
     receiver.begin(designer);
 
+    quint16 headerPort = 0;
     const QList<QByteArray> datagrams =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)).split(char(0xff));
     for (const QByteArray &datagram : datagrams) {
@@ -52,14 +56,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const char control = datagram.at(0);
         if (control & 2)
             receiver.begin(designer);
+        const quint16 port = (control & 4) ? 40000 : 64402;
+        const bool receiving = receiver.isReceiving();
         const TransferReceiver::Outcome outcome =
-            receiver.receive(datagram.mid(1), (control & 1) ? stranger : designer);
+            receiver.receive(datagram.mid(1), (control & 1) ? stranger : designer, port);
+        if (receiving && port != headerPort && outcome != TransferReceiver::Ignored)
+            abort();
+        if (!receiving && receiver.isReceiving())
+            headerPort = port;
         if (receiver.storedBytes() < 0 || receiver.storedBytes() > receiver.totalBytes()
             || receiver.percent() < 0 || receiver.percent() > 100) {
             abort();
         }
         if (outcome == TransferReceiver::Completed
-            && QFile(receiver.fileName()).size() != receiver.totalBytes()) {
+            && (QFile(receiver.fileName()).size() != receiver.totalBytes()
+                || !TransferReceiver::packageProblem(receiver.fileName()).isEmpty())) {
             abort();
         }
         if ((control & 1) && outcome != TransferReceiver::Ignored)

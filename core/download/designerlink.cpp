@@ -25,6 +25,8 @@ DesignerLink::DesignerLink(const QString &projectsDir, QObject *parent)
 
 void DesignerLink::sayHello()
 {
+    readPending(&m_discoverySocket);
+    int sent = 0;
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &interface : interfaces) {
         const auto entries = interface.addressEntries();
@@ -33,10 +35,13 @@ void DesignerLink::sayHello()
                 || entry.broadcast().toString().isEmpty()) {
                 continue;
             }
-            m_discoverySocket.writeDatagram(TransferProtocol::discoveryRequest(), entry.broadcast(),
-                                            TransferProtocol::DesignerPort);
+            if (m_discoverySocket.writeDatagram(TransferProtocol::discoveryRequest(), entry.broadcast(),
+                                                TransferProtocol::DesignerPort) >= 0) {
+                ++sent;
+            }
         }
     }
+    m_hosts.greeted(sent);
 }
 
 void DesignerLink::readPending(QUdpSocket *socket)
@@ -48,7 +53,7 @@ void DesignerLink::readPending(QUdpSocket *socket)
             // Anything past the protocol's limit is cut off here, not read.
             const QNetworkDatagram datagram = s->receiveDatagram(TransferProtocol::MaxDatagramSize);
             if (datagram.isValid())
-                handleDatagram(datagram.data(), datagram.senderAddress());
+                handleDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
         }
     }
 }
@@ -80,17 +85,43 @@ void DesignerLink::checkStall()
         report(m_receiver.checkStall());
 }
 
-void DesignerLink::handleDatagram(const QByteArray &datagram, const QHostAddress &sender)
+void DesignerLink::handleDatagram(const QByteArray &datagram, const QHostAddress &sender, quint16 senderPort)
 {
-    if (!TransferProtocol::isDiscoveryAnswer(datagram)) {
-        report(m_receiver.receive(datagram, sender));
+    if (TransferProtocol::isDiscoveryAnswer(datagram))
+        handleAnswer(sender);
+    else
+        report(m_receiver.receive(datagram, sender, senderPort));
+}
+
+void DesignerLink::handleAnswer(const QHostAddress &sender)
+{
+    const QString address = TransferProtocol::dottedQuad(sender);
+    if (address.isEmpty()) {
+        qCDebug(lcDownload) << "WAVE from a non-IPv4 address dropped:" << sender;
         return;
     }
-    const QString address = TransferProtocol::dottedQuad(sender);
-    if (address.isEmpty())
-        qCDebug(lcDownload) << "WAVE from a non-IPv4 address dropped:" << sender;
-    else
+    switch (m_hosts.answer(address)) {
+    case DiscoveredHosts::Added:
         emit hostFound(address);
+        break;
+    case DiscoveredHosts::Spraying:
+        qCritical().noquote() << "Discovery: answers from" << address
+                              << "dropped from now on, it answers more often than it is greeted";
+        emit hostLost(address);
+        break;
+    case DiscoveredHosts::Full:
+        qCritical().noquote() << "Discovery: answers from further designer computers are dropped, the list is full"
+                              << QStringLiteral("(%1 listed, or %2 found spraying)")
+                                     .arg(DiscoveredHosts::MaxHosts)
+                                     .arg(DiscoveredHosts::MaxSprayers);
+        break;
+    case DiscoveredHosts::Unasked:
+        qCDebug(lcDownload) << "WAVE from" << address << "dropped, no greeting outstanding";
+        break;
+    case DiscoveredHosts::Known:
+    case DiscoveredHosts::Dropped:
+        break;
+    }
 }
 
 void DesignerLink::report(TransferReceiver::Outcome outcome)

@@ -1,6 +1,7 @@
 #ifndef DESIGNERLINK_H
 #define DESIGNERLINK_H
 
+#include "core/download/discoveredhosts.h"
 #include "core/download/transferreceiver.h"
 
 #include <QByteArray>
@@ -25,7 +26,8 @@ public:
     // discovery socket's problem wins, it is met last).
     QString bindError() const { return m_bindError; }
 
-    // Greets every IPv4 broadcast address of this computer.
+    // Greets every IPv4 broadcast address of this computer. Answers that
+    // came before are taken first, under the round they answer.
     void sayHello();
     // Handles what `socket` holds, or both sockets when it is null.
     void readPending(QUdpSocket *socket = nullptr);
@@ -43,11 +45,14 @@ signals:
     // Time to greet again; sayHello() does.
     void helloDue();
     void hostFound(const QString &address);
+    // A listed host turned out to spray answers.
+    void hostLost(const QString &address);
     // What a datagram or a stall check did to the transfer.
     void transferChanged(TransferReceiver::Outcome outcome);
 
 private:
-    void handleDatagram(const QByteArray &datagram, const QHostAddress &sender);
+    void handleDatagram(const QByteArray &datagram, const QHostAddress &sender, quint16 senderPort);
+    void handleAnswer(const QHostAddress &sender);
     void checkStall();
     void report(TransferReceiver::Outcome outcome);
 
@@ -56,6 +61,7 @@ private:
     QTimer m_helloTimer;
     QTimer m_stallTimer;
     TransferReceiver m_receiver;
+    DiscoveredHosts m_hosts;
     QHostAddress m_requestHost;
     quint16 m_requestPort = 0;
     QString m_bindError;

@@ -46,6 +46,35 @@ StateKey StateKey::parse(const QString &text)
 
 QString StateKey::toString() const
 {
-    return QStringLiteral("ITM_") + m_object + (m_direction == Out ? QLatin1String("_OUT") : QLatin1String("_IN"))
-        + QString::number(m_port);
+    return text(m_object, m_direction, m_port);
+}
+
+QString StateKey::text(const QString &object, Direction direction, int port)
+{
+    QString key;
+    write(&key, object, direction, port);
+    return key;
+}
+
+void StateKey::write(QString *key, const QString &object, Direction direction, int port)
+{
+    const QLatin1String middle = direction == Out ? QLatin1String("_OUT") : QLatin1String("_IN");
+    key->resize(0);
+    key->reserve(4 + object.size() + middle.size() + 11);
+    key->append(QLatin1String("ITM_")).append(object).append(middle);
+    appendDecimal(*key, port);
+}
+
+void StateKey::appendDecimal(QString &text, qint64 number)
+{
+    char digits[20];
+    int at = sizeof digits;
+    quint64 rest = number < 0 ? 0u - quint64(number) : quint64(number);
+    do {
+        digits[--at] = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest);
+    if (number < 0)
+        digits[--at] = '-';
+    text.append(QLatin1String(digits + at, int(sizeof digits) - at));
 }

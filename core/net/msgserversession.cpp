@@ -18,6 +18,7 @@ const QString reasonTooLong = QStringLiteral("line too long");
 const QString reasonRefused = QStringLiteral("login refused");
 const QString reasonClosed = QStringLiteral("closed");
 const QString reasonBacklog = QStringLiteral("panel reads nothing");
+const QString reasonBeforeLogin = QStringLiteral("not a login");
 
 } // namespace
 
@@ -137,10 +138,21 @@ void MsgServerSession::onReadyRead()
         buffer.append(sock->read(qMax(4096, buffer.maxLineLength())));
         QByteArray line;
         while (buffer.takeLine(&line)) {
+            if (!loginAccepted && loginFirstBytes > 0) {
+                bytesBeforeLogin += line.size() + 1;
+                if (bytesBeforeLogin > loginFirstBytes) {
+                    finish(reasonBeforeLogin, false);
+                    return;
+                }
+            }
             handleLine(line.trimmed());
             // A handler of our signals may have closed or deleted us.
             if (!guard || closedOnce)
                 return;
+        }
+        if (!loginAccepted && loginFirstBytes > 0 && bytesBeforeLogin + buffer.pending() > loginFirstBytes) {
+            finish(reasonBeforeLogin, false);
+            return;
         }
         if (buffer.overflowed()) {
             qCWarning(lcServer) << "line longer than" << buffer.maxLineLength() << "bytes, dropping the session";
@@ -164,6 +176,15 @@ void MsgServerSession::handleLine(const QByteArray &line)
 void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &line)
 {
     const auto notPermitted = [this] { sendError(4, MsgLine::errorText(4)); };
+
+    if (!loginAccepted && loginFirstBytes > 0 && request.request != MsgLine::LoginRequest
+        && !(request.request == MsgLine::BadRequest && request.letter == QLatin1Char('L'))) {
+        if (request.request != MsgLine::KeepAlive)
+            finish(reasonBeforeLogin, false);
+        else if (echoKeepAlive)
+            write(MsgLine::frameKeepAlive(request.text));
+        return;
+    }
 
     switch (request.request) {
     case MsgLine::KeepAlive:
@@ -219,8 +240,8 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
         return;
     }
 
-    // The login was refused.
-    qCInfo(lcServer) << "login refused";
+    // The login was refused; the owner says so, it knows from where.
+    qCDebug(lcServer) << "login refused";
     write(MsgLine::frameLoginAnswer(false));
     const QPointer<MsgServerSession> guard(this);
     emit loginRefused();

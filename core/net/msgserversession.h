@@ -40,6 +40,13 @@ public:
     // Reads and reports every line (lineReceived) but acts on none: a server
     // that has stopped answering.
     void setSilent(bool on) { silent = on; }
+    // A panel sends a keep-alive and its login first. With a bound set, only
+    // these are answered before the login (the keep-alive as setEchoKeepAlive
+    // says: the panel counts the answers to its keep-alives from the first),
+    // and any other line, or more than `bytes` before the login, closes the
+    // session without a word, so a stranger gets next to nothing and costs
+    // little. 0 (the default) answers every line, with "E4" before the login.
+    void setLoginFirst(int bytes) { loginFirstBytes = qMax(0, bytes); }
 
     bool isLoggedIn() const { return loginAccepted; }
     bool isStarted() const { return startAccepted; } // a start request was accepted
@@ -83,6 +90,8 @@ private:
     bool echoKeepAlive = false;
     bool silent = false;
     bool overrun = false;
+    int loginFirstBytes = 0;
+    int bytesBeforeLogin = 0;
     qint64 maxBacklog = 16 * 1024 * 1024;
     int malformedLines = 0;
 };

@@ -33,6 +33,10 @@ QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &QalixMsgClient::onError);
     connect(&m_socket, &QTcpSocket::readyRead, this, &QalixMsgClient::onData);
     connect(&m_socket, &QTcpSocket::stateChanged, this, &QalixMsgClient::stateChanged);
+    connect(&m_socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
+        if (state != QAbstractSocket::ConnectedState)
+            resetLiveness();
+    });
     connect(&m_timer, &QTimer::timeout, this, &QalixMsgClient::onTimeout);
     m_socket.setReadBufferSize(socketBufferLimit);
 
@@ -83,6 +87,7 @@ void QalixMsgClient::connectToServer()
     m_socket.abort();
     lineBuffer.clear();
     ++connection;
+    resetLiveness();
 
     m_started = false;
     // Retried about ten seconds from now unless data arrives.
@@ -98,7 +103,8 @@ void QalixMsgClient::onTimeout()
     const qint64 t = clock();
     if (t - m_lastSent > keepAliveAfter) {
         m_lastSent = t;
-        m_socket.write("N\n", 2);
+        if (roomFor(2) && m_socket.write("N\n", 2) == 2)
+            ++m_keepAlivesSent;
     }
     if (t - m_lastReceived > silenceLimit)
         connectToServer();
@@ -113,8 +119,52 @@ void QalixMsgClient::sendCommand(char command, QByteArray payload)
 {
     const QByteArray line = MsgLine::frame(command, payload);
     qCDebug(lcNet) << "QalixMsgClient" << int(command) << line;
-    if (m_socket.write(line) != line.size())
+    if (!roomFor(line.size()))
+        return;
+    if (m_socket.write(line) != line.size()) {
         connectToServer();
+        return;
+    }
+    if (command == 'N')
+        ++m_keepAlivesSent;
+}
+
+void QalixMsgClient::sendStart()
+{
+    const quint64 current = connection;
+    // Set first: a failed write starts a new connection, which clears it again.
+    m_started = true;
+    m_keepAlivesBeforeStart = m_keepAlivesSent;
+    sendCommand('S', QByteArray());
+    // One keep-alive behind the last start request of a read: every answer
+    // to the configuration lines sends "S" again.
+    m_probeDue = m_startProbe && connection == current;
+}
+
+void QalixMsgClient::sendProbe()
+{
+    if (!m_probeDue)
+        return;
+    m_probeDue = false;
+    if (m_live)
+        return;
+    m_lastSent = clock();
+    sendCommand('N', QByteArray());
+}
+
+void QalixMsgClient::resetLiveness()
+{
+    m_loginAccepted = m_probeDue = false;
+    m_keepAlivesSent = m_keepAlivesAnswered = m_keepAlivesBeforeStart = 0;
+    setLive(false);
+}
+
+void QalixMsgClient::setLive(bool live)
+{
+    if (live == m_live)
+        return;
+    m_live = live;
+    emit liveChanged(live);
 }
 
 void QalixMsgClient::setPortValue(QString object, int port, bool output, double value)
@@ -174,33 +224,39 @@ void QalixMsgClient::onData()
                 return;
         }
         if (lineBuffer.overflowed()) {
-            dropConnection();
+            dropConnection(QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
+                               .arg(lineBuffer.maxLineLength()));
             return;
         }
     }
+    sendProbe();
 }
 
 void QalixMsgClient::handleLine(const MsgLine &line)
 {
     switch (line.kind) {
     case MsgLine::Port:
+        if (m_loginAccepted)
+            setLive(true);
         emit received(line.object, line.port, line.output, line.value);
         return;
     case MsgLine::Error:
         if (line.code == 5) {
             if (m_started)
-                sendCommand('S', QByteArray());
+                sendStart();
         } else {
             emit error(line.text);
         }
         return;
     case MsgLine::Login:
         m_loggedIn = line.loginOk;
+        m_loginAccepted = line.loginOk;
         if (!m_loggedIn) {
             // The owner's connection check starts the next attempt.
             m_socket.close();
             lineBuffer.clear();
             ++connection;
+            resetLiveness();
         }
         return;
     case MsgLine::Config:
@@ -221,16 +277,18 @@ void QalixMsgClient::handleLine(const MsgLine &line)
         default:
             break;
         }
-        if (m_debugAnswered && m_busAnswered) {
-            // Set first: a failed write starts a new connection, which clears it again.
-            m_started = true;
-            sendCommand('S', QByteArray());
-        }
+        if (m_debugAnswered && m_busAnswered)
+            sendStart();
         return;
     case MsgLine::Malformed:
         qCDebug(lcNet) << "Malformed line ignored, letter" << line.letter;
         return;
     case MsgLine::Ignored:
+        if (line.letter == QLatin1Char('N')) {
+            ++m_keepAlivesAnswered;
+            if (m_loginAccepted && m_started && m_keepAlivesAnswered > m_keepAlivesBeforeStart)
+                setLive(true);
+        }
         return;
     case MsgLine::Unknown:
         qCDebug(lcNet) << "Unknown Command Received!";
@@ -238,13 +296,24 @@ void QalixMsgClient::handleLine(const MsgLine &line)
     }
 }
 
-void QalixMsgClient::dropConnection()
+bool QalixMsgClient::roomFor(qint64 bytes)
 {
-    qInfo().noquote() << QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
-                             .arg(lineBuffer.maxLineLength());
+    // A server that sends and never reads would have every answer queued
+    // here for good: the configuration lines alone are answered one by one.
+    if (m_socket.bytesToWrite() + bytes <= maxUnsentBytes)
+        return true;
+    dropConnection(QStringLiteral("Message server reads nothing: %1 bytes wait unsent, connection reset")
+                       .arg(m_socket.bytesToWrite()));
+    return false;
+}
+
+void QalixMsgClient::dropConnection(const QString &why)
+{
+    qCritical().noquote() << why;
     m_socket.abort();
     lineBuffer.clear();
     ++connection;
+    resetLiveness();
     m_started = false;
     // Retried like an attempt on which nothing arrived: by the tick, about ten seconds on.
     m_lastReceived = clock() - retryReference;

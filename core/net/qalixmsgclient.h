@@ -15,6 +15,22 @@
 
 // The link to the installation's message server: keeps one TCP connection open,
 // logs in, configures the server, decodes its port reports and sends port commands.
+//
+// Live: what counts as "up" for everything that judges whether the values
+// shown are current (the wall panel's stale look). A TCP connection alone is
+// not: a server whose back end is down may accept and drop, or log in and
+// then drop, every few seconds. A connection becomes live once, on that
+// connection, the server has accepted the login ("L" "OK") and after that
+//   - a port report ("P") has arrived, or
+//   - the server has answered a keep-alive ("N") that was sent after the
+//     latest start request ("S"). A server handles a connection's lines in
+//     order, so this answer shows that it took the start request without
+//     refusing it with error 5; it is how a server with nothing to report yet
+//     proves itself. Answers are counted: the n-th "N" received answers the
+//     n-th "N" sent, and one "N" goes out before the login.
+// Error 5, configuration answers and any other line are no proof. A live
+// connection stays live until it ends (closed by either side, reset, or a new
+// attempt); then liveChanged(false) comes at once.
 class QalixMsgClient : public QObject
 {
     Q_OBJECT
@@ -29,6 +45,9 @@ public:
     static constexpr qint64 retryReference = 50000;
     static constexpr int waitForDisconnect = 1000;
     static constexpr int waitForConnect = 3000;
+    // Bytes that may wait unsent for a server that does not read; beyond
+    // them the connection is reset as for an over-long line.
+    static constexpr qint64 maxUnsentBytes = 64 * 1024;
 
     // Where and how to connect. The defaults are the panel's: the message
     // server's port, bus mode on, debug mode off, never blocking.
@@ -61,6 +80,12 @@ public:
     bool busConfirmed() const { return m_busConfirmed; }
     bool isStarted() const { return m_started; }
     bool isLoggedIn() const { return m_loggedIn; }
+    // The connection has proven the server live (see the class comment).
+    bool isLive() const { return m_live; }
+    // With the probe on, a keep-alive follows the start requests of each read
+    // until the connection is live, so a live server with nothing to report shows
+    // itself within one round trip instead of at the next keep-alive (20 s).
+    void setStartProbe(bool on) { m_startProbe = on; }
     // The last port command or keep-alive, and the last data or the
     // reference of the last connection attempt, on the clock.
     qint64 lastSent() const { return m_lastSent; }
@@ -83,6 +108,8 @@ signals:
     void received(QString object, int port, bool output, double value);
     // The socket's state changed; isConnected() tells whether it is up.
     void stateChanged(QAbstractSocket::SocketState state);
+    // isLive() changed.
+    void liveChanged(bool live);
     void infoMsgReceived(QMap<QString, QString> info);
     void rawBusDataReceived(QByteArray brr);
     void error(QString error);
@@ -92,7 +119,16 @@ private:
     friend class TestQalixMsgClient;
 
     void handleLine(const MsgLine &line);
-    void dropConnection();
+    // Resets the connection with `why` on standard error; the next attempt
+    // comes on the regular retry time, not at once.
+    void dropConnection(const QString &why);
+    // False, and the connection reset, when `bytes` more would pass maxUnsentBytes.
+    bool roomFor(qint64 bytes);
+    void sendStart();
+    void sendProbe();
+    // A new connection, or none: nothing proven on it yet.
+    void resetLiveness();
+    void setLive(bool live);
 
     Settings m_settings;
     bool m_rawMode = false;
@@ -108,10 +144,20 @@ private:
     QTimer m_timer;
 
     Clock clock;
-    // Before this time connectToServer() starts no attempt (set by an over-long line).
+    // Before this time connectToServer() starts no attempt (set by a reset).
     qint64 retryNotBefore;
     MsgLineBuffer lineBuffer;
     quint64 connection = 0; // counts connection attempts, so parsing stops when one begins
+
+    bool m_live = false;
+    bool m_startProbe = false;
+    bool m_probeDue = false;
+    // On the current connection: the login accepted, keep-alives sent and
+    // answered, and how many had been sent when the latest "S" went out.
+    bool m_loginAccepted = false;
+    qint64 m_keepAlivesSent = 0;
+    qint64 m_keepAlivesAnswered = 0;
+    qint64 m_keepAlivesBeforeStart = 0;
 };
 
 #endif // QALIXMSGCLIENT_H

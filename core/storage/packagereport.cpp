@@ -5,8 +5,19 @@
 namespace {
 
 const QString documentEntry = QStringLiteral("project");
-// A line stays readable even when most of a large package is gone.
-constexpr int namesListed = 5;
+
+// A line stays readable even when most of a large package is gone: the first
+// few names of `count`, then how many more.
+QString listed(const QStringList &names, int count, const QString &quote, const QString &more)
+{
+    QStringList shown;
+    for (const QString &name : names.mid(0, PackageReport::NamesListed))
+        shown << quote + name + quote;
+    QString text = shown.join(QStringLiteral(", "));
+    if (count > shown.size())
+        text += more.arg(count - shown.size());
+    return text;
+}
 
 } // namespace
 
@@ -40,10 +51,9 @@ QString PackageReport::cutShortLine(const QLXFat &package)
     if (missing <= 0)
         return QString();
     const QStringList lost = package.cutEntries();
-    QString names = QStringList(lost.mid(0, namesListed)).join(QStringLiteral(", "));
-    if (lost.size() > namesListed)
-        names += QStringLiteral(" and %1 more").arg(lost.size() - namesListed);
-    return QStringLiteral("cut short, %1 bytes missing at its end; left out: %2").arg(missing).arg(names);
+    return QStringLiteral("cut short, %1 bytes missing at its end; left out: %2")
+        .arg(missing)
+        .arg(listed(lost, lost.size(), QString(), QStringLiteral(" and %1 more")));
 }
 
 QString PackageReport::damagedText(const QString &path)
@@ -62,4 +72,20 @@ QString PackageReport::documentLine(const QLXFat &package, int bytes, const QStr
     if (bytes == 0)
         return QStringLiteral("its project document is empty");
     return QStringLiteral("its project document does not parse: ") + readerError;
+}
+
+QString PackageReport::unpackLine(int count, const QStringList &names)
+{
+    return QStringLiteral("%1 picture %2 cannot be unpacked: %3")
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("entry") : QStringLiteral("entries"))
+        .arg(listed(names, count, QString(), QStringLiteral(" and %1 more")));
+}
+
+QString PackageReport::unpackText(const QString &path, int count, const QStringList &names)
+{
+    return QStringLiteral("%1 Dateien aus dem Package \"%2\" können nicht entpackt und gespeichert werden: %3. "
+                          "Diese Bilder fehlen.")
+        .arg(count)
+        .arg(path, listed(names, count, QStringLiteral("\""), QStringLiteral(" und %1 weitere")));
 }

@@ -12,6 +12,9 @@
 class PackageReport
 {
 public:
+    // Lines and boxes name this many entries at most, then how many more.
+    static constexpr int NamesListed = 5;
+
     // The box for a package that did not open.
     static QString openFailureText(const QString &path, QLXFat::OpenError error);
 
@@ -24,6 +27,12 @@ public:
     // `bytes` the size of what the entry held. Empty when a cut-short package
     // already explains it.
     static QString documentLine(const QLXFat &package, int bytes, const QString &readerError);
+
+    // For `count` picture entries that could not be unpacked, of which
+    // `names` are the first (NamesListed at most): one line and one box for
+    // the package, however many there are.
+    static QString unpackLine(int count, const QStringList &names);
+    static QString unpackText(const QString &path, int count, const QStringList &names);
 };
 
 #endif // PACKAGEREPORT_H

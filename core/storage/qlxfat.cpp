@@ -66,6 +66,7 @@ bool QLXFat::open(const QString &fileName, bool forWriting)
     // The writer of an earlier save() uses the package file and the table.
     close();
     m_table.clear();
+    m_firstReadable.clear();
     m_headerProperties.clear();
     m_dataStart = 0;
     m_fileName = fileName;
@@ -132,10 +133,13 @@ bool QLXFat::readTable()
                     const qint64 size = parseSize(parts.at(1));
                     // A negative size or bytes past the 32-bit range cannot be
                     // placed: the entry stays listed but yields nothing.
-                    if (size >= 0 && runningOffset + size <= MaxPosition)
+                    if (size >= 0 && runningOffset + size <= MaxPosition) {
+                        if (!m_firstReadable.contains(parts.at(0)))
+                            m_firstReadable.insert(parts.at(0), m_table.size());
                         m_table.append(FatEntry::atPosition(parts.at(0), qint32(runningOffset), qint32(size)));
-                    else
+                    } else {
                         m_table.append(FatEntry::unreadable(parts.at(0)));
+                    }
                     if (size > 0)
                         runningOffset = qMin(runningOffset + size, SizeCeiling);
                 }
@@ -250,7 +254,9 @@ bool QLXFat::extractFile(const QString &name, const QString &destination)
     if (m_writeMode || !m_file.isOpen())
         return false;
     const FatEntry *found = nullptr;
-    for (const FatEntry &entry : std::as_const(m_table)) {
+    // Entries before the first readable one of this name cannot match.
+    for (int i = m_firstReadable.value(name, m_table.size()); i < m_table.size(); ++i) {
+        const FatEntry &entry = m_table.at(i);
         if (entry.name == name && entry.isReadable() && m_file.seek(qint64(m_dataStart) + entry.offset)) {
             found = &entry;
             break;
@@ -374,4 +380,22 @@ bool QLXFat::isSafeEntryPath(const QString &name)
             return false;
     }
     return true;
+}
+
+QString QLXFat::destinationBelow(const QString &directory, const QString &name)
+{
+    if (!isSafeEntryPath(name))
+        return QString();
+    QString path = directory;
+    if (!path.endsWith(QLatin1Char('/')))
+        path.append(QLatin1Char('/'));
+    const QStringList parts = name.split(QLatin1Char('/'));
+    for (int i = 0; i < parts.size(); ++i) {
+        path.append(parts.at(i));
+        if (QFileInfo(path).isSymLink())
+            return QString();
+        if (i + 1 < parts.size())
+            path.append(QLatin1Char('/'));
+    }
+    return path;
 }

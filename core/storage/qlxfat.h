@@ -4,6 +4,7 @@
 #include "core/storage/fatentry.h"
 
 #include <QFile>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -77,6 +78,11 @@ public:
     // components that are not empty, "." or "..", no leading "/", no "\\",
     // no drive letter or ":", no control characters.
     static bool isSafeEntryPath(const QString &name);
+    // Where entry `name` lands below `directory`, or an empty text when it
+    // must not land anywhere: the name is not safe as a path, or a symbolic
+    // link lies on its way (a folder or the file itself), so nothing is ever
+    // made or written through a link. Missing folders are left to the caller.
+    static QString destinationBelow(const QString &directory, const QString &name);
 
 private:
     bool reachesPastEnd(const FatEntry &entry) const;
@@ -91,6 +97,9 @@ private:
     qint64 m_fileSize = 0;
     QMap<QString, QString> m_headerProperties;
     QVector<FatEntry> m_table;
+    // Read mode: the first readable entry of each name, so that unpacking
+    // every entry does not search the table once per entry.
+    QHash<QString, int> m_firstReadable;
     QLXFatThread *m_writer = nullptr;
     qint32 m_dataStart = 0;
     int m_stepPause;

@@ -9,12 +9,12 @@ StaleWatch::StaleWatch(int staleSeconds, Clock clock, WallClock wallClock)
 {
 }
 
-bool StaleWatch::setConnected(bool connected)
+bool StaleWatch::setLive(bool live)
 {
-    if (connected == m_connected)
+    if (live == m_live)
         return false;
-    m_connected = connected;
-    if (!connected) {
+    m_live = live;
+    if (!live) {
         m_downSince = m_clock();
         m_downAt = m_wallClock();
         return false;
@@ -26,7 +26,7 @@ bool StaleWatch::setConnected(bool connected)
 
 bool StaleWatch::poll()
 {
-    if (m_connected || m_staleNow || m_staleAfter <= 0 || m_clock() - m_downSince < m_staleAfter)
+    if (m_live || m_staleNow || m_staleAfter <= 0 || m_clock() - m_downSince < m_staleAfter)
         return false;
     m_staleNow = m_everStale = true;
     m_fresh.clear();
@@ -35,7 +35,7 @@ bool StaleWatch::poll()
 
 bool StaleWatch::delivered(const QString &key)
 {
-    if (!m_connected || !m_everStale || m_fresh.contains(key))
+    if (!m_live || !m_everStale || m_fresh.contains(key))
         return false;
     m_fresh.insert(key);
     return true;

@@ -11,6 +11,12 @@
 // to the message server has been down for a while, every bound item counts
 // as stale, also one that never had a value; after the connection is back,
 // each stays so until a report for its key has been handed to it.
+//
+// "Up" here is the client's live connection (QalixMsgClient::isLive()): the
+// server has logged the panel in and then sent a report or answered a
+// keep-alive sent after the start request. A TCP connection that gets no
+// further, however often it comes and goes, leaves the panel down since the
+// last live connection ended.
 class StaleWatch
 {
 public:
@@ -18,16 +24,16 @@ public:
     using Clock = std::function<qint64()>;
     using WallClock = std::function<QTime()>;
 
-    // The connection counts as down from construction until it comes up.
+    // The connection counts as down from construction until it is live.
     StaleWatch(int staleSeconds, Clock clock, WallClock wallClock);
 
-    // The connection's state, as often as it is known; only changes count.
-    // True when the banner goes.
-    bool setConnected(bool connected);
+    // Whether the connection is live, as often as it is known; only changes
+    // count. True when the banner goes.
+    bool setLive(bool live);
     // True when the panel has just turned stale: every bound item, and the banner.
     bool poll();
     // A report for `key` was handed to its items. True when it ended their
-    // stale look. One handed on while the connection is down is no fresh report.
+    // stale look. One handed on while the connection is not live is no fresh report.
     bool delivered(const QString &key);
 
     bool isStale(const QString &key) const;
@@ -39,7 +45,7 @@ private:
     qint64 m_staleAfter;
     Clock m_clock;
     WallClock m_wallClock;
-    bool m_connected = false;
+    bool m_live = false;
     qint64 m_downSince;
     QTime m_downAt;
     // Down for long enough, and not back yet.

@@ -46,6 +46,7 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
     connect(&link, &DesignerLink::readyRead, this, &DialogSelectProject::readReady);
     connect(&link, &DesignerLink::helloDue, this, &DialogSelectProject::timeout);
     connect(&link, &DesignerLink::hostFound, this, &DialogSelectProject::addHost);
+    connect(&link, &DesignerLink::hostLost, this, &DialogSelectProject::removeHost);
     connect(&link, &DesignerLink::transferChanged, this, &DialogSelectProject::showOutcome);
 
     timeout();
@@ -174,4 +175,17 @@ void DialogSelectProject::addHost(const QString &address)
 {
     if (ui->comboBoxHost->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
         ui->comboBoxHost->addItem(address);
+}
+
+void DialogSelectProject::removeHost(const QString &address)
+{
+    QComboBox *hosts = ui->comboBoxHost;
+    const int index = hosts->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        return;
+    const bool shown = hosts->currentText() == address;
+    hosts->removeItem(index);
+    // Not preselected any longer: the next host listed, or none.
+    if (shown)
+        hosts->setCurrentIndex(hosts->count() > 0 ? 0 : -1);
 }

@@ -43,6 +43,7 @@ protected:
 
 private:
     void addHost(const QString &address);
+    void removeHost(const QString &address);
     void showOutcome(TransferReceiver::Outcome outcome);
 
     Ui::DialogSelectProject *ui;

@@ -171,11 +171,19 @@ QList<Item *> Page::boundItems(const QString &key) const
     return m_portIndex.items(key);
 }
 
+QStringList Page::boundKeys() const
+{
+    return m_portIndex.keys() + m_pending.ports();
+}
+
 void Page::reindexItem(Item *item)
 {
     if (!m_itemOf.contains(item))
         return;
-    m_portIndex.file(item, item, item->record().port);
+    const QString &port = item->record().port;
+    m_portIndex.file(item, item, port);
+    if (!port.isEmpty())
+        emit portBound(port);
 }
 
 void Page::forget(QObject *object)
@@ -353,6 +361,9 @@ void Page::setValueSource(ValueSource source)
 void Page::setPendingItems(const QList<ItemElement> &elements)
 {
     m_pending.set(elements);
+    const QStringList ports = m_pending.ports();
+    for (const QString &port : ports)
+        emit portBound(port);
 }
 
 void Page::ensureBuilt()
@@ -443,5 +454,6 @@ void Page::moveItems(int dy, int dx)
 
 void Page::keyPressEvent(QKeyEvent *event)
 {
-    PageKeys::handle(*this, *event);
+    if (m_editingKeys)
+        PageKeys::handle(*this, *event);
 }

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "gui/pages/graphicsscene.h"
@@ -54,6 +55,9 @@ public:
     void setPortValue(const QString &key, double value);
     // The items bound to `key`, from the same index.
     QList<Item *> boundItems(const QString &key) const;
+    // Every state key an item of the page is bound to, built or not yet;
+    // portBound() tells of keys bound later.
+    QStringList boundKeys() const;
     // The newest value reported for a key, false for a key never reported:
     // a page built late takes its bound keys' values from here.
     using ValueSource = std::function<bool(const QString &key, double *value)>;
@@ -87,6 +91,10 @@ public:
     void pasteItems();
     void deleteItems();
     void moveItems(int dy, int dx);
+    // The editing keys (copy, cut, paste, delete, move); on unless a locked
+    // wall panel turns them off, where a keyboard plugged in must not paste
+    // a button bound to any output.
+    void setEditingKeys(bool on) { m_editingKeys = on; }
 
     GraphicsScene *scene() const { return m_scene; }
     GraphicsView *view() { return &m_view; }
@@ -95,6 +103,9 @@ signals:
     void selected(Item *itm);
     // An item made from the pending elements when the page was built.
     void itemBuilt(Item *item);
+    // An item of the page is bound to `key`, or will be when the page is
+    // built; said again for keys bound before.
+    void portBound(const QString &key);
 
 public slots:
     void keyPressed(QKeyEvent *event);
@@ -135,6 +146,7 @@ private:
 
     PendingItems m_pending;
     ValueSource m_valueSource;
+    bool m_editingKeys = true;
 };
 
 #endif // PAGE_H

@@ -13,6 +13,16 @@ void PendingItems::set(const QList<ItemElement> &elements)
     m_pending = true;
 }
 
+QStringList PendingItems::ports() const
+{
+    QStringList ports;
+    for (const ItemElement &element : m_elements) {
+        if (!element.record.port.isEmpty())
+            ports.append(element.record.port);
+    }
+    return ports;
+}
+
 QList<ItemElement> PendingItems::take(const QRectF &scene)
 {
     const QList<ItemElement> elements = m_elements;

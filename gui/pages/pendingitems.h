@@ -6,6 +6,7 @@
 #include <QList>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 // The item elements a page is built from when it is first shown, read with
 // the document and their picture names resolved.
@@ -14,6 +15,8 @@ class PendingItems
 public:
     void set(const QList<ItemElement> &elements);
     bool isPending() const { return m_pending; }
+    // The state keys the pending items are bound to, as often as they occur.
+    QStringList ports() const;
     // The elements, picture names resolved and the pictures they show first
     // decoded, with their copies at the size of each item that fits in
     // `scene` (an item that does not keeps its own size); nothing is pending

@@ -70,6 +70,8 @@ WallPanel::~WallPanel()
 
 void WallPanel::watchPage(Page *page)
 {
+    if (m_lock)
+        page->setEditingKeys(false);
     if (!m_stale)
         return;
     for (Item *item : page->items())
@@ -81,14 +83,15 @@ void WallPanel::watchClient(QalixMsgClient *client)
 {
     if (!m_stale || !client)
         return;
-    const auto follow = [this](bool connected) {
-        if (m_stale->setConnected(connected))
+    const auto follow = [this](bool live) {
+        if (m_stale->setLive(live))
             updateBanner();
     };
-    // The state from the signal itself: it also comes while the client goes.
-    connect(client, &QalixMsgClient::stateChanged, this,
-            [follow](QAbstractSocket::SocketState state) { follow(state == QAbstractSocket::ConnectedState); });
-    follow(client->isConnected());
+    // Live, not merely connected: a server that accepts and drops must not
+    // restart the count every few seconds.
+    client->setStartProbe(true);
+    connect(client, &QalixMsgClient::liveChanged, this, follow);
+    follow(client->isLive());
 }
 
 void WallPanel::delivered(const QString &key)

@@ -27,7 +27,7 @@ class StaleWatch;
 // The wall-panel switches at work on the main window: the first page again
 // and the screen saver after a while untouched, the stale look of the items
 // while the message server is out of reach, and the PIN before exit and
-// options. The main window makes one only when a switch asks for it, so a
+// options (and no editing keys on the pages). The main window makes one only when a switch asks for it, so a
 // panel started without them behaves as ever.
 class WallPanel : public QObject
 {
@@ -45,7 +45,8 @@ public:
     WallPanel(const StartOptions &options, QMainWindow *window, const QList<Page *> *pages, Clock clock = {});
     ~WallPanel() override;
 
-    // A page of the window: its items, built now or later, take the stale look when due.
+    // A page of the window: its items, built now or later, take the stale
+    // look when due; with the lock its editing keys do nothing.
     void watchPage(Page *page);
     // The message server link whose state decides what is stale.
     void watchClient(QalixMsgClient *client);

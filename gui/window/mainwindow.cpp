@@ -229,6 +229,11 @@ void MainWindow::addPage(Page *page)
 
 void MainWindow::feedPage(Page *page)
 {
+    // The live state walks only what items are bound to.
+    const QStringList keys = page->boundKeys();
+    for (const QString &key : keys)
+        m_live.bind(key);
+    connect(page, &Page::portBound, &m_live, &LiveState::bind, Qt::UniqueConnection);
     // A page built after values came in takes the newest of its keys.
     page->setValueSource([this](const QString &key, double *value) { return m_live.reportedValue(key, value); });
     if (m_wall)

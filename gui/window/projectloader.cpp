@@ -14,6 +14,7 @@
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
 #include "gui/storage/picturecache.h"
+#include "core/storage/packagereport.h"
 #include "core/storage/projectdirectory.h"
 #include "core/storage/qlxfat.h"
 
@@ -73,29 +74,6 @@ bool ProjectLoader::emptyDirectory(const QString &root, const QString &relativeP
     return true;
 }
 
-QString ProjectLoader::safeDestination(const QString &directory, const QString &relativeName)
-{
-    if (relativeName.isEmpty())
-        return QString();
-    for (const QChar c : relativeName) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return QString();
-    }
-    const QStringList parts = relativeName.split(QLatin1Char('/'));
-    QString path = directory;
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString &part = parts.at(i);
-        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
-            return QString();
-        path.append(part);
-        if (QFileInfo(path).isSymLink())
-            return QString();
-        if (i + 1 < parts.size())
-            path.append(QLatin1Char('/'));
-    }
-    return path;
-}
-
 void ProjectLoader::extractPictures(QLXFat &package)
 {
     QStringList names;
@@ -115,20 +93,35 @@ void ProjectLoader::extractPictures(QLXFat &package)
     const QStringList cut = package.cutEntries();
     const QSet<QString> left(cut.cbegin(), cut.cend());
     const qint64 count = names.size();
+    int failed = 0;
+    QStringList failedNames;
+    QString failedText;
     for (qint64 i = 0; i < count; ++i) {
         setProgress(int(25 * i / count));
         const QString &name = names.at(int(i));
         if (left.contains(name))
             continue;
+        QString text;
         if (name.startsWith(iconsPrefix))
-            extractEntry(package, name, iconsPrefix, projectDir + QLatin1String("icons/project/"), true);
+            text = extractEntry(package, name, iconsPrefix, projectDir + QLatin1String("icons/project/"), true);
         else if (name.startsWith(backgroundPrefix))
-            extractEntry(package, name, backgroundPrefix, projectDir + QLatin1String("background/project/"), false);
+            text = extractEntry(package, name, backgroundPrefix, projectDir + QLatin1String("background/project/"), false);
+        if (text.isEmpty())
+            continue;
+        // A box per entry would want one press per entry: 10,000 for a package of 10,000.
+        if (failed++ == 0)
+            failedText = text;
+        if (failedNames.size() < PackageReport::NamesListed)
+            failedNames << name;
     }
+    if (failed == 0)
+        return;
+    qCritical().noquote() << failureLine(package.fileName(), PackageReport::unpackLine(failed, failedNames));
+    showMessage(failed == 1 ? failedText : PackageReport::unpackText(package.fileName(), failed, failedNames));
 }
 
-void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
-                                 const QString &directory, bool icon)
+QString ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
+                                    const QString &directory, bool icon)
 {
     QString relative = entry;
     relative.remove(prefix);
@@ -138,19 +131,18 @@ void ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QS
     else
         qCDebug(lcWindow) << "Create Project background: " << destination;
 
-    const QString safe = safeDestination(directory, relative);
+    const QString safe = QLXFat::destinationBelow(directory, relative);
     if (safe.isEmpty())
-        qInfo().noquote() << "Package entry refused, it names no file inside the picture folder:" << entry;
+        qCDebug(lcWindow) << "Package entry refused, it names no file inside the picture folder:" << entry;
     if (!safe.isEmpty() && package.extractFile(entry, safe))
-        return;
+        return QString();
 
     if (icon) {
-        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
-                                   "gespeichert werden!")
-                        .arg(entry, destination));
-    } else {
-        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(entry));
+        return QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
+                              "gespeichert werden!")
+            .arg(entry, destination);
     }
+    return QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(entry);
 }
 
 void ProjectLoader::startReading(const QByteArray &document)

@@ -35,7 +35,9 @@ public:
     explicit ProjectLoader(DialogProgress *progress, const QString &projectDir = QString());
 
     // Empties the two picture directories and fills them from the package's
-    // "icons/" and "background/" entries.
+    // "icons/" and "background/" entries. Entries that cannot be unpacked are
+    // told once for the package: one line on standard error and one box,
+    // the entry's own box when it is the only one.
     void extractPictures(QLXFat &package);
 
     // Starts reading `document` on a second thread, so the reading goes on
@@ -52,13 +54,6 @@ public:
     // document proves broken.
     void readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                       const std::function<void(Item *)> &itemCreated = {});
-
-    // Where an entry lands below `directory` (which ends in "/"), or an empty
-    // text when the name cannot be a file inside it: empty, absolute, with a
-    // backslash, drive letter, NUL or control character, or a "." or ".."
-    // component. A symbolic link on the way also refuses it, so nothing is
-    // ever written through a link.
-    static QString safeDestination(const QString &directory, const QString &relativeName);
 
     // Empties the folder `relativePath` below `root`, creating it (with
     // missing parents) when it does not exist. A symbolic link at the folder
@@ -87,8 +82,9 @@ private:
     void setProgress(int percent);
     Page *makePage(ProjectReader::PageRecord record, QList<Page *> *pages, QWidget *pageParent,
                    const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved);
-    void extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
-                      const QString &directory, bool icon);
+    // Empty when the entry was unpacked; the box for it otherwise.
+    QString extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
+                         const QString &directory, bool icon);
 
     DialogProgress *progress;
     QString projectDir;

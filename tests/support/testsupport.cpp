@@ -152,9 +152,9 @@ void FakeServer::send(const QByteArray &data)
     m_peer->flush();
 }
 
-UdpPeer::UdpPeer()
+UdpPeer::UdpPeer(const QHostAddress &address)
 {
-    m_socket.bind(QHostAddress(QHostAddress::LocalHost));
+    m_socket.bind(address);
 }
 
 bool UdpPeer::send(const QByteArray &datagram, quint16 port)

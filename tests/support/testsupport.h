@@ -63,11 +63,12 @@ private:
     QByteArray m_bytes;
 };
 
-// One end of a datagram exchange played by a test, on loopback.
+// One end of a datagram exchange played by a test, on loopback: by default
+// 127.0.0.1, or another loopback address for a host beside it.
 class UdpPeer
 {
 public:
-    UdpPeer();
+    explicit UdpPeer(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
     quint16 port() const { return m_socket.localPort(); }
     bool send(const QByteArray &datagram, quint16 port);
     // The next datagram, or a null array when none comes within msec.

@@ -43,8 +43,11 @@ BridgeCheck::BridgeCheck(const BridgeConfig &c, QObject *parent)
                 .arg(config.url, settings.clientId,
                      broker->echoesOwnPublishes() ? QStringLiteral("MQTT 3.1.1") : QStringLiteral("MQTT 5")));
     });
-    connect(broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic) {
-        problem(QStringLiteral("the broker refused the subscription to %1").arg(topic));
+    connect(broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic, const QString &reason) {
+        problem(QStringLiteral("the broker refused the subscription to %1: %2").arg(topic, reason));
+    });
+    connect(broker, &MqttConnection::messageRefused, this, [this](const QString &topic, const QString &reason) {
+        problem(QStringLiteral("%1: %2; the bridge ignores it").arg(topic, reason));
     });
     connect(broker, &MqttConnection::subscribed, this, [this, settings] {
         say(QStringLiteral("subscribed to %1 topics").arg(settings.topics.size()));
@@ -98,9 +101,16 @@ void BridgeCheck::onMessage(const QString &topic, const QByteArray &payload)
             }
         }
     }
+    if (known)
+        return;
     BridgeConfig::Port port;
-    if (!known && config.prefixPort(topic, &port))
+    if (config.prefixPort(topic, &port)) {
         readState(port, ValuePath(), topic, payload);
+        return;
+    }
+    const QString fault = config.prefixTopicFault(topic);
+    if (!fault.isEmpty())
+        problem(QStringLiteral("%1: %2; the bridge ignores it").arg(topic.left(100), fault));
 }
 
 void BridgeCheck::readState(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic,

@@ -14,8 +14,8 @@ namespace {
 // The key words the file may use, per kind of section.
 const QStringList brokerKeys{QStringLiteral("url"),      QStringLiteral("client_id"), QStringLiteral("username"),
                              QStringLiteral("password"), QStringLiteral("prefix"),    QStringLiteral("cafile"),
-                             QStringLiteral("persistent_session")};
-const QStringList panelKeys{QStringLiteral("user"), QStringLiteral("password")};
+                             QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session")};
+const QStringList panelKeys{QStringLiteral("user"), QStringLiteral("password"), QStringLiteral("listen")};
 
 // A comment starts a line with ";" or "#", or follows white space with ";".
 QString stripComment(const QString &line)
@@ -30,6 +30,22 @@ QString stripComment(const QString &line)
     return trimmed;
 }
 
+// The panel sends its login and object names in Latin-1.
+bool latin1(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
+}
+
+bool readableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isReadable();
+}
+
 } // namespace
 
 bool BridgeConfig::parseAddress(const QString &text, QString *object, int *port, bool *output)
@@ -42,9 +58,11 @@ bool BridgeConfig::parseAddress(const QString &text, QString *object, int *port,
     if (name.isEmpty() || name.contains(QLatin1Char('=')) || name.contains(QLatin1Char('/')))
         return false;
     for (const QChar c : name) {
-        if (c.isSpace() || c.unicode() < 0x20)
+        if (c.isSpace() || c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
             return false;
     }
+    if (!objectNameFault(name).isEmpty())
+        return false;
     const QString &number = fields[2];
     if (number.isEmpty() || (number.size() > 1 && number.startsWith(QLatin1Char('0'))))
         return false;
@@ -59,6 +77,45 @@ bool BridgeConfig::parseAddress(const QString &text, QString *object, int *port,
     *object = name;
     *port = n;
     *output = fields[0] == QLatin1String("OUT");
+    return true;
+}
+
+QString BridgeConfig::objectNameFault(const QString &name)
+{
+    const int bytes = name.toUtf8().size();
+    if (bytes > maxObjectBytes)
+        return QStringLiteral("object name of %1 bytes, more than %2").arg(bytes).arg(maxObjectBytes);
+    // Reported in UTF-8, a name outside Latin-1 would reach its items, but
+    // their commands would come back with "?" for those characters.
+    if (!latin1(name))
+        return QStringLiteral("object name %1 is not Latin-1, so the panel could not send its commands back")
+            .arg(name);
+    return QString();
+}
+
+QString BridgeConfig::prefixTopicFault(const QString &topic) const
+{
+    if (prefix.isEmpty() || !topic.startsWith(prefix + QLatin1Char('/')))
+        return QString();
+    const QStringList levels = topic.mid(prefix.size() + 1).split(QLatin1Char('/'));
+    if (levels.size() != 3 || (levels[0] != QLatin1String("OUT") && levels[0] != QLatin1String("IN")))
+        return QString();
+    return objectNameFault(levels[1]);
+}
+
+bool BridgeConfig::parseListen(const QString &text, QHostAddress *address, quint16 *port)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const int number = text.mid(colon + 1).toInt(&ok);
+    if (!ok || number < 0 || number > 65535 || !address->setAddress(host))
+        return false;
+    *port = quint16(number);
     return true;
 }
 
@@ -176,6 +233,33 @@ bool BridgeConfig::setUrl(const QString &given, QString *reason)
     return true;
 }
 
+void BridgeConfig::setClientCertificate(const QString &key, const QString &value, int lineNo)
+{
+    if (key == QLatin1String("certfile")) {
+        certfile = value;
+        certfileLine = lineNo;
+    } else if (key == QLatin1String("keyfile")) {
+        keyfile = value;
+        keyfileLine = lineNo;
+    }
+}
+
+bool BridgeConfig::checkClientCertificate()
+{
+    if (certfileLine == 0 && keyfileLine == 0)
+        return true;
+    const int line = qMax(certfileLine, keyfileLine);
+    if (!tls)
+        return fail(line, QStringLiteral("certfile and keyfile are for mqtts:// urls only"));
+    if (certfileLine == 0 || keyfileLine == 0)
+        return fail(line, QStringLiteral("a client certificate needs both certfile and keyfile"));
+    if (!readableFile(certfile))
+        return fail(certfileLine, QStringLiteral("cannot read certfile %1").arg(certfile));
+    if (!readableFile(keyfile))
+        return fail(keyfileLine, QStringLiteral("cannot read keyfile %1").arg(keyfile));
+    return true;
+}
+
 bool BridgeConfig::load(const QString &path)
 {
     fileName = path;
@@ -234,9 +318,14 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                 panelSeen = true;
             } else {
                 Port p;
-                if (!parseAddress(name, &p.object, &p.port, &p.output))
+                if (!parseAddress(name, &p.object, &p.port, &p.output)) {
+                    const QStringList fields = name.split(QLatin1Char('.'));
+                    const QString nameFault = fields.size() == 3 ? objectNameFault(fields[1]) : QString();
+                    if (!nameFault.isEmpty())
+                        return fail(lineNo, QStringLiteral("[%1]: %2").arg(name.left(80), nameFault));
                     return fail(lineNo, QStringLiteral("[%1] is neither [broker], [panel] nor a port address "
                                                        "such as [OUT.Kueche.1]").arg(name));
+                }
                 p.line = lineNo;
                 ports.append(p);
                 port = &ports.last();
@@ -275,6 +364,8 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
             } else if (key == QLatin1String("prefix")) {
                 if (!value.isEmpty() && (!Port::validTopic(value) || value.endsWith(QLatin1Char('/'))))
                     return fail(lineNo, QStringLiteral("prefix must be a topic without wildcards or a final \"/\""));
+                if (value.toUtf8().size() > maxPrefixBytes)
+                    return fail(lineNo, QStringLiteral("prefix longer than %1 bytes").arg(maxPrefixBytes));
                 prefix = value;
             } else if (key == QLatin1String("cafile")) {
                 cafile = value;
@@ -284,8 +375,18 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                 if (value != QLatin1String("yes") && value != QLatin1String("no"))
                     return fail(lineNo, QStringLiteral("persistent_session must be yes or no"));
                 persistentSession = value == QLatin1String("yes");
+            } else {
+                setClientCertificate(key, value, lineNo);
             }
         } else if (section == Panel) {
+            if (key == QLatin1String("listen")) {
+                if (!parseListen(value, &listenAddress, &listenPort))
+                    return fail(lineNo, QStringLiteral("listen needs ADDR:PORT, such as 0.0.0.0:64401, not %1").arg(value));
+                continue;
+            }
+            if (value.toUtf8().size() > maxLoginBytes || !latin1(value))
+                return fail(lineNo, QStringLiteral("%1 must be Latin-1 text of at most %2 bytes, as the panel sends it")
+                                        .arg(key).arg(maxLoginBytes));
             if (key == QLatin1String("user")) {
                 if (value.isEmpty() || value.contains(QLatin1Char('=')))
                     return fail(lineNo, QStringLiteral("user must not be empty or contain \"=\""));
@@ -300,6 +401,8 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
 
     if (tls && !cafileGiven)
         return fail(urlLine, QStringLiteral("an mqtts:// url needs cafile = PATH"));
+    if (!checkClientCertificate())
+        return false;
     if (cafileGiven && !checkCafile(cafileLine))
         return false;
     if (!urlUser.isEmpty() && (!brokerUser.isEmpty() || !brokerPassword.isEmpty()))
@@ -350,7 +453,9 @@ QString BridgeConfig::describe() const
         out << ", user " << brokerUser;
     if (tls)
         out << ", CA " << cafile;
-    out << "\npanel login " << panelUser << "\n";
+    if (!certfile.isEmpty())
+        out << ", client certificate " << certfile;
+    out << "\npanel login " << panelUser << ", on " << listenAddress.toString() << ":" << listenPort << "\n";
     for (const Port &p : ports)
         out << p.describe() << "\n";
     if (prefix.isEmpty())

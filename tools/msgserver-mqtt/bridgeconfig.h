@@ -4,6 +4,7 @@
 #include "portconfig.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,11 +17,22 @@ class BridgeConfig
 public:
     using Port = PortConfig;
 
+    // What a panel can take and send back: a report line longer than the
+    // panel's line bound drops its connection, and the panel sends object
+    // names in Latin-1.
+    static constexpr int maxObjectBytes = 256;
+    static constexpr int maxTopicBytes = PortConfig::maxTopicBytes;
+    static constexpr int maxPrefixBytes = 512;
+    static constexpr int maxLoginBytes = 256; // panel user, panel password
+    static constexpr quint16 defaultListenPort = 64401;
+
     QString url = QStringLiteral("mqtt://127.0.0.1:1883");
     QString host = QStringLiteral("127.0.0.1");
     int brokerPort = 1883;
     bool tls = false;
     QString cafile;
+    QString certfile; // client certificate, for brokers that require one
+    QString keyfile;
     QString clientId;
     QString brokerUser;
     QString brokerPassword;
@@ -30,6 +42,8 @@ public:
     bool persistentSession = true;
     QString panelUser;
     QString panelPassword;
+    QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 listenPort = defaultListenPort;
     QList<Port> ports;
 
     // False with error() set to "FILE:LINE: reason" (no line for a missing file).
@@ -44,10 +58,17 @@ public:
 
     // A port address as on the wire: "OUT" or "IN", object, decimal port.
     static bool parseAddress(const QString &text, QString *object, int *port, bool *output);
+    // Why a panel could not show or switch a port of this object name; empty when it can.
+    static QString objectNameFault(const QString &name);
+    // "ADDR:PORT" or "[IPv6]:PORT"; port 0 picks a free one.
+    static bool parseListen(const QString &text, QHostAddress *address, quint16 *port);
     // The port under the prefix that a topic names (<prefix>/<OUT|IN>/<object>/<port>).
     bool prefixPort(const QString &topic, Port *port) const;
     // State and command topics of a port without a section.
     QString prefixState(const QString &object, int port, bool output) const;
+    // Why a topic shaped like a port under the prefix names none; empty for
+    // a port or for a topic of another shape.
+    QString prefixTopicFault(const QString &topic) const;
 
 private:
     bool fail(int line, const QString &reason);
@@ -55,12 +76,16 @@ private:
     bool takeUrlLogin(QString *rest, QString *reason);
     bool checkCafile(int line);
     bool completePorts();
+    void setClientCertificate(const QString &key, const QString &value, int lineNo);
+    bool checkClientCertificate();
 
     QString fileName;
     QString errorText;
     QStringList warningTexts;
     QString urlUser;
     QString urlPassword;
+    int certfileLine = 0;
+    int keyfileLine = 0;
 };
 
 #endif // BRIDGECONFIG_H

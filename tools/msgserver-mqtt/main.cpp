@@ -20,22 +20,6 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-bool parseListen(const QString &text, QHostAddress *address, quint16 *port)
-{
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0)
-        return false;
-    QString host = text.left(colon);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-        host = host.mid(1, host.size() - 2);
-    bool ok = false;
-    const int number = text.mid(colon + 1).toInt(&ok);
-    if (!ok || number < 0 || number > 65535 || !address->setAddress(host))
-        return false;
-    *port = quint16(number);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -49,8 +33,10 @@ int main(int argc, char *argv[])
         "The panels log in in clear text: listen on loopback, or on a network only the panels share."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("config"), QStringLiteral("The configuration (INI)."), QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("listen"), QStringLiteral("Address and port for the panels (default 127.0.0.1:64401; port 0 picks one)."),
-                      QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:64401")});
+    parser.addOption({QStringLiteral("listen"),
+                      QStringLiteral("Address and port for the panels, in place of the configuration's [panel] listen "
+                                     "(default 127.0.0.1:64401; port 0 picks one)."),
+                      QStringLiteral("ADDR:PORT")});
     parser.addOption({QStringLiteral("check"), QStringLiteral("Print what maps where and exit.")});
     parser.addOption({QStringLiteral("connect"),
                       QStringLiteral("With --check: also connect to the broker once, subscribe and read the retained "
@@ -74,9 +60,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(config.error()));
         return 2;
     }
-    QHostAddress address;
-    quint16 port = 0;
-    if (!parseListen(parser.value(QStringLiteral("listen")), &address, &port)) {
+    if (parser.isSet(QStringLiteral("listen"))
+        && !BridgeConfig::parseListen(parser.value(QStringLiteral("listen")), &config.listenAddress,
+                                      &config.listenPort)) {
         std::fprintf(stderr, "msgserver-mqtt: --listen needs ADDR:PORT, not %s\n",
                      qUtf8Printable(parser.value(QStringLiteral("listen"))));
         return 2;
@@ -90,9 +76,10 @@ int main(int argc, char *argv[])
     }
 
     MqttBridge bridge(config);
-    if (!bridge.listen(address, port)) {
-        std::fprintf(stderr, "msgserver-mqtt: cannot listen on %s:%d: %s\n", qUtf8Printable(address.toString()),
-                     port, qUtf8Printable(bridge.errorString()));
+    if (!bridge.listen(config.listenAddress, config.listenPort)) {
+        std::fprintf(stderr, "msgserver-mqtt: cannot listen on %s:%d: %s\n",
+                     qUtf8Printable(config.listenAddress.toString()), config.listenPort,
+                     qUtf8Printable(bridge.errorString()));
         return 1;
     }
     std::printf("msgserver-mqtt listening on %s:%d\n", qUtf8Printable(bridge.serverAddress().toString()),

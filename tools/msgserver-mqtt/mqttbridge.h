@@ -3,6 +3,9 @@
 
 #include "bridgeconfig.h"
 #include "echofilter.h"
+#include "faultlog.h"
+#include "loginthrottle.h"
+#include "mqttconnection.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -12,11 +15,11 @@
 #include <QObject>
 #include <QSet>
 #include <QTcpServer>
+#include <QTimer>
 #include <QVector>
 
-#include "mqttconnection.h"
-
 class MsgServerSession;
+class QTcpSocket;
 
 // Panels on one side, the broker on the other. Keeps the newest value of every
 // port that has one, so a panel that starts late is current at once; takes
@@ -26,12 +29,19 @@ class MqttBridge : public QObject
     Q_OBJECT
 
 public:
-    // Bounds: every panel and every port costs memory, and anyone allowed to
-    // publish below the prefix could make up ports without end.
-    static constexpr int maxPanels = 64;
-    static constexpr int maxPorts = 100000;
-    static constexpr int maxWarnings = 10000;
-    static constexpr qint64 maxPanelBacklog = 8 * 1024 * 1024;
+    // Bounds: every connection, panel and port costs memory, and anybody who
+    // can reach the port or publish below the prefix could make up more.
+    static constexpr int maxPanels = 64;                 // logged in
+    static constexpr int maxWaiting = 16;                // connected, not logged in yet
+    static constexpr int maxWaitingPerAddress = 4;
+    static constexpr int loginWindowMs = 5000;
+    static constexpr int maxBytesBeforeLogin = 1024;     // a keep-alive and the login
+    static constexpr int panelReadBufferBytes = 64 * 1024;
+    static constexpr qint64 maxPanelBacklog = 4 * 1024 * 1024;
+    static constexpr qint64 maxTotalBacklog = 32 * 1024 * 1024;
+    static constexpr int dumpChunkBytes = 64 * 1024;     // of a new panel's first reports, unsent at a time
+    static constexpr int maxPrefixPorts = 10000;         // ports under the prefix, beside the configured ones
+    static constexpr int maxPrefixReportBytes = 1024 * 1024;
 
     explicit MqttBridge(const BridgeConfig &config, QObject *parent = nullptr);
     // The broker connection the configuration asks for, with every topic the
@@ -39,10 +49,14 @@ public:
     static MqttConnection::Settings brokerSettings(const BridgeConfig &config);
     ~MqttBridge() override;
 
+    // Binds the panels' port. The port stays closed while the bridge has no
+    // live values to give (the broker away, or every device out of reach),
+    // so that panels see the server as gone; port 0 picks one, which is kept
+    // for every reopening.
     bool listen(const QHostAddress &address, quint16 port);
     QString errorString() const { return server.errorString(); }
-    quint16 serverPort() const { return server.serverPort(); }
-    QHostAddress serverAddress() const { return server.serverAddress(); }
+    quint16 serverPort() const { return listenPort; }
+    QHostAddress serverAddress() const { return listenAddress; }
     // Connects to the broker; panels are taken once it is up.
     void start();
 
@@ -58,6 +72,15 @@ private:
         bool output = false;
         double value = 0.0;
     };
+    // A panel connection's own state.
+    struct Panel
+    {
+        QString addressKey;   // LoginThrottle's
+        bool unchecked = false; // its login was refused without a look (a throttled address)
+        bool dumping = false;   // its first reports are still going out
+        QString dumpedUpTo;     // the last address of them sent
+        bool dropping = false;
+    };
 
     // A port's state topic: which port, and which of its states.
     struct Route
@@ -70,30 +93,51 @@ private:
     void onAvailability(const QString &topic, const QByteArray &payload);
     void updateServing();
     bool servesPanels() const;
+    void closeForPanels(const QString &reason);
     void refresh(const QList<int> &indices);
     bool publish(const QString &topic, const QByteArray &payload, QString *reason);
     bool readsTopic(const QString &topic) const;
+    void onBrokerLost(const QString &reason);
+    void reportBrokerFaults();
+    void setUpTimers();
     void onNewConnection();
+    void admit(QTcpSocket *socket);
     void onStartRequested(MsgServerSession *session);
     void onPortCommand(const QString &object, int port, bool output, const QString &valueText, double value);
     void apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic, const QByteArray &payload);
     void dropPanels(const QString &reason);
-    void warnOnce(const QString &key, const QString &text);
+    void openForPanels();
+    void makeRoomFor(const QString &addressKey);
+    void watchLogin(MsgServerSession *session);
+    void continueDump(MsgServerSession *session);
+    bool roomForPrefixPort(const QString &topic, const QString &address);
+    void boundBacklogs();
+    void drop(MsgServerSession *session, const QString &why);
+    void giveMemoryBack();
 
     BridgeConfig config;
     QTcpServer server;
+    QHostAddress listenAddress;
+    quint16 listenPort = 0;
+    QTimer relisten;
     MqttConnection *broker = nullptr;
-    QList<MsgServerSession *> sessions;
+    QHash<MsgServerSession *, Panel> panels;
+    QList<MsgServerSession *> waiting;         // not logged in yet, oldest first
     QHash<QString, QList<Route>> portsByTopic; // state topic -> ports in config.ports
     QHash<QString, QList<int>> portsByAvailability; // availability topic -> indices into config.ports
-    QVector<QSet<QString>> offlineTopics;            // per port: its availability topics that say offline
+    QVector<QSet<QString>> offlineTopics;      // per port: its availability topics that say offline
     int offlinePorts = 0;
-    bool noDeviceReachable = false;                  // every port offline and no other value known
+    bool noDeviceReachable = false;            // every port offline and no other value known
     EchoFilter echoes;
+    QHash<QString, int> portsByAddress;        // "OUT.Kueche.1" -> index into config.ports
+    QMap<QString, Value> values;               // by address, so reports go out in a stable order
+    int prefixPorts = 0;
+    qint64 prefixReportBytes = 0;
+    LoginThrottle throttle;
     QElapsedTimer clock;
-    QHash<QString, int> portsByAddress;      // "OUT.Kueche.1" -> index into config.ports
-    QMap<QString, Value> values;              // by address, so reports go out in a stable order
-    QSet<QString> warned;
+    FaultLog faults;
+    QTimer faultFlush;
+    QTimer trim;
 };
 
 #endif // MQTTBRIDGE_H

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <utility>
 #include <sys/ioctl.h>
 #include <cstring>
 
@@ -20,6 +21,22 @@ constexpr int connackTimeoutMs = 10000;
 // packet limit.
 constexpr int topicsPerSubscribe = 100;
 constexpr int maxPacketsPerRead = 1000;
+// A QoS 1 command unacknowledged this long is reported; a bound on those
+// waiting, for a broker that acknowledges nothing.
+constexpr qint64 acknowledgeMs = 10000;
+constexpr int maxUnacknowledged = 1000;
+// A connection that lasted this long starts the back-off anew; one that
+// did not (a broker or a twin that drops us at once) keeps it growing.
+constexpr qint64 stableMs = 10000;
+// Connections dropped soon after connecting twice within this time are named
+// as two clients sharing one client id.
+constexpr qint64 takeoverWindowMs = 10 * 60 * 1000;
+
+// An encrypted key would make OpenSSL ask on the terminal; a service has none.
+int noPassword(char *, int, int, void *)
+{
+    return 0;
+}
 
 void initLibrary()
 {
@@ -33,6 +50,7 @@ MqttConnection::MqttConnection(const Settings &s, QObject *parent)
     : QObject(parent), settings(s)
 {
     initLibrary();
+    clock.start();
     housekeeping.setInterval(1000);
     connect(&housekeeping, &QTimer::timeout, this, [this] {
         if (!mosq)
@@ -41,6 +59,7 @@ MqttConnection::MqttConnection(const Settings &s, QObject *parent)
             fail(QStringLiteral("no answer within %1 s").arg(connackTimeoutMs / 1000));
             return;
         }
+        checkAcknowledgements();
         afterIo(mosquitto_loop_misc(mosq));
     });
     retry.setSingleShot(true);
@@ -99,18 +118,18 @@ void MqttConnection::attempt()
     mosquitto_connect_v5_callback_set(mosq, &MqttConnection::onConnectCallback);
     mosquitto_message_v5_callback_set(mosq, &MqttConnection::onMessageCallback);
     mosquitto_subscribe_v5_callback_set(mosq, &MqttConnection::onSubscribeCallback);
+    mosquitto_publish_v5_callback_set(mosq, &MqttConnection::onPublishCallback);
+    mosquitto_disconnect_v5_callback_set(mosq, &MqttConnection::onDisconnectCallback);
+    mosquitto_log_callback_set(mosq, &MqttConnection::onLogCallback);
+    mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
+    libraryLog.clear();
+    brokerReason = 0;
     if (!settings.user.isEmpty()) {
         mosquitto_username_pw_set(mosq, settings.user.toUtf8().constData(),
                                   settings.password.isEmpty() ? nullptr : settings.password.toUtf8().constData());
     }
-    if (settings.tls) {
-        const int rc = mosquitto_tls_set(mosq, settings.cafile.toLocal8Bit().constData(), nullptr, nullptr,
-                                         nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            fail(QStringLiteral("TLS with %1: %2").arg(settings.cafile, QString::fromUtf8(mosquitto_strerror(rc))));
-            return;
-        }
-    }
+    if (settings.tls && !setUpTls())
+        return;
     attemptClock.start();
     qCDebug(lcBroker) << "connecting to" << settings.host << settings.port << (v5 ? "MQTT 5" : "MQTT 3.1.1");
     const int rc = mosquitto_connect_async(mosq, settings.host.toUtf8().constData(), settings.port,
@@ -137,6 +156,20 @@ void MqttConnection::keepSession()
     mosquitto_property_free_all(&properties);
     if (rc != MOSQ_ERR_INVAL)
         qCWarning(lcBroker) << "persistent session: unexpected answer" << rc;
+}
+
+bool MqttConnection::setUpTls()
+{
+    const QByteArray cafile = settings.cafile.toLocal8Bit();
+    const QByteArray certfile = settings.certfile.toLocal8Bit();
+    const QByteArray keyfile = settings.keyfile.toLocal8Bit();
+    const int rc = mosquitto_tls_set(mosq, cafile.constData(), nullptr,
+                                     certfile.isEmpty() ? nullptr : certfile.constData(),
+                                     keyfile.isEmpty() ? nullptr : keyfile.constData(), &noPassword);
+    if (rc == MOSQ_ERR_SUCCESS)
+        return true;
+    fail(QStringLiteral("TLS with %1: %2").arg(settings.cafile, QString::fromUtf8(mosquitto_strerror(rc))));
+    return false;
 }
 
 void MqttConnection::watchSocket()
@@ -177,7 +210,7 @@ void MqttConnection::afterIo(int rc)
         return;
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq) < 0) {
         fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
-             : rc == MOSQ_ERR_SUCCESS ? QStringLiteral("connection closed")
+             : rc == MOSQ_ERR_SUCCESS ? closeReason()
                                       : QString::fromUtf8(mosquitto_strerror(rc)));
         return;
     }
@@ -194,12 +227,64 @@ void MqttConnection::fail(const QString &reason)
     housekeeping.stop();
     const bool wasUp = up;
     up = false;
+    if (wasUp && clock.elapsed() - upSince >= stableMs)
+        backoff.reset();
+    forgetPublishes(QStringLiteral("the connection was lost before the broker acknowledged it"));
     const int delay = backoff.next();
     retry.start(delay);
+    const QString said = libraryLog.reason(reason, {settings.host, settings.cafile, settings.certfile});
     if (wasUp)
-        emit connectionLost(reason);
+        emit connectionLost(dropReason(said));
     else
-        emit attemptFailed(reason, delay);
+        emit attemptFailed(said, delay);
+}
+
+QString MqttConnection::closeReason() const
+{
+    return brokerReason == 0 ? QStringLiteral("connection closed")
+                             : QStringLiteral("the broker closed the connection: %1")
+                                   .arg(QString::fromUtf8(mosquitto_reason_string(brokerReason)));
+}
+
+QString MqttConnection::dropReason(const QString &reason)
+{
+    // Two clients with one client id take the connection from each other
+    // at each connect. MQTT 5 brokers may say so (session taken over);
+    // others, mosquitto 2.0 among them, just close the older connection.
+    const qint64 now = clock.elapsed();
+    const bool takenOver = brokerReason == MQTT_RC_SESSION_TAKEN_OVER;
+    if (!takenOver && now - upSince >= stableMs)
+        return reason;
+    while (!shortDrops.isEmpty() && (now - shortDrops.constFirst() > takeoverWindowMs || shortDrops.size() >= 100))
+        shortDrops.removeFirst();
+    shortDrops << now;
+    if (shortDrops.size() < 2)
+        return reason;
+    return reason + QStringLiteral("; dropped %1 times in %2 min, each soon after connecting: two clients with "
+                                   "client_id %3 (a copied configuration?) take the connection from each other, "
+                                   "so give each bridge its own client_id")
+                        .arg(shortDrops.size()).arg((now - shortDrops.constFirst()) / 60000 + 1).arg(settings.clientId);
+}
+
+void MqttConnection::checkAcknowledgements()
+{
+    const qint64 now = clock.elapsed();
+    for (auto it = unacknowledged.begin(); it != unacknowledged.end();) {
+        if (now - it->sentAt < acknowledgeMs) {
+            ++it;
+            continue;
+        }
+        const QString topic = it->topic;
+        it = unacknowledged.erase(it);
+        emit publishFailed(topic, QStringLiteral("not acknowledged by the broker within %1 s").arg(acknowledgeMs / 1000));
+    }
+}
+
+void MqttConnection::forgetPublishes(const QString &reason)
+{
+    const QHash<int, Publish> lost = std::exchange(unacknowledged, {});
+    for (const Publish &publish : lost)
+        emit publishFailed(publish.topic, reason);
 }
 
 void MqttConnection::onConnectCallback(mosquitto *, void *self, int rc, int, const mosquitto_property *)
@@ -223,7 +308,7 @@ void MqttConnection::handleConnack(int rc)
         return;
     }
     up = true;
-    backoff.reset();
+    upSince = clock.elapsed();
     subscribeAll();
     emit connected();
 }
@@ -259,18 +344,58 @@ void MqttConnection::onSubscribeCallback(mosquitto *, void *self, int mid, int c
     auto *connection = static_cast<MqttConnection *>(self);
     const QStringList topics = connection->pendingSubscriptions.take(mid);
     for (int i = 0; i < count && i < topics.size(); ++i) {
-        if (granted[i] > 2)
-            emit connection->subscriptionRefused(topics.at(i));
+        if (granted[i] > 2) {
+            emit connection->subscriptionRefused(
+                topics.at(i), connection->v5 ? QString::fromUtf8(mosquitto_reason_string(granted[i]))
+                                             : QStringLiteral("refused (MQTT 3.1.1 gives no reason)"));
+        }
     }
     if (connection->pendingSubscriptions.isEmpty() && !topics.isEmpty())
         emit connection->subscribed();
 }
 
+void MqttConnection::onPublishCallback(mosquitto *, void *self, int mid, int reasonCode, const mosquitto_property *)
+{
+    auto *connection = static_cast<MqttConnection *>(self);
+    const Publish publish = connection->unacknowledged.take(mid);
+    // Reason codes from 0x80 are refusals (MQTT 5); 0x10, no subscribers, is none.
+    if (reasonCode >= 0x80 && !publish.topic.isEmpty())
+        emit connection->publishFailed(publish.topic, QString::fromUtf8(mosquitto_reason_string(reasonCode)));
+}
+
+void MqttConnection::onDisconnectCallback(mosquitto *, void *self, int rc, const mosquitto_property *)
+{
+    // Called with the broker's reason code for its DISCONNECT (MQTT 5), or
+    // with the library's own result code when the connection just ended.
+    if (rc >= 0x80)
+        static_cast<MqttConnection *>(self)->brokerReason = rc;
+}
+
+void MqttConnection::onLogCallback(mosquitto *, void *self, int level, const char *text)
+{
+    qCDebug(lcBroker) << "libmosquitto:" << text;
+    if (level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING))
+        static_cast<MqttConnection *>(self)->libraryLog.add(QString::fromUtf8(text));
+}
+
 void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_message *m,
                                        const mosquitto_property *)
 {
-    emit static_cast<MqttConnection *>(self)->message(
-        QString::fromUtf8(m->topic), QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
+    auto *connection = static_cast<MqttConnection *>(self);
+    const int topicBytes = int(std::strlen(m->topic));
+    if (topicBytes > connection->settings.maxTopicBytes) {
+        emit connection->messageRefused(QString::fromUtf8(m->topic, 80) + QStringLiteral("…"),
+                                        QStringLiteral("topic of %1 bytes, more than %2")
+                                            .arg(topicBytes).arg(connection->settings.maxTopicBytes));
+        return;
+    }
+    const QString topic = QString::fromUtf8(m->topic, topicBytes);
+    if (m->payloadlen > connection->settings.maxPayloadBytes) {
+        emit connection->messageRefused(topic, QStringLiteral("payload of %1 bytes, more than %2")
+                                                   .arg(m->payloadlen).arg(connection->settings.maxPayloadBytes));
+        return;
+    }
+    emit connection->message(topic, QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
 }
 
 bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QString *reason)
@@ -280,13 +405,16 @@ bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QS
             *reason = QStringLiteral("not connected to the broker");
         return false;
     }
-    const int rc = mosquitto_publish(mosq, nullptr, topic.toUtf8().constData(), payload.size(),
+    int mid = 0;
+    const int rc = mosquitto_publish(mosq, &mid, topic.toUtf8().constData(), payload.size(),
                                      payload.constData(), 1, false);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (reason)
             *reason = QString::fromUtf8(mosquitto_strerror(rc));
         return false;
     }
+    if (unacknowledged.size() < maxUnacknowledged)
+        unacknowledged.insert(mid, Publish{topic, clock.elapsed()});
     watchSocket();
     return true;
 }

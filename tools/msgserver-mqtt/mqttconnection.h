@@ -2,10 +2,12 @@
 #define MQTTCONNECTION_H
 
 #include "backoff.h"
+#include "librarylog.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -30,6 +32,8 @@ public:
         int port = 1883;
         bool tls = false;
         QString cafile;
+        QString certfile; // client certificate and its key, when the broker asks for one
+        QString keyfile;
         QString clientId;
         QString user;
         QString password;
@@ -37,6 +41,9 @@ public:
         // Clean session off: the broker keeps the subscriptions and what
         // arrives for them while the bridge is away, for sessionExpirySeconds.
         bool persistent = false;
+        // Larger messages are refused before they are copied.
+        int maxTopicBytes = 65535;
+        int maxPayloadBytes = 256 * 1024 * 1024;
     };
     static constexpr int sessionExpirySeconds = 24 * 3600;
 
@@ -54,9 +61,13 @@ signals:
     void connected();
     void connectionLost(const QString &reason); // only after connected()
     void attemptFailed(const QString &reason, int retryMs);
-    void subscriptionRefused(const QString &topic);
+    void subscriptionRefused(const QString &topic, const QString &reason);
     void subscribed(); // every subscription of this connection answered
+    // A published command the broker refused or never acknowledged.
+    void publishFailed(const QString &topic, const QString &reason);
     void message(const QString &topic, const QByteArray &payload);
+    // One over the bounds; `topic` cut short when it is the reason.
+    void messageRefused(const QString &topic, const QString &reason);
 
 private:
     static void onConnectCallback(mosquitto *, void *self, int rc, int flags, const struct mqtt5__property *);
@@ -64,9 +75,17 @@ private:
                                   const struct mqtt5__property *);
     static void onSubscribeCallback(mosquitto *, void *self, int mid, int count, const int *granted,
                                     const struct mqtt5__property *);
+    static void onPublishCallback(mosquitto *, void *self, int mid, int reasonCode, const struct mqtt5__property *);
+    static void onDisconnectCallback(mosquitto *, void *self, int rc, const struct mqtt5__property *);
+    static void onLogCallback(mosquitto *, void *self, int level, const char *text);
 
     void attempt();
+    bool setUpTls();
     void handleConnack(int rc);
+    QString closeReason() const;
+    QString dropReason(const QString &reason);
+    void checkAcknowledgements();
+    void forgetPublishes(const QString &reason);
     void subscribeAll();
     void keepSession();
     void afterIo(int rc);
@@ -88,6 +107,17 @@ private:
     bool v5 = true;
     bool failing = false;
     QHash<int, QStringList> pendingSubscriptions;
+    struct Publish
+    {
+        QString topic;
+        qint64 sentAt = 0;
+    };
+    QHash<int, Publish> unacknowledged; // QoS 1 commands by message id
+    QElapsedTimer clock;
+    qint64 upSince = 0;
+    int brokerReason = 0;         // of the broker's DISCONNECT, 0 for none
+    QList<qint64> shortDrops;     // connections the broker closed soon after they came up
+    LibraryLog libraryLog;        // what libmosquitto wrote during this attempt
 };
 
 #endif // MQTTCONNECTION_H

@@ -188,6 +188,11 @@ bool PayloadMapping::toValue(const QByteArray &payload, const ValuePath &path, d
 
 bool PayloadMapping::commandPayload(double value, const QString &valueText, QByteArray *payload, QString *reason) const
 {
+    // Not a value a panel can mean; as an on/off word it would switch on.
+    if (!std::isfinite(value)) {
+        *reason = QStringLiteral("value \"%1\" is not a number").arg(valueText.left(40));
+        return false;
+    }
     QString word;
     for (const auto &entry : words) {
         if (entry.second == value) {

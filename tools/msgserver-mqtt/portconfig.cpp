@@ -77,10 +77,18 @@ QString number(double value)
 
 } // namespace
 
+QString PortConfig::topicFault(const QString &key, const QString &topic)
+{
+    const int bytes = topic.toUtf8().size();
+    if (bytes > maxTopicBytes)
+        return QStringLiteral("%1 topic of %2 bytes, more than %3").arg(key).arg(bytes).arg(maxTopicBytes);
+    return QStringLiteral("%1 must be one topic, without + or #").arg(key);
+}
+
 bool PortConfig::validTopic(const QString &topic)
 {
     return !topic.isEmpty() && !topic.contains(QLatin1Char('+')) && !topic.contains(QLatin1Char('#'))
-        && !topic.contains(QChar(0)) && topic.toUtf8().size() <= 65535;
+        && !topic.contains(QChar(0)) && topic.toUtf8().size() <= maxTopicBytes;
 }
 
 QString PortConfig::address() const
@@ -124,7 +132,7 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
     }
     if (index >= 0 || key == QLatin1String("command") || key == QLatin1String("refresh")) {
         if (!validTopic(value)) {
-            *reason = QStringLiteral("%1 must be one topic, without + or #").arg(key);
+            *reason = topicFault(key, value);
             return false;
         }
         if (index >= 0) {
@@ -147,7 +155,9 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
         availability.topics = splitWords(value);
         for (const QString &topic : qAsConst(availability.topics)) {
             if (!validTopic(topic)) {
-                *reason = QStringLiteral("availability must list topics without + or #, separated by \",\"");
+                *reason = topic.toUtf8().size() > maxTopicBytes
+                    ? topicFault(key, topic)
+                    : QStringLiteral("availability must list topics without + or #, separated by \",\"");
                 return false;
             }
         }
@@ -260,6 +270,12 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
     if (!availabilityGiven)
         availability.topics = Availability::conventionTopics(states.first().topic);
     for (const QString &topic : qAsConst(availability.topics)) {
+        // One made from a long state topic would be refused as it arrives.
+        if (topic.toUtf8().size() > maxTopicBytes) {
+            *reason = QStringLiteral("[%1]: %2; give availability = its topics, or nothing")
+                          .arg(address(), topicFault(QStringLiteral("availability"), topic));
+            return false;
+        }
         if (hasState(topic)) {
             *reason = QStringLiteral("[%1]: %2 is a state topic and an availability topic").arg(address(), topic);
             return false;

@@ -23,6 +23,9 @@ public:
     // state, state2 … state4: a device that reports on several topics
     // (Tasmota's stat/<device>/POWER and tele/<device>/STATE).
     static constexpr int maxStates = 4;
+    // A longer topic is refused as it arrives: no device needs one, and a
+    // flood of them must not cost the bridge its memory.
+    static constexpr int maxTopicBytes = 1024;
 
     QString object;
     int port = 0;
@@ -48,10 +51,13 @@ public:
     QString uselessKeys() const;
     QString describe() const;
 
-    // A topic the bridge subscribes to or publishes on: one topic, no wildcard.
+    // A topic the bridge subscribes to or publishes on: one topic, no
+    // wildcard, within maxTopicBytes.
     static bool validTopic(const QString &topic);
 
 private:
+    // Why `topic`, given for `key`, is no valid topic.
+    static QString topicFault(const QString &key, const QString &topic);
     bool setMapping(const QString &key, const QString &value, QString *reason);
 
     // As given by state, state2 … and value, value2 …; null when not given.

@@ -8,25 +8,6 @@
 #include <QSet>
 #include <QTextStream>
 
-namespace {
-
-// True when `path` is `root` or lies below it, comparing whole components,
-// so that /out2 is not taken for a place inside /out.
-bool isWithin(const QString &root, const QString &path)
-{
-    const QStringList rootParts = QDir::cleanPath(root).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    const QStringList pathParts = QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (pathParts.size() < rootParts.size())
-        return false;
-    for (int i = 0; i < rootParts.size(); ++i) {
-        if (rootParts.at(i) != pathParts.at(i))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 int runExtract(const QStringList &args)
 {
     const QString command = QStringLiteral("extract");
@@ -40,7 +21,6 @@ int runExtract(const QStringList &args)
     if (!QDir().mkpath(args.at(1)))
         return fail(command, QStringLiteral("cannot create the folder %1").arg(args.at(1)));
     const QString root = QFileInfo(args.at(1)).canonicalFilePath();
-    const QDir rootDir(root);
 
     QTextStream &out = standardOutput();
     QHash<QString, int> counts;
@@ -62,15 +42,18 @@ int runExtract(const QStringList &args)
                             << args.at(1) << '\n';
             continue;
         }
-        // The name is clean, but folders already below DIR may be symbolic links.
-        const QString target = rootDir.filePath(name);
-        const QFileInfo targetInfo(target);
-        if (!QDir().mkpath(targetInfo.absolutePath())
-            || !isWithin(root, QFileInfo(targetInfo.absolutePath()).canonicalFilePath())
-            || targetInfo.isSymLink()) {
+        // The name is clean, but what is already below DIR may be a link.
+        const QString target = QLXFat::destinationBelow(root, name);
+        if (target.isEmpty()) {
             ++problems;
-            standardError() << "qlxd extract: refused entry \"" << shown << "\": its folder leads outside "
-                            << args.at(1) << " or cannot be created\n";
+            standardError() << "qlxd extract: refused entry \"" << shown << "\": a symbolic link lies on its way in "
+                            << args.at(1) << '\n';
+            continue;
+        }
+        if (!QDir().mkpath(QFileInfo(target).path())) {
+            ++problems;
+            standardError() << "qlxd extract: cannot extract \"" << shown << "\": its folder cannot be created in "
+                            << args.at(1) << '\n';
             continue;
         }
         if (!fat.extractFile(name, target)) {

@@ -121,6 +121,8 @@ void MsgServerSim::onNewConnection()
                 [this](const QString &object, int port, bool output, double value) {
                     handlePortCommand(object, port, output, value);
                 });
+        connect(session, &MsgServerSession::loginRefused, this,
+                [] { qCInfo(lcSim).noquote() << "msgserver-sim: login refused"; });
         connect(session, &MsgServerSession::lineTooLong, this,
                 [] { qCInfo(lcSim).noquote() << "msgserver-sim: client line too long, dropping the client"; });
         connect(session, &MsgServerSession::closed, this, [this, session] { removeSession(session); });

@@ -79,8 +79,10 @@ private slots:
 
     void loginAnswer_data();
     void loginAnswer();
-    void lineLengthLimit_data();
-    void lineLengthLimit();
+    void liveOnlyWithProof_data();
+    void liveOnlyWithProof();
+    void resetCalmly_data();
+    void resetCalmly();
     void simulatorStopsAndStartsAgain();
 
 private:
@@ -184,7 +186,6 @@ void TestQalixMsgClient::loginAnswer_data()
     QTest::addColumn<bool>("accepted");
 
     QTest::newRow("OK") << QByteArray("LOK\n") << true;
-    QTest::newRow("ok") << QByteArray("Lok\n") << false;
     QTest::newRow("refused") << QByteArray("LDENIED\n") << false;
 }
 
@@ -212,39 +213,86 @@ void TestQalixMsgClient::loginAnswer()
     QVERIFY(errors.isEmpty());
 }
 
-void TestQalixMsgClient::lineLengthLimit_data()
+void TestQalixMsgClient::liveOnlyWithProof_data()
 {
-    QTest::addColumn<int>("length");
-    QTest::addColumn<bool>("lineFeed");
-    QTest::addColumn<bool>("reset");
+    // What the server answers to the start-up lines (N, L, three C), and to
+    // the start request with the keep-alive behind it.
+    QTest::addColumn<QByteArray>("beforeStart");
+    QTest::addColumn<QByteArray>("afterStart");
+    QTest::addColumn<bool>("live");
 
-    // A report padded with trailing blanks up to the length, line feed not counted.
-    QTest::newRow("64 KiB complete") << 65536 << true << false;
-    QTest::newRow("one byte more") << 65537 << true << true;
-    QTest::newRow("grows without end") << 200000 << false << true;
+    const QByteArray loggedIn("N\nLOK\nCT60\nCd\nCB\n");
+    QTest::newRow("reports") << loggedIn << QByteArray("PIN.a.1=1\n") << true;
+    QTest::newRow("nothing to report, keep-alive answered") << loggedIn << QByteArray("N\n") << true;
+    QTest::newRow("start never answered") << loggedIn << QByteArray() << false;
+    QTest::newRow("error 5 to every start") << loggedIn << QByteArray("E5=MsgServer not inited, wait a bit\nN\n") << false;
+    QTest::newRow("no login answer") << QByteArray("N\nCT60\nCd\nCB\n") << QByteArray("N\nPIN.a.1=1\n") << false;
+    // The one answer is the first keep-alive's, sent before the start request.
+    QTest::newRow("keep-alive answered late") << QByteArray("LOK\nCT60\nCd\nCB\n") << QByteArray("N\n") << false;
 }
 
-void TestQalixMsgClient::lineLengthLimit()
+// Only a server that logged the panel in and then reported or answered after
+// the start request makes the connection live; its loss ends it at once.
+void TestQalixMsgClient::liveOnlyWithProof()
 {
-    QFETCH(int, length);
-    QFETCH(bool, lineFeed);
-    QFETCH(bool, reset);
+    QFETCH(QByteArray, beforeStart);
+    QFETCH(QByteArray, afterStart);
+    QFETCH(bool, live);
 
     connectClient();
+    client->setStartProbe(true);
+    QSignalSpy changes(client.get(), &QalixMsgClient::liveChanged);
+    QSignalSpy errors(client.get(), &QalixMsgClient::error);
+    server->send(beforeStart);
+    QVERIFY(server->waitFor("S\nN\n"));
+    // An error line marks the end of what the client has to handle.
+    server->send(afterStart + "E3=end\n");
+    QVERIFY(errors.wait(5000));
+    QCOMPARE(client->isLive(), live);
+
+    server->peer()->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(client->state(), QAbstractSocket::UnconnectedState, 5000);
+    QVERIFY(!client->isLive());
+    QCOMPARE(changes.size(), live ? 2 : 0); // on, then off
+}
+
+void TestQalixMsgClient::resetCalmly_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reset"); // the line on standard error; empty: no reset
+
+    // A report padded with trailing blanks up to the length, line feed not counted.
+    const auto report = [](int length) { return "PIN.big.1=5" + QByteArray(length - 11, ' '); };
+    const QString tooLong = "Message server line longer than 65536 bytes dropped, connection reset";
+    QTest::newRow("64 KiB complete") << report(65536) + '\n' << QString();
+    QTest::newRow("one byte more") << report(65537) + '\n' << tooLong;
+    QTest::newRow("grows without end") << report(200000) << tooLong;
+    // Each configuration answer is answered with a start request, and the
+    // server reads none of them.
+    QTest::newRow("configuration flood, never read") << "N\nLOK\nCT60\nCd\n" + QByteArray("CB\n").repeated(200000)
+                                                     << "Message server reads nothing: ";
+}
+
+void TestQalixMsgClient::resetCalmly()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reset);
+
+    connectClient();
+    // Small socket buffers, so what waits unsent is the panel's own queue.
+    server->peer()->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    client->m_socket.setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4096);
     QSignalSpy received(client.get(), &QalixMsgClient::received);
-    QByteArray line("PIN.big.1=5");
-    line += QByteArray(length - line.size(), ' ');
-    if (lineFeed)
-        line += '\n';
-    if (reset)
-        QTest::ignoreMessage(QtInfoMsg, "Message server line longer than 65536 bytes dropped, connection reset");
+    if (!reset.isEmpty())
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^" + QRegularExpression::escape(reset)));
     QPointer<QTcpSocket> first = server->peer();
-    server->send(line);
-    if (reset) {
+    server->send(bytes);
+    if (!reset.isEmpty()) {
         QVERIFY(first.isNull() || first->state() != QAbstractSocket::ConnectedState
                 || QSignalSpy(first.data(), &QTcpSocket::disconnected).wait(5000));
         QVERIFY(received.isEmpty());
         QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(client->m_socket.bytesToWrite(), 0);
         // Not at once, not at the owner's check or a command: on the regular
         // retry timing, by the tick.
         advance(QalixMsgClient::silenceLimit - QalixMsgClient::retryReference);

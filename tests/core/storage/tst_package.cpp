@@ -92,7 +92,8 @@ private slots:
     void qlxdRoundTrip();
     void qlxdHostilePackages_data();
     void qlxdHostilePackages();
-    void qlxdExtractDoesNotFollowLinkedFolders();
+    void qlxdExtractDoesNotFollowLinks_data();
+    void qlxdExtractDoesNotFollowLinks();
 
     void storedInputs_data();
     void storedInputs();
@@ -383,17 +384,33 @@ void TestPackage::qlxdHostilePackages()
     QVERIFY(!QFile::exists("/tmp/qlxd-absolute"));
 }
 
-void TestPackage::qlxdExtractDoesNotFollowLinkedFolders()
+void TestPackage::qlxdExtractDoesNotFollowLinks_data()
 {
-    QVERIFY(writePackage(path("p.qlxd"), {{"icons/a.png", "1"}, {"b.png", "2"}}));
-    QVERIFY(QDir().mkpath(path("outside")));
-    QVERIFY(QDir().mkpath(path("out")));
-    QVERIFY(QFile::link(path("outside"), path("out/icons")));
+    QTest::addColumn<QString>("link");  // below out/, pointing to outside/
+    QTest::addColumn<QString>("entry"); // refused; b.png beside it is extracted
+
+    QTest::newRow("linked folder, folders below it") << "icons" << "icons/sub/deeper/a.png";
+    QTest::newRow("link deeper in") << "icons/sub" << "icons/sub/new/a.png";
+    QTest::newRow("linked file") << "icons/a.png" << "icons/a.png";
+}
+
+void TestPackage::qlxdExtractDoesNotFollowLinks()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, entry);
+
+    QVERIFY(writePackage(path("p.qlxd"), {{entry, "1"}, {"b.png", "2"}}));
+    QVERIFY(writeFile(path("outside/a.png"), "precious"));
+    QVERIFY(QDir().mkpath(QFileInfo(path("out/" + link)).path()));
+    QVERIFY(QFile::link(link.endsWith(".png") ? path("outside/a.png") : path("outside"), path("out/" + link)));
+    const QStringList outside = treeListing(path("outside"));
 
     const Run extract = qlxd({"extract", path("p.qlxd"), path("out")});
     QCOMPARE(extract.exitCode, 1);
-    QVERIFY2(extract.err.contains("refused entry \"icons/a.png\""), qPrintable(extract.err));
-    QCOMPARE(filesBelow(path("outside")), QStringList());
+    QVERIFY2(extract.err.contains("refused entry \"" + entry + "\""), qPrintable(extract.err));
+    // Nothing made or changed behind the link, not even a folder.
+    QCOMPARE(treeListing(path("outside")), outside);
+    QCOMPARE(readFile(path("outside/a.png")), QByteArray("precious"));
     QCOMPARE(readFile(path("out/b.png")), QByteArray("2"));
 }
 

@@ -78,7 +78,7 @@ void TestWallRules::idle()
 
 void TestWallRules::stale_data()
 {
-    // up, down: the connection; ?: poll; r:KEY a report handed on; s:KEY is it
+    // up, down: the connection live or not; ?: poll; r:KEY a report handed on; s:KEY is it
     // stale; b: the banner.
     QTest::addColumn<QString>("script");
     QTest::addColumn<QStringList>("expected");
@@ -113,7 +113,7 @@ void TestWallRules::stale()
         const QString action = step.section(':', 1, 1);
         const QString key = step.section(':', 2);
         if (action == "up" || action == "down")
-            answers << (watch.setConnected(action == "up") ? "banner gone" : ".");
+            answers << (watch.setLive(action == "up") ? "banner gone" : ".");
         else if (action == "?")
             answers << (watch.poll() ? "stale" : "-");
         else if (action == "r")

@@ -200,6 +200,8 @@ private slots:
         QVERIFY(QFile::exists(projectDirectory() + QLatin1String("icons/project/lamp.png")));
         QVERIFY(window.connectionTimer().isActive());
         QVERIFY(window.updateTimer().isActive());
+        // The live walk takes the keys of the items, on pages built or not yet.
+        QVERIFY(window.liveState().isBound("ITM_Kueche_OUT1") && window.liveState().isBound("ITM_Bad_IN1"));
 
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         const QSize size = fullscreen ? area.size() : QSize(640, 480);

@@ -151,6 +151,25 @@ private slots:
                                                        "icons dir", "icons/project dir", "icons" + good}));
     }
 
+    void oneBoxPerPackage()
+    {
+        // 10,000 nested pictures (their folder does not exist, as the loader
+        // has always had it) and a refused name: one box and one line.
+        PackageEntries package{{"background/../x.png", "x"}, {"icons/good.png", pngBytes(3, 3)}};
+        for (int i = 0; i < 10000; ++i)
+            package.append({QStringLiteral("icons/sub/p%1.png").arg(i), QByteArray("x")});
+        const QString path = temp.path() + QLatin1String("/test.qlxd");
+        QTest::ignoreMessage(QtCriticalMsg, qPrintable("Package " + path + ": 10001 picture entries cannot be unpacked: "
+                                                       "background/../x.png, icons/sub/p0.png, icons/sub/p1.png, "
+                                                       "icons/sub/p2.png, icons/sub/p3.png and 9996 more"));
+        extract(package);
+        QCOMPARE(messages, QStringList("10001 Dateien aus dem Package \"" + path + "\" können nicht entpackt und "
+                                       "gespeichert werden: \"background/../x.png\", \"icons/sub/p0.png\", "
+                                       "\"icons/sub/p1.png\", \"icons/sub/p2.png\", \"icons/sub/p3.png\" und 9996 "
+                                       "weitere. Diese Bilder fehlen."));
+        QVERIFY(QFile::exists(projects() + QLatin1String("icons/project/good.png")));
+    }
+
     void administratorLinksAreUsed_data()
     {
         QTest::addColumn<QString>("linkPath");

@@ -1,7 +1,11 @@
 #include "tools/msgserver-mqtt/echofilter.h"
+#include "tools/msgserver-mqtt/faultlog.h"
+#include "tools/msgserver-mqtt/loginthrottle.h"
+#include "tools/msgserver-mqtt/mqttbridge.h"
 #include "tools/msgserver-mqtt/portconfig.h"
 
 #include "core/net/qalixmsgclient.h"
+#include "tests/support/mqttpeers.h"
 #include "tests/support/testsupport.h"
 
 #include <QJsonArray>
@@ -13,12 +17,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
-#include <unistd.h>
-
-// The MQTT message server: its payload conversion driven directly, and the
-// program itself between a mosquitto of the test's own and panel clients.
+// The MQTT message server: its configuration, payload conversion and guards
+// driven directly, and the program itself between a mosquitto of the test's
+// own, panel clients and strangers.
 class TestMsgServerMqtt : public QObject
 {
     Q_OBJECT
@@ -34,56 +38,53 @@ private slots:
     void check_data();
     void check();
     void echoFilterBounds();
+    void faultsAreWrittenOnceThenCounted();
+    void loginThrottle();
 
     void valuesReachAStartedPanelAndGoNoFurther_data();
     void valuesReachAStartedPanelAndGoNoFurther();
-    void latePanelIsCurrentBesideAnEarlyOne();
     void commandGoesToItsTopic_data();
     void commandGoesToItsTopic();
-    void brokerRestartDropsPanelsAndReportsAgain();
-    void badPayloadsChangeNothingAndWarnOncePerTopic();
-    void wrongLoginIsRefused();
-    void overlongLineDropsThatPanelOnly();
-    void panelShowsABrokerValue();
+    void strangersCannotLockPanelsOutNorFillTheBridge();
+    void loginGuessesAreSlowed();
+    void hostileTopicsAreRefused_data();
+    void hostileTopicsAreRefused();
+    void junkUnderThePrefixLeavesConfiguredPortsRoom();
+    void firstReportsArePacedByThePanel();
     void unreachableDeviceIsNotReported();
     void stateSurvivesABridgeRestart_data();
     void stateSurvivesABridgeRestart();
     void ownCommandIsNotReadBack_data();
     void ownCommandIsNotReadBack();
+    void tlsFailuresSayWhy_data();
+    void tlsFailuresSayWhy();
+    void brokerRefusalsSayWhy();
+    void twoBridgesWithOneClientIdAreNamed();
     void checkConnect_data();
     void checkConnect();
 
 private:
     struct Panel;
     struct Mqtt311Broker;
-    // `extra`: mosquitto.conf lines for the listener (TLS, login, ACL).
-    bool startBroker(quint16 port = 0, const QByteArray &extra = QByteArray());
-    bool panelsRefused();
-    bool startBridge(const QByteArray &config = QByteArray(), const QString &listen = QStringLiteral("127.0.0.1:0"));
-    bool publish(const QString &topic, const QByteArray &payload, bool retain = false);
+    std::unique_ptr<Panel> panel() { return std::make_unique<Panel>(bridge->port()); }
     bool startSubscriber();
-    std::unique_ptr<Panel> panel() { return std::make_unique<Panel>(bridgePort); }
-    QByteArray bridgeErr() { return bridgeErrors += bridge.readAllStandardError(); }
+    // A raw connection from `from`, on loopback, that the test drives.
+    std::unique_ptr<QTcpSocket> stranger(const QString &from = QStringLiteral("127.0.0.2"));
 
     std::unique_ptr<QTemporaryDir> dir;
-    QProcess broker;
-    quint16 brokerPort = 0;
-    QProcess bridge;
-    quint16 bridgePort = 0;
-    QByteArray bridgeOut;
-    QByteArray bridgeErrors;
+    std::unique_ptr<TestBroker> broker;
+    std::unique_ptr<TestBridge> bridge;
     QProcess subscriber;
     QByteArray seen; // "topic payload" lines from the subscriber
-    QStringList clientArgs; // the broker's TLS and login for mosquitto_pub and mosquitto_sub
 };
 
 namespace {
 
 const QString program = QStringLiteral(QALIX_BUILD_DIR "/msgserver-mqtt");
 
-// Zigbee2MQTT-style (one JSON state for two ports), Tasmota-style, plain,
-// and ports under the prefix.
-const char testConfig[] = R"([broker]
+// Zigbee2MQTT-style (one JSON state for two ports), Tasmota-style (two state
+// topics), plain, and ports under the prefix.
+const QByteArray testConfig = R"([broker]
 url = mqtt://127.0.0.1:@PORT@
 client_id = tst-bridge       ; inline comment
 prefix = qalix
@@ -111,24 +112,31 @@ off = OFF
 state = sensors/aussen
 )";
 
-quint16 freePort()
+// A flood as a raw MQTT 3.1.1 client sends it: CONNECT, then one PUBLISH
+// (QoS 0) per message made by `make` (topic, payload), then DISCONNECT.
+bool publishMany(quint16 port, int count, const std::function<QPair<QByteArray, QByteArray>(int)> &make)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    const auto packet = [](char type, const QByteArray &body) {
+        QByteArray bytes(1, type);
+        for (int n = body.size(); bytes.size() == 1 || n > 0; n >>= 7)
+            bytes += char((n & 0x7f) | (n > 0x7f ? 0x80 : 0));
+        return bytes + body;
+    };
+    const auto text = [](const QByteArray &t) { return QByteArray(1, char(t.size() >> 8)) + char(t.size()) + t; };
+    QByteArray bytes = packet(0x10, text("MQTT") + QByteArray("\x04\x02\x00\x3c", 4) + text("flood"));
+    for (int i = 0; i < count; ++i)
+        bytes += packet(0x30, text(make(i).first) + make(i).second);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write(bytes + packet(char(0xe0), QByteArray()));
+    return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 20000); // the broker closes
 }
 
-bool waitForOutput(QProcess &process, QByteArray &out, const QByteArray &marker, int msecs = 10000)
+qint64 residentKiB(qint64 pid)
 {
-    QElapsedTimer clock;
-    clock.start();
-    // The event loop runs meanwhile: the panel clients' lines go out through it.
-    while (!out.contains(marker) && clock.elapsed() < msecs && process.state() != QProcess::NotRunning) {
-        QTest::qWait(10);
-        out += process.readAllStandardOutput();
-    }
-    out += process.readAllStandardOutput();
-    return out.contains(marker);
+    const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
+    const int at = status.indexOf("VmRSS:");
+    return status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong();
 }
 
 int quietly(const QString &program, const QStringList &args)
@@ -138,11 +146,17 @@ int quietly(const QString &program, const QStringList &args)
     return process.waitForFinished(30000) ? process.exitCode() : -1;
 }
 
-void stop(QProcess &process)
+// A port section from "key = value" lines, completed as the file's would be.
+bool portFrom(const QString &lines, PortConfig *port, QString *reason)
 {
-    process.terminate();
-    if (process.state() != QProcess::NotRunning && !process.waitForFinished(5000))
-        process.kill(), process.waitForFinished(5000);
+    port->object = QStringLiteral("M");
+    port->port = 1;
+    port->output = true;
+    for (const QString &line : lines.split('\n', Qt::SkipEmptyParts)) {
+        if (!port->set(line.section('=', 0, 0).trimmed(), line.section('=', 1).trimmed(), reason))
+            return false;
+    }
+    return port->complete(QStringLiteral("qalix/OUT/M/1"), reason);
 }
 
 } // namespace
@@ -150,8 +164,8 @@ void stop(QProcess &process)
 // A panel client as the panel makes it, recording what it is told.
 struct TestMsgServerMqtt::Panel
 {
-    explicit Panel(quint16 port, const QString &password = QStringLiteral("demo"))
-        : client(loopbackClient(port, QStringLiteral("demo"), password))
+    explicit Panel(quint16 port)
+        : client(loopbackClient(port))
     {
         QObject::connect(&client, &QalixMsgClient::received, [this](const QString &object, int port, bool out, double value) {
             values.insert(QStringLiteral("%1.%2.%3").arg(out ? "OUT" : "IN", object).arg(port), value);
@@ -201,101 +215,34 @@ struct TestMsgServerMqtt::Mqtt311Broker : QTcpServer
 void TestMsgServerMqtt::init()
 {
     dir = std::make_unique<QTemporaryDir>();
-    bridgeOut = bridgeErrors = seen = QByteArray();
-    clientArgs.clear();
+    broker = std::make_unique<TestBroker>(dir->path());
+    bridge = std::make_unique<TestBridge>(dir->path());
+    seen = QByteArray();
 }
 
 void TestMsgServerMqtt::cleanup()
 {
-    stop(subscriber);
-    stop(bridge);
-    stop(broker);
-}
-
-bool TestMsgServerMqtt::startBroker(quint16 port, const QByteArray &extra)
-{
-    brokerPort = port ? port : freePort();
-    const QString conf = dir->filePath("mosquitto.conf");
-    // Run as root it would switch to its own user, which cannot write here.
-    writeFile(conf, QStringLiteral("listener %1 127.0.0.1\n%2persistence true\n"
-                                   "persistence_location %3/\nlog_dest none\n%4")
-                        .arg(brokerPort)
-                        .arg(QString::fromUtf8(extra.isEmpty() ? QByteArray("allow_anonymous true\n") : extra),
-                             dir->path(), ::getuid() == 0 ? QStringLiteral("user root\n") : QString())
-                        .toUtf8());
-    broker.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), conf});
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, brokerPort);
-        if (probe.waitForConnected(100))
-            return true;
-        QTest::qWait(50);
-    }
-    return false;
-}
-
-bool TestMsgServerMqtt::startBridge(const QByteArray &config, const QString &listen)
-{
-    const QString file = dir->filePath("bridge.ini");
-    QByteArray text = config.isEmpty() ? QByteArray(testConfig) : config;
-    writeFile(file, text.replace("@PORT@", QByteArray::number(brokerPort)));
-    bridge.start(program, {QStringLiteral("--config"), file, QStringLiteral("--listen"), listen});
-    if (!waitForOutput(bridge, bridgeOut, "connected\n"))
-        return false;
-    const int at = bridgeOut.indexOf("listening on ");
-    const QByteArray line = bridgeOut.mid(at, bridgeOut.indexOf('\n', at) - at);
-    bridgePort = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-    return bridgePort != 0;
-}
-
-bool TestMsgServerMqtt::publish(const QString &topic, const QByteArray &payload, bool retain)
-{
-    QStringList args = clientArgs + QStringList{"-h", "127.0.0.1", "-p", QString::number(brokerPort), "-q", "1",
-                                                "-t", topic, "-m", QString::fromUtf8(payload)};
-    if (retain)
-        args << "-r";
-    return QProcess::execute(QStringLiteral("mosquitto_pub"), args) == 0;
-}
-
-// A panel that connects and logs in: taken, or closed at once without a line.
-bool TestMsgServerMqtt::panelsRefused()
-{
-    QTcpSocket refused;
-    refused.connectToHost(QHostAddress::LocalHost, bridgePort);
-    if (!refused.waitForConnected(2000))
-        return false;
-    refused.write("N\nLdemo=demo\n");
-    QElapsedTimer clock;
-    clock.start();
-    while (refused.state() != QAbstractSocket::UnconnectedState && clock.elapsed() < 5000)
-        QTest::qWait(10);
-    return refused.state() == QAbstractSocket::UnconnectedState && refused.readAll().isEmpty();
+    stopProcess(subscriber);
+    bridge.reset();
+    broker.reset();
 }
 
 bool TestMsgServerMqtt::startSubscriber()
 {
     // Line-buffered: its output goes to a pipe here.
-    subscriber.start(QStringLiteral("stdbuf"), QStringList{"-oL", "mosquitto_sub"} + clientArgs
-                         + QStringList{"-h", "127.0.0.1", "-p", QString::number(brokerPort), "-q", "1", "-t", "#", "-v", "-d"});
+    subscriber.start(QStringLiteral("stdbuf"), {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(broker->port()),
+                                                "-q", "1", "-t", "#", "-v", "-d"});
     return waitForOutput(subscriber, seen, "Subscribed");
 }
 
-namespace {
-
-// A port section from "key = value" lines, completed as the file's would be.
-bool portFrom(const QString &lines, PortConfig *port, QString *reason)
+std::unique_ptr<QTcpSocket> TestMsgServerMqtt::stranger(const QString &from)
 {
-    port->object = QStringLiteral("M");
-    port->port = 1;
-    port->output = true;
-    for (const QString &line : lines.split('\n', Qt::SkipEmptyParts)) {
-        if (!port->set(line.section('=', 0, 0).trimmed(), line.section('=', 1).trimmed(), reason))
-            return false;
-    }
-    return port->complete(QStringLiteral("qalix/OUT/M/1"), reason);
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(from));
+    socket->connectToHost(QHostAddress::LocalHost, bridge->port());
+    socket->waitForConnected(2000);
+    return socket;
 }
-
-} // namespace
 
 void TestMsgServerMqtt::payload_data()
 {
@@ -304,25 +251,20 @@ void TestMsgServerMqtt::payload_data()
     QTest::addColumn<bool>("converts");
     QTest::addColumn<double>("value");
 
-    QTest::newRow("number") << "" << QByteArray("21.5") << true << 21.5;
     QTest::newRow("negative, white space") << "" << QByteArray(" -1.5 \n") << true << -1.5;
-    QTest::newRow("ON") << "" << QByteArray("ON") << true << 1.0;
     QTest::newRow("off in lower case") << "" << QByteArray("off") << true << 0.0;
     QTest::newRow("own word") << "on = auf" << QByteArray("auf") << true << 1.0;
     QTest::newRow("default word replaced") << "on = auf\noff = zu" << QByteArray("ON") << false << 0.0;
     QTest::newRow("unknown word") << "" << QByteArray("warm") << false << 0.0;
-    QTest::newRow("number with text") << "" << QByteArray("12abc") << false << 0.0;
     QTest::newRow("nan") << "" << QByteArray("nan") << false << 0.0;
     QTest::newRow("overflow") << "" << QByteArray("1e999") << false << 0.0;
     QTest::newRow("empty") << "" << QByteArray() << false << 0.0;
-    QTest::newRow("JSON without a path") << "" << QByteArray(R"({"state":"ON"})") << false << 0.0;
     QTest::newRow("nested number") << "value = a.b.c" << QByteArray(R"({"a":{"b":{"c":3}}})") << true << 3.0;
     QTest::newRow("JSON word") << "value = state" << QByteArray(R"({"state":"ON","x":1})") << true << 1.0;
     QTest::newRow("JSON boolean, inverted") << "value = contact\non = false\noff = true"
                                             << QByteArray(R"({"contact":false})") << true << 1.0;
     QTest::newRow("JSON numeric text") << "value = t" << QByteArray(R"({"t":"19.25"})") << true << 19.25;
     QTest::newRow("missing path") << "value = a.b" << QByteArray(R"({"a":{"c":1}})") << false << 0.0;
-    QTest::newRow("path through a number") << "value = a.b" << QByteArray(R"({"a":1})") << false << 0.0;
     QTest::newRow("not JSON") << "value = a" << QByteArray("ON") << false << 0.0;
     QTest::newRow("oversized") << "" << QByteArray(PayloadMapping::maxPayloadBytes + 1, '1') << false << 0.0;
     // Tasmota's energy counters, Zigbee2MQTT's lists.
@@ -332,11 +274,8 @@ void TestMsgServerMqtt::payload_data()
     QTest::newRow("array at the top") << "value = [0].v" << QByteArray(R"([{"v":4}])") << true << 4.0;
     QTest::newRow("map word") << "value = mode\nmap = heat:1, cool:2, auto:3, off:0"
                               << QByteArray(R"({"mode":"Cool"})") << true << 2.0;
-    QTest::newRow("map, word not in it") << "map = heat:1" << QByteArray("fan") << false << 0.0;
     QTest::newRow("unit") << "unit = °C" << QByteArray("21.5 °C") << true << 21.5;
-    QTest::newRow("unit without space") << "unit = %" << QByteArray("48%") << true << 48.0;
     QTest::newRow("unit not asked for") << "" << QByteArray("48%") << false << 0.0;
-    QTest::newRow("another unit") << "unit = %" << QByteArray("48 W") << false << 0.0;
     QTest::newRow("decimal comma") << "decimal_comma = yes\nunit = °C" << QByteArray("-21,5°C") << true << -21.5;
     QTest::newRow("decimal comma refuses a point") << "decimal_comma = yes" << QByteArray("1.234") << false << 0.0;
     QTest::newRow("comma not asked for") << "" << QByteArray("21,5") << false << 0.0;
@@ -379,6 +318,7 @@ void TestMsgServerMqtt::command_data()
 command_template = {"mode":"%v"})" << 1.0 << "1" << QByteArray(R"({"mode":"heat"})");
     QTest::newRow("no word of the map") << "map = heat:1" << 0.0 << "0" << QByteArray();
     QTest::newRow("scaled back") << "scale = 0..254 -> 0..100" << 50.0 << "50" << QByteArray("127");
+    QTest::newRow("nan is no on") << "on = ON" << qQNaN() << "nan" << QByteArray();
 }
 
 void TestMsgServerMqtt::command()
@@ -394,6 +334,7 @@ void TestMsgServerMqtt::command()
     QByteArray got;
     QCOMPARE(port.mapping.commandPayload(value, valueText, &got, &reason), !payload.isEmpty());
     QCOMPARE(got, payload);
+    QCOMPARE(reason.isEmpty(), !payload.isEmpty()); // a refusal says why
 }
 
 void TestMsgServerMqtt::check_data()
@@ -417,8 +358,6 @@ void TestMsgServerMqtt::check_data()
                                  << "2: a login in the url and username";
     QTest::newRow("input with a command") << panel + "[IN.A.1]\ncommand = a/set\n" << 0
                                           << "4: [IN.A.1]: command and command_template do nothing here";
-    QTest::newRow("bad value path") << panel + "[IN.A.1]\nvalue = ENERGY.Power[x]\n" << 2
-                                    << "5: value ENERGY.Power[x]: [x] is not an index";
     QTest::newRow("index past the bound") << panel + "[IN.A.1]\nvalue = a[100000]\n" << 2
                                           << "5: value a[100000]: [100000] is not an index from 0 to 99999";
     QTest::newRow("bad map") << panel + "[IN.A.1]\nmap = heat, cool:2\n" << 2 << "5: map needs word:number pairs";
@@ -436,6 +375,21 @@ void TestMsgServerMqtt::check_data()
     QTest::newRow("template without %v") << panel + "[OUT.A.1]\ncommand_template = ON\n" << 2 << "5: command_template has no %v";
     QTest::newRow("wildcard topic") << panel + "[OUT.A.1]\nstate = a/+/b\n" << 2 << "5: state must be one topic";
     QTest::newRow("no panel login") << QByteArray("[broker]\n") << 2 << "bridge.ini: needs a [panel] section";
+    QTest::newRow("the demo's mapping") << readFile(QALIX_SOURCE_DIR "/demo/mqtt.ini") << 0
+                                        << "IN.Aussen.1: state tele/aussen/SENSOR value DS18B20.Temperature";
+    QTest::newRow("listen") << panel + "listen = [::]:64401\n" << 0 << "panel login demo, on :::64401";
+    QTest::newRow("long object name") << panel + "[OUT." + QByteArray(257, 'x') + ".1]\n" << 2
+                                      << "4: [OUT." + QString(76, 'x') + "]: object name of 257 bytes, more than 256";
+    QTest::newRow("name the panel cannot send") << panel + "[OUT.厨房.1]\n" << 2 << "4: [OUT.厨房.1]: object name 厨房 is not Latin-1";
+    QTest::newRow("password the panel cannot send") << QByteArray("[panel]\nuser = demo\npassword = 密码\n") << 2
+                                                    << "3: password must be Latin-1";
+    QTest::newRow("key without certificate") << "[broker]\nurl = mqtts://h\ncafile = /etc/hostname\nkeyfile = /etc/hostname\n" + panel
+                                             << 2 << "4: a client certificate needs both";
+    QTest::newRow("long second state topic") << panel + "[IN.A.1]\nstate2 = " + QByteArray(1025, 't') + "\n" << 2
+                                             << "5: state2 topic of 1025 bytes, more than 1024";
+    QTest::newRow("long availability made from the state")
+        << panel + "[IN.A.1]\nstate = zigbee2mqtt/" + QByteArray(1000, 'd') + "\n" << 2
+        << "4: [IN.A.1]: availability topic of 1025 bytes, more than 1024; give availability =";
 }
 
 void TestMsgServerMqtt::check()
@@ -485,6 +439,54 @@ void TestMsgServerMqtt::echoFilterBounds()
     QVERIFY(echoes.takeEcho("t", "x", 200 + EchoFilter::windowMs));
 }
 
+void TestMsgServerMqtt::faultsAreWrittenOnceThenCounted()
+{
+    QStringList lines;
+    FaultLog log([&](const QString &line) { lines << line; });
+    for (int i = 0; i < 5; ++i)
+        log.report("topic a", QStringLiteral("a: fault %1").arg(i));
+    log.report("topic b", "b: fault");
+    log.flush();
+    log.report("topic a", "a: again");
+    log.flush();
+    log.flush(); // a minute quiet: forgotten, so that the next one is written at once again
+    QCOMPARE(log.kindCount(), 0);
+    log.report("topic a", "a: later");
+    QCOMPARE(lines, (QStringList{"a: fault 0", "b: fault", "a: fault 4 (4 more in the last minute)",
+                                 "a: again (1 more in the last minute)", "a: later"}));
+
+    // A flood of kinds: a bounded number of first lines, the rest counted.
+    lines.clear();
+    for (int i = 0; i < 100000; ++i)
+        log.report(QString::number(i), QStringLiteral("fault %1").arg(i));
+    const int written = lines.size();
+    QCOMPARE(written, FaultLog::maxLinesPerMinute - 1);
+    log.flush();
+    QCOMPARE(lines.last(), QString("%1 more faults of other kinds in the last minute").arg(100000 - written));
+}
+
+void TestMsgServerMqtt::loginThrottle()
+{
+    QCOMPARE(LoginThrottle::addressKey(QHostAddress("::ffff:192.168.1.20")), QString("192.168.1.20"));
+    QCOMPARE(LoginThrottle::addressKey(QHostAddress("2001:db8:1:2:a:b:c:d")), QString("2001:db8:1:2::/64"));
+    LoginThrottle throttle;
+    qint64 now = 1000000;
+    // Each wrong login doubles the wait, up to a minute; a right one forgets.
+    for (const qint64 wait : {1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000}) {
+        throttle.failed("10.1.1.1", now);
+        QVERIFY(!throttle.mayTry("10.1.1.1", now + wait - 1) && throttle.mayTry("10.9.9.9", now));
+        QVERIFY(throttle.mayTry("10.1.1.1", now += wait));
+    }
+    throttle.succeeded("10.1.1.1");
+    throttle.failed("10.1.1.1", now);
+    QVERIFY(throttle.mayTry("10.1.1.1", now + 1000));
+    // Addresses are bounded: a spray of them pushes out the quietest.
+    for (int i = 0; i < 2 * LoginThrottle::maxAddresses; ++i)
+        throttle.failed(QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256), now + 1 + i);
+    QCOMPARE(throttle.addressCount(), LoginThrottle::maxAddresses);
+    QVERIFY(throttle.mayTry("10.1.1.1", now + 1));
+}
+
 void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther_data()
 {
     QTest::addColumn<QString>("topic");
@@ -492,9 +494,7 @@ void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<double>("value");
 
-    QTest::newRow("plain") << "sensors/aussen" << QByteArray("-3.5") << "IN.Aussen.1" << -3.5;
     QTest::newRow("on/off word") << "stat/flur/POWER" << QByteArray("ON") << "OUT.Flur.1" << 1.0;
-    QTest::newRow("JSON field") << "zigbee2mqtt/kueche" << QByteArray(R"({"state":"ON"})") << "OUT.Kueche.1" << 1.0;
     QTest::newRow("nested JSON, same topic")
         << "zigbee2mqtt/kueche" << QByteArray(R"({"state":"OFF","climate":{"temperature":21.5}})") << "IN.Kueche.2" << 21.5;
     QTest::newRow("under the prefix") << "qalix/IN/Bad/2" << QByteArray("55") << "IN.Bad.2" << 55.0;
@@ -509,44 +509,20 @@ void TestMsgServerMqtt::valuesReachAStartedPanelAndGoNoFurther()
     QFETCH(QString, address);
     QFETCH(double, value);
 
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     QVERIFY(startSubscriber());
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
-    QVERIFY(publish(topic, payload));
+    QVERIFY(broker->publish(topic, payload));
     QTRY_COMPARE(p->values.value(address, -99.0), value);
     // Never published back. Past a marker and the bridge's one-second
     // housekeeping, anything it sent on this value has arrived.
-    QVERIFY(publish("test/marker", "end"));
+    QVERIFY(broker->publish("test/marker", "end"));
     QVERIFY(waitForOutput(subscriber, seen, "test/marker end"));
     QTest::qWait(1200);
     seen += subscriber.readAllStandardOutput();
     QVERIFY2(!seen.contains("/set ") && !seen.contains("cmnd/"), seen.constData());
-}
-
-void TestMsgServerMqtt::latePanelIsCurrentBesideAnEarlyOne()
-{
-    QVERIFY(startBroker());
-    // Retained before the bridge runs: its values at start.
-    QVERIFY(publish("sensors/aussen", "8.5", true));
-    QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"ON","climate":{"temperature":20}})", true));
-    QVERIFY(startBridge());
-    QVERIFY(startSubscriber());
-    auto early = panel();
-    QTRY_VERIFY(early->client.isStarted());
-    QVERIFY(publish("stat/flur/POWER", "ON"));
-    QTRY_COMPARE(early->values.value("OUT.Flur.1", -99.0), 1.0);
-
-    auto late = panel();
-    const QMap<QString, double> expected{{"IN.Aussen.1", 8.5}, {"OUT.Kueche.1", 1.0}, {"IN.Kueche.2", 20.0},
-                                         {"OUT.Flur.1", 1.0}};
-    QTRY_COMPARE(late->values, expected);
-    QCOMPARE(early->values, expected);
-    // Both at once: each one's command goes out.
-    early->client.setPortValue("Flur", 1, true, 0.0);
-    late->client.setPortValue("Kueche", 1, true, 0.0);
-    QVERIFY(waitForOutput(subscriber, seen, "cmnd/flur/POWER OFF") && waitForOutput(subscriber, seen, "kueche/set"));
 }
 
 void TestMsgServerMqtt::commandGoesToItsTopic_data()
@@ -570,8 +546,8 @@ void TestMsgServerMqtt::commandGoesToItsTopic()
     QFETCH(double, value);
     QFETCH(QByteArray, published);
 
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
     QVERIFY(startSubscriber());
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
@@ -580,155 +556,192 @@ void TestMsgServerMqtt::commandGoesToItsTopic()
         p->client.setPortValue(object, port, false, value);
         p->client.setPortValue("Flur", 1, true, 1.0); // handled after them
         QVERIFY(waitForOutput(subscriber, seen, "cmnd/flur/POWER ON"));
-        QCOMPARE(bridgeErr().count("command for IN.Aussen.1: an input port takes no commands; not sent\n"), 1);
+        QCOMPARE(bridge->errors("not sent").count("command for IN.Aussen.1: an input port takes no commands; not sent\n"), 1);
         QVERIFY2(!seen.contains("aussen"), seen.constData());
         return;
     }
     p->client.setPortValue(object, port, true, value);
-    QVERIFY2(waitForOutput(subscriber, seen, published + '\n'), (seen + bridgeErr()).constData());
+    QVERIFY2(waitForOutput(subscriber, seen, published + '\n'), (seen + bridge->errors()).constData());
     // Nothing comes back to the panel by itself: only the device's state would.
     QTest::qWait(200);
     QVERIFY(p->values.isEmpty());
 }
 
-void TestMsgServerMqtt::brokerRestartDropsPanelsAndReportsAgain()
+// 64 strangers on eight addresses that connect and never log in, half of
+// them flooding keep-alives without reading: a panel still gets in at once,
+// they get next to nothing, and the bridge does not grow with them.
+void TestMsgServerMqtt::strangersCannotLockPanelsOutNorFillTheBridge()
 {
-    QVERIFY(startBroker());
-    QVERIFY(publish("sensors/aussen", "8.5", true));
-    QVERIFY(startBridge());
-    auto p = panel();
-    QTRY_COMPARE(p->values.value("IN.Aussen.1"), 8.5);
-
-    stop(broker);
-    QTRY_VERIFY(!p->client.isConnected());
-    // No panel while the broker is away.
-    QVERIFY(panelsRefused());
-    QTRY_VERIFY(bridgeErr().contains("connection lost"));
-
-    p->values.clear();
-    QVERIFY(startBroker(brokerPort)); // the retained value comes back from its store
-    QVERIFY(waitForOutput(bridge, bridgeOut, "connected\nbroker", 15000));
-    // The panel's own retry takes seconds; here it tries again at once.
-    QTRY_VERIFY_WITH_TIMEOUT((p->client.state() == QAbstractSocket::UnconnectedState ? p->client.connectToServer() : void(),
-                              p->client.isStarted()),
-                             10000);
-    QTRY_COMPARE(p->values.value("IN.Aussen.1", -99.0), 8.5);
-}
-
-void TestMsgServerMqtt::badPayloadsChangeNothingAndWarnOncePerTopic()
-{
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    const qint64 before = residentKiB(bridge->pid());
+    std::vector<std::unique_ptr<QTcpSocket>> strangers;
+    for (int i = 0; i < 64; ++i) {
+        strangers.push_back(stranger(QStringLiteral("127.0.0.%1").arg(2 + i % 8)));
+        if (i % 2)
+            strangers.back()->write(QByteArray("N\n").repeated(512 * 1024));
+    }
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
-    QVERIFY(publish("sensors/aussen", "8.5"));
-    QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"ON","climate":{"temperature":20}})"));
-    QTRY_COMPARE(p->values.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY(publish("sensors/aussen", "warm"));
-        QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"MAYBE"})"));
+    QVERIFY(broker->publish("sensors/aussen", "2"));
+    QTRY_COMPARE(p->values.value("IN.Aussen.1"), 2.0);
+    for (const auto &s : strangers) {
+        QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 7000);
+        QVERIFY(s->readAll().size() <= MqttBridge::maxBytesBeforeLogin); // keep-alives answered, no more
     }
-    QVERIFY(publish("sensors/aussen", ""));
-    QVERIFY(publish("stat/flur/POWER", "ON")); // handled after all of the above
-    QTRY_VERIFY(p->values.contains("OUT.Flur.1"));
-    QCOMPARE(p->values.value("IN.Aussen.1"), 8.5);
-    QCOMPARE(p->values.value("OUT.Kueche.1"), 1.0);
-    QCOMPARE(p->values.value("IN.Kueche.2"), 20.0);
-
-    const QStringList lines = QString::fromUtf8(bridgeErr()).split('\n');
-    QCOMPARE(lines.filter("sensors/aussen").size(), 1);
-    QCOMPARE(lines.filter("zigbee2mqtt/kueche").size(), 1);
+    QVERIFY(residentKiB(bridge->pid()) - before < 8 * 1024);
+    QVERIFY(p->client.isConnected());
 }
 
-void TestMsgServerMqtt::wrongLoginIsRefused()
+// Guessing the panel password from one address: each wrong login makes the
+// address wait longer, the right password is refused unchecked while it
+// waits, and the burst costs one line.
+void TestMsgServerMqtt::loginGuessesAreSlowed()
 {
-    QVERIFY(startBroker());
-    QVERIFY(publish("sensors/aussen", "8.5", true));
-    QVERIFY(startBridge());
-    auto intruder = std::make_unique<Panel>(bridgePort, QStringLiteral("wrong"));
-    QTRY_VERIFY(!intruder->client.isLoggedIn());
-    QTRY_VERIFY(!intruder->client.isConnected());
-    QVERIFY(intruder->values.isEmpty());
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    const auto login = [this](const QByteArray &password) {
+        auto s = stranger();
+        s->write("Ldemo=" + password + "\n");
+        s->waitForReadyRead(5000);
+        return s->readAll();
+    };
+    for (int guess = 0; guess < 20; ++guess)
+        QCOMPARE(login(QByteArray::number(1000 + guess)), QByteArray("LDENIED\n"));
+    QCOMPARE(login("demo"), QByteArray("LDENIED\n"));
+    auto p = panel(); // from another address
+    QTRY_VERIFY(p->client.isStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(login("demo"), QByteArray("LOK\n"), 5000);
+    QCOMPARE(bridge->errors().count("wrong login"), 1);
+    QVERIFY(!bridge->errors().contains("login refused"));
 }
 
-void TestMsgServerMqtt::overlongLineDropsThatPanelOnly()
+void TestMsgServerMqtt::hostileTopicsAreRefused_data()
 {
-    QVERIFY(startBroker());
-    QVERIFY(startBridge());
-    auto good = panel();
-    QTcpSocket bad;
-    bad.connectToHost(QHostAddress::LocalHost, bridgePort);
-    QVERIFY(bad.waitForConnected(2000));
-    bad.write("N\nLdemo=demo\nCT60\nCd\nCB\nS\n");
-    QTRY_VERIFY(good->client.isStarted());
-    bad.write("P" + QByteArray(70 * 1024, 'x'));
-    QTRY_VERIFY(bad.state() == QAbstractSocket::UnconnectedState);
-    QVERIFY(publish("sensors/aussen", "3"));
-    QTRY_COMPARE(good->values.value("IN.Aussen.1", -99.0), 3.0);
-    QVERIFY(good->client.isConnected());
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("line");
+
+    // Each would have made a report line the panel drops the connection for,
+    // a port whose commands come back for another object, a value, a forged
+    // line on standard error, or a device out of reach.
+    QTest::newRow("65,535-byte topic") << "qalix/IN/" + QString(65524, 'x') + "/1" << QByteArray("1")
+                                       << QByteArray("topic of 65535 bytes, more than 1024");
+    QTest::newRow("long object name") << "qalix/IN/" + QString(300, 'x') + "/1" << QByteArray("1")
+                                      << QByteArray("object name of 300 bytes, more than 256");
+    QTest::newRow("name outside Latin-1") << QString::fromUtf8("qalix/OUT/厨房/1") << QByteArray("1") << QByteArray("not Latin-1");
+    QTest::newRow("payload that does not convert, with a line feed")
+        << "stat/flur/POWER" << QByteArray("MAYBE\nmsgserver-mqtt: forged") << QByteArray(": \"MAYBE?msgserver-mqtt: forged\"");
+    QTest::newRow("availability neither online nor offline") << "zigbee2mqtt/bridge/state" << QByteArray("maybe")
+                                                             << QByteArray("neither online nor offline");
 }
 
-// The panel itself on the demo project: the bridge on the panel's port with
-// the demo's mapping, a value published on the broker reaching its item.
-void TestMsgServerMqtt::panelShowsABrokerValue()
+void TestMsgServerMqtt::hostileTopicsAreRefused()
 {
-    const QString package = QStringLiteral(QALIX_BUILD_DIR "/projects/demo.qlxd");
-    QVERIFY2(QFileInfo(package).isFile(), "build the demo_package target first");
-    QByteArray demo = readFile(QStringLiteral(QALIX_SOURCE_DIR "/demo/mqtt.ini"));
-    demo.replace("url = mqtt://127.0.0.1:1883", "url = mqtt://127.0.0.1:@PORT@");
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, line);
 
-    QVERIFY(startBroker());
-    if (!startBridge(demo, QStringLiteral("127.0.0.1:64401"))) {
-        if (bridgeErr().contains("cannot listen"))
-            QSKIP("port 64401 is taken; run the suite in its private network");
-        QFAIL("the bridge did not start");
-    }
-    const QString copy = dir->filePath("qalix-plus-control");
-    QVERIFY(QFile::copy(QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control"), copy));
-    QProcess panelProcess;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    panelProcess.setProcessEnvironment(env);
-    panelProcess.start(copy, {package});
-    QVERIFY(panelProcess.waitForStarted());
-    QByteArray out;
-    QVERIFY(publish("tele/aussen/SENSOR", R"({"Time":"2026-12-06T20:00:00","DS18B20":{"Temperature":-2.5}})", true));
-    QVERIFY2(waitForOutput(panelProcess, out, "Data \"Aussen\" false 1 -2.5\n", 20000), out.constData());
-    QVERIFY(publish("zigbee2mqtt/kueche_licht", R"({"state":"ON","brightness":200})"));
-    QVERIFY2(waitForOutput(panelProcess, out, "Data \"Kueche\" true 1 1\n", 10000), out.constData());
-    stop(panelProcess);
+    QVERIFY(broker->start());
+    QVERIFY(broker->publish(topic, payload, true));
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(broker->publish(topic, payload));
+    QVERIFY(broker->publish("sensors/aussen", "3")); // handled after all of the above
+    QTRY_COMPARE(p->values.value("IN.Aussen.1", -99.0), 3.0);
+    QCOMPARE(p->values.size(), 1);
+    QCOMPARE(bridge->errors().count(line), 1); // counted from the second one on
+    QVERIFY(p->client.isConnected());
+}
+
+void TestMsgServerMqtt::junkUnderThePrefixLeavesConfiguredPortsRoom()
+{
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    QVERIFY(publishMany(broker->port(), 100001, [](int i) {
+        return qMakePair("qalix/IN/junk" + QByteArray::number(i) + "/1", QByteArray("1"));
+    }));
+    QVERIFY(broker->publish("sensors/aussen", "4"));
+    QTRY_COMPARE_WITH_TIMEOUT(p->values.value("IN.Aussen.1", -99.0), 4.0, 10000);
+    QCOMPARE(p->values.size(), MqttBridge::maxPrefixPorts + 1);
+    QCOMPARE(bridge->errors().count("new ones are ignored"), 1);
+}
+
+// The bridge in this process, to see its side of a panel's socket: the
+// first reports wait for a panel that reads slowly instead of piling up,
+// and every report line leaves at once.
+void TestMsgServerMqtt::firstReportsArePacedByThePanel()
+{
+    QVERIFY(broker->start());
+    BridgeConfig config;
+    QVERIFY(config.parse(QByteArray(testConfig).replace("@PORT@", QByteArray::number(broker->port())), "x"));
+    MqttBridge server(config);
+    QSignalSpy up(&server, &MqttBridge::brokerConnected);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    server.start();
+    QVERIFY(up.wait(5000));
+    const int count = 3000; // lines of about 260 bytes: 0.75 MiB
+    QVERIFY(publishMany(broker->port(), count, [](int i) {
+        return qMakePair("qalix/IN/" + QByteArray(240, 'p') + QByteArray::number(i) + "/1", QByteArray("1"));
+    }));
+    auto p = std::make_unique<Panel>(server.serverPort());
+    QTRY_COMPARE(p->values.size(), count);
+
+    // A panel on a slow link, which reads nothing for now.
+    QTcpSocket slow;
+    slow.setReadBufferSize(1024);
+    slow.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    QVERIFY(slow.waitForConnected(2000));
+    slow.write("N\nLdemo=demo\n");
+    QTcpSocket *served = nullptr;
+    QTRY_VERIFY((served = server.findChildren<QTcpSocket *>().value(1)));
+    served->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4096);
+    slow.write("CT60\nCd\nCB\nS\n");
+    QTest::qWait(300);
+    QCOMPARE(served->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    QVERIFY2(served->bytesToWrite() <= MqttBridge::dumpChunkBytes + 1024, qPrintable(QString::number(served->bytesToWrite())));
+    slow.setReadBufferSize(0);
+    QByteArray got;
+    QTRY_VERIFY_WITH_TIMEOUT((got += slow.readAll()).count("\nP") >= count, 10000);
 }
 
 // A device out of reach is not reported; every device out of reach is no
 // installation at all, and the panels go as without a broker.
 void TestMsgServerMqtt::unreachableDeviceIsNotReported()
 {
-    QVERIFY(startBroker());
-    QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"ON","climate":{"temperature":20}})", true));
-    QVERIFY(publish("zigbee2mqtt/kueche/availability", R"({"state":"offline"})", true));
-    QVERIFY(publish("tele/flur/LWT", "Online", true));
-    QVERIFY(publish("stat/flur/POWER", "ON", true));
-    QVERIFY(startBridge(QByteArray(testConfig) + "availability = tele/aussen/LWT\n"));
+    QVERIFY(broker->start());
+    QVERIFY(broker->publish("zigbee2mqtt/kueche", R"({"state":"ON","climate":{"temperature":20}})", true));
+    QVERIFY(broker->publish("zigbee2mqtt/kueche/availability", R"({"state":"offline"})", true));
+    QVERIFY(broker->publish("tele/flur/LWT", "Online", true));
+    QVERIFY(broker->publish("stat/flur/POWER", "ON", true));
+    QVERIFY(bridge->start(testConfig + "availability = tele/aussen/LWT\n", broker->port()));
     auto p = panel();
     QTRY_COMPARE(p->values.value("OUT.Flur.1", -99.0), 1.0);
     QVERIFY(!p->values.contains("OUT.Kueche.1") && !p->values.contains("IN.Kueche.2"));
-    QTRY_VERIFY(bridgeErr().contains("zigbee2mqtt/kueche/availability: offline; OUT.Kueche.1, IN.Kueche.2 not reported"));
+    QVERIFY(bridge->errors("not reported").contains("zigbee2mqtt/kueche/availability: offline; OUT.Kueche.1, IN.Kueche.2 not reported"));
 
-    QVERIFY(publish("zigbee2mqtt/kueche/availability", "online", true));
-    QVERIFY(publish("zigbee2mqtt/kueche", R"({"state":"OFF","climate":{"temperature":21}})"));
+    QVERIFY(broker->publish("zigbee2mqtt/kueche/availability", "online", true));
+    QVERIFY(broker->publish("zigbee2mqtt/kueche", R"({"state":"OFF","climate":{"temperature":21}})"));
     QTRY_COMPARE(p->values.value("IN.Kueche.2", -99.0), 21.0);
 
-    QVERIFY(publish("zigbee2mqtt/bridge/state", R"({"state":"offline"})", true));
-    QVERIFY(publish("tele/aussen/LWT", "Offline", true));
-    QVERIFY(publish("sensors/aussen", "5")); // not reported: its device is out of reach
-    QVERIFY(publish("stat/flur/POWER", "OFF"));
+    QVERIFY(broker->publish("zigbee2mqtt/bridge/state", R"({"state":"offline"})", true));
+    QVERIFY(broker->publish("tele/aussen/LWT", "Offline", true));
+    QVERIFY(broker->publish("sensors/aussen", "5")); // not reported: its device is out of reach
+    QVERIFY(broker->publish("stat/flur/POWER", "OFF"));
     QTRY_COMPARE(p->values.value("OUT.Flur.1", -99.0), 0.0);
     QVERIFY(p->client.isConnected() && !p->values.contains("IN.Aussen.1"));
-    QVERIFY(publish("tele/flur/LWT", "Offline", true));
+    QVERIFY(broker->publish("tele/flur/LWT", "Offline", true));
     QTRY_VERIFY(!p->client.isConnected());
-    QVERIFY(panelsRefused());
-    QVERIFY(publish("tele/flur/LWT", "Online", true));
-    QVERIFY(waitForOutput(bridge, bridgeOut, "panels are taken again"));
+    // The port is closed, as while the broker is away.
+    QTcpSocket refused;
+    refused.connectToHost(QHostAddress::LocalHost, bridge->port());
+    QVERIFY(!refused.waitForConnected(2000) && refused.error() == QAbstractSocket::ConnectionRefusedError);
+    QVERIFY(broker->publish("tele/flur/LWT", "Online", true));
+    QVERIFY(bridge->waitForOutput("panels are taken again"));
     auto again = panel();
     QTRY_VERIFY(again->client.isStarted());
 }
@@ -748,22 +761,22 @@ void TestMsgServerMqtt::stateSurvivesABridgeRestart()
     QFETCH(bool, mqtt311);
     QFETCH(bool, persistent);
 
-    QVERIFY(startBroker());
-    Mqtt311Broker older(brokerPort);
-    QByteArray config = QByteArray(testConfig).replace("@PORT@", QByteArray::number(mqtt311 ? older.serverPort() : brokerPort))
+    QVERIFY(broker->start());
+    Mqtt311Broker older(broker->port());
+    QByteArray config = QByteArray(testConfig).replace("@PORT@", QByteArray::number(mqtt311 ? older.serverPort() : broker->port()))
         + "refresh = cmnd/aussen/STATE\n";
     if (!persistent)
         config.replace("prefix = qalix\n", "prefix = qalix\npersistent_session = no\n");
     QVERIFY(startSubscriber());
-    QVERIFY(startBridge(config));
+    QVERIFY(bridge->start(config, broker->port()));
     // Asked for its state once connected.
     QVERIFY(waitForOutput(subscriber, seen, "cmnd/aussen/STATE (null)"));
-    stop(bridge);
-    QVERIFY(publish("sensors/aussen", "7.5")); // while the bridge is away, not retained
-    bridgeOut.clear();
-    QVERIFY(startBridge(config));
+    bridge->stop();
+    QVERIFY(broker->publish("sensors/aussen", "7.5")); // while the bridge is away, not retained
+    bridge->out.clear();
+    QVERIFY(bridge->start(config, broker->port()));
     auto p = panel();
-    QVERIFY(publish("stat/flur/POWER", "ON")); // after the one kept for the bridge
+    QVERIFY(broker->publish("stat/flur/POWER", "ON")); // after the one kept for the bridge
     QTRY_VERIFY(p->values.contains("OUT.Flur.1"));
     QCOMPARE(p->values.value("IN.Aussen.1", -99.0), persistent ? 7.5 : -99.0);
 }
@@ -781,20 +794,97 @@ void TestMsgServerMqtt::ownCommandIsNotReadBack()
 {
     QFETCH(bool, mqtt311);
 
-    QVERIFY(startBroker());
-    Mqtt311Broker older(brokerPort);
+    QVERIFY(broker->start());
+    Mqtt311Broker older(broker->port());
     QVERIFY(startSubscriber());
-    QVERIFY(startBridge(QByteArray(testConfig).replace("@PORT@", QByteArray::number(mqtt311 ? older.serverPort() : brokerPort))
-                        + "[OUT.Relais.1]\nstate = shelly/relais\ncommand = shelly/relais\non = on\noff = off\n"));
+    QVERIFY(bridge->start(testConfig + "[OUT.Relais.1]\nstate = shelly/relais\ncommand = shelly/relais\non = on\noff = off\n",
+                          mqtt311 ? older.serverPort() : broker->port()));
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
     p->client.setPortValue("Relais", 1, true, 1.0);
     QVERIFY(waitForOutput(subscriber, seen, "shelly/relais on\n"));
-    QVERIFY(publish("sensors/aussen", "1")); // reaches the bridge after its own command
+    QVERIFY(broker->publish("sensors/aussen", "1")); // reaches the bridge after its own command
     QTRY_COMPARE(p->values.value("IN.Aussen.1", -99.0), 1.0);
     QVERIFY(!p->values.contains("OUT.Relais.1"));
-    QVERIFY(publish("shelly/relais", "on")); // the device's report: the same bytes
+    QVERIFY(broker->publish("shelly/relais", "on")); // the device's report: the same bytes
     QTRY_COMPARE(p->values.value("OUT.Relais.1", -99.0), 1.0);
+}
+
+void TestMsgServerMqtt::tlsFailuresSayWhy_data()
+{
+    QTest::addColumn<QString>("serverCertificate");
+    QTest::addColumn<QString>("cafile");
+    QTest::addColumn<bool>("plainPort");
+    QTest::addColumn<QByteArray>("said"); // on standard error, or "connected" on standard output
+
+    // The broker asks for a client certificate; the bridge has one.
+    QTest::newRow("trusted") << "good" << "ca.crt" << false << QByteArray("connected");
+    QTest::newRow("CA not trusted") << "good" << "other.crt" << false << QByteArray("not trusted by cafile");
+    QTest::newRow("host name mismatch") << "wrong" << "ca.crt" << false << QByteArray("not made out to 127.0.0.1");
+    QTest::newRow("TLS to a plain port") << "good" << "ca.crt" << true << QByteArray("a plain MQTT port takes mqtt://");
+}
+
+void TestMsgServerMqtt::tlsFailuresSayWhy()
+{
+    QFETCH(QString, serverCertificate);
+    QFETCH(QString, cafile);
+    QFETCH(bool, plainPort);
+    QFETCH(QByteArray, said);
+
+    // A CA, another one, certificates for 127.0.0.1 ("good"), for another
+    // address ("wrong"), and for the bridge.
+    const QString d = dir->path() + '/';
+    const QString key = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -keyout %1%2.key ";
+    for (const QString name : {"ca", "other"})
+        QVERIFY(!QProcess::execute("openssl", QString("req -x509 " + key + "-out %1%2.crt -subj /CN=%2").arg(d, name).split(' ')));
+    for (const QString name : {"good", "wrong", "client"}) {
+        writeFile(d + name + ".ext", name == "good" ? "subjectAltName=IP:127.0.0.1\n" : "subjectAltName=IP:192.0.2.1\n");
+        QVERIFY(!QProcess::execute("openssl", QString("req " + key + "-out %1%2.csr -subj /CN=%2").arg(d, name).split(' ')));
+        QVERIFY(!QProcess::execute("openssl", QString("x509 -req -in %1%2.csr -CA %1ca.crt -CAkey %1ca.key -CAcreateserial "
+                                                      "-days 2 -out %1%2.crt -extfile %1%2.ext").arg(d, name).split(' ')));
+    }
+    const quint16 plain = freeLoopbackPort();
+    QVERIFY(broker->start(("listener @PORT@ 127.0.0.1\ncafile " + d + "ca.crt\ncertfile " + d + serverCertificate
+                           + ".crt\nkeyfile " + d + serverCertificate + ".key\nrequire_certificate true\nlistener "
+                           + QString::number(plain)
+                           + " 127.0.0.1\nallow_anonymous true\n").toUtf8()));
+    const QString config = "[broker]\nurl = mqtts://127.0.0.1:@PORT@\ncafile = " + d + cafile + "\ncertfile = " + d
+        + "client.crt\nkeyfile = " + d + "client.key\n[panel]\nuser = demo\n";
+    QVERIFY(bridge->start(config.toUtf8(), plainPort ? plain : broker->port(), false));
+    if (said == "connected")
+        QVERIFY2(bridge->waitForOutput("connected\n"), bridge->errors().constData());
+    else
+        QVERIFY2(bridge->errors(said).contains(said), bridge->errors().constData());
+}
+
+// A broker with a password file and an ACL, both written here.
+void TestMsgServerMqtt::brokerRefusalsSayWhy()
+{
+    const QString d = dir->path() + '/';
+    QVERIFY(QProcess::execute("mosquitto_passwd", {"-c", "-b", d + "passwords", "bridge", "secret"}) == 0);
+    QVERIFY(writeFile(d + "acl", "user bridge\ntopic read stat/#\ntopic write cmnd/allowed/#\n"));
+    QVERIFY(broker->start(("listener @PORT@ 127.0.0.1\nallow_anonymous false\npassword_file " + d
+                           + "passwords\nacl_file " + d + "acl\n").toUtf8()));
+    const QByteArray config = "[broker]\nurl = mqtt://127.0.0.1:@PORT@\nusername = bridge\npassword = secret\n"
+                              "prefix =\n[panel]\nuser = demo\npassword = demo\n[OUT.Licht.1]\nstate = stat/licht\n"
+                              "command = cmnd/denied/licht\n";
+    QVERIFY(bridge->start(config, broker->port()));
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    p->client.setPortValue("Licht", 1, true, 1.0);
+    QVERIFY2(bridge->errors("not taken").contains("command to cmnd/denied/licht not taken by the broker: Not authorized"),
+             bridge->errors().constData());
+}
+
+void TestMsgServerMqtt::twoBridgesWithOneClientIdAreNamed()
+{
+    QVERIFY(broker->start());
+    QVERIFY(bridge->start(testConfig, broker->port()));
+    QTemporaryDir twinDir;
+    TestBridge twin(twinDir.path());
+    QVERIFY(twin.start(testConfig, broker->port()));
+    const QByteArray named = "two clients with client_id tst-bridge";
+    QTRY_VERIFY_WITH_TIMEOUT(bridge->errors().contains(named) || twin.errors().contains(named), 15000);
 }
 
 void TestMsgServerMqtt::checkConnect_data()
@@ -810,7 +900,6 @@ void TestMsgServerMqtt::checkConnect_data()
                                                   << "the broker refused the subscription to zigbee2mqtt/kueche";
     QTest::newRow("value it cannot read") << bridge + "[IN.Aussen.2]\nstate = sensors/aussen\nvalue = t\n" << 2
                                           << "sensors/aussen (for IN.Aussen.2): not JSON";
-    QTest::newRow("certificate not trusted") << bridge + "cafile = @OTHER@\n" << 2 << "broker mqtts://127.0.0.1:";
 }
 
 void TestMsgServerMqtt::checkConnect()
@@ -819,13 +908,10 @@ void TestMsgServerMqtt::checkConnect()
     QFETCH(int, exitCode);
     QFETCH(QString, expected);
 
-    // A certificate for 127.0.0.1 that is its own CA, and one the broker does not use.
-    for (const QString name : {"broker", "other"}) {
-        QCOMPARE(quietly("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                                               "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
-                                               "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", dir->filePath(name + ".key"),
-                                               "-out", dir->filePath(name + ".pem")}), 0);
-    }
+    // A certificate for 127.0.0.1 that is its own CA.
+    QCOMPARE(quietly("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                                 "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                                 "-keyout", dir->filePath("broker.key"), "-out", dir->filePath("broker.pem")}), 0);
     // Logins and ACLs as Mosquitto's dynamic security keeps them: "bridge" may
     // do anything, "guest" (same password) only subscribe below sensors/.
     const QString security = dir->filePath("security.json");
@@ -851,18 +937,15 @@ void TestMsgServerMqtt::checkConnect()
     for (const QString &folder : QDir("/usr/lib").entryList({"*-linux-gnu*"}, QDir::Dirs))
         plugin = QFileInfo::exists("/usr/lib/" + folder + "/mosquitto_dynamic_security.so") ? "/usr/lib/" + folder + "/mosquitto_dynamic_security.so" : plugin;
     QVERIFY(!plugin.isEmpty());
-    QVERIFY(startBroker(0, QStringLiteral("certfile %1/broker.pem\nkeyfile %1/broker.key\nallow_anonymous false\n"
+    QVERIFY(broker->start(QStringLiteral("listener @PORT@ 127.0.0.1\ncertfile %1/broker.pem\nkeyfile %1/broker.key\nallow_anonymous false\n"
                                           "plugin %2\nplugin_opt_config_file %3\n").arg(dir->path(), plugin, security).toUtf8()));
-    clientArgs = QStringList{"--cafile", dir->filePath("broker.pem"), "-u", "bridge", "-P", "pw"};
-    QVERIFY(publish("sensors/aussen", "8.5", true));
+    broker->clientArgs = QStringList{"--cafile", dir->filePath("broker.pem"), "-u", "bridge", "-P", "pw"};
+    QVERIFY(broker->publish("sensors/aussen", "8.5", true));
 
-    QByteArray config = QByteArray(testConfig).replace("mqtt://127.0.0.1:@PORT@", "mqtts://127.0.0.1:" + QByteArray::number(brokerPort));
+    QByteArray config = QByteArray(testConfig).replace("mqtt://127.0.0.1:@PORT@", "mqtts://127.0.0.1:" + QByteArray::number(broker->port()));
     const int sections = lines.contains('[') ? lines.indexOf('[') : lines.size();
-    QByteArray brokerLines = lines.left(sections);
-    if (!brokerLines.contains("cafile"))
-        brokerLines += "cafile = @BROKER@\n";
-    brokerLines.replace("@BROKER@", dir->filePath("broker.pem").toUtf8()).replace("@OTHER@", dir->filePath("other.pem").toUtf8());
-    config.replace("prefix = qalix\n", "prefix = qalix\n" + brokerLines);
+    config.replace("prefix = qalix\n",
+                   "prefix = qalix\ncafile = " + dir->filePath("broker.pem").toUtf8() + '\n' + lines.left(sections));
     config += lines.mid(sections);
     const QString file = dir->filePath("bridge.ini");
     QVERIFY(writeFile(file, config));
