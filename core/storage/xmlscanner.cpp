@@ -123,6 +123,15 @@ QXmlStreamReader::TokenType XmlScanner::readNext()
         }
         if (m_rootSeen || *m_pos != '<')
             return refuse();
+        // The one document type before the root.
+        if (m_end - m_pos >= 2 && m_pos[1] == '!') {
+            const int length = m_typeSeen ? 0 : plainDocumentTypeLength(m_pos, m_end);
+            if (length == 0)
+                return refuse();
+            m_typeSeen = true;
+            m_pos += length;
+            return token(QXmlStreamReader::DTD);
+        }
     } else if (m_pos == m_end) {
         return refuse();
     }
@@ -167,6 +176,26 @@ bool XmlScanner::readDeclaration()
         return false;
     m_pos = p + 2;
     return true;
+}
+
+int XmlScanner::plainDocumentTypeLength(const char *p, const char *end)
+{
+    static const char keyword[] = "<!DOCTYPE";
+    const int size = int(sizeof keyword) - 1;
+    if (end - p <= size || std::memcmp(p, keyword, size_t(size)) != 0 || !isSpace(p[size]))
+        return 0;
+    const char *q = p + size;
+    while (q < end && isSpace(*q))
+        ++q;
+    if (q == end || !isNameStart(*q))
+        return 0;
+    while (q < end && isNameChar(*q))
+        ++q;
+    while (q < end && isSpace(*q))
+        ++q;
+    if (q == end || *q != '>')
+        return 0;
+    return int(q + 1 - p);
 }
 
 QXmlStreamReader::TokenType XmlScanner::readEndTag()
