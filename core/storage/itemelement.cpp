@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -69,9 +70,37 @@ ItemElement ItemElement::fromFields(const QString (&fields)[FieldCount])
     return element;
 }
 
+bool ItemElement::readScannedText(XmlScanner &reader, QString *text)
+{
+    // The scanner gives a run of text between two pieces of markup as one
+    // token, and nothing but elements and texts.
+    QString result;
+    for (int depth = 1; depth > 0;) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::Characters:
+            if (reader.textHasNonSpace())
+                result += reader.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default: // the end of the reading: refused
+            depth = 0;
+            break;
+        }
+    }
+    *text = result;
+    return true;
+}
+
 template<typename Reader>
 bool ItemElement::readText(Reader &reader, QString *text)
 {
+    if constexpr (std::is_same_v<Reader, XmlScanner>)
+        return readScannedText(reader, text);
     QString result;
     QString run;
     bool sure = true;

@@ -51,9 +51,14 @@ public:
     bool isCharacters() const { return m_type == QXmlStreamReader::Characters; }
     bool isCDATA() const { return false; }
     // The name of the element started (ASCII, so Latin-1); the text of a
-    // Characters token, references resolved.
+    // Characters token, references resolved. A text is made only when asked
+    // for: the white space between elements, most of an indented document's
+    // texts, is checked and passed over.
     QLatin1String qualifiedName() const { return QLatin1String(m_name, m_nameLength); }
-    const QString &text() const { return m_text; }
+    const QString &text() const;
+    // Whether the text holds a character that is not white space as
+    // QChar::isSpace() judges it; the bytes tell when they are ASCII.
+    bool textHasNonSpace() const;
 
 private:
     QXmlStreamReader::TokenType refuse();
@@ -62,7 +67,7 @@ private:
     QXmlStreamReader::TokenType readEndTag();
     QXmlStreamReader::TokenType readStartTag();
     QXmlStreamReader::TokenType readCharacters();
-    bool decodeText(const char *begin, const char *end);
+    bool checkText(const char *begin, const char *end);
     void skipSpace();
 
     const QByteArray m_document;
@@ -78,7 +83,14 @@ private:
     std::vector<std::pair<int, int>> m_open;
     const char *m_name = nullptr;
     int m_nameLength = 0;
-    QString m_text;
+    // The current text's bytes and what they hold; made into m_text by text().
+    const char *m_textBegin = nullptr;
+    const char *m_textEnd = nullptr;
+    bool m_textAscii = true;
+    bool m_textReferences = false;
+    bool m_textAsciiNonSpace = false;
+    mutable bool m_textMade = false;
+    mutable QString m_text;
 };
 
 #endif // XMLSCANNER_H
