@@ -95,6 +95,41 @@ private slots:
         QCOMPARE(r.imageActive, QString());
     }
 
+    // Numbers and "BASE64_" texts are read without Qt's copies; they must
+    // read as QString::toInt() and QByteArray::fromBase64() read them.
+    void conversionsReadAsQtDoes_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *number : {"", " ", "0", "-0", "+5", "007", " 12", "12 ", "999999999", "-999999999",
+                                   "1000000000", "2147483647", "2147483648", "-2147483648", "-2147483649", "1_0",
+                                   "0x10", "-", "--1", "1-"})
+            QTest::newRow(number) << QString::fromLatin1(number);
+        QTest::newRow("fullwidth digit") << QStringLiteral("\uff11");
+        QTest::newRow("digit and no-break space") << QStringLiteral("1\u00a0");
+        for (const char *text : {"BASE64_", "BASE64_AA==", "BASE64_QW4=", "BASE64_QW4", "BASE64_Q!W4=", "BASE64_=Q W 4",
+                                 "BASE64_QW4=QW4=", "BASE64_w7w=", "BASE64_QQBC", "base64_QW4=", "BASE64"})
+            QTest::newRow(text) << QString::fromLatin1(text);
+        QTest::newRow("Latin-1 and beyond in Base64") << QStringLiteral("BASE64_Q\u00c4W\u20ac4=");
+        QTest::newRow("long Base64") << QStringLiteral("BASE64_") + QString::fromLatin1(QByteArray(3000, 'x').toBase64());
+    }
+
+    void conversionsReadAsQtDoes()
+    {
+        QFETCH(QString, text);
+        bool ok = false;
+        const int number = text.trimmed().toInt(&ok, 10);
+        QCOMPARE(ItemRecord::parseInt(text), ok ? number : 0);
+        QString decoded = text;
+        if (text.startsWith(QLatin1String("BASE64_"))) {
+            QByteArray bytes = QByteArray::fromBase64(text.mid(7).toLatin1());
+            bytes.truncate(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'));
+            decoded = QString::fromUtf8(bytes);
+        }
+        const QString read = ItemRecord::decodeText(text);
+        QCOMPARE(read, decoded);
+        QCOMPARE(read.isNull(), decoded.isNull());
+    }
+
     void savedExampleElement()
     {
         ItemElement e;
