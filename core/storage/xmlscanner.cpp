@@ -100,6 +100,10 @@ QChar entity(const char *p, const char *end, int *length)
     return QChar();
 }
 
+// The bound of the shared texts: 4,096 of at most 64 bytes.
+constexpr size_t sharedTexts = 4096;
+constexpr int sharedTextBytes = 64;
+
 } // namespace
 
 XmlScanner::XmlScanner(const QByteArray &document)
@@ -346,7 +350,22 @@ const QString &XmlScanner::text() const
     const char *end = m_textEnd;
     if (!m_textReferences) {
         // The same characters; Latin-1 needs no decoding.
-        m_text = m_textAscii ? QString::fromLatin1(begin, int(end - begin)) : QString::fromUtf8(begin, int(end - begin));
+        const auto make = [&] {
+            return m_textAscii ? QString::fromLatin1(begin, int(end - begin)) : QString::fromUtf8(begin, int(end - begin));
+        };
+        if (end - begin > sharedTextBytes) {
+            m_text = make();
+            return m_text;
+        }
+        const std::string_view key(begin, size_t(end - begin));
+        const auto found = m_shared.find(key);
+        if (found != m_shared.end()) {
+            m_text = found->second;
+        } else {
+            m_text = make();
+            if (m_shared.size() < sharedTexts)
+                m_shared.emplace(key, m_text);
+        }
         return m_text;
     }
     m_text.clear();

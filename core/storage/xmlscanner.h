@@ -6,6 +6,8 @@
 #include <QStringView>
 #include <QXmlStreamReader>
 
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -91,6 +93,10 @@ private:
     bool m_textAsciiNonSpace = false;
     mutable bool m_textMade = false;
     mutable QString m_text;
+    // Short texts made once and shared: a project repeats its numbers, kinds,
+    // picture names and texts thousands of times. Keys point into the
+    // document, which the scanner holds.
+    mutable std::unordered_map<std::string_view, QString> m_shared;
 };
 
 #endif // XMLSCANNER_H
