@@ -22,6 +22,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char **environ;
 
@@ -31,25 +32,17 @@ namespace {
 // its own library is not among the build's packages.
 xcb_extension_t damageExtension = {"DAMAGE", 0};
 
-struct DamageQueryVersion
+// Sends the DAMAGE request `minor` with its 32-bit words after the header
+// (xcb puts the extension's opcode in); its sequence number.
+unsigned damageRequest(xcb_connection_t *connection, uint8_t minor, std::vector<uint32_t> words, bool reply)
 {
-    uint8_t major = 0;
-    uint8_t minor = 0; // QueryVersion
-    uint16_t length = 3;
-    uint32_t clientMajor = 1;
-    uint32_t clientMinor = 1;
-};
-
-struct DamageCreate
-{
-    uint8_t major = 0;
-    uint8_t minor = 1; // Create
-    uint16_t length = 4;
-    uint32_t damage = 0;
-    uint32_t drawable = 0;
-    uint8_t level = 0; // every rectangle drawn
-    uint8_t pad[3] = {};
-};
+    const uint32_t header = uint32_t(minor) << 8 | uint32_t(words.size() + 1) << 16;
+    words.insert(words.begin(), header);
+    iovec parts[3] = {};
+    parts[2] = {words.data(), words.size() * sizeof(uint32_t)};
+    xcb_protocol_request_t request = {1, &damageExtension, minor, uint8_t(reply ? 0 : 1)};
+    return xcb_send_request(connection, 0, parts + 2, &request);
+}
 
 struct DamageNotify
 {
@@ -186,22 +179,15 @@ bool PanelStart::startDisplay(QString *error)
         return false;
     }
     m_damageEvent = damage->first_event;
-    iovec parts[3] = {};
-    DamageQueryVersion query;
-    parts[2] = {&query, sizeof query};
-    xcb_protocol_request_t queryRequest = {1, &damageExtension, 0, 0};
+    // QueryVersion 1.1 first, as the extension asks.
     xcb_generic_error_t *failure = nullptr;
-    free(xcb_wait_for_reply(m_connection, xcb_send_request(m_connection, 0, parts + 2, &queryRequest), &failure));
+    free(xcb_wait_for_reply(m_connection, damageRequest(m_connection, 0, {1, 1}, true), &failure));
     free(failure);
-    // The whole screen's damage, and the windows made, placed and mapped on
-    // it: nothing the panel does can come before the watch.
+    // Create: the whole screen's damage, every rectangle drawn; and the
+    // windows made, placed and mapped on it. Nothing the panel does can come
+    // before the watch.
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
-    DamageCreate create;
-    create.damage = xcb_generate_id(m_connection);
-    create.drawable = root;
-    parts[2] = {&create, sizeof create};
-    xcb_protocol_request_t createRequest = {1, &damageExtension, 1, 1};
-    xcb_send_request(m_connection, 0, parts + 2, &createRequest);
+    damageRequest(m_connection, 1, {xcb_generate_id(m_connection), root, 0}, false);
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_connection, root, XCB_CW_EVENT_MASK, &mask);
     free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));

@@ -70,43 +70,17 @@ ItemElement ItemElement::fromFields(const QString (&fields)[FieldCount])
     return element;
 }
 
-bool ItemElement::readScannedText(XmlScanner &reader, QString *text)
-{
-    // The scanner gives a run of text between two pieces of markup as one
-    // token, and nothing but elements and texts.
-    QString result;
-    for (int depth = 1; depth > 0;) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::Characters:
-            if (reader.textHasNonSpace())
-                result += reader.text();
-            break;
-        case QXmlStreamReader::StartElement:
-            ++depth;
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default: // the end of the reading: refused
-            depth = 0;
-            break;
-        }
-    }
-    *text = result;
-    return true;
-}
-
 template<typename Reader>
 bool ItemElement::readText(Reader &reader, QString *text)
 {
-    if constexpr (std::is_same_v<Reader, XmlScanner>)
-        return readScannedText(reader, text);
     QString result;
     QString run;
     bool sure = true;
     int depth = 1;
     // As trimmed() would judge it, without a copy for every field.
     const auto endRun = [&] {
+        if (run.isEmpty())
+            return;
         if (std::any_of(run.cbegin(), run.cend(), [](QChar c) { return !c.isSpace(); }))
             result += run;
         run.clear();
@@ -114,10 +88,17 @@ bool ItemElement::readText(Reader &reader, QString *text)
     while (depth > 0 && !reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::Characters:
-            if (reader.isCDATA())
-                sure = false;
-            // The stream may hand one run over in several pieces.
-            run += reader.text();
+            if constexpr (std::is_same_v<Reader, XmlScanner>) {
+                // The scanner gives a whole run as one token, and knows
+                // whether it is all white space.
+                if (reader.textHasNonSpace())
+                    result += reader.text();
+            } else {
+                if (reader.isCDATA())
+                    sure = false;
+                // The stream may hand one run over in several pieces.
+                run += reader.text();
+            }
             continue;
         case QXmlStreamReader::StartElement:
             ++depth;

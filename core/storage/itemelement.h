@@ -12,7 +12,6 @@
 #include <QStringView>
 
 class QXmlStreamReader;
-class XmlScanner;
 class QXmlStreamWriter;
 
 // One item as the project document and the clipboard store it: an element
@@ -70,8 +69,6 @@ private:
     template<typename Tag>
     static int fieldOf(Tag tag);
     static ItemElement fromFields(const QString (&fields)[FieldCount]);
-    // readText() with the scanner, whose tokens need less of it.
-    static bool readScannedText(XmlScanner &reader, QString *text);
     // The written children as (tag, text) pairs, in the order they are written.
     QList<QPair<QString, QString>> children(QStringList &fileList) const;
 };
