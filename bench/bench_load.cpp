@@ -16,8 +16,9 @@
 //
 // --panel=PANEL measures another program than the panel built beside the
 // benchmark. --against=PANEL measures a second build of the panel the same
-// way, the two in turn in every round, and only as the operator sees it. --packages=DIR only writes the three packages (one.qlxd,
-// indented.qlxd, compact.qlxd) into DIR, for a profiler to run the panel on.
+// way, the two in turn in every round, and only as the operator sees it.
+// --packages=DIR only writes the three packages (one.qlxd, indented.qlxd,
+// compact.qlxd) into DIR, for a profiler to run the panel on.
 
 #include <QApplication>
 #include <QBuffer>

@@ -22,7 +22,8 @@ const std::array<unsigned char, 256> byteKinds = [] {
         const bool nameChar = letter || (c >= '0' && c <= '9') || c == '-' || c == '.';
         const bool space = c == ' ' || c == '\t' || c == '\n';
         const bool plain = space || (c >= 0x20 && c < 0x80 && c != '&' && c != ']');
-        kinds[size_t(c)] = (letter ? NameStart : 0) | (nameChar ? NameChar : 0) | (space ? Space : 0) | (plain ? Plain : 0);
+        kinds[size_t(c)] = (letter ? NameStart : 0) | (nameChar ? NameChar : 0) | (space ? Space : 0)
+            | (plain ? Plain : 0);
     }
     return kinds;
 }();
@@ -351,7 +352,8 @@ const QString &XmlScanner::text() const
     if (!m_textReferences) {
         // The same characters; Latin-1 needs no decoding.
         const auto make = [&] {
-            return m_textAscii ? QString::fromLatin1(begin, int(end - begin)) : QString::fromUtf8(begin, int(end - begin));
+            const int size = int(end - begin);
+            return m_textAscii ? QString::fromLatin1(begin, size) : QString::fromUtf8(begin, size);
         };
         if (end - begin > sharedTextBytes) {
             m_text = make();

@@ -239,10 +239,12 @@ private slots:
         };
         QTest::newRow("plain") << doc("", "Flur") << "scanner";
         QTest::newRow("declaration") << doc("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", "Flur") << "scanner";
-        QTest::newRow("declaration, single quotes, blank") << doc("<?xml version='1.0' encoding='utf-8' ?>", "A") << "scanner";
+        QTest::newRow("declaration, single quotes, blank")
+            << doc("<?xml version='1.0' encoding='utf-8' ?>", "A") << "scanner";
         QTest::newRow("predefined entities") << doc("", "a&amp;b&lt;c&gt;d&quot;e&apos;") << "scanner";
         QTest::newRow("UTF-8, tabs and line feeds") << doc("", "K\xc3\xbc\tche\n\xe2\x82\xac") << "scanner";
-        QTest::newRow("blank in an end tag") << QByteArray("<r><Pages><p><name>A</name ></p></Pages ></r>") << "scanner";
+        QTest::newRow("blank in an end tag")
+            << QByteArray("<r><Pages><p><name>A</name ></p></Pages ></r>") << "scanner";
         QTest::newRow("attribute") << QByteArray("<r><Pages><p a=\"1\"><name>A</name></p></Pages></r>") << "stream";
         QTest::newRow("comment") << doc("<!-- c -->", "A") << "stream";
         QTest::newRow("CDATA") << doc("", "<![CDATA[A]]>") << "parsed";
@@ -276,7 +278,8 @@ private slots:
         QTest::newRow("type line, indented") << typed("", designer) << "scanner";
         QTest::newRow("type line after the declaration") << typed(decl, designer, "\n\n \t") << "scanner";
         QTest::newRow("type line, compact") << typed("", designer, "") << "scanner";
-        QTest::newRow("type line, white space inside") << typed("\n", "<!DOCTYPE \t\nQalixPlusDesignerFile\n >") << "scanner";
+        QTest::newRow("type line, white space inside")
+            << typed("\n", "<!DOCTYPE \t\nQalixPlusDesignerFile\n >") << "scanner";
         QTest::newRow("type line, another name") << typed("", "<!DOCTYPE r-1.x_>") << "scanner";
         QTest::newRow("type line, internal subset") << typed("", "<!DOCTYPE r []>") << "parsed";
         QTest::newRow("type line, entity") << typed("", "<!DOCTYPE r [<!ENTITY e \"v\">]>") << "parsed";

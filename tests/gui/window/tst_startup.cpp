@@ -195,7 +195,8 @@ void TestStartup::panelLoadsNoGLDriver()
     QString display;
     for (int attempt = 0; attempt < 5 && display.isEmpty(); ++attempt) {
         const QString asked = QStringLiteral(":%1").arg(50 + QRandomGenerator::global()->bounded(50));
-        server.start(QStringLiteral("Xvfb"), {asked, "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
+        server.start(QStringLiteral("Xvfb"),
+                     {asked, "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
         if (!server.waitForStarted(10000))
             QSKIP("Xvfb is not installed");
         // It names the display once it serves it; one taken ends it.
