@@ -25,7 +25,8 @@ private:
                     const std::function<void(QProcessEnvironment &)> &env = {});
     // The GL driver's libraries the panel maps once its page is shown on
     // `display`, with the user's QT_XCB_GL_INTEGRATION (unset when null).
-    QStringList glDriverAfterStart(const QString &display, const QByteArray &integration);
+    // `started` says whether the panel ran at all.
+    QStringList glDriverAfterStart(const QString &display, const QByteArray &integration, bool *started);
 };
 
 bool TestStartup::startPanel(QProcess &process, const QTemporaryDir &dir, const QString &package,
@@ -141,25 +142,24 @@ void TestStartup::panelWithoutDisplaySaysWhy()
     QVERIFY2(!out.contains(err.left(err.indexOf('\n'))), out.constData());
 }
 
-QStringList TestStartup::glDriverAfterStart(const QString &display, const QByteArray &integration)
+QStringList TestStartup::glDriverAfterStart(const QString &display, const QByteArray &integration, bool *started)
 {
     QTemporaryDir dir;
     const QString package = dir.filePath("one.qlxd");
     const QByteArray document = "<r><pagex>320</pagex><pagey>200</pagey><Pages><page><components><c>"
                                 "<w>100</w><h>20</h><text_active>An</text_active><type>Text</type>"
                                 "</c></components></page></Pages></r>";
-    if (!writePackage(package, {{"project", document}}))
-        return {QStringLiteral("no package written")};
     QProcess process;
-    const bool started = startPanel(process, dir, package, [&](QProcessEnvironment &env) {
+    *started = writePackage(package, {{"project", document}});
+    *started = *started && startPanel(process, dir, package, [&](QProcessEnvironment &env) {
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("DISPLAY", display);
         env.remove("QT_XCB_GL_INTEGRATION");
         if (!integration.isNull())
             env.insert("QT_XCB_GL_INTEGRATION", QString::fromLatin1(integration));
     });
-    if (!started)
-        return {QStringLiteral("the panel did not start")};
+    if (!*started)
+        return {};
     // Its first page is made during the load, just before the window shows.
     QByteArray out;
     while (!out.contains("Create Text") && process.waitForReadyRead(30000))
@@ -209,13 +209,15 @@ void TestStartup::panelLoadsNoGLDriver()
     }
     QVERIFY2(!display.isEmpty(), "no Xvfb display could be started");
 
-    const QStringList asked = glDriverAfterStart(display, "xcb_glx");
+    bool started = false;
+    const QStringList asked = glDriverAfterStart(display, "xcb_glx", &started);
+    QVERIFY(started);
     // Qt 6 loads the driver only for OpenGL windows, which the panel never makes.
     if (asked.isEmpty())
         QSKIP("no GL driver loads even when the panel is asked for one (no Mesa here, libgl1-mesa-dri, or a Qt "
               "that loads it only for OpenGL windows): nothing to turn off");
-    QVERIFY2(!asked.first().startsWith(QLatin1String("the panel")), qPrintable(asked.first()));
-    const QStringList loaded = glDriverAfterStart(display, QByteArray());
+    const QStringList loaded = glDriverAfterStart(display, QByteArray(), &started);
+    QVERIFY(started);
     QVERIFY2(loaded.isEmpty(), qPrintable(loaded.join(QLatin1Char(' '))));
     server.terminate();
     server.waitForFinished();
