@@ -1,6 +1,7 @@
 #include "gui/window/mainwindow.h"
 #include "core/startup/logcategories.h"
 #include "core/startup/messagehandler.h"
+#include "core/startup/openglintegrations.h"
 #include "core/startup/startoptions.h"
 #include "gui/window/startup.h"
 #include "gui/dialogs/dialogselectproject.h"
@@ -23,6 +24,7 @@ int main(int argc, char *argv[])
     // Debug lines never reach the output; filtering them here spares the
     // formatting on the hot paths (QT_LOGGING_RULES still overrides this).
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqalix.*.debug=false"));
+    disableOpenGLIntegrations();
     QApplication app(argc, argv);
 
     const QString dataPath = projectDirectory();
