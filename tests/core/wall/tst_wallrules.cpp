@@ -1,8 +1,15 @@
+#include "core/wall/backlight.h"
 #include "core/wall/idlewatch.h"
 #include "core/wall/pinlock.h"
 #include "core/wall/stalewatch.h"
 
+#include "tests/support/testsupport.h"
+
 #include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // The rules behind the wall-panel switches, on a clock the test turns: each
 // script is a list of "SECONDS:STEP" and gives one answer per step.
@@ -17,6 +24,12 @@ private slots:
     void stale();
     void pin_data();
     void pin();
+    void backlight_data();
+    void backlight();
+    void backlightRecord_data();
+    void backlightRecord();
+    void backlightOnWhenKilled_data();
+    void backlightOnWhenKilled();
 
 private:
     QTemporaryDir dir;
@@ -176,6 +189,174 @@ void TestWallRules::pin()
         }
     }
     QCOMPARE(answers.join(' '), expected);
+}
+
+// A backlight class folder: "device/file=content", "device/file/" (a folder:
+// no process may write it), "device/file->target" (a link).
+static QString backlightTree(const QTemporaryDir &dir, const QStringList &entries)
+{
+    const QString root = dir.filePath("backlight");
+    QDir().mkpath(root);
+    for (const QString &entry : entries) {
+        const QString path = root + "/" + entry.section(QRegularExpression("=|->"), 0, 0);
+        QDir().mkpath(QFileInfo(path).path());
+        if (entry.contains("->"))
+            QFile::link(entry.section("->", 1), path);
+        else if (entry.endsWith('/'))
+            QDir().mkpath(path);
+        else
+            writeFile(path, entry.section('=', 1).toUtf8() + '\n');
+    }
+    return root;
+}
+
+void TestWallRules::backlight_data()
+{
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QString>("dpms"); // "": none, or what it answers: "on", "refused"
+    QTest::addColumn<QString>("target"); // below the tree, or "DPMS"
+    QTest::addColumn<QString>("why");    // in the line at the start
+    QTest::addColumn<QStringList>("contents"); // of the target: off, then on again; or the line
+
+    QTest::newRow("bl_power before brightness") << QStringList{ "panel/bl_power=0", "panel/brightness=200" } << ""
+                                                << "panel/bl_power" << "" << QStringList{ "4", "0" };
+    QTest::newRow("brightness back to its value") << QStringList{ "panel/brightness=137" } << "" << "panel/brightness"
+                                                  << "" << QStringList{ "0", "137" };
+    QTest::newRow("brightness at 0 comes back brightest")
+        << QStringList{ "panel/brightness=0", "panel/max_brightness=255" } << "" << "panel/brightness" << ""
+        << QStringList{ "0", "255" };
+    QTest::newRow("the first one that can be written") << QStringList{ "a/bl_power/", "b/bl_power=0" } << ""
+                                                       << "b/bl_power" << "" << QStringList{ "4", "0" };
+    QTest::newRow("none written: DPMS") << QStringList{ "a/bl_power/" } << "on" << "DPMS" << "" << QStringList();
+    QTest::newRow("nothing at all")
+        << QStringList() << "" << ""
+        << "no device in %1, and no DPMS on wayland; the screen saver only blacks the screen" << QStringList();
+    QTest::newRow("cannot be written") << QStringList{ "a/bl_power/" } << "" << ""
+                                       << "a/bl_power cannot be written (Is a directory), and no DPMS on wayland"
+                                       << QStringList();
+    QTest::newRow("write fails") << QStringList{ "a/bl_power->/dev/full" } << "" << "a/bl_power" << ""
+                                 << QStringList{ "cannot be switched off (No space left on device)" };
+    QTest::newRow("DPMS refused") << QStringList() << "refused" << "DPMS" << ""
+                                  << QStringList{ "Backlight DPMS: cannot be switched off (no)" };
+}
+
+// Which backlight the screen saver switches, how, and what it says when it cannot.
+void TestWallRules::backlight()
+{
+    QFETCH(QStringList, tree);
+    QFETCH(QString, dpms);
+    QFETCH(QString, target);
+    QFETCH(QString, why);
+    QFETCH(QStringList, contents);
+
+    QTemporaryDir dir;
+    const QString root = backlightTree(dir, tree);
+    const QString record = dir.filePath("record");
+    QList<bool> dpmsCalls;
+    Backlight::Dpms fallback;
+    if (!dpms.isEmpty())
+        fallback = [&](bool on, QString *problem) {
+            dpmsCalls << on;
+            *problem = "no";
+            return dpms == "on";
+        };
+    Backlight light(root, record, fallback, "no DPMS on wayland");
+    QCOMPARE(light.target(), target.isEmpty() || target == "DPMS" ? target : root + "/" + target);
+    QCOMPARE(light.whyItStaysOn().contains(why.arg(root)), true);
+    QCOMPARE(light.whyItStaysOn().isEmpty(), why.isEmpty());
+
+    QString problem;
+    const bool off = light.switchOff(&problem);
+    if (contents.size() == 1) {
+        QVERIFY2(!off && problem.contains(contents.first()), qPrintable(problem));
+        QVERIFY(!light.isOff() && !QFile::exists(record));
+        return;
+    }
+    QVERIFY2(off && problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(light.isOff(), !target.isEmpty());
+    const QString file = root + "/" + target;
+    if (contents.size() == 2) {
+        QCOMPARE(readFile(file), contents.at(0).toUtf8() + '\n');
+        QCOMPARE(readFile(record), file.toUtf8() + '\n' + contents.at(1).toUtf8() + '\n');
+    }
+    QVERIFY(light.switchOn(&problem));
+    QVERIFY(!light.isOff() && !QFile::exists(record));
+    if (contents.size() == 2)
+        QCOMPARE(readFile(file), contents.at(1).toUtf8() + '\n');
+    QCOMPARE(dpmsCalls, target == "DPMS" ? QList<bool>({ false, true }) : QList<bool>());
+}
+
+void TestWallRules::backlightRecord_data()
+{
+    QTest::addColumn<QByteArray>("record"); // %1: the class folder, %2 its parent; empty: none
+    QTest::addColumn<bool>("applied");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("none") << QByteArray() << true << false;
+    QTest::newRow("sound") << QByteArray("%1/panel/bl_power\n0\n") << true << false;
+    QTest::newRow("beside the folder") << QByteArray("%2/elsewhere/panel/bl_power\n0\n") << false << false;
+    QTest::newRow("out of the folder") << QByteArray("%1/../bl_power\n0\n") << false << false;
+    QTest::newRow("not a backlight file") << QByteArray("%1/panel/uevent\n0\n") << false << false;
+    QTest::newRow("not a number") << QByteArray("%1/panel/bl_power\n0; reboot\n") << false << false;
+    QTest::newRow("cut short") << QByteArray("%1/panel/bl_power") << false << false;
+    QTest::newRow("cannot be written") << QByteArray("%1/full/bl_power\n0\n") << false << true;
+}
+
+// What the launcher does before it starts the panel again: the way back on
+// that a panel killed in the dark recorded, and nothing else.
+void TestWallRules::backlightRecord()
+{
+    QFETCH(QByteArray, record);
+    QFETCH(bool, applied);
+    QFETCH(bool, kept);
+
+    QTemporaryDir dir;
+    const QString root = backlightTree(dir, { "panel/bl_power=4", "full/bl_power->/dev/full" });
+    // Files a record must not reach, though named like backlight files.
+    const QStringList victims{ dir.filePath("bl_power"), dir.filePath("elsewhere/panel/bl_power") };
+    for (const QString &victim : victims)
+        QVERIFY(writeFile(victim, "4\n"));
+    const QString state = dir.filePath("record");
+    if (!record.isEmpty())
+        QVERIFY(writeFile(state, QString(record).replace("%1", root).replace("%2", dir.path()).toUtf8()));
+    QString problem;
+    QCOMPARE(Backlight::restoreRecorded(state, root, &problem), applied);
+    QCOMPARE(problem.isEmpty(), applied);
+    QCOMPARE(readFile(root + "/panel/bl_power"), QByteArray(applied && !record.isEmpty() ? "0\n" : "4\n"));
+    for (const QString &victim : victims)
+        QCOMPARE(readFile(victim), QByteArray("4\n"));
+    QCOMPARE(QFile::exists(state), kept);
+}
+
+void TestWallRules::backlightOnWhenKilled_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGSEGV") << int(SIGSEGV);
+    QTest::newRow("SIGABRT") << int(SIGABRT);
+}
+
+// A panel that dies while the backlight is off switches it on on its way out.
+void TestWallRules::backlightOnWhenKilled()
+{
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    const QString root = backlightTree(dir, { "panel/brightness=180" });
+    const QString record = dir.filePath("record");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(signal, SIG_DFL); // the panel's own, not the test's crash report
+        Backlight light(root, record);
+        QString problem;
+        if (light.switchOff(&problem) && readFile(root + "/panel/brightness") == "0\n")
+            ::raise(signal);
+        ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY2(!WIFEXITED(status) || WEXITSTATUS(status) != 0, "the child did not go dark, or survived");
+    QCOMPARE(readFile(root + "/panel/brightness"), QByteArray("180\n"));
+    QVERIFY(!QFile::exists(record));
 }
 
 QTEST_APPLESS_MAIN(TestWallRules)
