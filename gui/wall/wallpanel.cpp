@@ -1,6 +1,8 @@
 #include "gui/wall/wallpanel.h"
 
 #include "gui/dialogs/dialogpin.h"
+#include "core/wall/backlight.h"
+#include "gui/wall/dpms.h"
 #include "core/wall/idlewatch.h"
 #include "gui/wall/inputfilter.h"
 #include "core/wall/pinlock.h"
@@ -43,8 +45,23 @@ WallPanel::WallPanel(const StartOptions &options, QMainWindow *window, const QLi
         connect(m_filter, &InputFilter::woke, this, &WallPanel::wake);
         QCoreApplication::instance()->installEventFilter(m_filter);
     }
-    if (options.dimSeconds > 0)
+    if (options.dimSeconds > 0) {
         m_saver = new ScreenSaver(window);
+        const QString classDirectory = Backlight::defaultClassDirectory();
+        const QString stateFile = Backlight::defaultStateFile();
+        QString problem;
+        // A run that died in the dark, started without the kiosk launcher.
+        if (!Backlight::restoreRecorded(stateFile, classDirectory, &problem))
+            qCritical().noquote() << problem;
+        m_dpms = std::make_unique<Dpms>(QGuiApplication::platformName());
+        Dpms *dpms = m_dpms.get();
+        Backlight::Dpms switchDpms;
+        if (dpms->isAvailable())
+            switchDpms = [dpms](bool on, QString *why) { return dpms->set(on, why); };
+        m_backlight = std::make_unique<Backlight>(classDirectory, stateFile, switchDpms, dpms->whyNot());
+        if (!m_backlight->whyItStaysOn().isEmpty())
+            qCritical().noquote() << m_backlight->whyItStaysOn();
+    }
     if (options.staleSeconds > 0) {
         m_stale = std::make_unique<StaleWatch>(options.staleSeconds, m_clock, [] { return QTime::currentTime(); });
         m_banner = new QLabel(window->centralWidget());
@@ -177,6 +194,9 @@ void WallPanel::poll()
         if (due.dim)
             dim();
     }
+    // A backlight that did not come on at the waking touch is tried again.
+    if (m_backlight && m_backlight->isOff() && !isDimmed())
+        switchBacklight(true);
     if (m_stale && m_stale->poll()) {
         for (Page *page : *m_pages) {
             for (Item *item : page->items())
@@ -211,6 +231,18 @@ void WallPanel::dim()
     m_saver->setGeometry(m_window->rect());
     m_saver->show();
     m_saver->raise();
+    switchBacklight(false);
+}
+
+void WallPanel::switchBacklight(bool on)
+{
+    QString problem;
+    if (on ? m_backlight->switchOn(&problem) : m_backlight->switchOff(&problem))
+        return;
+    // Once per run and fault, not at every dimming or every second.
+    if (problem != m_backlightSaid)
+        qCritical().noquote() << problem;
+    m_backlightSaid = problem;
 }
 
 void WallPanel::closeDialogs()
@@ -226,8 +258,10 @@ void WallPanel::closeDialogs()
 
 void WallPanel::wake()
 {
-    if (m_saver)
-        m_saver->hide();
+    if (!m_saver)
+        return;
+    m_saver->hide();
+    switchBacklight(true);
 }
 
 void WallPanel::setStaleLook(Item *item)

@@ -1,4 +1,5 @@
 #include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+#include "tests/support/testsupport.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -26,7 +27,7 @@ private slots:
 private:
     // Starts the launcher on the stand-in, which follows plan: one step per
     // run, "save NAME" (stores NAME for autostart, exits 0), "exit CODE",
-    // "kill" (SIGKILL) or "wait".
+    // "kill" (SIGKILL), "dark" (killed with the backlight off) or "wait".
     void startLauncher(const QStringList &plan, const QStringList &arguments);
     QStringList recordedRuns() const;
 
@@ -46,8 +47,12 @@ echo $n >"$dir/count"
 for a in "$@"; do printf '%s|' "$a"; done >>"$dir/runs"
 echo >>"$dir/runs"
 echo $$ >"$dir/pid"
+cat "$QALIX_BACKLIGHT_DIR/panel/bl_power" >>"$dir/seen"
 step=$(sed -n "${n}p" "$dir/plan")
 case "$step" in
+dark) echo 4 >"$QALIX_BACKLIGHT_DIR/panel/bl_power"
+      printf '%s\n0\n' "$QALIX_BACKLIGHT_DIR/panel/bl_power" >"$XDG_RUNTIME_DIR/qalix-plus-control-backlight"
+      kill -KILL $$ ;;
 save*) printf '[General]\nprojectAutoStart=%s\nautoConnect=true\n' "${step#save }" >"$dir/projects/settings.ini"; exit 0 ;;
 exit*) exit "${step#exit }" ;;
 kill) kill -KILL $$ ;;
@@ -55,12 +60,6 @@ wait) exec sleep 60 ;;
 esac
 exit 99
 )";
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 } // namespace
 
@@ -180,6 +179,11 @@ void TestKioskPolicy::startLauncher(const QStringList &plan, const QStringList &
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QVERIFY(writeFile(bin + "/plan", plan.join('\n').toUtf8() + '\n'));
     QVERIFY(writeFile(projects + "/Demo.qlxd", "package"));
+    QVERIFY(writeFile(bin + "/backlight/panel/bl_power", "0\n") && QDir().mkpath(bin + "/run"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QALIX_BACKLIGHT_DIR", bin + "/backlight");
+    env.insert("XDG_RUNTIME_DIR", bin + "/run");
+    launcher.setProcessEnvironment(env);
     launcher.start(QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control-kiosk"),
                    QStringList{"--panel", bin + "/qalix-plus-control"} + arguments);
     QVERIFY(launcher.waitForStarted(5000));
@@ -194,7 +198,8 @@ QStringList TestKioskPolicy::recordedRuns() const
 
 void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
 {
-    startLauncher({"save Demo.qlxd", "kill", "exit 0"}, {"-home=30", "--alwyas", "-Home=30"});
+    // The panel killed while its screen saver had the backlight off: on again before the next start.
+    startLauncher({"save Demo.qlxd", "dark", "exit 0"}, {"-home=30", "--alwyas", "-Home=30"});
     QVERIFY(launcher.waitForFinished(20000));
     const QByteArray errors = launcher.readAllStandardError();
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
@@ -209,6 +214,8 @@ void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
     QVERIFY2(lines.at(2).contains("options saved"), errors.constData());
     QVERIFY2(lines.at(3).contains("killed by signal 9 (SIGKILL)") && lines.at(3).contains("again in 1 s"),
              errors.constData());
+    QCOMPARE(readFile(bin + "/seen"), QByteArray("0\n0\n0\n"));
+    QVERIFY(!QFile::exists(bin + "/run/qalix-plus-control-backlight"));
 }
 
 void TestKioskPolicy::terminateEndsThePanel()
