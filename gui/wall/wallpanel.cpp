@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QTime>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -171,9 +172,13 @@ QRect WallPanel::bannerRect(const QRect &pageArea, int buttonEdge)
 
 QRect WallPanel::shownPageArea() const
 {
-    // Every page has the same size and zoom; the first one stands for all.
-    if (!m_pages->isEmpty()) {
-        const QGraphicsView *view = m_pages->first()->view();
+    // Every page has the same size and zoom, but only the one shown has its
+    // view laid out for the size it has now: a hidden one catches up when it
+    // is shown, and would place the banner for the screen before.
+    const auto visible = std::find_if(m_pages->begin(), m_pages->end(),
+                                      [this](const Page *page) { return page->isVisibleTo(m_window); });
+    if (visible != m_pages->end()) {
+        const QGraphicsView *view = (*visible)->view();
         const QRect shown = view->mapFromScene(view->sceneRect()).boundingRect() & view->rect();
         if (!shown.isEmpty())
             return QRect(view->mapTo(m_window, shown.topLeft()), shown.size());
