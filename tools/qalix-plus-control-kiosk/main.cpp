@@ -31,8 +31,8 @@ const char usage[] =
     "                               failure up to 60 s; a run of a minute or more starts\n"
     "                               the count anew\n"
     "Each restart writes one line to standard error. A backlight the panel's screen saver\n"
-    "switched off and left off (it crashed, or was killed) is switched on again before the\n"
-    "next start and when the launcher ends.\n"
+    "switched off and left off (it crashed, or was killed) is switched on again as soon as\n"
+    "the panel has ended.\n"
     "\n"
     "  --always       start the panel again after its exit button as well\n"
     "  --panel PATH   the panel program (default: qalix-plus-control beside this program)\n"
@@ -150,11 +150,12 @@ int main(int argc, char *argv[])
     auto ended = [&](KioskPolicy::Run run) {
         if (stopping)
             return;
+        // At once, not after the back-off, which may be a minute.
+        restoreBacklight();
         run.durationMs = runTime.elapsed();
         run.settingsChanged = KioskPolicy::settingsFingerprint(projectsDir) != settingsBefore;
         const int delay = policy.nextDelay(run);
         if (delay < 0) {
-            restoreBacklight();
             QCoreApplication::exit(0);
             return;
         }
