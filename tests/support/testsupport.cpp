@@ -208,6 +208,7 @@ bool handToUnprivileged(const QString &root)
 
 void startUnprivileged(QProcess &process, const QString &program, const QStringList &arguments)
 {
-    const QStringList asNobody{ "--reuid=65534", "--regid=65534", "--clear-groups", program };
+    const QStringList asNobody{ "--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=+dac_read_search",
+                                "--ambient-caps=+dac_read_search", program };
     ::getuid() == 0 ? process.start("setpriv", asNobody + arguments) : process.start(program, arguments);
 }
