@@ -176,11 +176,11 @@ void TestCompositor::panelOnCage()
     // Dark after six seconds untouched, with the first page put in place;
     // the waking touch, on its link, presses nothing.
     QVERIFY(QTest::qWaitFor([&] { return readFile(power) == "4\n"; }, 20000));
-    QVERIFY(changed(screenshot(), QImage(), QRect(QPoint(), landscape)) > 0.95);
+    QVERIFY(QTest::qWaitFor([&] { return changed(screenshot(), QImage(), QRect(QPoint(), landscape)) > 0.95; }, 5000));
     tap(QPoint(114, 254) * zoom);
     QVERIFY(QTest::qWaitFor([&] { return readFile(power) == "0\n"; }, 5000));
     QTest::qWait(1000);
-    QVERIFY(changed(screenshot(), first, title) < 0.01);
+    QVERIFY(QTest::qWaitFor([&] { return changed(screenshot(), first, title) < 0.01; }, 5000));
 
     // Another screen: the page is zoomed to it.
     xdotool({ "windowsize", window, "800", "1280" });
