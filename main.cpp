@@ -54,8 +54,13 @@ int main(int argc, char *argv[])
     const StartOptions options = StartOptions::parse(QApplication::arguments());
     for (const QString &problem : options.problems)
         std::fprintf(stderr, "qalix-plus-control: %s\n", qUtf8Printable(problem));
-    if (options.topmost)
-        window.setWindowFlags(Qt::WindowStaysOnTopHint);
+    if (options.topmost) {
+        const QString problem = topmostProblem(QGuiApplication::platformName());
+        if (problem.isEmpty())
+            window.setWindowFlags(Qt::WindowStaysOnTopHint);
+        else
+            std::fprintf(stderr, "qalix-plus-control: %s\n", qUtf8Printable(problem));
+    }
 
     if (options.hasProjectPath) {
         window.loadProject(options.projectPath);
