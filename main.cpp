@@ -1,6 +1,7 @@
 #include "gui/window/mainwindow.h"
 #include "core/startup/logcategories.h"
 #include "core/startup/messagehandler.h"
+#include "core/startup/openglintegrations.h"
 #include "core/startup/startoptions.h"
 #include "gui/window/startup.h"
 #include "gui/dialogs/dialogselectproject.h"
@@ -23,6 +24,7 @@ int main(int argc, char *argv[])
     // Debug lines never reach the output; filtering them here spares the
     // formatting on the hot paths (QT_LOGGING_RULES still overrides this).
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqalix.*.debug=false"));
+    disableOpenGLIntegrations();
     QApplication app(argc, argv);
 
     const QString dataPath = projectDirectory();
@@ -52,8 +54,13 @@ int main(int argc, char *argv[])
     const StartOptions options = StartOptions::parse(QApplication::arguments());
     for (const QString &problem : options.problems)
         std::fprintf(stderr, "qalix-plus-control: %s\n", qUtf8Printable(problem));
-    if (options.topmost)
-        window.setWindowFlags(Qt::WindowStaysOnTopHint);
+    if (options.topmost) {
+        const QString problem = topmostProblem(QGuiApplication::platformName());
+        if (problem.isEmpty())
+            window.setWindowFlags(Qt::WindowStaysOnTopHint);
+        else
+            std::fprintf(stderr, "qalix-plus-control: %s\n", qUtf8Printable(problem));
+    }
 
     if (options.hasProjectPath) {
         window.loadProject(options.projectPath);

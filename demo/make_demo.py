@@ -354,9 +354,12 @@ ORDER = ["x", "y", "w", "h", "image_active", "image_inactive", "image_unknown", 
 
 
 def project_document():
-    doc = minidom.Document()
-    root = doc.createElement("QalixPlusDesignerProject")
-    doc.appendChild(root)
+    """The document as the designer saves it: a DOM document of the type
+    QalixPlusDesignerFile, written with one space per level and no XML
+    declaration, as Qt's QDomDocument::toString() writes it."""
+    doctype = minidom.getDOMImplementation().createDocumentType("QalixPlusDesignerFile", None, None)
+    doc = minidom.getDOMImplementation().createDocument(None, "QalixPlusDesignerProject", doctype)
+    root = doc.documentElement
 
     def add(parent, tag, value=None):
         e = doc.createElement(tag)
@@ -386,7 +389,10 @@ def project_document():
             ce = add(comps, "component")
             for key in ORDER:
                 add(ce, key, it[key])
-    return doc.toprettyxml(indent=" ", encoding="UTF-8")
+    text = doc.toprettyxml(indent=" ")
+    # minidom puts an XML declaration first; the designer's document has none.
+    assert text.startswith('<?xml version="1.0" ?>\n')
+    return text.split("\n", 1)[1].encode("utf-8")
 
 
 def main():

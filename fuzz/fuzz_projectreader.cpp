@@ -7,7 +7,10 @@
 //   is the parsed document's first page, and the stream's first page when
 //   the stream reads the whole document;
 // - a document that fails reads as an empty one;
-// - every item element written and read again keeps its values.
+// - every item element written and read again keeps its values;
+// - numbers and "BASE64_" texts read as QString::toInt() and
+//   QByteArray::fromBase64() read them (the readers convert without Qt's
+//   copies).
 // Seed corpus: tests/data/projectreader (the seeds and fuzzed/).
 
 #include "core/storage/projectdomreader.h"
@@ -60,6 +63,27 @@ bool survivesWriting(const ItemElement &element)
     return back == expected;
 }
 
+// Every text between two pieces of markup, as a number and as the rest of
+// a "BASE64_" text.
+bool convertsAsQt(const QByteArray &document)
+{
+    for (const QString &piece : QString::fromUtf8(document).split(QLatin1Char('<'))) {
+        const QString value = piece.mid(piece.indexOf(QLatin1Char('>')) + 1);
+        bool ok = false;
+        const int number = value.trimmed().toInt(&ok, 10);
+        if (ItemRecord::parseInt(value) != (ok ? number : 0))
+            return false;
+        QByteArray bytes = QByteArray::fromBase64(value.toLatin1());
+        const int zero = bytes.indexOf('\0');
+        bytes.truncate(zero < 0 ? bytes.size() : zero);
+        const QString decoded = QString::fromUtf8(bytes);
+        const QString read = ItemRecord::decodeText(QStringLiteral("BASE64_") + value);
+        if (read != decoded || read.isNull() != decoded.isNull())
+            return false;
+    }
+    return true;
+}
+
 bool isEmpty(const ProjectReader &reader)
 {
     return reader.pages().isEmpty() && reader.pageX() == 0 && reader.pageY() == 0
@@ -103,6 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (byScanner && (!reference || scanned != parsed || !fast || scanned != streamed))
         abort();
     if (!byScanner && !isEmpty(scanned))
+        abort();
+
+    if (!convertsAsQt(document))
         abort();
 
     ProjectReader loaded;

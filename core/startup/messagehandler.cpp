@@ -1,8 +1,16 @@
 #include "core/startup/messagehandler.h"
+#include "core/wall/backlight.h"
 
 #include <cstring>
 
-FILE *logStream(QtMsgType type, const char *category)
+bool isDisplayLost(const QString &message)
+{
+    // Qt 5.15 and 6 word them so, then call _exit(1).
+    return message.startsWith(QLatin1String("The Wayland connection "))
+        || message.startsWith(QLatin1String("The X11 connection "));
+}
+
+FILE *logStream(QtMsgType type, const char *category, const QString &message)
 {
     switch (type) {
     case QtInfoMsg:
@@ -11,7 +19,13 @@ FILE *logStream(QtMsgType type, const char *category)
     case QtFatalMsg:
         return stderr;
     case QtWarningMsg:
-        if (category && std::strncmp(category, "qt.qpa", 6) == 0 && (category[6] == '\0' || category[6] == '.'))
+        if (category && std::strncmp(category, "qt.qpa", 6) == 0 && (category[6] == '\0' || category[6] == '.')) {
+            // Qt 5 says so at every start on Wayland; nothing is amiss.
+            if (message.endsWith(QLatin1String("does not support QWindow::requestActivate()")))
+                return nullptr;
+            return stderr;
+        }
+        if (isDisplayLost(message))
             return stderr;
         break;
     case QtDebugMsg:
@@ -22,7 +36,7 @@ FILE *logStream(QtMsgType type, const char *category)
 
 QByteArray logLine(QtMsgType type, const QString &message, const char *category)
 {
-    if (!logStream(type, category))
+    if (!logStream(type, category, message))
         return QByteArray();
     QByteArray line = message.toUtf8();
     line.append('\n');
@@ -31,7 +45,9 @@ QByteArray logLine(QtMsgType type, const QString &message, const char *category)
 
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    FILE *stream = logStream(type, context.category);
+    if (type == QtFatalMsg || (type == QtWarningMsg && isDisplayLost(message)))
+        Backlight::restoreInEmergency();
+    FILE *stream = logStream(type, context.category, message);
     if (!stream)
         return;
     const QByteArray line = logLine(type, message, context.category);

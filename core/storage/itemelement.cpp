@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -78,6 +79,8 @@ bool ItemElement::readText(Reader &reader, QString *text)
     int depth = 1;
     // As trimmed() would judge it, without a copy for every field.
     const auto endRun = [&] {
+        if (run.isEmpty())
+            return;
         if (std::any_of(run.cbegin(), run.cend(), [](QChar c) { return !c.isSpace(); }))
             result += run;
         run.clear();
@@ -85,10 +88,17 @@ bool ItemElement::readText(Reader &reader, QString *text)
     while (depth > 0 && !reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::Characters:
-            if (reader.isCDATA())
-                sure = false;
-            // The stream may hand one run over in several pieces.
-            run += reader.text();
+            if constexpr (std::is_same_v<Reader, XmlScanner>) {
+                // The scanner gives a whole run as one token, and knows
+                // whether it is all white space.
+                if (reader.textHasNonSpace())
+                    result += reader.text();
+            } else {
+                if (reader.isCDATA())
+                    sure = false;
+                // The stream may hand one run over in several pieces.
+                run += reader.text();
+            }
             continue;
         case QXmlStreamReader::StartElement:
             ++depth;

@@ -67,11 +67,30 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Where the designer's document type line stands: after the XML declaration
+// and white space, if any. Elsewhere (after a comment, inside the root, a
+// second one) the stream of one Qt version or the other takes a document
+// type that the parsed document refuses.
+int documentTypePlace(const QByteArray &bytes, int start)
+{
+    int at = start;
+    if (bytes.mid(start, 5) == "<?xml") {
+        const int end = bytes.indexOf("?>", start);
+        if (end < 0)
+            return -1;
+        at = end + 2;
+    }
+    while (at < bytes.size() && isSpace(bytes.at(at)))
+        ++at;
+    return at;
+}
+
 // What the stream could read otherwise than the parsed document, found in
-// the bytes: another encoding than UTF-8, a document type (entities), CDATA
-// sections, NUL bytes, and carriage returns in a text, which the stream
-// turns into line feeds and the parsed document keeps. A carriage return in
-// white space between two pieces of markup is harmless: neither keeps that.
+// the bytes: another encoding than UTF-8, a document type that may declare
+// entities, CDATA sections, NUL bytes, and carriage returns in a text, which
+// the stream turns into line feeds and the parsed document keeps. A carriage
+// return in white space between two pieces of markup is harmless: neither
+// keeps that.
 bool needsParsedDocument(const QByteArray &bytes)
 {
     if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE") || bytes.contains('\0'))
@@ -95,9 +114,14 @@ bool needsParsedDocument(const QByteArray &bytes)
                              || !isSpace(bytes.at(qMin(start + 5, bytes.size() - 1)))
                              || indexOfMarkup(bytes, '?', start + 2) >= 0))
         return true;
-    // Markup declarations: a document type (entities) and CDATA sections.
+    // Markup declarations: CDATA sections, and a document type unless it is
+    // the designer's plain line in its place.
+    const int typeAt = documentTypePlace(bytes, start);
     for (int i = indexOfMarkup(bytes, '!', 0); i >= 0; i = indexOfMarkup(bytes, '!', i + 2)) {
-        if (bytes.mid(i + 2, 2) != "--")
+        if (bytes.mid(i + 2, 2) == "--")
+            continue;
+        if (i != typeAt
+            || XmlScanner::plainDocumentTypeLength(bytes.constData() + i, bytes.constData() + bytes.size()) == 0)
             return true;
     }
     for (int i = bytes.indexOf('\r'); i >= 0; i = bytes.indexOf('\r', i + 1)) {

@@ -55,7 +55,8 @@ public:
     // The streaming pass alone. False when it hands the document over: it
     // is not well-formed to the stream, or holds what the pass cannot be
     // sure to read as a parsed document does (another encoding, a document
-    // type, CDATA, a carriage return inside a text). Nothing is read then.
+    // type other than the designer's plain line before the root, CDATA, a
+    // carriage return inside a text). Nothing is read then.
     bool readStreaming(const QByteArray &document);
     // The same pass with XmlScanner. False when the scanner refuses the
     // document; nothing is read then.

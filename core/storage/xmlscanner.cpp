@@ -1,23 +1,51 @@
 #include "core/storage/xmlscanner.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
 
+// What a byte is to the scanner, looked up once per byte: names and texts
+// are most of a document.
+enum ByteKind : unsigned char {
+    NameStart = 1,
+    NameChar = 2,
+    Space = 4, // a carriage return is refused before it is ever asked about
+    Plain = 8, // an ASCII character a text takes as it is
+};
+
+const std::array<unsigned char, 256> byteKinds = [] {
+    std::array<unsigned char, 256> kinds {};
+    for (int c = 0; c < 256; ++c) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        const bool nameChar = letter || (c >= '0' && c <= '9') || c == '-' || c == '.';
+        const bool space = c == ' ' || c == '\t' || c == '\n';
+        const bool plain = space || (c >= 0x20 && c < 0x80 && c != '&' && c != ']');
+        kinds[size_t(c)] = (letter ? NameStart : 0) | (nameChar ? NameChar : 0) | (space ? Space : 0)
+            | (plain ? Plain : 0);
+    }
+    return kinds;
+}();
+
+bool is(char c, ByteKind kind)
+{
+    return byteKinds[uchar(c)] & kind;
+}
+
 bool isSpace(char c)
 {
-    // A carriage return is refused before it is ever asked about.
-    return c == ' ' || c == '\t' || c == '\n';
+    return is(c, Space);
 }
 
 bool isNameStart(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    return is(c, NameStart);
 }
 
 bool isNameChar(char c)
 {
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    return is(c, NameChar);
 }
 
 bool isContinuation(unsigned char c)
@@ -73,6 +101,10 @@ QChar entity(const char *p, const char *end, int *length)
     return QChar();
 }
 
+// The bound of the shared texts: 4,096 of at most 64 bytes.
+constexpr size_t sharedTexts = 4096;
+constexpr int sharedTextBytes = 64;
+
 } // namespace
 
 XmlScanner::XmlScanner(const QByteArray &document)
@@ -123,6 +155,15 @@ QXmlStreamReader::TokenType XmlScanner::readNext()
         }
         if (m_rootSeen || *m_pos != '<')
             return refuse();
+        // The one document type before the root.
+        if (m_end - m_pos >= 2 && m_pos[1] == '!') {
+            const int length = m_typeSeen ? 0 : plainDocumentTypeLength(m_pos, m_end);
+            if (length == 0)
+                return refuse();
+            m_typeSeen = true;
+            m_pos += length;
+            return token(QXmlStreamReader::DTD);
+        }
     } else if (m_pos == m_end) {
         return refuse();
     }
@@ -167,6 +208,26 @@ bool XmlScanner::readDeclaration()
         return false;
     m_pos = p + 2;
     return true;
+}
+
+int XmlScanner::plainDocumentTypeLength(const char *p, const char *end)
+{
+    static const char keyword[] = "<!DOCTYPE";
+    const int size = int(sizeof keyword) - 1;
+    if (end - p <= size || std::memcmp(p, keyword, size_t(size)) != 0 || !isSpace(p[size]))
+        return 0;
+    const char *q = p + size;
+    while (q < end && isSpace(*q))
+        ++q;
+    if (q == end || !isNameStart(*q))
+        return 0;
+    while (q < end && isNameChar(*q))
+        ++q;
+    while (q < end && isSpace(*q))
+        ++q;
+    if (q == end || *q != '>')
+        return 0;
+    return int(q + 1 - p);
 }
 
 QXmlStreamReader::TokenType XmlScanner::readEndTag()
@@ -215,20 +276,30 @@ QXmlStreamReader::TokenType XmlScanner::readStartTag()
 QXmlStreamReader::TokenType XmlScanner::readCharacters()
 {
     const auto *less = static_cast<const char *>(std::memchr(m_pos, '<', size_t(m_end - m_pos)));
-    if (!less || !decodeText(m_pos, less))
+    if (!less || !checkText(m_pos, less))
         return refuse();
+    m_textBegin = m_pos;
+    m_textEnd = less;
+    m_textMade = false;
     m_pos = less;
     return token(QXmlStreamReader::Characters);
 }
 
-bool XmlScanner::decodeText(const char *begin, const char *end)
+bool XmlScanner::checkText(const char *begin, const char *end)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(begin);
     const auto *stop = reinterpret_cast<const unsigned char *>(end);
     bool references = false;
     bool ascii = true;
+    bool nonSpace = false;
     while (p < stop) {
         const unsigned char c = *p;
+        const unsigned char kind = byteKinds[c];
+        if (kind & Plain) {
+            nonSpace = nonSpace || !(kind & Space);
+            ++p;
+            continue;
+        }
         if (c >= 0x80) {
             const int n = sequenceLength(p, stop);
             if (n == 0)
@@ -237,18 +308,67 @@ bool XmlScanner::decodeText(const char *begin, const char *end)
             ascii = false;
             continue;
         }
-        if (c < 0x20 && c != '\t' && c != '\n')
+        if (c < 0x20)
             return false;
-        if (c == '&')
+        nonSpace = true; // a reference too stands for one
+        if (c == '&') {
+            int length = 0;
+            if (entity(reinterpret_cast<const char *>(p), end, &length).isNull())
+                return false;
             references = true;
-        else if (c == ']' && stop - p >= 3 && p[1] == ']' && p[2] == '>')
+            p += length;
+            continue;
+        }
+        if (c == ']' && stop - p >= 3 && p[1] == ']' && p[2] == '>')
             return false;
         ++p;
     }
-    if (!references) {
+    m_textReferences = references;
+    m_textAscii = ascii;
+    m_textAsciiNonSpace = nonSpace;
+    return true;
+}
+
+bool XmlScanner::textHasNonSpace() const
+{
+    if (m_type != QXmlStreamReader::Characters)
+        return false;
+    if (m_textAsciiNonSpace || m_textAscii)
+        return m_textAsciiNonSpace;
+    const QString &characters = text();
+    return std::any_of(characters.cbegin(), characters.cend(), [](QChar c) { return !c.isSpace(); });
+}
+
+const QString &XmlScanner::text() const
+{
+    static const QString none;
+    if (m_type != QXmlStreamReader::Characters)
+        return none;
+    if (m_textMade)
+        return m_text;
+    m_textMade = true;
+    const char *begin = m_textBegin;
+    const char *end = m_textEnd;
+    if (!m_textReferences) {
         // The same characters; Latin-1 needs no decoding.
-        m_text = ascii ? QString::fromLatin1(begin, int(end - begin)) : QString::fromUtf8(begin, int(end - begin));
-        return true;
+        const auto make = [&] {
+            const int size = int(end - begin);
+            return m_textAscii ? QString::fromLatin1(begin, size) : QString::fromUtf8(begin, size);
+        };
+        if (end - begin > sharedTextBytes) {
+            m_text = make();
+            return m_text;
+        }
+        const std::string_view key(begin, size_t(end - begin));
+        const auto found = m_shared.find(key);
+        if (found != m_shared.end()) {
+            m_text = found->second;
+        } else {
+            m_text = make();
+            if (m_shared.size() < sharedTexts)
+                m_shared.emplace(key, m_text);
+        }
+        return m_text;
     }
     m_text.clear();
     const char *from = begin;
@@ -259,15 +379,13 @@ bool XmlScanner::decodeText(const char *begin, const char *end)
         }
         int length = 0;
         const QChar value = entity(q, end, &length);
-        if (length == 0)
-            return false;
         m_text += QString::fromUtf8(from, int(q - from));
         m_text += value;
         q += length;
         from = q;
     }
     m_text += QString::fromUtf8(from, int(end - from));
-    return true;
+    return m_text;
 }
 
 bool XmlScanner::readNextStartElement()

@@ -1,6 +1,8 @@
 #include "gui/wall/wallpanel.h"
 
 #include "gui/dialogs/dialogpin.h"
+#include "core/wall/backlight.h"
+#include "gui/wall/dpms.h"
 #include "core/wall/idlewatch.h"
 #include "gui/wall/inputfilter.h"
 #include "core/wall/pinlock.h"
@@ -19,6 +21,7 @@
 #include <QMessageBox>
 #include <QTime>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -43,8 +46,23 @@ WallPanel::WallPanel(const StartOptions &options, QMainWindow *window, const QLi
         connect(m_filter, &InputFilter::woke, this, &WallPanel::wake);
         QCoreApplication::instance()->installEventFilter(m_filter);
     }
-    if (options.dimSeconds > 0)
+    if (options.dimSeconds > 0) {
         m_saver = new ScreenSaver(window);
+        const QString classDirectory = Backlight::defaultClassDirectory();
+        const QString stateFile = Backlight::defaultStateFile();
+        QString problem;
+        // A run that died in the dark, started without the kiosk launcher.
+        if (!Backlight::restoreRecorded(stateFile, classDirectory, &problem))
+            qCritical().noquote() << problem;
+        m_dpms = std::make_unique<Dpms>(QGuiApplication::platformName());
+        Dpms *dpms = m_dpms.get();
+        Backlight::Dpms switchDpms;
+        if (dpms->isAvailable())
+            switchDpms = [dpms](bool on, QString *why) { return dpms->set(on, why); };
+        m_backlight = std::make_unique<Backlight>(classDirectory, stateFile, switchDpms, dpms->whyNot());
+        if (!m_backlight->whyItStaysOn().isEmpty())
+            qCritical().noquote() << m_backlight->whyItStaysOn();
+    }
     if (options.staleSeconds > 0) {
         m_stale = std::make_unique<StaleWatch>(options.staleSeconds, m_clock, [] { return QTime::currentTime(); });
         m_banner = new QLabel(window->centralWidget());
@@ -157,9 +175,13 @@ QRect WallPanel::bannerRect(const QRect &pageArea, int buttonEdge)
 
 QRect WallPanel::shownPageArea() const
 {
-    // Every page has the same size and zoom; the first one stands for all.
-    if (!m_pages->isEmpty()) {
-        const QGraphicsView *view = m_pages->first()->view();
+    // Every page has the same size and zoom, but only the one shown has its
+    // view laid out for the size it has now: a hidden one catches up when it
+    // is shown, and would place the banner for the screen before.
+    const auto visible = std::find_if(m_pages->begin(), m_pages->end(),
+                                      [this](const Page *page) { return page->isVisibleTo(m_window); });
+    if (visible != m_pages->end()) {
+        const QGraphicsView *view = (*visible)->view();
         const QRect shown = view->mapFromScene(view->sceneRect()).boundingRect() & view->rect();
         if (!shown.isEmpty())
             return QRect(view->mapTo(m_window, shown.topLeft()), shown.size());
@@ -180,6 +202,9 @@ void WallPanel::poll()
         if (due.dim)
             dim();
     }
+    // A backlight that did not come on at the waking touch is tried again.
+    if (m_backlight && m_backlight->isOff() && !isDimmed())
+        switchBacklight(true);
     if (m_stale && m_stale->poll()) {
         for (Page *page : *m_pages) {
             for (Item *item : page->items())
@@ -214,6 +239,18 @@ void WallPanel::dim()
     m_saver->setGeometry(m_window->rect());
     m_saver->show();
     m_saver->raise();
+    switchBacklight(false);
+}
+
+void WallPanel::switchBacklight(bool on)
+{
+    QString problem;
+    if (on ? m_backlight->switchOn(&problem) : m_backlight->switchOff(&problem))
+        return;
+    // Once per run and fault, not at every dimming or every second.
+    if (problem != m_backlightSaid)
+        qCritical().noquote() << problem;
+    m_backlightSaid = problem;
 }
 
 void WallPanel::closeDialogs()
@@ -229,8 +266,10 @@ void WallPanel::closeDialogs()
 
 void WallPanel::wake()
 {
-    if (m_saver)
-        m_saver->hide();
+    if (!m_saver)
+        return;
+    m_saver->hide();
+    switchBacklight(true);
 }
 
 void WallPanel::setStaleLook(Item *item)

@@ -12,7 +12,9 @@
 
 #include "core/startup/startoptions.h"
 
+class Backlight;
 class DialogPin;
+class Dpms;
 class IdleWatch;
 class InputFilter;
 class Item;
@@ -70,6 +72,8 @@ public:
     bool isDimmed() const;
     const QLabel *banner() const { return m_banner; }
     const ScreenSaver *screenSaver() const { return m_saver; }
+    // The display's backlight, which the saver switches off; null without -dim.
+    const Backlight *backlight() const { return m_backlight.get(); }
 
 private:
     void showHome();
@@ -79,6 +83,7 @@ private:
     void wake();
     void setStaleLook(Item *item);
     void updateBanner();
+    void switchBacklight(bool on);
 
     QMainWindow *m_window;
     const QList<Page *> *m_pages;
@@ -88,6 +93,9 @@ private:
     std::unique_ptr<PinLock> m_lock;
     InputFilter *m_filter = nullptr;
     ScreenSaver *m_saver = nullptr;
+    std::unique_ptr<Dpms> m_dpms;
+    std::unique_ptr<Backlight> m_backlight; // after m_dpms: it may use it to the end
+    QString m_backlightSaid;
     QLabel *m_banner = nullptr;
     QTimer m_pollTimer;
 };

@@ -56,6 +56,11 @@ MainWindow::MainWindow(QWidget *parent)
         if (m_wall)
             m_wall->delivered(key);
     });
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen *screen) {
+        followScreen(screen);
+        screenChanged();
+    });
+    followScreen(QGuiApplication::primaryScreen());
     hide();
 }
 
@@ -150,8 +155,14 @@ void MainWindow::setFullscreen()
 {
     if (!isVisible())
         return;
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
     qCDebug(lcWindow) << "Set Fullscreen" << area;
+    // With every screen unplugged Qt may offer none, or one of no size:
+    // the last fit stays until a screen comes back.
+    if (area.isEmpty())
+        return;
+    m_fittedArea = area;
     setFixedSize(area.size());
     const double factor = zoomFactor(area.size(), m_pageX, m_pageY);
     qCDebug(lcWindow) << "Page zoom" << factor;
@@ -159,6 +170,35 @@ void MainWindow::setFullscreen()
         page->setFixedSize(area.size());
         page->setScale(factor);
     }
+}
+
+void MainWindow::followScreen(QScreen *screen)
+{
+    disconnect(m_screenWatch);
+    if (screen)
+        m_screenWatch = connect(screen, &QScreen::availableGeometryChanged, this, &MainWindow::screenChanged);
+}
+
+void MainWindow::screenChanged()
+{
+    if (!m_fullscreen || !isVisible())
+        return;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    if (area == m_fittedArea)
+        return;
+    if (area.isEmpty()) {
+        qCritical().noquote() << "Screen: none connected; the window keeps its size until one is";
+        return;
+    }
+    setFullscreen();
+    // The window may have had its new size already (the window manager is
+    // quicker than the screen's news), so no resize event places them.
+    placeButtons();
+    qCritical().noquote() << QStringLiteral("Screen: now %1 x %2 (%3); the pages are zoomed to it")
+                                 .arg(area.width())
+                                 .arg(area.height())
+                                 .arg(screen->name());
 }
 
 bool MainWindow::loadProject(const QString &path)

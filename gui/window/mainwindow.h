@@ -19,6 +19,7 @@
 class Page;
 class QalixMsgClient;
 class QResizeEvent;
+class QScreen;
 class WallPanel;
 
 namespace Ui {
@@ -56,7 +57,9 @@ public:
     static double zoomFactor(const QSize &screen, int pageX, int pageY);
 
     // Fits the window and every page to the primary screen's available
-    // area; does nothing while the window is hidden.
+    // area; does nothing while the window is hidden or there is no screen.
+    // Full screen, it is fitted again whenever that area changes (a screen
+    // plugged in or out, turned, or given another mode).
     void setFullscreen();
     bool loadProject(const QString &path);
 
@@ -105,6 +108,8 @@ private:
     QSize windowedSize() const;
     void placeButtons();
     void feedPage(Page *page);
+    void followScreen(QScreen *screen);
+    void screenChanged();
 
     bool m_fullscreen = false;
     Ui::MainWindow *ui;
@@ -118,6 +123,8 @@ private:
     QalixMsgClient *m_client = nullptr;
     WallPanel *m_wall = nullptr;
     ConnectionWatch m_connectionWatch;
+    QMetaObject::Connection m_screenWatch;
+    QRect m_fittedArea;
     PressHandler m_press;
 };
 

@@ -217,11 +217,11 @@ Page *ProjectLoader::makePage(ProjectReader::PageRecord record, QList<Page *> *p
                               const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved)
 {
     // The page's own list object; nothing reads it, it goes with the page.
+    // Made with its parent (it stays hidden): given one afterwards, the page
+    // and its view resolved the application's style sheet twice.
     auto *list = new QList<Item *>;
-    Page *page = new Page(list, pages, nullptr);
+    Page *page = new Page(list, pages, pageParent);
     QObject::connect(page, &QObject::destroyed, [list] { delete list; });
-    if (pageParent)
-        page->setParent(pageParent);
     page->setPageSize(1.0, m_pageX, m_pageY);
     page->setName(record.name);
     page->setId(record.id);

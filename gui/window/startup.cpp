@@ -61,6 +61,14 @@ void seedRandomGenerator()
     Page::seedIds(quint32(QTime::currentTime().msecsSinceStartOfDay()));
 }
 
+QString topmostProblem(const QString &platformName)
+{
+    if (!platformName.startsWith(QLatin1String("wayland")))
+        return QString();
+    return QStringLiteral("-topmost has no effect on Wayland, where the compositor decides which window is on "
+                          "top; ignored");
+}
+
 bool readStyleSheet(const QString &mainPath, const QString &platformPath, QString *styleSheet)
 {
     QFile mainFile(mainPath);

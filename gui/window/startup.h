@@ -27,6 +27,11 @@ int registerApplicationFont();
 // midnight (0 without a valid clock).
 void seedRandomGenerator();
 
+// Why -topmost cannot work on the Qt platform `platformName`, for standard
+// error; empty where it can. Wayland leaves the stacking of windows to the
+// compositor.
+QString topmostProblem(const QString &platformName);
+
 // Reads the main and the platform style sheet, in this order, and joins them.
 // False when either cannot be opened; *styleSheet is then left alone.
 bool readStyleSheet(const QString &mainPath, const QString &platformPath, QString *styleSheet);

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPair>
 #include <QPointer>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
@@ -95,6 +96,11 @@ public:
 // True when no network but loopback is up, as in a private network namespace:
 // only then may a test broadcast.
 bool onlyLoopbackIsUp();
+
+// A Wayland compositor refuses to run as root: as root, a test hands the files below `root`
+// to nobody and starts the compositor and its clients as nobody, who may still read the build tree.
+bool handToUnprivileged(const QString &root);
+void startUnprivileged(QProcess &process, const QString &program, const QStringList &arguments);
 
 // Milliseconds under the test's control.
 struct FakeClock {

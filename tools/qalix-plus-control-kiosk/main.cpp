@@ -2,6 +2,7 @@
 // project the options dialog chose for autostart.
 
 #include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+#include "core/wall/backlight.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,7 +30,9 @@ const char usage[] =
     "  crash or exit code not 0     the panel starts again after 1 s, doubled after each\n"
     "                               failure up to 60 s; a run of a minute or more starts\n"
     "                               the count anew\n"
-    "Each restart writes one line to standard error.\n"
+    "Each restart writes one line to standard error. A backlight the panel's screen saver\n"
+    "switched off and left off (it crashed, or was killed) is switched on again as soon as\n"
+    "the panel has ended.\n"
     "\n"
     "  --always       start the panel again after its exit button as well\n"
     "  --panel PATH   the panel program (default: qalix-plus-control beside this program)\n"
@@ -130,7 +133,15 @@ int main(int argc, char *argv[])
     QByteArray settingsBefore;
     bool stopping = false;
 
+    // A panel that died while its screen saver had the backlight off left
+    // a record of how to switch it on again.
+    const auto restoreBacklight = [] {
+        QString problem;
+        if (!Backlight::restoreRecorded(Backlight::defaultStateFile(), Backlight::defaultClassDirectory(), &problem))
+            say(problem);
+    };
     auto start = [&] {
+        restoreBacklight();
         process.setArguments(KioskPolicy::panelArguments(projectsDir, passThrough));
         settingsBefore = KioskPolicy::settingsFingerprint(projectsDir);
         runTime.start();
@@ -139,6 +150,8 @@ int main(int argc, char *argv[])
     auto ended = [&](KioskPolicy::Run run) {
         if (stopping)
             return;
+        // At once, not after the back-off, which may be a minute.
+        restoreBacklight();
         run.durationMs = runTime.elapsed();
         run.settingsChanged = KioskPolicy::settingsFingerprint(projectsDir) != settingsBefore;
         const int delay = policy.nextDelay(run);
@@ -182,6 +195,7 @@ int main(int argc, char *argv[])
                 process.waitForFinished(5000);
             }
         }
+        restoreBacklight();
         QCoreApplication::exit(128 + number);
     });
 

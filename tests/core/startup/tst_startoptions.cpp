@@ -65,12 +65,8 @@ void TestStartOptions::parse_data()
     QTest::addColumn<StartOptions>("expected");
 
     const QString prog = QStringLiteral("/opt/panel/qalix-plus-control");
-    QTest::newRow("program only") << QStringList{ prog } << options(false, false);
-    QTest::newRow("path") << QStringList{ prog, "a.qlxd" } << options(false, false, "a.qlxd");
     QTest::newRow("other case is a path")
         << QStringList{ prog, "-FullScreen" } << options(false, false, "-FullScreen");
-    QTest::newRow("whole argument only")
-        << QStringList{ prog, "-fullscreen=1", "a.qlxd" } << options(false, false, "-fullscreen=1");
     QTest::newRow("switches around the path")
         << QStringList{ prog, "-topmost", "a.qlxd", "-fullscreen" } << options(true, true, "a.qlxd");
     QTest::newRow("second path ignored")

@@ -95,6 +95,41 @@ private slots:
         QCOMPARE(r.imageActive, QString());
     }
 
+    // Numbers and "BASE64_" texts are read without Qt's copies; they must
+    // read as QString::toInt() and QByteArray::fromBase64() read them.
+    void conversionsReadAsQtDoes_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *number : {"", " ", "0", "-0", "+5", "007", " 12", "12 ", "999999999", "-999999999",
+                                   "1000000000", "2147483647", "2147483648", "-2147483648", "-2147483649", "1_0",
+                                   "0x10", "-", "--1", "1-"})
+            QTest::newRow(number) << QString::fromLatin1(number);
+        QTest::newRow("fullwidth digit") << QStringLiteral("\uff11");
+        QTest::newRow("digit and no-break space") << QStringLiteral("1\u00a0");
+        for (const char *text : {"BASE64_", "BASE64_AA==", "BASE64_QW4=", "BASE64_QW4", "BASE64_Q!W4=", "BASE64_=Q W 4",
+                                 "BASE64_QW4=QW4=", "BASE64_w7w=", "BASE64_QQBC", "base64_QW4=", "BASE64"})
+            QTest::newRow(text) << QString::fromLatin1(text);
+        QTest::newRow("Latin-1 and beyond in Base64") << QStringLiteral("BASE64_Q\u00c4W\u20ac4=");
+        QTest::newRow("long Base64") << QStringLiteral("BASE64_") + QString::fromLatin1(QByteArray(3000, 'x').toBase64());
+    }
+
+    void conversionsReadAsQtDoes()
+    {
+        QFETCH(QString, text);
+        bool ok = false;
+        const int number = text.trimmed().toInt(&ok, 10);
+        QCOMPARE(ItemRecord::parseInt(text), ok ? number : 0);
+        QString decoded = text;
+        if (text.startsWith(QLatin1String("BASE64_"))) {
+            QByteArray bytes = QByteArray::fromBase64(text.mid(7).toLatin1());
+            bytes.truncate(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'));
+            decoded = QString::fromUtf8(bytes);
+        }
+        const QString read = ItemRecord::decodeText(text);
+        QCOMPARE(read, decoded);
+        QCOMPARE(read.isNull(), decoded.isNull());
+    }
+
     void savedExampleElement()
     {
         ItemElement e;
@@ -160,6 +195,9 @@ private slots:
         QTest::newRow("processing instruction") << "comments-in-values.xml" << true << " Flur |A|ITM_A_OUT1/";
         QTest::newRow("white space values") << "white-space-values.xml" << false << "Start|A|/;|B|";
         QTest::newRow("document type") << "declared.xml" << true << "K\u00fcche \U0001f4a1||/";
+        const QString designer = "\u00dcbersicht|UEBERSICHT|/;Klima & L\u00fcftung <2>|KLIMA|/UEBERSICHT";
+        QTest::newRow("designer's form, indented") << "designer-indented.xml" << false << designer;
+        QTest::newRow("designer's form, compact") << "designer-compact.xml" << false << designer;
     }
 
     void documentsReadAsParsed()
@@ -187,63 +225,95 @@ private slots:
 
     // The scanner takes the plain documents a designer writes and reads them
     // as the stream and the parsed document do; anything else it refuses,
-    // and the load still reads it as the parsed document does.
+    // and the load still reads it as the parsed document does. The road is
+    // the fastest that takes the document: the scanner (and the stream), the
+    // stream alone, or the parsed document.
     void scannerTakesOnlyWhatItReadsAlike_data()
     {
         QTest::addColumn<QByteArray>("document");
-        QTest::addColumn<bool>("scanned");
+        QTest::addColumn<QString>("road");
         const auto doc = [](const char *before, const char *value) {
             return QByteArray(before) + "<r><pagex>640</pagex><Pages>\n <p><name>" + value
                 + "</name><components><c><port>ITM_<b>A</b>_OUT1</port><x>1</x><type>Text</type></c>"
                   "<c/></components></p> x </Pages></r>\n";
         };
-        QTest::newRow("plain") << doc("", "Flur") << true;
-        QTest::newRow("declaration") << doc("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", "Flur") << true;
-        QTest::newRow("declaration, single quotes, blank") << doc("<?xml version='1.0' encoding='utf-8' ?>", "A") << true;
-        QTest::newRow("predefined entities") << doc("", "a&amp;b&lt;c&gt;d&quot;e&apos;") << true;
-        QTest::newRow("UTF-8, tabs and line feeds") << doc("", "K\xc3\xbc\tche\n\xe2\x82\xac") << true;
-        QTest::newRow("blank in an end tag") << QByteArray("<r><Pages><p><name>A</name ></p></Pages ></r>") << true;
-        QTest::newRow("attribute") << QByteArray("<r><Pages><p a=\"1\"><name>A</name></p></Pages></r>") << false;
-        QTest::newRow("comment") << doc("<!-- c -->", "A") << false;
-        QTest::newRow("CDATA") << doc("", "<![CDATA[A]]>") << false;
-        QTest::newRow("character reference") << doc("", "&#65;") << false;
-        QTest::newRow("C1 control") << doc("", "A\xc2\x85") << false;
-        QTest::newRow("U+FEFF in a text") << doc("", "\xef\xbb\xbf" "A") << false;
-        QTest::newRow("beyond U+FFFF") << doc("", "\xf0\x9f\x92\xa1") << false;
-        QTest::newRow("not UTF-8") << doc("", "K\xfc" "che") << false;
-        QTest::newRow("byte order mark") << doc("\xef\xbb\xbf", "A") << false;
-        QTest::newRow("name with a colon") << QByteArray("<r><Pages><p><a:name>A</a:name></p></Pages></r>") << false;
-        QTest::newRow("]]> in a text") << doc("", "a]]>b") << false;
-        QTest::newRow("version 1.1") << doc("<?xml version=\"1.1\"?>", "A") << false;
-        QTest::newRow("standalone") << doc("<?xml version=\"1.0\" standalone=\"yes\"?>", "A") << false;
-        QTest::newRow("end tag of another name") << QByteArray("<r><Pages><p></q></Pages></r>") << false;
-        QTest::newRow("end tag longer") << QByteArray("<r><Pages><p></pp></Pages></r>") << false;
-        QTest::newRow("second root") << QByteArray("<r><pagex>1</pagex></r><r/>") << false;
-        QTest::newRow("cut short") << QByteArray("<r><pagex>1</pagex><Pages><p><name>A") << false;
-        QTest::newRow("text after the root") << QByteArray("<r><pagex>1</pagex></r>x") << false;
-        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("plain") << doc("", "Flur") << "scanner";
+        QTest::newRow("declaration") << doc("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", "Flur") << "scanner";
+        QTest::newRow("declaration, single quotes, blank")
+            << doc("<?xml version='1.0' encoding='utf-8' ?>", "A") << "scanner";
+        QTest::newRow("predefined entities") << doc("", "a&amp;b&lt;c&gt;d&quot;e&apos;") << "scanner";
+        QTest::newRow("UTF-8, tabs and line feeds") << doc("", "K\xc3\xbc\tche\n\xe2\x82\xac") << "scanner";
+        QTest::newRow("blank in an end tag")
+            << QByteArray("<r><Pages><p><name>A</name ></p></Pages ></r>") << "scanner";
+        QTest::newRow("attribute") << QByteArray("<r><Pages><p a=\"1\"><name>A</name></p></Pages></r>") << "stream";
+        QTest::newRow("comment") << doc("<!-- c -->", "A") << "stream";
+        QTest::newRow("CDATA") << doc("", "<![CDATA[A]]>") << "parsed";
+        QTest::newRow("character reference") << doc("", "&#65;") << "stream";
+        QTest::newRow("C1 control") << doc("", "A\xc2\x85") << "stream";
+        QTest::newRow("U+FEFF in a text") << doc("", "\xef\xbb\xbf" "A") << "stream";
+        QTest::newRow("beyond U+FFFF") << doc("", "\xf0\x9f\x92\xa1") << "stream";
+        QTest::newRow("not UTF-8") << doc("", "K\xfc" "che") << "parsed";
+        QTest::newRow("byte order mark") << doc("\xef\xbb\xbf", "A") << "stream";
+        QTest::newRow("name with a colon") << QByteArray("<r><Pages><p><a:name>A</a:name></p></Pages></r>") << "stream";
+        QTest::newRow("]]> in a text") << doc("", "a]]>b") << "parsed";
+        QTest::newRow("version 1.1") << doc("<?xml version=\"1.1\"?>", "A") << "parsed";
+        QTest::newRow("standalone") << doc("<?xml version=\"1.0\" standalone=\"yes\"?>", "A") << "stream";
+        QTest::newRow("end tag of another name") << QByteArray("<r><Pages><p></q></Pages></r>") << "parsed";
+        QTest::newRow("end tag longer") << QByteArray("<r><Pages><p></pp></Pages></r>") << "parsed";
+        QTest::newRow("second root") << QByteArray("<r><pagex>1</pagex></r><r/>") << "parsed";
+        QTest::newRow("cut short") << QByteArray("<r><pagex>1</pagex><Pages><p><name>A") << "parsed";
+        QTest::newRow("text after the root") << QByteArray("<r><pagex>1</pagex></r>x") << "parsed";
+        QTest::newRow("empty") << QByteArray() << "parsed";
+
+        // The designer's document type line changes nothing in the reading;
+        // a declaration that could, or one out of its place, is handed over.
+        const auto typed = [](const char *before, const char *line, const char *after = "\n") {
+            return QByteArray(before) + line + after
+                + "<r>\n <pagex>640</pagex>\n <Pages>\n  <p>\n   <name>A</name>\n   <components>\n"
+                  "    <c>\n     <port>ITM_A_OUT1</port>\n     <x> </x>\n    </c>\n   </components>\n"
+                  "  </p>\n </Pages>\n</r>\n";
+        };
+        const char *decl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+        const char *designer = "<!DOCTYPE QalixPlusDesignerFile>";
+        QTest::newRow("type line, indented") << typed("", designer) << "scanner";
+        QTest::newRow("type line after the declaration") << typed(decl, designer, "\n\n \t") << "scanner";
+        QTest::newRow("type line, compact") << typed("", designer, "") << "scanner";
+        QTest::newRow("type line, white space inside")
+            << typed("\n", "<!DOCTYPE \t\nQalixPlusDesignerFile\n >") << "scanner";
+        QTest::newRow("type line, another name") << typed("", "<!DOCTYPE r-1.x_>") << "scanner";
+        QTest::newRow("type line, internal subset") << typed("", "<!DOCTYPE r []>") << "parsed";
+        QTest::newRow("type line, entity") << typed("", "<!DOCTYPE r [<!ENTITY e \"v\">]>") << "parsed";
+        QTest::newRow("type line, system identifier") << typed("", "<!DOCTYPE r SYSTEM \"r.dtd\">") << "parsed";
+        QTest::newRow("type line, name with a colon") << typed("", "<!DOCTYPE a:r>") << "parsed";
+        QTest::newRow("type line, carriage return") << typed("", "<!DOCTYPE\r\nr>") << "parsed";
+        QTest::newRow("type line twice") << typed("", designer, designer) << "parsed";
+        QTest::newRow("type line after a comment") << typed("<!-- c -->", designer) << "parsed";
+        QTest::newRow("type line before the declaration") << typed(designer, decl) << "parsed";
+        QTest::newRow("type line, lower case") << typed("", "<!doctype r>") << "parsed";
+        QTest::newRow("type line inside the root")
+            << QByteArray("<r><!DOCTYPE r><Pages><p><name>A</name></p></Pages></r>") << "parsed";
     }
 
     void scannerTakesOnlyWhatItReadsAlike()
     {
         QFETCH(QByteArray, document);
-        QFETCH(bool, scanned);
+        QFETCH(QString, road);
 
         ProjectReader parsed;
         const bool parses = ProjectDomReader::read(document, &parsed);
-        ProjectReader scanner;
-        QCOMPARE(scanner.readScanned(document), scanned);
         ProjectReader reader;
         QCOMPARE(reader.read(document), parses);
         QVERIFY(reader == parsed);
-        if (!scanned) {
-            QVERIFY(scanner == ProjectReader());
-            return;
-        }
-        QVERIFY(scanner == parsed);
+        QCOMPARE(reader.handedOver(), road == QLatin1String("parsed"));
+        // A road that refuses reads nothing.
+        ProjectReader scanner;
+        const bool scanned = scanner.readScanned(document);
+        QCOMPARE(scanned, road == QLatin1String("scanner"));
+        QVERIFY(scanned ? scanner == parsed : scanner == ProjectReader());
         ProjectReader streamed;
-        QVERIFY(streamed.readStreaming(document));
-        QVERIFY(streamed == scanner);
+        const bool stream = streamed.readStreaming(document);
+        QCOMPARE(stream, road != QLatin1String("parsed"));
+        QVERIFY(stream ? streamed == parsed : streamed == ProjectReader());
     }
 
     void stateForValue_data()

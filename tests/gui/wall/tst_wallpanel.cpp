@@ -1,6 +1,5 @@
 #include "gui/dialogs/dialogpin.h"
 #include "gui/window/mainwindow.h"
-#include "gui/wall/screensaver.h"
 #include "gui/wall/wallpanel.h"
 #include "gui/items/item.h"
 #include "core/net/qalixmsgclient.h"
@@ -26,8 +25,6 @@ private slots:
     void init();
     void cleanup();
 
-    void wakingInputIsSwallowed_data();
-    void wakingInputIsSwallowed();
     void staleLookFollowsTheConnection();
     void staleThroughReconnects_data();
     void staleThroughReconnects();
@@ -74,56 +71,6 @@ void TestWallPanel::showWindow()
     window->pages().first()->show();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-}
-
-void TestWallPanel::wakingInputIsSwallowed_data()
-{
-    QTest::addColumn<int>("home");
-    QTest::newRow("click") << 0;
-    QTest::newRow("click, first page in place") << 300;
-}
-
-void TestWallPanel::wakingInputIsSwallowed()
-{
-    QFETCH(int, home);
-
-    window->setWallOptions(StartOptions(), clock);
-    QVERIFY(!window->wallPanel()); // no switch, nothing changes
-    StartOptions options;
-    options.dimSeconds = 60;
-    options.homeSeconds = home;
-    window->setWallOptions(options, clock);
-    WallPanel *wall = window->wallPanel();
-    Page *first = addPage("1");
-    Page *second = addPage("2");
-    Item *button = addItem(first, ItemKind::StateButton, "ITM_M1_OUT1");
-    showWindow();
-    if (home)
-        window->onChangePort("PAGE_2");
-    QSignalSpy pressed(button, &Item::changePort);
-    const auto input = [&] {
-        QTest::mouseClick(first->view()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          first->view()->mapFromScene(QPointF(35, 35)));
-    };
-
-    now = 59999;
-    wall->poll();
-    QVERIFY(!wall->isDimmed());
-    now = 60000;
-    wall->poll();
-    QVERIFY(wall->isDimmed());
-    QCOMPARE(wall->screenSaver()->geometry(), window->rect());
-    QVERIFY(first->isVisible());
-    QVERIFY(!second->isVisible());
-
-    input();
-    QVERIFY(!wall->isDimmed());
-    QCOMPARE(pressed.count(), 0);
-    QVERIFY(!window->liveState().storedValue("ITM_M1_OUT1", nullptr));
-
-    // The gesture is over: the next one reaches the page.
-    input();
-    QCOMPARE(pressed.count(), 1);
 }
 
 void TestWallPanel::staleLookFollowsTheConnection()
