@@ -1,5 +1,6 @@
 // Feeds arbitrary MQTT payloads through a port's payload conversion, and
-// arbitrary panel value texts through its command template and back.
+// arbitrary panel value texts through its command template and back, and the
+// same bytes as a value path.
 
 #include "tools/msgserver-mqtt/payloadmapping.h"
 
@@ -19,16 +20,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t pick = data[0];
     const QByteArray payload(reinterpret_cast<const char *>(data + 1), int(size - 1));
 
-    static const char *const paths[] = {"", "state", "a.b.c", "0"};
+    static const char *const paths[] = {"", "state", "a.b[1].c", "[0]"};
+    ValuePath path;
+    QString reason;
+    ValuePath::parse(QString::fromLatin1(paths[pick & 3]), &path, &reason);
     PayloadMapping mapping;
-    mapping.setValuePath(QString::fromLatin1(paths[pick & 3]));
     if (pick & 4)
         mapping.setWords({QStringLiteral("auf"), QStringLiteral("offen")}, {QStringLiteral("zu")});
     mapping.setOnOffPort(pick & 8);
+    if (pick & 16) {
+        mapping.setUnit(QStringLiteral("°C"));
+        mapping.setDecimalComma(true);
+    }
+    if (pick & 32)
+        mapping.setWordTable({{QStringLiteral("heat"), 1.0}, {QStringLiteral("auto"), 3.0}});
+    if (pick & 64)
+        mapping.setScale(0, 254, 0, 100);
 
+    // Any text as a value path: refused with a reason, or read back as given.
+    ValuePath typed;
+    reason.clear();
+    if (ValuePath::parse(QString::fromUtf8(payload), &typed, &reason) ? typed.toString() != QString::fromUtf8(payload)
+                                                                      : reason.isEmpty())
+        std::abort();
+
+    reason.clear();
     double value = 0.0;
-    QString reason;
-    if (mapping.toValue(payload, &value, &reason)) {
+    if (mapping.toValue(payload, path, &value, &reason)) {
         if (!std::isfinite(value) || !reason.isEmpty())
             std::abort();
     } else if (reason.isEmpty()) {
@@ -38,15 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A command must read back as what the panel asked for, whatever text it
     // sent: a JSON template must not let the value text out of its place.
     PayloadMapping command;
-    command.setValuePath(QStringLiteral("v"));
+    ValuePath v;
+    ValuePath::parse(QStringLiteral("v"), &v, &reason);
     command.setCommandTemplate(QStringLiteral("{\"v\":\"%v\"}"));
     command.setOnOffPort(pick & 8);
     const QString valueText = QString::fromUtf8(payload);
     QByteArray wire;
-    if (command.commandPayload(value, valueText, &wire)) {
+    if (command.commandPayload(value, valueText, &wire, &reason)) {
         double back = 0.0;
         QString why;
-        if (!command.toValue(wire, &back, &why))
+        if (!command.toValue(wire, v, &back, &why))
             std::abort();
         const double expected = (pick & 8) ? (value != 0.0 ? 1.0 : 0.0) : valueText.trimmed().toDouble();
         if (back != expected && !(std::isnan(back) && std::isnan(expected)))

@@ -1,6 +1,7 @@
 // Feeds arbitrary server bytes through the client's line buffer and parser, in
-// chunks whose sizes the input chooses, with a small line limit; a report's
-// "Data" line and state key must read as their reference forms.
+// chunks whose sizes the input chooses, with a small line limit; every value
+// read is written back in a server's report format, fast and by Qt, and a
+// report's "Data" line and state key must read as their reference forms.
 
 #include "core/live/reportline.h"
 #include "core/live/statekey.h"
@@ -32,6 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 const QByteArray wire = MsgLine::frame(
                     'P', MsgLine::portPayload(parsed.object, parsed.port, parsed.output, parsed.value));
                 if (wire.isEmpty() || !wire.endsWith('\n') || wire.count('\n') != 1)
+                    std::abort();
+                // A server's report of that value: the fast writer as Qt's.
+                if (MsgLine::formatReportValue(parsed.value) != QByteArray::number(parsed.value, 'g', 15))
                     std::abort();
                 // The report's "Data" line and key, built by hand, read as the reference builds them.
                 if (ReportLine::text(parsed.object, parsed.output, parsed.port, parsed.value)

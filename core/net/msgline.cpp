@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QtGlobal>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -172,6 +173,29 @@ QByteArray MsgLine::formatValue(double value)
     return QByteArray::number(value, 'g', 6);
 }
 
+QByteArray MsgLine::formatReportValue(double value)
+{
+    // 15 digits is as many as every double holds: a decimal text of up to 15
+    // digits reads into a double and prints back as the same text.
+    // A server formats every report once per panel, and QByteArray::number
+    // takes ten times as long as std::to_chars. The two round a last digit
+    // that is exactly half differently, so std::to_chars writes only values
+    // whose shortest form has 15 digits or fewer, where nothing is rounded;
+    // a differential test holds the two equal.
+    if (std::isfinite(value) && value != 0.0) {
+        char shortest[32];
+        const auto exact = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::scientific);
+        int digits = 0;
+        for (const char *c = shortest; exact.ec == std::errc() && c < exact.ptr && *c != 'e'; ++c)
+            digits += *c >= '0' && *c <= '9';
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+        if (exact.ec == std::errc() && digits <= 15 && written.ec == std::errc())
+            return QByteArray(text, int(written.ptr - text));
+    }
+    return QByteArray::number(value, 'g', 15);
+}
+
 QByteArray MsgLine::portPayload(const QString &object, int port, bool output, double value)
 {
     QString payload = QLatin1String(output ? "OUT" : "IN");
@@ -294,7 +318,7 @@ QByteArray MsgLine::framePort(const QString &object, int port, bool output, doub
     payload += '.';
     payload += QByteArray::number(port);
     payload += '=';
-    payload += formatValue(value);
+    payload += formatReportValue(value);
     return frame('P', payload);
 }
 

@@ -60,6 +60,9 @@ public:
     static QByteArray frame(char command, const QByteArray &payload);
     // Shorter of fixed and exponent notation, at most 6 significant digits, "." as point.
     static QByteArray formatValue(double value);
+    // The same with up to 15 significant digits, for a server's reports: a
+    // device's value of up to 15 digits reaches the panel as exactly that value.
+    static QByteArray formatReportValue(double value);
     // "OUT"/"IN" "." object "." port "=" value, in Latin-1.
     static QByteArray portPayload(const QString &object, int port, bool output, double value);
 
@@ -76,7 +79,8 @@ public:
     static QByteArray frameConfigAnswer(QChar sub, const QString &text);
     static QByteArray frameError(int code, const QString &text);
     static QByteArray frameKeepAlive(const QString &text);
-    // Empty when the object cannot be carried: empty, or holding ".", "=" or a line break.
+    // The value in formatReportValue. Empty when the object cannot be carried:
+    // empty, or holding ".", "=" or a line break.
     static QByteArray framePort(const QString &object, int port, bool output, double value);
     // `line` exactly as given plus one line feed: for fault trials that must send
     // what the other frames never produce (blank lines, stray bytes).

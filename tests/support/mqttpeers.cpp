@@ -51,7 +51,7 @@ bool TestBroker::start(const QByteArray &listener, quint16 port)
 
 bool TestBroker::publish(const QString &topic, const QByteArray &payload, bool retain) const
 {
-    QStringList args{"-h", "127.0.0.1", "-p", QString::number(listenPort), "-q", "1", "-t", topic, "-m",
+    QStringList args = clientArgs + QStringList{"-h", "127.0.0.1", "-p", QString::number(listenPort), "-q", "1", "-t", topic, "-m",
                      QString::fromUtf8(payload)};
     return QProcess::execute(QStringLiteral("mosquitto_pub"), retain ? args << "-r" : args) == 0;
 }

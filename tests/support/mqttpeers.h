@@ -31,6 +31,7 @@ struct TestBroker
     QString dir;
     QProcess process;
     quint16 listenPort = 0;
+    QStringList clientArgs; // TLS and login for mosquitto_pub, when the listener asks for them
 };
 
 struct TestBridge

@@ -1,12 +1,13 @@
 #ifndef BRIDGECONFIG_H
 #define BRIDGECONFIG_H
 
-#include "payloadmapping.h"
+#include "portconfig.h"
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The bridge's INI file: the broker, the panels' login and one section per
 // port. Read by hand rather than with QSettings, so that every fault names
@@ -14,27 +15,16 @@
 class BridgeConfig
 {
 public:
+    using Port = PortConfig;
+
     // What a panel can take and send back: a report line longer than the
     // panel's line bound drops its connection, and the panel sends object
     // names in Latin-1.
     static constexpr int maxObjectBytes = 256;
-    static constexpr int maxTopicBytes = 1024;
+    static constexpr int maxTopicBytes = PortConfig::maxTopicBytes;
     static constexpr int maxPrefixBytes = 512;
     static constexpr int maxLoginBytes = 256; // panel user, panel password
     static constexpr quint16 defaultListenPort = 64401;
-
-    struct Port
-    {
-        QString object;
-        int port = 0;
-        bool output = false;
-        QString state;    // state topic
-        QString command;  // command topic
-        PayloadMapping mapping;
-        int line = 0;     // of the section header; 0 for a port under the prefix
-
-        QString address() const; // "OUT.Kueche.1", as on the wire
-    };
 
     QString url = QStringLiteral("mqtt://127.0.0.1:1883");
     QString host = QStringLiteral("127.0.0.1");
@@ -47,6 +37,9 @@ public:
     QString brokerUser;
     QString brokerPassword;
     QString prefix = QStringLiteral("qalix");
+    // Clean session off, so that the broker keeps what arrives while the
+    // bridge restarts.
+    bool persistentSession = true;
     QString panelUser;
     QString panelPassword;
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
@@ -57,6 +50,8 @@ public:
     bool load(const QString &fileName);
     bool parse(const QByteArray &text, const QString &fileName);
     QString error() const { return errorText; }
+    // "FILE:LINE: …" for keys that do nothing; the file still loads.
+    QStringList warnings() const { return warningTexts; }
 
     // What maps where, for --check.
     QString describe() const;
@@ -78,11 +73,17 @@ public:
 private:
     bool fail(int line, const QString &reason);
     bool setUrl(const QString &value, QString *reason);
+    bool takeUrlLogin(QString *rest, QString *reason);
+    bool checkCafile(int line);
+    bool completePorts();
     void setClientCertificate(const QString &key, const QString &value, int lineNo);
     bool checkClientCertificate();
 
     QString fileName;
     QString errorText;
+    QStringList warningTexts;
+    QString urlUser;
+    QString urlPassword;
     int certfileLine = 0;
     int keyfileLine = 0;
 };

@@ -1,5 +1,6 @@
 // msgserver-mqtt: the panels' message server, with its values from an MQTT broker.
 
+#include "bridgecheck.h"
 #include "bridgeconfig.h"
 #include "mqttbridge.h"
 
@@ -37,9 +38,19 @@ int main(int argc, char *argv[])
                                      "(default 127.0.0.1:64401; port 0 picks one)."),
                       QStringLiteral("ADDR:PORT")});
     parser.addOption({QStringLiteral("check"), QStringLiteral("Print what maps where and exit.")});
+    parser.addOption({QStringLiteral("connect"),
+                      QStringLiteral("With --check: also connect to the broker once, subscribe and read the retained "
+                                     "values; exit 2 when any of it fails.")});
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Debug lines on standard error.")});
     parser.process(app);
 
+    QLoggingCategory::setFilterRules(parser.isSet(QStringLiteral("verbose"))
+                                         ? QStringLiteral("qalix.mqtt.*.debug=true")
+                                         : QStringLiteral("*.debug=false"));
+    if (parser.isSet(QStringLiteral("connect")) && !parser.isSet(QStringLiteral("check"))) {
+        std::fprintf(stderr, "msgserver-mqtt: --connect goes with --check\n");
+        return 2;
+    }
     if (!parser.isSet(QStringLiteral("config"))) {
         std::fprintf(stderr, "msgserver-mqtt: --config FILE is needed\n");
         return 2;
@@ -56,13 +67,13 @@ int main(int argc, char *argv[])
                      qUtf8Printable(parser.value(QStringLiteral("listen"))));
         return 2;
     }
+    for (const QString &warning : config.warnings())
+        std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(warning));
     if (parser.isSet(QStringLiteral("check"))) {
         std::fputs(qUtf8Printable(config.describe()), stdout);
-        return 0;
+        std::fflush(stdout);
+        return parser.isSet(QStringLiteral("connect")) ? BridgeCheck(config).run() : 0;
     }
-    QLoggingCategory::setFilterRules(parser.isSet(QStringLiteral("verbose"))
-                                         ? QStringLiteral("qalix.mqtt.*.debug=true")
-                                         : QStringLiteral("*.debug=false"));
 
     MqttBridge bridge(config);
     if (!bridge.listen(config.listenAddress, config.listenPort)) {

@@ -22,7 +22,14 @@ constexpr int trimDelayMs = 2000;
 
 void complain(const QString &text)
 {
-    std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(text));
+    // One fault, one line: a payload quoted in it may hold line feeds or
+    // terminal controls.
+    QString line = text;
+    for (QChar &c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
+    std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(line));
     std::fflush(stderr);
 }
 
@@ -51,8 +58,7 @@ qint64 reportBytes(const QString &address)
 
 } // namespace
 
-MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
-    : QObject(parent), config(c), faults(complain)
+MqttConnection::Settings MqttBridge::brokerSettings(const BridgeConfig &config)
 {
     MqttConnection::Settings settings;
     settings.host = config.host;
@@ -64,23 +70,49 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
     settings.clientId = config.clientId;
     settings.user = config.brokerUser;
     settings.password = config.brokerPassword;
+    settings.persistent = config.persistentSession;
     settings.maxTopicBytes = BridgeConfig::maxTopicBytes;
     settings.maxPayloadBytes = PayloadMapping::maxPayloadBytes;
-    for (int i = 0; i < config.ports.size(); ++i) {
-        const BridgeConfig::Port &port = config.ports.at(i);
-        if (!portsByTopic.contains(port.state))
-            settings.topics << port.state;
-        portsByTopic[port.state] << i;
-        portsByAddress.insert(port.address(), i);
+    // Availability first: a broker sends the retained messages in the order
+    // of the subscriptions, so a device known to be out of reach is known
+    // before its last state arrives.
+    for (const BridgeConfig::Port &port : config.ports)
+        settings.topics << port.availability.topics;
+    for (const BridgeConfig::Port &port : config.ports) {
+        for (const BridgeConfig::Port::State &state : port.states)
+            settings.topics << state.topic;
     }
+    settings.topics.removeDuplicates();
     if (!config.prefix.isEmpty())
         settings.topics << config.prefix + QStringLiteral("/#");
+    return settings;
+}
 
-    broker = new MqttConnection(settings, this);
+MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
+    : QObject(parent), config(c), faults(complain)
+{
+    offlineTopics.resize(config.ports.size());
+    for (int i = 0; i < config.ports.size(); ++i) {
+        const BridgeConfig::Port &port = config.ports.at(i);
+        for (int s = 0; s < port.states.size(); ++s)
+            portsByTopic[port.states.at(s).topic] << Route{i, s};
+        for (const QString &topic : port.availability.topics)
+            portsByAvailability[topic] << i;
+        portsByAddress.insert(port.address(), i);
+    }
+
+    broker = new MqttConnection(brokerSettings(config), this);
     connect(broker, &MqttConnection::message, this, &MqttBridge::onMessage);
     connect(broker, &MqttConnection::connected, this, [this] {
-        say(QStringLiteral("broker %1 connected").arg(config.url));
+        echoes.clear();
+        // Sent after the subscriptions, so the answers find them in place.
+        QList<int> all;
+        for (int i = 0; i < config.ports.size(); ++i)
+            all << i;
+        refresh(all);
+        // Open before saying so: whoever reads the line may connect at once.
         openForPanels();
+        say(QStringLiteral("broker %1 connected").arg(config.url));
         emit brokerConnected();
     });
     connect(broker, &MqttConnection::connectionLost, this, &MqttBridge::onBrokerLost);
@@ -128,15 +160,13 @@ void MqttBridge::setUpTimers()
 void MqttBridge::onBrokerLost(const QString &reason)
 {
     complain(QStringLiteral("broker %1: connection lost (%2); panels are refused until it is back").arg(config.url, reason));
-    // Closed, not accepting and dropping: a panel that cannot connect shows
-    // the connection lost, and after -stale its values as stale, whatever
-    // rule it has for a connection that comes and goes.
-    server.close();
-    relisten.stop();
-    dropPanels(QStringLiteral("broker lost"));
+    closeForPanels(QStringLiteral("broker lost"));
     // What it reported may be stale by the time it is back; its retained
-    // messages bring the values again.
+    // messages bring the values again, and the devices' availability.
     values.clear();
+    offlineTopics.fill(QSet<QString>());
+    offlinePorts = 0;
+    noDeviceReachable = false;
     prefixPorts = 0;
     prefixReportBytes = 0;
     giveMemoryBack();
@@ -157,14 +187,14 @@ bool MqttBridge::listen(const QHostAddress &address, quint16 port)
         return false;
     listenAddress = address;
     listenPort = server.serverPort();
-    if (!broker->isConnected())
+    if (!servesPanels())
         server.close();
     return true;
 }
 
 void MqttBridge::openForPanels()
 {
-    if (server.isListening() || !broker->isConnected() || listenPort == 0)
+    if (server.isListening() || !servesPanels() || listenPort == 0)
         return;
     if (!server.listen(listenAddress, listenPort)) {
         faults.report(QStringLiteral("listen"), QStringLiteral("cannot listen on %1:%2 again: %3; trying every %4 s")
@@ -172,6 +202,16 @@ void MqttBridge::openForPanels()
                                                     .arg(server.errorString()).arg(relistenMs / 1000));
         relisten.start(relistenMs);
     }
+}
+
+void MqttBridge::closeForPanels(const QString &reason)
+{
+    // Closed, not accepting and dropping: a panel that cannot connect shows
+    // the connection lost, and after -stale its values as stale, whatever
+    // rule it has for a connection that comes and goes.
+    server.close();
+    relisten.stop();
+    dropPanels(reason);
 }
 
 void MqttBridge::start()
@@ -189,12 +229,25 @@ void MqttBridge::giveMemoryBack()
 
 void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
 {
-    const auto found = portsByTopic.constFind(topic);
-    if (found != portsByTopic.constEnd()) {
-        for (const int index : found.value())
-            apply(config.ports.at(index), topic, payload);
+    if (!echoes.isEmpty() && echoes.takeEcho(topic, payload, clock.elapsed())) {
+        qCDebug(lcBridge) << "own publish back from the broker, not a report:" << topic;
         return;
     }
+    if (portsByAvailability.contains(topic))
+        onAvailability(topic, payload);
+    const auto found = portsByTopic.constFind(topic);
+    if (found != portsByTopic.constEnd()) {
+        for (const Route &route : found.value()) {
+            // Whatever an unreachable device's topic still carries is not its state now.
+            if (!offlineTopics.at(route.port).isEmpty())
+                continue;
+            const BridgeConfig::Port &port = config.ports.at(route.port);
+            apply(port, port.states.at(route.state).path, topic, payload);
+        }
+        return;
+    }
+    if (portsByAvailability.contains(topic))
+        return;
     BridgeConfig::Port port;
     if (!config.prefixPort(topic, &port)) {
         const QString fault = config.prefixTopicFault(topic);
@@ -207,15 +260,16 @@ void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
     // A port with a section of its own has its state elsewhere.
     if (portsByAddress.contains(port.address()))
         return;
-    apply(port, topic, payload);
+    apply(port, ValuePath(), topic, payload);
 }
 
-void MqttBridge::apply(const BridgeConfig::Port &port, const QString &topic, const QByteArray &payload)
+void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic,
+                       const QByteArray &payload)
 {
     double value = 0.0;
     QString reason;
-    if (!port.mapping.toValue(payload, &value, &reason)) {
-        faults.report(QStringLiteral("topic ") + topic,
+    if (!port.mapping.toValue(payload, path, &value, &reason)) {
+        faults.report(QStringLiteral("topic %1 for %2").arg(topic, port.address()),
                       QStringLiteral("%1 (for %2): %3; ignored").arg(shown(topic), shown(port.address()), reason));
         return;
     }
@@ -225,6 +279,8 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const QString &topic, con
         if (port.line == 0 && !roomForPrefixPort(topic, address))
             return;
         known = values.insert(address, Value{port.object, port.port, port.output, value});
+        if (noDeviceReachable)
+            updateServing();
     } else if (known->value == value) {
         return; // the panels have it already
     } else {
@@ -324,7 +380,7 @@ void MqttBridge::makeRoomFor(const QString &addressKey)
 void MqttBridge::onNewConnection()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
-        if (broker->isConnected()) {
+        if (servesPanels()) {
             admit(socket);
         } else {
             socket->abort();
@@ -446,6 +502,11 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
 {
     const QString address = (output ? QStringLiteral("OUT.") : QStringLiteral("IN.")) + object + QLatin1Char('.')
         + QString::number(portNumber);
+    if (!output) {
+        faults.report(QStringLiteral("command ") + address,
+                      QStringLiteral("command for %1: an input port takes no commands; not sent").arg(address));
+        return;
+    }
     BridgeConfig::Port port;
     const auto configured = portsByAddress.constFind(address);
     if (configured != portsByAddress.constEnd()) {
@@ -463,18 +524,16 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
         port.object = object;
         port.port = portNumber;
         port.output = output;
-        port.state = config.prefixState(object, portNumber, output);
-        port.command = port.state + QStringLiteral("/set");
+        port.command = config.prefixState(object, portNumber, output) + QStringLiteral("/set");
     }
     QByteArray payload;
-    if (!port.mapping.commandPayload(value, valueText, &payload)) {
+    QString reason;
+    if (!port.mapping.commandPayload(value, valueText, &payload, &reason)) {
         faults.report(QStringLiteral("command value ") + address,
-                      QStringLiteral("command for %1: value \"%2\" is not a number; not sent")
-                          .arg(address, valueText.left(40)));
+                      QStringLiteral("command for %1: %2; not sent").arg(address, reason));
         return;
     }
-    QString reason;
-    if (!broker->publish(port.command, payload, &reason)) {
+    if (!publish(port.command, payload, &reason)) {
         complain(QStringLiteral("command for %1 to %2 not sent: %3").arg(address, port.command, reason));
         return;
     }
@@ -487,4 +546,115 @@ void MqttBridge::dropPanels(const QString &reason)
     const QList<MsgServerSession *> all = panels.keys();
     for (MsgServerSession *session : all)
         session->close();
+}
+
+void MqttBridge::onAvailability(const QString &topic, const QByteArray &payload)
+{
+    QStringList gone;
+    QStringList back;
+    QStringList unknown;
+    QList<int> backPorts;
+    for (const int index : portsByAvailability.value(topic)) {
+        const BridgeConfig::Port &port = config.ports.at(index);
+        const Availability::State state = port.availability.read(payload);
+        if (state == Availability::Unknown) {
+            unknown << port.address();
+            continue;
+        }
+        QSet<QString> &offline = offlineTopics[index];
+        const bool wasOffline = !offline.isEmpty();
+        if (state == Availability::Offline)
+            offline.insert(topic);
+        else
+            offline.remove(topic);
+        if (wasOffline == !offline.isEmpty())
+            continue;
+        if (wasOffline) {
+            --offlinePorts;
+            back << port.address();
+            backPorts << index;
+        } else {
+            // Panels that start from now on get no value for it; those that
+            // were stale keep the stale look on its items.
+            ++offlinePorts;
+            values.remove(port.address());
+            gone << port.address();
+        }
+    }
+    const auto listed = [](const QStringList &addresses) {
+        return addresses.size() <= 5 ? addresses.join(QStringLiteral(", "))
+                                     : QStringLiteral("%1 and %2 more")
+                                           .arg(addresses.mid(0, 5).join(QStringLiteral(", ")))
+                                           .arg(addresses.size() - 5);
+    };
+    // One fault per message, however many ports share the topic.
+    if (!unknown.isEmpty()) {
+        faults.report(QStringLiteral("availability ") + topic,
+                      QStringLiteral("%1 (availability of %2): neither online nor offline: \"%3\"; ignored")
+                          .arg(shown(topic), listed(unknown), QString::fromUtf8(payload.left(40))));
+    }
+    if (!gone.isEmpty())
+        complain(QStringLiteral("%1: offline; %2 not reported until it is back").arg(topic, listed(gone)));
+    if (!back.isEmpty()) {
+        say(QStringLiteral("%1: online; %2 reported again").arg(topic, listed(back)));
+        refresh(backPorts);
+    }
+    updateServing();
+}
+
+void MqttBridge::updateServing()
+{
+    // Every device out of reach is an installation without live values: the
+    // panels then show the stale look, as without a broker. One device of
+    // many is not; its items keep what they show.
+    const bool none = !config.ports.isEmpty() && offlinePorts == config.ports.size() && values.isEmpty();
+    if (none == noDeviceReachable)
+        return;
+    noDeviceReachable = none;
+    if (none) {
+        complain(QStringLiteral("no device is reachable; panels are refused until one is back"));
+        closeForPanels(QStringLiteral("no device reachable"));
+    } else {
+        openForPanels();
+        say(QStringLiteral("a device is reachable again; panels are taken again"));
+    }
+}
+
+bool MqttBridge::servesPanels() const
+{
+    return broker->isConnected() && !noDeviceReachable;
+}
+
+void MqttBridge::refresh(const QList<int> &indices)
+{
+    QSet<QPair<QString, QByteArray>> asked;
+    for (const int index : indices) {
+        const BridgeConfig::Port &port = config.ports.at(index);
+        if (port.refreshTopic.isEmpty() || !offlineTopics.at(index).isEmpty())
+            continue;
+        const QPair<QString, QByteArray> request{port.refreshTopic, port.refreshPayload};
+        if (asked.contains(request))
+            continue;
+        asked.insert(request);
+        QString reason;
+        if (!publish(port.refreshTopic, port.refreshPayload, &reason)) {
+            faults.report(QStringLiteral("refresh ") + port.refreshTopic,
+                          QStringLiteral("refresh for %1 to %2 not sent: %3").arg(port.address(), port.refreshTopic, reason));
+        }
+    }
+}
+
+bool MqttBridge::readsTopic(const QString &topic) const
+{
+    BridgeConfig::Port port;
+    return portsByTopic.contains(topic) || portsByAvailability.contains(topic) || config.prefixPort(topic, &port);
+}
+
+bool MqttBridge::publish(const QString &topic, const QByteArray &payload, QString *reason)
+{
+    if (!broker->publish(topic, payload, reason))
+        return false;
+    if (broker->echoesOwnPublishes() && readsTopic(topic) && !echoes.published(topic, payload, clock.elapsed()))
+        qCDebug(lcBridge) << "too many publishes waiting for their echo; this one will read as a report:" << topic;
+    return true;
 }

@@ -2,8 +2,10 @@
 #define MQTTBRIDGE_H
 
 #include "bridgeconfig.h"
+#include "echofilter.h"
 #include "faultlog.h"
 #include "loginthrottle.h"
+#include "mqttconnection.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -11,16 +13,17 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QTcpServer>
 #include <QTimer>
+#include <QVector>
 
-class MqttConnection;
 class MsgServerSession;
 class QTcpSocket;
 
 // Panels on one side, the broker on the other. Keeps the newest value of every
 // port that has one, so a panel that starts late is current at once; takes
-// panels only while the broker is connected.
+// panels only while the broker is connected and some device can be reached.
 class MqttBridge : public QObject
 {
     Q_OBJECT
@@ -41,11 +44,15 @@ public:
     static constexpr int maxPrefixReportBytes = 1024 * 1024;
 
     explicit MqttBridge(const BridgeConfig &config, QObject *parent = nullptr);
+    // The broker connection the configuration asks for, with every topic the
+    // bridge reads.
+    static MqttConnection::Settings brokerSettings(const BridgeConfig &config);
     ~MqttBridge() override;
 
-    // Binds the panels' port. The port stays closed while the broker is
-    // away, so that panels see the server as gone; port 0 picks one, which
-    // is kept for every reopening.
+    // Binds the panels' port. The port stays closed while the bridge has no
+    // live values to give (the broker away, or every device out of reach),
+    // so that panels see the server as gone; port 0 picks one, which is kept
+    // for every reopening.
     bool listen(const QHostAddress &address, quint16 port);
     QString errorString() const { return server.errorString(); }
     quint16 serverPort() const { return listenPort; }
@@ -75,7 +82,21 @@ private:
         bool dropping = false;
     };
 
+    // A port's state topic: which port, and which of its states.
+    struct Route
+    {
+        int port;
+        int state;
+    };
+
     void onMessage(const QString &topic, const QByteArray &payload);
+    void onAvailability(const QString &topic, const QByteArray &payload);
+    void updateServing();
+    bool servesPanels() const;
+    void closeForPanels(const QString &reason);
+    void refresh(const QList<int> &indices);
+    bool publish(const QString &topic, const QByteArray &payload, QString *reason);
+    bool readsTopic(const QString &topic) const;
     void onBrokerLost(const QString &reason);
     void reportBrokerFaults();
     void setUpTimers();
@@ -83,7 +104,7 @@ private:
     void admit(QTcpSocket *socket);
     void onStartRequested(MsgServerSession *session);
     void onPortCommand(const QString &object, int port, bool output, const QString &valueText, double value);
-    void apply(const BridgeConfig::Port &port, const QString &topic, const QByteArray &payload);
+    void apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic, const QByteArray &payload);
     void dropPanels(const QString &reason);
     void openForPanels();
     void makeRoomFor(const QString &addressKey);
@@ -102,7 +123,12 @@ private:
     MqttConnection *broker = nullptr;
     QHash<MsgServerSession *, Panel> panels;
     QList<MsgServerSession *> waiting;         // not logged in yet, oldest first
-    QHash<QString, QList<int>> portsByTopic;   // state topic -> indices into config.ports
+    QHash<QString, QList<Route>> portsByTopic; // state topic -> ports in config.ports
+    QHash<QString, QList<int>> portsByAvailability; // availability topic -> indices into config.ports
+    QVector<QSet<QString>> offlineTopics;      // per port: its availability topics that say offline
+    int offlinePorts = 0;
+    bool noDeviceReachable = false;            // every port offline and no other value known
+    EchoFilter echoes;
     QHash<QString, int> portsByAddress;        // "OUT.Kueche.1" -> index into config.ports
     QMap<QString, Value> values;               // by address, so reports go out in a stable order
     int prefixPorts = 0;

@@ -38,16 +38,22 @@ public:
         QString user;
         QString password;
         QStringList topics; // subscribed with QoS 1
+        // Clean session off: the broker keeps the subscriptions and what
+        // arrives for them while the bridge is away, for sessionExpirySeconds.
+        bool persistent = false;
         // Larger messages are refused before they are copied.
         int maxTopicBytes = 65535;
         int maxPayloadBytes = 256 * 1024 * 1024;
     };
+    static constexpr int sessionExpirySeconds = 24 * 3600;
 
     explicit MqttConnection(const Settings &settings, QObject *parent = nullptr);
     ~MqttConnection() override;
 
     void start();
     bool isConnected() const { return up; }
+    // The broker hands our own publishes back (MQTT 3.1.1 has no "no local").
+    bool echoesOwnPublishes() const { return !v5; }
     // QoS 1, not retained. False when not connected or refused by the library.
     bool publish(const QString &topic, const QByteArray &payload, QString *reason = nullptr);
 
@@ -56,6 +62,7 @@ signals:
     void connectionLost(const QString &reason); // only after connected()
     void attemptFailed(const QString &reason, int retryMs);
     void subscriptionRefused(const QString &topic, const QString &reason);
+    void subscribed(); // every subscription of this connection answered
     // A published command the broker refused or never acknowledged.
     void publishFailed(const QString &topic, const QString &reason);
     void message(const QString &topic, const QByteArray &payload);
@@ -80,6 +87,7 @@ private:
     void checkAcknowledgements();
     void forgetPublishes(const QString &reason);
     void subscribeAll();
+    void keepSession();
     void afterIo(int rc);
     void fail(const QString &reason);
     void teardown();

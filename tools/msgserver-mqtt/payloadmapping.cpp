@@ -1,5 +1,6 @@
 #include "payloadmapping.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -31,6 +32,11 @@ bool containsWord(const QStringList &words, const QString &text)
     return words.contains(text, Qt::CaseInsensitive);
 }
 
+QString number(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
 } // namespace
 
 PayloadMapping::PayloadMapping()
@@ -52,15 +58,33 @@ const QStringList &PayloadMapping::defaultOffWords()
     return words;
 }
 
-void PayloadMapping::setValuePath(const QString &valuePath)
-{
-    path = valuePath.isEmpty() ? QStringList() : valuePath.split(QLatin1Char('.'));
-}
-
 void PayloadMapping::setWords(const QStringList &onWords, const QStringList &offWords)
 {
     on = onWords.isEmpty() ? defaultOnWords() : onWords;
     off = offWords.isEmpty() ? defaultOffWords() : offWords;
+}
+
+bool PayloadMapping::setScale(double from, double fromEnd, double to, double toEnd)
+{
+    for (const double bound : {from, fromEnd, to, toEnd}) {
+        if (!std::isfinite(bound))
+            return false;
+    }
+    // Both ways, so that commands can be scaled back.
+    if (from == fromEnd || to == toEnd)
+        return false;
+    scaleFrom[0] = from;
+    scaleFrom[1] = fromEnd;
+    scaleTo[0] = to;
+    scaleTo[1] = toEnd;
+    scaled = true;
+    return true;
+}
+
+QString PayloadMapping::scaleText() const
+{
+    return QStringLiteral("%1..%2 -> %3..%4")
+        .arg(number(scaleFrom[0]), number(scaleFrom[1]), number(scaleTo[0]), number(scaleTo[1]));
 }
 
 void PayloadMapping::setCommandTemplate(const QString &commandTemplate)
@@ -68,7 +92,30 @@ void PayloadMapping::setCommandTemplate(const QString &commandTemplate)
     templateText = commandTemplate.isEmpty() ? QStringLiteral("%v") : commandTemplate;
 }
 
-bool PayloadMapping::textToValue(const QString &text, double *value, QString *reason) const
+bool PayloadMapping::scaleToPanel(double raw, double *value) const
+{
+    const double v = scaled ? scaleTo[0] + (raw - scaleFrom[0]) * (scaleTo[1] - scaleTo[0]) / (scaleFrom[1] - scaleFrom[0])
+                            : raw;
+    if (!std::isfinite(v))
+        return false;
+    *value = v;
+    return true;
+}
+
+bool PayloadMapping::numberToValue(QString text, double *value) const
+{
+    if (!unit.isEmpty() && text.endsWith(unit, Qt::CaseInsensitive))
+        text = text.left(text.size() - unit.size()).trimmed();
+    if (decimalComma) {
+        if (text.contains(QLatin1Char('.')))
+            return false;
+        text.replace(QLatin1Char(','), QLatin1Char('.'));
+    }
+    double raw = 0.0;
+    return parseNumber(text, &raw) && scaleToPanel(raw, value);
+}
+
+bool PayloadMapping::wordToValue(const QString &text, double *value) const
 {
     // A word both lists name reads as on; the configuration check forbids it.
     if (containsWord(on, text)) {
@@ -79,14 +126,29 @@ bool PayloadMapping::textToValue(const QString &text, double *value, QString *re
         *value = 0.0;
         return true;
     }
-    if (parseNumber(text, value))
-        return true;
-    *reason = text.isEmpty() ? QStringLiteral("empty payload")
-                             : QStringLiteral("neither a number nor an on/off word: \"%1\"").arg(text.left(40));
     return false;
 }
 
-bool PayloadMapping::toValue(const QByteArray &payload, double *value, QString *reason) const
+bool PayloadMapping::textToValue(const QString &text, double *value, QString *reason) const
+{
+    for (const auto &word : words) {
+        if (word.first.compare(text, Qt::CaseInsensitive) == 0) {
+            *value = word.second;
+            return true;
+        }
+    }
+    // Words the port names come before numbers, so that on = 0 turns a
+    // contact round; the default words after them, so that a scaled port
+    // reads "1" as a number.
+    if ((onOffPort && wordToValue(text, value)) || numberToValue(text, value)
+        || (!onOffPort && wordToValue(text, value)))
+        return true;
+    *reason = text.isEmpty() ? QStringLiteral("empty payload")
+                             : QStringLiteral("neither a number nor a word of this port: \"%1\"").arg(text.left(40));
+    return false;
+}
+
+bool PayloadMapping::toValue(const QByteArray &payload, const ValuePath &path, double *value, QString *reason) const
 {
     if (payload.size() > maxPayloadBytes) {
         *reason = QStringLiteral("payload of %1 bytes, more than %2").arg(payload.size()).arg(maxPayloadBytes);
@@ -97,22 +159,18 @@ bool PayloadMapping::toValue(const QByteArray &payload, double *value, QString *
 
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        *reason = QStringLiteral("not a JSON object");
+    if (error.error != QJsonParseError::NoError || document.isNull()) {
+        *reason = QStringLiteral("not JSON");
         return false;
     }
-    QJsonValue at = document.object();
-    for (const QString &key : path) {
-        if (!at.isObject() || !at.toObject().contains(key)) {
-            *reason = QStringLiteral("no %1 in the JSON object").arg(valuePath());
-            return false;
-        }
-        at = at.toObject().value(key);
+    QJsonValue at;
+    if (!path.find(document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()), &at)) {
+        *reason = QStringLiteral("no %1 in the JSON payload").arg(path.toString());
+        return false;
     }
     switch (at.type()) {
     case QJsonValue::Double:
-        *value = at.toDouble();
-        if (std::isfinite(*value))
+        if (scaleToPanel(at.toDouble(), value))
             return true;
         break;
     case QJsonValue::Bool:
@@ -124,24 +182,47 @@ bool PayloadMapping::toValue(const QByteArray &payload, double *value, QString *
     default:
         break;
     }
-    *reason = QStringLiteral("%1 is not a number, a boolean or a word").arg(valuePath());
+    *reason = QStringLiteral("%1 is not a number, a boolean or a word").arg(path.toString());
     return false;
 }
 
-bool PayloadMapping::commandPayload(double value, const QString &valueText, QByteArray *payload) const
+bool PayloadMapping::commandPayload(double value, const QString &valueText, QByteArray *payload, QString *reason) const
 {
     // Not a value a panel can mean; as an on/off word it would switch on.
-    if (!std::isfinite(value))
+    if (!std::isfinite(value)) {
+        *reason = QStringLiteral("value \"%1\" is not a number").arg(valueText.left(40));
         return false;
+    }
     QString word;
-    if (onOffPort) {
+    for (const auto &entry : words) {
+        if (entry.second == value) {
+            word = entry.first;
+            break;
+        }
+    }
+    if (!word.isNull()) {
+        // found in the table
+    } else if (onOffPort) {
         // The panel's item state: exactly 0 is off, every other value on.
         word = value == 0.0 ? off.constFirst() : on.constFirst();
+    } else if (!words.isEmpty()) {
+        *reason = QStringLiteral("no word of the map means %1").arg(valueText.left(40));
+        return false;
     } else {
         double parsed = 0.0;
-        if (!parseNumber(valueText, &parsed))
+        if (!parseNumber(valueText, &parsed)) {
+            *reason = QStringLiteral("value \"%1\" is not a number").arg(valueText.left(40));
             return false;
+        }
         word = valueText;
+        if (scaled) {
+            const double raw = scaleFrom[0] + (parsed - scaleTo[0]) * (scaleFrom[1] - scaleFrom[0]) / (scaleTo[1] - scaleTo[0]);
+            if (!std::isfinite(raw)) {
+                *reason = QStringLiteral("value %1 scaled back is not finite").arg(valueText.left(40));
+                return false;
+            }
+            word = number(raw);
+        }
     }
     QString text = templateText;
     text.replace(QLatin1String("%v"), word);

@@ -1,7 +1,11 @@
 #ifndef PAYLOADMAPPING_H
 #define PAYLOADMAPPING_H
 
+#include "valuepath.h"
+
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -14,41 +18,65 @@ public:
     // parse of megabytes per message would stall every panel.
     static constexpr int maxPayloadBytes = 64 * 1024;
 
+    using WordTable = QList<QPair<QString, double>>;
+
     PayloadMapping();
 
-    // Dotted path into a JSON object ("a.b.c"); empty: the whole payload.
-    void setValuePath(const QString &path);
     // Words meaning 1 and 0, compared without regard to case; the first of each
     // is what commands send. Empty lists keep the defaults.
     void setWords(const QStringList &on, const QStringList &off);
     void setOnOffPort(bool onOff) { onOffPort = onOff; }
+    // Words for other numbers ("heat" 1, "cool" 2), without regard to case;
+    // a command sends the first word of its value.
+    void setWordTable(const WordTable &table) { words = table; }
+    // Text after the number that the device adds ("°C", "%"); without regard to case.
+    void setUnit(const QString &unitText) { unit = unitText; }
+    // "21,5": a comma is the decimal point, and a "." is refused as the
+    // thousands separator it would be.
+    void setDecimalComma(bool on) { decimalComma = on; }
+    // Numbers from the device, from..fromEnd, become to..toEnd on the panel;
+    // false when the first range is empty or a bound is not finite.
+    bool setScale(double from, double fromEnd, double to, double toEnd);
     void setCommandTemplate(const QString &commandTemplate);
 
-    QString valuePath() const { return path.join(QLatin1Char('.')); }
     QStringList onWords() const { return on; }
     QStringList offWords() const { return off; }
     bool isOnOffPort() const { return onOffPort; }
+    WordTable wordTable() const { return words; }
+    QString unitText() const { return unit; }
+    bool hasDecimalComma() const { return decimalComma; }
+    bool isScaled() const { return scaled; }
+    QString scaleText() const;
     QString commandTemplate() const { return templateText; }
 
-    // The value a state payload carries. False, with the reason, when it
-    // carries none: no number, an unknown word, a missing path, not finite.
-    bool toValue(const QByteArray &payload, double *value, QString *reason) const;
+    // The value a state payload carries at `path`. False, with the reason,
+    // when it carries none: no number, an unknown word, a missing path, not finite.
+    bool toValue(const QByteArray &payload, const ValuePath &path, double *value, QString *reason) const;
 
     // The command payload for a panel's value; valueText as the panel sent it.
-    // False when valueText is not a plain finite number, since it would be
-    // pasted into the template as it stands.
-    bool commandPayload(double value, const QString &valueText, QByteArray *payload) const;
+    // False, with the reason, when there is none: a value text that is not a
+    // plain finite number (it would be pasted into the template as it
+    // stands), or a value that no word of the table names.
+    bool commandPayload(double value, const QString &valueText, QByteArray *payload, QString *reason) const;
 
     static const QStringList &defaultOnWords();
     static const QStringList &defaultOffWords();
 
 private:
     bool textToValue(const QString &text, double *value, QString *reason) const;
+    bool wordToValue(const QString &text, double *value) const;
+    bool numberToValue(QString text, double *value) const;
+    bool scaleToPanel(double raw, double *value) const;
 
-    QStringList path;
     QStringList on;
     QStringList off;
     bool onOffPort = false;
+    WordTable words;
+    QString unit;
+    bool decimalComma = false;
+    bool scaled = false;
+    double scaleFrom[2] = {0.0, 1.0};
+    double scaleTo[2] = {0.0, 1.0};
     QString templateText;
 };
 

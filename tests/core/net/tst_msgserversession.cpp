@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <cstring>
 #include <memory>
 
 // The server side of a panel connection, against the panel's own client and
@@ -28,6 +29,8 @@ private slots:
     void backlogBound();
     void portFrames_data();
     void portFrames();
+    void reportValues_data();
+    void reportValues();
 
 private:
     // The session of the next panel that connects, with credentials demo/pw.
@@ -293,6 +296,44 @@ void TestMsgServerSession::portFrames()
     QFETCH(QByteArray, frame);
 
     QCOMPARE(MsgLine::framePort(object, 3, true, 0.5), frame);
+}
+
+void TestMsgServerSession::reportValues_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QByteArray>("wire");
+
+    QTest::newRow("seven digits") << 1234567.89 << QByteArray("1234567.89");
+    QTest::newRow("fifteen digits") << -123456789.012345 << QByteArray("-123456789.012345");
+    QTest::newRow("sum of tenths") << 0.1 + 0.2 << QByteArray("0.3");
+    QTest::newRow("small") << 2.5e-7 << QByteArray("2.5e-07");
+}
+
+// What a server reports, the panel reads: every value of up to 15 digits
+// arrives as exactly the double the server held.
+void TestMsgServerSession::reportValues()
+{
+    QFETCH(double, value);
+    QFETCH(QByteArray, wire);
+
+    const QByteArray frame = MsgLine::framePort("M", 1, false, value);
+    QCOMPARE(frame, "PIN.M.1=" + wire + '\n');
+    QCOMPARE(MsgLine::parse(frame.chopped(1)).value, wire.toDouble());
+
+    QRandomGenerator random(quint32(value * 1000));
+    for (int i = 0; i < 5000; ++i) {
+        const QByteArray text = QByteArray::number(qint64(random.bounded(1e15)) * (i % 2 ? 1 : -1)) + 'e'
+            + QByteArray::number(random.bounded(-30, 30));
+        const double held = text.toDouble();
+        const MsgLine read = MsgLine::parse(MsgLine::framePort("M", 1, false, held).chopped(1));
+        QVERIFY2(read.value == held, text.constData());
+        // The fast writer against Qt's, also on any bit pattern.
+        QCOMPARE(MsgLine::formatReportValue(held), QByteArray::number(held, 'g', 15));
+        double any = 0.0;
+        const quint64 bits = random.generate64();
+        std::memcpy(&any, &bits, sizeof any);
+        QCOMPARE(MsgLine::formatReportValue(any), QByteArray::number(any, 'g', 15));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMsgServerSession)

@@ -1,0 +1,336 @@
+#include "portconfig.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <cmath>
+
+namespace {
+
+QStringList splitWords(const QString &value)
+{
+    QStringList words;
+    for (const QString &word : value.split(QLatin1Char(','))) {
+        if (!word.trimmed().isEmpty())
+            words << word.trimmed();
+    }
+    return words;
+}
+
+// "state" and "value" are index 0, "state2" and "value2" index 1, …; -1 for other keys.
+int stateIndex(const QString &key, bool *path)
+{
+    for (const bool isPath : {false, true}) {
+        const QString base = isPath ? QStringLiteral("value") : QStringLiteral("state");
+        if (key == base) {
+            *path = isPath;
+            return 0;
+        }
+        for (int i = 2; i <= PortConfig::maxStates; ++i) {
+            if (key == base + QString::number(i)) {
+                *path = isPath;
+                return i - 1;
+            }
+        }
+    }
+    return -1;
+}
+
+bool readNumber(const QString &text, double *value)
+{
+    bool ok = false;
+    *value = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok && std::isfinite(*value);
+}
+
+// "heat:1, cool:2"
+bool readWordTable(const QString &value, PayloadMapping::WordTable *table, QString *reason)
+{
+    for (const QString &entry : splitWords(value)) {
+        const int colon = entry.lastIndexOf(QLatin1Char(':'));
+        const QString word = entry.left(colon).trimmed();
+        double number = 0.0;
+        if (colon <= 0 || word.isEmpty() || !readNumber(entry.mid(colon + 1), &number)) {
+            *reason = QStringLiteral("map needs word:number pairs such as heat:1, off:0, not \"%1\"").arg(entry);
+            return false;
+        }
+        for (const auto &known : qAsConst(*table)) {
+            if (known.first.compare(word, Qt::CaseInsensitive) == 0) {
+                *reason = QStringLiteral("map names %1 twice").arg(word);
+                return false;
+            }
+        }
+        table->append({word, number});
+    }
+    if (table->isEmpty()) {
+        *reason = QStringLiteral("map needs at least one word:number pair");
+        return false;
+    }
+    return true;
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+} // namespace
+
+QString PortConfig::topicFault(const QString &key, const QString &topic)
+{
+    const int bytes = topic.toUtf8().size();
+    if (bytes > maxTopicBytes)
+        return QStringLiteral("%1 topic of %2 bytes, more than %3").arg(key).arg(bytes).arg(maxTopicBytes);
+    return QStringLiteral("%1 must be one topic, without + or #").arg(key);
+}
+
+bool PortConfig::validTopic(const QString &topic)
+{
+    return !topic.isEmpty() && !topic.contains(QLatin1Char('+')) && !topic.contains(QLatin1Char('#'))
+        && !topic.contains(QChar(0)) && topic.toUtf8().size() <= maxTopicBytes;
+}
+
+QString PortConfig::address() const
+{
+    return (output ? QStringLiteral("OUT.") : QStringLiteral("IN.")) + object + QLatin1Char('.')
+        + QString::number(port);
+}
+
+bool PortConfig::hasState(const QString &topic) const
+{
+    for (const State &state : states) {
+        if (state.topic == topic)
+            return true;
+    }
+    return false;
+}
+
+QStringList PortConfig::keys()
+{
+    QStringList all{QStringLiteral("state"), QStringLiteral("value")};
+    for (int i = 2; i <= maxStates; ++i)
+        all << QStringLiteral("state%1").arg(i) << QStringLiteral("value%1").arg(i);
+    all << QStringLiteral("on") << QStringLiteral("off") << QStringLiteral("map") << QStringLiteral("unit")
+        << QStringLiteral("decimal_comma") << QStringLiteral("scale") << QStringLiteral("command")
+        << QStringLiteral("command_template") << QStringLiteral("availability") << QStringLiteral("online")
+        << QStringLiteral("offline") << QStringLiteral("refresh") << QStringLiteral("refresh_payload");
+    return all;
+}
+
+bool PortConfig::set(const QString &key, const QString &value, QString *reason)
+{
+    bool isPath = false;
+    const int index = stateIndex(key, &isPath);
+    if (index >= 0 && isPath) {
+        if (value.isEmpty()) {
+            *reason = QStringLiteral("%1 must be a path such as a.b.c or a.b[0]").arg(key);
+            return false;
+        }
+        pathGiven[index] = true;
+        return ValuePath::parse(value, &givenPaths[index], reason);
+    }
+    if (index >= 0 || key == QLatin1String("command") || key == QLatin1String("refresh")) {
+        if (!validTopic(value)) {
+            *reason = topicFault(key, value);
+            return false;
+        }
+        if (index >= 0) {
+            givenTopics[index] = value;
+        } else if (key == QLatin1String("command")) {
+            command = value;
+            commandGiven = true;
+        } else {
+            refreshTopic = value;
+        }
+        return true;
+    }
+    if (key == QLatin1String("refresh_payload")) {
+        refreshPayload = value.toUtf8();
+        return true;
+    }
+    if (key == QLatin1String("availability")) {
+        // Empty: this device's availability is not watched, whatever the convention.
+        availabilityGiven = true;
+        availability.topics = splitWords(value);
+        for (const QString &topic : qAsConst(availability.topics)) {
+            if (!validTopic(topic)) {
+                *reason = topic.toUtf8().size() > maxTopicBytes
+                    ? topicFault(key, topic)
+                    : QStringLiteral("availability must list topics without + or #, separated by \",\"");
+                return false;
+            }
+        }
+        return true;
+    }
+    if (key == QLatin1String("online") || key == QLatin1String("offline")) {
+        const QStringList words = splitWords(value);
+        if (words.isEmpty()) {
+            *reason = QStringLiteral("%1 needs at least one word").arg(key);
+            return false;
+        }
+        (key == QLatin1String("online") ? availability.onlineWords : availability.offlineWords) = words;
+        return true;
+    }
+    return setMapping(key, value, reason);
+}
+
+bool PortConfig::setMapping(const QString &key, const QString &value, QString *reason)
+{
+    if (key == QLatin1String("on") || key == QLatin1String("off")) {
+        const QStringList words = splitWords(value);
+        if (words.isEmpty()) {
+            *reason = QStringLiteral("%1 needs at least one word").arg(key);
+            return false;
+        }
+        const bool isOn = key == QLatin1String("on");
+        mapping.setWords(isOn ? words : mapping.onWords(), isOn ? mapping.offWords() : words);
+        mapping.setOnOffPort(true);
+    } else if (key == QLatin1String("map")) {
+        PayloadMapping::WordTable table;
+        if (!readWordTable(value, &table, reason))
+            return false;
+        mapping.setWordTable(table);
+    } else if (key == QLatin1String("unit")) {
+        if (value.isEmpty() || value.at(0).isDigit() || value.contains(QLatin1Char(','))) {
+            *reason = QStringLiteral("unit must be the text after the number, such as %, W or °C");
+            return false;
+        }
+        mapping.setUnit(value);
+    } else if (key == QLatin1String("decimal_comma")) {
+        if (value != QLatin1String("yes") && value != QLatin1String("no")) {
+            *reason = QStringLiteral("decimal_comma must be yes or no");
+            return false;
+        }
+        mapping.setDecimalComma(value == QLatin1String("yes"));
+    } else if (key == QLatin1String("scale")) {
+        static const QRegularExpression range(
+            QStringLiteral("\\A(\\S+?)\\s*\\.\\.\\s*(\\S+)\\s*->\\s*(\\S+?)\\s*\\.\\.\\s*(\\S+)\\z"));
+        const QRegularExpressionMatch match = range.match(value);
+        double bounds[4] = {};
+        bool ok = match.hasMatch();
+        for (int i = 0; ok && i < 4; ++i)
+            ok = readNumber(match.captured(i + 1), &bounds[i]);
+        if (!ok || !mapping.setScale(bounds[0], bounds[1], bounds[2], bounds[3])) {
+            *reason = QStringLiteral("scale must read as FROM..TO -> FROM..TO with two ranges that are not empty, "
+                                     "such as 0..254 -> 0..100");
+            return false;
+        }
+    } else if (key == QLatin1String("command_template")) {
+        if (!value.contains(QLatin1String("%v"))) {
+            *reason = QStringLiteral("command_template has no %v");
+            return false;
+        }
+        mapping.setCommandTemplate(value);
+    }
+    return true;
+}
+
+bool PortConfig::complete(const QString &prefixState, QString *reason)
+{
+    for (const QString &word : mapping.onWords()) {
+        if (mapping.offWords().contains(word, Qt::CaseInsensitive)) {
+            *reason = QStringLiteral("[%1]: %2 means both on and off").arg(address(), word);
+            return false;
+        }
+    }
+    if (mapping.isOnOffPort()) {
+        for (const auto &entry : mapping.wordTable()) {
+            if (mapping.onWords().contains(entry.first, Qt::CaseInsensitive)
+                || mapping.offWords().contains(entry.first, Qt::CaseInsensitive)) {
+                *reason = QStringLiteral("[%1]: %2 is in map and in on or off").arg(address(), entry.first);
+                return false;
+            }
+        }
+    }
+    states.clear();
+    for (int i = 0; i < maxStates; ++i) {
+        QString topic = givenTopics[i];
+        if (i == 0 && topic.isNull())
+            topic = prefixState;
+        if (topic.isNull()) {
+            if (pathGiven[i]) {
+                *reason = QStringLiteral("[%1]: value%2 without state%2").arg(address()).arg(i + 1);
+                return false;
+            }
+            continue;
+        }
+        if (hasState(topic)) {
+            *reason = QStringLiteral("[%1]: state topic %2 given twice").arg(address(), topic);
+            return false;
+        }
+        states.append(State{topic, givenPaths[i]});
+    }
+    if (states.isEmpty() || states.first().topic.isEmpty()) {
+        *reason = QStringLiteral("[%1] needs state = TOPIC when prefix is empty").arg(address());
+        return false;
+    }
+    if (!commandGiven)
+        command = states.first().topic + QStringLiteral("/set");
+    if (!availabilityGiven)
+        availability.topics = Availability::conventionTopics(states.first().topic);
+    for (const QString &topic : qAsConst(availability.topics)) {
+        // One made from a long state topic would be refused as it arrives.
+        if (topic.toUtf8().size() > maxTopicBytes) {
+            *reason = QStringLiteral("[%1]: %2; give availability = its topics, or nothing")
+                          .arg(address(), topicFault(QStringLiteral("availability"), topic));
+            return false;
+        }
+        if (hasState(topic)) {
+            *reason = QStringLiteral("[%1]: %2 is a state topic and an availability topic").arg(address(), topic);
+            return false;
+        }
+    }
+    for (const QString &word : qAsConst(availability.onlineWords)) {
+        if (availability.offlineWords.contains(word, Qt::CaseInsensitive)) {
+            *reason = QStringLiteral("[%1]: %2 means both online and offline").arg(address(), word);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString PortConfig::uselessKeys() const
+{
+    if (!output && (commandGiven || mapping.commandTemplate() != QLatin1String("%v")))
+        return QStringLiteral("[%1]: command and command_template do nothing here: input ports take no commands")
+            .arg(address());
+    return QString();
+}
+
+QString PortConfig::describe() const
+{
+    QString text;
+    QTextStream out(&text);
+    out << address() << ": state";
+    for (int i = 0; i < states.size(); ++i) {
+        out << (i ? ", " : " ") << states.at(i).topic;
+        if (!states.at(i).path.isEmpty())
+            out << " value " << states.at(i).path.toString();
+    }
+    out << ", on " << mapping.onWords().join(QLatin1Char('|')) << ", off " << mapping.offWords().join(QLatin1Char('|'));
+    if (!mapping.wordTable().isEmpty()) {
+        out << ", map";
+        for (const auto &entry : mapping.wordTable())
+            out << " " << entry.first << "=" << number(entry.second);
+    }
+    if (!mapping.unitText().isEmpty())
+        out << ", unit " << mapping.unitText();
+    if (mapping.hasDecimalComma())
+        out << ", decimal comma";
+    if (mapping.isScaled())
+        out << ", scale " << mapping.scaleText();
+    if (output) {
+        out << "; command " << command << " " << mapping.commandTemplate()
+            << (!mapping.wordTable().isEmpty() ? " (%v: word of the map)"
+                : mapping.isOnOffPort()        ? " (%v: on/off word)"
+                                               : " (%v: value)");
+    } else {
+        out << "; input, takes no commands";
+    }
+    if (!availability.topics.isEmpty())
+        out << "; availability " << availability.topics.join(QStringLiteral(", "));
+    if (!refreshTopic.isEmpty())
+        out << "; refresh " << refreshTopic << " \"" << QString::fromUtf8(refreshPayload) << "\"";
+    return text;
+}

@@ -1,0 +1,71 @@
+#ifndef PORTCONFIG_H
+#define PORTCONFIG_H
+
+#include "availability.h"
+#include "payloadmapping.h"
+#include "valuepath.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// One port section of the bridge's INI file: where the port's state comes
+// from and how it reads, whether its device can be reached, where its
+// commands go. Filled key by key, then completed with the defaults.
+class PortConfig
+{
+public:
+    struct State
+    {
+        QString topic;
+        ValuePath path;
+    };
+    // state, state2 … state4: a device that reports on several topics
+    // (Tasmota's stat/<device>/POWER and tele/<device>/STATE).
+    static constexpr int maxStates = 4;
+    // A longer topic is refused as it arrives: no device needs one, and a
+    // flood of them must not cost the bridge its memory.
+    static constexpr int maxTopicBytes = 1024;
+
+    QString object;
+    int port = 0;
+    bool output = false;
+    QList<State> states; // the first names the defaults
+    QString command;
+    PayloadMapping mapping;
+    Availability availability;
+    QString refreshTopic; // empty: none
+    QByteArray refreshPayload;
+    int line = 0; // of the section header; 0 for a port under the prefix
+
+    QString address() const; // "OUT.Kueche.1", as on the wire
+    bool hasState(const QString &topic) const;
+
+    static QStringList keys();
+    // One key of the section; false with the reason when its value is bad.
+    bool set(const QString &key, const QString &value, QString *reason);
+    // After the section: defaults from the first state topic (or `prefixState`
+    // when it has none) and the checks between keys.
+    bool complete(const QString &prefixState, QString *reason);
+    // A warning about keys that do nothing, empty when there is none.
+    QString uselessKeys() const;
+    QString describe() const;
+
+    // A topic the bridge subscribes to or publishes on: one topic, no
+    // wildcard, within maxTopicBytes.
+    static bool validTopic(const QString &topic);
+
+private:
+    // Why `topic`, given for `key`, is no valid topic.
+    static QString topicFault(const QString &key, const QString &topic);
+    bool setMapping(const QString &key, const QString &value, QString *reason);
+
+    // As given by state, state2 … and value, value2 …; null when not given.
+    QString givenTopics[maxStates];
+    ValuePath givenPaths[maxStates];
+    bool pathGiven[maxStates] = {};
+    bool availabilityGiven = false;
+    bool commandGiven = false;
+};
+
+#endif // PORTCONFIG_H
