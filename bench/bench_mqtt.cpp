@@ -96,7 +96,9 @@ int main(int argc, char *argv[])
     const quint16 brokerPort = freePort();
     QFile conf(dir.filePath("mosquitto.conf"));
     conf.open(QIODevice::WriteOnly);
-    conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nlog_dest none\n%2")
+    // Configured as an installation's broker should be: without Nagle's
+    // algorithm a device's message is not held back behind the last one.
+    conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nlog_dest none\nset_tcp_nodelay true\n%2")
                    .arg(brokerPort)
                    .arg(::getuid() == 0 ? QStringLiteral("user root\n") : QString())
                    .toUtf8());
