@@ -278,7 +278,7 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
     if (known == values.end()) {
         if (port.line == 0 && !roomForPrefixPort(topic, address))
             return;
-        known = values.insert(address, Value{port.object, port.port, port.output, value});
+        known = values.insert(address, Value{port.id(), value});
         if (noDeviceReachable)
             updateServing();
     } else if (known->value == value) {
@@ -488,7 +488,7 @@ void MqttBridge::continueDump(MsgServerSession *session)
     const QTcpSocket *socket = session->socket();
     auto it = values.upperBound(found->dumpedUpTo);
     for (; it != values.cend() && socket->bytesToWrite() < dumpChunkBytes; ++it) {
-        session->sendPort(it->object, it->port, it->output, it->value);
+        session->sendPort(it->id.object(), it->id.port(), it->id.isOutput(), it->value);
         found->dumpedUpTo = it.key();
     }
     if (it == values.cend()) {
@@ -500,8 +500,8 @@ void MqttBridge::continueDump(MsgServerSession *session)
 void MqttBridge::onPortCommand(const QString &object, int portNumber, bool output, const QString &valueText,
                                double value)
 {
-    const QString address = (output ? QStringLiteral("OUT.") : QStringLiteral("IN.")) + object + QLatin1Char('.')
-        + QString::number(portNumber);
+    const PortId id(output ? PortId::Out : PortId::In, object, portNumber);
+    const QString address = id.toAddress();
     if (!output) {
         faults.report(QStringLiteral("command ") + address,
                       QStringLiteral("command for %1: an input port takes no commands; not sent").arg(address));
@@ -512,11 +512,7 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
     if (configured != portsByAddress.constEnd()) {
         port = config.ports.at(configured.value());
     } else {
-        QString checkedObject;
-        int checkedPort = 0;
-        bool checkedOutput = false;
-        if (config.prefix.isEmpty()
-            || !BridgeConfig::parseAddress(address, &checkedObject, &checkedPort, &checkedOutput)) {
+        if (config.prefix.isEmpty() || !BridgeConfig::carries(id)) {
             faults.report(QStringLiteral("command ") + address,
                           QStringLiteral("command for %1: no such port in the configuration; not sent").arg(address));
             return;
@@ -524,7 +520,7 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
         port.object = object;
         port.port = portNumber;
         port.output = output;
-        port.command = config.prefixState(object, portNumber, output) + QStringLiteral("/set");
+        port.command = config.prefixState(id) + QStringLiteral("/set");
     }
     QByteArray payload;
     QString reason;

@@ -91,12 +91,6 @@ bool PortConfig::validTopic(const QString &topic)
         && !topic.contains(QChar(0)) && topic.toUtf8().size() <= maxTopicBytes;
 }
 
-QString PortConfig::address() const
-{
-    return (output ? QStringLiteral("OUT.") : QStringLiteral("IN.")) + object + QLatin1Char('.')
-        + QString::number(port);
-}
-
 bool PortConfig::hasState(const QString &topic) const
 {
     for (const State &state : states) {

@@ -2,6 +2,7 @@
 #define PORTCONFIG_H
 
 #include "availability.h"
+#include "core/bus/portid.h"
 #include "payloadmapping.h"
 #include "valuepath.h"
 
@@ -38,7 +39,8 @@ public:
     QByteArray refreshPayload;
     int line = 0; // of the section header; 0 for a port under the prefix
 
-    QString address() const; // "OUT.Kueche.1", as on the wire
+    PortId id() const { return PortId(output ? PortId::Out : PortId::In, object, port); }
+    QString address() const { return id().toAddress(); }
     bool hasState(const QString &topic) const;
 
     static QStringList keys();
