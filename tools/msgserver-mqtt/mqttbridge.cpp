@@ -1,18 +1,14 @@
 #include "mqttbridge.h"
 
+#include "bridgelog.h"
 #include "mqttconnection.h"
 #include "core/net/msgserversession.h"
 
-#include <QLoggingCategory>
 #include <QTcpSocket>
-
-#include <cstdio>
 
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-
-Q_LOGGING_CATEGORY(lcBridge, "qalix.mqtt.bridge")
 
 namespace {
 
@@ -29,14 +25,12 @@ void complain(const QString &text)
         if (c.category() == QChar::Other_Control)
             c = QLatin1Char('?');
     }
-    std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(line));
-    std::fflush(stderr);
+    qCWarning(lcBridge).noquote() << line;
 }
 
 void say(const QString &text)
 {
-    std::fprintf(stdout, "%s\n", qUtf8Printable(text));
-    std::fflush(stdout);
+    qCInfo(lcBridge).noquote() << text;
 }
 
 QString peerOf(const MsgServerSession *session)
