@@ -296,6 +296,14 @@ QByteArray MsgLine::frameVerbatim(const QByteArray &line)
     return line + '\n';
 }
 
+QByteArray MsgLine::withoutPassword(const QByteArray &line)
+{
+    const int eq = line.indexOf('=');
+    if (!line.startsWith('L') || eq < 0)
+        return line;
+    return line.left(eq + 1) + "***" + (line.endsWith('\n') ? "\n" : "");
+}
+
 QString MsgLine::errorText(int code)
 {
     static const char *const texts[] = {
