@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <utility>
+
 // Which port a text names: a direction, an object (a bus module, or a device
 // behind the bridge) and a port number, "output 3 of Kueche". Every text form
 // of that fact is written and read here and nowhere else:
@@ -23,7 +25,8 @@ public:
     bool isValid() const { return m_valid; }
     Direction direction() const { return m_direction; }
     bool isOutput() const { return m_direction == Out; }
-    const QString &object() const { return m_object; }
+    const QString &object() const & { return m_object; }
+    QString object() && { return std::move(m_object); }
     int port() const { return m_port; }
 
     // "ITM_" object "_" "OUT" or "IN" port.

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -129,15 +130,15 @@ MsgLine MsgLine::parse(const char *data, int size)
         return line;
     }
 
-    const PortId address = PortId::fromReportAddress(parts[0].data, parts[0].size);
+    PortId address = PortId::fromReportAddress(parts[0].data, parts[0].size);
     if (!address.isValid()) {
         line.kind = Malformed;
         return line;
     }
     line.kind = Port;
     line.output = address.isOutput();
-    line.object = address.object();
     line.port = address.port();
+    line.object = std::move(address).object();
     line.value = toDouble(firstField(parts[1], '='));
     return line;
 }
