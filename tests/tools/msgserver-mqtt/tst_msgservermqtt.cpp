@@ -977,8 +977,8 @@ void TestMsgServerMqtt::noPasswordInAnyLog()
     everything.insert("QT_LOGGING_RULES", "*=true");
     QProcess sim;
     sim.setProcessEnvironment(everything);
+    sim.setProcessChannelMode(QProcess::MergedChannels);
     bridge->process.setProcessEnvironment(everything);
-
     logged.clear();
     struct Catching
     {
@@ -987,39 +987,30 @@ void TestMsgServerMqtt::noPasswordInAnyLog()
                 category->setEnabled(type, true);
         });
         QtMessageHandler handler = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) { logged << text; });
-        ~Catching()
-        {
-            qInstallMessageHandler(handler);
-            QLoggingCategory::installFilter(filter);
-        }
+        ~Catching() { qInstallMessageHandler(handler), QLoggingCategory::installFilter(filter); }
     } catching;
-    {
-        QVERIFY(bridge->start("[broker]\nurl = mqtt://bridge:" + secrets[0] + "@127.0.0.1:@PORT@\n[panel]\nuser = demo\npassword = "
-                                  + secrets[1] + "\n",
-                              broker->port(), true, {"--listen", "127.0.0.1:0", "--verbose"}));
-        QalixMsgClient toBridge(loopbackClient(bridge->port(), "demo", secrets[1]));
-        toBridge.connectToServer();
-        QTRY_VERIFY(toBridge.isStarted());
-        toBridge.setPortValue("Licht", 1, true, 1.0);
 
-        sim.start(QALIX_BUILD_DIR "/msgserver-sim", {"--port", "0", "--ready-after", "0", "--verbose", "--password", secrets[2]});
-        QByteArray simOut;
-        QVERIFY(waitForOutput(sim, simOut, " ports\n"));
-        const QByteArray listening = simOut.mid(simOut.indexOf("listening on"));
-        QalixMsgClient toSim(loopbackClient(quint16(listening.split(' ').value(2).split(':').value(1).toUInt()), "demo", secrets[2]));
-        toSim.connectToServer();
-        QVERIFY(waitForOutput(sim, simOut, "< Ldemo=***\n"));
-        QTRY_VERIFY(toSim.isStarted());
-        bridge->errors("command");
-        stopProcess(sim);
-        simOut += sim.readAllStandardOutput() + sim.readAllStandardError();
+    QVERIFY(bridge->start("[broker]\nurl = mqtt://bridge:" + secrets[0] + "@127.0.0.1:@PORT@\n[panel]\nuser = demo\npassword = "
+                              + secrets[1] + "\n", broker->port(), true, {"--listen", "127.0.0.1:0", "--verbose"}));
+    QalixMsgClient toBridge(loopbackClient(bridge->port(), "demo", secrets[1]));
+    toBridge.connectToServer();
+    QTRY_VERIFY(toBridge.isStarted());
+    toBridge.setPortValue("Licht", 1, true, 1.0);
+    sim.start(QALIX_BUILD_DIR "/msgserver-sim", {"--port", "0", "--ready-after", "0", "--verbose", "--password", secrets[2]});
+    QByteArray simOut;
+    QVERIFY(waitForOutput(sim, simOut, " ports\n"));
+    const QByteArray listening = simOut.mid(simOut.indexOf("listening on")).split(' ').value(2);
+    QalixMsgClient toSim(loopbackClient(quint16(listening.split(':').value(1).toUInt()), "demo", secrets[2]));
+    toSim.connectToServer();
+    QVERIFY(waitForOutput(sim, simOut, "< Ldemo=***\n"));
+    QTRY_VERIFY(toSim.isStarted());
+    bridge->errors("command");
 
-        const QByteArray all = logged.join('\n').toUtf8() + bridge->out + bridge->err + simOut;
-        for (const QByteArray &secret : secrets)
-            QVERIFY2(!all.contains(secret), secret.constData());
-        QVERIFY(logged.contains(QStringLiteral("QalixMsgClient 76 \"Ldemo=***\\n\"")));
-        QVERIFY(bridge->err.contains("qalix.mqtt.broker: connecting to")); // its debug lines were on
-    }
+    const QByteArray all = logged.join('\n').toUtf8() + bridge->out + bridge->err + simOut;
+    for (const QByteArray &secret : secrets)
+        QVERIFY2(!all.contains(secret), secret.constData());
+    QVERIFY(logged.contains(QStringLiteral("QalixMsgClient 76 \"Ldemo=***\\n\"")));
+    QVERIFY(bridge->err.contains("qalix.mqtt.broker: connecting to")); // its debug lines were on
 }
 
 QTEST_GUILESS_MAIN(TestMsgServerMqtt)
