@@ -56,7 +56,8 @@ PortId BridgeConfig::parseAddress(const QString &text)
 
 bool BridgeConfig::carries(const PortId &port)
 {
-    // "=" and white space would not survive the panel's line.
+    // The panel's line cannot carry "=", "." or a line break, a topic level
+    // no "/"; white space and control characters are mistakes.
     const QString &name = port.object();
     if (!port.isReportable() || name.contains(QLatin1Char('/')))
         return false;
@@ -114,9 +115,7 @@ bool BridgeConfig::prefixPort(const QString &topic, Port *result) const
     if (!id.isValid() || topic != id.toTopic(prefix) || !carries(id))
         return false;
     Port port;
-    port.object = id.object();
-    port.port = id.port();
-    port.output = id.isOutput();
+    port.setId(id);
     port.states = {Port::State{topic, ValuePath()}};
     port.command = topic + QStringLiteral("/set");
     *result = port;
@@ -308,9 +307,7 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                                                        "such as [OUT.Kueche.1]").arg(name));
                 }
                 Port p;
-                p.object = id.object();
-                p.port = id.port();
-                p.output = id.isOutput();
+                p.setId(id);
                 p.line = lineNo;
                 ports.append(p);
                 port = &ports.last();

@@ -511,9 +511,7 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
                           QStringLiteral("command for %1: no such port in the configuration; not sent").arg(address));
             return;
         }
-        port.object = object;
-        port.port = portNumber;
-        port.output = output;
+        port.setId(id);
         port.command = config.prefixState(id) + QStringLiteral("/set");
     }
     QByteArray payload;

@@ -40,6 +40,12 @@ public:
     int line = 0; // of the section header; 0 for a port under the prefix
 
     PortId id() const { return PortId(output ? PortId::Out : PortId::In, object, port); }
+    void setId(const PortId &id)
+    {
+        object = id.object();
+        port = id.port();
+        output = id.isOutput();
+    }
     QString address() const { return id().toAddress(); }
     bool hasState(const QString &topic) const;
 
