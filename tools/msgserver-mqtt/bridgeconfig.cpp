@@ -115,7 +115,7 @@ bool BridgeConfig::prefixPort(const QString &topic, Port *result) const
     if (!id.isValid() || topic != id.toTopic(prefix) || !carries(id))
         return false;
     Port port;
-    port.setId(id);
+    port.id = id;
     port.states = {Port::State{topic, ValuePath()}};
     port.command = topic + QStringLiteral("/set");
     *result = port;
@@ -307,7 +307,7 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                                                        "such as [OUT.Kueche.1]").arg(name));
                 }
                 Port p;
-                p.setId(id);
+                p.id = id;
                 p.line = lineNo;
                 ports.append(p);
                 port = &ports.last();
@@ -416,7 +416,7 @@ bool BridgeConfig::completePorts()
 {
     for (Port &p : ports) {
         QString reason;
-        if (!p.complete(prefix.isEmpty() ? QString() : prefixState(p.id()), &reason))
+        if (!p.complete(prefix.isEmpty() ? QString() : prefixState(p.id), &reason))
             return fail(p.line, reason);
         const QString useless = p.uselessKeys();
         if (!useless.isEmpty())

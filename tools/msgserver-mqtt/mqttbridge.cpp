@@ -272,7 +272,7 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
     if (known == values.end()) {
         if (port.line == 0 && !roomForPrefixPort(topic, address))
             return;
-        known = values.insert(address, Value{port.id(), value});
+        known = values.insert(address, Value{port.id, value});
         if (noDeviceReachable)
             updateServing();
     } else if (known->value == value) {
@@ -285,7 +285,7 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
         // A panel still getting its first reports gets this one with them.
         if (it->dumping && address > it->dumpedUpTo)
             continue;
-        it.key()->sendPort(port.object, port.port, port.output, value);
+        it.key()->sendPort(port.id.object(), port.id.port(), port.id.isOutput(), value);
     }
     boundBacklogs();
 }
@@ -511,7 +511,7 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
                           QStringLiteral("command for %1: no such port in the configuration; not sent").arg(address));
             return;
         }
-        port.setId(id);
+        port.id = id;
         port.command = config.prefixState(id) + QStringLiteral("/set");
     }
     QByteArray payload;

@@ -206,15 +206,11 @@ void MqttConnection::watchSocket()
                 }
                 afterIo(rc);
             });
-            // mosquitto_connect_async returns with the TCP connect still
-            // under way (unless it finished at once, as on loopback). The
-            // library writes the queued CONNECT right away, which a socket not
-            // yet connected refuses, so the packet waits in the handle
-            // (mosquitto_want_write). Only this notifier, once the connect has
-            // finished and the socket is writable, has mosquitto_loop_write
-            // send it; without it the broker would never hear from us and the
-            // attempt would end in the CONNACK time-out. After that it writes
-            // whatever a publish or a subscription left queued.
+            // mosquitto_connect_async returns before the TCP connect has
+            // finished, so its CONNECT packet waits in the handle
+            // (mosquitto_want_write). Writable means connected: loop_write
+            // sends it then, and later what a publish or a subscription left
+            // queued. Without this the attempt ends in the CONNACK time-out.
             writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
             connect(writeNotifier, &QSocketNotifier::activated, this,
                     [this] { afterIo(mosquitto_loop_write(mosq.get(), 1)); });

@@ -28,9 +28,7 @@ public:
     // flood of them must not cost the bridge its memory.
     static constexpr int maxTopicBytes = 1024;
 
-    QString object;
-    int port = 0;
-    bool output = false;
+    PortId id; // the section's name
     QList<State> states; // the first names the defaults
     QString command;
     PayloadMapping mapping;
@@ -39,14 +37,7 @@ public:
     QByteArray refreshPayload;
     int line = 0; // of the section header; 0 for a port under the prefix
 
-    PortId id() const { return PortId(output ? PortId::Out : PortId::In, object, port); }
-    void setId(const PortId &id)
-    {
-        object = id.object();
-        port = id.port();
-        output = id.isOutput();
-    }
-    QString address() const { return id().toAddress(); }
+    QString address() const { return id.toAddress(); }
     bool hasState(const QString &topic) const;
 
     static QStringList keys();

@@ -150,9 +150,7 @@ int quietly(const QString &program, const QStringList &args)
 // A port section from "key = value" lines, completed as the file's would be.
 bool portFrom(const QString &lines, PortConfig *port, QString *reason)
 {
-    port->object = QStringLiteral("M");
-    port->port = 1;
-    port->output = true;
+    port->id = PortId(PortId::Out, QStringLiteral("M"), 1);
     for (const QString &line : lines.split('\n', Qt::SkipEmptyParts)) {
         if (!port->set(line.section('=', 0, 0).trimmed(), line.section('=', 1).trimmed(), reason))
             return false;
