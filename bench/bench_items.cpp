@@ -2,6 +2,7 @@
 // and texts take, first and cached.
 //   build/bench/bench_items [items]
 
+#include "bench/benchsupport.h"
 #include "gui/items/itempicture.h"
 #include "gui/items/itemtext.h"
 #include "gui/storage/picturecache.h"
@@ -32,8 +33,7 @@ double msSince(const QElapsedTimer &timer)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessSet();
     QApplication app(argc, argv);
     const int itemCount = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5000;
     QTextStream out(stdout);

@@ -20,6 +20,7 @@
 // --packages=DIR only writes the three packages (one.qlxd, indented.qlxd,
 // compact.qlxd) into DIR, for a profiler to run the panel on.
 
+#include "bench/benchsupport.h"
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
@@ -27,7 +28,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -295,7 +295,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     if (callerPlatform.isEmpty())
         qunsetenv("QT_QPA_PLATFORM");
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
+    quietLogging(false);
     QStringList args = app.arguments().mid(1);
     int rounds = 5;
     QString packagesOnly;

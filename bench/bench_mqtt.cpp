@@ -10,12 +10,12 @@
 // value path and the availability topics the convention adds), qos1 (plain,
 // published and delivered with QoS 1).
 
+#include "bench/benchsupport.h"
 #include "core/net/qalixmsgclient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -81,7 +81,7 @@ quint16 freePort()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    quietLogging();
     const int total = std::min(argc > 1 ? atoi(argv[1]) : 1000000, 1000000);
     const int rate = argc > 2 ? atoi(argv[2]) : 10000;
     const QByteArray kind = argc > 3 ? QByteArray(argv[3]) : QByteArrayLiteral("plain");

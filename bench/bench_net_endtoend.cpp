@@ -5,6 +5,7 @@
 // and the longest stall of the event loop meanwhile. `--log` writes the
 // "Data" lines as the panel does, one flushed line each, to /dev/null.
 
+#include "bench/benchsupport.h"
 #include "core/startup/messagehandler.h"
 #include "gui/window/mainwindow.h"
 #include "gui/items/item.h"
@@ -28,13 +29,6 @@
 
 namespace {
 
-void bindItem(Item *item, const QString &port)
-{
-    ItemRecord record = item->record();
-    record.port = port;
-    item->setRecord(record);
-}
-
 int dataLines = 0;
 
 bool panelLog = false;
@@ -56,8 +50,7 @@ void quiet(QtMsgType type, const QMessageLogContext &context, const QString &mes
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessSet();
     QApplication app(argc, argv);
     qInstallMessageHandler(quiet);
     const QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -74,7 +67,7 @@ int main(int argc, char *argv[])
     QTemporaryFile portList;
     portList.open();
     for (int key = 0; key < keyCount; ++key)
-        portList.write(QStringLiteral("OUT.R%1.1 switch 0\n").arg(key).toLatin1());
+        portList.write(benchPort(key).toLatin1Address() + " switch 0\n");
     portList.close();
 
     QProcess sim;
@@ -91,25 +84,9 @@ int main(int argc, char *argv[])
     const quint16 port = quint16(match.captured(1).toUInt());
 
     MainWindow window;
-    std::vector<std::unique_ptr<QList<Item *>>> lists;
-    std::vector<Item *> items(keyCount);
-    window.setPageSize(QSize(1024, 768));
-    for (int p = 0; p < pageCount; ++p) {
-        lists.push_back(std::make_unique<QList<Item *>>());
-        Page *page = new Page(lists.back().get(), nullptr);
-        window.addPage(page);
-        page->setPageSize(1.0, 1024, 768);
-        for (int i = 0; i < keyCount / pageCount; ++i) {
-            const int key = p * (keyCount / pageCount) + i;
-            Item *item = page->createItem(key % 2 ? ItemKind::ADCText : ItemKind::StateButton);
-            item->SetPos(20 + (i % 25) * 40, 20 + (i / 25) * 70);
-            item->setSize(36, 36);
-            bindItem(item, QStringLiteral("ITM_R%1_OUT1").arg(key));
-            items[size_t(key)] = item;
-        }
-        page->lockItems();
-        page->setControlMode();
-    }
+    const BenchPages pages(window, pageCount, keyCount,
+                           [](int key) { return key % 2 ? ItemKind::ADCText : ItemKind::StateButton; });
+    const std::vector<Item *> &items = pages.items;
     window.pages().first()->show();
     window.resize(1024, 768);
     window.show();

@@ -1,13 +1,13 @@
 // Parsing throughput of the message server client: port reports per second from
 // the socket to the received signal, and the pure line parser alone.
 
+#include "bench/benchsupport.h"
 #include "core/net/msgline.h"
 #include "core/net/msglinebuffer.h"
 #include "core/net/qalixmsgclient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLoggingCategory>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -114,7 +114,7 @@ void throughSocket(const QByteArray &lines, int count)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    quietLogging();
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 2000000;
     const QByteArray lines = reportLines(count);
     std::printf("%d port reports, %.1f MB, %.1f bytes a line\n", count, lines.size() / 1e6,

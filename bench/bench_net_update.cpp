@@ -1,6 +1,7 @@
 // Cost of one live-update tick: 5,000 items on 20 pages bound to 5,000 keys,
 // after a burst of reports that changes every key.
 
+#include "bench/benchsupport.h"
 #include "gui/window/mainwindow.h"
 #include "gui/items/item.h"
 #include "gui/items/itemadctext.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,13 +18,6 @@
 #include <utility>
 
 namespace {
-
-void bindItem(Item *item, const QString &port)
-{
-    ItemRecord record = item->record();
-    record.port = port;
-    item->setRecord(record);
-}
 
 void quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -78,36 +71,16 @@ Figures runUntilApplied(MainWindow &window)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessSet();
     QApplication app(argc, argv);
     qInstallMessageHandler(quiet);
 
     const int pageCount = 20;
     const int keyCount = 5000;
     MainWindow window;
-    std::vector<std::unique_ptr<QList<Item *>>> lists;
-    std::vector<Item *> items;
-    window.setPageSize(QSize(1024, 768));
     const int kinds[] = {ItemKind::StateButton, ItemKind::StateText, ItemKind::ADCText, ItemKind::StatePicture};
-    for (int p = 0; p < pageCount; ++p) {
-        lists.push_back(std::make_unique<QList<Item *>>());
-        Page *page = new Page(lists.back().get(), nullptr);
-        window.addPage(page);
-        page->setPageSize(1.0, 1024, 768);
-        page->setId(QString::number(p));
-        for (int i = 0; i < keyCount / pageCount; ++i) {
-            const int key = p * (keyCount / pageCount) + i;
-            Item *item = page->createItem(kinds[key % 4]);
-            item->SetPos(20 + (i % 25) * 40, 20 + (i / 25) * 70);
-            item->setSize(36, 36);
-            bindItem(item, QStringLiteral("ITM_R%1_OUT1").arg(key));
-            items.push_back(item);
-        }
-        page->clearSelection();
-        page->lockItems();
-        page->setControlMode();
-    }
+    const BenchPages pages(window, pageCount, keyCount, [&kinds](int key) { return kinds[key % 4]; });
+    const std::vector<Item *> &items = pages.items;
     window.pages().first()->show();
     window.resize(1024, 768);
     window.show();
@@ -118,7 +91,7 @@ int main(int argc, char *argv[])
     for (int round = 0; round < 4; ++round) {
         const double value = round % 2 ? 0.0 : 1.0;
         for (int key = 0; key < keyCount; ++key)
-            window.liveState().onReceived(QStringLiteral("R%1").arg(key), 1, true, value);
+            window.liveState().onReceived(benchPort(key).object(), 1, true, value);
         const Figures f = runUntilApplied(window);
         int wrong = 0;
         for (Item *item : items)
@@ -135,7 +108,7 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             timer.start();
             for (int key = chunk; key < chunk + 100; ++key) {
-                const QString k = QStringLiteral("ITM_R%1_OUT1").arg(key);
+                const QString k = benchPort(key).toStateKey();
                 for (Page *page : std::as_const(window.pages()))
                     page->setPortValue(k, 7.0 + chunk);
             }

@@ -4,8 +4,8 @@
 //
 //   build/bench/bench_pages [pages] [items per page]
 
+#include "bench/benchsupport.h"
 #include <QApplication>
-#include <QLoggingCategory>
 #include <QDomDocument>
 #include <QElapsedTimer>
 #include <QTextStream>
@@ -49,7 +49,7 @@ double perCall(Work work)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    quietLogging();
     const QStringList args = app.arguments();
     const int pageCount = args.size() > 1 ? args.at(1).toInt() : 20;
     const int itemsPerPage = args.size() > 2 ? args.at(2).toInt() : 250;

@@ -5,6 +5,7 @@
 // not through the stepwise writer. Arguments name the cases to run (big, many,
 // empties); none runs all three.
 
+#include "bench/benchsupport.h"
 #include "core/storage/qlxfat.h"
 #include "gui/window/projectloader.h"
 
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -245,7 +245,7 @@ bool unpackEmpties(const QDir &dir)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    quietLogging();
     QTemporaryDir work;
     if (!work.isValid())
         return 1;

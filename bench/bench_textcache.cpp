@@ -4,6 +4,7 @@
 //   build/bench/bench_textcache [rounds] [--no-budget]
 // --no-budget lifts the renderings' budget, for the figures without it.
 
+#include "bench/benchsupport.h"
 #include "gui/items/itemadctext.h"
 #include "gui/storage/picturecache.h"
 
@@ -13,7 +14,6 @@
 #include <QFontDatabase>
 #include <QGraphicsScene>
 #include <QImage>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <QTextStream>
 
@@ -40,10 +40,9 @@ double residentMiB()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessSet();
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
+    quietLogging(false);
     const QStringList arguments = QApplication::arguments().mid(1);
     const bool noBudget = arguments.contains(QStringLiteral("--no-budget"));
     int rounds = 1000;

@@ -4,6 +4,7 @@
 // over loopback for a 2 MiB package, where every piece waits for its
 // acknowledgement.
 
+#include "bench/benchsupport.h"
 #include "tools/support/designerserver.h"
 #include "core/download/transferprotocol.h"
 #include "core/download/transferreceiver.h"
@@ -11,7 +12,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLoggingCategory>
 #include <QNetworkDatagram>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -120,7 +120,7 @@ void overLoopback(const QString &projects)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    quietLogging();
     QTemporaryDir dir;
     const QString projects = dir.path() + QLatin1Char('/');
     receiverAlone(projects);

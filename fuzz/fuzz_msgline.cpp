@@ -1,10 +1,11 @@
 // Feeds arbitrary server bytes through the client's line buffer and parser, in
 // chunks whose sizes the input chooses, with a small line limit; every value
-// read is written back in a server's report format, fast and by Qt, and a
-// report's "Data" line and state key must read as their reference forms.
+// read is written back in a server's report format, fast and by Qt, a
+// report's "Data" line must read as its reference form, and the port's state
+// key and address must read back as the port.
 
+#include "core/bus/portid.h"
 #include "core/live/reportline.h"
-#include "core/live/statekey.h"
 #include "core/net/msgline.h"
 #include "core/net/msglinebuffer.h"
 
@@ -41,9 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 if (ReportLine::text(parsed.object, parsed.output, parsed.port, parsed.value)
                     != ReportLine::referenceText(parsed.object, parsed.output, parsed.port, parsed.value))
                     std::abort();
-                if (StateKey::text(parsed.object, parsed.output ? StateKey::Out : StateKey::In, parsed.port)
-                    != QStringLiteral("ITM_") + parsed.object + QLatin1String(parsed.output ? "_OUT" : "_IN")
-                           + QString::number(parsed.port))
+                const PortId id(parsed.output ? PortId::Out : PortId::In, parsed.object, parsed.port);
+                const PortId keyed = PortId::fromStateKey(id.toStateKey());
+                if (keyed != id && !parsed.object.isEmpty() && parsed.port >= 0 && parsed.port <= 999999999)
+                    std::abort();
+                const QByteArray address = id.toUtf8Address();
+                if (!address.isEmpty() && PortId::fromReportAddress(address.constData(), address.size()) != id)
                     std::abort();
             }
         }

@@ -17,10 +17,9 @@
 #include "core/storage/projectreadahead.h"
 #include "core/storage/projectreader.h"
 #include "core/storage/itemelement.h"
+#include "fuzz/fuzzsupport.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QStringList>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -94,18 +93,8 @@ bool isEmpty(const ProjectReader &reader)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Picture names are written relative to the application's folder. The
-    // replay test has an application of its own.
-    static int argc = 1;
-    static char name[] = "fuzz_projectreader";
-    static char *argv[] = {name, nullptr};
-    static const QCoreApplication *application = [] {
-        if (QCoreApplication::instance())
-            return QCoreApplication::instance();
-        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
-        return new QCoreApplication(argc, argv);
-    }();
-    Q_UNUSED(application);
+    // Picture names are written relative to the application's folder.
+    fuzzApplication();
 
     const QByteArray document(reinterpret_cast<const char *>(data), int(size));
     ProjectReader streamed;

@@ -4,39 +4,22 @@
 // Seed corpus: tests/data/qlxfat (the fixtures and fuzzed/).
 
 #include "core/storage/qlxfat.h"
+#include "fuzz/fuzzsupport.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
 
-namespace {
-
-QTemporaryDir &workDir()
-{
-    static QTemporaryDir dir;
-    if (!dir.isValid())
-        abort();
-    return dir;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const bool quiet = [] {
-        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
-        return true;
-    }();
-    Q_UNUSED(quiet);
+    fuzzQuietly();
 
-    const QDir dir(workDir().path());
+    const QDir dir(fuzzWorkDir(QStringLiteral("qlxfat")));
     const QString packagePath = dir.filePath(QStringLiteral("input.qlxd"));
     const QString extractPath = dir.filePath(QStringLiteral("extracted"));
     {

@@ -6,37 +6,20 @@
 // has the size announced and loads.
 
 #include "core/download/transferreceiver.h"
+#include "fuzz/fuzzsupport.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QLoggingCategory>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-QTemporaryDir &workDir()
-{
-    static QTemporaryDir dir;
-    if (!dir.isValid())
-        abort();
-    return dir;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const bool quiet = [] {
-        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
-        return true;
-    }();
-    Q_UNUSED(quiet);
+    fuzzQuietly();
 
-    QDir root(workDir().path());
+    QDir root(fuzzWorkDir(QStringLiteral("transferreceiver")));
     QDir(root.filePath(QStringLiteral("projects"))).removeRecursively();
     if (!root.mkpath(QStringLiteral("projects")))
         abort();

@@ -1,7 +1,7 @@
 #include "core/bus/port.h"
 
 #include "core/bus/module.h"
-#include "core/live/statekey.h"
+#include "core/bus/portid.h"
 #include "core/storage/xmlelements.h"
 
 namespace {
@@ -66,7 +66,6 @@ QString Port::itemKey() const
         number = 0;
     }
     if (output || input)
-        return StateKey(object, output ? StateKey::Out : StateKey::In, number).toString();
-    // A port of unknown type has no direction; its key matches no report.
-    return QStringLiteral("ITM_") + object + QLatin1Char('_') + QString::number(number);
+        return PortId(output ? PortId::Out : PortId::In, object, number).toStateKey();
+    return PortId::undirectedStateKey(object, number);
 }

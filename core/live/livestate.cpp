@@ -1,7 +1,7 @@
 #include "core/live/livestate.h"
 
+#include "core/bus/portid.h"
 #include "core/live/reportline.h"
-#include "core/live/statekey.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -37,7 +37,7 @@ void LiveState::bind(const QString &key)
 void LiveState::onReceived(const QString &object, int port, bool output, double value)
 {
     // Built in buffers used again: a burst of reports allocates nothing for them.
-    StateKey::write(&m_key, object, output ? StateKey::Out : StateKey::In, port);
+    PortId::writeStateKey(&m_key, object, output ? PortId::Out : PortId::In, port);
     const QString &key = m_key;
     const auto bound = m_index.constFind(key);
     if (bound != m_index.constEnd()) {

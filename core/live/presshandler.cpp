@@ -1,7 +1,7 @@
 #include "core/live/presshandler.h"
 
+#include "core/bus/portid.h"
 #include "core/live/livestate.h"
-#include "core/live/statekey.h"
 #include "core/startup/logcategories.h"
 
 #include <QStringList>
@@ -24,9 +24,7 @@ void PressHandler::press(const QString &text)
             m_showPage(fields.at(1));
         return;
     }
-    if (fields.first() != QLatin1String("ITM"))
-        return;
-    const StateKey key = StateKey::parse(text);
+    const PortId key = PortId::fromStateKey(text);
     if (!key.isValid() || !key.isOutput()) {
         // Inputs cannot be switched, and anything else names no output.
         qCDebug(lcLive) << "Not sent, no output port:" << text;

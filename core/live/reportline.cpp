@@ -1,6 +1,6 @@
 #include "core/live/reportline.h"
 
-#include "core/live/statekey.h"
+#include "core/bus/portid.h"
 
 #include <QDebug>
 
@@ -98,7 +98,7 @@ void ReportLine::write(QString *line, const QString &object, bool output, int po
     line->append(QLatin1String("Data \""))
         .append(object)
         .append(output ? QLatin1String("\" true ") : QLatin1String("\" false "));
-    StateKey::appendDecimal(*line, port);
+    PortId::appendPortNumber(*line, port);
     line->append(QLatin1Char(' '));
     if (!appendFixed(*line, value))
         line->append(QString::number(value, 'g', 6));

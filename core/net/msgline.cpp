@@ -1,10 +1,12 @@
 #include "core/net/msgline.h"
 
-#include <QStringList>
+#include "core/bus/portid.h"
+
 #include <QtGlobal>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -46,21 +48,6 @@ Field firstField(Field s, char sep)
     Field f[1];
     splitFields(s, sep, f, 1);
     return f[0];
-}
-
-// Base-10 integer as QString::toInt reads it: 0 when it is not one. Plain
-// digits, the usual case, are read here directly.
-int toInt(Field f)
-{
-    if (f.size > 0 && f.size <= 9) {
-        int value = 0;
-        int i = 0;
-        for (; i < f.size && f.data[i] >= '0' && f.data[i] <= '9'; ++i)
-            value = value * 10 + (f.data[i] - '0');
-        if (i == f.size)
-            return value;
-    }
-    return f.text().toInt(nullptr, 10);
 }
 
 // A double as QString::toDouble reads it, locale-independent: 0 when it is not
@@ -138,20 +125,20 @@ MsgLine MsgLine::parse(const char *data, int size)
     }
     if (first == 'E') {
         line.kind = Error;
-        line.code = toInt(parts[0]);
+        line.code = parts[0].text().toInt(nullptr, 10);
         line.text = firstField(parts[1], '=').text();
         return line;
     }
 
-    Field address[3];
-    if (splitFields(parts[0], '.', address, 3) < 3) {
+    PortId address = PortId::fromReportAddress(parts[0].data, parts[0].size);
+    if (!address.isValid()) {
         line.kind = Malformed;
         return line;
     }
     line.kind = Port;
-    line.output = address[0].size == 3 && std::memcmp(address[0].data, "OUT", 3) == 0;
-    line.object = address[1].text();
-    line.port = toInt(firstField(address[2], '.'));
+    line.output = address.isOutput();
+    line.port = address.port();
+    line.object = std::move(address).object();
     line.value = toDouble(firstField(parts[1], '='));
     return line;
 }
@@ -198,14 +185,10 @@ QByteArray MsgLine::formatReportValue(double value)
 
 QByteArray MsgLine::portPayload(const QString &object, int port, bool output, double value)
 {
-    QString payload = QLatin1String(output ? "OUT" : "IN");
-    payload += QLatin1Char('.');
-    payload += object;
-    payload += QLatin1Char('.');
-    payload += QString::number(port);
-    payload += QLatin1Char('=');
-    payload += QLatin1String(formatValue(value));
-    return payload.toLatin1();
+    QByteArray payload = PortId(output ? PortId::Out : PortId::In, object, port).toLatin1Address();
+    payload += '=';
+    payload += formatValue(value);
+    return payload;
 }
 
 MsgLine MsgLine::parseRequest(const QByteArray &raw)
@@ -252,21 +235,16 @@ MsgLine MsgLine::parseRequest(const QByteArray &raw)
     const int eq = payload.indexOf('=');
     if (eq < 0)
         return line;
-    const QStringList address = QString::fromLatin1(payload.left(eq)).split(QLatin1Char('.'));
+    const PortId address = PortId::fromAddress(QString::fromLatin1(payload.left(eq)));
     const QByteArray valueBytes = payload.mid(eq + 1);
     bool valueOk = false;
-    bool portOk = false;
     const double value = valueBytes.toDouble(&valueOk);
-    if (address.size() != 3 || address.at(1).isEmpty() || !valueOk)
-        return line;
-    const bool output = address.at(0) == QLatin1String("OUT");
-    const int port = address.at(2).toInt(&portOk, 10);
-    if ((!output && address.at(0) != QLatin1String("IN")) || !portOk || port < 0)
+    if (!address.isValid() || !valueOk)
         return line;
     line.request = PortCommand;
-    line.object = address.at(1);
-    line.port = port;
-    line.output = output;
+    line.object = address.object();
+    line.port = address.port();
+    line.output = address.isOutput();
     line.value = value;
     line.valueText = QString::fromLatin1(valueBytes);
     return line;
@@ -306,17 +284,9 @@ QByteArray MsgLine::frameKeepAlive(const QString &text)
 
 QByteArray MsgLine::framePort(const QString &object, int port, bool output, double value)
 {
-    static const QString unsafe = QStringLiteral(".=\n\r");
-    if (object.isEmpty())
+    QByteArray payload = PortId(output ? PortId::Out : PortId::In, object, port).toUtf8Address();
+    if (payload.isEmpty())
         return QByteArray();
-    for (const QChar c : object) {
-        if (unsafe.contains(c))
-            return QByteArray();
-    }
-    QByteArray payload = output ? QByteArrayLiteral("OUT.") : QByteArrayLiteral("IN.");
-    payload += object.toUtf8();
-    payload += '.';
-    payload += QByteArray::number(port);
     payload += '=';
     payload += formatReportValue(value);
     return frame('P', payload);
@@ -325,6 +295,14 @@ QByteArray MsgLine::framePort(const QString &object, int port, bool output, doub
 QByteArray MsgLine::frameVerbatim(const QByteArray &line)
 {
     return line + '\n';
+}
+
+QByteArray MsgLine::withoutPassword(const QByteArray &line)
+{
+    const int eq = line.indexOf('=');
+    if (!line.startsWith('L') || eq < 0)
+        return line;
+    return line.left(eq + 1) + "***" + (line.endsWith('\n') ? "\n" : "");
 }
 
 QString MsgLine::errorText(int code)

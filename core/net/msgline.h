@@ -82,6 +82,9 @@ public:
     // The value in formatReportValue. Empty when the object cannot be carried:
     // empty, or holding ".", "=" or a line break.
     static QByteArray framePort(const QString &object, int port, bool output, double value);
+    // `line` as a log may show it: a login's password as "***", anything
+    // else as it is.
+    static QByteArray withoutPassword(const QByteArray &line);
     // `line` exactly as given plus one line feed: for fault trials that must send
     // what the other frames never produce (blank lines, stray bytes).
     static QByteArray frameVerbatim(const QByteArray &line);

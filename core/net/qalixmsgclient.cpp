@@ -27,7 +27,8 @@ QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
     , clock(monotonicMsecs)
     , retryNotBefore(std::numeric_limits<qint64>::min())
 {
-    qCDebug(lcNet) << "Message Connection" << settings.host << settings.port << settings.userName << settings.password;
+    // Never the password itself: debug lines end up in files and terminals.
+    qCDebug(lcNet) << "Message Connection" << settings.host << settings.port << settings.userName << "***";
 
     connect(&m_socket, &QTcpSocket::connected, this, &QalixMsgClient::onConnected);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &QalixMsgClient::onError);
@@ -118,7 +119,7 @@ void QalixMsgClient::onError(QAbstractSocket::SocketError)
 void QalixMsgClient::sendCommand(char command, QByteArray payload)
 {
     const QByteArray line = MsgLine::frame(command, payload);
-    qCDebug(lcNet) << "QalixMsgClient" << int(command) << line;
+    qCDebug(lcNet) << "QalixMsgClient" << int(command) << MsgLine::withoutPassword(line);
     if (!roomFor(line.size()))
         return;
     if (m_socket.write(line) != line.size()) {

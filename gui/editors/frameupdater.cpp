@@ -2,6 +2,7 @@
 #include "core/startup/logcategories.h"
 
 #include "gui/items/item.h"
+#include "gui/items/truncated.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -10,17 +11,8 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-#include <limits>
 
 namespace {
-
-// Cuts a scene coordinate toward zero into the int range.
-int truncated(qreal value)
-{
-    if (!(value == value))
-        return 0;
-    return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
-}
 
 FrameUpdater::ColorChooser colorChooser = &FrameUpdater::chooseColorWithDialog;
 

@@ -2,6 +2,7 @@
 #include "core/startup/logcategories.h"
 
 #include "gui/items/textrendering.h"
+#include "gui/items/truncated.h"
 #include "gui/storage/picturecache.h"
 #include "core/storage/projectdirectory.h"
 
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QWidget>
 
-#include <limits>
 
 static_assert(ItemKind::graphicsUserType == QGraphicsItem::UserType, "kinds report user types");
 
@@ -20,14 +20,6 @@ namespace {
 const QString noIcon = QStringLiteral(":/images/noicon");
 
 Item::FrameFactory frameFactory = nullptr;
-
-// Cuts a scene coordinate toward zero into the int range.
-int truncated(qreal value)
-{
-    if (!(value == value))
-        return 0;
-    return int(qBound<qreal>(std::numeric_limits<int>::min(), value, std::numeric_limits<int>::max()));
-}
 
 // Greyed and hatched: an old value must not pass for a current one, on any
 // picture. Thin lines, one device pixel at every zoom.

@@ -8,11 +8,11 @@
 #include <QKeyEvent>
 #include <QtGlobal>
 #include <cstdlib>
-#include <limits>
 #include <utility>
 
 #include "gui/items/item.h"
 #include "gui/items/itemfactory.h"
+#include "gui/items/truncated.h"
 #include "gui/pages/itemclipboard.h"
 #include "gui/pages/pageids.h"
 #include "gui/pages/pagekeys.h"
@@ -20,17 +20,6 @@
 #include "core/storage/xmlelements.h"
 
 namespace {
-
-// Truncation toward zero that saturates instead of overflowing: page sizes
-// come from the project document, which may carry any number.
-int truncated(double value)
-{
-    if (!(value > -2147483648.0))
-        return value != value ? 0 : std::numeric_limits<int>::min();
-    if (value >= 2147483647.0)
-        return std::numeric_limits<int>::max();
-    return int(value);
-}
 
 struct CreationScope
 {

@@ -1,18 +1,16 @@
 #include "bridgecheck.h"
 
+#include "bridgelog.h"
 #include "mqttbridge.h"
 #include "mqttconnection.h"
 
 #include <QCoreApplication>
 
-#include <cstdio>
-
 namespace {
 
 void say(const QString &text)
 {
-    std::fprintf(stdout, "%s\n", qUtf8Printable(text));
-    std::fflush(stdout);
+    qCInfo(lcCheck).noquote() << text;
 }
 
 } // namespace
@@ -75,8 +73,7 @@ int BridgeCheck::run()
 void BridgeCheck::problem(const QString &text)
 {
     ++problems;
-    std::fprintf(stderr, "msgserver-mqtt: --connect: %s\n", qUtf8Printable(text));
-    std::fflush(stderr);
+    qCWarning(lcCheck).noquote() << QStringLiteral("--connect: ") + text;
 }
 
 void BridgeCheck::onMessage(const QString &topic, const QByteArray &payload)

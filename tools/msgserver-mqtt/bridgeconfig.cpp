@@ -48,36 +48,24 @@ bool readableFile(const QString &path)
 
 } // namespace
 
-bool BridgeConfig::parseAddress(const QString &text, QString *object, int *port, bool *output)
+PortId BridgeConfig::parseAddress(const QString &text)
 {
-    const QStringList fields = text.split(QLatin1Char('.'));
-    if (fields.size() != 3 || (fields[0] != QLatin1String("OUT") && fields[0] != QLatin1String("IN")))
-        return false;
-    // "=" and white space would not survive the panel's line.
-    const QString &name = fields[1];
-    if (name.isEmpty() || name.contains(QLatin1Char('=')) || name.contains(QLatin1Char('/')))
+    const PortId port = PortId::fromAddress(text);
+    return port.isValid() && text == port.toAddress() && carries(port) ? port : PortId();
+}
+
+bool BridgeConfig::carries(const PortId &port)
+{
+    // The panel's line cannot carry "=", "." or a line break, a topic level
+    // no "/"; white space and control characters are mistakes.
+    const QString &name = port.object();
+    if (!port.isReportable() || name.contains(QLatin1Char('/')))
         return false;
     for (const QChar c : name) {
         if (c.isSpace() || c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
             return false;
     }
-    if (!objectNameFault(name).isEmpty())
-        return false;
-    const QString &number = fields[2];
-    if (number.isEmpty() || (number.size() > 1 && number.startsWith(QLatin1Char('0'))))
-        return false;
-    for (const QChar c : number) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    bool ok = false;
-    const int n = number.toInt(&ok);
-    if (!ok)
-        return false;
-    *object = name;
-    *port = n;
-    *output = fields[0] == QLatin1String("OUT");
-    return true;
+    return objectNameFault(name).isEmpty();
 }
 
 QString BridgeConfig::objectNameFault(const QString &name)
@@ -95,12 +83,8 @@ QString BridgeConfig::objectNameFault(const QString &name)
 
 QString BridgeConfig::prefixTopicFault(const QString &topic) const
 {
-    if (prefix.isEmpty() || !topic.startsWith(prefix + QLatin1Char('/')))
-        return QString();
-    const QStringList levels = topic.mid(prefix.size() + 1).split(QLatin1Char('/'));
-    if (levels.size() != 3 || (levels[0] != QLatin1String("OUT") && levels[0] != QLatin1String("IN")))
-        return QString();
-    return objectNameFault(levels[1]);
+    const PortId port = PortId::fromTopic(prefix, topic);
+    return port.isValid() ? objectNameFault(port.object()) : QString();
 }
 
 bool BridgeConfig::parseListen(const QString &text, QHostAddress *address, quint16 *port)
@@ -119,23 +103,19 @@ bool BridgeConfig::parseListen(const QString &text, QHostAddress *address, quint
     return true;
 }
 
-QString BridgeConfig::prefixState(const QString &object, int port, bool output) const
+QString BridgeConfig::prefixState(const PortId &port) const
 {
-    return prefix + (output ? QStringLiteral("/OUT/") : QStringLiteral("/IN/")) + object + QLatin1Char('/')
-        + QString::number(port);
+    return port.toTopic(prefix);
 }
 
 bool BridgeConfig::prefixPort(const QString &topic, Port *result) const
 {
-    if (prefix.isEmpty() || !topic.startsWith(prefix + QLatin1Char('/')))
-        return false;
-    const QStringList levels = topic.mid(prefix.size() + 1).split(QLatin1Char('/'));
     // <state>/set and deeper topics are commands or something else, never state.
-    if (levels.size() != 3)
+    const PortId id = PortId::fromTopic(prefix, topic);
+    if (!id.isValid() || topic != id.toTopic(prefix) || !carries(id))
         return false;
     Port port;
-    if (!parseAddress(levels.join(QLatin1Char('.')), &port.object, &port.port, &port.output))
-        return false;
+    port.id = id;
     port.states = {Port::State{topic, ValuePath()}};
     port.command = topic + QStringLiteral("/set");
     *result = port;
@@ -317,15 +297,17 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                 section = Panel;
                 panelSeen = true;
             } else {
-                Port p;
-                if (!parseAddress(name, &p.object, &p.port, &p.output)) {
-                    const QStringList fields = name.split(QLatin1Char('.'));
-                    const QString nameFault = fields.size() == 3 ? objectNameFault(fields[1]) : QString();
+                const PortId id = parseAddress(name);
+                if (!id.isValid()) {
+                    const PortId named = PortId::fromAddress(name);
+                    const QString nameFault = named.isValid() ? objectNameFault(named.object()) : QString();
                     if (!nameFault.isEmpty())
                         return fail(lineNo, QStringLiteral("[%1]: %2").arg(name.left(80), nameFault));
                     return fail(lineNo, QStringLiteral("[%1] is neither [broker], [panel] nor a port address "
                                                        "such as [OUT.Kueche.1]").arg(name));
                 }
+                Port p;
+                p.id = id;
                 p.line = lineNo;
                 ports.append(p);
                 port = &ports.last();
@@ -434,7 +416,7 @@ bool BridgeConfig::completePorts()
 {
     for (Port &p : ports) {
         QString reason;
-        if (!p.complete(prefix.isEmpty() ? QString() : prefixState(p.object, p.port, p.output), &reason))
+        if (!p.complete(prefix.isEmpty() ? QString() : prefixState(p.id), &reason))
             return fail(p.line, reason);
         const QString useless = p.uselessKeys();
         if (!useless.isEmpty())

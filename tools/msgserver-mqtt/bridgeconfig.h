@@ -56,8 +56,11 @@ public:
     // What maps where, for --check.
     QString describe() const;
 
-    // A port address as on the wire: "OUT" or "IN", object, decimal port.
-    static bool parseAddress(const QString &text, QString *object, int *port, bool *output);
+    // A port section's name: an address as the panel writes it ("OUT.A.01"
+    // is none) of a port the bridge carries; invalid otherwise.
+    static PortId parseAddress(const QString &text);
+    // A panel can show and switch the port, and its object is one topic level.
+    static bool carries(const PortId &port);
     // Why a panel could not show or switch a port of this object name; empty when it can.
     static QString objectNameFault(const QString &name);
     // "ADDR:PORT" or "[IPv6]:PORT"; port 0 picks a free one.
@@ -65,7 +68,7 @@ public:
     // The port under the prefix that a topic names (<prefix>/<OUT|IN>/<object>/<port>).
     bool prefixPort(const QString &topic, Port *port) const;
     // State and command topics of a port without a section.
-    QString prefixState(const QString &object, int port, bool output) const;
+    QString prefixState(const PortId &port) const;
     // Why a topic shaped like a port under the prefix names none; empty for
     // a port or for a topic of another shape.
     QString prefixTopicFault(const QString &topic) const;

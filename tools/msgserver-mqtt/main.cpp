@@ -2,6 +2,7 @@
 
 #include "bridgecheck.h"
 #include "bridgeconfig.h"
+#include "bridgelog.h"
 #include "mqttbridge.h"
 
 #include <QCommandLineParser>
@@ -11,7 +12,6 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <cstdio>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -24,6 +24,7 @@ int signalPipe[2] = {-1, -1};
 
 int main(int argc, char *argv[])
 {
+    installBridgeMessageHandler();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("msgserver-mqtt"));
 
@@ -48,43 +49,42 @@ int main(int argc, char *argv[])
                                          ? QStringLiteral("qalix.mqtt.*.debug=true")
                                          : QStringLiteral("*.debug=false"));
     if (parser.isSet(QStringLiteral("connect")) && !parser.isSet(QStringLiteral("check"))) {
-        std::fprintf(stderr, "msgserver-mqtt: --connect goes with --check\n");
+        qCCritical(lcBridge) << "--connect goes with --check";
         return 2;
     }
     if (!parser.isSet(QStringLiteral("config"))) {
-        std::fprintf(stderr, "msgserver-mqtt: --config FILE is needed\n");
+        qCCritical(lcBridge) << "--config FILE is needed";
         return 2;
     }
     BridgeConfig config;
     if (!config.load(parser.value(QStringLiteral("config")))) {
-        std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(config.error()));
+        qCCritical(lcBridge).noquote() << config.error();
         return 2;
     }
     if (parser.isSet(QStringLiteral("listen"))
         && !BridgeConfig::parseListen(parser.value(QStringLiteral("listen")), &config.listenAddress,
                                       &config.listenPort)) {
-        std::fprintf(stderr, "msgserver-mqtt: --listen needs ADDR:PORT, not %s\n",
-                     qUtf8Printable(parser.value(QStringLiteral("listen"))));
+        qCCritical(lcBridge).noquote() << "--listen needs ADDR:PORT, not" << parser.value(QStringLiteral("listen"));
         return 2;
     }
     for (const QString &warning : config.warnings())
-        std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(warning));
+        qCWarning(lcBridge).noquote() << warning;
     if (parser.isSet(QStringLiteral("check"))) {
-        std::fputs(qUtf8Printable(config.describe()), stdout);
-        std::fflush(stdout);
+        qCInfo(lcCheck).noquote() << config.describe().chopped(1); // it ends in a line feed
         return parser.isSet(QStringLiteral("connect")) ? BridgeCheck(config).run() : 0;
     }
 
     MqttBridge bridge(config);
     if (!bridge.listen(config.listenAddress, config.listenPort)) {
-        std::fprintf(stderr, "msgserver-mqtt: cannot listen on %s:%d: %s\n",
-                     qUtf8Printable(config.listenAddress.toString()), config.listenPort,
-                     qUtf8Printable(bridge.errorString()));
+        qCCritical(lcBridge).noquote() << QStringLiteral("cannot listen on %1:%2: %3")
+                                               .arg(config.listenAddress.toString())
+                                               .arg(config.listenPort)
+                                               .arg(bridge.errorString());
         return 1;
     }
-    std::printf("msgserver-mqtt listening on %s:%d\n", qUtf8Printable(bridge.serverAddress().toString()),
-                bridge.serverPort());
-    std::fflush(stdout);
+    qCInfo(lcBridge).noquote() << QStringLiteral("msgserver-mqtt listening on %1:%2")
+                                      .arg(bridge.serverAddress().toString())
+                                      .arg(bridge.serverPort());
     // systemd stops with SIGTERM: end through the event loop, so the broker
     // connection is closed cleanly. The handler only writes a byte.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {

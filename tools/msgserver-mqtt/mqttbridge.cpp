@@ -1,18 +1,14 @@
 #include "mqttbridge.h"
 
+#include "bridgelog.h"
 #include "mqttconnection.h"
 #include "core/net/msgserversession.h"
 
-#include <QLoggingCategory>
 #include <QTcpSocket>
-
-#include <cstdio>
 
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-
-Q_LOGGING_CATEGORY(lcBridge, "qalix.mqtt.bridge")
 
 namespace {
 
@@ -29,14 +25,12 @@ void complain(const QString &text)
         if (c.category() == QChar::Other_Control)
             c = QLatin1Char('?');
     }
-    std::fprintf(stderr, "msgserver-mqtt: %s\n", qUtf8Printable(line));
-    std::fflush(stderr);
+    qCWarning(lcBridge).noquote() << line;
 }
 
 void say(const QString &text)
 {
-    std::fprintf(stdout, "%s\n", qUtf8Printable(text));
-    std::fflush(stdout);
+    qCInfo(lcBridge).noquote() << text;
 }
 
 QString peerOf(const MsgServerSession *session)
@@ -278,7 +272,7 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
     if (known == values.end()) {
         if (port.line == 0 && !roomForPrefixPort(topic, address))
             return;
-        known = values.insert(address, Value{port.object, port.port, port.output, value});
+        known = values.insert(address, Value{port.id, value});
         if (noDeviceReachable)
             updateServing();
     } else if (known->value == value) {
@@ -291,7 +285,7 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
         // A panel still getting its first reports gets this one with them.
         if (it->dumping && address > it->dumpedUpTo)
             continue;
-        it.key()->sendPort(port.object, port.port, port.output, value);
+        it.key()->sendPort(port.id.object(), port.id.port(), port.id.isOutput(), value);
     }
     boundBacklogs();
 }
@@ -488,7 +482,7 @@ void MqttBridge::continueDump(MsgServerSession *session)
     const QTcpSocket *socket = session->socket();
     auto it = values.upperBound(found->dumpedUpTo);
     for (; it != values.cend() && socket->bytesToWrite() < dumpChunkBytes; ++it) {
-        session->sendPort(it->object, it->port, it->output, it->value);
+        session->sendPort(it->id.object(), it->id.port(), it->id.isOutput(), it->value);
         found->dumpedUpTo = it.key();
     }
     if (it == values.cend()) {
@@ -500,8 +494,8 @@ void MqttBridge::continueDump(MsgServerSession *session)
 void MqttBridge::onPortCommand(const QString &object, int portNumber, bool output, const QString &valueText,
                                double value)
 {
-    const QString address = (output ? QStringLiteral("OUT.") : QStringLiteral("IN.")) + object + QLatin1Char('.')
-        + QString::number(portNumber);
+    const PortId id(output ? PortId::Out : PortId::In, object, portNumber);
+    const QString address = id.toAddress();
     if (!output) {
         faults.report(QStringLiteral("command ") + address,
                       QStringLiteral("command for %1: an input port takes no commands; not sent").arg(address));
@@ -512,19 +506,13 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
     if (configured != portsByAddress.constEnd()) {
         port = config.ports.at(configured.value());
     } else {
-        QString checkedObject;
-        int checkedPort = 0;
-        bool checkedOutput = false;
-        if (config.prefix.isEmpty()
-            || !BridgeConfig::parseAddress(address, &checkedObject, &checkedPort, &checkedOutput)) {
+        if (config.prefix.isEmpty() || !BridgeConfig::carries(id)) {
             faults.report(QStringLiteral("command ") + address,
                           QStringLiteral("command for %1: no such port in the configuration; not sent").arg(address));
             return;
         }
-        port.object = object;
-        port.port = portNumber;
-        port.output = output;
-        port.command = config.prefixState(object, portNumber, output) + QStringLiteral("/set");
+        port.id = id;
+        port.command = config.prefixState(id) + QStringLiteral("/set");
     }
     QByteArray payload;
     QString reason;

@@ -67,9 +67,7 @@ signals:
 private:
     struct Value
     {
-        QString object;
-        int port = 0;
-        bool output = false;
+        PortId id;
         double value = 0.0;
     };
     // A panel connection's own state.

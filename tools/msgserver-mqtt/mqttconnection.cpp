@@ -1,6 +1,7 @@
 #include "mqttconnection.h"
 
-#include <QLoggingCategory>
+#include "bridgelog.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -10,8 +11,6 @@
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
-
-Q_LOGGING_CATEGORY(lcBroker, "qalix.mqtt.broker")
 
 namespace {
 
@@ -55,12 +54,12 @@ MqttConnection::MqttConnection(const Settings &s, QObject *parent)
     connect(&housekeeping, &QTimer::timeout, this, [this] {
         if (!mosq)
             return;
-        if (!up && attemptClock.elapsed() > connackTimeoutMs) {
+        if (currentState != State::Connected && attemptClock.elapsed() > connackTimeoutMs) {
             fail(QStringLiteral("no answer within %1 s").arg(connackTimeoutMs / 1000));
             return;
         }
         checkAcknowledgements();
-        afterIo(mosquitto_loop_misc(mosq));
+        afterIo(mosquitto_loop_misc(mosq.get()));
     });
     retry.setSingleShot(true);
     connect(&retry, &QTimer::timeout, this, &MqttConnection::attempt);
@@ -95,44 +94,56 @@ void MqttConnection::teardown()
     dropNotifiers();
     housekeeping.stop();
     pendingSubscriptions.clear();
-    if (mosq) {
-        mosquitto_destroy(mosq);
-        mosq = nullptr;
-    }
+    mosq.reset();
+}
+
+void MqttConnection::HandleDeleter::operator()(mosquitto *handle) const
+{
+    mosquitto_destroy(handle);
+}
+
+void MqttConnection::setState(State state)
+{
+    if (state == currentState)
+        return;
+    currentState = state;
+    qCDebug(lcBroker) << state;
 }
 
 void MqttConnection::attempt()
 {
     // A fresh handle per attempt: nothing of a half-open connection survives.
     teardown();
-    failing = false;
+    setState(State::Connecting);
     const QByteArray id = settings.clientId.toUtf8();
-    mosq = mosquitto_new(id.constData(), !settings.persistent, this);
+    mosq.reset(mosquitto_new(id.constData(), !settings.persistent, this));
     if (!mosq) {
         fail(QStringLiteral("cannot create the MQTT client"));
         return;
     }
-    mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, v5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
+    const bool v5 = protocol == Protocol::Mqtt5;
+    mosquitto *handle = mosq.get();
+    mosquitto_int_option(handle, MOSQ_OPT_PROTOCOL_VERSION, v5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
     if (settings.persistent && v5)
         keepSession();
-    mosquitto_connect_v5_callback_set(mosq, &MqttConnection::onConnectCallback);
-    mosquitto_message_v5_callback_set(mosq, &MqttConnection::onMessageCallback);
-    mosquitto_subscribe_v5_callback_set(mosq, &MqttConnection::onSubscribeCallback);
-    mosquitto_publish_v5_callback_set(mosq, &MqttConnection::onPublishCallback);
-    mosquitto_disconnect_v5_callback_set(mosq, &MqttConnection::onDisconnectCallback);
-    mosquitto_log_callback_set(mosq, &MqttConnection::onLogCallback);
-    mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
+    mosquitto_connect_v5_callback_set(handle, &MqttConnection::onConnectCallback);
+    mosquitto_message_v5_callback_set(handle, &MqttConnection::onMessageCallback);
+    mosquitto_subscribe_v5_callback_set(handle, &MqttConnection::onSubscribeCallback);
+    mosquitto_publish_v5_callback_set(handle, &MqttConnection::onPublishCallback);
+    mosquitto_disconnect_v5_callback_set(handle, &MqttConnection::onDisconnectCallback);
+    mosquitto_log_callback_set(handle, &MqttConnection::onLogCallback);
+    mosquitto_int_option(handle, MOSQ_OPT_TCP_NODELAY, 1);
     libraryLog.clear();
     brokerReason = 0;
     if (!settings.user.isEmpty()) {
-        mosquitto_username_pw_set(mosq, settings.user.toUtf8().constData(),
+        mosquitto_username_pw_set(handle, settings.user.toUtf8().constData(),
                                   settings.password.isEmpty() ? nullptr : settings.password.toUtf8().constData());
     }
     if (settings.tls && !setUpTls())
         return;
     attemptClock.start();
     qCDebug(lcBroker) << "connecting to" << settings.host << settings.port << (v5 ? "MQTT 5" : "MQTT 3.1.1");
-    const int rc = mosquitto_connect_async(mosq, settings.host.toUtf8().constData(), settings.port,
+    const int rc = mosquitto_connect_async(handle, settings.host.toUtf8().constData(), settings.port,
                                            keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
@@ -152,7 +163,7 @@ void MqttConnection::keepSession()
     // The persistent-session test holds this to the library in use.
     mosquitto_property *properties = nullptr;
     mosquitto_property_add_int32(&properties, MQTT_PROP_SESSION_EXPIRY_INTERVAL, sessionExpirySeconds);
-    const int rc = mosquitto_connect_bind_v5(mosq, "localhost", -1, keepAliveSeconds, nullptr, properties);
+    const int rc = mosquitto_connect_bind_v5(mosq.get(), "localhost", -1, keepAliveSeconds, nullptr, properties);
     mosquitto_property_free_all(&properties);
     if (rc != MOSQ_ERR_INVAL)
         qCWarning(lcBroker) << "persistent session: unexpected answer" << rc;
@@ -163,7 +174,7 @@ bool MqttConnection::setUpTls()
     const QByteArray cafile = settings.cafile.toLocal8Bit();
     const QByteArray certfile = settings.certfile.toLocal8Bit();
     const QByteArray keyfile = settings.keyfile.toLocal8Bit();
-    const int rc = mosquitto_tls_set(mosq, cafile.constData(), nullptr,
+    const int rc = mosquitto_tls_set(mosq.get(), cafile.constData(), nullptr,
                                      certfile.isEmpty() ? nullptr : certfile.constData(),
                                      keyfile.isEmpty() ? nullptr : keyfile.constData(), &noPassword);
     if (rc == MOSQ_ERR_SUCCESS)
@@ -176,7 +187,7 @@ void MqttConnection::watchSocket()
 {
     if (!mosq)
         return;
-    const int fd = mosquitto_socket(mosq);
+    const int fd = mosquitto_socket(mosq.get());
     if (fd != watchedFd) {
         dropNotifiers();
         watchedFd = fd;
@@ -188,27 +199,32 @@ void MqttConnection::watchSocket()
                 // that the panels' sockets get their turn.
                 int rc = MOSQ_ERR_SUCCESS;
                 int waiting = 0;
-                for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && !failing; ++i) {
-                    rc = mosquitto_loop_read(mosq, 1);
+                for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && currentState != State::Failed; ++i) {
+                    rc = mosquitto_loop_read(mosq.get(), 1);
                     if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0)
                         break;
                 }
                 afterIo(rc);
             });
+            // mosquitto_connect_async returns before the TCP connect has
+            // finished, so its CONNECT packet waits in the handle
+            // (mosquitto_want_write). Writable means connected: loop_write
+            // sends it then, and later what a publish or a subscription left
+            // queued. Without this the attempt ends in the CONNACK time-out.
             writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
             connect(writeNotifier, &QSocketNotifier::activated, this,
-                    [this] { afterIo(mosquitto_loop_write(mosq, 1)); });
+                    [this] { afterIo(mosquitto_loop_write(mosq.get(), 1)); });
         }
     }
     if (writeNotifier)
-        writeNotifier->setEnabled(mosquitto_want_write(mosq));
+        writeNotifier->setEnabled(mosquitto_want_write(mosq.get()));
 }
 
 void MqttConnection::afterIo(int rc)
 {
-    if (!mosq || failing)
+    if (!mosq || currentState == State::Failed)
         return;
-    if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq) < 0) {
+    if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq.get()) < 0) {
         fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
              : rc == MOSQ_ERR_SUCCESS ? closeReason()
                                       : QString::fromUtf8(mosquitto_strerror(rc)));
@@ -219,14 +235,13 @@ void MqttConnection::afterIo(int rc)
 
 void MqttConnection::fail(const QString &reason)
 {
-    if (failing)
+    if (currentState == State::Failed)
         return;
-    failing = true;
+    const bool wasUp = currentState == State::Connected;
+    setState(State::Failed);
     // The handle goes with the next attempt: this may run inside one of its callbacks.
     dropNotifiers();
     housekeeping.stop();
-    const bool wasUp = up;
-    up = false;
     if (wasUp && clock.elapsed() - upSince >= stableMs)
         backoff.reset();
     forgetPublishes(QStringLiteral("the connection was lost before the broker acknowledged it"));
@@ -294,20 +309,21 @@ void MqttConnection::onConnectCallback(mosquitto *, void *self, int rc, int, con
 
 void MqttConnection::handleConnack(int rc)
 {
-    if (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || (rc == CONNACK_REFUSED_PROTOCOL_VERSION && v5)) {
+    if (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || (rc == CONNACK_REFUSED_PROTOCOL_VERSION && protocol == Protocol::Mqtt5)) {
         // An MQTT 3.1.1 broker: no "no local" subscriptions there, but it works.
-        v5 = false;
+        protocol = Protocol::Mqtt311;
         qCDebug(lcBroker) << "broker refuses MQTT 5, falling back to 3.1.1";
-        failing = true;
+        setState(State::Failed);
         QTimer::singleShot(0, this, &MqttConnection::attempt);
         return;
     }
     if (rc != 0) {
         fail(QStringLiteral("broker refused the connection: %1")
-                 .arg(QString::fromUtf8(v5 ? mosquitto_reason_string(rc) : mosquitto_connack_string(rc))));
+                 .arg(QString::fromUtf8(protocol == Protocol::Mqtt5 ? mosquitto_reason_string(rc)
+                                                                   : mosquitto_connack_string(rc))));
         return;
     }
-    up = true;
+    setState(State::Connected);
     upSince = clock.elapsed();
     subscribeAll();
     emit connected();
@@ -328,8 +344,9 @@ void MqttConnection::subscribeAll()
         int mid = 0;
         // Without "no local" a command published to a topic that is also a
         // state topic would come back as the device's state.
-        const int rc = mosquitto_subscribe_multiple(mosq, &mid, int(pointers.size()), pointers.data(), 1,
-                                                    v5 ? MQTT_SUB_OPT_NO_LOCAL : 0, nullptr);
+        const int rc = mosquitto_subscribe_multiple(mosq.get(), &mid, int(pointers.size()), pointers.data(), 1,
+                                                    protocol == Protocol::Mqtt5 ? MQTT_SUB_OPT_NO_LOCAL : 0,
+                                                    nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
             fail(QStringLiteral("subscribe: %1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
             return;
@@ -346,7 +363,7 @@ void MqttConnection::onSubscribeCallback(mosquitto *, void *self, int mid, int c
     for (int i = 0; i < count && i < topics.size(); ++i) {
         if (granted[i] > 2) {
             emit connection->subscriptionRefused(
-                topics.at(i), connection->v5 ? QString::fromUtf8(mosquitto_reason_string(granted[i]))
+                topics.at(i), connection->protocol == Protocol::Mqtt5 ? QString::fromUtf8(mosquitto_reason_string(granted[i]))
                                              : QStringLiteral("refused (MQTT 3.1.1 gives no reason)"));
         }
     }
@@ -400,13 +417,13 @@ void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_
 
 bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QString *reason)
 {
-    if (!up || !mosq) {
+    if (currentState != State::Connected || !mosq) {
         if (reason)
             *reason = QStringLiteral("not connected to the broker");
         return false;
     }
     int mid = 0;
-    const int rc = mosquitto_publish(mosq, &mid, topic.toUtf8().constData(), payload.size(),
+    const int rc = mosquitto_publish(mosq.get(), &mid, topic.toUtf8().constData(), payload.size(),
                                      payload.constData(), 1, false);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (reason)

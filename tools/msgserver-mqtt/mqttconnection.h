@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
 class QSocketNotifier;
 struct mosquitto;
 struct mosquitto_message;
@@ -47,13 +49,22 @@ public:
     };
     static constexpr int sessionExpirySeconds = 24 * 3600;
 
+    enum class State {
+        Idle,       // not started
+        Connecting, // an attempt waits for the TCP connection and the broker's CONNACK
+        Connected,
+        Failed,     // the attempt failed or the connection was lost; the next one is due
+    };
+    Q_ENUM(State)
+
     explicit MqttConnection(const Settings &settings, QObject *parent = nullptr);
     ~MqttConnection() override;
 
     void start();
-    bool isConnected() const { return up; }
+    State state() const { return currentState; }
+    bool isConnected() const { return currentState == State::Connected; }
     // The broker hands our own publishes back (MQTT 3.1.1 has no "no local").
-    bool echoesOwnPublishes() const { return !v5; }
+    bool echoesOwnPublishes() const { return protocol == Protocol::Mqtt311; }
     // QoS 1, not retained. False when not connected or refused by the library.
     bool publish(const QString &topic, const QByteArray &payload, QString *reason = nullptr);
 
@@ -70,6 +81,12 @@ signals:
     void messageRefused(const QString &topic, const QString &reason);
 
 private:
+    enum class Protocol { Mqtt5, Mqtt311 };
+    struct HandleDeleter
+    {
+        void operator()(mosquitto *handle) const;
+    };
+
     static void onConnectCallback(mosquitto *, void *self, int rc, int flags, const struct mqtt5__property *);
     static void onMessageCallback(mosquitto *, void *self, const mosquitto_message *message,
                                   const struct mqtt5__property *);
@@ -79,6 +96,7 @@ private:
     static void onDisconnectCallback(mosquitto *, void *self, int rc, const struct mqtt5__property *);
     static void onLogCallback(mosquitto *, void *self, int level, const char *text);
 
+    void setState(State state);
     void attempt();
     bool setUpTls();
     void handleConnack(int rc);
@@ -95,7 +113,7 @@ private:
     void watchSocket();
 
     Settings settings;
-    mosquitto *mosq = nullptr;
+    std::unique_ptr<mosquitto, HandleDeleter> mosq;
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     int watchedFd = -1;
@@ -103,9 +121,8 @@ private:
     QTimer retry;
     QElapsedTimer attemptClock;
     Backoff backoff;
-    bool up = false;
-    bool v5 = true;
-    bool failing = false;
+    State currentState = State::Idle;
+    Protocol protocol = Protocol::Mqtt5; // 3.1.1 once a broker refuses 5
     QHash<int, QStringList> pendingSubscriptions;
     struct Publish
     {

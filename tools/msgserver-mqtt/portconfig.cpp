@@ -91,12 +91,6 @@ bool PortConfig::validTopic(const QString &topic)
         && !topic.contains(QChar(0)) && topic.toUtf8().size() <= maxTopicBytes;
 }
 
-QString PortConfig::address() const
-{
-    return (output ? QStringLiteral("OUT.") : QStringLiteral("IN.")) + object + QLatin1Char('.')
-        + QString::number(port);
-}
-
 bool PortConfig::hasState(const QString &topic) const
 {
     for (const State &state : states) {
@@ -292,7 +286,7 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
 
 QString PortConfig::uselessKeys() const
 {
-    if (!output && (commandGiven || mapping.commandTemplate() != QLatin1String("%v")))
+    if (!id.isOutput() && (commandGiven || mapping.commandTemplate() != QLatin1String("%v")))
         return QStringLiteral("[%1]: command and command_template do nothing here: input ports take no commands")
             .arg(address());
     return QString();
@@ -320,7 +314,7 @@ QString PortConfig::describe() const
         out << ", decimal comma";
     if (mapping.isScaled())
         out << ", scale " << mapping.scaleText();
-    if (output) {
+    if (id.isOutput()) {
         out << "; command " << command << " " << mapping.commandTemplate()
             << (!mapping.wordTable().isEmpty() ? " (%v: word of the map)"
                 : mapping.isOnOffPort()        ? " (%v: on/off word)"

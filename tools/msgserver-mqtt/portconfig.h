@@ -2,6 +2,7 @@
 #define PORTCONFIG_H
 
 #include "availability.h"
+#include "core/bus/portid.h"
 #include "payloadmapping.h"
 #include "valuepath.h"
 
@@ -27,9 +28,7 @@ public:
     // flood of them must not cost the bridge its memory.
     static constexpr int maxTopicBytes = 1024;
 
-    QString object;
-    int port = 0;
-    bool output = false;
+    PortId id; // the section's name
     QList<State> states; // the first names the defaults
     QString command;
     PayloadMapping mapping;
@@ -38,7 +37,7 @@ public:
     QByteArray refreshPayload;
     int line = 0; // of the section header; 0 for a port under the prefix
 
-    QString address() const; // "OUT.Kueche.1", as on the wire
+    QString address() const { return id.toAddress(); }
     bool hasState(const QString &topic) const;
 
     static QStringList keys();

@@ -1,5 +1,6 @@
 // msgserver-sim: a message server stand-in for the demo, the tests and load and fault trials.
 
+#include "core/net/msgline.h"
 #include "tools/support/msgserversim.h"
 
 #include <QCommandLineParser>
@@ -161,7 +162,7 @@ int main(int argc, char *argv[])
     });
     if (parser.isSet(QStringLiteral("verbose"))) {
         QObject::connect(&sim, &MsgServerSim::lineReceived, [](const QByteArray &line) {
-            say(QStringLiteral("< ") + QString::fromLatin1(line));
+            say(QStringLiteral("< ") + QString::fromLatin1(MsgLine::withoutPassword(line)));
         });
     }
 

@@ -176,20 +176,20 @@ void MsgServerSim::handleStart(MsgServerSession *session)
 
 void MsgServerSim::handlePortCommand(const QString &object, int port, bool output, double value)
 {
-    SimPort address;
-    const QString given = QLatin1String(output ? "OUT." : "IN.") + object + QLatin1Char('.') + QString::number(port);
-    if (!SimPortTable::parseAddress(given, &address)) {
-        qCWarning(lcSim) << "port command for a port no report can carry:" << given;
+    const PortId id(output ? PortId::Out : PortId::In, object, port);
+    const QString address = id.toAddress();
+    if (!id.isReportable()) {
+        qCWarning(lcSim) << "port command for a port no report can carry:" << address;
         return;
     }
-    SimPort *target = table.find(address.address);
+    SimPort *target = table.find(address);
     if (!target)
-        target = table.add(address.address, Switch, value);
+        target = table.add(address, Switch, value);
     target->value = value;
-    emit portCommand(address.address, value);
+    emit portCommand(address, value);
     report(*target);
     if (target->kind == AllOff && value != 0.0) {
-        const int master = table.indexOf(address.address);
+        const int master = table.indexOf(address);
         for (SimPort &other : table.ports()) {
             if (other.kind == Switch && other.value != 0.0) {
                 other.value = 0.0;
@@ -204,7 +204,7 @@ void MsgServerSim::handlePortCommand(const QString &object, int port, bool outpu
 
 void MsgServerSim::reportTo(MsgServerSession *session, const SimPort &port)
 {
-    if (session->sendPort(port.object, port.port, port.output, port.value))
+    if (session->sendPort(port.id.object(), port.id.port(), port.id.isOutput(), port.value))
         ++sentReports;
 }
 

@@ -20,22 +20,11 @@ const struct {
 
 bool SimPortTable::parseAddress(const QString &address, SimPort *port)
 {
-    const QStringList fields = address.split(QLatin1Char('.'));
-    if (fields.size() != 3 || (fields.at(0) != QLatin1String("IN") && fields.at(0) != QLatin1String("OUT")))
+    const PortId id = PortId::fromAddress(address);
+    if (!id.isValid() || !id.isReportable())
         return false;
-    // "=" would end the address in a report, and a line break the line.
-    const QString &object = fields.at(1);
-    if (object.isEmpty() || object.contains(QLatin1Char('=')) || object.contains(QLatin1Char('\n'))
-        || object.contains(QLatin1Char('\r')))
-        return false;
-    bool ok = false;
-    const int number = fields.at(2).toInt(&ok);
-    if (!ok || number < 0)
-        return false;
-    port->output = fields.at(0) == QLatin1String("OUT");
-    port->object = object;
-    port->port = number;
-    port->address = fields.at(0) + QLatin1Char('.') + object + QLatin1Char('.') + QString::number(number);
+    port->id = id;
+    port->address = id.toAddress();
     return true;
 }
 

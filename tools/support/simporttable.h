@@ -1,6 +1,8 @@
 #ifndef SIMPORTTABLE_H
 #define SIMPORTTABLE_H
 
+#include "core/bus/portid.h"
+
 #include <QHash>
 #include <QRandomGenerator>
 #include <QString>
@@ -23,10 +25,8 @@ public:
     };
 
     struct SimPort {
-        QString address; // direction "." object "." port, as on the wire
-        QString object;
-        int port = 0;
-        bool output = false;
+        PortId id;
+        QString address; // id's, as reported
         Kind kind = Switch;
         double value = 0.0;
         double base = 0.0;
@@ -34,7 +34,7 @@ public:
     };
 
     // Reads one address into `port` and gives it its reported form; false when it
-    // is not IN or OUT, an object a report can carry, and a port number >= 0.
+    // names no port a report can carry.
     static bool parseAddress(const QString &address, SimPort *port);
     // One list line: "IN.Aussen.1 temperature 8.5"; the value may be left out.
     static bool parsePortLine(const QString &line, SimPort *port, QString *error);

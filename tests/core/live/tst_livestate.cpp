@@ -1,7 +1,6 @@
 #include "core/live/livestate.h"
 #include "core/live/presshandler.h"
 #include "core/live/reportline.h"
-#include "core/live/statekey.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -53,6 +52,8 @@ private slots:
         QTest::newRow("output") << "ITM_Kueche_OUT3" << "Kueche 3 1" << "";
         QTest::newRow("again, no report between") << "ITM_Wohnen_OUT1 ITM_Wohnen_OUT1" << "Wohnen 1 1,Wohnen 1 1" << "";
         QTest::newRow("input") << "ITM_Aussen_IN1" << "" << "";
+        QTest::newRow("object with _") << "ITM_EG_Flur_OUT2" << "EG_Flur 2 1" << "";
+        QTest::newRow("too few fields") << "ITM_Kueche" << "" << "";
         QTest::newRow("malformed") << "ITM_Kueche_OUTx" << "" << "";
         QTest::newRow("page") << "PAGE_ABC123" << "" << "ABC123";
         QTest::newRow("page without id") << "PAGE" << "" << "";
@@ -75,45 +76,6 @@ private slots:
         QCOMPARE(shown, page);
         double value = 0;
         QVERIFY(!live.reportedValue(text.section(' ', 0, 0), &value)); // only a report stores a value
-    }
-
-    // Keys read back as they were built; text that names no port is invalid.
-    void stateKeyText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<QString>("object");
-        QTest::addColumn<bool>("output");
-        QTest::addColumn<int>("port");
-        QTest::newRow("output") << "ITM_Kueche_OUT3" << true << "Kueche" << true << 3;
-        QTest::newRow("input") << "ITM_Aussen_IN1" << true << "Aussen" << false << 1;
-        QTest::newRow("object with _") << "ITM_EG_Flur__OUT12" << true << "EG_Flur_" << true << 12;
-        QTest::newRow("pseudo-object") << "ITM_OUT4_OUT0" << true << "OUT4" << true << 0;
-        QTest::newRow("nine digits") << "ITM_M_OUT999999999" << true << "M" << true << 999999999;
-        QTest::newRow("ten digits") << "ITM_M_OUT2147483648" << false << "" << true << 0;
-        QTest::newRow("no object") << "ITM__OUT1" << false << "" << true << 0;
-        QTest::newRow("no port field") << "ITM_OUT1" << false << "" << true << 0;
-        QTest::newRow("no number") << "ITM_M_OUT" << false << "" << true << 0;
-        QTest::newRow("sign") << "ITM_M_OUT-1" << false << "" << true << 0;
-        QTest::newRow("other digits") << QString("ITM_M_OUT\u0663") << false << "" << true << 0;
-        QTest::newRow("other direction") << "ITM_M_ADC1" << false << "" << true << 0;
-        QTest::newRow("page link") << "PAGE_ABC123" << false << "" << true << 0;
-    }
-    void stateKeyText()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        const StateKey key = StateKey::parse(text);
-        QCOMPARE(key.isValid(), valid);
-        if (!valid)
-            return;
-        QFETCH(QString, object);
-        QFETCH(bool, output);
-        QFETCH(int, port);
-        QCOMPARE(key.object(), object);
-        QCOMPARE(key.isOutput(), output);
-        QCOMPARE(key.port(), port);
-        QCOMPARE(key.toString(), text);
     }
 
     void newestValueWins()
@@ -290,8 +252,6 @@ private slots:
             const int port = i == 0 ? 3 : int(random.generate());
             const bool output = i % 2;
             QCOMPARE(ReportLine::text(object, output, port, v), ReportLine::referenceText(object, output, port, v));
-            QCOMPARE(StateKey::text(object, output ? StateKey::Out : StateKey::In, port),
-                     "ITM_" + object + (output ? "_OUT" : "_IN") + QString::number(port));
         }
     }
 };

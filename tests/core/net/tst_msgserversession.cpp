@@ -27,8 +27,6 @@ private slots:
     void lineLength_data();
     void lineLength();
     void backlogBound();
-    void portFrames_data();
-    void portFrames();
     void reportValues_data();
     void reportValues();
 
@@ -275,27 +273,6 @@ void TestMsgServerSession::backlogBound()
     QTRY_COMPARE(closed.size(), 1);
     QCOMPARE(closed.at(0).at(0).toString(), QString("panel reads nothing"));
     QCOMPARE(roundTrip(&bystander, "Ldemo=pw\n"), QByteArray("LOK\n"));
-}
-
-void TestMsgServerSession::portFrames_data()
-{
-    QTest::addColumn<QString>("object");
-    QTest::addColumn<QByteArray>("frame");
-
-    QTest::newRow("plain") << "Kueche" << QByteArray("POUT.Kueche.3=0.5\n");
-    QTest::newRow("UTF-8 object") << QString::fromUtf8("Küche") << QByteArray("POUT.K\xc3\xbc" "che.3=0.5\n");
-    // A report the panel would read with another address, or as two lines.
-    QTest::newRow("dot in the object") << "a.b" << QByteArray();
-    QTest::newRow("= in the object") << "a=b" << QByteArray();
-    QTest::newRow("line feed in the object") << "a\nPOUT.x" << QByteArray();
-}
-
-void TestMsgServerSession::portFrames()
-{
-    QFETCH(QString, object);
-    QFETCH(QByteArray, frame);
-
-    QCOMPARE(MsgLine::framePort(object, 3, true, 0.5), frame);
 }
 
 void TestMsgServerSession::reportValues_data()

@@ -62,6 +62,7 @@ private slots:
     void twoBridgesWithOneClientIdAreNamed();
     void checkConnect_data();
     void checkConnect();
+    void noPasswordInAnyLog();
 
 private:
     struct Panel;
@@ -149,9 +150,7 @@ int quietly(const QString &program, const QStringList &args)
 // A port section from "key = value" lines, completed as the file's would be.
 bool portFrom(const QString &lines, PortConfig *port, QString *reason)
 {
-    port->object = QStringLiteral("M");
-    port->port = 1;
-    port->output = true;
+    port->id = PortId(PortId::Out, QStringLiteral("M"), 1);
     for (const QString &line : lines.split('\n', Qt::SkipEmptyParts)) {
         if (!port->set(line.section('=', 0, 0).trimmed(), line.section('=', 1).trimmed(), reason))
             return false;
@@ -956,6 +955,60 @@ void TestMsgServerMqtt::checkConnect()
     const QString err = QString::fromUtf8(check.readAllStandardError());
     QVERIFY2(check.exitCode() == exitCode && (exitCode ? err : out).contains(expected), qPrintable(err + out.right(300)));
     QCOMPARE(err.isEmpty(), exitCode == 0);
+}
+
+namespace {
+
+QStringList logged; // every message of this process while it is caught
+
+} // namespace
+
+// With every logging category on, debug included, no password shows in what
+// the client, the simulator or the bridge writes; the logins do, masked.
+void TestMsgServerMqtt::noPasswordInAnyLog()
+{
+    const QByteArray secrets[] = {"broker-Secret-1", "panel-Secret-2", "sim-Secret-3"};
+    const QString d = dir->path() + '/';
+    QVERIFY(QProcess::execute("mosquitto_passwd", {"-c", "-b", d + "passwords", "bridge", secrets[0]}) == 0);
+    QVERIFY(broker->start(("listener @PORT@ 127.0.0.1\nallow_anonymous false\npassword_file " + d + "passwords\n").toUtf8()));
+    QProcessEnvironment everything = QProcessEnvironment::systemEnvironment();
+    everything.insert("QT_LOGGING_RULES", "*=true");
+    QProcess sim;
+    sim.setProcessEnvironment(everything);
+    sim.setProcessChannelMode(QProcess::MergedChannels);
+    bridge->process.setProcessEnvironment(everything);
+    logged.clear();
+    struct Catching
+    {
+        QLoggingCategory::CategoryFilter filter = QLoggingCategory::installFilter([](QLoggingCategory *category) {
+            for (const QtMsgType type : {QtDebugMsg, QtInfoMsg, QtWarningMsg, QtCriticalMsg})
+                category->setEnabled(type, true);
+        });
+        QtMessageHandler handler = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) { logged << text; });
+        ~Catching() { qInstallMessageHandler(handler), QLoggingCategory::installFilter(filter); }
+    } catching;
+
+    QVERIFY(bridge->start("[broker]\nurl = mqtt://bridge:" + secrets[0] + "@127.0.0.1:@PORT@\n[panel]\nuser = demo\npassword = "
+                              + secrets[1] + "\n", broker->port(), true, {"--listen", "127.0.0.1:0", "--verbose"}));
+    QalixMsgClient toBridge(loopbackClient(bridge->port(), "demo", secrets[1]));
+    toBridge.connectToServer();
+    QTRY_VERIFY(toBridge.isStarted());
+    toBridge.setPortValue("Licht", 1, true, 1.0);
+    sim.start(QALIX_BUILD_DIR "/msgserver-sim", {"--port", "0", "--ready-after", "0", "--verbose", "--password", secrets[2]});
+    QByteArray simOut;
+    QVERIFY(waitForOutput(sim, simOut, " ports\n"));
+    const QByteArray listening = simOut.mid(simOut.indexOf("listening on")).split(' ').value(2);
+    QalixMsgClient toSim(loopbackClient(quint16(listening.split(':').value(1).toUInt()), "demo", secrets[2]));
+    toSim.connectToServer();
+    QVERIFY(waitForOutput(sim, simOut, "< Ldemo=***\n"));
+    QTRY_VERIFY(toSim.isStarted());
+    bridge->errors("command");
+
+    const QByteArray all = logged.join('\n').toUtf8() + bridge->out + bridge->err + simOut;
+    for (const QByteArray &secret : secrets)
+        QVERIFY2(!all.contains(secret), secret.constData());
+    QVERIFY(logged.contains(QStringLiteral("QalixMsgClient 76 \"Ldemo=***\\n\"")));
+    QVERIFY(bridge->err.contains("qalix.mqtt.broker: connecting to")); // its debug lines were on
 }
 
 QTEST_GUILESS_MAIN(TestMsgServerMqtt)
