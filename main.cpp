@@ -5,7 +5,7 @@
 #include "core/startup/startoptions.h"
 #include "gui/window/startup.h"
 #include "gui/dialogs/dialogselectproject.h"
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 
 #include <QApplication>
 #include <QDebug>

@@ -5,8 +5,8 @@
 #include "bench/benchsupport.h"
 #include "gui/items/itempicture.h"
 #include "gui/items/itemtext.h"
-#include "gui/storage/picturecache.h"
-#include "core/storage/projectdirectory.h"
+#include "gui/pictures/picturecache.h"
+#include "core/package/projectdirectory.h"
 
 #include <QApplication>
 #include <QDir>

@@ -41,9 +41,9 @@
 
 #include "gui/window/mainwindow.h"
 #include "gui/window/projectloader.h"
-#include "core/storage/itemelement.h"
-#include "core/storage/projectdirectory.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/itemelement.h"
+#include "core/package/projectdirectory.h"
+#include "core/project/xmlelements.h"
 #include "panelstart.h"
 
 namespace {

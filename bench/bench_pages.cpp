@@ -14,7 +14,7 @@
 #include "gui/editors/frameupdater.h"
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/xmlelements.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 // empties); none runs all three.
 
 #include "bench/benchsupport.h"
-#include "core/storage/qlxfat.h"
+#include "core/package/qlxfat.h"
 #include "gui/window/projectloader.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 
 #include "bench/benchsupport.h"
 #include "gui/items/itemadctext.h"
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

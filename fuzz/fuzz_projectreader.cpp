@@ -13,10 +13,10 @@
 //   copies).
 // Seed corpus: tests/data/projectreader (the seeds and fuzzed/).
 
-#include "core/storage/projectdomreader.h"
-#include "core/storage/projectreadahead.h"
-#include "core/storage/projectreader.h"
-#include "core/storage/itemelement.h"
+#include "core/project/projectdomreader.h"
+#include "core/project/projectreadahead.h"
+#include "core/project/projectreader.h"
+#include "core/project/itemelement.h"
 #include "fuzz/fuzzsupport.h"
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 // first readable entry of that name, and nothing when they reach past the end.
 // Seed corpus: tests/data/qlxfat (the fixtures and fuzzed/).
 
-#include "core/storage/qlxfat.h"
+#include "core/package/qlxfat.h"
 #include "fuzz/fuzzsupport.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "core/bus/module.h"
 
 #include "core/bus/port.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/xmlelements.h"
 
 Module::Module(QString name, QString id, QString type, int busid, QString room, QObject *parent)
     : QObject(parent)

@@ -2,7 +2,7 @@
 
 #include "core/bus/module.h"
 #include "core/bus/portid.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/xmlelements.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include "core/startup/logcategories.h"
 
 #include "core/download/transferprotocol.h"
-#include "core/storage/packagereport.h"
-#include "core/storage/projectreader.h"
-#include "core/storage/qlxfat.h"
+#include "core/package/packagereport.h"
+#include "core/project/projectreader.h"
+#include "core/package/qlxfat.h"
 
 #include <QDebug>
 #include <QFile>

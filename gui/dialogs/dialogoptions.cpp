@@ -2,7 +2,7 @@
 #include "core/startup/logcategories.h"
 #include "ui_dialogoptions.h"
 
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 
 #include <QDebug>
 #include <QDir>

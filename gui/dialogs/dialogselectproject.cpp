@@ -3,7 +3,7 @@
 #include "ui_dialogselectproject.h"
 
 #include "core/download/transferprotocol.h"
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 
 #include <QDebug>
 #include <QDir>

@@ -3,8 +3,8 @@
 
 #include "gui/items/textrendering.h"
 #include "gui/items/truncated.h"
-#include "gui/storage/picturecache.h"
-#include "core/storage/projectdirectory.h"
+#include "gui/pictures/picturecache.h"
+#include "core/package/projectdirectory.h"
 
 #include <QDebug>
 #include <QFileInfo>

@@ -14,9 +14,9 @@
 #include <QVariant>
 #include <QWidget>
 
-#include "core/storage/itemelement.h"
-#include "core/storage/itemkind.h"
-#include "core/storage/itemrecord.h"
+#include "core/project/itemelement.h"
+#include "core/project/itemkind.h"
+#include "core/project/itemrecord.h"
 
 class Page;
 

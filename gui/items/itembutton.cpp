@@ -1,6 +1,6 @@
 #include "gui/items/itembutton.h"
 
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 #include <QCursor>
 

@@ -1,6 +1,6 @@
 #include "gui/items/itempagechange.h"
 
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 ItemPageChange::ItemPageChange(QList<Item *> *pageList, QList<Page *> *pages)
     : Item(pageList, pages)

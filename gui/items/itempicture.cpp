@@ -1,6 +1,6 @@
 #include "gui/items/itempicture.h"
 
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 ItemPicture::ItemPicture(QList<Item *> *pageList, QList<Page *> *pages)
     : Item(pageList, pages)

@@ -1,6 +1,6 @@
 #include "gui/items/itemstatebutton.h"
 
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 #include <QCursor>
 

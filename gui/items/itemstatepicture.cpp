@@ -1,6 +1,6 @@
 #include "gui/items/itemstatepicture.h"
 
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 ItemStatePicture::ItemStatePicture(QList<Item *> *pageList, QList<Page *> *pages)
     : Item(pageList, pages)

@@ -1,7 +1,7 @@
 #include "gui/items/textrendering.h"
 
 #include "core/startup/logcategories.h"
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 #include <QCache>
 #include <QColor>

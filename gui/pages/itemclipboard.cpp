@@ -1,7 +1,7 @@
 #include "gui/pages/itemclipboard.h"
 
 #include "core/startup/logcategories.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/xmlelements.h"
 #include "gui/items/item.h"
 
 #include <QDomElement>

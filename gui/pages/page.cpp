@@ -16,8 +16,8 @@
 #include "gui/pages/itemclipboard.h"
 #include "gui/pages/pageids.h"
 #include "gui/pages/pagekeys.h"
-#include "core/storage/itemkind.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/itemkind.h"
+#include "core/project/xmlelements.h"
 
 namespace {
 

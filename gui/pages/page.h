@@ -13,7 +13,7 @@
 #include "gui/pages/pagebackground.h"
 #include "gui/pages/pendingitems.h"
 #include "gui/pages/portindex.h"
-#include "core/storage/itemelement.h"
+#include "core/project/itemelement.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #include "gui/pages/pagebackground.h"
 
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 #include <QBrush>
 #include <QCoreApplication>

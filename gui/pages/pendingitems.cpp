@@ -1,7 +1,7 @@
 #include "gui/pages/pendingitems.h"
 
 #include "gui/items/item.h"
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 
 #include <QHash>
 #include <QVector>

@@ -1,7 +1,7 @@
 #ifndef PENDINGITEMS_H
 #define PENDINGITEMS_H
 
-#include "core/storage/itemelement.h"
+#include "core/project/itemelement.h"
 
 #include <QList>
 #include <QRectF>

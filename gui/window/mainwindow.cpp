@@ -3,14 +3,14 @@
 #include "ui_mainwindow.h"
 
 #include "gui/dialogs/dialogprogress.h"
-#include "core/storage/packagereport.h"
+#include "core/package/packagereport.h"
 #include "gui/window/projectloader.h"
 #include "gui/wall/wallpanel.h"
 #include "gui/items/item.h"
 #include "core/net/qalixmsgclient.h"
 #include "gui/dialogs/dialogoptions.h"
 #include "gui/pages/page.h"
-#include "core/storage/qlxfat.h"
+#include "core/package/qlxfat.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -11,7 +11,7 @@
 #include "core/live/livestate.h"
 #include "core/live/presshandler.h"
 #include "core/net/connectionwatch.h"
-#include "core/storage/projectreader.h"
+#include "core/project/projectreader.h"
 #include "core/startup/startoptions.h"
 
 #include <functional>

@@ -10,13 +10,13 @@
 #include <QWidget>
 
 #include "gui/dialogs/dialogprogress.h"
-#include "core/storage/projectreadahead.h"
+#include "core/project/projectreadahead.h"
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
-#include "gui/storage/picturecache.h"
-#include "core/storage/packagereport.h"
-#include "core/storage/projectdirectory.h"
-#include "core/storage/qlxfat.h"
+#include "gui/pictures/picturecache.h"
+#include "core/package/packagereport.h"
+#include "core/package/projectdirectory.h"
+#include "core/package/qlxfat.h"
 
 namespace {
 

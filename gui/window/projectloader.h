@@ -1,7 +1,7 @@
 #ifndef PROJECTLOADER_H
 #define PROJECTLOADER_H
 
-#include "core/storage/projectreader.h"
+#include "core/project/projectreader.h"
 
 #include <QByteArray>
 #include <QList>

@@ -14,8 +14,8 @@
 #include "gui/items/itemstatetext.h"
 #include "gui/items/itemtext.h"
 #include "gui/pages/page.h"
-#include "core/storage/projectdirectory.h"
-#include "core/storage/xmlelements.h"
+#include "core/package/projectdirectory.h"
+#include "core/project/xmlelements.h"
 #include "tests/support/testsupport.h"
 #include "tools/support/msgserversim.h"
 

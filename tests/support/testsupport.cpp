@@ -1,6 +1,6 @@
 #include "testsupport.h"
 
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 
 #include <QBuffer>
 #include <QDir>

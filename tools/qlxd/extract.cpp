@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "core/storage/qlxfat.h"
+#include "core/package/qlxfat.h"
 
 #include <QDir>
 #include <QFileInfo>

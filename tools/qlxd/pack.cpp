@@ -1,7 +1,7 @@
 #include "commands.h"
 
-#include "core/storage/qlxfat.h"
-#include "core/storage/qlxfatthread.h"
+#include "core/package/qlxfat.h"
+#include "core/package/qlxfatthread.h"
 
 #include <QDir>
 #include <QFile>

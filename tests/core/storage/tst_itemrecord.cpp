@@ -1,10 +1,10 @@
-#include "core/storage/projectdomreader.h"
-#include "core/storage/projectreader.h"
-#include "core/storage/itemelement.h"
-#include "core/storage/itemkind.h"
-#include "core/storage/itemrecord.h"
-#include "core/storage/picturenames.h"
-#include "core/storage/projectdirectory.h"
+#include "core/project/projectdomreader.h"
+#include "core/project/projectreader.h"
+#include "core/project/itemelement.h"
+#include "core/project/itemkind.h"
+#include "core/project/itemrecord.h"
+#include "core/project/picturenames.h"
+#include "core/package/projectdirectory.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "core/storage/qlxfat.h"
-#include "core/storage/qlxfatthread.h"
+#include "core/package/qlxfat.h"
+#include "core/package/qlxfatthread.h"
 #include "tests/support/testsupport.h"
 
 #include <QtTest>

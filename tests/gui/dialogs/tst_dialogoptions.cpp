@@ -1,6 +1,6 @@
 #include "gui/dialogs/dialogoptions.h"
 
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 #include "tests/support/testsupport.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "gui/dialogs/dialogselectproject.h"
 
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 #include "tests/support/testsupport.h"
 
 #include <QComboBox>

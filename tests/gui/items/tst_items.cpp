@@ -1,5 +1,5 @@
 #include "gui/editors/propertyframes.h"
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 #include "tests/support/itemsupport.h"
 
 #include <QGraphicsScene>

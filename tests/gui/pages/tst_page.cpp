@@ -7,9 +7,9 @@
 #include "gui/items/item.h"
 #include "gui/items/itemstatebutton.h"
 #include "gui/items/itemstatepicture.h"
-#include "core/storage/itemkind.h"
+#include "core/project/itemkind.h"
 #include "gui/pages/page.h"
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 #include "tests/support/itemsupport.h"
 
 // Page, view and scene: construction, sizing, background, port values,

@@ -7,7 +7,7 @@
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
 #include "tests/support/itemsupport.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/xmlelements.h"
 
 // The page's item factory and its editor: keys, clipboard fragments, delete.
 class TestPageEditing : public QObject

@@ -8,12 +8,12 @@
 
 #include "gui/dialogs/dialogprogress.h"
 #include "gui/window/mainwindow.h"
-#include "core/storage/projectdomreader.h"
+#include "core/project/projectdomreader.h"
 #include "gui/window/projectloader.h"
-#include "core/storage/projectreader.h"
+#include "core/project/projectreader.h"
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 #include "tests/support/testsupport.h"
 
 // The main window loading a package that cannot be loaded as it says: one

@@ -9,7 +9,7 @@
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
 #include "tests/support/testsupport.h"
-#include "core/storage/qlxfat.h"
+#include "core/package/qlxfat.h"
 
 // Unpacking a package's pictures and building pages from a project document,
 // hostile packages and documents included.

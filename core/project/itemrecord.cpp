@@ -1,6 +1,6 @@
-#include "core/storage/itemrecord.h"
+#include "core/project/itemrecord.h"
 
-#include "core/storage/picturenames.h"
+#include "core/project/picturenames.h"
 
 #include <QStringList>
 #include <QVarLengthArray>

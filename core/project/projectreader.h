@@ -1,7 +1,7 @@
 #ifndef PROJECTREADER_H
 #define PROJECTREADER_H
 
-#include "core/storage/itemelement.h"
+#include "core/project/itemelement.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "gui/storage/picturecache.h"
+#include "gui/pictures/picturecache.h"
 #include "core/startup/logcategories.h"
 
 #include <QCache>

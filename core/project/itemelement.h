@@ -1,7 +1,7 @@
 #ifndef ITEMELEMENT_H
 #define ITEMELEMENT_H
 
-#include "core/storage/itemrecord.h"
+#include "core/project/itemrecord.h"
 
 #include <QDomDocument>
 #include <QDomElement>

@@ -1,4 +1,4 @@
-#include "core/storage/xmlelements.h"
+#include "core/project/xmlelements.h"
 
 QDomElement childElement(const QDomNodeList &nodes, const QString &tag)
 {

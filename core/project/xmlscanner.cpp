@@ -1,4 +1,4 @@
-#include "core/storage/xmlscanner.h"
+#include "core/project/xmlscanner.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #ifndef QLXFATTHREAD_H
 #define QLXFATTHREAD_H
 
-#include "core/storage/fatentry.h"
+#include "core/package/fatentry.h"
 
 #include <QMap>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "core/storage/fatentry.h"
+#include "core/package/fatentry.h"
 
 FatEntry FatEntry::fromFile(const QString &sourcePath, const QString &name)
 {

@@ -1,7 +1,7 @@
-#include "core/storage/itemelement.h"
+#include "core/project/itemelement.h"
 
-#include "core/storage/picturenames.h"
-#include "core/storage/xmlscanner.h"
+#include "core/project/picturenames.h"
+#include "core/project/xmlscanner.h"
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>

@@ -1,7 +1,7 @@
 #ifndef PROJECTREADAHEAD_H
 #define PROJECTREADAHEAD_H
 
-#include "core/storage/projectreader.h"
+#include "core/project/projectreader.h"
 
 #include <QByteArray>
 #include <future>

@@ -1,4 +1,4 @@
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 
 #include <QCoreApplication>
 

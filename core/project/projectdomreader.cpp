@@ -1,7 +1,7 @@
-#include "core/storage/projectdomreader.h"
+#include "core/project/projectdomreader.h"
 
-#include "core/storage/projectreader.h"
-#include "core/storage/xmlelements.h"
+#include "core/project/projectreader.h"
+#include "core/project/xmlelements.h"
 
 #include <QDomDocument>
 

@@ -1,6 +1,6 @@
-#include "core/storage/qlxfat.h"
+#include "core/package/qlxfat.h"
 
-#include "core/storage/qlxfatthread.h"
+#include "core/package/qlxfatthread.h"
 
 #include <QFileInfo>
 #include <QSet>

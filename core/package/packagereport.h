@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "core/storage/qlxfat.h"
+#include "core/package/qlxfat.h"
 
 // What the operator and standard error are told about a package that does not
 // load as packed: one that does not open, one cut short, and a project

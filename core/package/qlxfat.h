@@ -1,7 +1,7 @@
 #ifndef QLXFAT_H
 #define QLXFAT_H
 
-#include "core/storage/fatentry.h"
+#include "core/package/fatentry.h"
 
 #include <QFile>
 #include <QHash>

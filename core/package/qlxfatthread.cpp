@@ -1,4 +1,4 @@
-#include "core/storage/qlxfatthread.h"
+#include "core/package/qlxfatthread.h"
 #include "core/startup/logcategories.h"
 
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "core/storage/itemkind.h"
+#include "core/project/itemkind.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/storage/packagereport.h"
+#include "core/package/packagereport.h"
 
 #include <QStringList>
 

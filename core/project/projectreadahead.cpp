@@ -1,4 +1,4 @@
-#include "core/storage/projectreadahead.h"
+#include "core/project/projectreadahead.h"
 
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>

@@ -1,7 +1,7 @@
-#include "core/storage/picturenames.h"
+#include "core/project/picturenames.h"
 #include "core/startup/logcategories.h"
 
-#include "core/storage/projectdirectory.h"
+#include "core/package/projectdirectory.h"
 
 #include <QDebug>
 #include <QFileInfo>
