@@ -1,5 +1,5 @@
 #include "gui/window/mainwindow.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 #include "core/startup/messagehandler.h"
 #include "core/startup/openglintegrations.h"
 #include "core/startup/startoptions.h"

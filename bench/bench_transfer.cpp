@@ -5,7 +5,7 @@
 // acknowledgement.
 
 #include "bench/benchsupport.h"
-#include "tools/support/designerserver.h"
+#include "tools/standins/designerserver.h"
 #include "core/download/transferprotocol.h"
 #include "core/download/transferreceiver.h"
 

@@ -1,7 +1,7 @@
 #include "core/download/designerlink.h"
 
 #include "core/download/transferprotocol.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>

@@ -1,5 +1,5 @@
 #include "core/download/transferreceiver.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 
 #include "core/download/transferprotocol.h"
 #include "core/package/packagereport.h"

@@ -2,7 +2,7 @@
 
 #include "core/bus/portid.h"
 #include "core/live/livestate.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 
 #include <QStringList>
 

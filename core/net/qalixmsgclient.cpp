@@ -1,5 +1,5 @@
 #include "core/net/qalixmsgclient.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 
 #include <QDebug>
 

@@ -1,5 +1,5 @@
 #include "core/package/qlxfatthread.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 
 #include <QDebug>
 #include <QFile>
@@ -108,10 +108,10 @@ void QLXFatThread::run()
                 failed = !writeBytes(entry.data.toLatin1());
                 ++index;
             } else if (!source.isOpen()) {
-                qCDebug(lcStorage).noquote() << "Save File into QLXFAT" << entry.sourcePath;
+                qCDebug(lcPackage).noquote() << "Save File into QLXFAT" << entry.sourcePath;
                 source.setFileName(entry.sourcePath);
                 if (!source.open(QIODevice::ReadOnly)) {
-                    qCDebug(lcStorage) << "File Open FAILED";
+                    qCDebug(lcPackage) << "File Open FAILED";
                     failed = true;
                     break;
                 }
@@ -120,7 +120,7 @@ void QLXFatThread::run()
                 char block[BlockSize];
                 const qint64 read = remaining > 0 ? source.read(block, qMin(remaining, BlockSize)) : 0;
                 if (read < 0 || (read == 0 && remaining > 0)) {
-                    qCDebug(lcStorage).noquote() << "File Read FAILED" << entry.sourcePath;
+                    qCDebug(lcPackage).noquote() << "File Read FAILED" << entry.sourcePath;
                     failed = true;
                     break;
                 }

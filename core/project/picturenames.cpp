@@ -1,5 +1,5 @@
 #include "core/project/picturenames.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 
 #include "core/package/projectdirectory.h"
 
@@ -19,7 +19,7 @@ QString resolvePictureName(const QString &name)
         return projectPath;
     const QString commonPath = projectDirectory() + QStringLiteral("icons/") + name;
     if (QFileInfo::exists(commonPath)) {
-        qCDebug(lcStorage) << "Project Item not found" << commonPath;
+        qCDebug(lcProject) << "Project Item not found" << commonPath;
         return commonPath;
     }
     return noIcon;

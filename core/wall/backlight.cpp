@@ -1,5 +1,5 @@
 #include "core/wall/backlight.h"
-#include "core/startup/logcategories.h"
+#include "core/logging/logcategories.h"
 
 #include <QDir>
 #include <QFile>

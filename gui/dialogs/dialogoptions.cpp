@@ -1,5 +1,5 @@
 #include "gui/dialogs/dialogoptions.h"
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 #include "ui_dialogoptions.h"
 
 #include "core/package/projectdirectory.h"

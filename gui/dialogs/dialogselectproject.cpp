@@ -1,5 +1,5 @@
 #include "gui/dialogs/dialogselectproject.h"
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 #include "ui_dialogselectproject.h"
 
 #include "core/download/transferprotocol.h"

@@ -1,5 +1,5 @@
 #include "gui/editors/frameupdater.h"
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 
 #include "gui/items/item.h"
 #include "gui/items/truncated.h"

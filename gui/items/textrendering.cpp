@@ -1,6 +1,6 @@
 #include "gui/items/textrendering.h"
 
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 #include "gui/pictures/picturecache.h"
 
 #include <QCache>

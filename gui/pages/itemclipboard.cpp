@@ -1,6 +1,6 @@
 #include "gui/pages/itemclipboard.h"
 
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 #include "core/project/xmlelements.h"
 #include "gui/items/item.h"
 

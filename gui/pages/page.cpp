@@ -1,5 +1,5 @@
 #include "gui/pages/page.h"
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,5 +1,5 @@
 #include "gui/pictures/picturecache.h"
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 
 #include <QCache>
 #include <QDebug>
@@ -152,9 +152,9 @@ QPixmap PictureCache::picture(const QString &text)
     if (!lookUp(k, &found)) {
         found = decoded(text);
         enter(k, found);
-        qCDebug(lcStorage) << "New PIC" << text << key(text);
+        qCDebug(lcPictures) << "New PIC" << text << key(text);
     }
-    qCDebug(lcStorage) << "Send PIC" << found.cacheKey();
+    qCDebug(lcPictures) << "Send PIC" << found.cacheKey();
     return found;
 }
 

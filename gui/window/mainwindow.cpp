@@ -1,5 +1,5 @@
 #include "gui/window/mainwindow.h"
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 #include "ui_mainwindow.h"
 
 #include "gui/dialogs/dialogprogress.h"

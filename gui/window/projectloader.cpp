@@ -1,5 +1,5 @@
 #include "gui/window/projectloader.h"
-#include "core/startup/logcategories.h"
+#include "gui/logging/guilogcategories.h"
 
 #include <QDebug>
 #include <QDir>

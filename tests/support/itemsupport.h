@@ -17,7 +17,7 @@
 #include "core/package/projectdirectory.h"
 #include "core/project/xmlelements.h"
 #include "tests/support/testsupport.h"
-#include "tools/support/msgserversim.h"
+#include "tools/standins/msgserversim.h"
 
 #include <QDomDocument>
 #include <QDomElement>

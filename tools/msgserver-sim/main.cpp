@@ -1,7 +1,7 @@
 // msgserver-sim: a message server stand-in for the demo, the tests and load and fault trials.
 
 #include "core/net/msgline.h"
-#include "tools/support/msgserversim.h"
+#include "tools/standins/msgserversim.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

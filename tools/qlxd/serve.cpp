@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "tools/support/designerserver.h"
+#include "tools/standins/designerserver.h"
 #include "core/download/transferprotocol.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "core/net/msgline.h"
 #include "core/net/qalixmsgclient.h"
 #include "tests/support/testsupport.h"
-#include "tools/support/msgserversim.h"
+#include "tools/standins/msgserversim.h"
 
 #include <QLocale>
 #include <QSignalSpy>

@@ -6,7 +6,7 @@
 #include "gui/dialogs/dialogoptions.h"
 #include "gui/pages/page.h"
 #include "tests/support/itemsupport.h"
-#include "tools/support/msgserversim.h"
+#include "tools/standins/msgserversim.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -2,7 +2,7 @@
 #include "gui/items/item.h"
 #include "tests/support/itemsupport.h"
 #include "tests/support/testsupport.h"
-#include "tools/support/msgserversim.h"
+#include "tools/standins/msgserversim.h"
 #include "core/net/qalixmsgclient.h"
 #include "gui/pages/page.h"
 

@@ -4,16 +4,6 @@
 
 #include <QtTest>
 
-#include <cstddef>
-#include <cstdint>
-
-// The fuzz targets' entry points, built into this test under their names.
-extern "C" int fuzz_qlxfat(const uint8_t *data, size_t size);
-extern "C" int fuzz_projectreader(const uint8_t *data, size_t size);
-extern "C" int fuzz_transferreceiver(const uint8_t *data, size_t size);
-extern "C" int fuzz_msgline(const uint8_t *data, size_t size);
-extern "C" int fuzz_mqttpayload(const uint8_t *data, size_t size);
-
 namespace {
 
 QString describe(const QVector<FatEntry> &entries)
@@ -75,7 +65,7 @@ QStringList filesBelow(const QString &root)
 } // namespace
 
 // The package container read from hostile bytes and written byte for byte,
-// the qlxd tool on top of it, and the inputs kept from fuzzing.
+// and the qlxd tool on top of it.
 class TestPackage : public QObject
 {
     Q_OBJECT
@@ -95,8 +85,6 @@ private slots:
     void qlxdExtractDoesNotFollowLinks_data();
     void qlxdExtractDoesNotFollowLinks();
 
-    void storedInputs_data();
-    void storedInputs();
 
 private:
     QString path(const QString &relative) const { return m_dir->filePath(relative); }
@@ -412,43 +400,6 @@ void TestPackage::qlxdExtractDoesNotFollowLinks()
     QCOMPARE(treeListing(path("outside")), outside);
     QCOMPARE(readFile(path("outside/a.png")), QByteArray("precious"));
     QCOMPARE(readFile(path("out/b.png")), QByteArray("2"));
-}
-
-void TestPackage::storedInputs_data()
-{
-    // The fixtures and seeds of every fuzz target, and the inputs kept from
-    // fuzzing (any crash it ever finds belongs in fuzzed/ as well).
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("file");
-    for (const QString target : {"qlxfat", "projectreader", "transferreceiver", "msgline", "mqttpayload"}) {
-        for (const QString &folder : {QString(), QStringLiteral("fuzzed")}) {
-            const QDir dir(QStringLiteral(QALIX_TEST_DATA "/") + target + QLatin1Char('/') + folder);
-            const QString prefix = folder.isEmpty() ? target : target + QLatin1Char('/') + folder;
-            for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
-                QTest::newRow(qPrintable(prefix + QLatin1Char('/') + name)) << target << dir.filePath(name);
-        }
-    }
-}
-
-void TestPackage::storedInputs()
-{
-    QFETCH(QString, target);
-    QFETCH(QString, file);
-
-    // The target's own checks abort on a fault.
-    const QByteArray input = readFile(file);
-    const auto bytes = reinterpret_cast<const uint8_t *>(input.constData());
-    const size_t size = size_t(input.size());
-    if (target == QLatin1String("projectreader"))
-        QCOMPARE(fuzz_projectreader(bytes, size), 0);
-    else if (target == QLatin1String("transferreceiver"))
-        QCOMPARE(fuzz_transferreceiver(bytes, size), 0);
-    else if (target == QLatin1String("msgline"))
-        QCOMPARE(fuzz_msgline(bytes, size), 0);
-    else if (target == QLatin1String("mqttpayload"))
-        QCOMPARE(fuzz_mqttpayload(bytes, size), 0);
-    else
-        QCOMPARE(fuzz_qlxfat(bytes, size), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPackage)

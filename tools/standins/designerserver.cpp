@@ -1,4 +1,4 @@
-#include "tools/support/designerserver.h"
+#include "tools/standins/designerserver.h"
 
 #include "core/download/transferprotocol.h"
 

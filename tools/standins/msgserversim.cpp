@@ -1,4 +1,4 @@
-#include "tools/support/msgserversim.h"
+#include "tools/standins/msgserversim.h"
 
 #include "core/net/msgline.h"
 #include "core/net/msgserversession.h"

@@ -1,4 +1,4 @@
-#include "tools/support/simporttable.h"
+#include "tools/standins/simporttable.h"
 
 #include <QStringList>
 #include <QtMath>

@@ -1,7 +1,7 @@
 #ifndef MSGSERVERSIM_H
 #define MSGSERVERSIM_H
 
-#include "tools/support/simporttable.h"
+#include "tools/standins/simporttable.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
