@@ -3,7 +3,7 @@
 #include <cstring>
 
 MsgLineBuffer::MsgLineBuffer(int maxLineLength)
-    : maxLength(maxLineLength)
+    : m_maxLength(maxLineLength)
 {
 }
 
@@ -13,36 +13,36 @@ void MsgLineBuffer::append(const char *data, int size)
         return;
     // Drop handed-out bytes before growing, so the buffer never holds more than
     // one partial line and the chunk being appended.
-    if (start > 0 && (start == buffer.size() || start >= buffer.size() / 2)) {
-        buffer.remove(0, start);
-        scanFrom -= start;
-        start = 0;
+    if (m_start > 0 && (m_start == m_buffer.size() || m_start >= m_buffer.size() / 2)) {
+        m_buffer.remove(0, m_start);
+        m_scanFrom -= m_start;
+        m_start = 0;
     }
-    buffer.append(data, size);
+    m_buffer.append(data, size);
 }
 
 bool MsgLineBuffer::takeLine(const char **data, int *size)
 {
-    if (overflow)
+    if (m_overflow)
         return false;
-    const char *base = buffer.constData();
-    const int end = buffer.size();
-    const void *found = scanFrom < end ? std::memchr(base + scanFrom, '\n', size_t(end - scanFrom)) : nullptr;
+    const char *base = m_buffer.constData();
+    const int end = m_buffer.size();
+    const void *found = m_scanFrom < end ? std::memchr(base + m_scanFrom, '\n', size_t(end - m_scanFrom)) : nullptr;
     if (!found) {
-        scanFrom = end;
-        if (end - start > maxLength)
-            overflow = true;
+        m_scanFrom = end;
+        if (end - m_start > m_maxLength)
+            m_overflow = true;
         return false;
     }
     const int lineFeed = int(static_cast<const char *>(found) - base);
-    if (lineFeed - start > maxLength) {
-        overflow = true;
+    if (lineFeed - m_start > m_maxLength) {
+        m_overflow = true;
         return false;
     }
-    *data = base + start;
-    *size = lineFeed - start;
-    start = lineFeed + 1;
-    scanFrom = start;
+    *data = base + m_start;
+    *size = lineFeed - m_start;
+    m_start = lineFeed + 1;
+    m_scanFrom = m_start;
     return true;
 }
 
@@ -58,8 +58,8 @@ bool MsgLineBuffer::takeLine(QByteArray *line)
 
 void MsgLineBuffer::clear()
 {
-    buffer.clear();
-    start = 0;
-    scanFrom = 0;
-    overflow = false;
+    m_buffer.clear();
+    m_start = 0;
+    m_scanFrom = 0;
+    m_overflow = false;
 }

@@ -23,19 +23,19 @@ public:
     bool takeLine(QByteArray *line);
 
     // The current line has grown past the maximum; only clear() resets this.
-    bool overflowed() const { return overflow; }
+    bool overflowed() const { return m_overflow; }
     // Bytes received and not yet handed out.
-    int pending() const { return buffer.size() - start; }
+    int pending() const { return m_buffer.size() - m_start; }
     void clear();
 
-    int maxLineLength() const { return maxLength; }
+    int maxLineLength() const { return m_maxLength; }
 
 private:
-    QByteArray buffer;
-    int start = 0;     // first byte not handed out yet
-    int scanFrom = 0;  // the bytes from start up to here hold no line feed
-    int maxLength;
-    bool overflow = false;
+    QByteArray m_buffer;
+    int m_start = 0;     // first byte not handed out yet
+    int m_scanFrom = 0;  // the bytes from start up to here hold no line feed
+    int m_maxLength;
+    bool m_overflow = false;
 };
 
 #endif // MSGLINEBUFFER_H

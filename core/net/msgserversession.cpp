@@ -24,18 +24,18 @@ const QString reasonBeforeLogin = QStringLiteral("not a login");
 
 MsgServerSession::MsgServerSession(QTcpSocket *socket, QObject *parent)
     : QObject(parent)
-    , sock(socket)
+    , m_sock(socket)
 {
     Q_ASSERT(socket);
-    sock->setParent(this);
-    connect(sock, &QTcpSocket::readyRead, this, &MsgServerSession::onReadyRead);
-    connect(sock, &QTcpSocket::disconnected, this, [this] { finish(reasonGone, false); });
+    m_sock->setParent(this);
+    connect(m_sock, &QTcpSocket::readyRead, this, &MsgServerSession::onReadyRead);
+    connect(m_sock, &QTcpSocket::disconnected, this, [this] { finish(reasonGone, false); });
     // Bytes may have arrived before the owner could connect to our signals, and
     // their ready-read has passed; look once the owner has had its turn.
     QTimer::singleShot(0, this, [this] {
-        if (closedOnce)
+        if (m_closedOnce)
             return;
-        if (sock->state() != QAbstractSocket::ConnectedState && sock->bytesAvailable() == 0)
+        if (m_sock->state() != QAbstractSocket::ConnectedState && m_sock->bytesAvailable() == 0)
             finish(reasonGone, false);
         else
             onReadyRead();
@@ -45,32 +45,32 @@ MsgServerSession::MsgServerSession(QTcpSocket *socket, QObject *parent)
 MsgServerSession::~MsgServerSession()
 {
     // The socket dies with us; its last signals must not reach a half-destroyed session.
-    sock->disconnect(this);
+    m_sock->disconnect(this);
 }
 
 void MsgServerSession::setCredentials(const QString &newUser, const QString &newPassword)
 {
-    user = newUser;
-    password = newPassword;
-    credentialsSet = true;
+    m_user = newUser;
+    m_password = newPassword;
+    m_credentialsSet = true;
 }
 
 void MsgServerSession::setMaxLineLength(int bytes)
 {
     // Lines already buffered were read under the old bound; keep them.
-    if (buffer.pending() == 0)
-        buffer = MsgLineBuffer(qMax(1, bytes));
+    if (m_buffer.pending() == 0)
+        m_buffer = MsgLineBuffer(qMax(1, bytes));
 }
 
 void MsgServerSession::acceptStart()
 {
-    if (loginAccepted && !closedOnce)
-        startAccepted = true;
+    if (m_loginAccepted && !m_closedOnce)
+        m_startAccepted = true;
 }
 
 bool MsgServerSession::sendPort(const QString &object, int port, bool output, double value)
 {
-    if (!startAccepted || closedOnce)
+    if (!m_startAccepted || m_closedOnce)
         return false;
     const QByteArray line = MsgLine::framePort(object, port, output, value);
     if (line.isEmpty()) {
@@ -98,35 +98,35 @@ void MsgServerSession::close()
 
 void MsgServerSession::write(const QByteArray &bytes)
 {
-    if (closedOnce || overrun)
+    if (m_closedOnce || m_overrun)
         return;
-    if (sock->bytesToWrite() + bytes.size() > maxBacklog) {
+    if (m_sock->bytesToWrite() + bytes.size() > m_maxBacklog) {
         // The owner may be walking its sessions right now: close on the next turn.
-        overrun = true;
-        qCWarning(lcServer).noquote() << "panel" << sock->peerAddress().toString() << "reads nothing;"
-                                      << sock->bytesToWrite() << "bytes wait unsent, dropping the session";
+        m_overrun = true;
+        qCWarning(lcServer).noquote() << "panel" << m_sock->peerAddress().toString() << "reads nothing;"
+                                      << m_sock->bytesToWrite() << "bytes wait unsent, dropping the session";
         QTimer::singleShot(0, this, [this] { finish(reasonBacklog, false); });
         return;
     }
-    sock->write(bytes);
+    m_sock->write(bytes);
 }
 
 void MsgServerSession::finish(const QString &reason, bool flush)
 {
-    if (closedOnce)
+    if (m_closedOnce)
         return;
-    closedOnce = true;
-    loginAccepted = startAccepted = false;
-    sock->disconnect(this);
+    m_closedOnce = true;
+    m_loginAccepted = m_startAccepted = false;
+    m_sock->disconnect(this);
     if (flush) {
         // Whatever was answered last (a refusal) should reach the panel.
-        sock->flush();
-        sock->disconnectFromHost();
+        m_sock->flush();
+        m_sock->disconnectFromHost();
     } else {
-        sock->abort();
+        m_sock->abort();
     }
-    if (malformedLines > 1)
-        qCWarning(lcServer) << malformedLines << "malformed lines passed over in all";
+    if (m_malformedLines > 1)
+        qCWarning(lcServer) << m_malformedLines << "malformed lines passed over in all";
     qCDebug(lcServer) << "session closed:" << reason;
     emit closed(reason);
 }
@@ -134,28 +134,28 @@ void MsgServerSession::finish(const QString &reason, bool flush)
 void MsgServerSession::onReadyRead()
 {
     const QPointer<MsgServerSession> guard(this);
-    while (!closedOnce && sock->bytesAvailable() > 0) {
-        buffer.append(sock->read(qMax(4096, buffer.maxLineLength())));
+    while (!m_closedOnce && m_sock->bytesAvailable() > 0) {
+        m_buffer.append(m_sock->read(qMax(4096, m_buffer.maxLineLength())));
         QByteArray line;
-        while (buffer.takeLine(&line)) {
-            if (!loginAccepted && loginFirstBytes > 0) {
-                bytesBeforeLogin += line.size() + 1;
-                if (bytesBeforeLogin > loginFirstBytes) {
+        while (m_buffer.takeLine(&line)) {
+            if (!m_loginAccepted && m_loginFirstBytes > 0) {
+                m_bytesBeforeLogin += line.size() + 1;
+                if (m_bytesBeforeLogin > m_loginFirstBytes) {
                     finish(reasonBeforeLogin, false);
                     return;
                 }
             }
             handleLine(line.trimmed());
             // A handler of our signals may have closed or deleted us.
-            if (!guard || closedOnce)
+            if (!guard || m_closedOnce)
                 return;
         }
-        if (!loginAccepted && loginFirstBytes > 0 && bytesBeforeLogin + buffer.pending() > loginFirstBytes) {
+        if (!m_loginAccepted && m_loginFirstBytes > 0 && m_bytesBeforeLogin + m_buffer.pending() > m_loginFirstBytes) {
             finish(reasonBeforeLogin, false);
             return;
         }
-        if (buffer.overflowed()) {
-            qCWarning(lcServer) << "line longer than" << buffer.maxLineLength() << "bytes, dropping the session";
+        if (m_buffer.overflowed()) {
+            qCWarning(lcServer) << "line longer than" << m_buffer.maxLineLength() << "bytes, dropping the session";
             emit lineTooLong();
             if (guard)
                 finish(reasonTooLong, false);
@@ -168,7 +168,7 @@ void MsgServerSession::handleLine(const QByteArray &line)
 {
     const QPointer<MsgServerSession> guard(this);
     emit lineReceived(line);
-    if (!guard || closedOnce || silent)
+    if (!guard || m_closedOnce || m_silent)
         return;
     handleRequest(MsgLine::parseRequest(line), line);
 }
@@ -177,31 +177,31 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
 {
     const auto notPermitted = [this] { sendError(4, MsgLine::errorText(4)); };
 
-    if (!loginAccepted && loginFirstBytes > 0 && request.request != MsgLine::LoginRequest
+    if (!m_loginAccepted && m_loginFirstBytes > 0 && request.request != MsgLine::LoginRequest
         && !(request.request == MsgLine::BadRequest && request.letter == QLatin1Char('L'))) {
         if (request.request != MsgLine::KeepAlive)
             finish(reasonBeforeLogin, false);
-        else if (echoKeepAlive)
+        else if (m_echoKeepAlive)
             write(MsgLine::frameKeepAlive(request.text));
         return;
     }
 
     switch (request.request) {
     case MsgLine::KeepAlive:
-        if (echoKeepAlive)
+        if (m_echoKeepAlive)
             write(MsgLine::frameKeepAlive(request.text));
         return;
     case MsgLine::LoginRequest:
-        if (credentialsSet && !refuseLogin && request.user == user && request.password == password) {
+        if (m_credentialsSet && !m_refuseLogin && request.user == m_user && request.password == m_password) {
             write(MsgLine::frameLoginAnswer(true));
-            loginAccepted = true;
+            m_loginAccepted = true;
             emit loggedIn();
             return;
         }
         break; // refused below
     case MsgLine::ConfigRequest: {
         static const QString modes = QStringLiteral("DdBbRr");
-        if (!loginAccepted)
+        if (!m_loginAccepted)
             notPermitted();
         else if (request.sub == QLatin1Char('T') || (request.text.isEmpty() && !request.sub.isNull() && modes.contains(request.sub)))
             write(MsgLine::frameConfigAnswer(request.sub, request.text));
@@ -210,14 +210,14 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
         return;
     }
     case MsgLine::StartRequest:
-        if (!loginAccepted) {
+        if (!m_loginAccepted) {
             notPermitted();
             return;
         }
         emit startRequested();
         return;
     case MsgLine::PortCommand:
-        if (!loginAccepted) {
+        if (!m_loginAccepted) {
             notPermitted();
             return;
         }
@@ -227,9 +227,9 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
         if (request.letter == QLatin1Char('L'))
             break; // a login without "=" is refused like a wrong one
         // One line per session: a hostile panel must not flood standard error.
-        if (malformedLines++ == 0)
+        if (m_malformedLines++ == 0)
             qCWarning(lcServer) << "malformed line passed over (further ones counted when the session ends):" << line.left(80);
-        if (!loginAccepted)
+        if (!m_loginAccepted)
             notPermitted();
         else
             sendError(2, MsgLine::errorText(2));

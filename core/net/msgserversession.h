@@ -31,27 +31,27 @@ public:
     void setMaxLineLength(int bytes);   // default 64 KiB; a longer line drops this session only
     // Bytes that may wait unsent for a panel that reads nothing; beyond them
     // the session is dropped (after the caller's turn) rather than growing.
-    void setMaxBacklog(qint64 bytes) { maxBacklog = bytes; }
+    void setMaxBacklog(qint64 bytes) { m_maxBacklog = bytes; }
     // Refuses every login, also a correct one (a server that takes no panels now).
-    void setRefuseLogin(bool on) { refuseLogin = on; }
+    void setRefuseLogin(bool on) { m_refuseLogin = on; }
     // Answers a keep-alive with the same line, so a peer can tell how far its
     // lines have been handled; off by default.
-    void setEchoKeepAlive(bool on) { echoKeepAlive = on; }
+    void setEchoKeepAlive(bool on) { m_echoKeepAlive = on; }
     // Reads and reports every line (lineReceived) but acts on none: a server
     // that has stopped answering.
-    void setSilent(bool on) { silent = on; }
+    void setSilent(bool on) { m_silent = on; }
     // A panel sends a keep-alive and its login first. With a bound set, only
     // these are answered before the login (the keep-alive as setEchoKeepAlive
     // says: the panel counts the answers to its keep-alives from the first),
     // and any other line, or more than `bytes` before the login, closes the
     // session without a word, so a stranger gets next to nothing and costs
     // little. 0 (the default) answers every line, with "E4" before the login.
-    void setLoginFirst(int bytes) { loginFirstBytes = qMax(0, bytes); }
+    void setLoginFirst(int bytes) { m_loginFirstBytes = qMax(0, bytes); }
 
-    bool isLoggedIn() const { return loginAccepted; }
-    bool isStarted() const { return startAccepted; } // a start request was accepted
-    bool isClosed() const { return closedOnce; }
-    QTcpSocket *socket() const { return sock; }
+    bool isLoggedIn() const { return m_loginAccepted; }
+    bool isStarted() const { return m_startAccepted; } // a start request was accepted
+    bool isClosed() const { return m_closedOnce; }
+    QTcpSocket *socket() const { return m_sock; }
 
     void acceptStart();                 // the owner accepts a start request; reports follow from the owner
     // One "P" line; false (nothing sent) before acceptStart() or after close().
@@ -78,22 +78,22 @@ private:
     void write(const QByteArray &bytes);
     void finish(const QString &reason, bool flush);
 
-    QTcpSocket *sock;
-    MsgLineBuffer buffer;
-    QString user;
-    QString password;
-    bool loginAccepted = false;
-    bool startAccepted = false;
-    bool closedOnce = false;
-    bool credentialsSet = false;
-    bool refuseLogin = false;
-    bool echoKeepAlive = false;
-    bool silent = false;
-    bool overrun = false;
-    int loginFirstBytes = 0;
-    int bytesBeforeLogin = 0;
-    qint64 maxBacklog = 16 * 1024 * 1024;
-    int malformedLines = 0;
+    QTcpSocket *m_sock;
+    MsgLineBuffer m_buffer;
+    QString m_user;
+    QString m_password;
+    bool m_loginAccepted = false;
+    bool m_startAccepted = false;
+    bool m_closedOnce = false;
+    bool m_credentialsSet = false;
+    bool m_refuseLogin = false;
+    bool m_echoKeepAlive = false;
+    bool m_silent = false;
+    bool m_overrun = false;
+    int m_loginFirstBytes = 0;
+    int m_bytesBeforeLogin = 0;
+    qint64 m_maxBacklog = 16 * 1024 * 1024;
+    int m_malformedLines = 0;
 };
 
 #endif // MSGSERVERSESSION_H

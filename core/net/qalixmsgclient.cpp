@@ -24,8 +24,8 @@ constexpr qint64 socketBufferLimit = 64 * 1024;
 QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , clock(monotonicMsecs)
-    , retryNotBefore(std::numeric_limits<qint64>::min())
+    , m_clock(monotonicMsecs)
+    , m_retryNotBefore(std::numeric_limits<qint64>::min())
 {
     // Never the password itself: debug lines end up in files and terminals.
     qCDebug(lcNet) << "Message Connection" << settings.host << settings.port << settings.userName << "***";
@@ -42,7 +42,7 @@ QalixMsgClient::QalixMsgClient(const Settings &settings, QObject *parent)
     m_socket.setReadBufferSize(socketBufferLimit);
 
     m_timer.start(tickInterval);
-    m_lastSent = clock();
+    m_lastSent = m_clock();
     // Already silent for a minute: the first tick starts the first connection attempt.
     m_lastReceived = m_lastSent - silenceLimit;
 }
@@ -65,10 +65,10 @@ void QalixMsgClient::setTicking(bool on)
 
 void QalixMsgClient::setClock(Clock newClock)
 {
-    clock = std::move(newClock);
-    m_lastSent = clock();
+    m_clock = std::move(newClock);
+    m_lastSent = m_clock();
     m_lastReceived = m_lastSent - silenceLimit;
-    retryNotBefore = std::numeric_limits<qint64>::min();
+    m_retryNotBefore = std::numeric_limits<qint64>::min();
 }
 
 void QalixMsgClient::connectToServer()
@@ -79,20 +79,20 @@ void QalixMsgClient::connectToServer()
     // and any one of them would otherwise reconnect at once, so a server that
     // keeps sending such lines would get a connection (and a log line) as
     // fast as it can answer.
-    if (clock() <= retryNotBefore)
+    if (m_clock() <= m_retryNotBefore)
         return;
     m_socket.disconnectFromHost();
     if (m_settings.waitForConnection && m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.waitForDisconnected(waitForDisconnect);
     m_socket.close();
     m_socket.abort();
-    lineBuffer.clear();
-    ++connection;
+    m_lineBuffer.clear();
+    ++m_connection;
     resetLiveness();
 
     m_started = false;
     // Retried about ten seconds from now unless data arrives.
-    m_lastReceived = clock() - retryReference;
+    m_lastReceived = m_clock() - retryReference;
 
     m_socket.connectToHost(m_settings.host, quint16(m_settings.port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     if (m_settings.waitForConnection && !m_socket.waitForConnected(waitForConnect))
@@ -101,7 +101,7 @@ void QalixMsgClient::connectToServer()
 
 void QalixMsgClient::onTimeout()
 {
-    const qint64 t = clock();
+    const qint64 t = m_clock();
     if (t - m_lastSent > keepAliveAfter) {
         m_lastSent = t;
         if (roomFor(2) && m_socket.write("N\n", 2) == 2)
@@ -132,14 +132,14 @@ void QalixMsgClient::sendCommand(char command, QByteArray payload)
 
 void QalixMsgClient::sendStart()
 {
-    const quint64 current = connection;
+    const quint64 current = m_connection;
     // Set first: a failed write starts a new connection, which clears it again.
     m_started = true;
     m_keepAlivesBeforeStart = m_keepAlivesSent;
     sendCommand('S', QByteArray());
     // One keep-alive behind the last start request of a read: every answer
     // to the configuration lines sends "S" again.
-    m_probeDue = m_startProbe && connection == current;
+    m_probeDue = m_startProbe && m_connection == current;
 }
 
 void QalixMsgClient::sendProbe()
@@ -149,7 +149,7 @@ void QalixMsgClient::sendProbe()
     m_probeDue = false;
     if (m_live)
         return;
-    m_lastSent = clock();
+    m_lastSent = m_clock();
     sendCommand('N', QByteArray());
 }
 
@@ -170,7 +170,7 @@ void QalixMsgClient::setLive(bool live)
 
 void QalixMsgClient::setPortValue(QString object, int port, bool output, double value)
 {
-    m_lastSent = clock();
+    m_lastSent = m_clock();
     sendCommand('P', MsgLine::portPayload(object, port, output, value));
 }
 
@@ -183,7 +183,7 @@ void QalixMsgClient::setRawMode(bool on)
 void QalixMsgClient::onConnected()
 {
     qCDebug(lcNet) << this << "Connected";
-    const quint64 current = connection;
+    const quint64 current = m_connection;
     // A failed write starts a new attempt; the rest of this sequence belongs to the old one.
     const QByteArray lines[][2] = {
         {"N", ""},
@@ -194,7 +194,7 @@ void QalixMsgClient::onConnected()
     };
     for (const auto &line : lines) {
         sendCommand(line[0].at(0), line[1]);
-        if (connection != current)
+        if (m_connection != current)
             return;
     }
     if (!m_settings.debugMode && !m_settings.busMode) {
@@ -205,28 +205,28 @@ void QalixMsgClient::onConnected()
 
 void QalixMsgClient::onData()
 {
-    m_lastReceived = clock();
-    const quint64 current = connection;
+    m_lastReceived = m_clock();
+    const quint64 current = m_connection;
     while (m_socket.bytesAvailable() > 0) {
         // Read in bounded chunks: the m_socket never holds more than its limit, and
         // the line buffer no more than one line and one chunk.
-        const qint64 want = qMin<qint64>(m_socket.bytesAvailable(), lineBuffer.maxLineLength());
+        const qint64 want = qMin<qint64>(m_socket.bytesAvailable(), m_lineBuffer.maxLineLength());
         QByteArray chunk(int(want), Qt::Uninitialized);
         const qint64 got = m_socket.read(chunk.data(), want);
         if (got <= 0)
             break;
-        lineBuffer.append(chunk.constData(), int(got));
+        m_lineBuffer.append(chunk.constData(), int(got));
 
         const char *data = nullptr;
         int size = 0;
-        while (lineBuffer.takeLine(&data, &size)) {
+        while (m_lineBuffer.takeLine(&data, &size)) {
             handleLine(MsgLine::parse(data, size));
-            if (connection != current)
+            if (m_connection != current)
                 return;
         }
-        if (lineBuffer.overflowed()) {
+        if (m_lineBuffer.overflowed()) {
             dropConnection(QStringLiteral("Message server line longer than %1 bytes dropped, connection reset")
-                               .arg(lineBuffer.maxLineLength()));
+                               .arg(m_lineBuffer.maxLineLength()));
             return;
         }
     }
@@ -255,8 +255,8 @@ void QalixMsgClient::handleLine(const MsgLine &line)
         if (!m_loggedIn) {
             // The owner's connection check starts the next attempt.
             m_socket.close();
-            lineBuffer.clear();
-            ++connection;
+            m_lineBuffer.clear();
+            ++m_connection;
             resetLiveness();
         }
         return;
@@ -312,11 +312,11 @@ void QalixMsgClient::dropConnection(const QString &why)
 {
     qCritical().noquote() << why;
     m_socket.abort();
-    lineBuffer.clear();
-    ++connection;
+    m_lineBuffer.clear();
+    ++m_connection;
     resetLiveness();
     m_started = false;
     // Retried like an attempt on which nothing arrived: by the tick, about ten seconds on.
-    m_lastReceived = clock() - retryReference;
-    retryNotBefore = m_lastReceived + silenceLimit;
+    m_lastReceived = m_clock() - retryReference;
+    m_retryNotBefore = m_lastReceived + silenceLimit;
 }

@@ -93,7 +93,7 @@ public:
 
     // Replaces the clock (tests) and restarts both time references as at construction.
     void setClock(Clock clock);
-    qint64 now() const { return clock(); }
+    qint64 now() const { return m_clock(); }
     // The one-second tick (keep-alive, silence check) runs from construction;
     // a test that drives onTimeout() itself switches it off.
     void setTicking(bool on);
@@ -143,11 +143,11 @@ private:
     QTcpSocket m_socket;
     QTimer m_timer;
 
-    Clock clock;
+    Clock m_clock;
     // Before this time connectToServer() starts no attempt (set by a reset).
-    qint64 retryNotBefore;
-    MsgLineBuffer lineBuffer;
-    quint64 connection = 0; // counts connection attempts, so parsing stops when one begins
+    qint64 m_retryNotBefore;
+    MsgLineBuffer m_lineBuffer;
+    quint64 m_connection = 0; // counts connection attempts, so parsing stops when one begins
 
     bool m_live = false;
     bool m_startProbe = false;

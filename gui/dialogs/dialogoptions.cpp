@@ -53,9 +53,9 @@ void DialogOptions::messageBox(const QString &text)
 
 DialogOptions::DialogOptions(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::DialogOptions)
+    , m_ui(new Ui::DialogOptions)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setMinimumSize(size());
     setMaximumSize(size());
 
@@ -64,22 +64,22 @@ DialogOptions::DialogOptions(QWidget *parent)
                                   .entryList({QStringLiteral("*.qlxd")},
                                              QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
                                              QDir::Name | QDir::IgnoreCase);
-    ui->comboBox->addItem(noProjectText());
-    ui->comboBox->addItems(files);
+    m_ui->comboBox->addItem(noProjectText());
+    m_ui->comboBox->addItems(files);
 
     const QString stored =
         settings.value(QLatin1String(keyProjectAutoStart), QStringLiteral("No Project")).toString();
-    const int index = ui->comboBox->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index = m_ui->comboBox->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
-        ui->comboBox->setCurrentIndex(index);
+        m_ui->comboBox->setCurrentIndex(index);
 
-    ui->checkBoxAutoConnectExtern->setChecked(
+    m_ui->checkBoxAutoConnectExtern->setChecked(
         settings.value(QLatin1String(keyAutoConnect), true).toBool());
 }
 
 DialogOptions::~DialogOptions()
 {
-    delete ui;
+    delete m_ui;
 }
 
 QString DialogOptions::settingsPath()
@@ -98,9 +98,9 @@ void DialogOptions::on_pushButtonSave_clicked()
     bool saved = writable(path);
     if (saved) {
         QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(QLatin1String(keyProjectAutoStart), ui->comboBox->currentText());
+        settings.setValue(QLatin1String(keyProjectAutoStart), m_ui->comboBox->currentText());
         settings.setValue(QLatin1String(keyAutoConnect),
-                          ui->checkBoxAutoConnectExtern->checkState() == Qt::Checked);
+                          m_ui->checkBoxAutoConnectExtern->checkState() == Qt::Checked);
         settings.sync();
         saved = settings.status() == QSettings::NoError && written(path);
     }
@@ -122,19 +122,19 @@ void DialogOptions::resizeEvent(QResizeEvent *event)
     const QString f = QStringLiteral("font-size: %1px;").arg(s / 20);
     setStyleSheet(f);
 
-    ui->checkBoxAutoConnectExtern->setStyleSheet(
+    m_ui->checkBoxAutoConnectExtern->setStyleSheet(
         QStringLiteral("QCheckBox::indicator {\n    width: %1px;\n    height: %1px;}").arg(s / 20) + f);
-    ui->checkBoxAutoConnectExtern->repaint();
+    m_ui->checkBoxAutoConnectExtern->repaint();
 
     // The style sheet's item heights take effect only with a styled delegate.
     // The combo box deletes the delegate it had.
-    ui->comboBox->setItemDelegate(new QStyledItemDelegate(ui->comboBox));
-    ui->comboBox->setStyleSheet(
+    m_ui->comboBox->setItemDelegate(new QStyledItemDelegate(m_ui->comboBox));
+    m_ui->comboBox->setStyleSheet(
         QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }"
                        "QComboBox QAbstractItemView::item {min-height:%3px; }"
                        "QComboBox QAbstractItemView::item:hover{min-height:%3px; }")
             .arg(f)
             .arg(s / 10)
             .arg(s / 15));
-    ui->comboBox->repaint();
+    m_ui->comboBox->repaint();
 }

@@ -37,7 +37,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    Ui::DialogOptions *ui;
+    Ui::DialogOptions *m_ui;
 };
 
 #endif // DIALOGOPTIONS_H

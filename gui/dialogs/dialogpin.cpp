@@ -15,19 +15,19 @@ const int maxDigits = 8;
 
 DialogPin::DialogPin(PinLock *lock, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
-    , ui(new Ui::DialogPin)
+    , m_ui(new Ui::DialogPin)
     , m_lock(lock)
 {
-    ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
-    QPushButton *const digits[] = { ui->pushButton0, ui->pushButton1, ui->pushButton2, ui->pushButton3,
-                                    ui->pushButton4, ui->pushButton5, ui->pushButton6, ui->pushButton7,
-                                    ui->pushButton8, ui->pushButton9 };
+    m_ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
+    QPushButton *const digits[] = { m_ui->pushButton0, m_ui->pushButton1, m_ui->pushButton2, m_ui->pushButton3,
+                                    m_ui->pushButton4, m_ui->pushButton5, m_ui->pushButton6, m_ui->pushButton7,
+                                    m_ui->pushButton8, m_ui->pushButton9 };
     for (int digit = 0; digit < 10; ++digit) {
         const QLatin1Char text(char('0' + digit));
         connect(digits[digit], &QPushButton::clicked, this, [this, text] { addDigit(text); });
         m_keys << digits[digit];
     }
-    m_keys << ui->pushButtonBack << ui->pushButtonOk;
+    m_keys << m_ui->pushButtonBack << m_ui->pushButtonOk;
     m_lockOutTimer.setInterval(1000);
     connect(&m_lockOutTimer, &QTimer::timeout, this, &DialogPin::followLockOut);
     scaleTo(parent ? parent->size() : QSize(1024, 768));
@@ -37,7 +37,7 @@ DialogPin::DialogPin(PinLock *lock, QWidget *parent)
 
 DialogPin::~DialogPin()
 {
-    delete ui;
+    delete m_ui;
 }
 
 void DialogPin::scaleTo(const QSize &windowSize)
@@ -45,9 +45,9 @@ void DialogPin::scaleTo(const QSize &windowSize)
     const int edge = qMax(24, int(std::min(windowSize.width(), windowSize.height()) * 0.1));
     for (QPushButton *key : std::as_const(m_keys))
         key->setFixedSize(edge, edge);
-    ui->pushButtonCancel->setFixedHeight(edge * 7 / 10);
-    ui->labelMessage->setFixedWidth(3 * edge + 2 * layout()->spacing());
-    ui->labelMessage->setMinimumHeight(edge * 6 / 10);
+    m_ui->pushButtonCancel->setFixedHeight(edge * 7 / 10);
+    m_ui->labelMessage->setFixedWidth(3 * edge + 2 * layout()->spacing());
+    m_ui->labelMessage->setMinimumHeight(edge * 6 / 10);
     layout()->setContentsMargins(edge / 4, edge / 4, edge / 4, edge / 4);
     // The window's style sheet sets every text to 12 px; this one is nearer.
     setStyleSheet(QStringLiteral("QDialog#DialogPin { border: 2px solid #EEEEEE; }"
@@ -61,7 +61,7 @@ void DialogPin::scaleTo(const QSize &windowSize)
 
 QString DialogPin::message() const
 {
-    return ui->labelMessage->text();
+    return m_ui->labelMessage->text();
 }
 
 void DialogPin::keyPressEvent(QKeyEvent *event)
@@ -83,7 +83,7 @@ void DialogPin::addDigit(QChar digit)
     if (m_lock->isLockedOut() || m_entry.size() >= maxDigits)
         return;
     m_entry.append(digit);
-    ui->labelMessage->clear();
+    m_ui->labelMessage->clear();
     showEntry();
 }
 
@@ -106,7 +106,7 @@ void DialogPin::on_pushButtonOk_clicked()
     }
     if (result == PinLock::Result::NoPin)
         qCritical().noquote() << m_lock->problem();
-    ui->labelMessage->setText(m_lock->message(result));
+    m_ui->labelMessage->setText(m_lock->message(result));
     followLockOut();
 }
 
@@ -118,7 +118,7 @@ void DialogPin::on_pushButtonCancel_clicked()
 void DialogPin::showEntry()
 {
     // The digits themselves never show: someone may look over the shoulder.
-    ui->labelEntry->setText(QString(m_entry.size(), QChar(0x25CF)));
+    m_ui->labelEntry->setText(QString(m_entry.size(), QChar(0x25CF)));
 }
 
 void DialogPin::followLockOut()
@@ -127,10 +127,10 @@ void DialogPin::followLockOut()
     for (QPushButton *key : std::as_const(m_keys))
         key->setEnabled(!locked);
     if (locked) {
-        ui->labelMessage->setText(m_lock->message(PinLock::Result::LockedOut));
+        m_ui->labelMessage->setText(m_lock->message(PinLock::Result::LockedOut));
         m_lockOutTimer.start();
     } else if (m_lockOutTimer.isActive()) {
         m_lockOutTimer.stop();
-        ui->labelMessage->clear();
+        m_ui->labelMessage->clear();
     }
 }

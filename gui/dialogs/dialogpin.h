@@ -42,7 +42,7 @@ private:
     // Keys off while the lock refuses everything, with the seconds left.
     void followLockOut();
 
-    Ui::DialogPin *ui;
+    Ui::DialogPin *m_ui;
     PinLock *m_lock;
     QString m_entry;
     QList<QPushButton *> m_keys;

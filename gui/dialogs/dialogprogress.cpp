@@ -6,17 +6,17 @@
 
 DialogProgress::DialogProgress(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::DialogProgress)
+    , m_ui(new Ui::DialogProgress)
 {
-    ui->setupUi(this);
-    m_value = ui->progressBar->value();
+    m_ui->setupUi(this);
+    m_value = m_ui->progressBar->value();
     m_pending.setSingleShot(true);
     connect(&m_pending, &QTimer::timeout, this, &DialogProgress::showValue);
 }
 
 DialogProgress::~DialogProgress()
 {
-    delete ui;
+    delete m_ui;
 }
 
 void DialogProgress::setValue(int percent)
@@ -33,6 +33,6 @@ void DialogProgress::setValue(int percent)
 void DialogProgress::showValue()
 {
     m_pending.stop();
-    ui->progressBar->setValue(m_value);
+    m_ui->progressBar->setValue(m_value);
     m_shown.start();
 }

@@ -34,7 +34,7 @@ signals:
 private:
     void showValue();
 
-    Ui::DialogProgress *ui;
+    Ui::DialogProgress *m_ui;
     int m_value = 0;
     QElapsedTimer m_shown;
     QTimer m_pending;

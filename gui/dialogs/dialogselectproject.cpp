@@ -21,33 +21,33 @@ QString fontSizeStyle(int s)
 
 DialogSelectProject::DialogSelectProject(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::DialogSelectProject)
-    , projectsDir(projectDirectory())
-    , link(projectDirectory())
+    , m_ui(new Ui::DialogSelectProject)
+    , m_projectsDir(projectDirectory())
+    , m_link(projectDirectory())
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
 
-    if (!link.bindError().isEmpty())
-        ui->pushButtonDownload->setText(link.bindError());
-    downloadButtonText = ui->pushButtonDownload->text();
+    if (!m_link.bindError().isEmpty())
+        m_ui->pushButtonDownload->setText(m_link.bindError());
+    m_downloadButtonText = m_ui->pushButtonDownload->text();
 
-    ui->lineEditPort->setText(QString::number(TransferProtocol::DesignerPort));
+    m_ui->lineEditPort->setText(QString::number(TransferProtocol::DesignerPort));
 
     if (QScreen *screen = QGuiApplication::screens().value(0)) {
         const QSize size = screen->size();
-        ui->labelScreen->setText(QStringLiteral("<b>Auflösung:</b> %1 x %2")
+        m_ui->labelScreen->setText(QStringLiteral("<b>Auflösung:</b> %1 x %2")
                                      .arg(size.width())
                                      .arg(size.height()));
     }
 
-    QDir().mkpath(projectsDir);
-    qCDebug(lcDialogs) << "mkpath: " << projectsDir;
+    QDir().mkpath(m_projectsDir);
+    qCDebug(lcDialogs) << "mkpath: " << m_projectsDir;
 
-    connect(&link, &DesignerLink::readyRead, this, &DialogSelectProject::readReady);
-    connect(&link, &DesignerLink::helloDue, this, &DialogSelectProject::timeout);
-    connect(&link, &DesignerLink::hostFound, this, &DialogSelectProject::addHost);
-    connect(&link, &DesignerLink::hostLost, this, &DialogSelectProject::removeHost);
-    connect(&link, &DesignerLink::transferChanged, this, &DialogSelectProject::showOutcome);
+    connect(&m_link, &DesignerLink::readyRead, this, &DialogSelectProject::readReady);
+    connect(&m_link, &DesignerLink::helloDue, this, &DialogSelectProject::timeout);
+    connect(&m_link, &DesignerLink::hostFound, this, &DialogSelectProject::addHost);
+    connect(&m_link, &DesignerLink::hostLost, this, &DialogSelectProject::removeHost);
+    connect(&m_link, &DesignerLink::transferChanged, this, &DialogSelectProject::showOutcome);
 
     timeout();
     refreshProjectList();
@@ -55,29 +55,29 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
 
 DialogSelectProject::~DialogSelectProject()
 {
-    delete ui;
+    delete m_ui;
 }
 
 QString DialogSelectProject::selectedProject() const
 {
-    const QListWidgetItem *item = ui->listWidget->currentItem();
+    const QListWidgetItem *item = m_ui->listWidget->currentItem();
     if (!item)
         return QString();
-    return projectsDir + item->data(Qt::UserRole).toString();
+    return m_projectsDir + item->data(Qt::UserRole).toString();
 }
 
 void DialogSelectProject::refreshProjectList()
 {
-    ui->currentLayout->setDirection(height() < width() ? QBoxLayout::LeftToRight
+    m_ui->currentLayout->setDirection(height() < width() ? QBoxLayout::LeftToRight
                                                        : QBoxLayout::TopToBottom);
-    ui->currentLayout->setStretch(0, 20);
-    ui->currentLayout->setStretch(1, 1);
+    m_ui->currentLayout->setStretch(0, 20);
+    m_ui->currentLayout->setStretch(1, 1);
 
     const int s = qMin(width(), height());
-    listFont.setPixelSize(qMax(1, s / 15));
+    m_listFont.setPixelSize(qMax(1, s / 15));
 
-    ui->listWidget->clear();
-    const QDir dir(projectsDir);
+    m_ui->listWidget->clear();
+    const QDir dir(m_projectsDir);
     qCDebug(lcDialogs) << "Directory" << dir.path();
     qCDebug(lcDialogs) << "Insert Project To List";
     const QStringList files = dir.entryList({QStringLiteral("*.qlxd")},
@@ -87,49 +87,49 @@ void DialogSelectProject::refreshProjectList()
     for (const QString &file : files) {
         QString name = file;
         name.remove(QStringLiteral(".qlxd"));
-        auto *item = new QListWidgetItem(name, ui->listWidget);
+        auto *item = new QListWidgetItem(name, m_ui->listWidget);
         // The shown name may have lost more than the extension (Gamma.qlxd.qlxd),
         // so the entry keeps the file it stands for.
         item->setData(Qt::UserRole, file);
-        item->setFont(listFont);
+        item->setFont(m_listFont);
     }
     qCDebug(lcDialogs) << "Insert Project To List FNISHED";
 
     setStyleSheet(QStringLiteral(
         "background: qlineargradient( x1:0 y1:0, x2:0 y2:1, stop:0 #777777, stop:1 black);"));
-    ui->listWidget->setStyleSheet(QStringLiteral("border: 1px solid #FFFFFF; background: transparent;"));
+    m_ui->listWidget->setStyleSheet(QStringLiteral("border: 1px solid #FFFFFF; background: transparent;"));
     const QString style = fontSizeStyle(s);
-    for (QWidget *widget : {static_cast<QWidget *>(ui->widgetDownload),
-                            static_cast<QWidget *>(ui->labelScreen),
-                            static_cast<QWidget *>(ui->labelInfo),
-                            static_cast<QWidget *>(ui->labelHost),
-                            static_cast<QWidget *>(ui->labelPort),
-                            static_cast<QWidget *>(ui->labelProjects),
-                            static_cast<QWidget *>(ui->lineEditPort),
-                            static_cast<QWidget *>(ui->pushButtonDownload)}) {
+    for (QWidget *widget : {static_cast<QWidget *>(m_ui->widgetDownload),
+                            static_cast<QWidget *>(m_ui->labelScreen),
+                            static_cast<QWidget *>(m_ui->labelInfo),
+                            static_cast<QWidget *>(m_ui->labelHost),
+                            static_cast<QWidget *>(m_ui->labelPort),
+                            static_cast<QWidget *>(m_ui->labelProjects),
+                            static_cast<QWidget *>(m_ui->lineEditPort),
+                            static_cast<QWidget *>(m_ui->pushButtonDownload)}) {
         widget->setStyleSheet(style);
     }
-    ui->comboBoxHost->setStyleSheet(
+    m_ui->comboBoxHost->setStyleSheet(
         QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }").arg(style).arg(s / 10));
-    ui->verticalLayout_2->setContentsMargins(0, 0, 0, s / 15);
+    m_ui->verticalLayout_2->setContentsMargins(0, 0, 0, s / 15);
 }
 
 void DialogSelectProject::timeout()
 {
-    link.sayHello();
+    m_link.sayHello();
 }
 
 void DialogSelectProject::setStallLimit(int msec)
 {
-    link.setStallLimit(msec);
+    m_link.setStallLimit(msec);
 }
 
 void DialogSelectProject::on_pushButtonDownload_clicked()
 {
-    ui->pushButtonDownload->setText(downloadButtonText);
-    ui->progressBarState->setMaximum(100);
-    ui->progressBarState->setValue(0);
-    link.request(ui->comboBoxHost->currentText(), ui->lineEditPort->text());
+    m_ui->pushButtonDownload->setText(m_downloadButtonText);
+    m_ui->progressBarState->setMaximum(100);
+    m_ui->progressBarState->setValue(0);
+    m_link.request(m_ui->comboBoxHost->currentText(), m_ui->lineEditPort->text());
 }
 
 void DialogSelectProject::on_listWidget_clicked(const QModelIndex &index)
@@ -146,40 +146,40 @@ void DialogSelectProject::resizeEvent(QResizeEvent *event)
 
 void DialogSelectProject::readReady()
 {
-    link.readPending();
+    m_link.readPending();
 }
 
 void DialogSelectProject::showOutcome(TransferReceiver::Outcome outcome)
 {
-    const TransferReceiver &receiver = link.receiver();
+    const TransferReceiver &receiver = m_link.receiver();
     switch (outcome) {
     case TransferReceiver::Ignored:
         break;
     case TransferReceiver::Acknowledge:
-        ui->progressBarState->setMaximum(100);
-        ui->progressBarState->setValue(receiver.percent());
+        m_ui->progressBarState->setMaximum(100);
+        m_ui->progressBarState->setValue(receiver.percent());
         break;
     case TransferReceiver::Completed:
-        ui->progressBarState->setValue(receiver.percent());
+        m_ui->progressBarState->setValue(receiver.percent());
         refreshProjectList();
         break;
     case TransferReceiver::Refused:
     case TransferReceiver::Failed:
-        ui->pushButtonDownload->setText(receiver.message());
-        ui->progressBarState->setValue(0);
+        m_ui->pushButtonDownload->setText(receiver.message());
+        m_ui->progressBarState->setValue(0);
         break;
     }
 }
 
 void DialogSelectProject::addHost(const QString &address)
 {
-    if (ui->comboBoxHost->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-        ui->comboBoxHost->addItem(address);
+    if (m_ui->comboBoxHost->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+        m_ui->comboBoxHost->addItem(address);
 }
 
 void DialogSelectProject::removeHost(const QString &address)
 {
-    QComboBox *hosts = ui->comboBoxHost;
+    QComboBox *hosts = m_ui->comboBoxHost;
     const int index = hosts->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0)
         return;

@@ -46,11 +46,11 @@ private:
     void removeHost(const QString &address);
     void showOutcome(TransferReceiver::Outcome outcome);
 
-    Ui::DialogSelectProject *ui;
-    QString projectsDir;
-    QFont listFont;
-    DesignerLink link;
-    QString downloadButtonText;
+    Ui::DialogSelectProject *m_ui;
+    QString m_projectsDir;
+    QFont m_listFont;
+    DesignerLink m_link;
+    QString m_downloadButtonText;
 };
 
 #endif // DIALOGSELECTPROJECT_H

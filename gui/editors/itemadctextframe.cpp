@@ -13,19 +13,19 @@ ItemADCTextFrame::~ItemADCTextFrame() = default;
 
 void ItemADCTextFrame::buildForm()
 {
-    ui.reset(new Ui::ItemADCTextFrame);
-    ui->setupUi(this);
+    m_ui.reset(new Ui::ItemADCTextFrame);
+    m_ui->setupUi(this);
 }
 
 void ItemADCTextFrame::updateFrame()
 {
-    if (ui) {
+    if (m_ui) {
         const ItemRecord &r = owner()->record();
-        showPosition(ui->lineEditX, ui->lineEditY);
-        showNumber(ui->spinBoxFontsize, r.fontSize);
-        showNumber(ui->spinBoxDigits, r.digits);
-        showFlag(ui->checkBoxBold, r.bold);
-        showFlag(ui->checkBoxItalic, r.italic);
-        ui->pushButtonSelectPort->setText(portButtonText());
+        showPosition(m_ui->lineEditX, m_ui->lineEditY);
+        showNumber(m_ui->spinBoxFontsize, r.fontSize);
+        showNumber(m_ui->spinBoxDigits, r.digits);
+        showFlag(m_ui->checkBoxBold, r.bold);
+        showFlag(m_ui->checkBoxItalic, r.italic);
+        m_ui->pushButtonSelectPort->setText(portButtonText());
     }
 }

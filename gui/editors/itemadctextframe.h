@@ -23,7 +23,7 @@ protected:
     void buildForm() override;
 
 private:
-    std::unique_ptr<Ui::ItemADCTextFrame> ui;
+    std::unique_ptr<Ui::ItemADCTextFrame> m_ui;
 };
 
 #endif // ITEMADCTEXTFRAME_H

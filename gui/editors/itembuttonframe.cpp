@@ -13,16 +13,16 @@ ItemButtonFrame::~ItemButtonFrame() = default;
 
 void ItemButtonFrame::buildForm()
 {
-    ui.reset(new Ui::ItemButtonFrame);
-    ui->setupUi(this);
+    m_ui.reset(new Ui::ItemButtonFrame);
+    m_ui->setupUi(this);
 }
 
 void ItemButtonFrame::updateFrame()
 {
-    if (ui) {
-        showPosition(ui->lineEditX, ui->lineEditY);
-        showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgActive->setIcon(QIcon(owner()->record().imageActive));
-        ui->pushButtonSelectPort->setText(portButtonText());
+    if (m_ui) {
+        showPosition(m_ui->lineEditX, m_ui->lineEditY);
+        showSize(m_ui->lineEditWidth, m_ui->lineEditHeight);
+        m_ui->pushButtonImgActive->setIcon(QIcon(owner()->record().imageActive));
+        m_ui->pushButtonSelectPort->setText(portButtonText());
     }
 }

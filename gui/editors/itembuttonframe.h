@@ -23,7 +23,7 @@ protected:
     void buildForm() override;
 
 private:
-    std::unique_ptr<Ui::ItemButtonFrame> ui;
+    std::unique_ptr<Ui::ItemButtonFrame> m_ui;
 };
 
 #endif // ITEMBUTTONFRAME_H

@@ -28,7 +28,7 @@ protected:
 private:
     // Runs only once the form exists (ui is set).
     void fillPageList();
-    std::unique_ptr<Ui::ItemPageChangeFrame> ui;
+    std::unique_ptr<Ui::ItemPageChangeFrame> m_ui;
 };
 
 #endif // ITEMPAGECHANGEFRAME_H

@@ -13,15 +13,15 @@ ItemPictureFrame::~ItemPictureFrame() = default;
 
 void ItemPictureFrame::buildForm()
 {
-    ui.reset(new Ui::ItemPictureFrame);
-    ui->setupUi(this);
+    m_ui.reset(new Ui::ItemPictureFrame);
+    m_ui->setupUi(this);
 }
 
 void ItemPictureFrame::updateFrame()
 {
-    if (ui) {
-        showPosition(ui->lineEditX, ui->lineEditY);
-        showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgActive->setIcon(QIcon(owner()->record().imageActive));
+    if (m_ui) {
+        showPosition(m_ui->lineEditX, m_ui->lineEditY);
+        showSize(m_ui->lineEditWidth, m_ui->lineEditHeight);
+        m_ui->pushButtonImgActive->setIcon(QIcon(owner()->record().imageActive));
     }
 }

@@ -23,7 +23,7 @@ protected:
     void buildForm() override;
 
 private:
-    std::unique_ptr<Ui::ItemPictureFrame> ui;
+    std::unique_ptr<Ui::ItemPictureFrame> m_ui;
 };
 
 #endif // ITEMPICTUREFRAME_H

@@ -13,16 +13,16 @@ ItemStateButtonFrame::~ItemStateButtonFrame() = default;
 
 void ItemStateButtonFrame::buildForm()
 {
-    ui.reset(new Ui::ItemStateButtonFrame);
-    ui->setupUi(this);
+    m_ui.reset(new Ui::ItemStateButtonFrame);
+    m_ui->setupUi(this);
 }
 
 void ItemStateButtonFrame::updateFrame()
 {
-    if (ui) {
-        showPosition(ui->lineEditX, ui->lineEditY);
-        showSize(ui->lineEditWidth, ui->lineEditHeight);
-        ui->pushButtonImgError->setIcon(QIcon(owner()->record().imageUnknown));
-        ui->pushButtonSelectPort->setText(portButtonText());
+    if (m_ui) {
+        showPosition(m_ui->lineEditX, m_ui->lineEditY);
+        showSize(m_ui->lineEditWidth, m_ui->lineEditHeight);
+        m_ui->pushButtonImgError->setIcon(QIcon(owner()->record().imageUnknown));
+        m_ui->pushButtonSelectPort->setText(portButtonText());
     }
 }

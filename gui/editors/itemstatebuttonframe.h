@@ -23,7 +23,7 @@ protected:
     void buildForm() override;
 
 private:
-    std::unique_ptr<Ui::ItemStateButtonFrame> ui;
+    std::unique_ptr<Ui::ItemStateButtonFrame> m_ui;
 };
 
 #endif // ITEMSTATEBUTTONFRAME_H

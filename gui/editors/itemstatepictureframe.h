@@ -23,7 +23,7 @@ protected:
     void buildForm() override;
 
 private:
-    std::unique_ptr<Ui::ItemStatePictureFrame> ui;
+    std::unique_ptr<Ui::ItemStatePictureFrame> m_ui;
 };
 
 #endif // ITEMSTATEPICTUREFRAME_H

@@ -13,21 +13,21 @@ ItemStateTextFrame::~ItemStateTextFrame() = default;
 
 void ItemStateTextFrame::buildForm()
 {
-    ui.reset(new Ui::ItemStateTextFrame);
-    ui->setupUi(this);
+    m_ui.reset(new Ui::ItemStateTextFrame);
+    m_ui->setupUi(this);
 }
 
 void ItemStateTextFrame::updateFrame()
 {
-    if (ui) {
+    if (m_ui) {
         const ItemRecord &r = owner()->record();
-        showPosition(ui->lineEditX, ui->lineEditY);
-        showNumber(ui->spinBoxFontsize, r.fontSize);
-        showText(ui->lineEditText, r.textActive);
-        showText(ui->lineEditTextInactive, r.textInactive);
-        showText(ui->lineEditTextError, r.textError);
-        showFlag(ui->checkBoxBold, r.bold);
-        showFlag(ui->checkBoxItalic, r.italic);
-        ui->pushButtonSelectPort->setText(portButtonText());
+        showPosition(m_ui->lineEditX, m_ui->lineEditY);
+        showNumber(m_ui->spinBoxFontsize, r.fontSize);
+        showText(m_ui->lineEditText, r.textActive);
+        showText(m_ui->lineEditTextInactive, r.textInactive);
+        showText(m_ui->lineEditTextError, r.textError);
+        showFlag(m_ui->checkBoxBold, r.bold);
+        showFlag(m_ui->checkBoxItalic, r.italic);
+        m_ui->pushButtonSelectPort->setText(portButtonText());
     }
 }

@@ -23,7 +23,7 @@ protected:
     void buildForm() override;
 
 private:
-    std::unique_ptr<Ui::ItemStateTextFrame> ui;
+    std::unique_ptr<Ui::ItemStateTextFrame> m_ui;
 };
 
 #endif // ITEMSTATETEXTFRAME_H

@@ -13,18 +13,18 @@ ItemTextFrame::~ItemTextFrame() = default;
 
 void ItemTextFrame::buildForm()
 {
-    ui.reset(new Ui::ItemTextFrame);
-    ui->setupUi(this);
+    m_ui.reset(new Ui::ItemTextFrame);
+    m_ui->setupUi(this);
 }
 
 void ItemTextFrame::updateFrame()
 {
-    if (ui) {
+    if (m_ui) {
         const ItemRecord &r = owner()->record();
-        showPosition(ui->lineEditX, ui->lineEditY);
-        showNumber(ui->spinBoxFontsize, r.fontSize);
-        showText(ui->lineEditText, r.textActive);
-        showFlag(ui->checkBoxBold, r.bold);
-        showFlag(ui->checkBoxItalic, r.italic);
+        showPosition(m_ui->lineEditX, m_ui->lineEditY);
+        showNumber(m_ui->spinBoxFontsize, r.fontSize);
+        showText(m_ui->lineEditText, r.textActive);
+        showFlag(m_ui->checkBoxBold, r.bold);
+        showFlag(m_ui->checkBoxItalic, r.italic);
     }
 }

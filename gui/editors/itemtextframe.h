@@ -23,7 +23,7 @@ protected:
     void buildForm() override;
 
 private:
-    std::unique_ptr<Ui::ItemTextFrame> ui;
+    std::unique_ptr<Ui::ItemTextFrame> m_ui;
 };
 
 #endif // ITEMTEXTFRAME_H

@@ -10,10 +10,10 @@ public:
     static constexpr int maxMs = 30000;
 
     int next();
-    void reset() { failures = 0; }
+    void reset() { m_failures = 0; }
 
 private:
-    int failures = 0;
+    int m_failures = 0;
 };
 
 #endif // BACKOFF_H

@@ -36,15 +36,15 @@ private:
     void problem(const QString &text);
     void finish();
 
-    BridgeConfig config;
-    MqttConnection *broker;
-    QTimer settle;
-    QTimer deadline;
-    QStringList stateTopics;
-    QSet<QString> retained;
-    int valueLines = 0;
-    int problems = 0;
-    bool done = false;
+    BridgeConfig m_config;
+    MqttConnection *m_broker;
+    QTimer m_settle;
+    QTimer m_deadline;
+    QStringList m_stateTopics;
+    QSet<QString> m_retained;
+    int m_valueLines = 0;
+    int m_problems = 0;
+    bool m_done = false;
 };
 
 #endif // BRIDGECHECK_H

@@ -49,9 +49,9 @@ public:
     // False with error() set to "FILE:LINE: reason" (no line for a missing file).
     bool load(const QString &fileName);
     bool parse(const QByteArray &text, const QString &fileName);
-    QString error() const { return errorText; }
+    QString error() const { return m_errorText; }
     // "FILE:LINE: …" for keys that do nothing; the file still loads.
-    QStringList warnings() const { return warningTexts; }
+    QStringList warnings() const { return m_warningTexts; }
 
     // What maps where, for --check.
     QString describe() const;
@@ -82,13 +82,13 @@ private:
     void setClientCertificate(const QString &key, const QString &value, int lineNo);
     bool checkClientCertificate();
 
-    QString fileName;
-    QString errorText;
-    QStringList warningTexts;
-    QString urlUser;
-    QString urlPassword;
-    int certfileLine = 0;
-    int keyfileLine = 0;
+    QString m_fileName;
+    QString m_errorText;
+    QStringList m_warningTexts;
+    QString m_urlUser;
+    QString m_urlPassword;
+    int m_certfileLine = 0;
+    int m_keyfileLine = 0;
 };
 
 #endif // BRIDGECONFIG_H

@@ -24,7 +24,7 @@ public:
     // True, once, for the echo of a publish.
     bool takeEcho(const QString &topic, const QByteArray &payload, qint64 nowMs);
     void clear();
-    bool isEmpty() const { return entries == 0; }
+    bool isEmpty() const { return m_entries == 0; }
 
 private:
     struct Sent
@@ -35,9 +35,9 @@ private:
     void expire(qint64 nowMs);
     void dropExpired(QList<Sent> &list, qint64 nowMs);
 
-    QHash<QString, QList<Sent>> pending;
-    int entries = 0;
-    qint64 bytes = 0;
+    QHash<QString, QList<Sent>> m_pending;
+    int m_entries = 0;
+    qint64 m_bytes = 0;
 };
 
 #endif // ECHOFILTER_H

@@ -3,45 +3,45 @@
 void FaultLog::report(const QString &key, const QString &text)
 {
     const QString line = text.size() > maxLineLength ? text.left(maxLineLength) + QStringLiteral("…") : text;
-    const auto found = kinds.find(key);
-    if (found != kinds.end()) {
-        bytes += 2 * (line.size() - found->lastLine.size());
+    const auto found = m_kinds.find(key);
+    if (found != m_kinds.end()) {
+        m_bytes += 2 * (line.size() - found->lastLine.size());
         found->lastLine = line;
         ++found->repeats;
         found->seen = true;
         return;
     }
-    if (firstLines >= maxLinesPerMinute || kinds.size() >= maxKinds || bytes + cost(key, line) > maxBytes) {
-        ++others;
+    if (m_firstLines >= maxLinesPerMinute || m_kinds.size() >= maxKinds || m_bytes + cost(key, line) > maxBytes) {
+        ++m_others;
         return;
     }
-    ++firstLines;
-    kinds.insert(key, Kind{line});
-    bytes += cost(key, line);
-    sink(line);
+    ++m_firstLines;
+    m_kinds.insert(key, Kind{line});
+    m_bytes += cost(key, line);
+    m_sink(line);
 }
 
 void FaultLog::flush()
 {
     int written = 0;
-    for (auto it = kinds.begin(); it != kinds.end();) {
+    for (auto it = m_kinds.begin(); it != m_kinds.end();) {
         if (!it->seen) {
-            bytes -= cost(it.key(), it->lastLine);
-            it = kinds.erase(it);
+            m_bytes -= cost(it.key(), it->lastLine);
+            it = m_kinds.erase(it);
             continue;
         }
         if (it->repeats > 0) {
             if (written++ < maxLinesPerMinute)
-                sink(QStringLiteral("%1 (%2 more in the last minute)").arg(it->lastLine).arg(it->repeats));
+                m_sink(QStringLiteral("%1 (%2 more in the last minute)").arg(it->lastLine).arg(it->repeats));
             else
-                others += it->repeats;
+                m_others += it->repeats;
         }
         it->repeats = 0;
         it->seen = false;
         ++it;
     }
-    if (others > 0)
-        sink(QStringLiteral("%1 more faults of other kinds in the last minute").arg(others));
-    others = 0;
-    firstLines = 0;
+    if (m_others > 0)
+        m_sink(QStringLiteral("%1 more faults of other kinds in the last minute").arg(m_others));
+    m_others = 0;
+    m_firstLines = 0;
 }

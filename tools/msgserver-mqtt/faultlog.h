@@ -23,14 +23,14 @@ public:
     static constexpr int maxLinesPerMinute = 100;     // first lines, and count lines
     static constexpr int maxLineLength = 300;         // characters kept of a line
 
-    explicit FaultLog(Sink sink) : sink(std::move(sink)) {}
+    explicit FaultLog(Sink sink) : m_sink(std::move(sink)) {}
 
     // `key` names the kind of fault (a topic, an address); `line` says what happened.
     void report(const QString &key, const QString &line);
     // Once a minute: the counts, and the quiet kinds forgotten.
     void flush();
 
-    int kindCount() const { return kinds.size(); }
+    int kindCount() const { return m_kinds.size(); }
 
 private:
     struct Kind
@@ -42,11 +42,11 @@ private:
 
     static qint64 cost(const QString &key, const QString &line) { return 2 * (key.size() + line.size()) + 64; }
 
-    Sink sink;
-    QMap<QString, Kind> kinds; // in key order, so that count lines come in a stable order
-    qint64 bytes = 0;
-    int firstLines = 0;
-    int others = 0; // faults beyond the bounds since the last flush
+    Sink m_sink;
+    QMap<QString, Kind> m_kinds; // in key order, so that count lines come in a stable order
+    qint64 m_bytes = 0;
+    int m_firstLines = 0;
+    int m_others = 0; // faults beyond the bounds since the last flush
 };
 
 #endif // FAULTLOG_H

@@ -26,14 +26,14 @@ const Sign signs[] = {
 
 void LibraryLog::add(const QString &line)
 {
-    if (lines.size() < maxLines)
-        lines << line.left(300);
+    if (m_lines.size() < maxLines)
+        m_lines << line.left(300);
 }
 
 QString LibraryLog::reason(const QString &fallback, const Context &context) const
 {
     for (const Sign &sign : signs) {
-        for (const QString &line : lines) {
+        for (const QString &line : m_lines) {
             if (line.contains(QLatin1String(sign.text))) {
                 return QString::fromLatin1(sign.reason)
                     .replace(QLatin1String("%1"), context.host)
@@ -42,5 +42,5 @@ QString LibraryLog::reason(const QString &fallback, const Context &context) cons
             }
         }
     }
-    return lines.isEmpty() ? fallback : fallback + QStringLiteral(" (") + lines.constFirst() + QLatin1Char(')');
+    return m_lines.isEmpty() ? fallback : fallback + QStringLiteral(" (") + m_lines.constFirst() + QLatin1Char(')');
 }

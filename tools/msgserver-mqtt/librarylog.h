@@ -20,15 +20,15 @@ public:
         QString certfile;
     };
 
-    void clear() { lines.clear(); }
+    void clear() { m_lines.clear(); }
     void add(const QString &line);
-    bool isEmpty() const { return lines.isEmpty(); }
+    bool isEmpty() const { return m_lines.isEmpty(); }
     // The reason in an integrator's words; else `fallback` and the library's
     // first line.
     QString reason(const QString &fallback, const Context &context) const;
 
 private:
-    QStringList lines;
+    QStringList m_lines;
 };
 
 #endif // LIBRARYLOG_H

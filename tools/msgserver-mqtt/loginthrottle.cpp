@@ -23,17 +23,17 @@ qint64 LoginThrottle::delayAfter(int failures)
 
 bool LoginThrottle::mayTry(const QString &key, qint64 nowMs) const
 {
-    const auto found = records.constFind(key);
-    return found == records.constEnd() || nowMs - found->lastFailure >= delayAfter(found->failures);
+    const auto found = m_records.constFind(key);
+    return found == m_records.constEnd() || nowMs - found->lastFailure >= delayAfter(found->failures);
 }
 
 void LoginThrottle::failed(const QString &key, qint64 nowMs)
 {
-    auto found = records.find(key);
-    if (found == records.end() || nowMs - found->lastFailure >= forgetAfterMs) {
-        if (found == records.end())
+    auto found = m_records.find(key);
+    if (found == m_records.end() || nowMs - found->lastFailure >= forgetAfterMs) {
+        if (found == m_records.end())
             makeRoom(nowMs);
-        found = records.insert(key, Record());
+        found = m_records.insert(key, Record());
     }
     ++found->failures;
     found->lastFailure = nowMs;
@@ -41,15 +41,15 @@ void LoginThrottle::failed(const QString &key, qint64 nowMs)
 
 void LoginThrottle::makeRoom(qint64 nowMs)
 {
-    if (records.size() < maxAddresses)
+    if (m_records.size() < maxAddresses)
         return;
-    for (auto it = records.begin(); it != records.end();)
-        it = nowMs - it->lastFailure >= forgetAfterMs ? records.erase(it) : std::next(it);
-    if (records.size() < maxAddresses)
+    for (auto it = m_records.begin(); it != m_records.end();)
+        it = nowMs - it->lastFailure >= forgetAfterMs ? m_records.erase(it) : std::next(it);
+    if (m_records.size() < maxAddresses)
         return;
     // Still full: the address quiet for longest goes.
-    const auto oldest = std::min_element(records.begin(), records.end(), [](const Record &a, const Record &b) {
+    const auto oldest = std::min_element(m_records.begin(), m_records.end(), [](const Record &a, const Record &b) {
         return a.lastFailure < b.lastFailure;
     });
-    records.erase(oldest);
+    m_records.erase(oldest);
 }

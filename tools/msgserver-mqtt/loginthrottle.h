@@ -26,9 +26,9 @@ public:
     bool mayTry(const QString &key, qint64 nowMs) const;
     // A checked login from there was wrong.
     void failed(const QString &key, qint64 nowMs);
-    void succeeded(const QString &key) { records.remove(key); }
+    void succeeded(const QString &key) { m_records.remove(key); }
 
-    int addressCount() const { return records.size(); }
+    int addressCount() const { return m_records.size(); }
 
 private:
     struct Record
@@ -40,7 +40,7 @@ private:
     static qint64 delayAfter(int failures);
     void makeRoom(qint64 nowMs);
 
-    QHash<QString, Record> records;
+    QHash<QString, Record> m_records;
 };
 
 #endif // LOGINTHROTTLE_H

@@ -83,86 +83,86 @@ MqttConnection::Settings MqttBridge::brokerSettings(const BridgeConfig &config)
 }
 
 MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
-    : QObject(parent), config(c), faults(complain)
+    : QObject(parent), m_config(c), m_faults(complain)
 {
-    offlineTopics.resize(config.ports.size());
-    for (int i = 0; i < config.ports.size(); ++i) {
-        const BridgeConfig::Port &port = config.ports.at(i);
+    m_offlineTopics.resize(m_config.ports.size());
+    for (int i = 0; i < m_config.ports.size(); ++i) {
+        const BridgeConfig::Port &port = m_config.ports.at(i);
         for (int s = 0; s < port.states.size(); ++s)
-            portsByTopic[port.states.at(s).topic] << Route{i, s};
+            m_portsByTopic[port.states.at(s).topic] << Route{i, s};
         for (const QString &topic : port.availability.topics)
-            portsByAvailability[topic] << i;
-        portsByAddress.insert(port.address(), i);
+            m_portsByAvailability[topic] << i;
+        m_portsByAddress.insert(port.address(), i);
     }
 
-    broker = new MqttConnection(brokerSettings(config), this);
-    connect(broker, &MqttConnection::message, this, &MqttBridge::onMessage);
-    connect(broker, &MqttConnection::connected, this, [this] {
-        echoes.clear();
+    m_broker = new MqttConnection(brokerSettings(m_config), this);
+    connect(m_broker, &MqttConnection::message, this, &MqttBridge::onMessage);
+    connect(m_broker, &MqttConnection::connected, this, [this] {
+        m_echoes.clear();
         // Sent after the subscriptions, so the answers find them in place.
         QList<int> all;
-        for (int i = 0; i < config.ports.size(); ++i)
+        for (int i = 0; i < m_config.ports.size(); ++i)
             all << i;
         refresh(all);
         // Open before saying so: whoever reads the line may connect at once.
         openForPanels();
-        say(QStringLiteral("broker %1 connected").arg(config.url));
+        say(QStringLiteral("broker %1 connected").arg(m_config.url));
         emit brokerConnected();
     });
-    connect(broker, &MqttConnection::connectionLost, this, &MqttBridge::onBrokerLost);
+    connect(m_broker, &MqttConnection::connectionLost, this, &MqttBridge::onBrokerLost);
     reportBrokerFaults();
-    connect(&server, &QTcpServer::newConnection, this, &MqttBridge::onNewConnection);
+    connect(&m_server, &QTcpServer::newConnection, this, &MqttBridge::onNewConnection);
     setUpTimers();
 }
 
 void MqttBridge::reportBrokerFaults()
 {
     // Each once, then counted: a broker that refuses keeps refusing.
-    connect(broker, &MqttConnection::attemptFailed, this, [this](const QString &reason, int retryMs) {
-        faults.report(QStringLiteral("attempt ") + reason, QStringLiteral("broker %1: %2; next attempt in %3 s")
-                                                              .arg(config.url, reason).arg(retryMs / 1000));
+    connect(m_broker, &MqttConnection::attemptFailed, this, [this](const QString &reason, int retryMs) {
+        m_faults.report(QStringLiteral("attempt ") + reason, QStringLiteral("broker %1: %2; next attempt in %3 s")
+                                                              .arg(m_config.url, reason).arg(retryMs / 1000));
     });
-    connect(broker, &MqttConnection::messageRefused, this, [this](const QString &topic, const QString &reason) {
-        faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), reason));
+    connect(m_broker, &MqttConnection::messageRefused, this, [this](const QString &topic, const QString &reason) {
+        m_faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), reason));
     });
-    connect(broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic, const QString &reason) {
-        faults.report(QStringLiteral("subscription ") + topic,
-                      QStringLiteral("broker %1 refused the subscription to %2: %3").arg(config.url, topic, reason));
+    connect(m_broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic, const QString &reason) {
+        m_faults.report(QStringLiteral("subscription ") + topic,
+                      QStringLiteral("broker %1 refused the subscription to %2: %3").arg(m_config.url, topic, reason));
     });
-    connect(broker, &MqttConnection::publishFailed, this, [this](const QString &topic, const QString &reason) {
-        faults.report(QStringLiteral("publish ") + topic,
+    connect(m_broker, &MqttConnection::publishFailed, this, [this](const QString &topic, const QString &reason) {
+        m_faults.report(QStringLiteral("publish ") + topic,
                       QStringLiteral("command to %1 not taken by the broker: %2").arg(topic, reason));
     });
 }
 
 void MqttBridge::setUpTimers()
 {
-    relisten.setSingleShot(true);
-    connect(&relisten, &QTimer::timeout, this, &MqttBridge::openForPanels);
-    faultFlush.start(faultFlushMs);
-    connect(&faultFlush, &QTimer::timeout, this, [this] { faults.flush(); });
-    trim.setSingleShot(true);
-    trim.setInterval(trimDelayMs);
-    connect(&trim, &QTimer::timeout, this, [] {
+    m_relisten.setSingleShot(true);
+    connect(&m_relisten, &QTimer::timeout, this, &MqttBridge::openForPanels);
+    m_faultFlush.start(faultFlushMs);
+    connect(&m_faultFlush, &QTimer::timeout, this, [this] { m_faults.flush(); });
+    m_trim.setSingleShot(true);
+    m_trim.setInterval(trimDelayMs);
+    connect(&m_trim, &QTimer::timeout, this, [] {
 #ifdef __GLIBC__
         malloc_trim(0);
 #endif
     });
-    clock.start();
+    m_clock.start();
 }
 
 void MqttBridge::onBrokerLost(const QString &reason)
 {
-    complain(QStringLiteral("broker %1: connection lost (%2); panels are refused until it is back").arg(config.url, reason));
+    complain(QStringLiteral("broker %1: connection lost (%2); panels are refused until it is back").arg(m_config.url, reason));
     closeForPanels(QStringLiteral("broker lost"));
     // What it reported may be stale by the time it is back; its retained
     // messages bring the values again, and the devices' availability.
-    values.clear();
-    offlineTopics.fill(QSet<QString>());
-    offlinePorts = 0;
-    noDeviceReachable = false;
-    prefixPorts = 0;
-    prefixReportBytes = 0;
+    m_values.clear();
+    m_offlineTopics.fill(QSet<QString>());
+    m_offlinePorts = 0;
+    m_noDeviceReachable = false;
+    m_prefixPorts = 0;
+    m_prefixReportBytes = 0;
     giveMemoryBack();
     emit brokerLost();
 }
@@ -170,31 +170,31 @@ void MqttBridge::onBrokerLost(const QString &reason)
 MqttBridge::~MqttBridge()
 {
     // Sessions are children; their closed() must not reach a half-destroyed bridge.
-    for (auto it = panels.cbegin(); it != panels.cend(); ++it)
+    for (auto it = m_panels.cbegin(); it != m_panels.cend(); ++it)
         it.key()->disconnect(this);
 }
 
 bool MqttBridge::listen(const QHostAddress &address, quint16 port)
 {
-    server.setMaxPendingConnections(maxWaiting);
-    if (!server.listen(address, port))
+    m_server.setMaxPendingConnections(maxWaiting);
+    if (!m_server.listen(address, port))
         return false;
-    listenAddress = address;
-    listenPort = server.serverPort();
+    m_listenAddress = address;
+    m_listenPort = m_server.serverPort();
     if (!servesPanels())
-        server.close();
+        m_server.close();
     return true;
 }
 
 void MqttBridge::openForPanels()
 {
-    if (server.isListening() || !servesPanels() || listenPort == 0)
+    if (m_server.isListening() || !servesPanels() || m_listenPort == 0)
         return;
-    if (!server.listen(listenAddress, listenPort)) {
-        faults.report(QStringLiteral("listen"), QStringLiteral("cannot listen on %1:%2 again: %3; trying every %4 s")
-                                                    .arg(listenAddress.toString()).arg(listenPort)
-                                                    .arg(server.errorString()).arg(relistenMs / 1000));
-        relisten.start(relistenMs);
+    if (!m_server.listen(m_listenAddress, m_listenPort)) {
+        m_faults.report(QStringLiteral("listen"), QStringLiteral("cannot listen on %1:%2 again: %3; trying every %4 s")
+                                                    .arg(m_listenAddress.toString()).arg(m_listenPort)
+                                                    .arg(m_server.errorString()).arg(relistenMs / 1000));
+        m_relisten.start(relistenMs);
     }
 }
 
@@ -203,56 +203,56 @@ void MqttBridge::closeForPanels(const QString &reason)
     // Closed, not accepting and dropping: a panel that cannot connect shows
     // the connection lost, and after -stale its values as stale, whatever
     // rule it has for a connection that comes and goes.
-    server.close();
-    relisten.stop();
+    m_server.close();
+    m_relisten.stop();
     dropPanels(reason);
 }
 
 void MqttBridge::start()
 {
-    broker->start();
+    m_broker->start();
 }
 
 void MqttBridge::giveMemoryBack()
 {
     // A flood's buffers are freed in small pieces that the allocator keeps;
     // return them, so that the peak does not stay for months.
-    if (!trim.isActive())
-        trim.start();
+    if (!m_trim.isActive())
+        m_trim.start();
 }
 
 void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
 {
-    if (!echoes.isEmpty() && echoes.takeEcho(topic, payload, clock.elapsed())) {
+    if (!m_echoes.isEmpty() && m_echoes.takeEcho(topic, payload, m_clock.elapsed())) {
         qCDebug(lcBridge) << "own publish back from the broker, not a report:" << topic;
         return;
     }
-    if (portsByAvailability.contains(topic))
+    if (m_portsByAvailability.contains(topic))
         onAvailability(topic, payload);
-    const auto found = portsByTopic.constFind(topic);
-    if (found != portsByTopic.constEnd()) {
+    const auto found = m_portsByTopic.constFind(topic);
+    if (found != m_portsByTopic.constEnd()) {
         for (const Route &route : found.value()) {
             // Whatever an unreachable device's topic still carries is not its state now.
-            if (!offlineTopics.at(route.port).isEmpty())
+            if (!m_offlineTopics.at(route.port).isEmpty())
                 continue;
-            const BridgeConfig::Port &port = config.ports.at(route.port);
+            const BridgeConfig::Port &port = m_config.ports.at(route.port);
             apply(port, port.states.at(route.state).path, topic, payload);
         }
         return;
     }
-    if (portsByAvailability.contains(topic))
+    if (m_portsByAvailability.contains(topic))
         return;
     BridgeConfig::Port port;
-    if (!config.prefixPort(topic, &port)) {
-        const QString fault = config.prefixTopicFault(topic);
+    if (!m_config.prefixPort(topic, &port)) {
+        const QString fault = m_config.prefixTopicFault(topic);
         if (!fault.isEmpty())
-            faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), fault));
+            m_faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), fault));
         else
             qCDebug(lcBridge) << "not a port topic:" << topic;
         return;
     }
     // A port with a section of its own has its state elsewhere.
-    if (portsByAddress.contains(port.address()))
+    if (m_portsByAddress.contains(port.address()))
         return;
     apply(port, ValuePath(), topic, payload);
 }
@@ -263,17 +263,17 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
     double value = 0.0;
     QString reason;
     if (!port.mapping.toValue(payload, path, &value, &reason)) {
-        faults.report(QStringLiteral("topic %1 for %2").arg(topic, port.address()),
+        m_faults.report(QStringLiteral("topic %1 for %2").arg(topic, port.address()),
                       QStringLiteral("%1 (for %2): %3; ignored").arg(shown(topic), shown(port.address()), reason));
         return;
     }
     const QString address = port.address();
-    auto known = values.find(address);
-    if (known == values.end()) {
+    auto known = m_values.find(address);
+    if (known == m_values.end()) {
         if (port.line == 0 && !roomForPrefixPort(topic, address))
             return;
-        known = values.insert(address, Value{port.id, value});
-        if (noDeviceReachable)
+        known = m_values.insert(address, Value{port.id, value});
+        if (m_noDeviceReachable)
             updateServing();
     } else if (known->value == value) {
         return; // the panels have it already
@@ -281,7 +281,7 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
         known->value = value;
     }
     qCDebug(lcBridge) << topic << "->" << address << value;
-    for (auto it = panels.cbegin(); it != panels.cend(); ++it) {
+    for (auto it = m_panels.cbegin(); it != m_panels.cend(); ++it) {
         // A panel still getting its first reports gets this one with them.
         if (it->dumping && address > it->dumpedUpTo)
             continue;
@@ -294,14 +294,14 @@ bool MqttBridge::roomForPrefixPort(const QString &topic, const QString &address)
 {
     // Ports under the prefix are anybody's to make up: they have a bound of
     // their own, in count and bytes, so that configured ports always have room.
-    if (prefixPorts >= maxPrefixPorts || prefixReportBytes + reportBytes(address) > maxPrefixReportBytes) {
-        faults.report(QStringLiteral("prefix ports"),
+    if (m_prefixPorts >= maxPrefixPorts || m_prefixReportBytes + reportBytes(address) > maxPrefixReportBytes) {
+        m_faults.report(QStringLiteral("prefix ports"),
                       QStringLiteral("%1: more than %2 ports or %3 KiB of reports under the prefix; new ones are ignored")
                           .arg(shown(topic)).arg(maxPrefixPorts).arg(maxPrefixReportBytes / 1024));
         return false;
     }
-    ++prefixPorts;
-    prefixReportBytes += reportBytes(address);
+    ++m_prefixPorts;
+    m_prefixReportBytes += reportBytes(address);
     return true;
 }
 
@@ -312,7 +312,7 @@ void MqttBridge::boundBacklogs()
     qint64 total = 0;
     MsgServerSession *furthest = nullptr;
     qint64 furthestBytes = 0;
-    for (auto it = panels.cbegin(); it != panels.cend(); ++it) {
+    for (auto it = m_panels.cbegin(); it != m_panels.cend(); ++it) {
         if (it->dropping)
             continue;
         const qint64 bytes = it.key()->socket()->bytesToWrite();
@@ -330,7 +330,7 @@ void MqttBridge::boundBacklogs()
 
 void MqttBridge::drop(MsgServerSession *session, const QString &why)
 {
-    Panel &panel = panels[session];
+    Panel &panel = m_panels[session];
     if (panel.dropping)
         return;
     panel.dropping = true;
@@ -346,8 +346,8 @@ void MqttBridge::makeRoomFor(const QString &addressKey)
     // those from the same address.
     MsgServerSession *oldestThere = nullptr;
     int fromThere = 0;
-    for (MsgServerSession *session : qAsConst(waiting)) {
-        if (panels.value(session).addressKey != addressKey)
+    for (MsgServerSession *session : qAsConst(m_waiting)) {
+        if (m_panels.value(session).addressKey != addressKey)
             continue;
         if (!oldestThere)
             oldestThere = session;
@@ -356,24 +356,24 @@ void MqttBridge::makeRoomFor(const QString &addressKey)
     MsgServerSession *victim = nullptr;
     if (fromThere >= maxWaitingPerAddress) {
         victim = oldestThere;
-        faults.report(QStringLiteral("waiting ") + addressKey,
+        m_faults.report(QStringLiteral("waiting ") + addressKey,
                       QStringLiteral("panel %1: more than %2 connections from there wait for their login; "
                                      "the oldest is closed").arg(addressKey).arg(maxWaitingPerAddress));
-    } else if (waiting.size() >= maxWaiting) {
-        victim = waiting.constFirst();
-        faults.report(QStringLiteral("waiting"),
+    } else if (m_waiting.size() >= maxWaiting) {
+        victim = m_waiting.constFirst();
+        m_faults.report(QStringLiteral("waiting"),
                       QStringLiteral("more than %1 connections wait for their login; the oldest (from %2) is closed")
-                          .arg(maxWaiting).arg(panels.value(victim).addressKey));
+                          .arg(maxWaiting).arg(m_panels.value(victim).addressKey));
     }
     if (victim) {
-        waiting.removeOne(victim);
+        m_waiting.removeOne(victim);
         victim->close();
     }
 }
 
 void MqttBridge::onNewConnection()
 {
-    while (QTcpSocket *socket = server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         if (servesPanels()) {
             admit(socket);
         } else {
@@ -392,7 +392,7 @@ void MqttBridge::admit(QTcpSocket *socket)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setReadBufferSize(panelReadBufferBytes);
     auto *session = new MsgServerSession(socket, this);
-    session->setCredentials(config.panelUser, config.panelPassword);
+    session->setCredentials(m_config.panelUser, m_config.panelPassword);
     session->setLoginFirst(maxBytesBeforeLogin);
     session->setMaxBacklog(maxPanelBacklog);
     // The panel reconnects after a minute without a line from us; its own
@@ -400,8 +400,8 @@ void MqttBridge::admit(QTcpSocket *socket)
     session->setEchoKeepAlive(true);
     Panel panel;
     panel.addressKey = key;
-    panels.insert(session, panel);
-    waiting << session;
+    m_panels.insert(session, panel);
+    m_waiting << session;
     watchLogin(session);
     connect(session, &MsgServerSession::startRequested, this, [this, session] { onStartRequested(session); });
     connect(session, &MsgServerSession::portCommand, this,
@@ -411,8 +411,8 @@ void MqttBridge::admit(QTcpSocket *socket)
     connect(socket, &QTcpSocket::bytesWritten, this, [this, session] { continueDump(session); });
     connect(session, &MsgServerSession::closed, this, [this, session](const QString &reason) {
         qCDebug(lcBridge) << "panel gone:" << reason;
-        panels.remove(session);
-        waiting.removeOne(session);
+        m_panels.remove(session);
+        m_waiting.removeOne(session);
         session->deleteLater();
         giveMemoryBack();
     });
@@ -427,30 +427,30 @@ void MqttBridge::watchLogin(MsgServerSession *session)
     connect(session, &MsgServerSession::lineReceived, this, [this, session](const QByteArray &line) {
         if (session->isLoggedIn() || !line.startsWith('L'))
             return;
-        Panel &panel = panels[session];
-        panel.unchecked = !throttle.mayTry(panel.addressKey, clock.elapsed());
+        Panel &panel = m_panels[session];
+        panel.unchecked = !m_throttle.mayTry(panel.addressKey, m_clock.elapsed());
         session->setRefuseLogin(panel.unchecked);
     });
     connect(session, &MsgServerSession::loginRefused, this, [this, session] {
-        const Panel &panel = panels[session];
+        const Panel &panel = m_panels[session];
         if (!panel.unchecked)
-            throttle.failed(panel.addressKey, clock.elapsed());
-        faults.report(QStringLiteral("login ") + panel.addressKey,
+            m_throttle.failed(panel.addressKey, m_clock.elapsed());
+        m_faults.report(QStringLiteral("login ") + panel.addressKey,
                       QStringLiteral("panel %1: wrong login; refused, and logins from there are slowed down")
                           .arg(panel.addressKey));
     });
-    const QString key = panels.value(session).addressKey;
+    const QString key = m_panels.value(session).addressKey;
     QTimer::singleShot(loginWindowMs, session, [this, session, key] {
         if (session->isLoggedIn() || session->isClosed())
             return;
-        faults.report(QStringLiteral("silent ") + key,
+        m_faults.report(QStringLiteral("silent ") + key,
                       QStringLiteral("panel %1: no login within %2 s; closed").arg(key).arg(loginWindowMs / 1000));
         session->close();
     });
     connect(session, &MsgServerSession::loggedIn, this, [this, session] {
-        waiting.removeOne(session);
-        throttle.succeeded(panels[session].addressKey);
-        if (panels.size() - waiting.size() > maxPanels) {
+        m_waiting.removeOne(session);
+        m_throttle.succeeded(m_panels[session].addressKey);
+        if (m_panels.size() - m_waiting.size() > maxPanels) {
             complain(QStringLiteral("more than %1 panels; %2 refused").arg(maxPanels).arg(peerOf(session)));
             session->close();
         }
@@ -465,7 +465,7 @@ void MqttBridge::onStartRequested(MsgServerSession *session)
     session->acceptStart();
     if (!first || !session->isStarted())
         return;
-    Panel &panel = panels[session];
+    Panel &panel = m_panels[session];
     panel.dumping = true;
     panel.dumpedUpTo.clear();
     continueDump(session);
@@ -476,16 +476,16 @@ void MqttBridge::continueDump(MsgServerSession *session)
     // A new panel's reports go out as fast as it reads them, a chunk at a
     // time, so that a large table neither waits in memory nor gets the panel
     // dropped for falling behind.
-    const auto found = panels.find(session);
-    if (found == panels.end() || !found->dumping)
+    const auto found = m_panels.find(session);
+    if (found == m_panels.end() || !found->dumping)
         return;
     const QTcpSocket *socket = session->socket();
-    auto it = values.upperBound(found->dumpedUpTo);
-    for (; it != values.cend() && socket->bytesToWrite() < dumpChunkBytes; ++it) {
+    auto it = m_values.upperBound(found->dumpedUpTo);
+    for (; it != m_values.cend() && socket->bytesToWrite() < dumpChunkBytes; ++it) {
         session->sendPort(it->id.object(), it->id.port(), it->id.isOutput(), it->value);
         found->dumpedUpTo = it.key();
     }
-    if (it == values.cend()) {
+    if (it == m_values.cend()) {
         found->dumping = false;
         found->dumpedUpTo.clear();
     }
@@ -497,27 +497,27 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
     const PortId id(output ? PortId::Out : PortId::In, object, portNumber);
     const QString address = id.toAddress();
     if (!output) {
-        faults.report(QStringLiteral("command ") + address,
+        m_faults.report(QStringLiteral("command ") + address,
                       QStringLiteral("command for %1: an input port takes no commands; not sent").arg(address));
         return;
     }
     BridgeConfig::Port port;
-    const auto configured = portsByAddress.constFind(address);
-    if (configured != portsByAddress.constEnd()) {
-        port = config.ports.at(configured.value());
+    const auto configured = m_portsByAddress.constFind(address);
+    if (configured != m_portsByAddress.constEnd()) {
+        port = m_config.ports.at(configured.value());
     } else {
-        if (config.prefix.isEmpty() || !BridgeConfig::carries(id)) {
-            faults.report(QStringLiteral("command ") + address,
+        if (m_config.prefix.isEmpty() || !BridgeConfig::carries(id)) {
+            m_faults.report(QStringLiteral("command ") + address,
                           QStringLiteral("command for %1: no such port in the configuration; not sent").arg(address));
             return;
         }
         port.id = id;
-        port.command = config.prefixState(id) + QStringLiteral("/set");
+        port.command = m_config.prefixState(id) + QStringLiteral("/set");
     }
     QByteArray payload;
     QString reason;
     if (!port.mapping.commandPayload(value, valueText, &payload, &reason)) {
-        faults.report(QStringLiteral("command value ") + address,
+        m_faults.report(QStringLiteral("command value ") + address,
                       QStringLiteral("command for %1: %2; not sent").arg(address, reason));
         return;
     }
@@ -530,8 +530,8 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
 
 void MqttBridge::dropPanels(const QString &reason)
 {
-    qCDebug(lcBridge) << "dropping" << panels.size() << "panels:" << reason;
-    const QList<MsgServerSession *> all = panels.keys();
+    qCDebug(lcBridge) << "dropping" << m_panels.size() << "panels:" << reason;
+    const QList<MsgServerSession *> all = m_panels.keys();
     for (MsgServerSession *session : all)
         session->close();
 }
@@ -542,14 +542,14 @@ void MqttBridge::onAvailability(const QString &topic, const QByteArray &payload)
     QStringList back;
     QStringList unknown;
     QList<int> backPorts;
-    for (const int index : portsByAvailability.value(topic)) {
-        const BridgeConfig::Port &port = config.ports.at(index);
+    for (const int index : m_portsByAvailability.value(topic)) {
+        const BridgeConfig::Port &port = m_config.ports.at(index);
         const Availability::State state = port.availability.read(payload);
         if (state == Availability::Unknown) {
             unknown << port.address();
             continue;
         }
-        QSet<QString> &offline = offlineTopics[index];
+        QSet<QString> &offline = m_offlineTopics[index];
         const bool wasOffline = !offline.isEmpty();
         if (state == Availability::Offline)
             offline.insert(topic);
@@ -558,14 +558,14 @@ void MqttBridge::onAvailability(const QString &topic, const QByteArray &payload)
         if (wasOffline == !offline.isEmpty())
             continue;
         if (wasOffline) {
-            --offlinePorts;
+            --m_offlinePorts;
             back << port.address();
             backPorts << index;
         } else {
             // Panels that start from now on get no value for it; those that
             // were stale keep the stale look on its items.
-            ++offlinePorts;
-            values.remove(port.address());
+            ++m_offlinePorts;
+            m_values.remove(port.address());
             gone << port.address();
         }
     }
@@ -577,7 +577,7 @@ void MqttBridge::onAvailability(const QString &topic, const QByteArray &payload)
     };
     // One fault per message, however many ports share the topic.
     if (!unknown.isEmpty()) {
-        faults.report(QStringLiteral("availability ") + topic,
+        m_faults.report(QStringLiteral("availability ") + topic,
                       QStringLiteral("%1 (availability of %2): neither online nor offline: \"%3\"; ignored")
                           .arg(shown(topic), listed(unknown), QString::fromUtf8(payload.left(40))));
     }
@@ -595,10 +595,10 @@ void MqttBridge::updateServing()
     // Every device out of reach is an installation without live values: the
     // panels then show the stale look, as without a broker. One device of
     // many is not; its items keep what they show.
-    const bool none = !config.ports.isEmpty() && offlinePorts == config.ports.size() && values.isEmpty();
-    if (none == noDeviceReachable)
+    const bool none = !m_config.ports.isEmpty() && m_offlinePorts == m_config.ports.size() && m_values.isEmpty();
+    if (none == m_noDeviceReachable)
         return;
-    noDeviceReachable = none;
+    m_noDeviceReachable = none;
     if (none) {
         complain(QStringLiteral("no device is reachable; panels are refused until one is back"));
         closeForPanels(QStringLiteral("no device reachable"));
@@ -610,15 +610,15 @@ void MqttBridge::updateServing()
 
 bool MqttBridge::servesPanels() const
 {
-    return broker->isConnected() && !noDeviceReachable;
+    return m_broker->isConnected() && !m_noDeviceReachable;
 }
 
 void MqttBridge::refresh(const QList<int> &indices)
 {
     QSet<QPair<QString, QByteArray>> asked;
     for (const int index : indices) {
-        const BridgeConfig::Port &port = config.ports.at(index);
-        if (port.refreshTopic.isEmpty() || !offlineTopics.at(index).isEmpty())
+        const BridgeConfig::Port &port = m_config.ports.at(index);
+        if (port.refreshTopic.isEmpty() || !m_offlineTopics.at(index).isEmpty())
             continue;
         const QPair<QString, QByteArray> request{port.refreshTopic, port.refreshPayload};
         if (asked.contains(request))
@@ -626,7 +626,7 @@ void MqttBridge::refresh(const QList<int> &indices)
         asked.insert(request);
         QString reason;
         if (!publish(port.refreshTopic, port.refreshPayload, &reason)) {
-            faults.report(QStringLiteral("refresh ") + port.refreshTopic,
+            m_faults.report(QStringLiteral("refresh ") + port.refreshTopic,
                           QStringLiteral("refresh for %1 to %2 not sent: %3").arg(port.address(), port.refreshTopic, reason));
         }
     }
@@ -635,14 +635,14 @@ void MqttBridge::refresh(const QList<int> &indices)
 bool MqttBridge::readsTopic(const QString &topic) const
 {
     BridgeConfig::Port port;
-    return portsByTopic.contains(topic) || portsByAvailability.contains(topic) || config.prefixPort(topic, &port);
+    return m_portsByTopic.contains(topic) || m_portsByAvailability.contains(topic) || m_config.prefixPort(topic, &port);
 }
 
 bool MqttBridge::publish(const QString &topic, const QByteArray &payload, QString *reason)
 {
-    if (!broker->publish(topic, payload, reason))
+    if (!m_broker->publish(topic, payload, reason))
         return false;
-    if (broker->echoesOwnPublishes() && readsTopic(topic) && !echoes.published(topic, payload, clock.elapsed()))
+    if (m_broker->echoesOwnPublishes() && readsTopic(topic) && !m_echoes.published(topic, payload, m_clock.elapsed()))
         qCDebug(lcBridge) << "too many publishes waiting for their echo; this one will read as a report:" << topic;
     return true;
 }

@@ -54,9 +54,9 @@ public:
     // so that panels see the server as gone; port 0 picks one, which is kept
     // for every reopening.
     bool listen(const QHostAddress &address, quint16 port);
-    QString errorString() const { return server.errorString(); }
-    quint16 serverPort() const { return listenPort; }
-    QHostAddress serverAddress() const { return listenAddress; }
+    QString errorString() const { return m_server.errorString(); }
+    quint16 serverPort() const { return m_listenPort; }
+    QHostAddress serverAddress() const { return m_listenAddress; }
     // Connects to the broker; panels are taken once it is up.
     void start();
 
@@ -113,29 +113,29 @@ private:
     void drop(MsgServerSession *session, const QString &why);
     void giveMemoryBack();
 
-    BridgeConfig config;
-    QTcpServer server;
-    QHostAddress listenAddress;
-    quint16 listenPort = 0;
-    QTimer relisten;
-    MqttConnection *broker = nullptr;
-    QHash<MsgServerSession *, Panel> panels;
-    QList<MsgServerSession *> waiting;         // not logged in yet, oldest first
-    QHash<QString, QList<Route>> portsByTopic; // state topic -> ports in config.ports
-    QHash<QString, QList<int>> portsByAvailability; // availability topic -> indices into config.ports
-    QVector<QSet<QString>> offlineTopics;      // per port: its availability topics that say offline
-    int offlinePorts = 0;
-    bool noDeviceReachable = false;            // every port offline and no other value known
-    EchoFilter echoes;
-    QHash<QString, int> portsByAddress;        // "OUT.Kueche.1" -> index into config.ports
-    QMap<QString, Value> values;               // by address, so reports go out in a stable order
-    int prefixPorts = 0;
-    qint64 prefixReportBytes = 0;
-    LoginThrottle throttle;
-    QElapsedTimer clock;
-    FaultLog faults;
-    QTimer faultFlush;
-    QTimer trim;
+    BridgeConfig m_config;
+    QTcpServer m_server;
+    QHostAddress m_listenAddress;
+    quint16 m_listenPort = 0;
+    QTimer m_relisten;
+    MqttConnection *m_broker = nullptr;
+    QHash<MsgServerSession *, Panel> m_panels;
+    QList<MsgServerSession *> m_waiting;         // not logged in yet, oldest first
+    QHash<QString, QList<Route>> m_portsByTopic; // state topic -> ports in config.ports
+    QHash<QString, QList<int>> m_portsByAvailability; // availability topic -> indices into config.ports
+    QVector<QSet<QString>> m_offlineTopics;      // per port: its availability topics that say offline
+    int m_offlinePorts = 0;
+    bool m_noDeviceReachable = false;            // every port offline and no other value known
+    EchoFilter m_echoes;
+    QHash<QString, int> m_portsByAddress;        // "OUT.Kueche.1" -> index into config.ports
+    QMap<QString, Value> m_values;               // by address, so reports go out in a stable order
+    int m_prefixPorts = 0;
+    qint64 m_prefixReportBytes = 0;
+    LoginThrottle m_throttle;
+    QElapsedTimer m_clock;
+    FaultLog m_faults;
+    QTimer m_faultFlush;
+    QTimer m_trim;
 };
 
 #endif // MQTTBRIDGE_H

@@ -61,10 +61,10 @@ public:
     ~MqttConnection() override;
 
     void start();
-    State state() const { return currentState; }
-    bool isConnected() const { return currentState == State::Connected; }
+    State state() const { return m_currentState; }
+    bool isConnected() const { return m_currentState == State::Connected; }
     // The broker hands our own publishes back (MQTT 3.1.1 has no "no local").
-    bool echoesOwnPublishes() const { return protocol == Protocol::Mqtt311; }
+    bool echoesOwnPublishes() const { return m_protocol == Protocol::Mqtt311; }
     // QoS 1, not retained. False when not connected or refused by the library.
     bool publish(const QString &topic, const QByteArray &payload, QString *reason = nullptr);
 
@@ -112,29 +112,29 @@ private:
     void dropNotifiers();
     void watchSocket();
 
-    Settings settings;
-    std::unique_ptr<mosquitto, HandleDeleter> mosq;
-    QSocketNotifier *readNotifier = nullptr;
-    QSocketNotifier *writeNotifier = nullptr;
-    int watchedFd = -1;
-    QTimer housekeeping;
-    QTimer retry;
-    QElapsedTimer attemptClock;
-    Backoff backoff;
-    State currentState = State::Idle;
-    Protocol protocol = Protocol::Mqtt5; // 3.1.1 once a broker refuses 5
-    QHash<int, QStringList> pendingSubscriptions;
+    Settings m_settings;
+    std::unique_ptr<mosquitto, HandleDeleter> m_mosq;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    int m_watchedFd = -1;
+    QTimer m_housekeeping;
+    QTimer m_retry;
+    QElapsedTimer m_attemptClock;
+    Backoff m_backoff;
+    State m_currentState = State::Idle;
+    Protocol m_protocol = Protocol::Mqtt5; // 3.1.1 once a broker refuses 5
+    QHash<int, QStringList> m_pendingSubscriptions;
     struct Publish
     {
         QString topic;
         qint64 sentAt = 0;
     };
-    QHash<int, Publish> unacknowledged; // QoS 1 commands by message id
-    QElapsedTimer clock;
-    qint64 upSince = 0;
-    int brokerReason = 0;         // of the broker's DISCONNECT, 0 for none
-    QList<qint64> shortDrops;     // connections the broker closed soon after they came up
-    LibraryLog libraryLog;        // what libmosquitto wrote during this attempt
+    QHash<int, Publish> m_unacknowledged; // QoS 1 commands by message id
+    QElapsedTimer m_clock;
+    qint64 m_upSince = 0;
+    int m_brokerReason = 0;         // of the broker's DISCONNECT, 0 for none
+    QList<qint64> m_shortDrops;     // connections the broker closed soon after they came up
+    LibraryLog m_libraryLog;        // what libmosquitto wrote during this attempt
 };
 
 #endif // MQTTCONNECTION_H

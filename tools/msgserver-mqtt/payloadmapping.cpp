@@ -40,7 +40,7 @@ QString number(double value)
 } // namespace
 
 PayloadMapping::PayloadMapping()
-    : on(defaultOnWords()), off(defaultOffWords()), templateText(QStringLiteral("%v"))
+    : m_on(defaultOnWords()), m_off(defaultOffWords()), m_templateText(QStringLiteral("%v"))
 {
 }
 
@@ -60,8 +60,8 @@ const QStringList &PayloadMapping::defaultOffWords()
 
 void PayloadMapping::setWords(const QStringList &onWords, const QStringList &offWords)
 {
-    on = onWords.isEmpty() ? defaultOnWords() : onWords;
-    off = offWords.isEmpty() ? defaultOffWords() : offWords;
+    m_on = onWords.isEmpty() ? defaultOnWords() : onWords;
+    m_off = offWords.isEmpty() ? defaultOffWords() : offWords;
 }
 
 bool PayloadMapping::setScale(double from, double fromEnd, double to, double toEnd)
@@ -73,28 +73,28 @@ bool PayloadMapping::setScale(double from, double fromEnd, double to, double toE
     // Both ways, so that commands can be scaled back.
     if (from == fromEnd || to == toEnd)
         return false;
-    scaleFrom[0] = from;
-    scaleFrom[1] = fromEnd;
-    scaleTo[0] = to;
-    scaleTo[1] = toEnd;
-    scaled = true;
+    m_scaleFrom[0] = from;
+    m_scaleFrom[1] = fromEnd;
+    m_scaleTo[0] = to;
+    m_scaleTo[1] = toEnd;
+    m_scaled = true;
     return true;
 }
 
 QString PayloadMapping::scaleText() const
 {
     return QStringLiteral("%1..%2 -> %3..%4")
-        .arg(number(scaleFrom[0]), number(scaleFrom[1]), number(scaleTo[0]), number(scaleTo[1]));
+        .arg(number(m_scaleFrom[0]), number(m_scaleFrom[1]), number(m_scaleTo[0]), number(m_scaleTo[1]));
 }
 
 void PayloadMapping::setCommandTemplate(const QString &commandTemplate)
 {
-    templateText = commandTemplate.isEmpty() ? QStringLiteral("%v") : commandTemplate;
+    m_templateText = commandTemplate.isEmpty() ? QStringLiteral("%v") : commandTemplate;
 }
 
 bool PayloadMapping::scaleToPanel(double raw, double *value) const
 {
-    const double v = scaled ? scaleTo[0] + (raw - scaleFrom[0]) * (scaleTo[1] - scaleTo[0]) / (scaleFrom[1] - scaleFrom[0])
+    const double v = m_scaled ? m_scaleTo[0] + (raw - m_scaleFrom[0]) * (m_scaleTo[1] - m_scaleTo[0]) / (m_scaleFrom[1] - m_scaleFrom[0])
                             : raw;
     if (!std::isfinite(v))
         return false;
@@ -104,9 +104,9 @@ bool PayloadMapping::scaleToPanel(double raw, double *value) const
 
 bool PayloadMapping::numberToValue(QString text, double *value) const
 {
-    if (!unit.isEmpty() && text.endsWith(unit, Qt::CaseInsensitive))
-        text = text.left(text.size() - unit.size()).trimmed();
-    if (decimalComma) {
+    if (!m_unit.isEmpty() && text.endsWith(m_unit, Qt::CaseInsensitive))
+        text = text.left(text.size() - m_unit.size()).trimmed();
+    if (m_decimalComma) {
         if (text.contains(QLatin1Char('.')))
             return false;
         text.replace(QLatin1Char(','), QLatin1Char('.'));
@@ -118,11 +118,11 @@ bool PayloadMapping::numberToValue(QString text, double *value) const
 bool PayloadMapping::wordToValue(const QString &text, double *value) const
 {
     // A word both lists name reads as on; the configuration check forbids it.
-    if (containsWord(on, text)) {
+    if (containsWord(m_on, text)) {
         *value = 1.0;
         return true;
     }
-    if (containsWord(off, text)) {
+    if (containsWord(m_off, text)) {
         *value = 0.0;
         return true;
     }
@@ -131,7 +131,7 @@ bool PayloadMapping::wordToValue(const QString &text, double *value) const
 
 bool PayloadMapping::textToValue(const QString &text, double *value, QString *reason) const
 {
-    for (const auto &word : words) {
+    for (const auto &word : m_words) {
         if (word.first.compare(text, Qt::CaseInsensitive) == 0) {
             *value = word.second;
             return true;
@@ -140,8 +140,8 @@ bool PayloadMapping::textToValue(const QString &text, double *value, QString *re
     // Words the port names come before numbers, so that on = 0 turns a
     // contact round; the default words after them, so that a scaled port
     // reads "1" as a number.
-    if ((onOffPort && wordToValue(text, value)) || numberToValue(text, value)
-        || (!onOffPort && wordToValue(text, value)))
+    if ((m_onOffPort && wordToValue(text, value)) || numberToValue(text, value)
+        || (!m_onOffPort && wordToValue(text, value)))
         return true;
     *reason = text.isEmpty() ? QStringLiteral("empty payload")
                              : QStringLiteral("neither a number nor a word of this port: \"%1\"").arg(text.left(40));
@@ -194,7 +194,7 @@ bool PayloadMapping::commandPayload(double value, const QString &valueText, QByt
         return false;
     }
     QString word;
-    for (const auto &entry : words) {
+    for (const auto &entry : m_words) {
         if (entry.second == value) {
             word = entry.first;
             break;
@@ -202,10 +202,10 @@ bool PayloadMapping::commandPayload(double value, const QString &valueText, QByt
     }
     if (!word.isNull()) {
         // found in the table
-    } else if (onOffPort) {
+    } else if (m_onOffPort) {
         // The panel's item state: exactly 0 is off, every other value on.
-        word = value == 0.0 ? off.constFirst() : on.constFirst();
-    } else if (!words.isEmpty()) {
+        word = value == 0.0 ? m_off.constFirst() : m_on.constFirst();
+    } else if (!m_words.isEmpty()) {
         *reason = QStringLiteral("no word of the map means %1").arg(valueText.left(40));
         return false;
     } else {
@@ -215,8 +215,8 @@ bool PayloadMapping::commandPayload(double value, const QString &valueText, QByt
             return false;
         }
         word = valueText;
-        if (scaled) {
-            const double raw = scaleFrom[0] + (parsed - scaleTo[0]) * (scaleFrom[1] - scaleFrom[0]) / (scaleTo[1] - scaleTo[0]);
+        if (m_scaled) {
+            const double raw = m_scaleFrom[0] + (parsed - m_scaleTo[0]) * (m_scaleFrom[1] - m_scaleFrom[0]) / (m_scaleTo[1] - m_scaleTo[0]);
             if (!std::isfinite(raw)) {
                 *reason = QStringLiteral("value %1 scaled back is not finite").arg(valueText.left(40));
                 return false;
@@ -224,7 +224,7 @@ bool PayloadMapping::commandPayload(double value, const QString &valueText, QByt
             word = number(raw);
         }
     }
-    QString text = templateText;
+    QString text = m_templateText;
     text.replace(QLatin1String("%v"), word);
     *payload = text.toUtf8();
     return true;

@@ -25,29 +25,29 @@ public:
     // Words meaning 1 and 0, compared without regard to case; the first of each
     // is what commands send. Empty lists keep the defaults.
     void setWords(const QStringList &on, const QStringList &off);
-    void setOnOffPort(bool onOff) { onOffPort = onOff; }
+    void setOnOffPort(bool onOff) { m_onOffPort = onOff; }
     // Words for other numbers ("heat" 1, "cool" 2), without regard to case;
     // a command sends the first word of its value.
-    void setWordTable(const WordTable &table) { words = table; }
+    void setWordTable(const WordTable &table) { m_words = table; }
     // Text after the number that the device adds ("°C", "%"); without regard to case.
-    void setUnit(const QString &unitText) { unit = unitText; }
+    void setUnit(const QString &unitText) { m_unit = unitText; }
     // "21,5": a comma is the decimal point, and a "." is refused as the
     // thousands separator it would be.
-    void setDecimalComma(bool on) { decimalComma = on; }
+    void setDecimalComma(bool on) { m_decimalComma = on; }
     // Numbers from the device, from..fromEnd, become to..toEnd on the panel;
     // false when the first range is empty or a bound is not finite.
     bool setScale(double from, double fromEnd, double to, double toEnd);
     void setCommandTemplate(const QString &commandTemplate);
 
-    QStringList onWords() const { return on; }
-    QStringList offWords() const { return off; }
-    bool isOnOffPort() const { return onOffPort; }
-    WordTable wordTable() const { return words; }
-    QString unitText() const { return unit; }
-    bool hasDecimalComma() const { return decimalComma; }
-    bool isScaled() const { return scaled; }
+    QStringList onWords() const { return m_on; }
+    QStringList offWords() const { return m_off; }
+    bool isOnOffPort() const { return m_onOffPort; }
+    WordTable wordTable() const { return m_words; }
+    QString unitText() const { return m_unit; }
+    bool hasDecimalComma() const { return m_decimalComma; }
+    bool isScaled() const { return m_scaled; }
     QString scaleText() const;
-    QString commandTemplate() const { return templateText; }
+    QString commandTemplate() const { return m_templateText; }
 
     // The value a state payload carries at `path`. False, with the reason,
     // when it carries none: no number, an unknown word, a missing path, not finite.
@@ -68,16 +68,16 @@ private:
     bool numberToValue(QString text, double *value) const;
     bool scaleToPanel(double raw, double *value) const;
 
-    QStringList on;
-    QStringList off;
-    bool onOffPort = false;
-    WordTable words;
-    QString unit;
-    bool decimalComma = false;
-    bool scaled = false;
-    double scaleFrom[2] = {0.0, 1.0};
-    double scaleTo[2] = {0.0, 1.0};
-    QString templateText;
+    QStringList m_on;
+    QStringList m_off;
+    bool m_onOffPort = false;
+    WordTable m_words;
+    QString m_unit;
+    bool m_decimalComma = false;
+    bool m_scaled = false;
+    double m_scaleFrom[2] = {0.0, 1.0};
+    double m_scaleTo[2] = {0.0, 1.0};
+    QString m_templateText;
 };
 
 #endif // PAYLOADMAPPING_H

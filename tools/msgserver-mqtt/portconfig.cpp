@@ -121,8 +121,8 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
             *reason = QStringLiteral("%1 must be a path such as a.b.c or a.b[0]").arg(key);
             return false;
         }
-        pathGiven[index] = true;
-        return ValuePath::parse(value, &givenPaths[index], reason);
+        m_pathGiven[index] = true;
+        return ValuePath::parse(value, &m_givenPaths[index], reason);
     }
     if (index >= 0 || key == QLatin1String("command") || key == QLatin1String("refresh")) {
         if (!validTopic(value)) {
@@ -130,10 +130,10 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
             return false;
         }
         if (index >= 0) {
-            givenTopics[index] = value;
+            m_givenTopics[index] = value;
         } else if (key == QLatin1String("command")) {
             command = value;
-            commandGiven = true;
+            m_commandGiven = true;
         } else {
             refreshTopic = value;
         }
@@ -145,7 +145,7 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
     }
     if (key == QLatin1String("availability")) {
         // Empty: this device's availability is not watched, whatever the convention.
-        availabilityGiven = true;
+        m_availabilityGiven = true;
         availability.topics = splitWords(value);
         for (const QString &topic : qAsConst(availability.topics)) {
             if (!validTopic(topic)) {
@@ -239,11 +239,11 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
     }
     states.clear();
     for (int i = 0; i < maxStates; ++i) {
-        QString topic = givenTopics[i];
+        QString topic = m_givenTopics[i];
         if (i == 0 && topic.isNull())
             topic = prefixState;
         if (topic.isNull()) {
-            if (pathGiven[i]) {
+            if (m_pathGiven[i]) {
                 *reason = QStringLiteral("[%1]: value%2 without state%2").arg(address()).arg(i + 1);
                 return false;
             }
@@ -253,15 +253,15 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
             *reason = QStringLiteral("[%1]: state topic %2 given twice").arg(address(), topic);
             return false;
         }
-        states.append(State{topic, givenPaths[i]});
+        states.append(State{topic, m_givenPaths[i]});
     }
     if (states.isEmpty() || states.first().topic.isEmpty()) {
         *reason = QStringLiteral("[%1] needs state = TOPIC when prefix is empty").arg(address());
         return false;
     }
-    if (!commandGiven)
+    if (!m_commandGiven)
         command = states.first().topic + QStringLiteral("/set");
-    if (!availabilityGiven)
+    if (!m_availabilityGiven)
         availability.topics = Availability::conventionTopics(states.first().topic);
     for (const QString &topic : qAsConst(availability.topics)) {
         // One made from a long state topic would be refused as it arrives.
@@ -286,7 +286,7 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
 
 QString PortConfig::uselessKeys() const
 {
-    if (!id.isOutput() && (commandGiven || mapping.commandTemplate() != QLatin1String("%v")))
+    if (!id.isOutput() && (m_commandGiven || mapping.commandTemplate() != QLatin1String("%v")))
         return QStringLiteral("[%1]: command and command_template do nothing here: input ports take no commands")
             .arg(address());
     return QString();

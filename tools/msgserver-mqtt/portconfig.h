@@ -60,11 +60,11 @@ private:
     bool setMapping(const QString &key, const QString &value, QString *reason);
 
     // As given by state, state2 … and value, value2 …; null when not given.
-    QString givenTopics[maxStates];
-    ValuePath givenPaths[maxStates];
-    bool pathGiven[maxStates] = {};
-    bool availabilityGiven = false;
-    bool commandGiven = false;
+    QString m_givenTopics[maxStates];
+    ValuePath m_givenPaths[maxStates];
+    bool m_pathGiven[maxStates] = {};
+    bool m_availabilityGiven = false;
+    bool m_commandGiven = false;
 };
 
 #endif // PORTCONFIG_H

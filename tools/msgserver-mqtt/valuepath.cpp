@@ -11,7 +11,7 @@ bool ValuePath::parse(const QString &text, ValuePath *path, QString *reason)
         return false;
     };
     ValuePath result;
-    result.text = text;
+    result.m_text = text;
     const int n = text.size();
     bool keyDue = true; // at the start and after "."
     int i = 0;
@@ -29,7 +29,7 @@ bool ValuePath::parse(const QString &text, ValuePath *path, QString *reason)
                 ok = ok && d >= QLatin1Char('0') && d <= QLatin1Char('9');
             if (!ok)
                 return fail(QStringLiteral("[%1] is not an index from 0 to %2").arg(digits).arg(maxIndex));
-            result.steps.append(Step{QString(), digits.toInt()});
+            result.m_steps.append(Step{QString(), digits.toInt()});
             i = close + 1;
             if (i < n && text.at(i) != QLatin1Char('.') && text.at(i) != QLatin1Char('['))
                 return fail(QStringLiteral("\"]\" followed by neither \".\" nor \"[\""));
@@ -46,7 +46,7 @@ bool ValuePath::parse(const QString &text, ValuePath *path, QString *reason)
             while (end < n && text.at(end) != QLatin1Char('.') && text.at(end) != QLatin1Char('[')
                    && text.at(end) != QLatin1Char(']'))
                 ++end;
-            result.steps.append(Step{text.mid(i, end - i), -1});
+            result.m_steps.append(Step{text.mid(i, end - i), -1});
             keyDue = false;
             i = end;
         }
@@ -58,7 +58,7 @@ bool ValuePath::parse(const QString &text, ValuePath *path, QString *reason)
 bool ValuePath::find(const QJsonValue &root, QJsonValue *value) const
 {
     QJsonValue at = root;
-    for (const Step &step : steps) {
+    for (const Step &step : m_steps) {
         if (step.index < 0) {
             if (!at.isObject())
                 return false;

@@ -19,13 +19,13 @@ public:
     // key, a bracket without its index, an index that is not a number).
     static bool parse(const QString &text, ValuePath *path, QString *reason);
 
-    bool isEmpty() const { return steps.isEmpty(); }
-    QString toString() const { return text; }
+    bool isEmpty() const { return m_steps.isEmpty(); }
+    QString toString() const { return m_text; }
 
     // The value at the path below `root`; false when any step is missing.
     bool find(const QJsonValue &root, QJsonValue *value) const;
 
-    bool operator==(const ValuePath &other) const { return text == other.text; }
+    bool operator==(const ValuePath &other) const { return m_text == other.m_text; }
 
 private:
     struct Step
@@ -33,8 +33,8 @@ private:
         QString key; // used when index < 0
         int index = -1;
     };
-    QList<Step> steps;
-    QString text;
+    QList<Step> m_steps;
+    QString m_text;
 };
 
 #endif // VALUEPATH_H

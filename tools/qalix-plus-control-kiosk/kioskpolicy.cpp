@@ -44,7 +44,7 @@ QString signalText(int number)
 } // namespace
 
 KioskPolicy::KioskPolicy(bool always)
-    : always(always)
+    : m_always(always)
 {
 }
 
@@ -85,16 +85,16 @@ QByteArray KioskPolicy::settingsFingerprint(const QString &projectsDir)
 int KioskPolicy::nextDelay(const Run &run)
 {
     if (run.durationMs >= healthyRunMs)
-        failures = 0;
+        m_failures = 0;
     const bool clean = !run.crashed && run.exitCode == 0;
     if (clean && run.settingsChanged)
         return 0;
-    if (clean && !always)
+    if (clean && !m_always)
         return -1;
     // A clean end under --always also waits: a panel that ends at once (its
     // projects folder unusable, the dialog cancelled) must not be restarted in a loop.
-    const int delay = failures >= 6 ? maxDelayMs : qMin(maxDelayMs, firstDelayMs << failures);
-    ++failures;
+    const int delay = m_failures >= 6 ? maxDelayMs : qMin(maxDelayMs, firstDelayMs << m_failures);
+    ++m_failures;
     return delay;
 }
 

@@ -53,8 +53,8 @@ public:
     static QString restartLine(const Run &run, int delayMs);
 
 private:
-    bool always;
-    int failures = 0;
+    bool m_always;
+    int m_failures = 0;
 };
 
 #endif // KIOSKPOLICY_H

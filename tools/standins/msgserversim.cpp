@@ -18,12 +18,12 @@ constexpr int overlongLength = 70 * 1024;
 MsgServerSim::MsgServerSim(QObject *parent)
     : QObject(parent)
 {
-    sinceCreated.start();
-    sinceListen.start();
-    connect(&server, &QTcpServer::newConnection, this, &MsgServerSim::onNewConnection);
-    connect(&simulationTimer, &QTimer::timeout, this, &MsgServerSim::simulateStep);
-    connect(&loadTimer, &QTimer::timeout, this, &MsgServerSim::onLoadTick);
-    connect(&malformedTimer, &QTimer::timeout, this, &MsgServerSim::sendMalformed);
+    m_sinceCreated.start();
+    m_sinceListen.start();
+    connect(&m_server, &QTcpServer::newConnection, this, &MsgServerSim::onNewConnection);
+    connect(&m_simulationTimer, &QTimer::timeout, this, &MsgServerSim::simulateStep);
+    connect(&m_loadTimer, &QTimer::timeout, this, &MsgServerSim::onLoadTick);
+    connect(&m_malformedTimer, &QTimer::timeout, this, &MsgServerSim::sendMalformed);
 }
 
 MsgServerSim::~MsgServerSim()
@@ -33,16 +33,16 @@ MsgServerSim::~MsgServerSim()
 
 bool MsgServerSim::listen(const QHostAddress &address, quint16 port)
 {
-    if (!server.listen(address, port))
+    if (!m_server.listen(address, port))
         return false;
-    sinceListen.start();
+    m_sinceListen.start();
     return true;
 }
 
 void MsgServerSim::close()
 {
-    server.close();
-    const std::vector<MsgServerSession *> gone = sessions;
+    m_server.close();
+    const std::vector<MsgServerSession *> gone = m_sessions;
     for (MsgServerSession *session : gone) {
         session->socket()->abort();
         session->close(); // in case the abort went unnoticed
@@ -51,70 +51,70 @@ void MsgServerSim::close()
 
 void MsgServerSim::setCredentials(const QString &newUser, const QString &newPassword)
 {
-    user = newUser;
-    password = newPassword;
-    for (MsgServerSession *session : sessions)
-        session->setCredentials(user, password);
+    m_user = newUser;
+    m_password = newPassword;
+    for (MsgServerSession *session : m_sessions)
+        session->setCredentials(m_user, m_password);
 }
 
 void MsgServerSim::setRefuseLogin(bool on)
 {
-    refuseLogin = on;
-    for (MsgServerSession *session : sessions)
+    m_refuseLogin = on;
+    for (MsgServerSession *session : m_sessions)
         session->setRefuseLogin(on);
 }
 
 void MsgServerSim::setSilent(bool on)
 {
-    silent = on;
-    for (MsgServerSession *session : sessions)
+    m_silent = on;
+    for (MsgServerSession *session : m_sessions)
         session->setSilent(on);
 }
 
 void MsgServerSim::setReportRate(int perSecond)
 {
-    reportRate = qMax(0, perSecond);
-    loadCredit = 0.0;
-    if (reportRate > 0)
-        loadTimer.start(loadTickInterval);
+    m_reportRate = qMax(0, perSecond);
+    m_loadCredit = 0.0;
+    if (m_reportRate > 0)
+        m_loadTimer.start(loadTickInterval);
     else
-        loadTimer.stop();
+        m_loadTimer.stop();
 }
 
 void MsgServerSim::setSimulationInterval(int msecs)
 {
     if (msecs > 0)
-        simulationTimer.start(msecs);
+        m_simulationTimer.start(msecs);
     else
-        simulationTimer.stop();
+        m_simulationTimer.stop();
 }
 
 void MsgServerSim::setMalformedInterval(int msecs)
 {
     if (msecs > 0)
-        malformedTimer.start(msecs);
+        m_malformedTimer.start(msecs);
     else
-        malformedTimer.stop();
+        m_malformedTimer.stop();
 }
 
 int MsgServerSim::startedCount() const
 {
     int count = 0;
-    for (const MsgServerSession *session : sessions)
+    for (const MsgServerSession *session : m_sessions)
         count += session->isStarted() ? 1 : 0;
     return count;
 }
 
 void MsgServerSim::onNewConnection()
 {
-    while (QTcpSocket *socket = server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         auto *session = new MsgServerSession(socket, this);
-        session->setCredentials(user, password);
-        session->setRefuseLogin(refuseLogin);
-        session->setSilent(silent);
+        session->setCredentials(m_user, m_password);
+        session->setRefuseLogin(m_refuseLogin);
+        session->setSilent(m_silent);
         // Echoed, so a client can tell which of its lines has been handled.
         session->setEchoKeepAlive(true);
-        sessions.push_back(session);
+        m_sessions.push_back(session);
         connect(session, &MsgServerSession::lineReceived, this, &MsgServerSim::lineReceived);
         connect(session, &MsgServerSession::startRequested, this, [this, session] { handleStart(session); });
         connect(session, &MsgServerSession::portCommand, this,
@@ -132,10 +132,10 @@ void MsgServerSim::onNewConnection()
 
 void MsgServerSim::removeSession(MsgServerSession *session)
 {
-    for (auto it = sessions.begin(); it != sessions.end(); ++it) {
+    for (auto it = m_sessions.begin(); it != m_sessions.end(); ++it) {
         if (*it != session)
             continue;
-        sessions.erase(it);
+        m_sessions.erase(it);
         session->disconnect(this);
         session->deleteLater();
         emit clientGone();
@@ -145,33 +145,33 @@ void MsgServerSim::removeSession(MsgServerSession *session)
 
 void MsgServerSim::handleStart(MsgServerSession *session)
 {
-    if (sinceListen.elapsed() < readyAfter) {
+    if (m_sinceListen.elapsed() < m_readyAfter) {
         QTimer::singleShot(notReadyAnswerDelay, session, [session] { session->sendError(5, MsgLine::errorText(5)); });
         return;
     }
     const bool first = !session->isStarted();
     session->acceptStart();
-    for (const SimPort &port : table.ports())
+    for (const SimPort &port : m_table.ports())
         reportTo(session, port);
     if (!first)
         return;
     emit clientStarted();
 
-    if (dropAfter > 0) {
-        QTimer::singleShot(dropAfter, session, [session] {
+    if (m_dropAfter > 0) {
+        QTimer::singleShot(m_dropAfter, session, [session] {
             qCInfo(lcSim).noquote() << "msgserver-sim: dropping a client";
             session->socket()->abort();
             session->close();
         });
     }
-    if (overlongAfter > 0) {
-        QTimer::singleShot(overlongAfter, session, [session] {
+    if (m_overlongAfter > 0) {
+        QTimer::singleShot(m_overlongAfter, session, [session] {
             qCInfo(lcSim).noquote() << "msgserver-sim: sending an over-long line";
             session->sendRaw(QByteArray(overlongLength, 'A'));
         });
     }
-    if (burstOnStart > 0)
-        sendBurst(burstOnStart);
+    if (m_burstOnStart > 0)
+        sendBurst(m_burstOnStart);
 }
 
 void MsgServerSim::handlePortCommand(const QString &object, int port, bool output, double value)
@@ -182,21 +182,21 @@ void MsgServerSim::handlePortCommand(const QString &object, int port, bool outpu
         qCWarning(lcSim) << "port command for a port no report can carry:" << address;
         return;
     }
-    SimPort *target = table.find(address);
+    SimPort *target = m_table.find(address);
     if (!target)
-        target = table.add(address, Switch, value);
+        target = m_table.add(address, Switch, value);
     target->value = value;
     emit portCommand(address, value);
     report(*target);
     if (target->kind == AllOff && value != 0.0) {
-        const int master = table.indexOf(address);
-        for (SimPort &other : table.ports()) {
+        const int master = m_table.indexOf(address);
+        for (SimPort &other : m_table.ports()) {
             if (other.kind == Switch && other.value != 0.0) {
                 other.value = 0.0;
                 report(other);
             }
         }
-        SimPort &self = table.ports()[size_t(master)];
+        SimPort &self = m_table.ports()[size_t(master)];
         self.value = 0.0;
         report(self);
     }
@@ -205,44 +205,44 @@ void MsgServerSim::handlePortCommand(const QString &object, int port, bool outpu
 void MsgServerSim::reportTo(MsgServerSession *session, const SimPort &port)
 {
     if (session->sendPort(port.id.object(), port.id.port(), port.id.isOutput(), port.value))
-        ++sentReports;
+        ++m_sentReports;
 }
 
 void MsgServerSim::report(const SimPort &port)
 {
-    if (silent)
+    if (m_silent)
         return;
-    for (MsgServerSession *session : sessions)
+    for (MsgServerSession *session : m_sessions)
         reportTo(session, port);
 }
 
 void MsgServerSim::sendBurst(int count)
 {
-    if (table.isEmpty())
+    if (m_table.isEmpty())
         return;
     for (int i = 0; i < count; ++i) {
-        SimPort &port = table.ports()[size_t(burstCounter % quint64(table.size()))];
-        ++burstCounter;
-        port.value = double(burstCounter);
+        SimPort &port = m_table.ports()[size_t(m_burstCounter % quint64(m_table.size()))];
+        ++m_burstCounter;
+        port.value = double(m_burstCounter);
         report(port);
     }
 }
 
 void MsgServerSim::onLoadTick()
 {
-    if (table.isEmpty())
+    if (m_table.isEmpty())
         return;
-    loadCredit += reportRate * (loadTickInterval / 1000.0);
-    while (loadCredit >= 1.0) {
-        loadCredit -= 1.0;
-        report(table.ports()[size_t(loadCursor)]);
-        loadCursor = (loadCursor + 1) % table.size();
+    m_loadCredit += m_reportRate * (loadTickInterval / 1000.0);
+    while (m_loadCredit >= 1.0) {
+        m_loadCredit -= 1.0;
+        report(m_table.ports()[size_t(m_loadCursor)]);
+        m_loadCursor = (m_loadCursor + 1) % m_table.size();
     }
 }
 
 void MsgServerSim::simulateStep()
 {
-    table.step(sinceCreated.elapsed() / 1000.0, [this](const SimPort &port) { report(port); });
+    m_table.step(m_sinceCreated.elapsed() / 1000.0, [this](const SimPort &port) { report(port); });
 }
 
 QByteArray MsgServerSim::malformedLines()
@@ -266,10 +266,10 @@ QByteArray MsgServerSim::malformedLines()
 
 void MsgServerSim::sendMalformed()
 {
-    if (silent)
+    if (m_silent)
         return;
     const QByteArray lines = malformedLines();
-    for (MsgServerSession *session : sessions) {
+    for (MsgServerSession *session : m_sessions) {
         if (session->isStarted())
             session->sendRaw(lines);
     }
@@ -277,7 +277,7 @@ void MsgServerSim::sendMalformed()
 
 void MsgServerSim::sendOverlong()
 {
-    for (MsgServerSession *session : sessions) {
+    for (MsgServerSession *session : m_sessions) {
         if (session->isStarted())
             session->sendRaw(QByteArray(overlongLength, 'A'));
     }

@@ -39,17 +39,17 @@ public:
     ~MsgServerSim() override;
 
     bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 64401);
-    QString errorString() const { return server.errorString(); }
-    quint16 serverPort() const { return server.serverPort(); }
-    bool isListening() const { return server.isListening(); }
+    QString errorString() const { return m_server.errorString(); }
+    quint16 serverPort() const { return m_server.serverPort(); }
+    bool isListening() const { return m_server.isListening(); }
     // Stops listening and drops every client.
     void close();
 
     // Reads a port list (see SimPortTable::load).
-    bool loadPorts(const QString &text, QString *error) { return table.load(text, error); }
-    void addPort(const QString &address, Kind kind, double value) { table.add(address, kind, value); }
-    const std::vector<SimPort> &ports() const { return table.ports(); }
-    double value(const QString &address) const { return table.value(address); }
+    bool loadPorts(const QString &text, QString *error) { return m_table.load(text, error); }
+    void addPort(const QString &address, Kind kind, double value) { m_table.add(address, kind, value); }
+    const std::vector<SimPort> &ports() const { return m_table.ports(); }
+    double value(const QString &address) const { return m_table.value(address); }
 
     // These apply to the clients already connected as well.
     void setCredentials(const QString &user, const QString &password);
@@ -58,9 +58,9 @@ public:
     void setSilent(bool on);
 
     // "S" is answered with error 5 until this long after listen().
-    void setReadyAfter(int msecs) { readyAfter = msecs; }
+    void setReadyAfter(int msecs) { m_readyAfter = msecs; }
     // Drops each client this long after its start request; 0 never.
-    void setDropAfter(int msecs) { dropAfter = msecs; }
+    void setDropAfter(int msecs) { m_dropAfter = msecs; }
     // Extra reports per second to every started client, cycling through the ports.
     void setReportRate(int perSecond);
     // Interval of the input simulation; 0 stops it.
@@ -68,10 +68,10 @@ public:
     // Every so often a batch of malformed lines to every started client; 0 never.
     void setMalformedInterval(int msecs);
     // An over-long line without line feed this long after each start request; 0 never.
-    void setOverlongAfter(int msecs) { overlongAfter = msecs; }
+    void setOverlongAfter(int msecs) { m_overlongAfter = msecs; }
     // Reports sent to each client right after its first start request.
-    void setBurstOnStart(int count) { burstOnStart = count; }
-    void setSeed(quint32 seed) { table.seed(seed); }
+    void setBurstOnStart(int count) { m_burstOnStart = count; }
+    void setSeed(quint32 seed) { m_table.seed(seed); }
 
     // `count` reports to every started client, cycling through the ports, each
     // with a new value; afterwards value() holds the newest value of each port.
@@ -81,9 +81,9 @@ public:
     // Changes inputs as one simulation step would.
     void simulateStep();
 
-    int clientCount() const { return int(sessions.size()); }
+    int clientCount() const { return int(m_sessions.size()); }
     int startedCount() const;
-    quint64 reportsSent() const { return sentReports; }
+    quint64 reportsSent() const { return m_sentReports; }
 
     // The lines of sendMalformed(): each one a panel must pass over.
     static QByteArray malformedLines();
@@ -104,27 +104,27 @@ private:
     void removeSession(MsgServerSession *session);
     void onLoadTick();
 
-    QTcpServer server;
-    std::vector<MsgServerSession *> sessions;
-    SimPortTable table;
-    QString user = QStringLiteral("demo");
-    QString password = QStringLiteral("demo");
-    bool refuseLogin = false;
-    bool silent = false;
-    int readyAfter = 0;
-    int dropAfter = 0;
-    int overlongAfter = 0;
-    int burstOnStart = 0;
-    int reportRate = 0;
-    double loadCredit = 0.0;
-    int loadCursor = 0;
-    quint64 burstCounter = 0;
-    quint64 sentReports = 0;
-    QElapsedTimer sinceListen;
-    QElapsedTimer sinceCreated;
-    QTimer simulationTimer;
-    QTimer loadTimer;
-    QTimer malformedTimer;
+    QTcpServer m_server;
+    std::vector<MsgServerSession *> m_sessions;
+    SimPortTable m_table;
+    QString m_user = QStringLiteral("demo");
+    QString m_password = QStringLiteral("demo");
+    bool m_refuseLogin = false;
+    bool m_silent = false;
+    int m_readyAfter = 0;
+    int m_dropAfter = 0;
+    int m_overlongAfter = 0;
+    int m_burstOnStart = 0;
+    int m_reportRate = 0;
+    double m_loadCredit = 0.0;
+    int m_loadCursor = 0;
+    quint64 m_burstCounter = 0;
+    quint64 m_sentReports = 0;
+    QElapsedTimer m_sinceListen;
+    QElapsedTimer m_sinceCreated;
+    QTimer m_simulationTimer;
+    QTimer m_loadTimer;
+    QTimer m_malformedTimer;
 };
 
 #endif // MSGSERVERSIM_H

@@ -108,44 +108,44 @@ SimPortTable::SimPort *SimPortTable::add(const QString &address, Kind kind, doub
     }
     port.kind = kind;
     port.value = port.base = value;
-    port.phase = random.bounded(2.0 * M_PI);
-    index.insert(port.address, int(list.size()));
-    list.push_back(port);
-    return &list.back();
+    port.phase = m_random.bounded(2.0 * M_PI);
+    m_index.insert(port.address, int(m_list.size()));
+    m_list.push_back(port);
+    return &m_list.back();
 }
 
 int SimPortTable::indexOf(const QString &address) const
 {
-    const auto it = index.constFind(address);
-    if (it != index.constEnd())
+    const auto it = m_index.constFind(address);
+    if (it != m_index.constEnd())
         return *it;
     SimPort port;
     if (!parseAddress(address, &port) || port.address == address)
         return -1;
-    return index.value(port.address, -1);
+    return m_index.value(port.address, -1);
 }
 
 SimPortTable::SimPort *SimPortTable::find(const QString &address)
 {
     const int i = indexOf(address);
-    return i < 0 ? nullptr : &list[size_t(i)];
+    return i < 0 ? nullptr : &m_list[size_t(i)];
 }
 
 double SimPortTable::value(const QString &address) const
 {
     const int i = indexOf(address);
-    return i < 0 ? 0.0 : list[size_t(i)].value;
+    return i < 0 ? 0.0 : m_list[size_t(i)].value;
 }
 
 void SimPortTable::step(double seconds, const std::function<void(const SimPort &)> &changed)
 {
-    for (SimPort &port : list) {
+    for (SimPort &port : m_list) {
         double next = port.value;
         if (port.kind == Temperature) {
             // About two degrees up and down within two minutes, in tenths.
             next = qRound((port.base + 2.0 * qSin(seconds * 2.0 * M_PI / 120.0 + port.phase)) * 10.0) / 10.0;
         } else if (port.kind == Contact) {
-            if (random.bounded(8) == 0)
+            if (m_random.bounded(8) == 0)
                 next = port.value == 0.0 ? 1.0 : 0.0;
         }
         if (next != port.value) {

@@ -49,19 +49,19 @@ public:
     int indexOf(const QString &address) const;
     double value(const QString &address) const;
 
-    std::vector<SimPort> &ports() { return list; }
-    const std::vector<SimPort> &ports() const { return list; }
-    bool isEmpty() const { return list.empty(); }
-    int size() const { return int(list.size()); }
+    std::vector<SimPort> &ports() { return m_list; }
+    const std::vector<SimPort> &ports() const { return m_list; }
+    bool isEmpty() const { return m_list.empty(); }
+    int size() const { return int(m_list.size()); }
 
-    void seed(quint32 value) { random.seed(value); }
+    void seed(quint32 value) { m_random.seed(value); }
     // Moves the inputs to where they are `seconds` after start; `changed` hears of each port that moved.
     void step(double seconds, const std::function<void(const SimPort &)> &changed);
 
 private:
-    std::vector<SimPort> list;
-    QHash<QString, int> index;
-    QRandomGenerator random{4401};
+    std::vector<SimPort> m_list;
+    QHash<QString, int> m_index;
+    QRandomGenerator m_random{4401};
 };
 
 #endif // SIMPORTTABLE_H
