@@ -1,3 +1,4 @@
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -10,6 +11,9 @@
 #include "gui/pages/page.h"
 #include "tests/support/testsupport.h"
 #include "core/storage/qlxfat.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Unpacking a package's pictures and building pages from a project document,
 // hostile packages and documents included.
@@ -95,6 +99,93 @@ private slots:
         QFile a(projects() + QLatin1String("icons/project/a.png"));
         QVERIFY(a.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), pngBytes(4, 4));
+    }
+
+    // The folders end up holding exactly the package's pictures, but a file
+    // that holds its entry's bytes already is left as it is: a kiosk starts
+    // the same project at every boot. Nothing found in a folder is followed
+    // or written through.
+    void unpackingKeepsWhatHoldsItsBytes_data()
+    {
+        QTest::addColumn<QString>("before"); // what icons/project/a.png is before the load
+        QTest::addColumn<bool>("kept");      // whether that file is the one left there
+        QTest::addColumn<int>("others");     // further pictures in the package
+
+        QTest::newRow("its bytes") << "same" << true << 0;
+        QTest::newRow("other bytes, the same size") << "other" << false << 0;
+        QTest::newRow("one byte more") << "longer" << false << 0;
+        QTest::newRow("nothing") << "none" << false << 0;
+        QTest::newRow("a link to its bytes elsewhere") << "link" << false << 0;
+        QTest::newRow("a hard link to a file elsewhere") << "hard link" << false << 0;
+        QTest::newRow("a folder") << "folder" << false << 0;
+        // Too many to be written beside the first page: written in turn.
+        QTest::newRow("its bytes, among many") << "same" << true << 1100;
+        QTest::newRow("a hard link, among many") << "hard link" << false << 1100;
+    }
+
+    void unpackingKeepsWhatHoldsItsBytes()
+    {
+        QFETCH(QString, before);
+        QFETCH(bool, kept);
+        QFETCH(int, others);
+
+        const QByteArray picture = pngBytes(5, 4, 0x40c080);
+        const QByteArray background = pngBytes(8, 6, 0x102030);
+        const QString a = projects() + QLatin1String("icons/project/a.png");
+        const QString b = projects() + QLatin1String("background/project/b.png");
+        // An administrator's file outside the folders.
+        const QString outside = sandbox() + QLatin1String("outside.png");
+        const QByteArray outsideBytes = before == "link" ? picture : QByteArray("precious");
+        QVERIFY(writeFile(outside, outsideBytes));
+        QVERIFY(writeFile(b, background));
+        QVERIFY(writeFile(projects() + QLatin1String("icons/project/old.png"), "old"));
+        QVERIFY(writeFile(projects() + QLatin1String("background/project/old.png"), "old"));
+        if (before == "same")
+            QVERIFY(writeFile(a, picture));
+        else if (before == "other")
+            QVERIFY(writeFile(a, patternBytes(picture.size())));
+        else if (before == "longer")
+            QVERIFY(writeFile(a, picture + 'x'));
+        else if (before == "link")
+            QVERIFY(QFile::link(outside, a));
+        else if (before == "hard link")
+            QCOMPARE(::link(QFile::encodeName(outside).constData(), QFile::encodeName(a).constData()), 0);
+        else if (before == "folder")
+            QVERIFY(writeFile(a + QLatin1String("/inner.png"), picture));
+        // An hour ago: a file written again shows a new time.
+        const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+        const auto age = [&hourAgo](const QString &path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite) && file.setFileTime(hourAgo, QFileDevice::FileModificationTime);
+        };
+        QVERIFY(age(b));
+        if (before == "same" || before == "other" || before == "longer")
+            QVERIFY(age(a));
+        const auto inode = [](const QString &path) {
+            struct stat status {};
+            return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? qint64(status.st_ino) : -1;
+        };
+        const qint64 aBefore = inode(a);
+        const qint64 bBefore = inode(b);
+
+        PackageEntries package{{QStringLiteral("icons/a.png"), picture},
+                               {QStringLiteral("background/b.png"), background},
+                               {QStringLiteral("project"), QByteArray("<x/>")}};
+        for (int i = 0; i < others; ++i)
+            package.append({QStringLiteral("icons/other%1.png").arg(i), QByteArray("x")});
+        extract(package);
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(QDir(projects() + QLatin1String("icons/project")).entryList(QDir::Files).size(), others + 1);
+        QCOMPARE(treeListing(projects()).filter(QRegularExpression("^(?!icons/project/other)")),
+                 QStringList({"background dir", "background/project dir",
+                              "background/project/b.png " + QString::number(background.size()), "icons dir",
+                              "icons/project dir", "icons/project/a.png " + QString::number(picture.size())}));
+        QCOMPARE(readFile(a), picture);
+        QCOMPARE(readFile(b), background);
+        QCOMPARE(inode(b), bBefore);
+        QCOMPARE(QFileInfo(b).lastModified(), hourAgo);
+        QCOMPARE(inode(a) == aBefore && QFileInfo(a).lastModified() == hourAgo, kept);
+        QCOMPARE(readFile(outside), outsideBytes);
     }
 
     void hostileEntryNames_data()
