@@ -321,8 +321,11 @@ qint64 QLXFat::readAt(qint64 position, char *data, qint64 count) const
     }
     return done;
 #else
-    Q_UNUSED(data)
-    return -1;
+    // A handle of its own: the package file's position is the caller's.
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(position))
+        return -1;
+    return file.read(data, count);
 #endif
 }
 

@@ -50,8 +50,7 @@ public:
     bool extractFile(const QString &name, const QString &destination);
     // Up to `count` bytes at `position` in the package file, read without
     // moving the file's position, so that other threads may read at the same
-    // time (for reading only, on Unix): the number read, fewer at the file's
-    // end, -1 on failure or where such reading is not available.
+    // time: the number read, fewer at the file's end, -1 on failure.
     qint64 readAt(qint64 position, char *data, qint64 count) const;
     QString headerValue(const QString &key);
 
