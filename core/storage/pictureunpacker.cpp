@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -22,6 +23,8 @@ const QString prefixes[] = {QStringLiteral("background/"), QStringLiteral("icons
 const QString folderNames[] = {QStringLiteral("background/project"), QStringLiteral("icons/project")};
 
 constexpr qint64 BlockSize = 64 * 1024;
+// How often a wait for the writer lets the caller do its own work.
+constexpr int MeanwhileInterval = 40;
 // Plain pictures written beside the first page at most, and their bytes:
 // about as much as is written while a first page is built.
 constexpr int MaxAsideCount = 1024;
@@ -172,10 +175,10 @@ bool PictureUnpacker::start(const std::function<void(int)> &progress)
     for (; progress && next < table.size(); ++next)
         progress(next);
     if (aside) {
-        m_writer = std::async(std::launch::async, [this] {
+        Outcome *outcomes = m_outcomes.data(); // detached here, before two threads write
+        m_writer = std::async(std::launch::async, [this, outcomes] {
             lowerPriorityFor(LoadWork::AtTheEnd);
-            for (int i = 0; i < m_plain.size(); ++i)
-                m_outcomes[i] = writePlain(m_plain.at(i));
+            writeRemaining(outcomes, {});
         });
     }
     return true;
@@ -316,10 +319,26 @@ bool PictureUnpacker::writeFile(const Plain &plain) const
     return ok;
 }
 
+void PictureUnpacker::writeRemaining(Outcome *outcomes, const std::function<void()> &meanwhile)
+{
+    QElapsedTimer since;
+    since.start();
+    for (int i = m_nextPlain.fetch_add(1); i < m_plain.size(); i = m_nextPlain.fetch_add(1)) {
+        outcomes[i] = writePlain(m_plain.at(i));
+        if (meanwhile && since.hasExpired(MeanwhileInterval)) {
+            meanwhile();
+            since.restart();
+        }
+    }
+}
+
 void PictureUnpacker::finish(const std::function<void()> &meanwhile)
 {
     if (m_writer.valid()) {
-        while (m_writer.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready) {
+        // What the writer has not come to yet is written here: at its low
+        // priority it may wait long for a core on a busy machine.
+        writeRemaining(m_outcomes.data(), meanwhile);
+        while (m_writer.wait_for(std::chrono::milliseconds(MeanwhileInterval)) != std::future_status::ready) {
             if (meanwhile)
                 meanwhile();
         }

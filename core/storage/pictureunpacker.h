@@ -75,8 +75,8 @@ public:
     // whether `path` is a plain picture's of at most `maxBytes`. Any thread.
     bool plainBytes(const QString &path, QByteArray *bytes, qint64 maxBytes) const;
 
-    // Waits for the second thread, calling `meanwhile` about every 40 ms
-    // while it works.
+    // Writes what the second thread has not come to yet and waits for it,
+    // calling `meanwhile` about every 40 ms meanwhile.
     void finish(const std::function<void()> &meanwhile = {});
     // After finish(): what could not be unpacked, in table order; whether a
     // plain picture is among it (its file is missing although plainBytes()
@@ -113,6 +113,9 @@ private:
     bool landsIn(const QString &entry, Folder *folder, QString *relative) const;
     bool unpackEntry(int index, Folder folder, const QString &relative);
     Outcome writePlain(const Plain &plain) const;
+    // Writes the plain pictures no thread has taken yet, calling `meanwhile`
+    // about every 40 ms.
+    void writeRemaining(Outcome *outcomes, const std::function<void()> &meanwhile);
     bool holdsBytes(const Plain &plain) const;
     bool writeFile(const Plain &plain) const;
 
@@ -123,6 +126,7 @@ private:
     QHash<QString, int> m_plainByName[2];
     QHash<QString, int> m_plainByPath;
     QVector<Outcome> m_outcomes; // written by the second thread until finish()
+    std::atomic<int> m_nextPlain {0}; // the next plain picture to write
     QVector<Failure> m_failures;
     bool m_plainFailed = false;
     int m_written = 0;
