@@ -11,11 +11,11 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -287,8 +287,10 @@ bool PictureUnpacker::holdsBytes(const Plain &plain) const
     QFile file(plain.path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    std::vector<char> held(BlockSize);
-    std::vector<char> packed(BlockSize);
+    // A picture of a few kilobytes needs no block on the heap, nor one
+    // filled first.
+    QVarLengthArray<char, 8192> held(int(qMin(BlockSize, plain.size)));
+    QVarLengthArray<char, 8192> packed(held.size());
     for (qint64 done = 0; done < plain.size;) {
         const qint64 want = qMin(BlockSize, plain.size - done);
         if (file.read(held.data(), want) != want || m_package.readAt(plain.position + done, packed.data(), want) != want
@@ -304,7 +306,7 @@ bool PictureUnpacker::writeFile(const Plain &plain) const
     QFile target(plain.path);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    std::vector<char> block(BlockSize);
+    QVarLengthArray<char, 8192> block(int(qMin(BlockSize, plain.size)));
     bool ok = true;
     for (qint64 done = 0; ok && done < plain.size;) {
         // A package that ends early leaves no partial file behind.
