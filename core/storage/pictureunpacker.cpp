@@ -159,21 +159,24 @@ bool PictureUnpacker::start(const std::function<void(int)> &progress)
     removeOthers(Icons);
     // Writing beside the first page when that takes about as long as the
     // page; a larger package is unpacked in table order, its progress shown.
+    // Beside the first page the unpacking shows no progress of its own: the
+    // page's follows at once.
     const bool aside = !m_plain.isEmpty() && m_plain.size() <= MaxAsideCount && plainBytes <= MaxAsideBytes;
+    const auto step = aside ? std::function<void(int)>() : progress;
     int next = 0;
     for (const Landing &landing : std::as_const(landings)) {
         const int plain = m_plainByName[landing.folder].value(landing.relative, -1);
         if (plain >= 0 && aside)
             continue;
-        for (; progress && next <= landing.index; ++next)
-            progress(next);
+        for (; step && next <= landing.index; ++next)
+            step(next);
         if (plain >= 0)
             m_outcomes[plain] = writePlain(m_plain.at(plain));
         else
             unpackEntry(landing.index, landing.folder, landing.relative);
     }
-    for (; progress && next < table.size(); ++next)
-        progress(next);
+    for (; step && next < table.size(); ++next)
+        step(next);
     if (aside) {
         Outcome *outcomes = m_outcomes.data(); // detached here, before two threads write
         m_writer = std::async(std::launch::async, [this, outcomes] {

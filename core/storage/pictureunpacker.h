@@ -57,8 +57,8 @@ public:
     PictureUnpacker &operator=(const PictureUnpacker &) = delete;
 
     // False when a folder cannot be made (failedFolder() tells which);
-    // nothing is unpacked then. `progress` hears the index of every table
-    // entry as the caller's thread comes to it.
+    // nothing is unpacked then. Where it unpacks in table order, `progress`
+    // hears the index of every table entry as it comes to it.
     bool start(const std::function<void(int index)> &progress = {});
     Folder failedFolder() const { return m_failedFolder; }
     QString packageName() const;
