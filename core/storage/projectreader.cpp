@@ -160,7 +160,18 @@ bool ProjectReader::operator==(const ProjectReader &other) const
 
 bool ProjectReader::read(const QByteArray &document)
 {
-    if (readScanned(document) || readStreaming(document))
+    return read(document, {});
+}
+
+bool ProjectReader::read(const QByteArray &document, const PageHeard &pageRead)
+{
+    *this = ProjectReader();
+    XmlScanner scanner(document);
+    if (stream(scanner, false, pageRead)) {
+        m_byScanner = true;
+        return true;
+    }
+    if (readStreaming(document))
         return true;
     const bool read = ProjectDomReader::read(document, this);
     m_handedOver = true;
@@ -206,7 +217,7 @@ bool ProjectReader::readFirstPage(const QByteArray &document)
 }
 
 template<typename Reader>
-bool ProjectReader::stream(Reader &reader, bool firstPageOnly)
+bool ProjectReader::stream(Reader &reader, bool firstPageOnly, const PageHeard &pageRead)
 {
     // The parsed document knows no name spaces: "a:port" is not "port".
     if constexpr (std::is_same_v<Reader, QXmlStreamReader>)
@@ -293,6 +304,8 @@ bool ProjectReader::stream(Reader &reader, bool firstPageOnly)
                     }
                 }
                 m_pages.append(page);
+                if (pageRead)
+                    pageRead(m_pages.last());
                 return !firstPageOnly;
             });
             if (firstPageOnly) {
