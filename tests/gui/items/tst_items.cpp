@@ -2,7 +2,6 @@
 #include "gui/storage/picturecache.h"
 #include "tests/support/itemsupport.h"
 
-#include <QBuffer>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QImageReader>
@@ -367,7 +366,6 @@ void TestItems::bytesDecodeAsTheirFile_data()
     QTest::addColumn<bool>("fromBytes");    // whether they may be decoded from memory
     QTest::newRow("PNG") << "a.png" << QByteArray("PNG") << true;
     QTest::newRow("JPEG") << "a.jpg" << QByteArray("JPEG") << true;
-    QTest::newRow("JPEG, long suffix") << "a.jpeg" << QByteArray("JPEG") << true;
     QTest::newRow("BMP") << "a.bmp" << QByteArray("BMP") << true;
     QTest::newRow("upper-case suffix") << "a.PNG" << QByteArray("PNG") << true;
     // Read by name, it is read at a pixel ratio of 2.
@@ -391,12 +389,7 @@ void TestItems::bytesDecodeAsTheirFile()
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgba(x * 29, y * 37, 200, 255));
     }
-    QByteArray bytes("not a picture");
-    if (!format.isEmpty()) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QVERIFY(image.save(&buffer, format.constData()));
-    }
+    const QByteArray bytes = format.isEmpty() ? QByteArray("not a picture") : imageBytes(image, format.constData());
     const QString path = projectDirectory() + QStringLiteral("icons/project/") + name;
     QVERIFY(writeFile(path, bytes));
 

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGraphicsView>
@@ -318,13 +317,13 @@ private slots:
                                             "<type>Picture</type></component>");
         const QStringList first{name("p0.png"), name(second), name("p2.png"), name("p3.png")};
         const QStringList other{name("p3.png"), name("p1.png")};
-        QString items;
-        for (int i = 0; i < first.size(); ++i)
-            items += item.arg(i * 50).arg(first.at(i));
-        QString otherItems;
-        for (int i = 0; i < other.size(); ++i)
-            otherItems += item.arg(i * 50).arg(other.at(i));
-        QByteArray document = projectDocument(page("A", items) + page("B", otherItems));
+        const auto items = [&item](const QStringList &names) {
+            QString all;
+            for (int i = 0; i < names.size(); ++i)
+                all += item.arg(i * 50).arg(names.at(i));
+            return all;
+        };
+        QByteArray document = projectDocument(page("A", items(first)) + page("B", items(other)));
         document.replace("bg.png", name("bg.png").toUtf8());
         // The last picture is the one a cut package loses.
         PackageEntries entries{{QStringLiteral("project"), document},
@@ -333,11 +332,8 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             QImage picture(16 + i, 12, QImage::Format_RGB32);
             picture.fill(0x402000 + 40 * i);
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            QVERIFY(picture.save(&buffer, i == 1 ? format.constData() : "PNG"));
-            entries.append({"icons/" + name(QStringLiteral("p%1.png").arg(i)), bytes});
+            entries.append({"icons/" + name(QStringLiteral("p%1.png").arg(i)),
+                            imageBytes(picture, i == 1 ? format.constData() : "PNG")});
         }
         if (again) {
             for (const auto &entry : std::as_const(entries)) {

@@ -212,12 +212,8 @@ private slots:
             relative.remove(QStringLiteral("icons/"));
             QTest::newRow(qPrintable(entry)) << entry << iconMessage.arg(entry, icons + relative);
         }
-        const QStringList backgroundEntries = {
-            QStringLiteral("background/../../../x.png"),
-            QStringLiteral("background//tmp/x.png"),
-        };
-        for (const QString &entry : backgroundEntries)
-            QTest::newRow(qPrintable(entry)) << entry << backgroundMessage.arg(entry);
+        const QString background = QStringLiteral("background//tmp/x.png");
+        QTest::newRow(qPrintable(background)) << background << backgroundMessage.arg(background);
     }
 
     void hostileEntryNames()
