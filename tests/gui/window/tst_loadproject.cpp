@@ -352,13 +352,12 @@ private slots:
 
         QWidget parent;
         QList<Page *> pages;
-        {
-            ProjectLoader loader(nullptr);
-            const QByteArray read = package.fileData(QStringLiteral("project"));
-            loader.startReading(read);
-            loader.startPictures(package);
-            loader.readDocument(read, &pages, &parent);
-        }
+        // The loader stays: the files are written by the time the load returns.
+        ProjectLoader loader(nullptr);
+        const QByteArray read = package.fileData(QStringLiteral("project"));
+        loader.startReading(read);
+        loader.startPictures(package);
+        loader.readDocument(read, &pages, &parent);
         const QString lost = projectDirectory() + "icons/project/" + name("p3.png");
         QCOMPARE(messages, cut ? QStringList("Die Datei \"icons/" + name("p3.png")
                                              + "\" kann nicht aus dem Package entpackt werden und unter \"" + lost
