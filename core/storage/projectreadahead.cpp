@@ -2,8 +2,6 @@
 
 #include "core/startup/threadpriority.h"
 
-#include <utility>
-
 ProjectReadAhead::ProjectReadAhead(const QByteArray &document)
     : m_document(document)
 {
@@ -11,15 +9,7 @@ ProjectReadAhead::ProjectReadAhead(const QByteArray &document)
     // nothing here touches m_whole until finish() has waited for it.
     m_reading = std::async(std::launch::async, [this, bytes = m_document] {
         lowerPriorityFor(LoadWork::AfterFirstPage);
-        const bool read = m_whole.read(bytes, [this](const ProjectReader::PageRecord &page) {
-            const std::lock_guard<std::mutex> lock(m_heardLock);
-            m_heard.append(page);
-            m_heardMore.notify_one();
-        });
-        const std::lock_guard<std::mutex> lock(m_heardLock);
-        m_ended = true;
-        m_heardMore.notify_one();
-        return read;
+        return m_whole.read(bytes);
     });
 }
 
@@ -32,17 +22,6 @@ ProjectReadAhead::~ProjectReadAhead()
 bool ProjectReadAhead::readFirstPage()
 {
     return m_early.readFirstPage(m_document);
-}
-
-bool ProjectReadAhead::heardPage(int index, ProjectReader::PageRecord *page)
-{
-    std::unique_lock<std::mutex> lock(m_heardLock);
-    m_heardMore.wait(lock, [this, index] { return m_heard.size() > index || m_ended; });
-    if (m_heard.size() <= index)
-        return false;
-    // Handed over, not copied: the whole reading keeps its own.
-    *page = std::exchange(m_heard[index], ProjectReader::PageRecord());
-    return true;
 }
 
 bool ProjectReadAhead::finish()

@@ -4,11 +4,7 @@
 #include "core/storage/projectreader.h"
 
 #include <QByteArray>
-#include <QList>
-
-#include <condition_variable>
 #include <future>
-#include <mutex>
 
 // Reads a project document twice at once, so that a load can build its first
 // page before the whole document is read: the whole reading
@@ -19,9 +15,7 @@
 // the same page size and the same first page; otherwise (the rest is broken,
 // the document is handed over and read differently, the page size comes
 // after the pages) whatever was made from it must be made again from the
-// whole reading, or dropped. The whole reading tells each page as it reads
-// it, so that a load makes the pages meanwhile: guesses too, standing only
-// when that reading takes the whole document.
+// whole reading, or dropped.
 class ProjectReadAhead
 {
 public:
@@ -40,15 +34,8 @@ public:
     // The early reading (empty unless readFirstPage() succeeded).
     const ProjectReader &early() const { return m_early; }
 
-    // Page `index` of the whole reading as soon as it has read it, waiting
-    // for it; false once the reading ends without it. Like the early page a
-    // guess: it stands only if heardPagesStand() after finish().
-    bool heardPage(int index, ProjectReader::PageRecord *page);
     // Waits for the whole reading, then tells whether it read the document.
     bool finish();
-    // Whether the pages heard are the whole reading's pages: it read the
-    // document by the pass that told them.
-    bool heardPagesStand() const { return m_read && m_whole.readByScanner(); }
     // The whole reading; finish() first.
     const ProjectReader &whole() const { return m_whole; }
     ProjectReader &whole() { return m_whole; }
@@ -62,11 +49,6 @@ private:
     ProjectReader m_whole;
     std::future<bool> m_reading;
     bool m_read = false;
-    // The pages the reading has told, until it ends.
-    std::mutex m_heardLock;
-    std::condition_variable m_heardMore;
-    QList<ProjectReader::PageRecord> m_heard;
-    bool m_ended = false;
 };
 
 #endif // PROJECTREADAHEAD_H

@@ -160,18 +160,7 @@ bool ProjectReader::operator==(const ProjectReader &other) const
 
 bool ProjectReader::read(const QByteArray &document)
 {
-    return read(document, {});
-}
-
-bool ProjectReader::read(const QByteArray &document, const PageHeard &pageRead)
-{
-    *this = ProjectReader();
-    XmlScanner scanner(document);
-    if (stream(scanner, false, pageRead)) {
-        m_byScanner = true;
-        return true;
-    }
-    if (readStreaming(document))
+    if (readScanned(document) || readStreaming(document))
         return true;
     const bool read = ProjectDomReader::read(document, this);
     m_handedOver = true;
@@ -217,7 +206,7 @@ bool ProjectReader::readFirstPage(const QByteArray &document)
 }
 
 template<typename Reader>
-bool ProjectReader::stream(Reader &reader, bool firstPageOnly, const PageHeard &pageRead)
+bool ProjectReader::stream(Reader &reader, bool firstPageOnly)
 {
     // The parsed document knows no name spaces: "a:port" is not "port".
     if constexpr (std::is_same_v<Reader, QXmlStreamReader>)
@@ -304,8 +293,6 @@ bool ProjectReader::stream(Reader &reader, bool firstPageOnly, const PageHeard &
                     }
                 }
                 m_pages.append(page);
-                if (pageRead)
-                    pageRead(m_pages.last());
                 return !firstPageOnly;
             });
             if (firstPageOnly) {

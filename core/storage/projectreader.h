@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <utility>
 
 // Reads a project document into plain values: the page size, the connection
@@ -52,13 +51,6 @@ public:
     // one (false): no page size, no connection, no pages. Picture names stay
     // as stored.
     bool read(const QByteArray &document);
-    // The same, telling `pageRead` of every page as the scanner's pass reads
-    // it. Those pages are what it reads only when that pass takes the whole
-    // document (readByScanner()); otherwise another pass reads it anew.
-    using PageHeard = std::function<void(const PageRecord &page)>;
-    bool read(const QByteArray &document, const PageHeard &pageRead);
-    // Whether the last read() took the document by the scanner's pass.
-    bool readByScanner() const { return m_byScanner; }
 
     // The streaming pass alone. False when it hands the document over: it
     // is not well-formed to the stream, or holds what the pass cannot be
@@ -98,7 +90,7 @@ private:
     friend class ProjectDomReader;
 
     template<typename Reader>
-    bool stream(Reader &reader, bool firstPageOnly, const PageHeard &pageRead = {});
+    bool stream(Reader &reader, bool firstPageOnly);
 
     int m_pageX = 0;
     int m_pageY = 0;
@@ -107,7 +99,6 @@ private:
     int m_pageNodes = 0;
     QString m_error;
     bool m_handedOver = false;
-    bool m_byScanner = false;
 };
 
 #endif // PROJECTREADER_H

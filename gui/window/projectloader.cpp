@@ -217,21 +217,13 @@ void ProjectLoader::buildPages(const QByteArray &document, QList<Page *> *pages,
 
     // The first page is built from the stream's reading of the part before
     // it while the second thread reads the whole document: that building,
-    // mostly decoding pictures, is what the first page waits for. The other
-    // pages are made as that thread reads them.
+    // mostly decoding pictures, is what the first page waits for.
     Page *early = nullptr;
-    // The pages made from what the whole reading told while it read on: the
-    // early page for its first, then one per page it has read.
-    QList<Page *> heard;
     if (reading->readFirstPage()) {
         m_pageX = reading->early().pageX();
         m_pageY = reading->early().pageY();
         early = makePage(reading->early().pages().first(), pages, pageParent, itemCreated);
         early->ensureBuilt();
-        heard.append(early);
-        ProjectReader::PageRecord record;
-        for (int i = 1; reading->heardPage(i, &record); ++i)
-            heard.append(makePage(std::move(record), pages, pageParent, itemCreated));
     }
 
     // A document that does not parse reads as an empty one: no pages.
@@ -245,14 +237,9 @@ void ProjectLoader::buildPages(const QByteArray &document, QList<Page *> *pages,
     m_pageX = reader.pageX();
     m_pageY = reader.pageY();
     m_connection = reader.connection();
-    // The early page needs the same page size and first page; the pages
-    // heard besides, the very reading that told them.
-    if (!early || !reading->earlyStands()) {
-        qDeleteAll(heard);
-        heard.clear();
-    } else if (!reading->heardPagesStand()) {
-        qDeleteAll(heard.mid(1));
-        heard = {early};
+    if (early && !reading->earlyStands()) {
+        delete early;
+        early = nullptr;
     }
 
     // The progress counts every child node of "Pages", elements or not.
@@ -263,13 +250,11 @@ void ProjectLoader::buildPages(const QByteArray &document, QList<Page *> *pages,
         setProgress(int(25 + 75 * node / count));
         if (next >= records.size() || records.at(next).node != node)
             continue;
-        ProjectReader::PageRecord &record = records[next];
-        pages->append(next < heard.size() ? heard.at(next)
-                                          : makePage(std::move(record), pages, pageParent, itemCreated));
-        ++next;
+        ProjectReader::PageRecord &record = records[next++];
+        Page *page = early ? early : makePage(std::move(record), pages, pageParent, itemCreated);
+        early = nullptr;
+        pages->append(page);
     }
-    // Told pages the reading then did not have: none when it stands.
-    qDeleteAll(heard.mid(next));
 }
 
 Page *ProjectLoader::makePage(ProjectReader::PageRecord record, QList<Page *> *pages, QWidget *pageParent,
