@@ -122,9 +122,6 @@ private slots:
                                           << "its project document does not parse: " + notXml.errorString() << "";
         QTest::newRow("page size 0") << package(projectDocument(page).replace("640", "0")) << true << 1
                                      << "page size 0 x 480 unusable, the window takes 400 x 300" << "";
-        QTest::newRow("page size negative")
-            << package(projectDocument(page).replace("480", "-1")) << true << 1
-            << "page size 640 x -1 unusable, the window takes 400 x 300" << "";
         QTest::newRow("sound") << whole << true << 1 << "" << "";
     }
 
@@ -293,7 +290,6 @@ private slots:
         QTest::newRow("new") << false << 0 << "p1.png" << QByteArray("PNG");
         QTest::newRow("again") << true << 0 << "p1.png" << QByteArray("PNG");
         QTest::newRow("cut") << false << 10 << "p1.png" << QByteArray("PNG");
-        QTest::newRow("cut, again") << true << 10 << "p1.png" << QByteArray("PNG");
         // These two wait for the files: their decoding or their name must
         // not find one half written or not yet there (a large picture is
         // written before theirs).
@@ -335,13 +331,9 @@ private slots:
             entries.append({"icons/" + name(QStringLiteral("p%1.png").arg(i)),
                             imageBytes(picture, i == 1 ? format.constData() : "PNG")});
         }
-        if (again) {
-            for (const auto &entry : std::as_const(entries)) {
-                if (entry.first != QLatin1String("project"))
-                    QVERIFY(writeFile(projectDirectory() + entry.first.section('/', 0, 0) + "/project/"
-                                          + entry.first.section('/', 1),
-                                      entry.second));
-            }
+        for (int i = 1; again && i < entries.size(); ++i) {
+            QVERIFY(writeFile(projectDirectory() + QString(entries.at(i).first).replace("/", "/project/"),
+                              entries.at(i).second));
         }
         const QString path = packagePath(name("pictures.qlxd"));
         QVERIFY(writePackage(path, entries));

@@ -40,29 +40,6 @@ private:
         loader.extractPictures(package);
     }
 
-    static QByteArray document(const QString &body)
-    {
-        return (QStringLiteral("<QalixPlusDesignerProject><pagex>800</pagex><pagey>600</pagey>") + body
-                + QStringLiteral("</QalixPlusDesignerProject>"))
-            .toUtf8();
-    }
-
-    static QString pageElement(const QString &name, const QString &id, const QString &components = QString())
-    {
-        return QStringLiteral("<page><name>%1</name><id>%2</id><w>1</w><h>1</h><background>bg.png</background>"
-                              "<components>%3</components></page>")
-            .arg(name, id, components);
-    }
-
-    static QString component(const QString &type, int x, int y, const QString &port = QString())
-    {
-        return QStringLiteral("<component><x>%1</x><y>%2</y><w>40</w><h>30</h><port>%3</port>"
-                              "<type>%4</type></component>")
-            .arg(x)
-            .arg(y)
-            .arg(port, type);
-    }
-
 private slots:
     void initTestCase()
     {
