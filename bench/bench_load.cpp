@@ -7,7 +7,9 @@
 //   from its start to the first page on screen, less the same for a project
 //   of one item, as a ratio to the floor; its peak resident memory. Under
 //   X11 (an Xvfb of its own) and with the offscreen platform, in the
-//   environment the benchmark runs in, alternating the documents each round;
+//   environment the benchmark runs in, alternating the documents each round,
+//   so that each starts as often where the folders hold other pictures (a
+//   new project) as where they hold its own (the project started again);
 // - in this process: the load to the first page painted, the switch to pages
 //   not shown before, the peak memory.
 //
@@ -181,13 +183,18 @@ struct Form
 };
 
 // One panel's figures as the operator sees them, by platform and form (the
-// one-item project first).
+// one-item project first). The ratios also by what the picture folders held
+// before: the other document's package has the same pictures (a kiosk
+// starting its project again), the one-item project other ones (a new
+// project).
 struct OperatorFigures
 {
     Spread shownMs[2][3];
     Spread ratio[2][3];
+    Spread ratioAfter[2][3][2]; // [platform][form][same pictures before]
     Spread peakMiB[2][3];
     Spread cpuMs[2][3];
+    int lastForm = -1; // the panel's folder holds this form's pictures
 };
 
 // Starts `panel` on every form in turn, the one-item project among them;
@@ -199,10 +206,17 @@ void measureRound(PanelStart &panel, bool display, const Form (&forms)[3], int r
         if (platform == PanelStart::X11 && !display)
             continue;
         double ms[3] = {};
+        bool samePictures[3] = {};
+        // The one-item project first, then the two documents in turn: over
+        // two rounds each document follows the one-item project's pictures
+        // once and the other document's (the same pictures) once.
+        const int order[2][3] = {{0, 1, 2}, {0, 2, 1}};
         for (int k = 0; k < 3; ++k) {
-            const int f = (k + round) % 3;
+            const int f = order[(round + platform) % 2][k];
+            samePictures[f] = f > 0 && figures->lastForm > 0;
             const PanelStart::Result result =
                 panel.run(PanelStart::Platform(platform), forms[f].package, QSize(pageWidth, pageHeight));
+            figures->lastForm = f;
             ms[f] = result.ms < 0 ? qQNaN() : result.ms;
             if (result.ms < 0) {
                 *failures << QStringLiteral("%1, %2: %3")
@@ -214,8 +228,10 @@ void measureRound(PanelStart &panel, bool display, const Form (&forms)[3], int r
             figures->cpuMs[platform][f].add(result.cpuMs);
         }
         for (int f = 1; f < 3; ++f) {
-            if (!qIsNaN(ms[0]) && !qIsNaN(ms[f]))
-                figures->ratio[platform][f].add((ms[f] - ms[0]) / floorMs);
+            if (qIsNaN(ms[0]) || qIsNaN(ms[f]))
+                continue;
+            figures->ratio[platform][f].add((ms[f] - ms[0]) / floorMs);
+            figures->ratioAfter[platform][f][samePictures[f] ? 1 : 0].add((ms[f] - ms[0]) / floorMs);
         }
     }
 }
@@ -236,6 +252,8 @@ void printOperatorFigures(QTextStream &out, const OperatorFigures &figures, cons
                 << "; ratio to the floor " << figures.ratio[platform][f].text(2) << " (target <= 2, aim 1.5); peak "
                 << figures.peakMiB[platform][f].text(1, " MiB") << " (target <= 64, aim 48); processor "
                 << figures.cpuMs[platform][f].text(1, " ms") << '\n';
+            out << "      ratio after other pictures (a new project) " << figures.ratioAfter[platform][f][0].text(2)
+                << ", after the same pictures (started again) " << figures.ratioAfter[platform][f][1].text(2) << '\n';
         }
     }
 }

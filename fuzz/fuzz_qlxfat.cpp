@@ -1,6 +1,7 @@
-// Opens arbitrary bytes as a package and reads every entry both ways; what
-// extractFile writes is held to the table read plainly: the bytes of the
-// first readable entry of that name, and nothing when they reach past the end.
+// Opens arbitrary bytes as a package and reads every entry every way; what
+// extractFile writes, fileData gives and readAt reads is held to the table
+// read plainly: the bytes of the first readable entry of that name, and
+// nothing when they reach past the end.
 // Seed corpus: tests/data/qlxfat (the fixtures and fuzzed/).
 
 #include "core/package/qlxfat.h"
@@ -63,6 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             QFile out(extractPath);
             if (whole && (!out.open(QIODevice::ReadOnly) || out.readAll() != input.mid(int(start), first->size)))
                 abort();
+            // The entry read in one piece, and from another thread's handle,
+            // gives the same bytes.
+            if (whole) {
+                QByteArray read(int(first->size), Qt::Uninitialized);
+                if (fat.readAt(start, read.data(), first->size) != first->size
+                    || read != input.mid(int(start), first->size)
+                    || (names.count(name) == 1 && bytes != read))
+                    abort();
+            }
         }
         QFile::remove(extractPath);
         QLXFat::isSafeEntryPath(name);

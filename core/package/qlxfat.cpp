@@ -8,10 +8,17 @@
 #include <limits>
 #include <utility>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr qint64 BlockSize = 1024;
 constexpr qint64 MaxPosition = std::numeric_limits<qint32>::max();
+// What a QByteArray holds at most (its header and terminator aside).
+constexpr qint64 MaxArraySize = std::numeric_limits<int>::max() - 64;
 // Sizes and running offsets saturate here: far beyond anything readable, far
 // below anything that could overflow when added.
 constexpr qint64 SizeCeiling = qint64(1) << 40;
@@ -231,19 +238,25 @@ QByteArray QLXFat::fileData(const QString &name)
     if (m_writeMode || !m_file.isOpen())
         return QByteArray();
     QByteArray bytes;
-    char block[BlockSize];
     for (const FatEntry &entry : std::as_const(m_table)) {
         if (entry.name != name || !entry.isReadable() || entry.size == 0)
             continue;
-        if (!m_file.seek(qint64(m_dataStart) + entry.offset))
+        const qint64 position = qint64(m_dataStart) + entry.offset;
+        // An entry that reaches past the end reads as nothing, as reading
+        // it block by block would; checked first, so that a table's size
+        // never decides what is allocated.
+        if (position + entry.size > m_file.size() || qint64(bytes.size()) + entry.size > MaxArraySize
+            || !m_file.seek(position))
             return QByteArray();
-        qint64 remaining = entry.size;
-        while (remaining > 0) {
-            const qint64 read = m_file.read(block, qMin(remaining, BlockSize));
+        // Straight into the array's own memory: a document of megabytes read
+        // a block at a time was grown and copied thousands of times.
+        const int start = bytes.size();
+        bytes.resize(start + entry.size);
+        for (qint64 done = 0; done < entry.size;) {
+            const qint64 read = m_file.read(bytes.data() + start + done, entry.size - done);
             if (read <= 0)
                 return QByteArray();
-            bytes.append(block, int(read));
-            remaining -= read;
+            done += read;
         }
     }
     return bytes;
@@ -286,6 +299,34 @@ bool QLXFat::extractFile(const QString &name, const QString &destination)
     if (!ok)
         target.remove();
     return ok;
+}
+
+qint64 QLXFat::readAt(qint64 position, char *data, qint64 count) const
+{
+    if (m_writeMode || !m_file.isOpen() || position < 0 || count < 0)
+        return -1;
+#ifdef Q_OS_UNIX
+    // pread leaves the file's position alone, so another thread may read too.
+    const int fd = m_file.handle();
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t read = ::pread(fd, data + done, size_t(count - done), off_t(position + done));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0)
+            return -1;
+        if (read == 0)
+            break;
+        done += read;
+    }
+    return done;
+#else
+    // A handle of its own: the package file's position is the caller's.
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(position))
+        return -1;
+    return file.read(data, count);
+#endif
 }
 
 QString QLXFat::headerValue(const QString &key)

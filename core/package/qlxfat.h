@@ -48,6 +48,10 @@ public:
     bool fileNames(QStringList &names) const;
     QByteArray fileData(const QString &name);
     bool extractFile(const QString &name, const QString &destination);
+    // Up to `count` bytes at `position` in the package file, read without
+    // moving the file's position, so that other threads may read at the same
+    // time: the number read, fewer at the file's end, -1 on failure.
+    qint64 readAt(qint64 position, char *data, qint64 count) const;
     QString headerValue(const QString &key);
 
     bool addFile(const QString &sourcePath, const QString &name);

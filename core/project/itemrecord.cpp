@@ -9,13 +9,14 @@ namespace {
 
 const QString base64Prefix = QStringLiteral("BASE64_");
 
-QString resolved(const QString &name, QHash<QString, QString> *memo)
+QString resolved(const QString &name, QHash<QString, QString> *memo,
+                 const std::function<QString(const QString &)> &resolve)
 {
     if (!memo)
-        return resolvePictureName(name);
+        return resolve ? resolve(name) : resolvePictureName(name);
     auto it = memo->constFind(name);
     if (it == memo->constEnd())
-        it = memo->insert(name, resolvePictureName(name));
+        it = memo->insert(name, resolve ? resolve(name) : resolvePictureName(name));
     return it.value();
 }
 
@@ -57,11 +58,11 @@ QString ItemRecord::placeholderText() const
     return placeholder;
 }
 
-void ItemRecord::resolvePictures(QHash<QString, QString> *memo)
+void ItemRecord::resolvePictures(QHash<QString, QString> *memo, const std::function<QString(const QString &)> &resolve)
 {
-    imageActive = resolved(imageActive, memo);
-    imageInactive = resolved(imageInactive, memo);
-    imageUnknown = resolved(imageUnknown, memo);
+    imageActive = resolved(imageActive, memo, resolve);
+    imageInactive = resolved(imageInactive, memo, resolve);
+    imageUnknown = resolved(imageUnknown, memo, resolve);
 }
 
 QString ItemRecord::encodeText(const QString &text)

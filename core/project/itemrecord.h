@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
+
 enum ItemState { StateActive = 0, StateError = 1, StateInactive = 2 };
 
 // What a designer sets on an item, as a plain value: the port it is bound
@@ -46,9 +48,11 @@ public:
     QString placeholderText() const;
 
     // Replaces the three stored picture names by the paths they denote
-    // (resolvePictureName). With `memo`, each name is looked up on disk once
-    // per memo: loading names the same few pictures thousands of times.
-    void resolvePictures(QHash<QString, QString> *memo = nullptr);
+    // (resolvePictureName, or `resolve` when given). With `memo`, each name
+    // is looked up once per memo: loading names the same few pictures
+    // thousands of times.
+    void resolvePictures(QHash<QString, QString> *memo = nullptr,
+                         const std::function<QString(const QString &)> &resolve = {});
 
     // Text form of an item element property, and its reading back.
     static QString encodeText(const QString &text);

@@ -1,25 +1,6 @@
 #include "core/project/projectreadahead.h"
 
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
-
-namespace {
-
-// The whole reading is wanted only at the end of the load; meanwhile the
-// first page's pictures are decoded on both cores. Nice 10 leaves the cores
-// to that work while it runs and takes them whenever they are free. Linux
-// sets it per thread.
-void yieldToOthers()
-{
-#ifdef Q_OS_LINUX
-    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
-#endif
-}
-
-} // namespace
+#include "core/startup/threadpriority.h"
 
 ProjectReadAhead::ProjectReadAhead(const QByteArray &document)
     : m_document(document)
@@ -27,7 +8,7 @@ ProjectReadAhead::ProjectReadAhead(const QByteArray &document)
     // The thread has its own reader and its own copy of the bytes' handle;
     // nothing here touches m_whole until finish() has waited for it.
     m_reading = std::async(std::launch::async, [this, bytes = m_document] {
-        yieldToOthers();
+        lowerPriorityFor(LoadWork::AfterFirstPage);
         return m_whole.read(bytes);
     });
 }

@@ -91,6 +91,19 @@ int documentTypePlace(const QByteArray &bytes, int start)
 // the stream turns into line feeds and the parsed document keeps. A carriage
 // return in white space between two pieces of markup is harmless: neither
 // keeps that.
+// Whether the '>' at `at` closes a tag: a '<' comes before it sooner than
+// another '>'. A '>' inside a comment or an attribute value counts as not.
+bool endsMarkup(const QByteArray &bytes, int at)
+{
+    for (int i = at - 1; i >= 0; --i) {
+        if (bytes.at(i) == '<')
+            return true;
+        if (bytes.at(i) == '>')
+            return false;
+    }
+    return false;
+}
+
 bool needsParsedDocument(const QByteArray &bytes)
 {
     if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE") || bytes.contains('\0'))
@@ -124,6 +137,8 @@ bool needsParsedDocument(const QByteArray &bytes)
             || XmlScanner::plainDocumentTypeLength(bytes.constData() + i, bytes.constData() + bytes.size()) == 0)
             return true;
     }
+    // A carriage return only in white space between two pieces of markup;
+    // a '>' in a text ("A>\r") ends no markup. Each run is looked at once.
     for (int i = bytes.indexOf('\r'); i >= 0; i = bytes.indexOf('\r', i + 1)) {
         int before = i;
         while (before > 0 && isSpace(bytes.at(before - 1)))
@@ -131,10 +146,11 @@ bool needsParsedDocument(const QByteArray &bytes)
         int after = i;
         while (after + 1 < bytes.size() && isSpace(bytes.at(after + 1)))
             ++after;
-        const bool openLeft = before == 0 || bytes.at(before - 1) == '>';
+        const bool openLeft = before == 0 || (bytes.at(before - 1) == '>' && endsMarkup(bytes, before - 1));
         const bool openRight = after + 1 >= bytes.size() || bytes.at(after + 1) == '<';
         if (!openLeft || !openRight)
             return true;
+        i = after;
     }
     return false;
 }

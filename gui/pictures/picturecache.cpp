@@ -4,6 +4,7 @@
 #include <QCache>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QImage>
 #include <QImageReader>
@@ -91,10 +92,20 @@ QHash<QString, QByteArray> &heldFiles()
     return *files;
 }
 
-// The bytes of `path` when a load held them (given up now), else null.
+PictureCache::FileSource &fileSource()
+{
+    static auto *source = new PictureCache::FileSource;
+    return *source;
+}
+
+// The bytes of `path` when a load held them (given up now) or the file
+// source gives them, else null.
 QByteArray takeHeld(const QString &path)
 {
-    return heldFiles().take(path);
+    QByteArray bytes = heldFiles().take(path);
+    if (bytes.isNull() && fileSource() && !fileSource()(path, &bytes))
+        bytes = QByteArray();
+    return bytes;
 }
 
 // Decoded straight from the file, or from the bytes held for it: QPixmap's
@@ -240,7 +251,47 @@ bool PictureCache::inHand(const QString &path)
     if (store().contains(storeKey(path)))
         return true;
     const auto held = heldFiles().constFind(path);
-    return held != heldFiles().constEnd() && !held->isEmpty();
+    if (held != heldFiles().constEnd() && !held->isEmpty())
+        return true;
+    return fileSource() && fileSource()(path, nullptr);
+}
+
+void PictureCache::setFileSource(FileSource source)
+{
+    fileSource() = std::move(source);
+}
+
+bool PictureCache::decodesFromBytes(const QString &path, const QByteArray &bytes)
+{
+    // Read by name, a file goes to the handler its suffix names first; from
+    // memory the content decides. Both pick the same one where the two agree.
+    static const QHash<QString, QByteArray> signatures{{QStringLiteral("png"), QByteArray("\x89PNG\r\n\x1a\n")},
+                                                       {QStringLiteral("jpg"), QByteArray("\xff\xd8\xff")},
+                                                       {QStringLiteral("jpeg"), QByteArray("\xff\xd8\xff")},
+                                                       {QStringLiteral("bmp"), QByteArray("BM")}};
+    const QFileInfo file(path);
+    const auto signature = signatures.constFind(file.suffix().toLower());
+    if (signature == signatures.constEnd() || file.completeBaseName().contains(QLatin1Char('@')))
+        return false;
+    return bytes.isNull() || bytes.startsWith(*signature);
+}
+
+void PictureCache::forget(const QString &path)
+{
+    const auto single = [](QString text) {
+        while (text.contains(QLatin1String("//")))
+            text.replace(QLatin1String("//"), QLatin1String("/"));
+        return text;
+    };
+    const QString file = single(storeKey(path));
+    auto &pictures = store();
+    for (auto it = pictures.begin(); it != pictures.end();) {
+        const QString key = single(it.key());
+        if (key == file || key.startsWith(file + QLatin1Char('$')))
+            it = pictures.erase(it);
+        else
+            ++it;
+    }
 }
 
 int PictureCache::heldFileCount()

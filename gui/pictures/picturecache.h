@@ -1,11 +1,14 @@
 #ifndef PICTURECACHE_H
 #define PICTURECACHE_H
 
+#include <QByteArray>
 #include <QPixmap>
 #include <QSize>
 #include <QVector>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // The one picture store of the process: a picture file is decoded once, and
 // a copy scaled to a size is made once per size. Pictures are handed out as
@@ -57,8 +60,26 @@ public:
     // a project names; each is given up once decoded.
     static void holdFiles(const QStringList &paths);
     static int heldFileCount();
-    // Whether `path` is decoded already or its bytes are held.
+    // Whether `path` is decoded already or its bytes are held (or the file
+    // source knows it).
     static bool inHand(const QString &path);
+
+    // While a load writes the picture files, their pictures are decoded
+    // from what the files will hold: a file source gives the bytes of a path
+    // it knows (true), or false and the file is read. Called with null bytes
+    // it only tells whether it knows the path. An empty function ends it.
+    using FileSource = std::function<bool(const QString &path, QByteArray *bytes)>;
+    static void setFileSource(FileSource source);
+    // Whether `bytes`, the content of the file `path`, decode from memory
+    // exactly as the file does: a PNG, JPEG or BMP whose name's suffix
+    // says what its first bytes show, and whose name gives it no pixel ratio
+    // ("lamp@2x.png" is read at a ratio of 2 from its file only). Null
+    // bytes: whether the name allows it at all.
+    static bool decodesFromBytes(const QString &path, const QByteArray &bytes = QByteArray());
+    // Drops the decoded picture of `path` and the copies scaled from it
+    // (keys `path` + "$" + size), so that the next request reads the file
+    // again; a doubled "/" counts as one.
+    static void forget(const QString &path);
 
     // The map key of `text`: Base64 of its Latin-1 bytes (others become '?').
     static QString key(const QString &text);

@@ -225,7 +225,7 @@ bool MainWindow::loadProject(const QString &path)
     ProjectLoader loader(&progress);
     const QByteArray document = package.fileData(QStringLiteral("project"));
     loader.startReading(document);
-    loader.extractPictures(package);
+    loader.startPictures(package);
     loader.readDocument(document, &m_pages, ui->centralWidget,
                         [this](Item *item) { connect(item, &Item::changePort, this, &MainWindow::onChangePort); });
     m_pageX = loader.pageX();

@@ -1,12 +1,12 @@
 #include "gui/window/projectloader.h"
 #include "gui/logging/guilogcategories.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSet>
 #include <QWidget>
 
 #include "gui/dialogs/dialogprogress.h"
@@ -15,15 +15,12 @@
 #include "gui/pages/page.h"
 #include "gui/pictures/picturecache.h"
 #include "core/package/packagereport.h"
+#include "core/project/picturenames.h"
+#include "core/package/pictureunpacker.h"
 #include "core/package/projectdirectory.h"
 #include "core/package/qlxfat.h"
 
-namespace {
-
-const QString iconsPrefix = QStringLiteral("icons/");
-const QString backgroundPrefix = QStringLiteral("background/");
-
-} // namespace
+#include <limits>
 
 ProjectLoader::MessageFunction ProjectLoader::showMessage = &ProjectLoader::messageBox;
 
@@ -59,90 +56,110 @@ void ProjectLoader::setProgress(int percent)
 
 bool ProjectLoader::emptyDirectory(const QString &root, const QString &relativePath)
 {
-    const QString path = QDir(root).filePath(relativePath);
-    if (!QDir().mkpath(path) || !QFileInfo(path).isDir())
-        return false;
-    // What cannot be removed is overwritten or left beside the new pictures.
-    const QFileInfoList entries =
-        QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &entry : entries) {
-        if (entry.isDir() && !entry.isSymLink())
-            QDir(entry.filePath()).removeRecursively();
-        else
-            QFile::remove(entry.filePath());
-    }
-    return true;
+    return PictureUnpacker::emptyFolder(QDir(root).filePath(relativePath));
 }
 
 void ProjectLoader::extractPictures(QLXFat &package)
 {
-    QStringList names;
-    if (!package.fileNames(names))
-        return;
-
-    if (!emptyDirectory(projectDir, QStringLiteral("background/project"))) {
-        showMessage(QStringLiteral("Path can not be created! (1)"));
-        return;
-    }
-    if (!emptyDirectory(projectDir, QStringLiteral("icons/project"))) {
-        showMessage(QStringLiteral("Path can not be created! (2)"));
-        return;
-    }
-
-    // Reported once for the whole package, not in a box per entry.
-    const QStringList cut = package.cutEntries();
-    const QSet<QString> left(cut.cbegin(), cut.cend());
-    const qint64 count = names.size();
-    int failed = 0;
-    QStringList failedNames;
-    QString failedText;
-    for (qint64 i = 0; i < count; ++i) {
-        setProgress(int(25 * i / count));
-        const QString &name = names.at(int(i));
-        if (left.contains(name))
-            continue;
-        QString text;
-        if (name.startsWith(iconsPrefix))
-            text = extractEntry(package, name, iconsPrefix, projectDir + QLatin1String("icons/project/"), true);
-        else if (name.startsWith(backgroundPrefix))
-            text = extractEntry(package, name, backgroundPrefix, projectDir + QLatin1String("background/project/"), false);
-        if (text.isEmpty())
-            continue;
-        // A box per entry would want one press per entry: 10,000 for a package of 10,000.
-        if (failed++ == 0)
-            failedText = text;
-        if (failedNames.size() < PackageReport::NamesListed)
-            failedNames << name;
-    }
-    if (failed == 0)
-        return;
-    qCritical().noquote() << failureLine(package.fileName(), PackageReport::unpackLine(failed, failedNames));
-    showMessage(failed == 1 ? failedText : PackageReport::unpackText(package.fileName(), failed, failedNames));
+    startPictures(package);
+    finishPictures();
 }
 
-QString ProjectLoader::extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
-                                    const QString &directory, bool icon)
+void ProjectLoader::startPictures(QLXFat &package)
 {
-    QString relative = entry;
-    relative.remove(prefix);
-    const QString destination = directory + relative;
-    if (icon)
-        qCDebug(lcWindow) << "Create Project Icon: " << destination;
-    else
-        qCDebug(lcWindow) << "Create Project background: " << destination;
-
-    const QString safe = QLXFat::destinationBelow(directory, relative);
-    if (safe.isEmpty())
-        qCDebug(lcWindow) << "Package entry refused, it names no file inside the picture folder:" << entry;
-    if (!safe.isEmpty() && package.extractFile(entry, safe))
-        return QString();
-
-    if (icon) {
-        return QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
-                              "gespeichert werden!")
-            .arg(entry, destination);
+    m_unpacker = std::make_unique<PictureUnpacker>(package, projectDir);
+    m_told = false;
+    const qint64 count = package.entries().size();
+    if (!m_unpacker->start([this, count](int i) { setProgress(int(25 * i / count)); })) {
+        showMessage(m_unpacker->failedFolder() == PictureUnpacker::Backgrounds
+                        ? QStringLiteral("Path can not be created! (1)")
+                        : QStringLiteral("Path can not be created! (2)"));
+        m_told = true;
     }
-    return QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(entry);
+}
+
+void ProjectLoader::settlePictures()
+{
+    m_writingAside = false;
+    if (m_unpacker)
+        m_unpacker->finish([] { QCoreApplication::processEvents(); });
+}
+
+void ProjectLoader::finishPictures()
+{
+    settlePictures();
+    if (!m_unpacker || m_told)
+        return;
+    m_told = true;
+    // Reported once for the whole package, not in a box per entry.
+    const QVector<PictureUnpacker::Failure> &failures = m_unpacker->failures();
+    if (failures.isEmpty())
+        return;
+    QStringList names;
+    for (int i = 0; i < failures.size() && names.size() < PackageReport::NamesListed; ++i)
+        names << failures.at(i).entry;
+    const QString path = m_unpacker->packageName();
+    qCritical().noquote() << failureLine(path, PackageReport::unpackLine(failures.size(), names));
+    // A box per entry would want one press per entry: 10,000 for a package of 10,000.
+    if (failures.size() > 1) {
+        showMessage(PackageReport::unpackText(path, failures.size(), names));
+        return;
+    }
+    const PictureUnpacker::Failure &failure = failures.first();
+    if (failure.folder == PictureUnpacker::Icons) {
+        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
+                                   "gespeichert werden!")
+                        .arg(failure.entry, failure.destination));
+    } else {
+        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(failure.entry));
+    }
+}
+
+QString ProjectLoader::resolvePicture(const QString &name)
+{
+    // A name of one plain component leads to a file directly in a folder,
+    // which holds nothing but the plain pictures and what start() settled,
+    // and to a common icon, which stays unless it is a link.
+    if (m_writingAside && !name.isEmpty()) {
+        const bool flat = !name.contains(QLatin1Char('/')) && QLXFat::isSafeEntryPath(name);
+        if (flat && m_unpacker->isPlain(PictureUnpacker::Icons, name) && PictureCache::decodesFromBytes(name))
+            return projectDir + QLatin1String("icons/project/") + name;
+        if (!flat || m_unpacker->isPlain(PictureUnpacker::Icons, name)
+            || QFileInfo(projectDir + QLatin1String("icons/") + name).isSymLink())
+            settlePictures();
+    }
+    return resolvePictureName(name);
+}
+
+void ProjectLoader::readyForBackground(const QString &name)
+{
+    if (!m_writingAside || name.isEmpty())
+        return;
+    const bool flat = !name.contains(QLatin1Char('/')) && QLXFat::isSafeEntryPath(name);
+    if (!flat || (m_unpacker->isPlain(PictureUnpacker::Backgrounds, name) && !PictureCache::decodesFromBytes(name)))
+        settlePictures();
+}
+
+bool ProjectLoader::suppliesBytes(const QString &path, QByteArray *bytes)
+{
+    // A picture larger than this is read from its file, once written.
+    constexpr qint64 largestSupplied = 32 * 1024 * 1024;
+    if (!m_writingAside)
+        return false;
+    if (PictureCache::decodesFromBytes(path)) {
+        QByteArray read;
+        if (!bytes && m_unpacker->plainBytes(path, nullptr, largestSupplied))
+            return true;
+        if (bytes && m_unpacker->plainBytes(path, &read, largestSupplied)
+            && PictureCache::decodesFromBytes(path, read)) {
+            *bytes = read;
+            return true;
+        }
+    }
+    // Its file may be half written: read it once it is whole.
+    if (m_unpacker->plainBytes(path, nullptr, std::numeric_limits<qint64>::max()))
+        settlePictures();
+    return false;
 }
 
 void ProjectLoader::startReading(const QByteArray &document)
@@ -152,6 +169,41 @@ void ProjectLoader::startReading(const QByteArray &document)
 
 void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                                  const std::function<void(Item *)> &itemCreated)
+{
+    // The plain pictures are decoded from the package while written, where
+    // the pages find them under the paths they will have.
+    m_writingAside = m_unpacker && m_unpacker->isWriting() && projectDir == projectDirectory();
+    const bool aside = m_writingAside;
+    if (aside) {
+        PictureCache::setFileSource(
+            [this](const QString &path, QByteArray *bytes) { return suppliesBytes(path, bytes); });
+    }
+    m_resolved.clear();
+    buildPages(document, pages, pageParent, itemCreated);
+    finishPictures();
+    PictureCache::setFileSource({});
+    if (aside && m_unpacker->plainFailed()) {
+        // A picture the pages had from the package did not reach its file:
+        // they are made again from what the folders hold, as though the
+        // pictures had been written first.
+        for (const PictureUnpacker::Failure &failure : m_unpacker->failures())
+            PictureCache::forget(failure.destination);
+        qDeleteAll(*pages);
+        pages->clear();
+        m_resolved.clear();
+        buildPages(document, pages, pageParent, itemCreated);
+    }
+    // Every picture a page names is in hand by the end of the load: the
+    // folders may be emptied by the next load of a shared projects folder
+    // or icon library before a page is first shown. Every name the pages
+    // hold went through `m_resolved`.
+    QStringList named = m_resolved.values();
+    named.removeDuplicates();
+    PictureCache::holdFiles(named);
+}
+
+void ProjectLoader::buildPages(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
+                               const std::function<void(Item *)> &itemCreated)
 {
     // Mostly the very array the reading started with: then no comparison of
     // megabytes.
@@ -166,12 +218,11 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
     // The first page is built from the stream's reading of the part before
     // it while the second thread reads the whole document: that building,
     // mostly decoding pictures, is what the first page waits for.
-    QHash<QString, QString> resolved;
     Page *early = nullptr;
     if (reading->readFirstPage()) {
         m_pageX = reading->early().pageX();
         m_pageY = reading->early().pageY();
-        early = makePage(reading->early().pages().first(), pages, pageParent, itemCreated, &resolved);
+        early = makePage(reading->early().pages().first(), pages, pageParent, itemCreated);
         early->ensureBuilt();
     }
 
@@ -200,21 +251,14 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
         if (next >= records.size() || records.at(next).node != node)
             continue;
         ProjectReader::PageRecord &record = records[next++];
-        Page *page = early ? early : makePage(std::move(record), pages, pageParent, itemCreated, &resolved);
+        Page *page = early ? early : makePage(std::move(record), pages, pageParent, itemCreated);
         early = nullptr;
         pages->append(page);
     }
-    // Every picture a page names is in hand by the end of the load: the
-    // folders may be emptied by the next load of a shared projects folder
-    // or icon library before a page is first shown. Every name the pages
-    // hold went through `resolved`.
-    QStringList named = resolved.values();
-    named.removeDuplicates();
-    PictureCache::holdFiles(named);
 }
 
 Page *ProjectLoader::makePage(ProjectReader::PageRecord record, QList<Page *> *pages, QWidget *pageParent,
-                              const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved)
+                              const std::function<void(Item *)> &itemCreated)
 {
     // The page's own list object; nothing reads it, it goes with the page.
     // Made with its parent (it stays hidden): given one afterwards, the page
@@ -225,13 +269,15 @@ Page *ProjectLoader::makePage(ProjectReader::PageRecord record, QList<Page *> *p
     page->setPageSize(1.0, m_pageX, m_pageY);
     page->setName(record.name);
     page->setId(record.id);
+    readyForBackground(record.background);
     page->setBackground(record.background);
     if (itemCreated)
         QObject::connect(page, &Page::itemBuilt, page, itemCreated);
     // Built when first shown, which also locks it for operation. The
     // pictures are looked up now, while the folders hold this project's.
+    const auto resolve = [this](const QString &name) { return resolvePicture(name); };
     for (ItemElement &item : record.items)
-        item.record.resolvePictures(resolved);
+        item.record.resolvePictures(&m_resolved, resolve);
     page->setPendingItems(record.items);
 
     page->clearSelection();

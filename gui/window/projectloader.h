@@ -4,6 +4,7 @@
 #include "core/project/projectreader.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,7 @@
 class DialogProgress;
 class Item;
 class Page;
+class PictureUnpacker;
 class ProjectReadAhead;
 class QLXFat;
 class QWidget;
@@ -34,11 +36,18 @@ public:
     // picture directories (the project directory unless a test says otherwise).
     explicit ProjectLoader(DialogProgress *progress, const QString &projectDir = QString());
 
-    // Empties the two picture directories and fills them from the package's
-    // "icons/" and "background/" entries. Entries that cannot be unpacked are
-    // told once for the package: one line on standard error and one box,
-    // the entry's own box when it is the only one.
+    // Brings the two picture directories to the package's "icons/" and
+    // "background/" entries, as though emptied and filled anew (a file that
+    // holds its entry's bytes already is left alone). Entries that cannot be
+    // unpacked are told once for the package: one line on standard error and
+    // one box, the entry's own box when it is the only one.
     void extractPictures(QLXFat &package);
+    // The same, but the plain pictures (PictureUnpacker) are still being
+    // written when it returns: readDocument() decodes them from the package
+    // meanwhile and waits for them before it returns; finishPictures() waits
+    // and tells. The package must outlive the loader.
+    void startPictures(QLXFat &package);
+    void finishPictures();
 
     // Starts reading `document` on a second thread, so the reading goes on
     // while the pictures are unpacked; readDocument() with the same bytes
@@ -51,7 +60,10 @@ public:
     // first page is built here, from the part of the document before its
     // end, while the rest is read; it is made again from the whole reading
     // when that reads it otherwise, and dropped with the others when the
-    // document proves broken.
+    // document proves broken. Pictures startPictures() still writes are
+    // waited for and told before it returns; should one of them fail whose
+    // bytes the pages were given meanwhile, the pages are made again from
+    // what the folders hold.
     void readDocument(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
                       const std::function<void(Item *)> &itemCreated = {});
 
@@ -80,11 +92,18 @@ public:
 
 private:
     void setProgress(int percent);
+    void buildPages(const QByteArray &document, QList<Page *> *pages, QWidget *pageParent,
+                    const std::function<void(Item *)> &itemCreated);
     Page *makePage(ProjectReader::PageRecord record, QList<Page *> *pages, QWidget *pageParent,
-                   const std::function<void(Item *)> &itemCreated, QHash<QString, QString> *resolved);
-    // Empty when the entry was unpacked; the box for it otherwise.
-    QString extractEntry(QLXFat &package, const QString &entry, const QString &prefix,
-                         const QString &directory, bool icon);
+                   const std::function<void(Item *)> &itemCreated);
+    // While the plain pictures are written, the paths a picture name and a
+    // background name lead to are known without the disk where they cannot
+    // change meanwhile; anything else waits for the writing first.
+    QString resolvePicture(const QString &name);
+    void readyForBackground(const QString &name);
+    bool suppliesBytes(const QString &path, QByteArray *bytes);
+    // Waits for the plain pictures; from then on the disk is read.
+    void settlePictures();
 
     DialogProgress *progress;
     QString projectDir;
@@ -93,6 +112,10 @@ private:
     QString m_documentError;
     ProjectReader::Connection m_connection;
     std::unique_ptr<ProjectReadAhead> m_readAhead;
+    std::unique_ptr<PictureUnpacker> m_unpacker;
+    QHash<QString, QString> m_resolved;
+    bool m_writingAside = false; // plain pictures decoded from the package
+    bool m_told = false;
 };
 
 #endif // PROJECTLOADER_H

@@ -62,15 +62,20 @@ QByteArray patternBytes(int size, int seed)
     return bytes;
 }
 
+QByteArray imageBytes(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
 QByteArray pngBytes(int w, int h, unsigned rgb)
 {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(rgb);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return imageBytes(image);
 }
 
 bool writePicture(const QString &path, int w, int h, unsigned rgb)

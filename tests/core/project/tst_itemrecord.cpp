@@ -286,6 +286,9 @@ private slots:
         QTest::newRow("type line, system identifier") << typed("", "<!DOCTYPE r SYSTEM \"r.dtd\">") << "parsed";
         QTest::newRow("type line, name with a colon") << typed("", "<!DOCTYPE a:r>") << "parsed";
         QTest::newRow("type line, carriage return") << typed("", "<!DOCTYPE\r\nr>") << "parsed";
+        // Line ends of another system between elements are no text; after a '>' in a text they are.
+        QTest::newRow("CR LF between elements") << typed("", designer).replace("\n", "\r\n") << "stream";
+        QTest::newRow("'>' and carriage returns in a text") << doc("", "a>\r\r") << "parsed";
         QTest::newRow("type line twice") << typed("", designer, designer) << "parsed";
         QTest::newRow("type line after a comment") << typed("<!-- c -->", designer) << "parsed";
         QTest::newRow("type line before the declaration") << typed(designer, decl) << "parsed";

@@ -4,6 +4,7 @@
 
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
@@ -55,6 +56,8 @@ private slots:
     void textRenderingsKeepToTheirBudget();
     void preloadScalesAsItemsDo_data();
     void preloadScalesAsItemsDo();
+    void bytesDecodeAsTheirFile_data();
+    void bytesDecodeAsTheirFile();
 
     void frameEditChangesItem_data();
     void frameEditChangesItem();
@@ -354,6 +357,50 @@ void TestItems::preloadScalesAsItemsDo()
             QCOMPARE(copy.toImage(), expected);
         }
     }
+}
+
+void TestItems::bytesDecodeAsTheirFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format"); // what the bytes are
+    QTest::addColumn<bool>("fromBytes");    // whether they may be decoded from memory
+    QTest::newRow("PNG") << "a.png" << QByteArray("PNG") << true;
+    QTest::newRow("JPEG") << "a.jpg" << QByteArray("JPEG") << true;
+    QTest::newRow("BMP") << "a.bmp" << QByteArray("BMP") << true;
+    QTest::newRow("upper-case suffix") << "a.PNG" << QByteArray("PNG") << true;
+    // Read by name, it is read at a pixel ratio of 2.
+    QTest::newRow("@2x") << "a@2x.png" << QByteArray("PNG") << false;
+    // The file's reader tries the suffix's handler first.
+    QTest::newRow("PNG named JPEG") << "png.jpg" << QByteArray("PNG") << false;
+    QTest::newRow("no suffix") << "a" << QByteArray("PNG") << false;
+    QTest::newRow("not a picture") << "text.png" << QByteArray() << false;
+}
+
+// While a load writes the picture files, the first page's pictures are
+// decoded from the package's bytes where that reads exactly what the file
+// does; anything else waits for its file.
+void TestItems::bytesDecodeAsTheirFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(bool, fromBytes);
+    QImage image(9, 7, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgba(x * 29, y * 37, 200, 255));
+    }
+    const QByteArray bytes = format.isEmpty() ? QByteArray("not a picture") : imageBytes(image, format.constData());
+    const QString path = projectDirectory() + QStringLiteral("icons/project/") + name;
+    QVERIFY(writeFile(path, bytes));
+
+    const QImage fromFile = QImageReader(path).read();
+    const QImage decoded = QImage::fromData(bytes);
+    const bool alike = decoded == fromFile && decoded.format() == fromFile.format()
+        && decoded.devicePixelRatio() == fromFile.devicePixelRatio();
+    QFile::remove(path);
+    const bool decision = PictureCache::decodesFromBytes(path, bytes);
+    QVERIFY2(!decision || (alike && !fromFile.isNull()), "decoded from memory, but not as its file");
+    QCOMPARE(decision, fromBytes);
 }
 
 void TestItems::textRenderingsKeepToTheirBudget()
