@@ -37,8 +37,8 @@ void Page::seedIds(quint32 seed)
 
 Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
     : QWidget(parent)
-    , list(list)
-    , pages(pages)
+    , m_list(list)
+    , m_pages(pages)
 {
     // Listeners of `selected` may queue it or spy on it.
     static const int itemPointerType = qRegisterMetaType<Item *>("Item*");
@@ -305,7 +305,7 @@ Item *Page::createItem(int kind)
     m_scene->clearSelection();
     const CreationScope creating(m_creating);
 
-    Item *item = ItemFactory::create(kind, list, pages);
+    Item *item = ItemFactory::create(kind, m_list, m_pages);
     if (!item)
         return nullptr;
 

@@ -128,8 +128,8 @@ private:
     GraphicsScene *m_scene;
     GraphicsView m_view;
 
-    QList<Item *> *list;
-    QList<Page *> *pages;
+    QList<Item *> *m_list;
+    QList<Page *> *m_pages;
     QString m_name;
     QString m_id;
     PageBackground m_background;

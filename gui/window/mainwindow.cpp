@@ -27,7 +27,7 @@ const QSize MainWindow::fallbackPageSize(400, 300);
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
-    , ui(new Ui::MainWindow)
+    , m_ui(new Ui::MainWindow)
     , m_connectionWatch([this] { return m_client && m_client->isConnected(); },
                         [this] {
                             // Non-blocking: the result shows at the next check.
@@ -35,7 +35,7 @@ MainWindow::MainWindow(QWidget *parent)
                                 m_client->connectToServer();
                         },
                         [this](bool connected) {
-                            ui->pushButtonConnection->setIcon(
+                            m_ui->pushButtonConnection->setIcon(
                                 QIcon(connected ? QStringLiteral(":/icons/ok") : QStringLiteral(":/icons/error")));
                         })
     , m_press(m_live,
@@ -45,7 +45,7 @@ MainWindow::MainWindow(QWidget *parent)
               },
               [this](const QString &id) { showPage(id); })
 {
-    ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
+    m_ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
     connect(&m_connectionTimer, &QTimer::timeout, this, &MainWindow::onTimeout);
     connect(&m_updateTimer, &QTimer::timeout, this, &MainWindow::updateGUI);
     connect(&m_live, &LiveState::status, this, &QWidget::setWindowTitle);
@@ -66,7 +66,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    delete ui;
+    delete m_ui;
 }
 
 MainWindow::ButtonPlacement MainWindow::buttonPlacement(const QSize &windowSize)
@@ -136,9 +136,9 @@ void MainWindow::placeButtons()
     qCDebug(lcWindow) << "Set ConnectionButton to" << placement.connection;
 
     const std::pair<QPushButton *, QRect> buttons[] = {
-        { ui->pushButton, placement.exit },
-        { ui->pushButtonOptions, placement.options },
-        { ui->pushButtonConnection, placement.connection },
+        { m_ui->pushButton, placement.exit },
+        { m_ui->pushButtonOptions, placement.options },
+        { m_ui->pushButtonConnection, placement.connection },
     };
     for (const auto &button : buttons) {
         button.first->setGeometry(button.second);
@@ -226,7 +226,7 @@ bool MainWindow::loadProject(const QString &path)
     const QByteArray document = package.fileData(QStringLiteral("project"));
     loader.startReading(document);
     loader.startPictures(package);
-    loader.readDocument(document, &m_pages, ui->centralWidget,
+    loader.readDocument(document, &m_pages, m_ui->centralWidget,
                         [this](Item *item) { connect(item, &Item::changePort, this, &MainWindow::onChangePort); });
     m_pageX = loader.pageX();
     m_pageY = loader.pageY();
@@ -261,7 +261,7 @@ bool MainWindow::loadProject(const QString &path)
 
 void MainWindow::addPage(Page *page)
 {
-    page->setParent(ui->centralWidget);
+    page->setParent(m_ui->centralWidget);
     page->hide();
     m_pages.append(page);
     feedPage(page);

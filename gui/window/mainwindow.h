@@ -112,7 +112,7 @@ private:
     void screenChanged();
 
     bool m_fullscreen = false;
-    Ui::MainWindow *ui;
+    Ui::MainWindow *m_ui;
     QList<Page *> m_pages;
     ProjectReader::Connection m_connection;
     int m_pageX = 0;

@@ -32,11 +32,11 @@ void ProjectLoader::messageBox(const QString &text)
 }
 
 ProjectLoader::ProjectLoader(DialogProgress *progress, const QString &projectDir)
-    : progress(progress)
-    , projectDir(projectDir.isEmpty() ? projectDirectory() : projectDir)
+    : m_progress(progress)
+    , m_projectDir(projectDir.isEmpty() ? projectDirectory() : projectDir)
 {
-    if (!this->projectDir.endsWith(QLatin1Char('/')))
-        this->projectDir.append(QLatin1Char('/'));
+    if (!m_projectDir.endsWith(QLatin1Char('/')))
+        m_projectDir.append(QLatin1Char('/'));
 }
 
 ProjectLoader::~ProjectLoader() = default;
@@ -50,8 +50,8 @@ void ProjectLoader::setProgress(int percent)
 {
     // Each step runs the event loop; a package of many pictures would run it
     // once per entry for the same bar.
-    if (progress && progress->value() != percent)
-        progress->setValue(percent);
+    if (m_progress && m_progress->value() != percent)
+        m_progress->setValue(percent);
 }
 
 bool ProjectLoader::emptyDirectory(const QString &root, const QString &relativePath)
@@ -67,7 +67,7 @@ void ProjectLoader::extractPictures(QLXFat &package)
 
 void ProjectLoader::startPictures(QLXFat &package)
 {
-    m_unpacker = std::make_unique<PictureUnpacker>(package, projectDir);
+    m_unpacker = std::make_unique<PictureUnpacker>(package, m_projectDir);
     m_told = false;
     const qint64 count = package.entries().size();
     if (!m_unpacker->start([this, count](int i) { setProgress(int(25 * i / count)); })) {
@@ -123,9 +123,9 @@ QString ProjectLoader::resolvePicture(const QString &name)
     if (m_writingAside && !name.isEmpty()) {
         const bool flat = !name.contains(QLatin1Char('/')) && QLXFat::isSafeEntryPath(name);
         if (flat && m_unpacker->isPlain(PictureUnpacker::Icons, name) && PictureCache::decodesFromBytes(name))
-            return projectDir + QLatin1String("icons/project/") + name;
+            return m_projectDir + QLatin1String("icons/project/") + name;
         if (!flat || m_unpacker->isPlain(PictureUnpacker::Icons, name)
-            || QFileInfo(projectDir + QLatin1String("icons/") + name).isSymLink())
+            || QFileInfo(m_projectDir + QLatin1String("icons/") + name).isSymLink())
             settlePictures();
     }
     return resolvePictureName(name);
@@ -172,7 +172,7 @@ void ProjectLoader::readDocument(const QByteArray &document, QList<Page *> *page
 {
     // The plain pictures are decoded from the package while written, where
     // the pages find them under the paths they will have.
-    m_writingAside = m_unpacker && m_unpacker->isWriting() && projectDir == projectDirectory();
+    m_writingAside = m_unpacker && m_unpacker->isWriting() && m_projectDir == projectDirectory();
     const bool aside = m_writingAside;
     if (aside) {
         PictureCache::setFileSource(

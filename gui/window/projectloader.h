@@ -105,8 +105,8 @@ private:
     // Waits for the plain pictures; from then on the disk is read.
     void settlePictures();
 
-    DialogProgress *progress;
-    QString projectDir;
+    DialogProgress *m_progress;
+    QString m_projectDir;
     int m_pageX = 0;
     int m_pageY = 0;
     QString m_documentError;
