@@ -16,7 +16,7 @@
 #include "gui/pages/page.h"
 #include "core/package/projectdirectory.h"
 #include "core/project/xmlelements.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/testpictures.h"
 #include "tools/standins/msgserversim.h"
 
 #include <QDomDocument>

@@ -2,13 +2,11 @@
 
 #include "core/package/projectdirectory.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QSignalSpy>
@@ -60,27 +58,6 @@ QByteArray patternBytes(int size, int seed)
         bytes[i] = char(state >> 24);
     }
     return bytes;
-}
-
-QByteArray imageBytes(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
-QByteArray pngBytes(int w, int h, unsigned rgb)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(rgb);
-    return imageBytes(image);
-}
-
-bool writePicture(const QString &path, int w, int h, unsigned rgb)
-{
-    return writeFile(path, pngBytes(w, h, rgb));
 }
 
 QStringList treeListing(const QString &root)

@@ -18,7 +18,6 @@
 #include <QTcpSocket>
 #include <QUdpSocket>
 
-class QImage;
 using PackageEntries = QList<QPair<QString, QByteArray>>;
 
 // Writes `bytes` to `path`, creating the folders on the way; false on failure.
@@ -33,10 +32,6 @@ inline QByteArray packageBytes(const PackageEntries &entries) { return packageBy
 bool writePackage(const QString &path, const PackageEntries &entries);
 // Bytes that are not a repeating pattern, so misplaced blocks show.
 QByteArray patternBytes(int size, int seed = 1);
-// `image` saved in `format`; a small PNG of one colour, as bytes or written to `path`.
-QByteArray imageBytes(const QImage &image, const char *format = "PNG");
-QByteArray pngBytes(int w, int h, unsigned rgb = 0x3080ff);
-bool writePicture(const QString &path, int w, int h, unsigned rgb = 0xff8000);
 // Every file and folder below `root` with its size, for before/after checks;
 // links are listed, not followed.
 QStringList treeListing(const QString &root);

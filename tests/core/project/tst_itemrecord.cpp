@@ -344,10 +344,10 @@ private slots:
         QTest::addColumn<QString>("path");
 
         const QString d = projectDirectory();
-        QVERIFY(writePicture(d + "icons/project/both.png", 2, 2));
-        QVERIFY(writePicture(d + "icons/both.png", 2, 2));
-        QVERIFY(writePicture(d + "icons/common.png", 2, 2));
-        QVERIFY(writePicture(d + "icons/project/projector.png", 2, 2));
+        QVERIFY(writeFile(d + "icons/project/both.png", "picture"));
+        QVERIFY(writeFile(d + "icons/both.png", "picture"));
+        QVERIFY(writeFile(d + "icons/common.png", "picture"));
+        QVERIFY(writeFile(d + "icons/project/projector.png", "picture"));
         QTest::newRow("empty name") << "" << ":/images/noicon";
         QTest::newRow("project picture wins") << "both.png" << d + "icons/project/both.png";
         QTest::newRow("common picture") << "common.png" << d + "icons/common.png";

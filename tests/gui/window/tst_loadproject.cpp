@@ -17,7 +17,7 @@
 #include "core/project/picturenames.h"
 #include "core/package/projectdirectory.h"
 #include "core/package/qlxfat.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/testpictures.h"
 
 // The main window loading a package that cannot be loaded as it says: one
 // line on standard error, the window shown all the same.

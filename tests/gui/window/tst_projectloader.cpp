@@ -9,7 +9,7 @@
 #include "gui/window/projectloader.h"
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
-#include "tests/support/testsupport.h"
+#include "tests/support/testpictures.h"
 #include "core/package/qlxfat.h"
 
 #include <sys/stat.h>
