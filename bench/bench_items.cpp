@@ -75,8 +75,10 @@ int main(int argc, char **argv)
     int scaledCopies = 0;
     for (int p = 0; p < pictureCount; ++p)
         for (const QSize &size : sizes)
-            scaledCopies += PictureCache::contains(QStringLiteral("bench_%1.png$%2x%3")
-                                                           .arg(p).arg(size.width()).arg(size.height())) ? 1 : 0;
+            scaledCopies +=
+                PictureCache::contains(QStringLiteral("bench_%1.png$%2x%3").arg(p).arg(size.width()).arg(size.height()))
+                ? 1
+                : 0;
     QSet<qint64> distinct;
     for (const auto &item : items)
         distinct.insert(item->picture().cacheKey());
@@ -98,8 +100,8 @@ int main(int argc, char **argv)
 
     out << "items: " << itemCount << " sharing " << pictureCount << " pictures at " << 3 << " sizes\n";
     out << "creating the items: " << QString::number(createMs, 'f', 1) << " ms\n";
-    out << "cache entries added by loading: " << entriesAdded << " (" << pictureCount
-        << " pictures + " << scaledCopies << " scaled copies)\n";
+    out << "cache entries added by loading: " << entriesAdded << " (" << pictureCount << " pictures + " << scaledCopies
+        << " scaled copies)\n";
     out << "distinct pictures drawn by the items: " << distinct.size() << "\n";
     out << "loadPicture, first pass: " << QString::number(firstLoadMs, 'f', 1) << " ms ("
         << QString::number(firstLoadMs * 1000 / itemCount, 'f', 2) << " us per item)\n";

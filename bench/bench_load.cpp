@@ -74,7 +74,7 @@ QByteArray picture(int index)
 
 ItemElement component(int page, int index, int pictures)
 {
-    static const char *const kinds[] = {"StateButton", "StatePicture", "Picture", "Button",
+    static const char *const kinds[] = {"StateButton", "StatePicture", "Picture",   "Button",
                                         "StateButton", "StatePicture", "StateText", "ADCText"};
     const int picture = (page * 250 + index) % pictures;
     ItemElement e;
@@ -141,7 +141,7 @@ bool writePackage(const QString &path, const QList<QPair<QString, QByteArray>> &
 
 long peakKilobytes()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
@@ -171,8 +171,7 @@ struct Spread
         std::sort(sorted.begin(), sorted.end());
         const auto number = [decimals](double v) { return QString::number(v, 'f', decimals); };
         return QStringLiteral("%1%4 (%2-%3)")
-            .arg(number(sorted[sorted.size() / 2]), number(sorted.front()), number(sorted.back()),
-                 QLatin1String(unit));
+            .arg(number(sorted[sorted.size() / 2]), number(sorted.front()), number(sorted.back()), QLatin1String(unit));
     }
 };
 
@@ -329,9 +328,9 @@ int main(int argc, char *argv[])
         else if (arg.startsWith(QLatin1String("--against=")))
             against = arg.mid(10);
     }
-    args.erase(std::remove_if(args.begin(), args.end(),
-                              [](const QString &a) { return a.startsWith(QLatin1String("--")); }),
-               args.end());
+    args.erase(
+        std::remove_if(args.begin(), args.end(), [](const QString &a) { return a.startsWith(QLatin1String("--")); }),
+        args.end());
     const int pageCount = args.size() > 0 ? args.at(0).toInt() : 20;
     const int itemsPerPage = args.size() > 1 ? args.at(1).toInt() : 250;
     const int pictureCount = args.size() > 2 ? args.at(2).toInt() : 200;

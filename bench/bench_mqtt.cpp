@@ -115,14 +115,17 @@ int main(int argc, char *argv[])
 
     QFile ini(dir.filePath("bridge.ini"));
     ini.open(QIODevice::WriteOnly);
-    ini.write(QStringLiteral("[broker]\nurl = mqtt://127.0.0.1:%1\nprefix = bench\n[panel]\nuser = demo\npassword = demo\n")
-                  .arg(brokerPort).toUtf8());
+    ini.write(
+        QStringLiteral("[broker]\nurl = mqtt://127.0.0.1:%1\nprefix = bench\n[panel]\nuser = demo\npassword = demo\n")
+            .arg(brokerPort)
+            .toUtf8());
     for (int port = 0; z2m && port < ports; ++port)
         ini.write(QStringLiteral("[IN.B.%1]\nstate = zigbee2mqtt/sensor_%1\nvalue = power\n").arg(port).toUtf8());
     ini.close();
     QProcess bridge;
-    bridge.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../msgserver-mqtt"),
-                 {QStringLiteral("--config"), ini.fileName(), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    bridge.start(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../msgserver-mqtt"),
+        {QStringLiteral("--config"), ini.fileName(), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
     QByteArray out;
     while (!out.contains("connected\n") && bridge.waitForReadyRead(10000))
         out += bridge.readAllStandardOutput();
@@ -193,10 +196,11 @@ int main(int argc, char *argv[])
                 std::this_thread::sleep_until(Clock::time_point(std::chrono::microseconds(due + 1000)));
             const QByteArray topic = (z2m ? "zigbee2mqtt/sensor_" : "bench/IN/B/") + QByteArray::number(i % ports);
             // As a Zigbee2MQTT plug with metering reports, field order and all.
-            const QByteArray payload = z2m ? R"({"current":0.12,"energy":12.34,"linkquality":134,"power":)"
-                    + QByteArray::number(i) + R"(,"state":"ON","update":{"installed_version":-1,"latest_version":-1,)"
-                    R"("state":null},"update_available":null,"voltage":231})"
-                                           : QByteArray::number(i);
+            const QByteArray payload = z2m
+                ? R"({"current":0.12,"energy":12.34,"linkquality":134,"power":)" + QByteArray::number(i)
+                    + R"(,"state":"ON","update":{"installed_version":-1,"latest_version":-1,)"
+                      R"("state":null},"update_available":null,"voltage":231})"
+                : QByteArray::number(i);
             published[size_t(i)] = nowUs();
             mosquitto_publish(pub, nullptr, topic.constData(), payload.size(), payload.constData(), qos, false);
             sent = i + 1;
@@ -235,7 +239,8 @@ int main(int argc, char *argv[])
         return delays.empty() ? -1.0 : delays[std::min(delays.size() - 1, size_t(p * delays.size()))] / 1000.0;
     };
     std::printf("%s payloads, QoS %d; messages published: %d at %d/s; reports received: %d (lost %d, repeated %d) "
-                "in %.1f s\n", kind.constData(), qos, total, rate, received, total - received, duplicates, seconds);
+                "in %.1f s\n",
+                kind.constData(), qos, total, rate, received, total - received, duplicates, seconds);
     std::printf("publish to report line: median %.2f ms, 99th percentile %.2f ms, 99.9th %.2f ms, worst %.2f ms\n",
                 pct(0.5), pct(0.99), pct(0.999), pct(1.0));
     std::printf("bridge CPU time: %ld ms, %.1f us a message\n", cpu, cpu * 1000.0 / total);

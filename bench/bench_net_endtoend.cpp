@@ -55,8 +55,8 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(quiet);
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     panelLog = arguments.contains(QStringLiteral("--log"));
-    const int reports = !arguments.isEmpty() && arguments.first() != QLatin1String("--log")
-        ? arguments.first().toInt() : 100000;
+    const int reports =
+        !arguments.isEmpty() && arguments.first() != QLatin1String("--log") ? arguments.first().toInt() : 100000;
     // The panel's standard output, flushed line by line, goes to /dev/null here.
     const int figures = dup(STDOUT_FILENO);
     if (panelLog && !std::freopen("/dev/null", "w", stdout))
@@ -79,8 +79,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "msgserver-sim did not start\n");
         return 1;
     }
-    const QRegularExpressionMatch match =
-        QRegularExpression(":(\\d+) with").match(QString::fromLatin1(sim.readLine()));
+    const QRegularExpressionMatch match = QRegularExpression(":(\\d+) with").match(QString::fromLatin1(sim.readLine()));
     const quint16 port = quint16(match.captured(1).toUInt());
 
     MainWindow window;
@@ -93,9 +92,7 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
 
     // The value the burst leaves on each key: the last report of the cycle through the ports.
-    const auto expected = [&](int key) {
-        return double(key + 1 + keyCount * ((reports - 1 - key) / keyCount));
-    };
+    const auto expected = [&](int key) { return double(key + 1 + keyCount * ((reports - 1 - key) / keyCount)); };
 
     int received = 0;
     QElapsedTimer total;
@@ -134,8 +131,7 @@ int main(int argc, char *argv[])
     QApplication::exec();
 
     int wrong = 0;
-    for (int key = 0; key < keyCount; ++key)
-    {
+    for (int key = 0; key < keyCount; ++key) {
         Item *item = items[size_t(key)];
         // State buttons remember the value, analogue texts show it.
         wrong += qobject_cast<ItemADCText *>(item)

@@ -36,7 +36,8 @@ bool showsValue(Item *item, double value)
     return item->lastValue() == value;
 }
 
-struct Figures {
+struct Figures
+{
     int ticks = 0;
     double mean = 0;
     double worst = 0;
@@ -143,6 +144,7 @@ int main(int argc, char *argv[])
     double sum = 0;
     for (double c : idle)
         sum += c;
-    std::printf("idle ticks: mean %.3f ms, worst %.3f ms\n", sum / idle.size(), *std::max_element(idle.begin(), idle.end()));
+    std::printf("idle ticks: mean %.3f ms, worst %.3f ms\n", sum / idle.size(),
+                *std::max_element(idle.begin(), idle.end()));
     return 0;
 }

@@ -118,8 +118,8 @@ int main(int argc, char *argv[])
     out << "with the items' reaction (value toggled every call):\n";
     out << "  key bound to 1 item:        " << QString::number(singleReacting / 1000, 'f', 2) << " us\n";
     out << "  key bound to " << hotCount << " items:    " << QString::number(manyReacting / 1000, 'f', 2) << " us\n";
-    out << "one update tick of 100 keys with 1 item each, pages' cost: "
-        << QString::number(single * 100 / 1e6, 'f', 3) << " ms\n";
+    out << "one update tick of 100 keys with 1 item each, pages' cost: " << QString::number(single * 100 / 1e6, 'f', 3)
+        << " ms\n";
     out.flush();
     qDeleteAll(pages);
     return 0;

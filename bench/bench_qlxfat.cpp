@@ -160,11 +160,14 @@ bool extractBig(const QDir &dir)
     const double wholeMs = median(wholeCopyTimes);
     out << "Extract 2,000 entries / 50 MiB (median of " << rounds << "):\n"
         << QStringLiteral("  extractFile, every entry      %1 ms (%2 MiB/s)\n")
-               .arg(extractMs, 0, 'f', 1).arg(50 / (extractMs / 1000), 0, 'f', 0)
+               .arg(extractMs, 0, 'f', 1)
+               .arg(50 / (extractMs / 1000), 0, 'f', 0)
         << QStringLiteral("  plain copy, 2,000 files       %1 ms  -> extraction takes %2x\n")
-               .arg(copyMs, 0, 'f', 1).arg(extractMs / copyMs, 0, 'f', 2)
+               .arg(copyMs, 0, 'f', 1)
+               .arg(extractMs / copyMs, 0, 'f', 2)
         << QStringLiteral("  plain copy, one 50 MiB file   %1 ms  -> extraction takes %2x\n")
-               .arg(wholeMs, 0, 'f', 1).arg(extractMs / wholeMs, 0, 'f', 2);
+               .arg(wholeMs, 0, 'f', 1)
+               .arg(extractMs / wholeMs, 0, 'f', 2);
     out.flush();
     return true;
 }
@@ -190,7 +193,8 @@ bool openMany(const QDir &dir)
         listTimes.push_back(timer.nsecsElapsed() / 1e6);
     }
     out << QStringLiteral("Open + list 10,000 entries (median of %1): %2 ms\n")
-               .arg(rounds * 4).arg(median(listTimes), 0, 'f', 2);
+               .arg(rounds * 4)
+               .arg(median(listTimes), 0, 'f', 2);
     out.flush();
     return true;
 }

@@ -114,7 +114,7 @@ int main(int argc, char **argv)
     out << "  values drawn: " << rounds * itemCount << " in " << QString::number(elapsed, 'f', 0) << " ms ("
         << QString::number(elapsed * 1000 / (rounds * itemCount), 'f', 1) << " us each)\n";
     out << "  highest after warm-up (" << warmUpRounds << " rounds): " << QString::number(peakAfterWarmUp, 'f', 1)
-        << " MiB, " << QString::number(growth, 'f', 1) << " MiB above the start (target <= 40): "
-        << (growth <= 40 ? "met" : "NOT MET") << "\n";
+        << " MiB, " << QString::number(growth, 'f', 1)
+        << " MiB above the start (target <= 40): " << (growth <= 40 ? "met" : "NOT MET") << "\n";
     return 0;
 }

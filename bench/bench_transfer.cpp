@@ -39,7 +39,7 @@ QByteArray packageOf(const QByteArray &bytes)
 {
     const QByteArray document = "<project><pagex>800</pagex><pagey>600</pagey><Pages/></project>";
     return "SOH\nSOFAT\nproject|" + QByteArray::number(document.size()) + "\nicons/bench.png|"
-           + QByteArray::number(bytes.size()) + "\nEOFAT\nEOH\n" + document + bytes;
+        + QByteArray::number(bytes.size()) + "\nEOFAT\nEOH\n" + document + bytes;
 }
 
 void report(const char *what, qint64 bytes, qint64 nsecs, int pieces)

@@ -61,7 +61,7 @@ struct DamageNotify
 // Whether the process has ended; it stays to be waited for.
 bool ended(pid_t pid)
 {
-    siginfo_t info {};
+    siginfo_t info{};
     return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
@@ -80,7 +80,7 @@ long peakResidentKiB(pid_t pid)
 
 double nowMs()
 {
-    timespec t {};
+    timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
@@ -145,8 +145,8 @@ bool PanelStart::startDisplay(QString *error)
     fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
     const QByteArray display = ':' + QByteArray::number(number);
     const QByteArray fd = QByteArray::number(pipeEnds[1]);
-    const char *argv[] = {"Xvfb", display.constData(), "-displayfd", fd.constData(), "-screen", "0",
-                          "1280x1024x24", "-nolisten", "tcp", nullptr};
+    const char *argv[] = {"Xvfb", display.constData(), "-displayfd", fd.constData(), "-screen",
+                          "0",    "1280x1024x24",      "-nolisten",  "tcp",          nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
@@ -208,7 +208,8 @@ pid_t PanelStart::spawn(Platform platform, const QString &package, const QString
             variables << variable;
     }
     if (platform == X11) {
-        variables << "QT_QPA_PLATFORM=xcb" << "DISPLAY=" + m_display.toLatin1();
+        variables << "QT_QPA_PLATFORM=xcb"
+                  << "DISPLAY=" + m_display.toLatin1();
     } else {
         variables << "QT_QPA_PLATFORM=offscreen";
     }
@@ -256,7 +257,7 @@ PanelStart::Result PanelStart::run(Platform platform, const QString &package, co
     // process's memory until it executes the panel, and that peak counts.
     result.peakKiB = peakResidentKiB(panel);
     kill(panel, SIGKILL);
-    rusage usage {};
+    rusage usage{};
     wait4(panel, nullptr, 0, &usage);
     const auto ms = [](const timeval &t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
     result.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);

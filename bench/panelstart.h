@@ -26,10 +26,10 @@ public:
 
     struct Result
     {
-        double ms = -1;   // start to the first page on screen
-        long peakKiB = 0; // the process's peak resident memory
+        double ms = -1;    // start to the first page on screen
+        long peakKiB = 0;  // the process's peak resident memory
         double cpuMs = -1; // its processor time, all threads, to its end just after
-        QString error;    // why there is no figure
+        QString error;     // why there is no figure
     };
 
     explicit PanelStart(const QString &panel);

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const MsgLine parsed = MsgLine::parse(line, length);
             // What the client would send back for a report must be one clean line.
             if (parsed.kind == MsgLine::Port) {
-                const QByteArray wire = MsgLine::frame(
-                    'P', MsgLine::portPayload(parsed.object, parsed.port, parsed.output, parsed.value));
+                const QByteArray wire =
+                    MsgLine::frame('P', MsgLine::portPayload(parsed.object, parsed.port, parsed.output, parsed.value));
                 if (wire.isEmpty() || !wire.endsWith('\n') || wire.count('\n') != 1)
                     std::abort();
                 // A server's report of that value: the fast writer as Qt's.

@@ -69,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (whole) {
                 QByteArray read(int(first->size), Qt::Uninitialized);
                 if (fat.readAt(start, read.data(), first->size) != first->size
-                    || read != input.mid(int(start), first->size)
-                    || (names.count(name) == 1 && bytes != read))
+                    || read != input.mid(int(start), first->size) || (names.count(name) == 1 && bytes != read))
                     abort();
             }
         }

@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
         if (!receiving && receiver.isReceiving())
             headerPort = port;
-        if (receiver.storedBytes() < 0 || receiver.storedBytes() > receiver.totalBytes()
-            || receiver.percent() < 0 || receiver.percent() > 100) {
+        if (receiver.storedBytes() < 0 || receiver.storedBytes() > receiver.totalBytes() || receiver.percent() < 0
+            || receiver.percent() > 100) {
             abort();
         }
         if (outcome == TransferReceiver::Completed

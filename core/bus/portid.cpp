@@ -168,8 +168,8 @@ PortId PortId::fromReportAddress(const char *data, int size)
 
 QString PortId::toTopic(const QString &prefix) const
 {
-    QString topic = prefix + QLatin1Char('/') + directionText(m_direction) + QLatin1Char('/') + m_object
-        + QLatin1Char('/');
+    QString topic =
+        prefix + QLatin1Char('/') + directionText(m_direction) + QLatin1Char('/') + m_object + QLatin1Char('/');
     appendPortNumber(topic, m_port);
     return topic;
 }
@@ -204,8 +204,7 @@ bool PortId::operator==(const PortId &other) const
 {
     if (m_valid != other.m_valid)
         return false;
-    return !m_valid
-        || (m_direction == other.m_direction && m_port == other.m_port && m_object == other.m_object);
+    return !m_valid || (m_direction == other.m_direction && m_port == other.m_port && m_object == other.m_object);
 }
 
 QString PortId::toString() const

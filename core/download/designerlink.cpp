@@ -31,12 +31,12 @@ void DesignerLink::sayHello()
     for (const QNetworkInterface &interface : interfaces) {
         const auto entries = interface.addressEntries();
         for (const QNetworkAddressEntry &entry : entries) {
-            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol
-                || entry.broadcast().toString().isEmpty()) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol || entry.broadcast().toString().isEmpty()) {
                 continue;
             }
             if (m_discoverySocket.writeDatagram(TransferProtocol::discoveryRequest(), entry.broadcast(),
-                                                TransferProtocol::DesignerPort) >= 0) {
+                                                TransferProtocol::DesignerPort)
+                >= 0) {
                 ++sent;
             }
         }

@@ -30,13 +30,13 @@ public:
     static constexpr int MaxSprayers = 256;
 
     enum Outcome {
-        Added,    // a new host, now listed
-        Known,    // listed already
-        Unasked,  // no greeting outstanding
-        Dropped,  // from a sprayer, or a newcomer once the list is full
-        Full,     // the first newcomer turned away (MaxHosts listed, or
-                  // MaxSprayers found): say so once
-        Spraying  // this host answered more often than greeted: no longer listed
+        Added,   // a new host, now listed
+        Known,   // listed already
+        Unasked, // no greeting outstanding
+        Dropped, // from a sprayer, or a newcomer once the list is full
+        Full,    // the first newcomer turned away (MaxHosts listed, or
+                 // MaxSprayers found): say so once
+        Spraying // this host answered more often than greeted: no longer listed
     };
 
     explicit DiscoveredHosts(Clock clock = Clock());

@@ -21,8 +21,8 @@ QString dottedQuad(const QHostAddress &address)
     const quint32 ip = address.toIPv4Address(&ok);
     if (!ok)
         return QString();
-    return QString::asprintf("%d.%d.%d.%d", int((ip >> 24) & 0xff), int((ip >> 16) & 0xff),
-                             int((ip >> 8) & 0xff), int(ip & 0xff));
+    return QString::asprintf("%d.%d.%d.%d", int((ip >> 24) & 0xff), int((ip >> 16) & 0xff), int((ip >> 8) & 0xff),
+                             int(ip & 0xff));
 }
 
 bool isPlainFileName(const QString &name)

@@ -19,9 +19,18 @@ constexpr qint64 MaxDatagramSize = 4096;
 // Largest package piece whose Base64 form still fits into one datagram.
 constexpr int MaxPieceSize = int(MaxDatagramSize / 4 * 3);
 
-inline QByteArray discoveryRequest() { return QByteArrayLiteral("HELLO"); }
-inline QByteArray discoveryAnswer() { return QByteArrayLiteral("WAVE"); }
-inline QByteArray transferRequest() { return QByteArrayLiteral("START"); }
+inline QByteArray discoveryRequest()
+{
+    return QByteArrayLiteral("HELLO");
+}
+inline QByteArray discoveryAnswer()
+{
+    return QByteArrayLiteral("WAVE");
+}
+inline QByteArray transferRequest()
+{
+    return QByteArrayLiteral("START");
+}
 
 // The text of a datagram: UTF-8 up to its first NUL byte.
 QString datagramText(const QByteArray &datagram);

@@ -115,8 +115,7 @@ TransferReceiver::Outcome TransferReceiver::checkStall()
         return Ignored;
     if (m_state == AwaitingHeader) {
         return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Antwort"),
-                    QStringLiteral("Transfer failed: no answer from %1 within %2 s")
-                        .arg(host, seconds(m_stallLimit)));
+                    QStringLiteral("Transfer failed: no answer from %1 within %2 s").arg(host, seconds(m_stallLimit)));
     }
     return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Daten mehr"),
                 QStringLiteral("Transfer failed: nothing from %1 for %2 s, %3 of %4 bytes received")
@@ -172,8 +171,7 @@ TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datag
     m_file = std::make_unique<QTemporaryFile>(m_fileName + QStringLiteral(".download-XXXXXX"));
     if (!m_file->open()) {
         qCDebug(lcDownload) << "ERROR: File can not open!";
-        return fail(m_projectsDir, QStringLiteral("Can not open %1: %2")
-                                       .arg(m_fileName, m_file->errorString()));
+        return fail(m_projectsDir, QStringLiteral("Can not open %1: %2").arg(m_fileName, m_file->errorString()));
     }
     m_header = datagram;
     m_port = senderPort;
@@ -225,8 +223,7 @@ TransferReceiver::Outcome TransferReceiver::complete()
     }
     if (!ok || !target.commit()) {
         return fail(QStringLiteral("Übertragung fehlgeschlagen: Schreibfehler"),
-                    QStringLiteral("Transfer failed, can not replace %1: %2")
-                        .arg(m_fileName, target.errorString()));
+                    QStringLiteral("Transfer failed, can not replace %1: %2").arg(m_fileName, target.errorString()));
     }
     m_file.reset();
     m_state = Idle;

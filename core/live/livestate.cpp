@@ -181,10 +181,8 @@ void LiveState::tick()
     elapsed.start();
     if (walkedKeys() == 0)
         return;
-    emit status(QStringLiteral("STATES %1 ms / icon at %2 / %3")
-                    .arg(m_lastDuration / 100)
-                    .arg(m_position)
-                    .arg(walkedKeys()));
+    emit status(
+        QStringLiteral("STATES %1 ms / icon at %2 / %3").arg(m_lastDuration / 100).arg(m_position).arg(walkedKeys()));
 
     m_ticking = true;
     for (int k = 0; k < visitsPerTick; ++k) {

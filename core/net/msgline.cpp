@@ -18,7 +18,8 @@ bool isBlank(char c)
 // A byte range of a line. The separators "=" and "." are single bytes in UTF-8
 // and never part of a multi-byte sequence, so fields split on bytes decode to
 // the same texts as fields split after decoding.
-struct Field {
+struct Field
+{
     const char *data;
     int size;
 
@@ -308,12 +309,8 @@ QByteArray MsgLine::withoutPassword(const QByteArray &line)
 QString MsgLine::errorText(int code)
 {
     static const char *const texts[] = {
-        "No Error Occured",
-        "Configuration not possible",
-        "Command not found",
-        "Timeout occured",
-        "You are not permited to do that",
-        "MsgServer not inited, wait a bit",
+        "No Error Occured",   "Configuration not possible",      "Command not found",
+        "Timeout occured",    "You are not permited to do that", "MsgServer not inited, wait a bit",
         "You found a secret",
     };
     return code >= 0 && code < int(sizeof(texts) / sizeof(texts[0])) ? QLatin1String(texts[code]) : QString();
@@ -354,7 +351,7 @@ bool MsgLine::operator==(const MsgLine &other) const
 QString MsgLine::toString() const
 {
     static const char *const names[] = {"Unknown", "Ignored", "Port", "Error", "Login", "Config", "Malformed"};
-    static const char *const requests[] = {"NoRequest", "KeepAlive", "LoginRequest", "ConfigRequest",
+    static const char *const requests[] = {"NoRequest",    "KeepAlive",   "LoginRequest", "ConfigRequest",
                                            "StartRequest", "PortCommand", "BadRequest"};
     QString s = QLatin1String(request == NoRequest ? names[kind] : requests[request]);
     if (!letter.isNull())
@@ -372,7 +369,11 @@ QString MsgLine::toString() const
         return s;
     case PortCommand:
         s += QStringLiteral(" object=\"%1\" port=%2 output=%3 value=%4 text=\"%5\"")
-                 .arg(object).arg(port).arg(output ? "true" : "false").arg(value).arg(valueText);
+                 .arg(object)
+                 .arg(port)
+                 .arg(output ? "true" : "false")
+                 .arg(value)
+                 .arg(valueText);
         return s;
     default:
         break;
@@ -380,7 +381,10 @@ QString MsgLine::toString() const
     switch (kind) {
     case Port:
         s += QStringLiteral(" object=\"%1\" port=%2 output=%3 value=%4")
-                 .arg(object).arg(port).arg(output ? "true" : "false").arg(value);
+                 .arg(object)
+                 .arg(port)
+                 .arg(output ? "true" : "false")
+                 .arg(value);
         break;
     case Error:
         s += QStringLiteral(" code=%1 text=\"%2\"").arg(code).arg(text);

@@ -34,22 +34,22 @@ public:
 
     Kind kind = Unknown;
     Request request = NoRequest;
-    QChar letter;            // the command letter; null for an empty line or one above Latin-1
+    QChar letter; // the command letter; null for an empty line or one above Latin-1
 
-    QString object;          // Port
+    QString object; // Port
     int port = 0;
     bool output = false;
     double value = 0.0;
 
-    int code = 0;            // Error
-    QString text;            // Error text, or the Config text after the sub-command
+    int code = 0; // Error
+    QString text; // Error text, or the Config text after the sub-command
 
-    bool loginOk = false;    // Login
-    QChar sub;               // Config sub-command; null when the payload is empty
+    bool loginOk = false; // Login
+    QChar sub;            // Config sub-command; null when the payload is empty
 
-    QString user;            // LoginRequest
+    QString user; // LoginRequest
     QString password;
-    QString valueText;       // PortCommand value as the panel sent it
+    QString valueText; // PortCommand value as the panel sent it
 
     // Parses one line without its line feed: white space around it is removed,
     // decoding stops at the first NUL byte.

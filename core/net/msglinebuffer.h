@@ -32,8 +32,8 @@ public:
 
 private:
     QByteArray m_buffer;
-    int m_start = 0;     // first byte not handed out yet
-    int m_scanFrom = 0;  // the bytes from start up to here hold no line feed
+    int m_start = 0;    // first byte not handed out yet
+    int m_scanFrom = 0; // the bytes from start up to here hold no line feed
     int m_maxLength;
     bool m_overflow = false;
 };

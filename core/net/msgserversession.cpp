@@ -203,7 +203,8 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
         static const QString modes = QStringLiteral("DdBbRr");
         if (!m_loginAccepted)
             notPermitted();
-        else if (request.sub == QLatin1Char('T') || (request.text.isEmpty() && !request.sub.isNull() && modes.contains(request.sub)))
+        else if (request.sub == QLatin1Char('T')
+                 || (request.text.isEmpty() && !request.sub.isNull() && modes.contains(request.sub)))
             write(MsgLine::frameConfigAnswer(request.sub, request.text));
         else
             sendError(1, MsgLine::errorText(1));
@@ -228,7 +229,8 @@ void MsgServerSession::handleRequest(const MsgLine &request, const QByteArray &l
             break; // a login without "=" is refused like a wrong one
         // One line per session: a hostile panel must not flood standard error.
         if (m_malformedLines++ == 0)
-            qCWarning(lcServer) << "malformed line passed over (further ones counted when the session ends):" << line.left(80);
+            qCWarning(lcServer) << "malformed line passed over (further ones counted when the session ends):"
+                                << line.left(80);
         if (!m_loginAccepted)
             notPermitted();
         else

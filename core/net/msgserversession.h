@@ -28,7 +28,7 @@ public:
 
     // The login a panel must send; until it is set every login is refused.
     void setCredentials(const QString &user, const QString &password);
-    void setMaxLineLength(int bytes);   // default 64 KiB; a longer line drops this session only
+    void setMaxLineLength(int bytes); // default 64 KiB; a longer line drops this session only
     // Bytes that may wait unsent for a panel that reads nothing; beyond them
     // the session is dropped (after the caller's turn) rather than growing.
     void setMaxBacklog(qint64 bytes) { m_maxBacklog = bytes; }
@@ -53,23 +53,26 @@ public:
     bool isClosed() const { return m_closedOnce; }
     QTcpSocket *socket() const { return m_sock; }
 
-    void acceptStart();                 // the owner accepts a start request; reports follow from the owner
+    void acceptStart(); // the owner accepts a start request; reports follow from the owner
     // One "P" line; false (nothing sent) before acceptStart() or after close().
     bool sendPort(const QString &object, int port, bool output, double value);
-    void sendError(int code, const QString &text);                             // one "E" line
+    void sendError(int code, const QString &text); // one "E" line
     // Bytes exactly as given, no framing: only for fault trials that must send
     // what the codec never produces (a line without its line feed).
     void sendRaw(const QByteArray &bytes);
-    void close();                       // disconnects; emits closed()
+    void close(); // disconnects; emits closed()
 
 signals:
     void loggedIn();
-    void loginRefused();                // the refusal has been sent; the session closes
-    void startRequested();              // "S" after a good login, also when repeated; answer with acceptStart() and reports, or sendError(5, ...)
-    void portCommand(const QString &object, int port, bool output, double value, const QString &valueText); // a "P" line from the panel, after login; valueText as the panel sent it
+    void loginRefused(); // the refusal has been sent; the session closes
+    void
+    startRequested(); // "S" after a good login, also when repeated; answer with acceptStart() and reports, or sendError(5, ...)
+    void portCommand(
+        const QString &object, int port, bool output, double value,
+        const QString &valueText);             // a "P" line from the panel, after login; valueText as the panel sent it
     void lineReceived(const QByteArray &line); // every line, for logs and tests
-    void lineTooLong();                 // emitted just before closed() for that reason
-    void closed(const QString &reason); // socket gone, line too long, refusal; emitted once
+    void lineTooLong();                        // emitted just before closed() for that reason
+    void closed(const QString &reason);        // socket gone, line too long, refusal; emitted once
 
 private:
     void onReadyRead();

@@ -94,9 +94,11 @@ void QalixMsgClient::connectToServer()
     // Retried about ten seconds from now unless data arrives.
     m_lastReceived = m_clock() - retryReference;
 
-    m_socket.connectToHost(m_settings.host, quint16(m_settings.port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    m_socket.connectToHost(m_settings.host, quint16(m_settings.port), QIODevice::ReadWrite,
+                           QAbstractSocket::AnyIPProtocol);
     if (m_settings.waitForConnection && !m_socket.waitForConnected(waitForConnect))
-        emit error(QStringLiteral("Verbindung zu ") + m_settings.host + QStringLiteral(" kann nicht aufgebaut werden!"));
+        emit error(QStringLiteral("Verbindung zu ") + m_settings.host
+                   + QStringLiteral(" kann nicht aufgebaut werden!"));
 }
 
 void QalixMsgClient::onTimeout()
@@ -198,7 +200,8 @@ void QalixMsgClient::onConnected()
             return;
     }
     if (!m_settings.debugMode && !m_settings.busMode) {
-        qCDebug(lcNet) << "FEHLER" << "Weder Bus noch Debug-Mode aktiv!";
+        qCDebug(lcNet) << "FEHLER"
+                       << "Weder Bus noch Debug-Mode aktiv!";
         emit error(QStringLiteral("Weder Debug-Mode noch Bus-Mode aktiviert!"));
     }
 }

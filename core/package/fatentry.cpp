@@ -33,8 +33,8 @@ FatEntry FatEntry::unreadable(const QString &name)
 
 bool FatEntry::operator==(const FatEntry &other) const
 {
-    return sourcePath == other.sourcePath && name == other.name && inMemory == other.inMemory
-        && data == other.data && offset == other.offset && size == other.size;
+    return sourcePath == other.sourcePath && name == other.name && inMemory == other.inMemory && data == other.data
+        && offset == other.offset && size == other.size;
 }
 
 QString FatEntry::toString() const

@@ -149,8 +149,8 @@ bool PictureUnpacker::start(const std::function<void(int)> &progress)
         const QString path = folderPath(landing.folder) + QLatin1Char('/') + landing.relative;
         m_plainByName[landing.folder].insert(landing.relative, m_plain.size());
         m_plainByPath.insert(singleSlashes(path), m_plain.size());
-        m_plain.append({landing.index, landing.folder, entry.name, path,
-                        qint64(m_package.dataStart()) + entry.offset, qint64(entry.size)});
+        m_plain.append({landing.index, landing.folder, entry.name, path, qint64(m_package.dataStart()) + entry.offset,
+                        qint64(entry.size)});
         plainBytes += entry.size;
     }
     m_outcomes = QVector<Outcome>(m_plain.size(), Pending);
@@ -207,9 +207,8 @@ void PictureUnpacker::unpackAll(const std::function<void(int)> &progress)
 void PictureUnpacker::removeOthers(Folder folder)
 {
     // Everything but the files the plain pictures may find written already.
-    const QFileInfoList entries = QDir(folderPath(folder))
-                                      .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                     | QDir::NoDotAndDotDot);
+    const QFileInfoList entries =
+        QDir(folderPath(folder)).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         if (entry.isSymLink() || !entry.isFile() || !isPlain(folder, entry.fileName())) {
             if (entry.isDir() && !entry.isSymLink())

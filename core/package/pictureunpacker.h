@@ -125,8 +125,8 @@ private:
     QVector<Plain> m_plain;
     QHash<QString, int> m_plainByName[2];
     QHash<QString, int> m_plainByPath;
-    QVector<Outcome> m_outcomes; // written by the second thread until finish()
-    std::atomic<int> m_nextPlain {0}; // the next plain picture to write
+    QVector<Outcome> m_outcomes;     // written by the second thread until finish()
+    std::atomic<int> m_nextPlain{0}; // the next plain picture to write
     QVector<Failure> m_failures;
     bool m_plainFailed = false;
     int m_written = 0;

@@ -18,9 +18,8 @@ quint8 share(int span, int done, int total, int base)
 
 } // namespace
 
-QLXFatThread::QLXFatThread(const QVector<FatEntry> *table,
-                           const QMap<QString, QString> *headerProperties, QFile *packageFile,
-                           QObject *parent)
+QLXFatThread::QLXFatThread(const QVector<FatEntry> *table, const QMap<QString, QString> *headerProperties,
+                           QFile *packageFile, QObject *parent)
     : QThread(parent)
     , m_table(table)
     , m_headerProperties(headerProperties)
@@ -72,8 +71,8 @@ void QLXFatThread::run()
         case HeaderPhase:
             if (index < keys.size()) {
                 const QString &key = keys.at(index);
-                failed = !writeBytes(QString(key + QLatin1Char(':') + m_headerProperties->value(key)
-                                             + QLatin1Char('\n')).toLatin1());
+                failed = !writeBytes(
+                    QString(key + QLatin1Char(':') + m_headerProperties->value(key) + QLatin1Char('\n')).toLatin1());
                 ++index;
                 m_progress = share(30, index, keys.size(), 0);
             }
@@ -89,8 +88,8 @@ void QLXFatThread::run()
                 const FatEntry &entry = m_table->at(index);
                 const qint64 size = entry.inMemory ? entry.data.size() : QFileInfo(entry.sourcePath).size();
                 tableSizes.append(size);
-                failed = !writeBytes(QString(entry.name + QLatin1Char('|') + QString::number(size)
-                                             + QLatin1Char('\n')).toLatin1());
+                failed = !writeBytes(
+                    QString(entry.name + QLatin1Char('|') + QString::number(size) + QLatin1Char('\n')).toLatin1());
                 ++index;
                 m_progress = share(30, index, entryCount, 30);
             }

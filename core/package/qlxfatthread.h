@@ -23,8 +23,8 @@ public:
     static constexpr int DefaultStepPause = 10; // milliseconds
     static constexpr quint8 ProgressFailed = 255;
 
-    QLXFatThread(const QVector<FatEntry> *table, const QMap<QString, QString> *headerProperties,
-                 QFile *packageFile, QObject *parent = nullptr);
+    QLXFatThread(const QVector<FatEntry> *table, const QMap<QString, QString> *headerProperties, QFile *packageFile,
+                 QObject *parent = nullptr);
 
     // Asks run() to leave after the step it is in; the package is then incomplete.
     void stop() { m_stop = true; }

@@ -13,9 +13,24 @@
 
 namespace {
 
-const char *const fieldTags[] = {"x", "y", "w", "h", "image_active", "image_inactive", "image_unknown",
-                                 "text_active", "text_inactive", "text_error", "text_bold", "text_italic",
-                                 "text_color", "font_size", "digits", "page_id", "port", "type"};
+const char *const fieldTags[] = {"x",
+                                 "y",
+                                 "w",
+                                 "h",
+                                 "image_active",
+                                 "image_inactive",
+                                 "image_unknown",
+                                 "text_active",
+                                 "text_inactive",
+                                 "text_error",
+                                 "text_bold",
+                                 "text_italic",
+                                 "text_color",
+                                 "font_size",
+                                 "digits",
+                                 "page_id",
+                                 "port",
+                                 "type"};
 
 QString flag(bool on)
 {
@@ -30,7 +45,7 @@ int ItemElement::fieldOf(Tag tag)
     // Called for every child of every item: the lengths rule out most tags
     // without a comparison.
     static const auto lengths = [] {
-        std::array<int, FieldCount> sizes {};
+        std::array<int, FieldCount> sizes{};
         for (int f = 0; f < FieldCount; ++f)
             sizes[size_t(f)] = int(std::strlen(fieldTags[f]));
         return sizes;
@@ -223,6 +238,5 @@ void ItemElement::write(QXmlStreamWriter &writer, QStringList &fileList) const
 
 bool ItemElement::operator==(const ItemElement &other) const
 {
-    return type == other.type && x == other.x && y == other.y && w == other.w && h == other.h
-        && record == other.record;
+    return type == other.type && x == other.x && y == other.y && w == other.w && h == other.h && record == other.record;
 }

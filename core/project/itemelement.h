@@ -61,9 +61,25 @@ public:
 
 private:
     enum Field {
-        FieldX, FieldY, FieldW, FieldH, FieldImageActive, FieldImageInactive, FieldImageUnknown,
-        FieldTextActive, FieldTextInactive, FieldTextError, FieldTextBold, FieldTextItalic,
-        FieldTextColor, FieldFontSize, FieldDigits, FieldPageId, FieldPort, FieldType, FieldCount
+        FieldX,
+        FieldY,
+        FieldW,
+        FieldH,
+        FieldImageActive,
+        FieldImageInactive,
+        FieldImageUnknown,
+        FieldTextActive,
+        FieldTextInactive,
+        FieldTextError,
+        FieldTextBold,
+        FieldTextItalic,
+        FieldTextColor,
+        FieldFontSize,
+        FieldDigits,
+        FieldPageId,
+        FieldPort,
+        FieldType,
+        FieldCount
     };
     // `Tag` is a string view of any kind (the readers' names differ).
     template<typename Tag>

@@ -3,8 +3,8 @@
 namespace {
 
 // Indexed by kind number.
-const char *const typeNames[] = {"PageChange", "Picture", "StatePicture", "Button",
-                                 "StateButton", "Text", "StateText", "ADCText"};
+const char *const typeNames[] = {"PageChange",  "Picture", "StatePicture", "Button",
+                                 "StateButton", "Text",    "StateText",    "ADCText"};
 static_assert(sizeof(typeNames) / sizeof(typeNames[0]) == ItemKind::Count, "one type name per kind");
 
 } // namespace

@@ -142,20 +142,23 @@ bool ItemRecord::operator==(const ItemRecord &other) const
 {
     return bold == other.bold && italic == other.italic && fontSize == other.fontSize && color == other.color
         && digits == other.digits && imageActive == other.imageActive && imageInactive == other.imageInactive
-        && imageUnknown == other.imageUnknown && textActive == other.textActive
-        && textInactive == other.textInactive && textError == other.textError && pageId == other.pageId
-        && port == other.port;
+        && imageUnknown == other.imageUnknown && textActive == other.textActive && textInactive == other.textInactive
+        && textError == other.textError && pageId == other.pageId && port == other.port;
 }
 
 QString ItemRecord::toString() const
 {
-    return QStringList {
+    return QStringList{
         QStringLiteral("port=") + port,
         QStringLiteral("pageId=") + pageId,
         QStringLiteral("images=") + imageActive + QLatin1Char('|') + imageInactive + QLatin1Char('|') + imageUnknown,
         QStringLiteral("texts=") + textActive + QLatin1Char('|') + textInactive + QLatin1Char('|') + textError,
-        QStringLiteral("font=%1%2%3 #%4").arg(fontSize).arg(bold ? QStringLiteral(" bold") : QString())
-            .arg(italic ? QStringLiteral(" italic") : QString()).arg(color, 6, 16, QLatin1Char('0')),
+        QStringLiteral("font=%1%2%3 #%4")
+            .arg(fontSize)
+            .arg(bold ? QStringLiteral(" bold") : QString())
+            .arg(italic ? QStringLiteral(" italic") : QString())
+            .arg(color, 6, 16, QLatin1Char('0')),
         QStringLiteral("digits=%1").arg(digits),
-    }.join(QLatin1Char(' '));
+    }
+        .join(QLatin1Char(' '));
 }

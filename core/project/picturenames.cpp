@@ -35,8 +35,7 @@ QString storedPictureName(const QString &path, bool bareName)
     if (bareName) {
         // Only the picture directory in front goes: a file called
         // projector.png must keep its name.
-        static const char *const prefixes[] = {
-            "icons/project/", "icons/", "background/project/", "background/"};
+        static const char *const prefixes[] = {"icons/project/", "icons/", "background/project/", "background/"};
         for (const char *prefix : prefixes) {
             if (result.startsWith(QLatin1String(prefix))) {
                 result.remove(0, int(qstrlen(prefix)));

@@ -33,7 +33,6 @@ bool ProjectReadAhead::finish()
 
 bool ProjectReadAhead::earlyStands() const
 {
-    return m_read && !m_early.pages().isEmpty() && !m_whole.pages().isEmpty()
-        && m_early.pageX() == m_whole.pageX() && m_early.pageY() == m_whole.pageY()
-        && m_early.pages().first() == m_whole.pages().first();
+    return m_read && !m_early.pages().isEmpty() && !m_whole.pages().isEmpty() && m_early.pageX() == m_whole.pageX()
+        && m_early.pageY() == m_whole.pageY() && m_early.pages().first() == m_whole.pages().first();
 }

@@ -123,9 +123,9 @@ bool needsParsedDocument(const QByteArray &bytes)
     // The stream reads declarations and processing instructions the parser
     // refuses; only a plain XML declaration at the start is taken.
     const int instruction = indexOfMarkup(bytes, '?', 0);
-    if (instruction >= 0 && (instruction != start || bytes.mid(start, 5) != "<?xml"
-                             || !isSpace(bytes.at(qMin(start + 5, bytes.size() - 1)))
-                             || indexOfMarkup(bytes, '?', start + 2) >= 0))
+    if (instruction >= 0
+        && (instruction != start || bytes.mid(start, 5) != "<?xml"
+            || !isSpace(bytes.at(qMin(start + 5, bytes.size() - 1))) || indexOfMarkup(bytes, '?', start + 2) >= 0))
         return true;
     // Markup declarations: CDATA sections, and a document type unless it is
     // the designer's plain line in its place.
@@ -270,10 +270,18 @@ bool ProjectReader::stream(Reader &reader, bool firstPageOnly)
                 found[f] = true;
                 const QString value = text();
                 switch (f) {
-                case 0: read.host = value; break;
-                case 1: read.password = value; break;
-                case 2: read.port = ItemRecord::parseInt(value); break;
-                default: read.username = value; break;
+                case 0:
+                    read.host = value;
+                    break;
+                case 1:
+                    read.password = value;
+                    break;
+                case 2:
+                    read.port = ItemRecord::parseInt(value);
+                    break;
+                default:
+                    read.username = value;
+                    break;
                 }
                 return true;
             });
@@ -298,9 +306,15 @@ bool ProjectReader::stream(Reader &reader, bool firstPageOnly)
                     }
                     found[f] = true;
                     switch (f) {
-                    case 0: page.name = text(); break;
-                    case 1: page.id = text(); break;
-                    case 2: page.background = text(); break;
+                    case 0:
+                        page.name = text();
+                        break;
+                    case 1:
+                        page.id = text();
+                        break;
+                    case 2:
+                        page.background = text();
+                        break;
                     default:
                         // Every child element is an item element, whatever its tag.
                         while (reader.readNextStartElement())

@@ -16,14 +16,14 @@ enum ByteKind : unsigned char {
 };
 
 const std::array<unsigned char, 256> byteKinds = [] {
-    std::array<unsigned char, 256> kinds {};
+    std::array<unsigned char, 256> kinds{};
     for (int c = 0; c < 256; ++c) {
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
         const bool nameChar = letter || (c >= '0' && c <= '9') || c == '-' || c == '.';
         const bool space = c == ' ' || c == '\t' || c == '\n';
         const bool plain = space || (c >= 0x20 && c < 0x80 && c != '&' && c != ']');
-        kinds[size_t(c)] = (letter ? NameStart : 0) | (nameChar ? NameChar : 0) | (space ? Space : 0)
-            | (plain ? Plain : 0);
+        kinds[size_t(c)] =
+            (letter ? NameStart : 0) | (nameChar ? NameChar : 0) | (space ? Space : 0) | (plain ? Plain : 0);
     }
     return kinds;
 }();

@@ -29,9 +29,9 @@ StartOptions StartOptions::parse(QStringList arguments)
         QLatin1String prefix;
         int StartOptions::*seconds;
     } timed[] = {
-        { QLatin1String("-home="), &StartOptions::homeSeconds },
-        { QLatin1String("-dim="), &StartOptions::dimSeconds },
-        { QLatin1String("-stale="), &StartOptions::staleSeconds },
+        {QLatin1String("-home="), &StartOptions::homeSeconds},
+        {QLatin1String("-dim="), &StartOptions::dimSeconds},
+        {QLatin1String("-stale="), &StartOptions::staleSeconds},
     };
     const QLatin1String lockPrefix("-lock=");
     // The program path stays, whatever it is called.
@@ -76,19 +76,18 @@ StartOptions StartOptions::parse(QStringList arguments)
 
 bool StartOptions::operator==(const StartOptions &other) const
 {
-    return fullscreen == other.fullscreen && topmost == other.topmost
-        && hasProjectPath == other.hasProjectPath && projectPath == other.projectPath
-        && homeSeconds == other.homeSeconds && dimSeconds == other.dimSeconds
+    return fullscreen == other.fullscreen && topmost == other.topmost && hasProjectPath == other.hasProjectPath
+        && projectPath == other.projectPath && homeSeconds == other.homeSeconds && dimSeconds == other.dimSeconds
         && staleSeconds == other.staleSeconds && pinFile == other.pinFile && problems == other.problems;
 }
 
 QString StartOptions::toString() const
 {
-    QString text = QStringLiteral("fullscreen=%1 topmost=%2 path=%3")
-                       .arg(fullscreen)
-                       .arg(topmost)
-                       .arg(hasProjectPath ? QLatin1Char('"') + projectPath + QLatin1Char('"')
-                                           : QStringLiteral("(none)"));
+    QString text =
+        QStringLiteral("fullscreen=%1 topmost=%2 path=%3")
+            .arg(fullscreen)
+            .arg(topmost)
+            .arg(hasProjectPath ? QLatin1Char('"') + projectPath + QLatin1Char('"') : QStringLiteral("(none)"));
     if (homeSeconds || dimSeconds || staleSeconds)
         text += QStringLiteral(" home=%1 dim=%2 stale=%3").arg(homeSeconds).arg(dimSeconds).arg(staleSeconds);
     if (!pinFile.isEmpty())

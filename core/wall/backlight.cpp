@@ -24,8 +24,8 @@ namespace {
 // process at once.
 struct Emergency
 {
-    std::atomic<int> fd{ -1 };
-    std::atomic<int> callers{ 0 };
+    std::atomic<int> fd{-1};
+    std::atomic<int> callers{0};
     char value[16] = {};
     size_t length = 0;
     char stateFile[4096] = {};
@@ -35,7 +35,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "a signal handler uses it")
 
 // Signals that end the process: while the backlight is off their handler
 // switches it on first, then lets the signal take its course.
-const int endingSignals[] = { SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL };
+const int endingSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 struct sigaction previousActions[sizeof(endingSignals) / sizeof(endingSignals[0])];
 
 void onEndingSignal(int number)
@@ -125,7 +125,7 @@ Backlight::Backlight(const QString &classDirectory, const QString &stateFile, Dp
     QString firstProblem;
     for (const QString &name : names) {
         const QString device = QDir::cleanPath(folder.filePath(name));
-        for (const char *attribute : { "bl_power", "brightness" }) {
+        for (const char *attribute : {"bl_power", "brightness"}) {
             const QString file = device + QLatin1Char('/') + QLatin1String(attribute);
             if (!QFileInfo::exists(file))
                 continue;
@@ -278,7 +278,7 @@ void Backlight::restoreInEmergency()
     --emergency.callers;
     // At most 200 ms: a signal that interrupted the writer on its own thread
     // would wait for it forever.
-    const struct timespec millisecond = { 0, 1000000 };
+    const struct timespec millisecond = {0, 1000000};
     for (int i = 0; i < 200 && emergency.callers.load() > 0; ++i)
         ::nanosleep(&millisecond, nullptr);
 }
@@ -305,9 +305,8 @@ bool Backlight::restoreRecorded(const QString &stateFile, const QString &classDi
     const QString attribute = file.mid(prefix.size()).section(QLatin1Char('/'), 1);
     const bool sound = content.size() <= maxStateBytes && file.startsWith(prefix) && !device.isEmpty()
         && device != QLatin1String(".") && device != QLatin1String("..")
-        && (attribute == QLatin1String("bl_power") || attribute == QLatin1String("brightness"))
-        && !value.isEmpty() && value.size() <= 9
-        && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+        && (attribute == QLatin1String("bl_power") || attribute == QLatin1String("brightness")) && !value.isEmpty()
+        && value.size() <= 9 && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (!sound) {
         QFile::remove(stateFile);
         *problem = QStringLiteral("Backlight record %1 names no backlight of %2; removed unapplied")

@@ -60,21 +60,19 @@ DialogOptions::DialogOptions(QWidget *parent)
     setMaximumSize(size());
 
     const QSettings settings(settingsPath(), QSettings::IniFormat);
-    const QStringList files = QDir(projectDirectory())
-                                  .entryList({QStringLiteral("*.qlxd")},
-                                             QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                                             QDir::Name | QDir::IgnoreCase);
+    const QStringList files =
+        QDir(projectDirectory())
+            .entryList({QStringLiteral("*.qlxd")}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                       QDir::Name | QDir::IgnoreCase);
     m_ui->comboBox->addItem(noProjectText());
     m_ui->comboBox->addItems(files);
 
-    const QString stored =
-        settings.value(QLatin1String(keyProjectAutoStart), QStringLiteral("No Project")).toString();
+    const QString stored = settings.value(QLatin1String(keyProjectAutoStart), QStringLiteral("No Project")).toString();
     const int index = m_ui->comboBox->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
         m_ui->comboBox->setCurrentIndex(index);
 
-    m_ui->checkBoxAutoConnectExtern->setChecked(
-        settings.value(QLatin1String(keyAutoConnect), true).toBool());
+    m_ui->checkBoxAutoConnectExtern->setChecked(settings.value(QLatin1String(keyAutoConnect), true).toBool());
 }
 
 DialogOptions::~DialogOptions()
@@ -99,8 +97,7 @@ void DialogOptions::on_pushButtonSave_clicked()
     if (saved) {
         QSettings settings(path, QSettings::IniFormat);
         settings.setValue(QLatin1String(keyProjectAutoStart), m_ui->comboBox->currentText());
-        settings.setValue(QLatin1String(keyAutoConnect),
-                          m_ui->checkBoxAutoConnectExtern->checkState() == Qt::Checked);
+        settings.setValue(QLatin1String(keyAutoConnect), m_ui->checkBoxAutoConnectExtern->checkState() == Qt::Checked);
         settings.sync();
         saved = settings.status() == QSettings::NoError && written(path);
     }
@@ -129,12 +126,11 @@ void DialogOptions::resizeEvent(QResizeEvent *event)
     // The style sheet's item heights take effect only with a styled delegate.
     // The combo box deletes the delegate it had.
     m_ui->comboBox->setItemDelegate(new QStyledItemDelegate(m_ui->comboBox));
-    m_ui->comboBox->setStyleSheet(
-        QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }"
-                       "QComboBox QAbstractItemView::item {min-height:%3px; }"
-                       "QComboBox QAbstractItemView::item:hover{min-height:%3px; }")
-            .arg(f)
-            .arg(s / 10)
-            .arg(s / 15));
+    m_ui->comboBox->setStyleSheet(QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }"
+                                                 "QComboBox QAbstractItemView::item {min-height:%3px; }"
+                                                 "QComboBox QAbstractItemView::item:hover{min-height:%3px; }")
+                                      .arg(f)
+                                      .arg(s / 10)
+                                      .arg(s / 15));
     m_ui->comboBox->repaint();
 }

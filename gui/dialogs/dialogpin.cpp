@@ -19,9 +19,9 @@ DialogPin::DialogPin(PinLock *lock, QWidget *parent)
     , m_lock(lock)
 {
     m_ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
-    QPushButton *const digits[] = { m_ui->pushButton0, m_ui->pushButton1, m_ui->pushButton2, m_ui->pushButton3,
-                                    m_ui->pushButton4, m_ui->pushButton5, m_ui->pushButton6, m_ui->pushButton7,
-                                    m_ui->pushButton8, m_ui->pushButton9 };
+    QPushButton *const digits[] = {m_ui->pushButton0, m_ui->pushButton1, m_ui->pushButton2, m_ui->pushButton3,
+                                   m_ui->pushButton4, m_ui->pushButton5, m_ui->pushButton6, m_ui->pushButton7,
+                                   m_ui->pushButton8, m_ui->pushButton9};
     for (int digit = 0; digit < 10; ++digit) {
         const QLatin1Char text(char('0' + digit));
         connect(digits[digit], &QPushButton::clicked, this, [this, text] { addDigit(text); });

@@ -35,9 +35,7 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
 
     if (QScreen *screen = QGuiApplication::screens().value(0)) {
         const QSize size = screen->size();
-        m_ui->labelScreen->setText(QStringLiteral("<b>Auflösung:</b> %1 x %2")
-                                     .arg(size.width())
-                                     .arg(size.height()));
+        m_ui->labelScreen->setText(QStringLiteral("<b>Auflösung:</b> %1 x %2").arg(size.width()).arg(size.height()));
     }
 
     QDir().mkpath(m_projectsDir);
@@ -68,8 +66,7 @@ QString DialogSelectProject::selectedProject() const
 
 void DialogSelectProject::refreshProjectList()
 {
-    m_ui->currentLayout->setDirection(height() < width() ? QBoxLayout::LeftToRight
-                                                       : QBoxLayout::TopToBottom);
+    m_ui->currentLayout->setDirection(height() < width() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
     m_ui->currentLayout->setStretch(0, 20);
     m_ui->currentLayout->setStretch(1, 1);
 
@@ -80,8 +77,7 @@ void DialogSelectProject::refreshProjectList()
     const QDir dir(m_projectsDir);
     qCDebug(lcDialogs) << "Directory" << dir.path();
     qCDebug(lcDialogs) << "Insert Project To List";
-    const QStringList files = dir.entryList({QStringLiteral("*.qlxd")},
-                                            QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+    const QStringList files = dir.entryList({QStringLiteral("*.qlxd")}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
                                             QDir::Name | QDir::IgnoreCase);
     qCDebug(lcDialogs) << files;
     for (const QString &file : files) {
@@ -95,18 +91,14 @@ void DialogSelectProject::refreshProjectList()
     }
     qCDebug(lcDialogs) << "Insert Project To List FNISHED";
 
-    setStyleSheet(QStringLiteral(
-        "background: qlineargradient( x1:0 y1:0, x2:0 y2:1, stop:0 #777777, stop:1 black);"));
+    setStyleSheet(QStringLiteral("background: qlineargradient( x1:0 y1:0, x2:0 y2:1, stop:0 #777777, stop:1 black);"));
     m_ui->listWidget->setStyleSheet(QStringLiteral("border: 1px solid #FFFFFF; background: transparent;"));
     const QString style = fontSizeStyle(s);
-    for (QWidget *widget : {static_cast<QWidget *>(m_ui->widgetDownload),
-                            static_cast<QWidget *>(m_ui->labelScreen),
-                            static_cast<QWidget *>(m_ui->labelInfo),
-                            static_cast<QWidget *>(m_ui->labelHost),
-                            static_cast<QWidget *>(m_ui->labelPort),
-                            static_cast<QWidget *>(m_ui->labelProjects),
-                            static_cast<QWidget *>(m_ui->lineEditPort),
-                            static_cast<QWidget *>(m_ui->pushButtonDownload)}) {
+    for (QWidget *widget :
+         {static_cast<QWidget *>(m_ui->widgetDownload), static_cast<QWidget *>(m_ui->labelScreen),
+          static_cast<QWidget *>(m_ui->labelInfo), static_cast<QWidget *>(m_ui->labelHost),
+          static_cast<QWidget *>(m_ui->labelPort), static_cast<QWidget *>(m_ui->labelProjects),
+          static_cast<QWidget *>(m_ui->lineEditPort), static_cast<QWidget *>(m_ui->pushButtonDownload)}) {
         widget->setStyleSheet(style);
     }
     m_ui->comboBoxHost->setStyleSheet(

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-
 namespace {
 
 FrameUpdater::ColorChooser colorChooser = &FrameUpdater::chooseColorWithDialog;
@@ -76,7 +75,8 @@ void FrameUpdater::refresh()
 
 void FrameUpdater::connectWidgets()
 {
-    const struct {
+    const struct
+    {
         const char *name;
         void (FrameUpdater::*slot)();
     } buttons[] = {
@@ -91,7 +91,8 @@ void FrameUpdater::connectWidgets()
             connect(button, &QAbstractButton::clicked, this, b.slot);
     }
 
-    const struct {
+    const struct
+    {
         const char *name;
         void (FrameUpdater::*slot)(QString);
     } edits[] = {
@@ -110,8 +111,7 @@ void FrameUpdater::connectWidgets()
     }
 
     if (auto *spin = findChild<QSpinBox *>(QStringLiteral("spinBoxDigits")))
-        connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), this,
-                &FrameUpdater::on_spinBoxDigits_valueChanged);
+        connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), this, &FrameUpdater::on_spinBoxDigits_valueChanged);
     if (auto *spin = findChild<QSpinBox *>(QStringLiteral("spinBoxFontsize")))
         connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), this,
                 &FrameUpdater::on_spinBoxFontsize_valueChanged);
@@ -263,6 +263,6 @@ void FrameUpdater::on_pushButtonColor_clicked()
     }
     const int chosenColor = chosen.red() * 65536 + chosen.green() * 256 + chosen.blue();
     qCDebug(lcEditors).noquote() << "Color set to" << QString::number(chosenColor, 16) << chosen.red() << chosen.green()
-                       << chosen.blue();
+                                 << chosen.blue();
     editRecord([&](ItemRecord &r) { r.color = chosenColor; });
 }

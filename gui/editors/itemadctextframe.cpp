@@ -1,7 +1,6 @@
 #include "gui/editors/itemadctextframe.h"
 #include "ui_itemadctextframe.h"
 
-
 #include <QIcon>
 
 ItemADCTextFrame::ItemADCTextFrame(Item *owner, QWidget *parent)

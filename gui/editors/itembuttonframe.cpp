@@ -1,7 +1,6 @@
 #include "gui/editors/itembuttonframe.h"
 #include "ui_itembuttonframe.h"
 
-
 #include <QIcon>
 
 ItemButtonFrame::ItemButtonFrame(Item *owner, QWidget *parent)

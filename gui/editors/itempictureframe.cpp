@@ -1,7 +1,6 @@
 #include "gui/editors/itempictureframe.h"
 #include "ui_itempictureframe.h"
 
-
 #include <QIcon>
 
 ItemPictureFrame::ItemPictureFrame(Item *owner, QWidget *parent)

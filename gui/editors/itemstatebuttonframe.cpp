@@ -1,7 +1,6 @@
 #include "gui/editors/itemstatebuttonframe.h"
 #include "ui_itemstatebuttonframe.h"
 
-
 #include <QIcon>
 
 ItemStateButtonFrame::ItemStateButtonFrame(Item *owner, QWidget *parent)

@@ -1,7 +1,6 @@
 #include "gui/editors/itemstatepictureframe.h"
 #include "ui_itemstatepictureframe.h"
 
-
 #include <QIcon>
 
 ItemStatePictureFrame::ItemStatePictureFrame(Item *owner, QWidget *parent)

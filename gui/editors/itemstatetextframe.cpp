@@ -1,7 +1,6 @@
 #include "gui/editors/itemstatetextframe.h"
 #include "ui_itemstatetextframe.h"
 
-
 #include <QIcon>
 
 ItemStateTextFrame::ItemStateTextFrame(Item *owner, QWidget *parent)

@@ -1,7 +1,6 @@
 #include "gui/editors/itemtextframe.h"
 #include "ui_itemtextframe.h"
 
-
 #include <QIcon>
 
 ItemTextFrame::ItemTextFrame(Item *owner, QWidget *parent)

@@ -26,8 +26,8 @@ FrameUpdater *make(Item *item)
 
 // Indexed by kind number (ItemKind).
 FrameUpdater *(*const frames[])(Item *) = {
-    &make<ItemPageChangeFrame>, &make<ItemPictureFrame>, &make<ItemStatePictureFrame>, &make<ItemButtonFrame>,
-    &make<ItemStateButtonFrame>, &make<ItemTextFrame>, &make<ItemStateTextFrame>, &make<ItemADCTextFrame>,
+    &make<ItemPageChangeFrame>,  &make<ItemPictureFrame>, &make<ItemStatePictureFrame>, &make<ItemButtonFrame>,
+    &make<ItemStateButtonFrame>, &make<ItemTextFrame>,    &make<ItemStateTextFrame>,    &make<ItemADCTextFrame>,
 };
 static_assert(sizeof(frames) / sizeof(frames[0]) == ItemKind::Count, "one frame per kind");
 

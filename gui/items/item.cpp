@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QWidget>
 
-
 static_assert(ItemKind::graphicsUserType == QGraphicsItem::UserType, "kinds report user types");
 
 namespace {
@@ -37,7 +36,7 @@ void paintStale(QPainter *painter, const QRect &rect)
     painter->restore();
 }
 
-}
+} // namespace
 
 Item::Item(QList<Item *> *pageList, QList<Page *> *pages)
     : m_picture(PictureCache::picture(noIcon))

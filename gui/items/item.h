@@ -122,7 +122,7 @@ signals:
 
 protected:
     // The kind's re-reading of its record; the base does nothing.
-    virtual void renderRecord() {}
+    virtual void renderRecord() { }
     // Kinds set their defaults and their look through these.
     ItemRecord &recordForKind() { return m_record; }
     void setPicture(const QPixmap &picture) { m_picture = picture; }

@@ -21,8 +21,8 @@ Item *make(QList<Item *> *pageList, QList<Page *> *pages)
 
 // Indexed by kind number, as ItemKind's names are.
 const Constructor constructors[] = {
-    &make<ItemPageChange>, &make<ItemPicture>, &make<ItemStatePicture>, &make<ItemButton>,
-    &make<ItemStateButton>, &make<ItemText>, &make<ItemStateText>, &make<ItemADCText>,
+    &make<ItemPageChange>,  &make<ItemPicture>, &make<ItemStatePicture>, &make<ItemButton>,
+    &make<ItemStateButton>, &make<ItemText>,    &make<ItemStateText>,    &make<ItemADCText>,
 };
 static_assert(sizeof(constructors) / sizeof(constructors[0]) == ItemKind::Count, "one constructor per kind");
 static_assert(int(ItemPageChange::Type) == ItemKind::graphicsType(ItemKind::PageChange)

@@ -23,7 +23,7 @@ QRect measuredText(const QFont &font, int size, bool bold, bool italic, const QS
 {
     static QCache<QString, QRect> measured(1024 * 1024);
     const QString key = QString::number(size) + QLatin1Char(bold ? 'b' : 'n') + QLatin1Char(italic ? 'i' : 'n')
-            + QLatin1Char('_') + text;
+        + QLatin1Char('_') + text;
     if (const QRect *found = measured.object(key))
         return *found;
     const QRect bounds = QFontMetrics(font).boundingRect(text);
@@ -74,10 +74,9 @@ QPixmap TextRendering::render(const QString &newText, bool bold, bool italic, in
     // Everything that changes the rendering is part of the key, so a red
     // alarm text is never served from the white rendering of the same text.
     const QString key = QStringLiteral("QLXTEXT_") + QString::number(lineHeight) + QLatin1Char('_')
-            + QString::number(size) + QLatin1Char('_') + QString::number(font.weight())
-            + (italic ? QLatin1String("_i_") : QLatin1String("_n_")) + colorName.mid(1)
-            + QLatin1Char('_') + font.family() + QLatin1Char('_')
-            + QString::fromLatin1(newText.toUtf8().toHex());
+        + QString::number(size) + QLatin1Char('_') + QString::number(font.weight())
+        + (italic ? QLatin1String("_i_") : QLatin1String("_n_")) + colorName.mid(1) + QLatin1Char('_') + font.family()
+        + QLatin1Char('_') + QString::fromLatin1(newText.toUtf8().toHex());
 
     QPixmap rendering;
     if (PictureCache::find(key, &rendering))

@@ -23,7 +23,11 @@ namespace {
 
 struct CreationScope
 {
-    explicit CreationScope(int &depth) : depth(depth) { ++depth; }
+    explicit CreationScope(int &depth)
+        : depth(depth)
+    {
+        ++depth;
+    }
     ~CreationScope() { --depth; }
     int &depth;
 };

@@ -11,8 +11,8 @@
 QString PageBackground::path(const QString &name)
 {
     // The doubled separator is how pictures are named in the cache everywhere.
-    return QCoreApplication::applicationDirPath() + QLatin1String("/projects/")
-        + QLatin1String("/background/project/") + name;
+    return QCoreApplication::applicationDirPath() + QLatin1String("/projects/") + QLatin1String("/background/project/")
+        + name;
 }
 
 void PageBackground::set(QGraphicsScene *scene, const QString &name)

@@ -41,8 +41,8 @@ bool isText(const QString &key)
 // QCache counts in int.
 int cost(const QString &key, const QPixmap &picture)
 {
-    const qint64 bytes = qint64(picture.width()) * picture.height() * qMax(picture.depth(), 1) / 8
-        + qint64(key.size()) * 2 + 64;
+    const qint64 bytes =
+        qint64(picture.width()) * picture.height() * qMax(picture.depth(), 1) / 8 + qint64(key.size()) * 2 + 64;
     return int(qMin<qint64>(bytes, std::numeric_limits<int>::max()));
 }
 
@@ -139,7 +139,7 @@ void shareOut(int count, const Job &job)
 {
     if (count == 0)
         return;
-    std::atomic<int> next {0};
+    std::atomic<int> next{0};
     const auto work = [&next, count, &job] {
         for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1))
             job(i);

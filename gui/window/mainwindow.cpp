@@ -38,12 +38,13 @@ MainWindow::MainWindow(QWidget *parent)
                             m_ui->pushButtonConnection->setIcon(
                                 QIcon(connected ? QStringLiteral(":/icons/ok") : QStringLiteral(":/icons/error")));
                         })
-    , m_press(m_live,
-              [this](const QString &object, int port, double value) {
-                  if (m_client)
-                      m_client->setPortValue(object, port, true, value);
-              },
-              [this](const QString &id) { showPage(id); })
+    , m_press(
+          m_live,
+          [this](const QString &object, int port, double value) {
+              if (m_client)
+                  m_client->setPortValue(object, port, true, value);
+          },
+          [this](const QString &id) { showPage(id); })
 {
     m_ui->setupUi(this); // also connects the buttons to the on_<name>_clicked slots
     connect(&m_connectionTimer, &QTimer::timeout, this, &MainWindow::onTimeout);
@@ -136,9 +137,9 @@ void MainWindow::placeButtons()
     qCDebug(lcWindow) << "Set ConnectionButton to" << placement.connection;
 
     const std::pair<QPushButton *, QRect> buttons[] = {
-        { m_ui->pushButton, placement.exit },
-        { m_ui->pushButtonOptions, placement.options },
-        { m_ui->pushButtonConnection, placement.connection },
+        {m_ui->pushButton, placement.exit},
+        {m_ui->pushButtonOptions, placement.options},
+        {m_ui->pushButtonConnection, placement.connection},
     };
     for (const auto &button : buttons) {
         button.first->setGeometry(button.second);
@@ -208,8 +209,8 @@ bool MainWindow::loadProject(const QString &path)
 
     QLXFat package;
     if (!package.open(path, false)) {
-        qCritical().noquote() << ProjectLoader::failureLine(path, QStringLiteral("cannot be opened, ")
-                                                                  + package.errorString());
+        qCritical().noquote() << ProjectLoader::failureLine(
+            path, QStringLiteral("cannot be opened, ") + package.errorString());
         // Without it the operator would see an empty window as if all went well.
         ProjectLoader::showMessage(PackageReport::openFailureText(path, package.openError()));
         return false;
@@ -237,11 +238,12 @@ bool MainWindow::loadProject(const QString &path)
             qCritical().noquote() << ProjectLoader::failureLine(path, problem);
     } else if (m_pageX <= 0 || m_pageY <= 0) {
         qCritical().noquote() << ProjectLoader::failureLine(
-            path, QStringLiteral("page size %1 x %2 unusable, the window takes %3 x %4")
-                      .arg(m_pageX)
-                      .arg(m_pageY)
-                      .arg(fallbackPageSize.width())
-                      .arg(fallbackPageSize.height()));
+            path,
+            QStringLiteral("page size %1 x %2 unusable, the window takes %3 x %4")
+                .arg(m_pageX)
+                .arg(m_pageY)
+                .arg(fallbackPageSize.width())
+                .arg(fallbackPageSize.height()));
     }
     for (Page *page : std::as_const(m_pages))
         feedPage(page);
@@ -282,8 +284,9 @@ void MainWindow::feedPage(Page *page)
 
 void MainWindow::setWallOptions(const StartOptions &options, std::function<qint64()> clock)
 {
-    if (m_wall || (options.homeSeconds <= 0 && options.dimSeconds <= 0 && options.staleSeconds <= 0
-                   && options.pinFile.isEmpty()))
+    if (m_wall
+        || (options.homeSeconds <= 0 && options.dimSeconds <= 0 && options.staleSeconds <= 0
+            && options.pinFile.isEmpty()))
         return;
     m_wall = new WallPanel(options, this, &m_pages, std::move(clock));
     for (Page *page : std::as_const(m_pages))

@@ -68,7 +68,11 @@ inline std::unique_ptr<Item> makeKind(const QString &kind)
 struct ElementDraft
 {
     explicit ElementDraft(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
-        : type(type), x(x), y(y), w(w), h(h)
+        : type(type)
+        , x(x)
+        , y(y)
+        , w(w)
+        , h(h)
     {
     }
 

@@ -20,7 +20,9 @@ bool waitForOutput(QProcess &process, QByteArray &out, const QByteArray &marker,
                    QProcess::ProcessChannel channel)
 {
     process.setReadChannel(channel);
-    const auto done = [&] { return (out += process.readAll()).contains(marker) || process.state() == QProcess::NotRunning; };
+    const auto done = [&] {
+        return (out += process.readAll()).contains(marker) || process.state() == QProcess::NotRunning;
+    };
     // The event loop runs meanwhile: the test's own clients go on talking.
     return QTest::qWaitFor(done, msecs) && ((out += process.readAll()).contains(marker));
 }
@@ -39,20 +41,25 @@ bool TestBroker::start(const QByteArray &listener, quint16 port)
     // A flood published in a burst reaches the bridge whole. Run as root it
     // would switch to its own user, which cannot write here.
     conf.replace("@PORT@", QByteArray::number(listenPort)) += "max_queued_messages 0\npersistence true\n"
-        "persistence_location " + dir.toUtf8() + "/\nlog_dest none\n" + (::getuid() == 0 ? "user root\n" : "");
+                                                              "persistence_location "
+        + dir.toUtf8() + "/\nlog_dest none\n" + (::getuid() == 0 ? "user root\n" : "");
     writeFile(dir + QStringLiteral("/mosquitto.conf"), conf);
-    process.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), dir + QStringLiteral("/mosquitto.conf")});
-    return QTest::qWaitFor([this] {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, listenPort);
-        return probe.waitForConnected(100) || process.state() == QProcess::NotRunning;
-    }, 5000) && process.state() != QProcess::NotRunning;
+    process.start(QStringLiteral("/usr/sbin/mosquitto"),
+                  {QStringLiteral("-c"), dir + QStringLiteral("/mosquitto.conf")});
+    return QTest::qWaitFor(
+               [this] {
+                   QTcpSocket probe;
+                   probe.connectToHost(QHostAddress::LocalHost, listenPort);
+                   return probe.waitForConnected(100) || process.state() == QProcess::NotRunning;
+               },
+               5000)
+        && process.state() != QProcess::NotRunning;
 }
 
 bool TestBroker::publish(const QString &topic, const QByteArray &payload, bool retain) const
 {
-    QStringList args = clientArgs + QStringList{"-h", "127.0.0.1", "-p", QString::number(listenPort), "-q", "1", "-t", topic, "-m",
-                     QString::fromUtf8(payload)};
+    QStringList args = clientArgs + QStringList{"-h", "127.0.0.1", "-p", QString::number(listenPort), "-q", "1",
+                                                "-t", topic,       "-m", QString::fromUtf8(payload)};
     return QProcess::execute(QStringLiteral("mosquitto_pub"), retain ? args << "-r" : args) == 0;
 }
 

@@ -19,7 +19,10 @@ void stopProcess(QProcess &process);
 
 struct TestBroker
 {
-    explicit TestBroker(const QString &dir) : dir(dir) {}
+    explicit TestBroker(const QString &dir)
+        : dir(dir)
+    {
+    }
     ~TestBroker() { stopProcess(process); }
     // `listener`: the configuration's listener part, "@PORT@" for the port;
     // by default plain MQTT for anybody. `port` 0 picks a free one.
@@ -36,7 +39,10 @@ struct TestBroker
 
 struct TestBridge
 {
-    explicit TestBridge(const QString &dir) : dir(dir) {}
+    explicit TestBridge(const QString &dir)
+        : dir(dir)
+    {
+    }
     ~TestBridge() { stopProcess(process); }
     // The configuration with "@PORT@" for the broker's port; true once it
     // listens and, unless `untilConnected` is false, has the broker.
@@ -44,7 +50,10 @@ struct TestBridge
                const QStringList &arguments = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
     void stop() { stopProcess(process); }
     quint16 port() const { return listenPort; }
-    bool waitForOutput(const QByteArray &marker, int msecs = 10000) { return ::waitForOutput(process, out, marker, msecs); }
+    bool waitForOutput(const QByteArray &marker, int msecs = 10000)
+    {
+        return ::waitForOutput(process, out, marker, msecs);
+    }
     // Standard error so far, once it contains `marker` (or after 10 s).
     QByteArray errors(const QByteArray &marker = QByteArray())
     {

@@ -17,8 +17,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
-        && file.flush();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 QByteArray readFile(const QString &path)
@@ -69,8 +68,9 @@ QStringList treeListing(const QString &root)
         it.next();
         const QFileInfo info = it.fileInfo();
         listing << it.filePath().mid(root.size()) + QLatin1Char(' ')
-                + (info.isSymLink() ? QStringLiteral("link")
-                                     : info.isDir() ? QStringLiteral("dir") : QString::number(info.size()));
+                + (info.isSymLink()   ? QStringLiteral("link")
+                       : info.isDir() ? QStringLiteral("dir")
+                                      : QString::number(info.size()));
     }
     listing.sort();
     return listing;
@@ -185,12 +185,16 @@ bool onlyLoopbackIsUp()
 
 bool handToUnprivileged(const QString &root)
 {
-    return ::getuid() != 0 || QProcess::execute("chown", { "-hR", "65534:65534", root }) == 0;
+    return ::getuid() != 0 || QProcess::execute("chown", {"-hR", "65534:65534", root}) == 0;
 }
 
 void startUnprivileged(QProcess &process, const QString &program, const QStringList &arguments)
 {
-    const QStringList asNobody{ "--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=+dac_read_search",
-                                "--ambient-caps=+dac_read_search", program };
+    const QStringList asNobody{"--reuid=65534",
+                               "--regid=65534",
+                               "--clear-groups",
+                               "--inh-caps=+dac_read_search",
+                               "--ambient-caps=+dac_read_search",
+                               program};
     ::getuid() == 0 ? process.start("setpriv", asNobody + arguments) : process.start(program, arguments);
 }

@@ -28,7 +28,10 @@ QByteArray readFile(const QString &path);
 // A package in the container's format, assembled by hand: header lines,
 // one table line per entry ("name|size"), then the entries' bytes.
 QByteArray packageBytes(const QStringList &headerLines, const PackageEntries &entries);
-inline QByteArray packageBytes(const PackageEntries &entries) { return packageBytes({}, entries); }
+inline QByteArray packageBytes(const PackageEntries &entries)
+{
+    return packageBytes({}, entries);
+}
 bool writePackage(const QString &path, const PackageEntries &entries);
 // Bytes that are not a repeating pattern, so misplaced blocks show.
 QByteArray patternBytes(int size, int seed = 1);
@@ -100,7 +103,8 @@ bool handToUnprivileged(const QString &root);
 void startUnprivileged(QProcess &process, const QString &program, const QStringList &arguments);
 
 // Milliseconds under the test's control.
-struct FakeClock {
+struct FakeClock
+{
     qint64 t = 1000000;
     qint64 operator()() const { return t; }
 };

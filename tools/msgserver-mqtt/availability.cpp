@@ -4,8 +4,8 @@
 #include <QJsonObject>
 
 Availability::Availability()
-    : onlineWords{QStringLiteral("online"), QStringLiteral("true")},
-      offlineWords{QStringLiteral("offline"), QStringLiteral("false")}
+    : onlineWords{QStringLiteral("online"), QStringLiteral("true")}
+    , offlineWords{QStringLiteral("offline"), QStringLiteral("false")}
 {
 }
 

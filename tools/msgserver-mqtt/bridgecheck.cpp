@@ -16,7 +16,8 @@ void say(const QString &text)
 } // namespace
 
 BridgeCheck::BridgeCheck(const BridgeConfig &c, QObject *parent)
-    : QObject(parent), m_config(c)
+    : QObject(parent)
+    , m_config(c)
 {
     MqttConnection::Settings settings = MqttBridge::brokerSettings(m_config);
     settings.clientId += QStringLiteral("-check");
@@ -57,7 +58,9 @@ BridgeCheck::BridgeCheck(const BridgeConfig &c, QObject *parent)
     connect(&m_settle, &QTimer::timeout, this, &BridgeCheck::finish);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
-        problem(QStringLiteral("broker %1: no answer to the subscriptions within %2 s").arg(m_config.url).arg(timeoutMs / 1000));
+        problem(QStringLiteral("broker %1: no answer to the subscriptions within %2 s")
+                    .arg(m_config.url)
+                    .arg(timeoutMs / 1000));
         finish();
     });
 }

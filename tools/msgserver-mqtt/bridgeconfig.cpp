@@ -12,9 +12,10 @@
 namespace {
 
 // The key words the file may use, per kind of section.
-const QStringList brokerKeys{QStringLiteral("url"),      QStringLiteral("client_id"), QStringLiteral("username"),
-                             QStringLiteral("password"), QStringLiteral("prefix"),    QStringLiteral("cafile"),
-                             QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session")};
+const QStringList brokerKeys{
+    QStringLiteral("url"),      QStringLiteral("client_id"), QStringLiteral("username"),
+    QStringLiteral("password"), QStringLiteral("prefix"),    QStringLiteral("cafile"),
+    QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session")};
 const QStringList panelKeys{QStringLiteral("user"), QStringLiteral("password"), QStringLiteral("listen")};
 
 // A comment starts a line with ";" or "#", or follows white space with ";".
@@ -76,8 +77,7 @@ QString BridgeConfig::objectNameFault(const QString &name)
     // Reported in UTF-8, a name outside Latin-1 would reach its items, but
     // their commands would come back with "?" for those characters.
     if (!latin1(name))
-        return QStringLiteral("object name %1 is not Latin-1, so the panel could not send its commands back")
-            .arg(name);
+        return QStringLiteral("object name %1 is not Latin-1, so the panel could not send its commands back").arg(name);
     return QString();
 }
 
@@ -125,7 +125,7 @@ bool BridgeConfig::prefixPort(const QString &topic, Port *result) const
 bool BridgeConfig::fail(int line, const QString &reason)
 {
     m_errorText = line > 0 ? QStringLiteral("%1:%2: %3").arg(m_fileName).arg(line).arg(reason)
-                         : QStringLiteral("%1: %2").arg(m_fileName, reason);
+                           : QStringLiteral("%1: %2").arg(m_fileName, reason);
     return false;
 }
 
@@ -303,8 +303,10 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                     const QString nameFault = named.isValid() ? objectNameFault(named.object()) : QString();
                     if (!nameFault.isEmpty())
                         return fail(lineNo, QStringLiteral("[%1]: %2").arg(name.left(80), nameFault));
-                    return fail(lineNo, QStringLiteral("[%1] is neither [broker], [panel] nor a port address "
-                                                       "such as [OUT.Kueche.1]").arg(name));
+                    return fail(lineNo,
+                                QStringLiteral("[%1] is neither [broker], [panel] nor a port address "
+                                               "such as [OUT.Kueche.1]")
+                                    .arg(name));
                 }
                 Port p;
                 p.id = id;
@@ -324,7 +326,8 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
             return fail(lineNo, QStringLiteral("key %1 before any section").arg(key));
         const QStringList &known = section == Broker ? brokerKeys : section == Panel ? panelKeys : Port::keys();
         if (!known.contains(key))
-            return fail(lineNo, QStringLiteral("unknown key %1 (known here: %2)").arg(key, known.join(QStringLiteral(", "))));
+            return fail(lineNo,
+                        QStringLiteral("unknown key %1 (known here: %2)").arg(key, known.join(QStringLiteral(", "))));
         if (keysSeen.contains(key))
             return fail(lineNo, QStringLiteral("key %1 given twice in this section").arg(key));
         keysSeen.insert(key);
@@ -363,12 +366,15 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
         } else if (section == Panel) {
             if (key == QLatin1String("listen")) {
                 if (!parseListen(value, &listenAddress, &listenPort))
-                    return fail(lineNo, QStringLiteral("listen needs ADDR:PORT, such as 0.0.0.0:64401, not %1").arg(value));
+                    return fail(lineNo,
+                                QStringLiteral("listen needs ADDR:PORT, such as 0.0.0.0:64401, not %1").arg(value));
                 continue;
             }
             if (value.toUtf8().size() > maxLoginBytes || !latin1(value))
-                return fail(lineNo, QStringLiteral("%1 must be Latin-1 text of at most %2 bytes, as the panel sends it")
-                                        .arg(key).arg(maxLoginBytes));
+                return fail(lineNo,
+                            QStringLiteral("%1 must be Latin-1 text of at most %2 bytes, as the panel sends it")
+                                .arg(key)
+                                .arg(maxLoginBytes));
             if (key == QLatin1String("user")) {
                 if (value.isEmpty() || value.contains(QLatin1Char('=')))
                     return fail(lineNo, QStringLiteral("user must not be empty or contain \"=\""));
@@ -407,8 +413,9 @@ bool BridgeConfig::checkCafile(int line)
         return fail(line, QStringLiteral("cannot read cafile %1").arg(cafile));
     // The library would only say that TLS failed, at every attempt.
     if (file.size() > 4 * 1024 * 1024 || QSslCertificate::fromData(file.readAll(), QSsl::Pem).isEmpty())
-        return fail(line, QStringLiteral("cafile %1 holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)")
-                              .arg(cafile));
+        return fail(
+            line,
+            QStringLiteral("cafile %1 holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)").arg(cafile));
     return true;
 }
 
@@ -429,8 +436,7 @@ QString BridgeConfig::describe() const
 {
     QString text;
     QTextStream out(&text);
-    out << "broker " << url << " as " << clientId
-        << (persistentSession ? ", persistent session" : ", clean session");
+    out << "broker " << url << " as " << clientId << (persistentSession ? ", persistent session" : ", clean session");
     if (!brokerUser.isEmpty())
         out << ", user " << brokerUser;
     if (tls)

@@ -19,11 +19,14 @@ public:
     using Sink = std::function<void(const QString &line)>;
 
     static constexpr int maxKinds = 4096;
-    static constexpr int maxBytes = 1024 * 1024;      // of keys and lines kept
-    static constexpr int maxLinesPerMinute = 100;     // first lines, and count lines
-    static constexpr int maxLineLength = 300;         // characters kept of a line
+    static constexpr int maxBytes = 1024 * 1024;  // of keys and lines kept
+    static constexpr int maxLinesPerMinute = 100; // first lines, and count lines
+    static constexpr int maxLineLength = 300;     // characters kept of a line
 
-    explicit FaultLog(Sink sink) : m_sink(std::move(sink)) {}
+    explicit FaultLog(Sink sink)
+        : m_sink(std::move(sink))
+    {
+    }
 
     // `key` names the kind of fault (a topic, an address); `line` says what happened.
     void report(const QString &key, const QString &line);

@@ -12,14 +12,16 @@ struct Sign
 // OpenSSL's general "certificate verify failed".
 const Sign signs[] = {
     {"host name verification failed", "TLS: the broker's certificate is not made out to %1 (host name mismatch)"},
-    {"certificate verify failed", "TLS: the broker's certificate is not trusted by cafile %2 (certificate verify failed)"},
+    {"certificate verify failed",
+     "TLS: the broker's certificate is not trusted by cafile %2 (certificate verify failed)"},
     {"Unable to load CA certificates", "TLS: cafile %2 holds no certificate"},
     {"alert certificate required", "TLS: the broker requires a client certificate (certfile and keyfile)"},
     {"alert unknown ca", "TLS: the broker does not trust the client certificate %3"},
     {"alert bad certificate", "TLS: the broker does not accept the client certificate %3"},
     {"Unable to load client", "TLS: the client certificate or key cannot be loaded (certfile %3)"},
     {"wrong version number", "TLS: the broker does not speak TLS there; a plain MQTT port takes mqtt://"},
-    {"unexpected eof while reading", "TLS: the broker closed the connection in the handshake; a plain MQTT port takes mqtt://"},
+    {"unexpected eof while reading",
+     "TLS: the broker closed the connection in the handshake; a plain MQTT port takes mqtt://"},
 };
 
 } // namespace

@@ -29,9 +29,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("msgserver-mqtt"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Message server for the panels, with its values from an MQTT broker.\n"
-        "The panels log in in clear text: listen on loopback, or on a network only the panels share."));
+    parser.setApplicationDescription(
+        QStringLiteral("Message server for the panels, with its values from an MQTT broker.\n"
+                       "The panels log in in clear text: listen on loopback, or on a network only the panels share."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("config"), QStringLiteral("The configuration (INI)."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("listen"),
@@ -45,9 +45,8 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Debug lines on standard error.")});
     parser.process(app);
 
-    QLoggingCategory::setFilterRules(parser.isSet(QStringLiteral("verbose"))
-                                         ? QStringLiteral("qalix.mqtt.*.debug=true")
-                                         : QStringLiteral("*.debug=false"));
+    QLoggingCategory::setFilterRules(parser.isSet(QStringLiteral("verbose")) ? QStringLiteral("qalix.mqtt.*.debug=true")
+                                                                             : QStringLiteral("*.debug=false"));
     if (parser.isSet(QStringLiteral("connect")) && !parser.isSet(QStringLiteral("check"))) {
         qCCritical(lcBridge) << "--connect goes with --check";
         return 2;
@@ -77,9 +76,9 @@ int main(int argc, char *argv[])
     MqttBridge bridge(config);
     if (!bridge.listen(config.listenAddress, config.listenPort)) {
         qCCritical(lcBridge).noquote() << QStringLiteral("cannot listen on %1:%2: %3")
-                                               .arg(config.listenAddress.toString())
-                                               .arg(config.listenPort)
-                                               .arg(bridge.errorString());
+                                              .arg(config.listenAddress.toString())
+                                              .arg(config.listenPort)
+                                              .arg(bridge.errorString());
         return 1;
     }
     qCInfo(lcBridge).noquote() << QStringLiteral("msgserver-mqtt listening on %1:%2")

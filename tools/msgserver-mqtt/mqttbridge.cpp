@@ -83,7 +83,9 @@ MqttConnection::Settings MqttBridge::brokerSettings(const BridgeConfig &config)
 }
 
 MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
-    : QObject(parent), m_config(c), m_faults(complain)
+    : QObject(parent)
+    , m_config(c)
+    , m_faults(complain)
 {
     m_offlineTopics.resize(m_config.ports.size());
     for (int i = 0; i < m_config.ports.size(); ++i) {
@@ -119,19 +121,21 @@ void MqttBridge::reportBrokerFaults()
 {
     // Each once, then counted: a broker that refuses keeps refusing.
     connect(m_broker, &MqttConnection::attemptFailed, this, [this](const QString &reason, int retryMs) {
-        m_faults.report(QStringLiteral("attempt ") + reason, QStringLiteral("broker %1: %2; next attempt in %3 s")
-                                                              .arg(m_config.url, reason).arg(retryMs / 1000));
+        m_faults.report(
+            QStringLiteral("attempt ") + reason,
+            QStringLiteral("broker %1: %2; next attempt in %3 s").arg(m_config.url, reason).arg(retryMs / 1000));
     });
     connect(m_broker, &MqttConnection::messageRefused, this, [this](const QString &topic, const QString &reason) {
         m_faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), reason));
     });
     connect(m_broker, &MqttConnection::subscriptionRefused, this, [this](const QString &topic, const QString &reason) {
-        m_faults.report(QStringLiteral("subscription ") + topic,
-                      QStringLiteral("broker %1 refused the subscription to %2: %3").arg(m_config.url, topic, reason));
+        m_faults.report(
+            QStringLiteral("subscription ") + topic,
+            QStringLiteral("broker %1 refused the subscription to %2: %3").arg(m_config.url, topic, reason));
     });
     connect(m_broker, &MqttConnection::publishFailed, this, [this](const QString &topic, const QString &reason) {
         m_faults.report(QStringLiteral("publish ") + topic,
-                      QStringLiteral("command to %1 not taken by the broker: %2").arg(topic, reason));
+                        QStringLiteral("command to %1 not taken by the broker: %2").arg(topic, reason));
     });
 }
 
@@ -153,7 +157,8 @@ void MqttBridge::setUpTimers()
 
 void MqttBridge::onBrokerLost(const QString &reason)
 {
-    complain(QStringLiteral("broker %1: connection lost (%2); panels are refused until it is back").arg(m_config.url, reason));
+    complain(QStringLiteral("broker %1: connection lost (%2); panels are refused until it is back")
+                 .arg(m_config.url, reason));
     closeForPanels(QStringLiteral("broker lost"));
     // What it reported may be stale by the time it is back; its retained
     // messages bring the values again, and the devices' availability.
@@ -191,9 +196,12 @@ void MqttBridge::openForPanels()
     if (m_server.isListening() || !servesPanels() || m_listenPort == 0)
         return;
     if (!m_server.listen(m_listenAddress, m_listenPort)) {
-        m_faults.report(QStringLiteral("listen"), QStringLiteral("cannot listen on %1:%2 again: %3; trying every %4 s")
-                                                    .arg(m_listenAddress.toString()).arg(m_listenPort)
-                                                    .arg(m_server.errorString()).arg(relistenMs / 1000));
+        m_faults.report(QStringLiteral("listen"),
+                        QStringLiteral("cannot listen on %1:%2 again: %3; trying every %4 s")
+                            .arg(m_listenAddress.toString())
+                            .arg(m_listenPort)
+                            .arg(m_server.errorString())
+                            .arg(relistenMs / 1000));
         m_relisten.start(relistenMs);
     }
 }
@@ -246,7 +254,8 @@ void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
     if (!m_config.prefixPort(topic, &port)) {
         const QString fault = m_config.prefixTopicFault(topic);
         if (!fault.isEmpty())
-            m_faults.report(QStringLiteral("topic ") + topic, QStringLiteral("%1: %2; ignored").arg(shown(topic), fault));
+            m_faults.report(QStringLiteral("topic ") + topic,
+                            QStringLiteral("%1: %2; ignored").arg(shown(topic), fault));
         else
             qCDebug(lcBridge) << "not a port topic:" << topic;
         return;
@@ -264,7 +273,7 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
     QString reason;
     if (!port.mapping.toValue(payload, path, &value, &reason)) {
         m_faults.report(QStringLiteral("topic %1 for %2").arg(topic, port.address()),
-                      QStringLiteral("%1 (for %2): %3; ignored").arg(shown(topic), shown(port.address()), reason));
+                        QStringLiteral("%1 (for %2): %3; ignored").arg(shown(topic), shown(port.address()), reason));
         return;
     }
     const QString address = port.address();
@@ -295,9 +304,12 @@ bool MqttBridge::roomForPrefixPort(const QString &topic, const QString &address)
     // Ports under the prefix are anybody's to make up: they have a bound of
     // their own, in count and bytes, so that configured ports always have room.
     if (m_prefixPorts >= maxPrefixPorts || m_prefixReportBytes + reportBytes(address) > maxPrefixReportBytes) {
-        m_faults.report(QStringLiteral("prefix ports"),
-                      QStringLiteral("%1: more than %2 ports or %3 KiB of reports under the prefix; new ones are ignored")
-                          .arg(shown(topic)).arg(maxPrefixPorts).arg(maxPrefixReportBytes / 1024));
+        m_faults.report(
+            QStringLiteral("prefix ports"),
+            QStringLiteral("%1: more than %2 ports or %3 KiB of reports under the prefix; new ones are ignored")
+                .arg(shown(topic))
+                .arg(maxPrefixPorts)
+                .arg(maxPrefixReportBytes / 1024));
         return false;
     }
     ++m_prefixPorts;
@@ -323,8 +335,10 @@ void MqttBridge::boundBacklogs()
         }
     }
     if (total > maxTotalBacklog && furthest) {
-        drop(furthest, QStringLiteral("the panels together fall %1 MiB behind; the one furthest behind (%2 KiB) is dropped")
-                           .arg(maxTotalBacklog >> 20).arg(furthestBytes >> 10));
+        drop(furthest,
+             QStringLiteral("the panels together fall %1 MiB behind; the one furthest behind (%2 KiB) is dropped")
+                 .arg(maxTotalBacklog >> 20)
+                 .arg(furthestBytes >> 10));
     }
 }
 
@@ -357,13 +371,16 @@ void MqttBridge::makeRoomFor(const QString &addressKey)
     if (fromThere >= maxWaitingPerAddress) {
         victim = oldestThere;
         m_faults.report(QStringLiteral("waiting ") + addressKey,
-                      QStringLiteral("panel %1: more than %2 connections from there wait for their login; "
-                                     "the oldest is closed").arg(addressKey).arg(maxWaitingPerAddress));
+                        QStringLiteral("panel %1: more than %2 connections from there wait for their login; "
+                                       "the oldest is closed")
+                            .arg(addressKey)
+                            .arg(maxWaitingPerAddress));
     } else if (m_waiting.size() >= maxWaiting) {
         victim = m_waiting.constFirst();
         m_faults.report(QStringLiteral("waiting"),
-                      QStringLiteral("more than %1 connections wait for their login; the oldest (from %2) is closed")
-                          .arg(maxWaiting).arg(m_panels.value(victim).addressKey));
+                        QStringLiteral("more than %1 connections wait for their login; the oldest (from %2) is closed")
+                            .arg(maxWaiting)
+                            .arg(m_panels.value(victim).addressKey));
     }
     if (victim) {
         m_waiting.removeOne(victim);
@@ -436,15 +453,15 @@ void MqttBridge::watchLogin(MsgServerSession *session)
         if (!panel.unchecked)
             m_throttle.failed(panel.addressKey, m_clock.elapsed());
         m_faults.report(QStringLiteral("login ") + panel.addressKey,
-                      QStringLiteral("panel %1: wrong login; refused, and logins from there are slowed down")
-                          .arg(panel.addressKey));
+                        QStringLiteral("panel %1: wrong login; refused, and logins from there are slowed down")
+                            .arg(panel.addressKey));
     });
     const QString key = m_panels.value(session).addressKey;
     QTimer::singleShot(loginWindowMs, session, [this, session, key] {
         if (session->isLoggedIn() || session->isClosed())
             return;
         m_faults.report(QStringLiteral("silent ") + key,
-                      QStringLiteral("panel %1: no login within %2 s; closed").arg(key).arg(loginWindowMs / 1000));
+                        QStringLiteral("panel %1: no login within %2 s; closed").arg(key).arg(loginWindowMs / 1000));
         session->close();
     });
     connect(session, &MsgServerSession::loggedIn, this, [this, session] {
@@ -498,7 +515,7 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
     const QString address = id.toAddress();
     if (!output) {
         m_faults.report(QStringLiteral("command ") + address,
-                      QStringLiteral("command for %1: an input port takes no commands; not sent").arg(address));
+                        QStringLiteral("command for %1: an input port takes no commands; not sent").arg(address));
         return;
     }
     BridgeConfig::Port port;
@@ -508,7 +525,7 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
     } else {
         if (m_config.prefix.isEmpty() || !BridgeConfig::carries(id)) {
             m_faults.report(QStringLiteral("command ") + address,
-                          QStringLiteral("command for %1: no such port in the configuration; not sent").arg(address));
+                            QStringLiteral("command for %1: no such port in the configuration; not sent").arg(address));
             return;
         }
         port.id = id;
@@ -518,7 +535,7 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
     QString reason;
     if (!port.mapping.commandPayload(value, valueText, &payload, &reason)) {
         m_faults.report(QStringLiteral("command value ") + address,
-                      QStringLiteral("command for %1: %2; not sent").arg(address, reason));
+                        QStringLiteral("command for %1: %2; not sent").arg(address, reason));
         return;
     }
     if (!publish(port.command, payload, &reason)) {
@@ -578,8 +595,8 @@ void MqttBridge::onAvailability(const QString &topic, const QByteArray &payload)
     // One fault per message, however many ports share the topic.
     if (!unknown.isEmpty()) {
         m_faults.report(QStringLiteral("availability ") + topic,
-                      QStringLiteral("%1 (availability of %2): neither online nor offline: \"%3\"; ignored")
-                          .arg(shown(topic), listed(unknown), QString::fromUtf8(payload.left(40))));
+                        QStringLiteral("%1 (availability of %2): neither online nor offline: \"%3\"; ignored")
+                            .arg(shown(topic), listed(unknown), QString::fromUtf8(payload.left(40))));
     }
     if (!gone.isEmpty())
         complain(QStringLiteral("%1: offline; %2 not reported until it is back").arg(topic, listed(gone)));
@@ -626,8 +643,9 @@ void MqttBridge::refresh(const QList<int> &indices)
         asked.insert(request);
         QString reason;
         if (!publish(port.refreshTopic, port.refreshPayload, &reason)) {
-            m_faults.report(QStringLiteral("refresh ") + port.refreshTopic,
-                          QStringLiteral("refresh for %1 to %2 not sent: %3").arg(port.address(), port.refreshTopic, reason));
+            m_faults.report(
+                QStringLiteral("refresh ") + port.refreshTopic,
+                QStringLiteral("refresh for %1 to %2 not sent: %3").arg(port.address(), port.refreshTopic, reason));
         }
     }
 }

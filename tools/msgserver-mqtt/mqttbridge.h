@@ -31,16 +31,16 @@ class MqttBridge : public QObject
 public:
     // Bounds: every connection, panel and port costs memory, and anybody who
     // can reach the port or publish below the prefix could make up more.
-    static constexpr int maxPanels = 64;                 // logged in
-    static constexpr int maxWaiting = 16;                // connected, not logged in yet
+    static constexpr int maxPanels = 64;  // logged in
+    static constexpr int maxWaiting = 16; // connected, not logged in yet
     static constexpr int maxWaitingPerAddress = 4;
     static constexpr int loginWindowMs = 5000;
-    static constexpr int maxBytesBeforeLogin = 1024;     // a keep-alive and the login
+    static constexpr int maxBytesBeforeLogin = 1024; // a keep-alive and the login
     static constexpr int panelReadBufferBytes = 64 * 1024;
     static constexpr qint64 maxPanelBacklog = 4 * 1024 * 1024;
     static constexpr qint64 maxTotalBacklog = 32 * 1024 * 1024;
-    static constexpr int dumpChunkBytes = 64 * 1024;     // of a new panel's first reports, unsent at a time
-    static constexpr int maxPrefixPorts = 10000;         // ports under the prefix, beside the configured ones
+    static constexpr int dumpChunkBytes = 64 * 1024; // of a new panel's first reports, unsent at a time
+    static constexpr int maxPrefixPorts = 10000;     // ports under the prefix, beside the configured ones
     static constexpr int maxPrefixReportBytes = 1024 * 1024;
 
     explicit MqttBridge(const BridgeConfig &config, QObject *parent = nullptr);
@@ -73,7 +73,7 @@ private:
     // A panel connection's own state.
     struct Panel
     {
-        QString addressKey;   // LoginThrottle's
+        QString addressKey;     // LoginThrottle's
         bool unchecked = false; // its login was refused without a look (a throttled address)
         bool dumping = false;   // its first reports are still going out
         QString dumpedUpTo;     // the last address of them sent
@@ -120,15 +120,15 @@ private:
     QTimer m_relisten;
     MqttConnection *m_broker = nullptr;
     QHash<MsgServerSession *, Panel> m_panels;
-    QList<MsgServerSession *> m_waiting;         // not logged in yet, oldest first
-    QHash<QString, QList<Route>> m_portsByTopic; // state topic -> ports in config.ports
+    QList<MsgServerSession *> m_waiting;              // not logged in yet, oldest first
+    QHash<QString, QList<Route>> m_portsByTopic;      // state topic -> ports in config.ports
     QHash<QString, QList<int>> m_portsByAvailability; // availability topic -> indices into config.ports
-    QVector<QSet<QString>> m_offlineTopics;      // per port: its availability topics that say offline
+    QVector<QSet<QString>> m_offlineTopics;           // per port: its availability topics that say offline
     int m_offlinePorts = 0;
-    bool m_noDeviceReachable = false;            // every port offline and no other value known
+    bool m_noDeviceReachable = false; // every port offline and no other value known
     EchoFilter m_echoes;
-    QHash<QString, int> m_portsByAddress;        // "OUT.Kueche.1" -> index into config.ports
-    QMap<QString, Value> m_values;               // by address, so reports go out in a stable order
+    QHash<QString, int> m_portsByAddress; // "OUT.Kueche.1" -> index into config.ports
+    QMap<QString, Value> m_values;        // by address, so reports go out in a stable order
     int m_prefixPorts = 0;
     qint64 m_prefixReportBytes = 0;
     LoginThrottle m_throttle;

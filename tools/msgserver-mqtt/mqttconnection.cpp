@@ -46,7 +46,8 @@ void initLibrary()
 } // namespace
 
 MqttConnection::MqttConnection(const Settings &s, QObject *parent)
-    : QObject(parent), m_settings(s)
+    : QObject(parent)
+    , m_settings(s)
 {
     initLibrary();
     m_clock.start();
@@ -143,8 +144,8 @@ void MqttConnection::attempt()
         return;
     m_attemptClock.start();
     qCDebug(lcBroker) << "connecting to" << m_settings.host << m_settings.port << (v5 ? "MQTT 5" : "MQTT 3.1.1");
-    const int rc = mosquitto_connect_async(handle, m_settings.host.toUtf8().constData(), m_settings.port,
-                                           keepAliveSeconds);
+    const int rc =
+        mosquitto_connect_async(handle, m_settings.host.toUtf8().constData(), m_settings.port, keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
                                   : QString::fromUtf8(mosquitto_strerror(rc)));
@@ -199,7 +200,8 @@ void MqttConnection::watchSocket()
                 // that the panels' sockets get their turn.
                 int rc = MOSQ_ERR_SUCCESS;
                 int waiting = 0;
-                for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && m_currentState != State::Failed; ++i) {
+                for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && m_currentState != State::Failed;
+                     ++i) {
                     rc = mosquitto_loop_read(m_mosq.get(), 1);
                     if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0)
                         break;
@@ -225,9 +227,9 @@ void MqttConnection::afterIo(int rc)
     if (!m_mosq || m_currentState == State::Failed)
         return;
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq.get()) < 0) {
-        fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
-             : rc == MOSQ_ERR_SUCCESS ? closeReason()
-                                      : QString::fromUtf8(mosquitto_strerror(rc)));
+        fail(rc == MOSQ_ERR_ERRNO         ? QString::fromLocal8Bit(strerror(errno))
+                 : rc == MOSQ_ERR_SUCCESS ? closeReason()
+                                          : QString::fromUtf8(mosquitto_strerror(rc)));
         return;
     }
     watchSocket();
@@ -257,8 +259,8 @@ void MqttConnection::fail(const QString &reason)
 QString MqttConnection::closeReason() const
 {
     return m_brokerReason == 0 ? QStringLiteral("connection closed")
-                             : QStringLiteral("the broker closed the connection: %1")
-                                   .arg(QString::fromUtf8(mosquitto_reason_string(m_brokerReason)));
+                               : QStringLiteral("the broker closed the connection: %1")
+                                     .arg(QString::fromUtf8(mosquitto_reason_string(m_brokerReason)));
 }
 
 QString MqttConnection::dropReason(const QString &reason)
@@ -270,15 +272,19 @@ QString MqttConnection::dropReason(const QString &reason)
     const bool takenOver = m_brokerReason == MQTT_RC_SESSION_TAKEN_OVER;
     if (!takenOver && now - m_upSince >= stableMs)
         return reason;
-    while (!m_shortDrops.isEmpty() && (now - m_shortDrops.constFirst() > takeoverWindowMs || m_shortDrops.size() >= 100))
+    while (!m_shortDrops.isEmpty()
+           && (now - m_shortDrops.constFirst() > takeoverWindowMs || m_shortDrops.size() >= 100))
         m_shortDrops.removeFirst();
     m_shortDrops << now;
     if (m_shortDrops.size() < 2)
         return reason;
-    return reason + QStringLiteral("; dropped %1 times in %2 min, each soon after connecting: two clients with "
-                                   "client_id %3 (a copied configuration?) take the connection from each other, "
-                                   "so give each bridge its own client_id")
-                        .arg(m_shortDrops.size()).arg((now - m_shortDrops.constFirst()) / 60000 + 1).arg(m_settings.clientId);
+    return reason
+        + QStringLiteral("; dropped %1 times in %2 min, each soon after connecting: two clients with "
+                         "client_id %3 (a copied configuration?) take the connection from each other, "
+                         "so give each bridge its own client_id")
+              .arg(m_shortDrops.size())
+              .arg((now - m_shortDrops.constFirst()) / 60000 + 1)
+              .arg(m_settings.clientId);
 }
 
 void MqttConnection::checkAcknowledgements()
@@ -291,7 +297,8 @@ void MqttConnection::checkAcknowledgements()
         }
         const QString topic = it->topic;
         it = m_unacknowledged.erase(it);
-        emit publishFailed(topic, QStringLiteral("not acknowledged by the broker within %1 s").arg(acknowledgeMs / 1000));
+        emit publishFailed(topic,
+                           QStringLiteral("not acknowledged by the broker within %1 s").arg(acknowledgeMs / 1000));
     }
 }
 
@@ -309,7 +316,8 @@ void MqttConnection::onConnectCallback(mosquitto *, void *self, int rc, int, con
 
 void MqttConnection::handleConnack(int rc)
 {
-    if (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || (rc == CONNACK_REFUSED_PROTOCOL_VERSION && m_protocol == Protocol::Mqtt5)) {
+    if (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION
+        || (rc == CONNACK_REFUSED_PROTOCOL_VERSION && m_protocol == Protocol::Mqtt5)) {
         // An MQTT 3.1.1 broker: no "no local" subscriptions there, but it works.
         m_protocol = Protocol::Mqtt311;
         qCDebug(lcBroker) << "broker refuses MQTT 5, falling back to 3.1.1";
@@ -320,7 +328,7 @@ void MqttConnection::handleConnack(int rc)
     if (rc != 0) {
         fail(QStringLiteral("broker refused the connection: %1")
                  .arg(QString::fromUtf8(m_protocol == Protocol::Mqtt5 ? mosquitto_reason_string(rc)
-                                                                   : mosquitto_connack_string(rc))));
+                                                                      : mosquitto_connack_string(rc))));
         return;
     }
     setState(State::Connected);
@@ -345,8 +353,7 @@ void MqttConnection::subscribeAll()
         // Without "no local" a command published to a topic that is also a
         // state topic would come back as the device's state.
         const int rc = mosquitto_subscribe_multiple(m_mosq.get(), &mid, int(pointers.size()), pointers.data(), 1,
-                                                    m_protocol == Protocol::Mqtt5 ? MQTT_SUB_OPT_NO_LOCAL : 0,
-                                                    nullptr);
+                                                    m_protocol == Protocol::Mqtt5 ? MQTT_SUB_OPT_NO_LOCAL : 0, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
             fail(QStringLiteral("subscribe: %1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
             return;
@@ -362,9 +369,10 @@ void MqttConnection::onSubscribeCallback(mosquitto *, void *self, int mid, int c
     const QStringList topics = connection->m_pendingSubscriptions.take(mid);
     for (int i = 0; i < count && i < topics.size(); ++i) {
         if (granted[i] > 2) {
-            emit connection->subscriptionRefused(
-                topics.at(i), connection->m_protocol == Protocol::Mqtt5 ? QString::fromUtf8(mosquitto_reason_string(granted[i]))
-                                             : QStringLiteral("refused (MQTT 3.1.1 gives no reason)"));
+            emit connection->subscriptionRefused(topics.at(i),
+                                                 connection->m_protocol == Protocol::Mqtt5
+                                                     ? QString::fromUtf8(mosquitto_reason_string(granted[i]))
+                                                     : QStringLiteral("refused (MQTT 3.1.1 gives no reason)"));
         }
     }
     if (connection->m_pendingSubscriptions.isEmpty() && !topics.isEmpty())
@@ -395,21 +403,23 @@ void MqttConnection::onLogCallback(mosquitto *, void *self, int level, const cha
         static_cast<MqttConnection *>(self)->m_libraryLog.add(QString::fromUtf8(text));
 }
 
-void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_message *m,
-                                       const mosquitto_property *)
+void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_message *m, const mosquitto_property *)
 {
     auto *connection = static_cast<MqttConnection *>(self);
     const int topicBytes = int(std::strlen(m->topic));
     if (topicBytes > connection->m_settings.maxTopicBytes) {
         emit connection->messageRefused(QString::fromUtf8(m->topic, 80) + QStringLiteral("…"),
                                         QStringLiteral("topic of %1 bytes, more than %2")
-                                            .arg(topicBytes).arg(connection->m_settings.maxTopicBytes));
+                                            .arg(topicBytes)
+                                            .arg(connection->m_settings.maxTopicBytes));
         return;
     }
     const QString topic = QString::fromUtf8(m->topic, topicBytes);
     if (m->payloadlen > connection->m_settings.maxPayloadBytes) {
-        emit connection->messageRefused(topic, QStringLiteral("payload of %1 bytes, more than %2")
-                                                   .arg(m->payloadlen).arg(connection->m_settings.maxPayloadBytes));
+        emit connection->messageRefused(topic,
+                                        QStringLiteral("payload of %1 bytes, more than %2")
+                                            .arg(m->payloadlen)
+                                            .arg(connection->m_settings.maxPayloadBytes));
         return;
     }
     emit connection->message(topic, QByteArray(static_cast<const char *>(m->payload), m->payloadlen));

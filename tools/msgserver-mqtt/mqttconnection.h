@@ -53,7 +53,7 @@ public:
         Idle,       // not started
         Connecting, // an attempt waits for the TCP connection and the broker's CONNACK
         Connected,
-        Failed,     // the attempt failed or the connection was lost; the next one is due
+        Failed, // the attempt failed or the connection was lost; the next one is due
     };
     Q_ENUM(State)
 
@@ -132,9 +132,9 @@ private:
     QHash<int, Publish> m_unacknowledged; // QoS 1 commands by message id
     QElapsedTimer m_clock;
     qint64 m_upSince = 0;
-    int m_brokerReason = 0;         // of the broker's DISCONNECT, 0 for none
-    QList<qint64> m_shortDrops;     // connections the broker closed soon after they came up
-    LibraryLog m_libraryLog;        // what libmosquitto wrote during this attempt
+    int m_brokerReason = 0;     // of the broker's DISCONNECT, 0 for none
+    QList<qint64> m_shortDrops; // connections the broker closed soon after they came up
+    LibraryLog m_libraryLog;    // what libmosquitto wrote during this attempt
 };
 
 #endif // MQTTCONNECTION_H

@@ -15,8 +15,7 @@ namespace {
 // Locale-independent; no "nan", "inf", hex or thousands separators.
 bool parseNumber(const QString &text, double *value)
 {
-    static const QRegularExpression number(
-        QStringLiteral("\\A[+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?\\z"));
+    static const QRegularExpression number(QStringLiteral("\\A[+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?\\z"));
     if (!number.match(text).hasMatch())
         return false;
     bool ok = false;
@@ -40,7 +39,9 @@ QString number(double value)
 } // namespace
 
 PayloadMapping::PayloadMapping()
-    : m_on(defaultOnWords()), m_off(defaultOffWords()), m_templateText(QStringLiteral("%v"))
+    : m_on(defaultOnWords())
+    , m_off(defaultOffWords())
+    , m_templateText(QStringLiteral("%v"))
 {
 }
 
@@ -94,8 +95,9 @@ void PayloadMapping::setCommandTemplate(const QString &commandTemplate)
 
 bool PayloadMapping::scaleToPanel(double raw, double *value) const
 {
-    const double v = m_scaled ? m_scaleTo[0] + (raw - m_scaleFrom[0]) * (m_scaleTo[1] - m_scaleTo[0]) / (m_scaleFrom[1] - m_scaleFrom[0])
-                            : raw;
+    const double v = m_scaled
+        ? m_scaleTo[0] + (raw - m_scaleFrom[0]) * (m_scaleTo[1] - m_scaleTo[0]) / (m_scaleFrom[1] - m_scaleFrom[0])
+        : raw;
     if (!std::isfinite(v))
         return false;
     *value = v;
@@ -216,7 +218,8 @@ bool PayloadMapping::commandPayload(double value, const QString &valueText, QByt
         }
         word = valueText;
         if (m_scaled) {
-            const double raw = m_scaleFrom[0] + (parsed - m_scaleTo[0]) * (m_scaleFrom[1] - m_scaleFrom[0]) / (m_scaleTo[1] - m_scaleTo[0]);
+            const double raw = m_scaleFrom[0]
+                + (parsed - m_scaleTo[0]) * (m_scaleFrom[1] - m_scaleFrom[0]) / (m_scaleTo[1] - m_scaleTo[0]);
             if (!std::isfinite(raw)) {
                 *reason = QStringLiteral("value %1 scaled back is not finite").arg(valueText.left(40));
                 return false;

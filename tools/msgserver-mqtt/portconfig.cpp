@@ -317,7 +317,7 @@ QString PortConfig::describe() const
     if (id.isOutput()) {
         out << "; command " << command << " " << mapping.commandTemplate()
             << (!mapping.wordTable().isEmpty() ? " (%v: word of the map)"
-                : mapping.isOnOffPort()        ? " (%v: on/off word)"
+                    : mapping.isOnOffPort()    ? " (%v: on/off word)"
                                                : " (%v: value)");
     } else {
         out << "; input, takes no commands";

@@ -28,7 +28,7 @@ public:
     // flood of them must not cost the bridge its memory.
     static constexpr int maxTopicBytes = 1024;
 
-    PortId id; // the section's name
+    PortId id;           // the section's name
     QList<State> states; // the first names the defaults
     QString command;
     PayloadMapping mapping;

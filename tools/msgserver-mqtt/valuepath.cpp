@@ -24,7 +24,8 @@ bool ValuePath::parse(const QString &text, ValuePath *path, QString *reason)
             if (close < 0)
                 return fail(QStringLiteral("\"[\" without \"]\""));
             const QString digits = text.mid(i + 1, close - i - 1);
-            bool ok = !digits.isEmpty() && digits.size() <= 5 && (digits.size() == 1 || digits.at(0) != QLatin1Char('0'));
+            bool ok =
+                !digits.isEmpty() && digits.size() <= 5 && (digits.size() == 1 || digits.at(0) != QLatin1Char('0'));
             for (const QChar d : digits)
                 ok = ok && d >= QLatin1Char('0') && d <= QLatin1Char('9');
             if (!ok)

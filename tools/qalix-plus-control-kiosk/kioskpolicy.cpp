@@ -51,8 +51,7 @@ KioskPolicy::KioskPolicy(bool always)
 QStringList KioskPolicy::panelArguments(const QString &projectsDir, const QStringList &passThrough)
 {
     const QSettings settings(settingsPath(projectsDir), QSettings::IniFormat);
-    const QString name =
-        settings.value(QStringLiteral("projectAutoStart"), QStringLiteral("No Project")).toString();
+    const QString name = settings.value(QStringLiteral("projectAutoStart"), QStringLiteral("No Project")).toString();
     QStringList arguments;
     if (isPackageName(projectsDir, name))
         arguments << QStringLiteral("-fullscreen") << QDir(projectsDir).absoluteFilePath(name);

@@ -38,8 +38,8 @@ int runExtract(const QStringList &args)
         const QString shown = printable(name);
         if (!QLXFat::isSafeEntryPath(name)) {
             ++problems;
-            standardError() << "qlxd extract: refused entry \"" << shown << "\": it would land outside "
-                            << args.at(1) << '\n';
+            standardError() << "qlxd extract: refused entry \"" << shown << "\": it would land outside " << args.at(1)
+                            << '\n';
             continue;
         }
         // The name is clean, but what is already below DIR may be a link.

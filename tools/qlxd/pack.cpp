@@ -42,12 +42,12 @@ bool collectFolder(const QString &dir, const QString &folder, QList<Source> &sou
     const QDir source(QDir(dir).filePath(folder));
     if (!source.exists())
         return true;
-    const QFileInfoList infos = source.entryInfoList(
-        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList infos =
+        source.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &info : infos) {
         if (info.isDir()) {
-            standardError() << "qlxd pack: skipping folder " << info.filePath()
-                            << " (only the files directly in " << folder << "/ are packed)\n";
+            standardError() << "qlxd pack: skipping folder " << info.filePath() << " (only the files directly in "
+                            << folder << "/ are packed)\n";
             continue;
         }
         sources.append({info.filePath(), folder + QLatin1Char('/') + info.fileName(), info.size()});
@@ -59,8 +59,8 @@ void drawProgress(int percent)
 {
     const int width = 40;
     const int filled = width * percent / 100;
-    standardError() << "\r[" << QString(filled, QLatin1Char('#')) << QString(width - filled, QLatin1Char('.'))
-                    << "] " << qSetFieldWidth(3) << percent << qSetFieldWidth(0) << '%';
+    standardError() << "\r[" << QString(filled, QLatin1Char('#')) << QString(width - filled, QLatin1Char('.')) << "] "
+                    << qSetFieldWidth(3) << percent << qSetFieldWidth(0) << '%';
     standardError().flush();
 }
 
@@ -131,8 +131,9 @@ int runPack(const QStringList &args)
     qint64 total = 0;
     for (const Source &source : std::as_const(sources)) {
         if (!isStorableName(source.name))
-            return fail(Command, QStringLiteral("cannot store %1: a package entry name must be ASCII without \"|\"")
-                                     .arg(printable(source.path)));
+            return fail(Command,
+                        QStringLiteral("cannot store %1: a package entry name must be ASCII without \"|\"")
+                            .arg(printable(source.path)));
         QFile file(source.path);
         if (!file.open(QIODevice::ReadOnly))
             return fail(Command, QStringLiteral("cannot read %1: %2").arg(source.path, file.errorString()));
@@ -163,8 +164,8 @@ int runPack(const QStringList &args)
         if (terminal)
             standardError() << '\n';
         QFile::remove(out);
-        return fail(Command, QStringLiteral("writing %1 failed (a file changed or could not be read while packing)")
-                                 .arg(out));
+        return fail(Command,
+                    QStringLiteral("writing %1 failed (a file changed or could not be read while packing)").arg(out));
     }
     if (terminal) {
         drawProgress(100);

@@ -14,27 +14,26 @@
 
 namespace {
 
-const char serveHelp[] =
-    "usage: qlxd serve [options] PKG\n"
-    "\n"
-    "Serves the package PKG to panels the way the designer computer does:\n"
-    "answers the panels' discovery request \"HELLO\" with \"WAVE\", and a transfer\n"
-    "request \"START\" with the header NAME=SIZE, then with the Base64 piece at the\n"
-    "offset each acknowledgement names. Nothing is sent unasked: a lost datagram\n"
-    "stalls the transfer, and the panel reports it. The transfer ends with the last\n"
-    "piece. Runs until interrupted.\n"
-    "\n"
-    "options:\n"
-    "  --name NAME        project name announced to the panel\n"
-    "                     (default: PKG's file name without .qlxd)\n"
-    "  --port PORT        UDP port to listen on (default 64402, where panels send)\n"
-    "  --bind ADDRESS     local IPv4 address to listen on (default: all)\n"
-    "  --piece-size BYTES package bytes per piece, 1 to 3072 (default 3072)\n"
-    "  --timeout MSEC     give a transfer up after this long without an\n"
-    "                     acknowledgement (default 10000)\n"
-    "  --pause MSEC       wait before each piece, to watch a transfer (default 0)\n"
-    "  --once             exit after the first complete transfer\n"
-    "  -h, --help         this text\n";
+const char serveHelp[] = "usage: qlxd serve [options] PKG\n"
+                         "\n"
+                         "Serves the package PKG to panels the way the designer computer does:\n"
+                         "answers the panels' discovery request \"HELLO\" with \"WAVE\", and a transfer\n"
+                         "request \"START\" with the header NAME=SIZE, then with the Base64 piece at the\n"
+                         "offset each acknowledgement names. Nothing is sent unasked: a lost datagram\n"
+                         "stalls the transfer, and the panel reports it. The transfer ends with the last\n"
+                         "piece. Runs until interrupted.\n"
+                         "\n"
+                         "options:\n"
+                         "  --name NAME        project name announced to the panel\n"
+                         "                     (default: PKG's file name without .qlxd)\n"
+                         "  --port PORT        UDP port to listen on (default 64402, where panels send)\n"
+                         "  --bind ADDRESS     local IPv4 address to listen on (default: all)\n"
+                         "  --piece-size BYTES package bytes per piece, 1 to 3072 (default 3072)\n"
+                         "  --timeout MSEC     give a transfer up after this long without an\n"
+                         "                     acknowledgement (default 10000)\n"
+                         "  --pause MSEC       wait before each piece, to watch a transfer (default 0)\n"
+                         "  --once             exit after the first complete transfer\n"
+                         "  -h, --help         this text\n";
 
 void out(const QString &line)
 {
@@ -89,8 +88,8 @@ int runServe(const QStringList &args)
                 return usageError(QStringLiteral("--port needs a number from 0 to 65535"));
         } else if (arg == QLatin1String("--piece-size")) {
             if (!takeNumber(args, &i, 1, TransferProtocol::MaxPieceSize, &pieceSize))
-                return usageError(QStringLiteral("--piece-size needs a number from 1 to %1")
-                                .arg(TransferProtocol::MaxPieceSize));
+                return usageError(
+                    QStringLiteral("--piece-size needs a number from 1 to %1").arg(TransferProtocol::MaxPieceSize));
         } else if (arg == QLatin1String("--timeout")) {
             if (!takeNumber(args, &i, 1, 600000, &timeout))
                 return usageError(QStringLiteral("--timeout needs a number from 1 to 600000"));
@@ -114,9 +113,11 @@ int runServe(const QStringList &args)
 
     QFile file(packagePath);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("serve"), QStringLiteral("can not read %1: %2").arg(packagePath, file.errorString()));
+        return fail(QStringLiteral("serve"),
+                    QStringLiteral("can not read %1: %2").arg(packagePath, file.errorString()));
     if (file.size() <= 0 || file.size() > INT_MAX)
-        return fail(QStringLiteral("serve"), QStringLiteral("%1: a package of %2 bytes can not be sent").arg(packagePath).arg(file.size()));
+        return fail(QStringLiteral("serve"),
+                    QStringLiteral("%1: a package of %2 bytes can not be sent").arg(packagePath).arg(file.size()));
     const QByteArray package = file.readAll();
 
     if (name.isEmpty()) {
@@ -133,15 +134,18 @@ int runServe(const QStringList &args)
     server.setTimeout(timeout);
     server.setPause(pause);
     if (!server.listen(address, quint16(port)))
-        return fail(QStringLiteral("serve"), QStringLiteral("can not listen on %1:%2: %3")
-                        .arg(address.toString()).arg(port).arg(server.errorString()));
+        return fail(
+            QStringLiteral("serve"),
+            QStringLiteral("can not listen on %1:%2: %3").arg(address.toString()).arg(port).arg(server.errorString()));
 
     out(QStringLiteral("Serving %1 (%2 bytes in %3 pieces) on %4:%5")
-            .arg(name).arg(package.size()).arg(server.pieceCount())
-            .arg(address.toString()).arg(server.localPort()));
-    QObject::connect(&server, &DesignerServer::discovered, [](const QString &panel) {
-        out(QStringLiteral("HELLO from %1, answered WAVE").arg(panel));
-    });
+            .arg(name)
+            .arg(package.size())
+            .arg(server.pieceCount())
+            .arg(address.toString())
+            .arg(server.localPort()));
+    QObject::connect(&server, &DesignerServer::discovered,
+                     [](const QString &panel) { out(QStringLiteral("HELLO from %1, answered WAVE").arg(panel)); });
     QObject::connect(&server, &DesignerServer::transferStarted, [](const QString &panel, quint16 from) {
         out(QStringLiteral("START from %1:%2").arg(panel).arg(from));
     });

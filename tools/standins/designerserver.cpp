@@ -4,8 +4,7 @@
 
 #include <QNetworkDatagram>
 
-DesignerServer::DesignerServer(const QString &projectName, const QByteArray &package,
-                               QObject *parent)
+DesignerServer::DesignerServer(const QString &projectName, const QByteArray &package, QObject *parent)
     : QObject(parent)
     , m_projectName(projectName)
     , m_package(package)
@@ -70,8 +69,7 @@ void DesignerServer::readPending()
             send(TransferProtocol::header(m_projectName, m_package.size()));
             continue;
         }
-        if (!m_active || !sender.isEqual(m_panel, QHostAddress::TolerantConversion)
-            || senderPort != m_panelPort) {
+        if (!m_active || !sender.isEqual(m_panel, QHostAddress::TolerantConversion) || senderPort != m_panelPort) {
             continue;
         }
         const qint64 offset = TransferProtocol::parseAcknowledgement(data);

@@ -22,11 +22,9 @@ class DesignerServer : public QObject
     Q_OBJECT
 
 public:
-    DesignerServer(const QString &projectName, const QByteArray &package,
-                   QObject *parent = nullptr);
+    DesignerServer(const QString &projectName, const QByteArray &package, QObject *parent = nullptr);
 
-    bool listen(const QHostAddress &address = QHostAddress::AnyIPv4,
-                quint16 port = TransferProtocol::DesignerPort);
+    bool listen(const QHostAddress &address = QHostAddress::AnyIPv4, quint16 port = TransferProtocol::DesignerPort);
     QString errorString() const { return m_socket.errorString(); }
     quint16 localPort() const { return m_socket.localPort(); }
 

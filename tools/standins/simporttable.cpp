@@ -5,15 +5,13 @@
 
 namespace {
 
-const struct {
+const struct
+{
     const char *name;
     SimPortTable::Kind kind;
 } kindNames[] = {
-    {"switch", SimPortTable::Switch},
-    {"temperature", SimPortTable::Temperature},
-    {"contact", SimPortTable::Contact},
-    {"fixed", SimPortTable::Fixed},
-    {"alloff", SimPortTable::AllOff},
+    {"switch", SimPortTable::Switch}, {"temperature", SimPortTable::Temperature}, {"contact", SimPortTable::Contact},
+    {"fixed", SimPortTable::Fixed},   {"alloff", SimPortTable::AllOff},
 };
 
 } // namespace

@@ -24,7 +24,8 @@ public:
         AllOff,      // a command other than 0 switches every switch off, then this port back to 0
     };
 
-    struct SimPort {
+    struct SimPort
+    {
         PortId id;
         QString address; // id's, as reported
         Kind kind = Switch;

@@ -50,9 +50,14 @@ private slots:
         QTest::newRow("key: output") << StateKey << QByteArray("ITM_Kueche_OUT3") << out("Kueche", 3) << true;
         QTest::newRow("key: input") << StateKey << QByteArray("ITM_Aussen_IN12") << in("Aussen", 12) << true;
         // The last "_" separates the port, so an object may hold "_".
-        QTest::newRow("key: object with _") << StateKey << QByteArray("ITM_EG_Flur__OUT12") << out("EG_Flur_", 12) << true;
-        QTest::newRow("key: UTF-8 object") << StateKey << QByteArray("ITM_K\xc3\xbc" "che_OUT1") << out("Küche", 1) << true;
-        QTest::newRow("key: nine digits") << StateKey << QByteArray("ITM_M_OUT999999999") << out("M", 999999999) << true;
+        QTest::newRow("key: object with _")
+            << StateKey << QByteArray("ITM_EG_Flur__OUT12") << out("EG_Flur_", 12) << true;
+        QTest::newRow("key: UTF-8 object") << StateKey
+                                           << QByteArray("ITM_K\xc3\xbc"
+                                                         "che_OUT1")
+                                           << out("Küche", 1) << true;
+        QTest::newRow("key: nine digits")
+            << StateKey << QByteArray("ITM_M_OUT999999999") << out("M", 999999999) << true;
         QTest::newRow("key: ten digits") << StateKey << QByteArray("ITM_M_OUT2147483648") << PortId() << false;
         QTest::newRow("key: no object") << StateKey << QByteArray("ITM__OUT1") << PortId() << false;
         QTest::newRow("key: no number") << StateKey << QByteArray("ITM_M_OUT") << PortId() << false;
@@ -62,7 +67,10 @@ private slots:
         QTest::newRow("key: page link") << StateKey << QByteArray("PAGE_ABC123") << PortId() << false;
 
         QTest::newRow("command: output") << Address << QByteArray("OUT.Kueche.3") << out("Kueche", 3) << true;
-        QTest::newRow("command: Latin-1 object") << Address << QByteArray("OUT.K\xfc" "che.1") << out("Küche", 1) << true;
+        QTest::newRow("command: Latin-1 object") << Address
+                                                 << QByteArray("OUT.K\xfc"
+                                                               "che.1")
+                                                 << out("Küche", 1) << true;
         QTest::newRow("command: leading zero") << Address << QByteArray("OUT.Kueche.01") << out("Kueche", 1) << false;
         QTest::newRow("command: lower case") << Address << QByteArray("out.x.1") << PortId() << false;
         QTest::newRow("command: two fields") << Address << QByteArray("OUT.Kueche") << PortId() << false;
@@ -73,10 +81,14 @@ private slots:
 
         QTest::newRow("report: output") << ReportAddress << QByteArray("OUT.Kueche.3") << out("Kueche", 3) << true;
         QTest::newRow("report: input") << ReportAddress << QByteArray("IN.Sensor.0") << in("Sensor", 0) << true;
-        QTest::newRow("report: UTF-8 object") << ReportAddress << QByteArray("OUT.K\xc3\xbc" "che.1") << out("Küche", 1) << true;
+        QTest::newRow("report: UTF-8 object") << ReportAddress
+                                              << QByteArray("OUT.K\xc3\xbc"
+                                                            "che.1")
+                                              << out("Küche", 1) << true;
         // Only exactly OUT is an output; a port that is no number reads 0.
         QTest::newRow("report: lower case") << ReportAddress << QByteArray("out.x.1") << in("x", 1) << false;
-        QTest::newRow("report: no number") << ReportAddress << QByteArray("OUT.Kueche.drei") << out("Kueche", 0) << false;
+        QTest::newRow("report: no number")
+            << ReportAddress << QByteArray("OUT.Kueche.drei") << out("Kueche", 0) << false;
         QTest::newRow("report: two fields") << ReportAddress << QByteArray("OUT.Kueche") << PortId() << false;
         // An object with "." cannot be carried: the address is split at every ".".
         QTest::newRow("report: object with .") << ReportAddress << QByteArray("OUT.a.b.1") << out("a", 0) << false;
@@ -109,7 +121,8 @@ private slots:
         QTest::addColumn<QByteArray>("panelSends");
         QTest::addColumn<QByteArray>("serverReports");
 
-        QTest::newRow("outside Latin-1") << "厨房" << QByteArray("OUT.??.3") << QByteArray("OUT.\xe5\x8e\xa8\xe6\x88\xbf.3");
+        QTest::newRow("outside Latin-1") << "厨房" << QByteArray("OUT.??.3")
+                                         << QByteArray("OUT.\xe5\x8e\xa8\xe6\x88\xbf.3");
         QTest::newRow("dot") << "a.b" << QByteArray("OUT.a.b.3") << QByteArray();
         QTest::newRow("equals sign") << "a=b" << QByteArray("OUT.a=b.3") << QByteArray();
         QTest::newRow("line break") << "a\rb" << QByteArray("OUT.a\rb.3") << QByteArray();

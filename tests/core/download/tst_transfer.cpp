@@ -67,17 +67,16 @@ void TestTransferReceiver::cleanup()
 QStringList TestTransferReceiver::entries() const
 {
     return QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
-           + QDir(projects).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        + QDir(projects).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 void TestTransferReceiver::headers()
 {
     // Taken as name and size; what the designer side writes reads back the same.
-    const QList<QPair<QByteArray, TransferProtocol::Header>> taken{
-        {"Demo=6", {"Demo", 6}},
-        {"v1.2.final=5", {"v1.2.final", 5}},
-        {QByteArray("Demo=6\0=9", 9), {"Demo", 6}},
-        {"Demo=2147483647", {"Demo", 2147483647}}};
+    const QList<QPair<QByteArray, TransferProtocol::Header>> taken{{"Demo=6", {"Demo", 6}},
+                                                                   {"v1.2.final=5", {"v1.2.final", 5}},
+                                                                   {QByteArray("Demo=6\0=9", 9), {"Demo", 6}},
+                                                                   {"Demo=2147483647", {"Demo", 2147483647}}};
     for (const auto &[datagram, expected] : taken) {
         for (const QByteArray &text : {datagram, TransferProtocol::header(expected.name, expected.size)}) {
             TransferProtocol::Header header;
@@ -89,10 +88,30 @@ void TestTransferReceiver::headers()
     }
     // Names that leave the projects directory or are no plain file names; sizes
     // that are no positive int.
-    const QByteArray refused[] = {"Demo", "=6", "", "../evil=6", "icons/project/x=6", "..\\..\\evil=6", "..=6",
-                                  "a..b=6", ".=6", "C:evil=6", "C:\\evil=6", "/tmp/evil=6", "De\nmo=6", "De\tmo=6",
-                                  "De\x7fmo=6", "De\xc2\x85mo=6", "Demo=0", "Demo=-6", "Demo=", "Demo=six",
-                                  "Demo=0x10", "Demo=6k", "Demo=2147483648", "Demo=99999999999999999999999"};
+    const QByteArray refused[] = {"Demo",
+                                  "=6",
+                                  "",
+                                  "../evil=6",
+                                  "icons/project/x=6",
+                                  "..\\..\\evil=6",
+                                  "..=6",
+                                  "a..b=6",
+                                  ".=6",
+                                  "C:evil=6",
+                                  "C:\\evil=6",
+                                  "/tmp/evil=6",
+                                  "De\nmo=6",
+                                  "De\tmo=6",
+                                  "De\x7fmo=6",
+                                  "De\xc2\x85mo=6",
+                                  "Demo=0",
+                                  "Demo=-6",
+                                  "Demo=",
+                                  "Demo=six",
+                                  "Demo=0x10",
+                                  "Demo=6k",
+                                  "Demo=2147483648",
+                                  "Demo=99999999999999999999999"};
     for (const QByteArray &datagram : refused) {
         TransferProtocol::Header header;
         QString error;
@@ -127,14 +146,14 @@ void TestTransferReceiver::script_data()
         << QStringList{"Demo.qlxd:abcabcabc"};
     QTest::newRow("ten silent seconds fail, strangers do not count, a new transfer works")
         << QByteArray("good package")
-        << QStringList{"+20000 I", "B", "+9999 I", "d Demo=6 A0", "+9999 I", "d abcd A4", "s xy I",
-                       "+9999 I", "s zz I", "+1 F", "d ef I", "B", "d Demo=2 A0", "d ok C"}
+        << QStringList{"+20000 I", "B",      "+9999 I", "d Demo=6 A0", "+9999 I", "d abcd A4",   "s xy I",
+                       "+9999 I",  "s zz I", "+1 F",    "d ef I",      "B",       "d Demo=2 A0", "d ok C"}
         << QStringList{"Demo.qlxd:ok"};
     // Deadline for 9 bytes: 60 s and 9 / 8192 s.
     QTest::newRow("a drip inside the stall limit meets the deadline")
-        << QByteArray("good package")
-        << QStringList{"B", "d Demo=9 A0", "+9000 I", "d a A1", "+9000 I", "d b A2", "+9000 I", "d c A3",
-                       "+9000 I", "d d A4", "+9000 I", "d e A5", "+9000 I", "d f A6", "+6000 I", "+1 F", "d g I"}
+        << QByteArray("good package") << QStringList{"B",       "d Demo=9 A0", "+9000 I", "d a A1", "+9000 I", "d b A2",
+                                                     "+9000 I", "d c A3",      "+9000 I", "d d A4", "+9000 I", "d e A5",
+                                                     "+9000 I", "d f A6",      "+6000 I", "+1 F",   "d g I"}
         << QStringList{"Demo.qlxd:good package"};
     QTest::newRow("no answer to the request")
         << QByteArray("good package") << QStringList{"B", "+10000 F", "d Demo=2 I"}
@@ -161,13 +180,13 @@ void TestTransferReceiver::script()
     TransferReceiver receiver(projects, [&now] { return now; });
     receiver.setPackageCheck(badIsBroken);
     const QHash<QChar, QPair<QHostAddress, quint16>> from{{'d', {designer, designerPort}},
-                                                         {'o', {designer, 40000}},
-                                                         {'s', {stranger, designerPort}},
-                                                         {'m', {QHostAddress("::ffff:192.168.0.10"), designerPort}}};
+                                                          {'o', {designer, 40000}},
+                                                          {'s', {stranger, designerPort}},
+                                                          {'m', {QHostAddress("::ffff:192.168.0.10"), designerPort}}};
     const QHash<QChar, TransferReceiver::Outcome> results{{'A', TransferReceiver::Acknowledge},
-                                                         {'C', TransferReceiver::Completed},
-                                                         {'I', TransferReceiver::Ignored},
-                                                         {'F', TransferReceiver::Failed}};
+                                                          {'C', TransferReceiver::Completed},
+                                                          {'I', TransferReceiver::Ignored},
+                                                          {'F', TransferReceiver::Failed}};
     for (const QString &step : steps) {
         if (step.size() == 1) {
             receiver.begin(step == "B" ? designer : stranger);
@@ -202,7 +221,7 @@ void TestTransferReceiver::script()
 void TestTransferReceiver::sizeBounds_data()
 {
     QTest::addColumn<qint64>("size");
-    QTest::addColumn<qint64>("free"); // in the projects folder; -1 unknown
+    QTest::addColumn<qint64>("free");     // in the projects folder; -1 unknown
     QTest::addColumn<QString>("message"); // empty when taken
 
     const qint64 spare = TransferReceiver::SpareSpace;
@@ -298,19 +317,25 @@ void TestTransferReceiver::discovery_data()
     QTest::addColumn<QString>("hosts"); // listed at the end, in order
 
     QTest::newRow("answers count for 3 s after a greeting that went out, not before the first")
-        << QStringList{"1 Unasked", "g0", "1 Unasked", "g1", "+3000", "2 Added", "1 Added", "2 Known", "+1",
-                       "3 Unasked", "1 Unasked", "g1", "+2000", "3 Added"}
+        << QStringList{"1 Unasked", "g0", "1 Unasked", "g1",        "+3000", "2 Added", "1 Added",
+                       "2 Known",   "+1", "3 Unasked", "1 Unasked", "g1",    "+2000",   "3 Added"}
         << "2 1 3";
     QTest::newRow("two answers a greeting datagram; a sprayer goes for good")
-        << QStringList{"g1", "1 Added", "9 Added,Known,Spraying", "1 Known", "g1", "9 Dropped", "1 Known,Known",
-                       "g2", "1 Known,Known,Known,Known"}
+        << QStringList{"g1",
+                       "1 Added",
+                       "9 Added,Known,Spraying",
+                       "1 Known",
+                       "g1",
+                       "9 Dropped",
+                       "1 Known,Known",
+                       "g2",
+                       "1 Known,Known,Known,Known"}
         << "1";
     QTest::newRow("32 hosts, one line for the first turned away")
         << QStringList{"g1", "1-32 Added", "33 Full", "34-40 Dropped", "5 Known"}
         << "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 32";
     QTest::newRow("256 sprayers, then no newcomer; the listed stay")
-        << QStringList{"g1", "1 Added", "2-257 Added,Known,Spraying", "258 Full", "259 Dropped", "1 Known"}
-        << "1";
+        << QStringList{"g1", "1 Added", "2-257 Added,Known,Spraying", "258 Full", "259 Dropped", "1 Known"} << "1";
 }
 
 void TestTransferReceiver::discovery()

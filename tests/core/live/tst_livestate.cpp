@@ -28,16 +28,18 @@ private:
     // Runs `work` with the "Data" lines counted and the other lines kept.
     static int dataLines;
     static QStringList otherLines;
-    template <typename Work> static void counting(Work work)
+    template<typename Work>
+    static void counting(Work work)
     {
         dataLines = 0;
         otherLines.clear();
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-            if (type == QtInfoMsg && text.startsWith("Data "))
-                ++dataLines;
-            else
-                otherLines << text;
-        });
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                if (type == QtInfoMsg && text.startsWith("Data "))
+                    ++dataLines;
+                else
+                    otherLines << text;
+            });
         work();
         qInstallMessageHandler(previous);
     }
@@ -49,15 +51,33 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("page");
-        QTest::newRow("output") << "ITM_Kueche_OUT3" << "Kueche 3 1" << "";
-        QTest::newRow("again, no report between") << "ITM_Wohnen_OUT1 ITM_Wohnen_OUT1" << "Wohnen 1 1,Wohnen 1 1" << "";
-        QTest::newRow("input") << "ITM_Aussen_IN1" << "" << "";
-        QTest::newRow("object with _") << "ITM_EG_Flur_OUT2" << "EG_Flur 2 1" << "";
-        QTest::newRow("too few fields") << "ITM_Kueche" << "" << "";
-        QTest::newRow("malformed") << "ITM_Kueche_OUTx" << "" << "";
-        QTest::newRow("page") << "PAGE_ABC123" << "" << "ABC123";
-        QTest::newRow("page without id") << "PAGE" << "" << "";
-        QTest::newRow("other") << "Kueche" << "" << "";
+        QTest::newRow("output") << "ITM_Kueche_OUT3"
+                                << "Kueche 3 1"
+                                << "";
+        QTest::newRow("again, no report between") << "ITM_Wohnen_OUT1 ITM_Wohnen_OUT1"
+                                                  << "Wohnen 1 1,Wohnen 1 1"
+                                                  << "";
+        QTest::newRow("input") << "ITM_Aussen_IN1"
+                               << ""
+                               << "";
+        QTest::newRow("object with _") << "ITM_EG_Flur_OUT2"
+                                       << "EG_Flur 2 1"
+                                       << "";
+        QTest::newRow("too few fields") << "ITM_Kueche"
+                                        << ""
+                                        << "";
+        QTest::newRow("malformed") << "ITM_Kueche_OUTx"
+                                   << ""
+                                   << "";
+        QTest::newRow("page") << "PAGE_ABC123"
+                              << ""
+                              << "ABC123";
+        QTest::newRow("page without id") << "PAGE"
+                                         << ""
+                                         << "";
+        QTest::newRow("other") << "Kueche"
+                               << ""
+                               << "";
     }
     void press()
     {
@@ -68,7 +88,10 @@ private slots:
         QStringList sends;
         QString shown;
         PressHandler handler(
-            live, [&](const QString &object, int port, double value) { sends << QString("%1 %2 %3").arg(object).arg(port).arg(value); },
+            live,
+            [&](const QString &object, int port, double value) {
+                sends << QString("%1 %2 %3").arg(object).arg(port).arg(value);
+            },
             [&](const QString &id) { shown = id; });
         for (const QString &one : text.split(' '))
             handler.press(one);
@@ -120,9 +143,8 @@ private slots:
     {
         LiveState live;
         QMap<QString, double> applied;
-        connect(&live, &LiveState::valueDue, this, [&applied](const QString &key, double value) {
-            applied.insert(key, value);
-        });
+        connect(&live, &LiveState::valueDue, this,
+                [&applied](const QString &key, double value) { applied.insert(key, value); });
         for (int i = 0; i < 300; ++i)
             live.bind(keyAt(i));
         QCOMPARE(live.toggle(keyAt(150)), 1.0); // a press: known, not reported
@@ -169,7 +191,10 @@ private slots:
         LiveState live;
         for (int i = 0; i < bound; ++i)
             live.bind(keyAt(i));
-        counting([&] { report(live, "U", unbound); report(live, "K", bound); });
+        counting([&] {
+            report(live, "U", unbound);
+            report(live, "K", bound);
+        });
         QCOMPARE(dataLines, bound + unbound);
         QSignalSpy status(&live, &LiveState::status);
         QSignalSpy handed(&live, &LiveState::valueDue);

@@ -192,18 +192,19 @@ void TestMsgServerSession::answers_data()
     QTest::newRow("keep-alives echoed") << QByteArray("N\n N x \n") << QByteArray("N\nN x\n") << QStringList() << 0;
     QTest::newRow("before login, unknown letter, empty line")
         << QByteArray("CT60\nCB\nS\nPOUT.a.1=1\nXyz\n\n") << e4 + e4 + e4 + e4 + e2 + e2 << QStringList() << 0;
-    QTest::newRow("configuration echoed")
-        << login + "CT60\nCd\nCB\n  Cr \r\n" << QByteArray("LOK\nCT60\nCd\nCB\nCr\n") << QStringList() << 0;
-    QTest::newRow("configuration refused") << login + "CX\nC\nCDB\n" << "LOK\n" + e1 + e1 + e1 << QStringList() << 0;
+    QTest::newRow("configuration echoed") << login + "CT60\nCd\nCB\n  Cr \r\n"
+                                          << QByteArray("LOK\nCT60\nCd\nCB\nCr\n") << QStringList() << 0;
+    QTest::newRow("configuration refused") << login + "CX\nC\nCDB\n"
+                                           << "LOK\n" + e1 + e1 + e1 << QStringList() << 0;
     // A start request is the owner's to answer.
-    QTest::newRow("start, port commands")
-        << login + "S\nPOUT.a.1=1\nS\nPIN.b.0=0.50\n" << QByteArray("LOK\n") << QStringList{"1", "0.50"} << 0;
+    QTest::newRow("start, port commands") << login + "S\nPOUT.a.1=1\nS\nPIN.b.0=0.50\n"
+                                          << QByteArray("LOK\n") << QStringList{"1", "0.50"} << 0;
     QTest::newRow("malformed commands passed over")
         << login + "POUT.a.1=x\nPOUT.a=1\nPout.a.1=1\nPOUT..1=1\nPOUT.a.-1=1\nPOUT.a.1\nPOUT.a.1=1\n"
         << "LOK\n" + e2 + e2 + e2 + e2 + e2 + e2 << QStringList{"1"} << 0;
     // Before its login a stranger gets its keep-alives answered, and little room.
-    QTest::newRow("login first: keep-alives answered")
-        << "N\nN x\n" + login + "CT60\n" << QByteArray("N\nN x\nLOK\nCT60\n") << QStringList() << 64;
+    QTest::newRow("login first: keep-alives answered") << "N\nN x\n" + login + "CT60\n"
+                                                       << QByteArray("N\nN x\nLOK\nCT60\n") << QStringList() << 64;
     QTest::newRow("login first: any other line closes")
         << "CT60\n" + login << QByteArray("<no end mark>") << QStringList() << 64;
     QTest::newRow("login first: more than the bound closes")

@@ -100,11 +100,15 @@ void TestQalixMsgClient::parse_data()
     QTest::newRow("P comma is no decimal point") << QByteArray("PIN.a.7=3,5") << port("a", 7, false, 0.0);
     QTest::newRow("P second = ends the value") << QByteArray("POUT.a.3=1=2") << port("a", 3, true, 1.0);
     QTest::newRow("P CR LF and spaces trimmed") << QByteArray("  POUT.Kueche.3=0.5 \r") << port("Kueche", 3, true, 0.5);
-    QTest::newRow("P decoding stops at NUL") << QByteArray("PIN.a.1=12\0" "34", 13) << port("a", 1, false, 12.0);
+    QTest::newRow("P decoding stops at NUL") << QByteArray("PIN.a.1=12\0"
+                                                           "34",
+                                                           13)
+                                             << port("a", 1, false, 12.0);
     QTest::newRow("P without =") << QByteArray("POUT.Kueche.3") << other(MsgLine::Malformed, QLatin1Char('P'));
     QTest::newRow("P cut by NUL") << QByteArray("P\0OUT.a.1=1", 11) << other(MsgLine::Malformed, QLatin1Char('P'));
 
-    QTest::newRow("E code 5") << QByteArray("E5=MsgServer not inited, wait a bit") << error(5, "MsgServer not inited, wait a bit");
+    QTest::newRow("E code 5") << QByteArray("E5=MsgServer not inited, wait a bit")
+                              << error(5, "MsgServer not inited, wait a bit");
     QTest::newRow("E code not a number") << QByteArray("Ex=text") << error(0, "text");
     QTest::newRow("E text up to the next =") << QByteArray("E2=a=b") << error(2, "a");
     QTest::newRow("E without =") << QByteArray("E5") << other(MsgLine::Malformed, QLatin1Char('E'));
@@ -214,7 +218,8 @@ void TestQalixMsgClient::liveOnlyWithProof_data()
     QTest::newRow("reports") << loggedIn << QByteArray("PIN.a.1=1\n") << true;
     QTest::newRow("nothing to report, keep-alive answered") << loggedIn << QByteArray("N\n") << true;
     QTest::newRow("start never answered") << loggedIn << QByteArray() << false;
-    QTest::newRow("error 5 to every start") << loggedIn << QByteArray("E5=MsgServer not inited, wait a bit\nN\n") << false;
+    QTest::newRow("error 5 to every start")
+        << loggedIn << QByteArray("E5=MsgServer not inited, wait a bit\nN\n") << false;
     QTest::newRow("no login answer") << QByteArray("N\nCT60\nCd\nCB\n") << QByteArray("N\nPIN.a.1=1\n") << false;
     // The one answer is the first keep-alive's, sent before the start request.
     QTest::newRow("keep-alive answered late") << QByteArray("LOK\nCT60\nCd\nCB\n") << QByteArray("N\n") << false;
@@ -258,8 +263,8 @@ void TestQalixMsgClient::resetCalmly_data()
     QTest::newRow("grows without end") << report(200000) << tooLong;
     // Each configuration answer is answered with a start request, and the
     // server reads none of them.
-    QTest::newRow("configuration flood, never read") << "N\nLOK\nCT60\nCd\n" + QByteArray("CB\n").repeated(200000)
-                                                     << "Message server reads nothing: ";
+    QTest::newRow("configuration flood, never read")
+        << "N\nLOK\nCT60\nCd\n" + QByteArray("CB\n").repeated(200000) << "Message server reads nothing: ";
 }
 
 void TestQalixMsgClient::resetCalmly()

@@ -85,7 +85,6 @@ private slots:
     void qlxdExtractDoesNotFollowLinks_data();
     void qlxdExtractDoesNotFollowLinks();
 
-
 private:
     QString path(const QString &relative) const { return m_dir->filePath(relative); }
     QScopedPointer<QTemporaryDir> m_dir;
@@ -102,43 +101,51 @@ void TestPackage::readTable_data()
     QTest::addColumn<QByteArray>("package");
     QTest::addColumn<bool>("opens");
     QTest::addColumn<QString>("entries");
-    QTest::addColumn<QString>("header"); // "key=value;..." in key order
+    QTest::addColumn<QString>("header");   // "key=value;..." in key order
     QTest::addColumn<QStringList>("data"); // "name=bytes"
 
     QTest::newRow("golden six-line") << readFile(fixture("six-line.qlxd")) << true << "project@0+5;icons/a.png@5+3"
                                      << "" << QStringList{"project=<x/>\n", "icons/a.png=PNG", "Project="};
     QTest::newRow("golden header") << readFile(fixture("header.qlxd")) << true << "project@0+4"
                                    << "Author=Ann;Version=3;Z=;a=lower" << QStringList{"project=abcd"};
-    QTest::newRow("lower-case soh") << QByteArray("soh\nSOFAT\na|2\nEOFAT\nEOH\nxy") << false << "" << ""
-                                    << QStringList();
-    QTest::newRow("empty file") << QByteArray() << false << "" << "" << QStringList();
+    QTest::newRow("lower-case soh") << QByteArray("soh\nSOFAT\na|2\nEOFAT\nEOH\nxy") << false << ""
+                                    << "" << QStringList();
+    QTest::newRow("empty file") << QByteArray() << false << ""
+                                << "" << QStringList();
     QTest::newRow("CR LF lines") << QByteArray("SOH\r\nk:v\r\nSOFAT\r\na|2\r\nb|1\r\nEOFAT\r\nEOH\r\nxyz") << true
-                                 << "a@0+2;b@2+1" << "k=v\r" << QStringList{"a=xy", "b=z"};
-    QTest::newRow("two bars, no bar skipped") << QByteArray("SOH\nSOFAT\na|2\nx|y|9\nnobar\nb|1\nEOFAT\nEOH\nxyz")
-                                              << true << "a@0+2;b@2+1" << "" << QStringList{"a=xy", "b=z", "x="};
+                                 << "a@0+2;b@2+1"
+                                 << "k=v\r" << QStringList{"a=xy", "b=z"};
+    QTest::newRow("two bars, no bar skipped")
+        << QByteArray("SOH\nSOFAT\na|2\nx|y|9\nnobar\nb|1\nEOFAT\nEOH\nxyz") << true << "a@0+2;b@2+1"
+        << "" << QStringList{"a=xy", "b=z", "x="};
     QTest::newRow("size not a number") << QByteArray("SOH\nSOFAT\na|x7\nb|0x2\nd|\nc|2\nEOFAT\nEOH\nxy") << true
-                                       << "a@0+0;b@0+0;d@0+0;c@0+2" << "" << QStringList{"a=", "c=xy"};
+                                       << "a@0+0;b@0+0;d@0+0;c@0+2"
+                                       << "" << QStringList{"a=", "c=xy"};
     QTest::newRow("EOH inside table") << QByteArray("SOH\nSOFAT\na|2\nEOH\nb|1\nEOFAT\nEOH\nxy") << true << "a@0+2"
                                       << "" << QStringList{"a=b|", "b="};
-    QTest::newRow("EOH with blanks, EOHX not") << QByteArray("SOH\nSOFAT\na|2\nEOFAT\nEOHX\n  EOH \t\nxy") << true
-                                              << "a@0+2" << "" << QStringList{"a=xy"};
-    QTest::newRow("eoh lower case") << QByteArray("SOH\nSOFAT\na|2\nEOFAT\neoh\nxy") << false << "a@0+2" << ""
-                                    << QStringList{"a="};
-    QTest::newRow("duplicate names joined") << QByteArray("SOH\nSOFAT\na|2\nb|1\na|3\nEOFAT\nEOH\nxyqabc") << true
-                                            << "a@0+2;b@2+1;a@3+3" << "" << QStringList{"a=xyabc", "b=q"};
-    QTest::newRow("nothing after EOH") << QByteArray("SOH\nSOFAT\na|0\nEOFAT\nEOH\n") << false << "a@0+0" << ""
-                                       << QStringList();
+    QTest::newRow("EOH with blanks, EOHX not")
+        << QByteArray("SOH\nSOFAT\na|2\nEOFAT\nEOHX\n  EOH \t\nxy") << true << "a@0+2"
+        << "" << QStringList{"a=xy"};
+    QTest::newRow("eoh lower case") << QByteArray("SOH\nSOFAT\na|2\nEOFAT\neoh\nxy") << false << "a@0+2"
+                                    << "" << QStringList{"a="};
+    QTest::newRow("duplicate names joined")
+        << QByteArray("SOH\nSOFAT\na|2\nb|1\na|3\nEOFAT\nEOH\nxyqabc") << true << "a@0+2;b@2+1;a@3+3"
+        << "" << QStringList{"a=xyabc", "b=q"};
+    QTest::newRow("nothing after EOH") << QByteArray("SOH\nSOFAT\na|0\nEOFAT\nEOH\n") << false << "a@0+0"
+                                       << "" << QStringList();
     QTest::newRow("header lines: junk, repeated key, colon and bar")
         << QByteArray("SOH\njunk\nk:1\nk:2\nurl:http://x|y\nSOFAT\nEOFAT\nEOH\n-") << true << ""
         << "k=2;url=http://x|y" << QStringList();
-    QTest::newRow("line and name cut at NUL") << QByteArray("SOH\nSOFAT\na|2\0junk|9\nb\0|5\nc|1\nEOFAT\nEOH\nxyz", 43)
-                                              << true << "a@0+2;c@2+1" << "" << QStringList{"a=xy", "c=z"};
-    QTest::newRow("size past the end") << QByteArray("SOH\nSOFAT\na|2\nb|10\nEOFAT\nEOH\nxyz") << true
-                                       << "a@0+2;b@2+10" << "" << QStringList{"a=xy", "b="};
-    QTest::newRow("negative size") << QByteArray("SOH\nSOFAT\na|-3\nb|2\nEOFAT\nEOH\nxy") << true << "a!;b@0+2" << ""
-                                   << QStringList{"a=", "b=xy"};
+    QTest::newRow("line and name cut at NUL")
+        << QByteArray("SOH\nSOFAT\na|2\0junk|9\nb\0|5\nc|1\nEOFAT\nEOH\nxyz", 43) << true << "a@0+2;c@2+1"
+        << "" << QStringList{"a=xy", "c=z"};
+    QTest::newRow("size past the end") << QByteArray("SOH\nSOFAT\na|2\nb|10\nEOFAT\nEOH\nxyz") << true << "a@0+2;b@2+10"
+                                       << "" << QStringList{"a=xy", "b="};
+    QTest::newRow("negative size") << QByteArray("SOH\nSOFAT\na|-3\nb|2\nEOFAT\nEOH\nxy") << true << "a!;b@0+2"
+                                   << "" << QStringList{"a=", "b=xy"};
     QTest::newRow("size beyond 32 bits") << QByteArray("SOH\nSOFAT\na|3000000000\nb|2\nEOFAT\nEOH\nxy") << true
-                                         << "a!;b!" << "" << QStringList{"a=", "b="};
+                                         << "a!;b!"
+                                         << "" << QStringList{"a=", "b="};
     QTest::newRow("running offset passes 32 bits")
         << QByteArray("SOH\nSOFAT\na|2147483000\nb|1000\nc|1\nEOFAT\nEOH\nxy") << true << "a@0+2147483000;b!;c!"
         << "" << QStringList{"a=", "c="};
@@ -196,10 +203,13 @@ void TestPackage::write_data()
     QTest::newRow("files around block sizes") << QStringList() << blockEntries << packageBytes(blocks);
     QTest::newRow("duplicate names kept") << QStringList() << QStringList({"t\ta\tone", "f\ta\t#1500"})
                                           << packageBytes({{"a", "one"}, {"a", patternBytes(1500, 1500)}});
-    QTest::newRow("text stored as Latin-1")
-        << QStringList({QString::fromUtf8("T=Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac")})
-        << QStringList({QString::fromUtf8("t\tt\tGr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac")})
-        << QByteArray("SOH\nT:Gr\xfc\xdf" "e ?\nSOFAT\nt|7\nEOFAT\nEOH\nGr\xfc\xdf" "e ?");
+    QTest::newRow("text stored as Latin-1") << QStringList({QString::fromUtf8("T=Gr\xc3\xbc\xc3\x9f"
+                                                                              "e \xe2\x82\xac")})
+                                            << QStringList({QString::fromUtf8("t\tt\tGr\xc3\xbc\xc3\x9f"
+                                                                              "e \xe2\x82\xac")})
+                                            << QByteArray("SOH\nT:Gr\xfc\xdf"
+                                                          "e ?\nSOFAT\nt|7\nEOFAT\nEOH\nGr\xfc\xdf"
+                                                          "e ?");
 }
 
 void TestPackage::write()
@@ -323,17 +333,25 @@ void TestPackage::qlxdHostilePackages_data()
     QTest::newRow("size past the end") << QByteArray("SOH\nSOFAT\na|2\nb|10\nEOFAT\nEOH\nxyz")
                                        << QStringList{"2  a", "10  b  (reaches past the end of the package)"}
                                        << QStringList{"a=xy"} << QStringList{"cannot extract \"b\""};
-    QTest::newRow("negative and huge sizes") << QByteArray("SOH\nSOFAT\nn|-5\nh|99999999999\nok|1\nEOFAT\nEOH\nq")
-                                             << QStringList{"unreadable  n  (size out of range)",
-                                                            "unreadable  ok  (size out of range)"}
-                                             << QStringList() << QStringList{"cannot extract \"n\""};
+    QTest::newRow("negative and huge sizes")
+        << QByteArray("SOH\nSOFAT\nn|-5\nh|99999999999\nok|1\nEOFAT\nEOH\nq")
+        << QStringList{"unreadable  n  (size out of range)", "unreadable  ok  (size out of range)"} << QStringList()
+        << QStringList{"cannot extract \"n\""};
     QTest::newRow("names leaving the folder")
-        << packageBytes({{"../evil", "1"}, {"icons/../../evil2", "2"}, {"/tmp/qlxd-absolute", "3"},
-                         {"icons\\..\\evil3", "4"}, {"C:evil4", "5"}, {"icons/ok.png", "6"}, {"./x", "8"}})
+        << packageBytes({{"../evil", "1"},
+                         {"icons/../../evil2", "2"},
+                         {"/tmp/qlxd-absolute", "3"},
+                         {"icons\\..\\evil3", "4"},
+                         {"C:evil4", "5"},
+                         {"icons/ok.png", "6"},
+                         {"./x", "8"}})
         << QStringList{"1  ../evil  (unsafe as a path)"} << QStringList{"icons/ok.png=6"}
-        << QStringList{"refused entry \"../evil\"", "refused entry \"icons/../../evil2\"",
-                       "refused entry \"/tmp/qlxd-absolute\"", "refused entry \"icons\\\\..\\\\evil3\"",
-                       "refused entry \"C:evil4\"", "refused entry \"./x\""};
+        << QStringList{"refused entry \"../evil\"",
+                       "refused entry \"icons/../../evil2\"",
+                       "refused entry \"/tmp/qlxd-absolute\"",
+                       "refused entry \"icons\\\\..\\\\evil3\"",
+                       "refused entry \"C:evil4\"",
+                       "refused entry \"./x\""};
     QTest::newRow("control characters in a name")
         << QByteArray("SOH\nSOFAT\na\x1b[2Jb|1\nEOFAT\nEOH\nq") << QStringList{"1  a\\x1b[2Jb  (unsafe as a path)"}
         << QStringList() << QStringList{"refused entry \"a\\x1b[2Jb\""};
@@ -377,9 +395,12 @@ void TestPackage::qlxdExtractDoesNotFollowLinks_data()
     QTest::addColumn<QString>("link");  // below out/, pointing to outside/
     QTest::addColumn<QString>("entry"); // refused; b.png beside it is extracted
 
-    QTest::newRow("linked folder, folders below it") << "icons" << "icons/sub/deeper/a.png";
-    QTest::newRow("link deeper in") << "icons/sub" << "icons/sub/new/a.png";
-    QTest::newRow("linked file") << "icons/a.png" << "icons/a.png";
+    QTest::newRow("linked folder, folders below it") << "icons"
+                                                     << "icons/sub/deeper/a.png";
+    QTest::newRow("link deeper in") << "icons/sub"
+                                    << "icons/sub/new/a.png";
+    QTest::newRow("linked file") << "icons/a.png"
+                                 << "icons/a.png";
 }
 
 void TestPackage::qlxdExtractDoesNotFollowLinks()

@@ -48,15 +48,18 @@ private slots:
     void fields_data()
     {
         QTest::addColumn<QString>("children");
-        QTest::addColumn<QString>("expected"); // ItemElement fields as "x y w h|font digits color|bold italic|type|port|page"
+        QTest::addColumn<QString>(
+            "expected"); // ItemElement fields as "x y w h|font digits color|bold italic|type|port|page"
 
-        QTest::newRow("only type: all zero, nothing kept of the defaults")
-            << "<type>Button</type>" << "0 0 0 0|0 0 0|0 0|Button||";
+        QTest::newRow("only type: all zero, nothing kept of the defaults") << "<type>Button</type>"
+                                                                           << "0 0 0 0|0 0 0|0 0|Button||";
         QTest::newRow("plain") << "<x>10</x><y>-20</y><w>50</w><h>60</h><font_size>14</font_size><digits>3</digits>"
                                   "<text_color>255</text_color><port>ITM_A_OUT1</port><page_id>P2</page_id>"
                                << "10 -20 50 60|14 3 255|0 0||ITM_A_OUT1|P2";
-        QTest::newRow("digits -1 becomes 2") << "<digits>-1</digits>" << "0 0 0 0|0 2 0|0 0|||";
-        QTest::newRow("spaces and sign") << "<font_size> +15 </font_size><digits>\n4\n</digits>" << "0 0 0 0|15 4 0|0 0|||";
+        QTest::newRow("digits -1 becomes 2") << "<digits>-1</digits>"
+                                             << "0 0 0 0|0 2 0|0 0|||";
+        QTest::newRow("spaces and sign") << "<font_size> +15 </font_size><digits>\n4\n</digits>"
+                                         << "0 0 0 0|15 4 0|0 0|||";
         QTest::newRow("not numbers") << "<font_size>12px</font_size><digits>zwei</digits><text_color>0xFF</text_color>"
                                      << "0 0 0 0|0 0 0|0 0|||";
         QTest::newRow("flags: only 1 sets") << "<text_bold>1</text_bold><text_italic>true</text_italic>"
@@ -66,11 +69,13 @@ private slots:
         QTest::newRow("first of a name counts, others ignored")
             << "<port>ITM_A_OUT1</port><port>ITM_B_OUT1</port><unknown>7</unknown><type>Text</type><type>Button</type>"
             << "0 0 0 0|0 0 0|0 0|Text|ITM_A_OUT1|";
-        QTest::newRow("text of nested elements") << "<port>ITM_<b>A</b>_OUT1</port>" << "0 0 0 0|0 0 0|0 0||ITM_A_OUT1|";
+        QTest::newRow("text of nested elements") << "<port>ITM_<b>A</b>_OUT1</port>"
+                                                 << "0 0 0 0|0 0 0|0 0||ITM_A_OUT1|";
         // A run of white space between two pieces of markup is no text once
         // parsed: neither a page link of one space nor a port over two lines.
         QTest::newRow("white space only reads empty")
-            << "<port>\n      </port><page_id> </page_id><type>\u00a0\u3000</type>" << "0 0 0 0|0 0 0|0 0|||";
+            << "<port>\n      </port><page_id> </page_id><type>\u00a0\u3000</type>"
+            << "0 0 0 0|0 0 0|0 0|||";
         QTest::newRow("runs of white space between comments dropped, others kept")
             << "<port> <!--c-->ITM_A<!--d--> _OUT1 </port><font_size>1<!--e-->2</font_size>"
             << "0 0 0 0|12 0 0|0 0||ITM_A _OUT1 |";
@@ -86,9 +91,15 @@ private slots:
         const ItemElement e = read(children);
         const ItemRecord &r = e.record;
         const QString got = QStringLiteral("%1 %2 %3 %4|%5 %6 %7|%8 %9|")
-                                .arg(e.x).arg(e.y).arg(e.w).arg(e.h)
-                                .arg(r.fontSize).arg(r.digits).arg(r.color)
-                                .arg(int(r.bold)).arg(int(r.italic))
+                                .arg(e.x)
+                                .arg(e.y)
+                                .arg(e.w)
+                                .arg(e.h)
+                                .arg(r.fontSize)
+                                .arg(r.digits)
+                                .arg(r.color)
+                                .arg(int(r.bold))
+                                .arg(int(r.italic))
             + e.type + QLatin1Char('|') + r.port + QLatin1Char('|') + r.pageId;
         QCOMPARE(got, expected);
         // Picture names are kept as stored until resolved.
@@ -100,9 +111,10 @@ private slots:
     void conversionsReadAsQtDoes_data()
     {
         QTest::addColumn<QString>("text");
-        for (const char *number : {"", " ", "0", "-0", "+5", "007", " 12", "12 ", "999999999", "-999999999",
-                                   "1000000000", "2147483647", "2147483648", "-2147483648", "-2147483649", "1_0",
-                                   "0x10", "-", "--1", "1-"})
+        for (const char *number :
+             {"",          " ",          "0",          "-0",         "+5",         "007",         " 12",         "12 ",
+              "999999999", "-999999999", "1000000000", "2147483647", "2147483648", "-2147483648", "-2147483649", "1_0",
+              "0x10",      "-",          "--1",        "1-"})
             QTest::newRow(number) << QString::fromLatin1(number);
         QTest::newRow("fullwidth digit") << QStringLiteral("\uff11");
         QTest::newRow("digit and no-break space") << QStringLiteral("1\u00a0");
@@ -110,7 +122,8 @@ private slots:
                                  "BASE64_QW4=QW4=", "BASE64_w7w=", "BASE64_QQBC", "base64_QW4=", "BASE64"})
             QTest::newRow(text) << QString::fromLatin1(text);
         QTest::newRow("Latin-1 and beyond in Base64") << QStringLiteral("BASE64_Q\u00c4W\u20ac4=");
-        QTest::newRow("long Base64") << QStringLiteral("BASE64_") + QString::fromLatin1(QByteArray(3000, 'x').toBase64());
+        QTest::newRow("long Base64") << QStringLiteral("BASE64_")
+                + QString::fromLatin1(QByteArray(3000, 'x').toBase64());
     }
 
     void conversionsReadAsQtDoes()
@@ -139,14 +152,14 @@ private slots:
         e.w = e.h = 50;
         e.record.imageActive = projectDirectory() + QStringLiteral("icons/project/lamp.png");
         e.record.imageUnknown = QStringLiteral(":/images/noicon");
-        const QString expected = QStringLiteral(
-            "<component><x>10</x><y>20</y><w>50</w><h>50</h>"
-            "<image_active>lamp.png</image_active><image_inactive/>"
-            "<image_unknown></image_unknown><text_active>BASE64_</text_active>"
-            "<text_inactive>BASE64_</text_inactive><text_error>BASE64_</text_error>"
-            "<text_bold>0</text_bold><text_italic>0</text_italic>"
-            "<text_color>16777215</text_color><font_size>12</font_size><digits>2</digits>"
-            "<page_id/><port></port><type>Picture</type></component>");
+        const QString expected =
+            QStringLiteral("<component><x>10</x><y>20</y><w>50</w><h>50</h>"
+                           "<image_active>lamp.png</image_active><image_inactive/>"
+                           "<image_unknown></image_unknown><text_active>BASE64_</text_active>"
+                           "<text_inactive>BASE64_</text_inactive><text_error>BASE64_</text_error>"
+                           "<text_bold>0</text_bold><text_italic>0</text_italic>"
+                           "<text_color>16777215</text_color><font_size>12</font_size><digits>2</digits>"
+                           "<page_id/><port></port><type>Picture</type></component>");
 
         QDomDocument document;
         QDomElement element = document.createElement(QStringLiteral("component"));
@@ -184,14 +197,15 @@ private slots:
         const bool qt5 = QT_VERSION_MAJOR == 5;
         // Qt 6's parser refuses bytes that are not UTF-8, control characters
         // and undeclared entities: those documents read as empty there.
-        QTest::newRow("windows-1252, undeclared") << "windows-1252.xml" << true
-                                                  << (qt5 ? "K\ufffdche|A|ITM_K\ufffdche_OUT1/" : "");
-        QTest::newRow("control character") << "control-character.xml" << true
-                                           << (qt5 ? "Bad\u0001|A|ITM_Bad_OUT1/" : "");
-        QTest::newRow("undeclared entity") << "undeclared-entity.xml" << true << (qt5 ? "LichtFlur|A|ITM_Flur_OUT1/" : "");
+        QTest::newRow("windows-1252, undeclared")
+            << "windows-1252.xml" << true << (qt5 ? "K\ufffdche|A|ITM_K\ufffdche_OUT1/" : "");
+        QTest::newRow("control character")
+            << "control-character.xml" << true << (qt5 ? "Bad\u0001|A|ITM_Bad_OUT1/" : "");
+        QTest::newRow("undeclared entity")
+            << "undeclared-entity.xml" << true << (qt5 ? "LichtFlur|A|ITM_Flur_OUT1/" : "");
         QTest::newRow("latin-1, declared") << "latin-1-declared.xml" << true << "B\u00e4d|A|ITM_B\u00e4d_OUT1/";
-        QTest::newRow("carriage return in a text") << "crlf.xml" << true
-                                                   << (qt5 ? "Zeile 1\r\nZeile 2|A|ITM_A_OUT1/" : "Zeile 1\nZeile 2|A|ITM_A_OUT1/");
+        QTest::newRow("carriage return in a text")
+            << "crlf.xml" << true << (qt5 ? "Zeile 1\r\nZeile 2|A|ITM_A_OUT1/" : "Zeile 1\nZeile 2|A|ITM_A_OUT1/");
         QTest::newRow("processing instruction") << "comments-in-values.xml" << true << " Flur |A|ITM_A_OUT1/";
         QTest::newRow("white space values") << "white-space-values.xml" << false << "Start|A|/;|B|";
         QTest::newRow("document type") << "declared.xml" << true << "K\u00fcche \U0001f4a1||/";
@@ -250,9 +264,15 @@ private slots:
         QTest::newRow("CDATA") << doc("", "<![CDATA[A]]>") << "parsed";
         QTest::newRow("character reference") << doc("", "&#65;") << "stream";
         QTest::newRow("C1 control") << doc("", "A\xc2\x85") << "stream";
-        QTest::newRow("U+FEFF in a text") << doc("", "\xef\xbb\xbf" "A") << "stream";
+        QTest::newRow("U+FEFF in a text") << doc("",
+                                                 "\xef\xbb\xbf"
+                                                 "A")
+                                          << "stream";
         QTest::newRow("beyond U+FFFF") << doc("", "\xf0\x9f\x92\xa1") << "stream";
-        QTest::newRow("not UTF-8") << doc("", "K\xfc" "che") << "parsed";
+        QTest::newRow("not UTF-8") << doc("",
+                                          "K\xfc"
+                                          "che")
+                                   << "parsed";
         QTest::newRow("byte order mark") << doc("\xef\xbb\xbf", "A") << "stream";
         QTest::newRow("name with a colon") << QByteArray("<r><Pages><p><a:name>A</a:name></p></Pages></r>") << "stream";
         QTest::newRow("]]> in a text") << doc("", "a]]>b") << "parsed";
@@ -348,10 +368,12 @@ private slots:
         QVERIFY(writeFile(d + "icons/both.png", "picture"));
         QVERIFY(writeFile(d + "icons/common.png", "picture"));
         QVERIFY(writeFile(d + "icons/project/projector.png", "picture"));
-        QTest::newRow("empty name") << "" << ":/images/noicon";
+        QTest::newRow("empty name") << ""
+                                    << ":/images/noicon";
         QTest::newRow("project picture wins") << "both.png" << d + "icons/project/both.png";
         QTest::newRow("common picture") << "common.png" << d + "icons/common.png";
-        QTest::newRow("unknown") << "nowhere.png" << ":/images/noicon";
+        QTest::newRow("unknown") << "nowhere.png"
+                                 << ":/images/noicon";
     }
 
     void resolve()
@@ -363,7 +385,6 @@ private slots:
         if (!name.isEmpty())
             QCOMPARE(resolvePictureName(storedPictureName(path, true)), path);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestItemRecord)

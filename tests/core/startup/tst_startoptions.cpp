@@ -25,8 +25,7 @@ private:
     QTemporaryDir dir;
 };
 
-static StartOptions options(bool fullscreen, bool topmost, const QString &path = QString(),
-                            bool hasPath = true)
+static StartOptions options(bool fullscreen, bool topmost, const QString &path = QString(), bool hasPath = true)
 {
     StartOptions result;
     result.fullscreen = fullscreen;
@@ -65,37 +64,32 @@ void TestStartOptions::parse_data()
     QTest::addColumn<StartOptions>("expected");
 
     const QString prog = QStringLiteral("/opt/panel/qalix-plus-control");
-    QTest::newRow("other case is a path")
-        << QStringList{ prog, "-FullScreen" } << options(false, false, "-FullScreen");
+    QTest::newRow("other case is a path") << QStringList{prog, "-FullScreen"} << options(false, false, "-FullScreen");
     QTest::newRow("switches around the path")
-        << QStringList{ prog, "-topmost", "a.qlxd", "-fullscreen" } << options(true, true, "a.qlxd");
-    QTest::newRow("second path ignored")
-        << QStringList{ prog, "a.qlxd", "b.qlxd" } << options(false, false, "a.qlxd");
-    QTest::newRow("empty argument is a path")
-        << QStringList{ prog, "", "a.qlxd" } << options(false, false, "");
+        << QStringList{prog, "-topmost", "a.qlxd", "-fullscreen"} << options(true, true, "a.qlxd");
+    QTest::newRow("second path ignored") << QStringList{prog, "a.qlxd", "b.qlxd"} << options(false, false, "a.qlxd");
+    QTest::newRow("empty argument is a path") << QStringList{prog, "", "a.qlxd"} << options(false, false, "");
 
     QTest::newRow("wall switches anywhere")
-        << QStringList{ prog, "-home=30", "a.qlxd", "-dim=120", "-fullscreen", "-stale=10" }
+        << QStringList{prog, "-home=30", "a.qlxd", "-dim=120", "-fullscreen", "-stale=10"}
         << wall(options(true, false, "a.qlxd"), 30, 120, 10);
     QTest::newRow("bad value after a good one")
-        << QStringList{ prog, "-home=30", "a.qlxd", "-home=x" }
-        << wall(options(false, false, "a.qlxd"), 30, 0, 0, QString(), { "-home=x" });
+        << QStringList{prog, "-home=30", "a.qlxd", "-home=x"}
+        << wall(options(false, false, "a.qlxd"), 30, 0, 0, QString(), {"-home=x"});
     QTest::newRow("the last good value counts, nine digits at most")
-        << QStringList{ prog, "-dim=5", "-stale=007", "-dim=999999999" }
-        << wall(options(false, false), 0, 999999999, 7);
-    const QStringList bad{ "-home=0", "-home=", "-dim=-5", "-dim=+5", "-stale=1.5", "-stale=1000000000",
-                           "-home=3 0", "-dim=\u0663" };
+        << QStringList{prog, "-dim=5", "-stale=007", "-dim=999999999"} << wall(options(false, false), 0, 999999999, 7);
+    const QStringList bad{"-home=0",           "-home=",    "-dim=-5",    "-dim=+5", "-stale=1.5",
+                          "-stale=1000000000", "-home=3 0", "-dim=\u0663"};
     QTest::newRow("bad values, none taken as the path")
-        << (QStringList{ prog } + bad) << wall(options(false, false), 0, 0, 0, QString(), bad);
+        << (QStringList{prog} + bad) << wall(options(false, false), 0, 0, 0, QString(), bad);
     QTest::newRow("no value after the switch is a path")
-        << QStringList{ prog, "-home", "30", "a.qlxd" } << options(false, false, "-home");
+        << QStringList{prog, "-home", "30", "a.qlxd"} << options(false, false, "-home");
     const QString pin = dir.filePath("pin");
     QTest::newRow("lock with a PIN file")
-        << QStringList{ prog, "a.qlxd", "-lock=" + pin } << wall(options(false, false, "a.qlxd"), 0, 0, 0, pin);
-    const QStringList noFile{ "-lock=" + dir.filePath("missing"), "-lock=" + dir.path(), "-lock=" };
+        << QStringList{prog, "a.qlxd", "-lock=" + pin} << wall(options(false, false, "a.qlxd"), 0, 0, 0, pin);
+    const QStringList noFile{"-lock=" + dir.filePath("missing"), "-lock=" + dir.path(), "-lock="};
     QTest::newRow("lock without a file there")
-        << (QStringList{ prog, "-lock=" + pin } + noFile)
-        << wall(options(false, false), 0, 0, 0, pin, noFile);
+        << (QStringList{prog, "-lock=" + pin} + noFile) << wall(options(false, false), 0, 0, 0, pin, noFile);
 }
 
 void TestStartOptions::parse()

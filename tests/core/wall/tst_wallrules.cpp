@@ -50,12 +50,12 @@ void TestWallRules::idle_data()
 
     QTest::newRow("home once per idle spell") << 30 << 0 << "0:? 29.9:? 30:? 31:? 45:i 74:? 75:?"
                                               << "- - home - in - home";
-    QTest::newRow("a page change restarts home, not the saver")
-        << 30 << 40 << "20:p 39:? 40:? 41:i 70:?" << "page - home+dim woke -";
+    QTest::newRow("a page change restarts home, not the saver") << 30 << 40 << "20:p 39:? 40:? 41:i 70:?"
+                                                                << "page - home+dim woke -";
     QTest::newRow("the waking input only wakes") << 0 << 60 << "59:? 60:? 61:? 70:i 71:i 130:? 131:?"
                                                  << "- dim - woke in - dim";
-    QTest::newRow("home in place when the saver goes up")
-        << 300 << 60 << "60:? 300:? 301:i 600:?" << "home+dim - woke home+dim";
+    QTest::newRow("home in place when the saver goes up") << 300 << 60 << "60:? 300:? 301:i 600:?"
+                                                          << "home+dim - woke home+dim";
 }
 
 void TestWallRules::idle()
@@ -98,19 +98,20 @@ void TestWallRules::stale_data()
 
     QTest::newRow("never connected: every key, reported or not")
         << "9:? 9:s:A 10:? 10:s:A 11:? 11:b"
-        << QStringList{ "-", "fresh", "stale", "STALE", "-", "Keine Verbindung seit 08:00" };
+        << QStringList{"-", "fresh", "stale", "STALE", "-", "Keine Verbindung seit 08:00"};
     QTest::newRow("back: banner goes, each key with its first report")
         << "0:up 1:r:A 100:down 109:? 110:? 110:b 200:up 200:b 200:s:A 201:r:A 201:s:A 201:s:B 202:r:A"
-        << QStringList{ ".", ".", ".", "-", "stale", "Keine Verbindung seit 08:01", "banner gone", "none",
-                        "STALE", "fresh now", "fresh", "STALE", "." };
+        << QStringList{
+               ".",     ".",         ".",     "-",     "stale", "Keine Verbindung seit 08:01", "banner gone", "none",
+               "STALE", "fresh now", "fresh", "STALE", "."};
     QTest::newRow("a short drop changes nothing")
-        << "0:up 10:down 19.9:? 20:up 30:? 30:s:A" << QStringList{ ".", ".", "-", ".", "-", "fresh" };
+        << "0:up 10:down 19.9:? 20:up 30:? 30:s:A" << QStringList{".", ".", "-", ".", "-", "fresh"};
     QTest::newRow("a report handed on while down is not fresh")
-        << "0:up 5:down 15:? 16:r:A 20:up 20:s:A" << QStringList{ ".", ".", "stale", ".", "banner gone", "STALE" };
+        << "0:up 5:down 15:? 16:r:A 20:up 20:s:A" << QStringList{".", ".", "stale", ".", "banner gone", "STALE"};
     QTest::newRow("a second spell starts anew, with its own time")
         << "0:up 10:down 20:? 30:up 31:r:A 130:down 140:? 140:s:A 140:b"
-        << QStringList{ ".", ".", "stale", "banner gone", "fresh now", ".", "stale", "STALE",
-                        "Keine Verbindung seit 08:02" };
+        << QStringList{
+               ".", ".", "stale", "banner gone", "fresh now", ".", "stale", "STALE", "Keine Verbindung seit 08:02"};
 }
 
 void TestWallRules::stale()
@@ -119,7 +120,8 @@ void TestWallRules::stale()
     QFETCH(QStringList, expected);
 
     qint64 now = 0;
-    StaleWatch watch(10, [&now] { return now; }, [&now] { return QTime(8, 0).addMSecs(int(now)); });
+    StaleWatch watch(
+        10, [&now] { return now; }, [&now] { return QTime(8, 0).addMSecs(int(now)); });
     QStringList answers;
     for (const QString &step : script.split(' ')) {
         now = clockMsecs(step);
@@ -149,10 +151,11 @@ void TestWallRules::pin_data()
         << "0:f=1234 0:c=1234 0:c=1 0:c=2 0:c=3 0:c=4 0:c=1234 0:c=1 0:c=2 0:c=3 0:c=4 0:L"
         << ". ok wrong wrong wrong wrong ok wrong wrong wrong wrong open";
     QTest::newRow("five wrong lock for a minute, then five more tries")
-        << "0:f=1234 0:c=1 0:c=2 0:c=3 0:c=4 1:c=5 1:L 30:c=1234 60.9:L 61:L 61:c=9 61:c=9 61:c=9 61:c=9 61:c=9 61:c=1234"
+        << "0:f=1234 0:c=1 0:c=2 0:c=3 0:c=4 1:c=5 1:L 30:c=1234 60.9:L 61:L 61:c=9 61:c=9 61:c=9 61:c=9 61:c=9 "
+           "61:c=1234"
         << ". wrong wrong wrong wrong locked L locked L open wrong wrong wrong wrong locked locked";
-    QTest::newRow("a changed file needs no restart")
-        << "0:f=1234 0:c=5678 1:f=5678 1:c=5678 1:c=1234" << ". wrong . ok wrong";
+    QTest::newRow("a changed file needs no restart") << "0:f=1234 0:c=5678 1:f=5678 1:c=5678 1:c=1234"
+                                                     << ". wrong . ok wrong";
     QTest::newRow("no valid PIN: nobody gets in, and no try counts")
         << "0:f! 0:c=1234 0:c=1 0:c=1 0:c=1 0:c=1 0:f=12 0:c=12 0:f=1234 0:c=1234"
         << ". nopin nopin nopin nopin nopin . nopin . ok";
@@ -183,7 +186,7 @@ void TestWallRules::pin()
             answers << (lock.isLockedOut() ? "L" : "open");
         } else {
             const PinLock::Result result = lock.check(action.mid(2));
-            const char *const names[] = { "ok", "wrong", "locked", "nopin" };
+            const char *const names[] = {"ok", "wrong", "locked", "nopin"};
             answers << names[int(result)];
             QCOMPARE(lock.message(result).isEmpty(), result == PinLock::Result::Accepted);
         }
@@ -216,19 +219,22 @@ void TestWallRules::backlight_data()
     // "FILE OFF ON": the file switched and its value while off and after; or a line for standard error.
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("brightness back to its value") << QStringList{ "panel/brightness=137" } << ""
+    QTest::newRow("brightness back to its value") << QStringList{"panel/brightness=137"} << ""
                                                   << "panel/brightness 0 137";
     QTest::newRow("brightness at 0 comes back brightest")
-        << QStringList{ "panel/brightness=0", "panel/max_brightness=255" } << "" << "panel/brightness 0 255";
+        << QStringList{"panel/brightness=0", "panel/max_brightness=255"} << ""
+        << "panel/brightness 0 255";
     QTest::newRow("the first that can be written, bl_power first")
-        << QStringList{ "a/bl_power/", "b/bl_power=0", "b/brightness=200" } << "" << "b/bl_power 4 0";
-    QTest::newRow("none written: DPMS") << QStringList{ "a/bl_power/" } << "on" << "DPMS off on";
+        << QStringList{"a/bl_power/", "b/bl_power=0", "b/brightness=200"} << ""
+        << "b/bl_power 4 0";
+    QTest::newRow("none written: DPMS") << QStringList{"a/bl_power/"} << "on"
+                                        << "DPMS off on";
     QTest::newRow("nothing at all") << QStringList() << ""
                                     << "Backlight: no device in %1, and no DPMS on wayland; the screen saver only "
                                        "blacks the screen";
-    QTest::newRow("cannot be written") << QStringList{ "a/bl_power/" } << ""
+    QTest::newRow("cannot be written") << QStringList{"a/bl_power/"} << ""
                                        << "a/bl_power cannot be written (Is a directory), and no DPMS on wayland";
-    QTest::newRow("write fails") << QStringList{ "a/bl_power->/dev/full" } << ""
+    QTest::newRow("write fails") << QStringList{"a/bl_power->/dev/full"} << ""
                                  << "cannot be switched off (No space left on device)";
 }
 
@@ -250,9 +256,9 @@ void TestWallRules::backlight()
         const QByteArray off = readFile(light.target()).trimmed();
         const QByteArray recorded = readFile(record);
         QVERIFY(light.switchOn(&outcome) && !light.isOff() && !QFile::exists(record));
-        outcome = light.target() == "DPMS" ? "DPMS " + dpmsSaw.join(' ')
-                                           : light.target().mid(root.size() + 1) + " " + off + " "
-                + readFile(light.target()).trimmed();
+        outcome = light.target() == "DPMS"
+            ? "DPMS " + dpmsSaw.join(' ')
+            : light.target().mid(root.size() + 1) + " " + off + " " + readFile(light.target()).trimmed();
         QVERIFY(light.target() == "DPMS"
                 || recorded == light.target().toUtf8() + '\n' + outcome.section(' ', 2) + '\n');
     } else {
@@ -280,10 +286,10 @@ void TestWallRules::backlightRecord()
     QFETCH(QByteArray, record);
     QFETCH(bool, kept);
     QTemporaryDir dir;
-    const QString root = backlightTree(dir, { "panel/bl_power=4", "full/bl_power->/dev/full" });
+    const QString root = backlightTree(dir, {"panel/bl_power=4", "full/bl_power->/dev/full"});
     // Files a record must not reach, though named like backlight files.
-    const QStringList victims{ root + "/panel/bl_power", dir.filePath("bl_power"),
-                               dir.filePath("elsewhere/panel/bl_power") };
+    const QStringList victims{root + "/panel/bl_power", dir.filePath("bl_power"),
+                              dir.filePath("elsewhere/panel/bl_power")};
     for (const QString &victim : victims)
         QVERIFY(writeFile(victim, "4\n"));
     const QString state = dir.filePath("record");
@@ -299,9 +305,9 @@ void TestWallRules::backlightRecord()
 // _exit) while the backlight is off switches it on on its way out.
 void TestWallRules::backlightOnWhenKilled()
 {
-    for (const int signal : { SIGTERM, SIGSEGV, SIGABRT, 0 }) {
+    for (const int signal : {SIGTERM, SIGSEGV, SIGABRT, 0}) {
         QTemporaryDir dir;
-        const QString root = backlightTree(dir, { "panel/brightness=180" });
+        const QString root = backlightTree(dir, {"panel/brightness=180"});
         const pid_t child = ::fork();
         if (child == 0) {
             ::signal(signal, SIG_DFL); // the panel's own, not the test's crash report

@@ -17,8 +17,14 @@ void touch(const QString &name)
     QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
-QComboBox *combo(const QWidget &dialog) { return dialog.findChild<QComboBox *>("comboBox"); }
-QCheckBox *check(const QWidget &dialog) { return dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern"); }
+QComboBox *combo(const QWidget &dialog)
+{
+    return dialog.findChild<QComboBox *>("comboBox");
+}
+QCheckBox *check(const QWidget &dialog)
+{
+    return dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern");
+}
 const QString none = QStringLiteral("- Kein Projekt -");
 
 } // namespace
@@ -97,8 +103,9 @@ void TestDialogOptions::unwritableSettingsKeepTheDialogOpen()
     dialog.findChild<QPushButton *>("pushButtonSave")->click();
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(messages, QStringList{QStringLiteral("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
-                                       .arg(QDir::toNativeSeparators(QDir::cleanPath(settingsFile)))});
+    QCOMPARE(messages,
+             QStringList{QStringLiteral("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
+                             .arg(QDir::toNativeSeparators(QDir::cleanPath(settingsFile)))});
     QVERIFY(QFileInfo(settingsFile).isDir());
 }
 

@@ -24,8 +24,9 @@ QStringList projectFiles()
 // A package the panel loads, with `picture` beside its document.
 QByteArray loadablePackage(const QByteArray &picture = "PNG")
 {
-    return packageBytes({{"project", "<p><pagex>800</pagex><pagey>600</pagey><Pages><page><id>A</id></page>"
-                                     "</Pages></p>"},
+    return packageBytes({{"project",
+                          "<p><pagex>800</pagex><pagey>600</pagey><Pages><page><id>A</id></page>"
+                          "</Pages></p>"},
                          {"icons/a.png", picture}});
 }
 
@@ -224,9 +225,10 @@ void TestDialogSelectProject::spoofedAndBrokenPackagesKeepTheGoodOne()
     // An 8-byte piece from another port is no piece: not stored, not acknowledged.
     QVERIFY(beside.send("QUJDREVG", transferPort));
     QCOMPARE(designer.next(300), QByteArray());
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Transfer failed: the package received for Demo would "
-                                                           "not load, its project document does not parse: .*; "
-                                                           ".*/projects/Demo\\.qlxd stays as it was$"));
+    QTest::ignoreMessage(QtCriticalMsg,
+                         QRegularExpression("^Transfer failed: the package received for Demo would "
+                                            "not load, its project document does not parse: .*; "
+                                            ".*/projects/Demo\\.qlxd stays as it was$"));
     QVERIFY(designer.send(broken.toBase64(), transferPort));
     QTRY_COMPARE(button->text(), QStringLiteral("Übertragung fehlgeschlagen: Package beschädigt"));
     QCOMPARE(dialog.findChild<QProgressBar *>("progressBarState")->value(), 0);

@@ -13,8 +13,8 @@
 
 namespace {
 
-const QStringList kinds{"PageChange", "Picture", "StatePicture", "Button",
-                        "StateButton", "Text", "StateText", "ADCText"};
+const QStringList kinds{"PageChange",  "Picture", "StatePicture", "Button",
+                        "StateButton", "Text",    "StateText",    "ADCText"};
 
 QImage render(QGraphicsScene &scene)
 {
@@ -111,8 +111,7 @@ void TestItems::statePictures_data()
 
     for (const char *kind : {"StateButton", "StatePicture"}) {
         const QString k = QString::fromLatin1(kind);
-        QTest::newRow(qPrintable(k + " 1,0,5")) << k << QList<double>{1.0, 0.0, 5.0}
-                                                << QStringList{"on", "off", "on"};
+        QTest::newRow(qPrintable(k + " 1,0,5")) << k << QList<double>{1.0, 0.0, 5.0} << QStringList{"on", "off", "on"};
         QTest::newRow(qPrintable(k + " negative and NaN are active"))
             << k << QList<double>{0.0, -3.0, 0.0, qQNaN()} << QStringList{"off", "on", "off", "on"};
         QTest::newRow(qPrintable(k + " -0 is 0")) << k << QList<double>{1.0, -0.0} << QStringList{"on", "off"};
@@ -146,8 +145,8 @@ void TestItems::stateText_data()
 
     QTest::newRow("on, off, on") << QList<double>{1.0, 0.0, 2.0} << QStringList{"AN", "AUS", "AN"} << 3;
     QTest::newRow("3 after 7 does not render again") << QList<double>{7.0, 3.0} << QStringList{"AN", "AN"} << 1;
-    QTest::newRow("NaN and negative are active") << QList<double>{0.0, qQNaN(), 0.0, -1.0}
-                                                 << QStringList{"AUS", "AN", "AUS", "AN"} << 4;
+    QTest::newRow("NaN and negative are active")
+        << QList<double>{0.0, qQNaN(), 0.0, -1.0} << QStringList{"AUS", "AN", "AUS", "AN"} << 4;
 }
 
 void TestItems::stateText()
@@ -175,9 +174,12 @@ void TestItems::pressSendsPortThenPage_data()
     QTest::addColumn<QString>("pageId");
     QTest::addColumn<QStringList>("sent");
 
-    QTest::newRow("neither") << "" << "" << QStringList();
-    QTest::newRow("port") << "ITM_Kueche_OUT3" << "" << QStringList{"ITM_Kueche_OUT3"};
-    QTest::newRow("both, port first") << "ITM_Kueche_OUT3" << "ABC123" << QStringList{"ITM_Kueche_OUT3", "PAGE_ABC123"};
+    QTest::newRow("neither") << ""
+                             << "" << QStringList();
+    QTest::newRow("port") << "ITM_Kueche_OUT3"
+                          << "" << QStringList{"ITM_Kueche_OUT3"};
+    QTest::newRow("both, port first") << "ITM_Kueche_OUT3"
+                                      << "ABC123" << QStringList{"ITM_Kueche_OUT3", "PAGE_ABC123"};
 }
 
 void TestItems::pressSendsPortThenPage()
@@ -235,8 +237,8 @@ void TestItems::rangeCheck_data()
     QTest::newRow("inside") << "<x>100</x><y>200</y><w>80</w><h>40</h>" << QPointF(100, 200) << QSizeF(80, 40);
     QTest::newRow("past the right edge keeps position and size")
         << "<x>700</x><y>20</y><w>200</w><h>40</h>" << QPointF(10, 10) << QSizeF(50, 50);
-    QTest::newRow("past the bottom edge") << "<x>0</x><y>590</y><w>20</w><h>20</h>" << QPointF(10, 10)
-                                          << QSizeF(50, 50);
+    QTest::newRow("past the bottom edge")
+        << "<x>0</x><y>590</y><w>20</w><h>20</h>" << QPointF(10, 10) << QSizeF(50, 50);
     QTest::newRow("overflowing sum is out of range")
         << "<x>2147483647</x><y>0</y><w>2147483647</w><h>1</h>" << QPointF(10, 10) << QSizeF(50, 50);
 }
@@ -462,9 +464,18 @@ void TestItems::frameEditChangesItem_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("x") << "Button" << "lineEditX" << "120" << "120";
-    QTest::newRow("text") << "Text" << "lineEditText" << "Hallo" << "Hallo";
-    QTest::newRow("digits") << "AnalogText" << "spinBoxDigits" << "3" << "???.???";
+    QTest::newRow("x") << "Button"
+                       << "lineEditX"
+                       << "120"
+                       << "120";
+    QTest::newRow("text") << "Text"
+                          << "lineEditText"
+                          << "Hallo"
+                          << "Hallo";
+    QTest::newRow("digits") << "AnalogText"
+                            << "spinBoxDigits"
+                            << "3"
+                            << "???.???";
 }
 
 void TestItems::frameEditChangesItem()

@@ -142,7 +142,6 @@ private slots:
         page.setPortValue(QStringLiteral("ITM_Bad_OUT1"), 1.0);
         QCOMPARE(pastedA->lastValue(), 1.0);
     }
-
 };
 
 QTEST_MAIN(TestPageEditing)

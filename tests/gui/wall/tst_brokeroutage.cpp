@@ -29,7 +29,8 @@ void TestBrokerOutage::panelLooksStaleInTime()
     TestBridge bridge(dir.path());
     QVERIFY(broker.start() && broker.publish("stat/kueche", "ON", true));
     QVERIFY(bridge.start("[broker]\nurl = mqtt://127.0.0.1:@PORT@\n[panel]\nuser = demo\npassword = demo\n"
-                         "[OUT.Kueche.1]\nstate = stat/kueche\n", broker.port()));
+                         "[OUT.Kueche.1]\nstate = stat/kueche\n",
+                         broker.port()));
     qint64 now = 0;
     MainWindow window;
     StartOptions options;

@@ -90,7 +90,7 @@ void TestWallPanel::staleLookFollowsTheConnection()
     element.type = QStringLiteral("StateButton");
     element.w = element.h = 20;
     element.record.port = QStringLiteral("ITM_Kueche_OUT1");
-    later->setPendingItems({ element });
+    later->setPendingItems({element});
     showWindow();
     const QPoint onReported = first->view()->mapFromScene(QPointF(35, 35));
     const auto shownColour = [&] { return first->view()->grab().toImage().pixelColor(onReported); };
@@ -125,7 +125,8 @@ void TestWallPanel::staleLookFollowsTheConnection()
     // On the page as shown, clear of its top, where titles and the buttons are.
     const QRect shownPage(first->view()->mapTo(window.get(), QPoint()), first->view()->size());
     QVERIFY2(shownPage.contains(banner->geometry()) && banner->y() > shownPage.center().y(),
-             qPrintable(QString("%1,%2 %3x%4").arg(banner->x()).arg(banner->y()).arg(banner->width()).arg(banner->height())));
+             qPrintable(
+                 QString("%1,%2 %3x%4").arg(banner->x()).arg(banner->y()).arg(banner->width()).arg(banner->height())));
     QVERIFY(shownColour() != fresh);
     window->onChangePort("PAGE_2"); // built now, stale from the start
     QVERIFY(later->items().first()->isStale());
@@ -206,9 +207,8 @@ void TestWallPanel::lockAsksForPin_data()
 
     QTest::newRow("exit, cancelled") << "pushButton"
                                      << "12C" << QStringList() << false;
-    QTest::newRow("exit, wrong, then right")
-        << "pushButton"
-        << "9999K1234K" << QStringList{ "Falsche PIN. Noch 4 Versuche." } << true;
+    QTest::newRow("exit, wrong, then right") << "pushButton"
+                                             << "9999K1234K" << QStringList{"Falsche PIN. Noch 4 Versuche."} << true;
 }
 
 void TestWallPanel::lockAsksForPin()
@@ -243,7 +243,8 @@ void TestWallPanel::lockAsksForPin()
         padSeen = true;
         for (const QChar key : keys) {
             const QString name = key == 'K' ? QString("pushButtonOk")
-                                 : key == 'C' ? QString("pushButtonCancel") : QString("pushButton") + key;
+                : key == 'C'                ? QString("pushButtonCancel")
+                                            : QString("pushButton") + key;
             QTest::mouseClick(pad->findChild<QPushButton *>(name), Qt::LeftButton);
             if (key == 'K' && pad->isVisible())
                 shown << pad->message();

@@ -34,7 +34,10 @@ private:
 namespace {
 const QSize landscape(1280, 720);
 
-bool black(QRgb c) { return qRed(c) < 8 && qGreen(c) < 8 && qBlue(c) < 8; }
+bool black(QRgb c)
+{
+    return qRed(c) < 8 && qGreen(c) < 8 && qBlue(c) < 8;
+}
 
 // The share of pixels of `area` that differ between two shots, or that are black in one.
 double changed(const QImage &a, const QImage &b, const QRect &area)
@@ -73,7 +76,7 @@ QString fitProblem(const QImage &shot, const QSize &screen)
 
 void TestCompositor::initTestCase()
 {
-    for (const char *tool : { "cage", "grim", "Xvfb", "xdotool", "xwininfo", "setpriv" }) {
+    for (const char *tool : {"cage", "grim", "Xvfb", "xdotool", "xwininfo", "setpriv"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty())
             QSKIP(qPrintable(QStringLiteral("%1 is missing (./panel.sh test installs it)").arg(tool)));
     }
@@ -96,11 +99,10 @@ QProcess *TestCompositor::start(const QString &program, const QStringList &argum
     // A cursor the compositor draws itself keeps it from handing the panel's
     // buffer to the output directly, which would hide later frames from grim.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &setting :
-         QStringList{ "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir + "/run", "WAYLAND_DISPLAY=wayland-0",
-                      "DISPLAY=" + display, "WLR_BACKENDS=x11", "WLR_RENDERER=pixman", "WLR_NO_HARDWARE_CURSORS=1",
-                      "QALIX_BACKLIGHT_DIR=" + dir + "/backlight", "QT_QPA_PLATFORM=" + platform,
-                      "ASAN_OPTIONS=detect_leaks=0" })
+    for (const QString &setting : QStringList{
+             "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir + "/run", "WAYLAND_DISPLAY=wayland-0", "DISPLAY=" + display,
+             "WLR_BACKENDS=x11", "WLR_RENDERER=pixman", "WLR_NO_HARDWARE_CURSORS=1",
+             "QALIX_BACKLIGHT_DIR=" + dir + "/backlight", "QT_QPA_PLATFORM=" + platform, "ASAN_OPTIONS=detect_leaks=0"})
         env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     process->setProcessEnvironment(env);
     if (unprivileged)
@@ -138,28 +140,30 @@ void TestCompositor::panelOnCage()
     QVERIFY(handToUnprivileged(dir) && ::chmod(QFile::encodeName(dir + "/run").constData(), 0700) == 0);
 
     // Reachable only through its abstract socket, inside the test's network namespace.
-    QProcess *xvfb = start("Xvfb", { "-displayfd", "1", "-screen", "0", "1400x1400x24", "-nolisten", "tcp",
-                                     "-nolisten", "unix" });
+    QProcess *xvfb =
+        start("Xvfb", {"-displayfd", "1", "-screen", "0", "1400x1400x24", "-nolisten", "tcp", "-nolisten", "unix"});
     QVERIFY(QTest::qWaitFor([&] { return xvfb->canReadLine() || xvfb->state() == QProcess::NotRunning; }));
     display = ":" + xvfb->readLine().trimmed();
-    QProcess *cage = start("cage", { "-d", "--", "sh", dir + "/panel.sh", dir }, true);
+    QProcess *cage = start("cage", {"-d", "--", "sh", dir + "/panel.sh", dir}, true);
     QString window; // cage's output: the root window's child
-    QVERIFY(QTest::qWaitFor([&] {
-        QProcess *list = start("xwininfo", { "-root", "-children" });
-        list->waitForFinished(5000);
-        window = QRegularExpression("\\n\\s+(0x[0-9a-f]+) ").match(list->readAllStandardOutput()).captured(1);
-        return !window.isEmpty();
-    }, 20000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QProcess *list = start("xwininfo", {"-root", "-children"});
+            list->waitForFinished(5000);
+            window = QRegularExpression("\\n\\s+(0x[0-9a-f]+) ").match(list->readAllStandardOutput()).captured(1);
+            return !window.isEmpty();
+        },
+        20000));
     const auto xdotool = [&](const QStringList &arguments) { start("xdotool", arguments)->waitForFinished(5000); };
     const auto screenshot = [&] {
-        QProcess *grim = start("grim", { "-" }, true);
+        QProcess *grim = start("grim", {"-"}, true);
         grim->waitForFinished(10000);
         return QImage::fromData(grim->readAllStandardOutput()).convertToFormat(QImage::Format_RGB32);
     };
     const auto tap = [&](const QPoint &at) {
-        xdotool({ "mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1" });
+        xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
     };
-    xdotool({ "windowsize", window, "1280", "720" });
+    xdotool({"windowsize", window, "1280", "720"});
     QVERIFY(writeFile(dir + "/go", ""));
 
     QString why;
@@ -183,7 +187,7 @@ void TestCompositor::panelOnCage()
     QVERIFY(QTest::qWaitFor([&] { return changed(screenshot(), first, title) < 0.01; }, 5000));
 
     // Another screen: the page is zoomed to it.
-    xdotool({ "windowsize", window, "800", "1280" });
+    xdotool({"windowsize", window, "800", "1280"});
     QVERIFY2(QTest::qWaitFor([&] { return fits(QSize(800, 1280)); }, 20000), qPrintable(why));
 
     // The compositor goes: one line, and the panel ends (the backlight on

@@ -40,10 +40,9 @@ private:
 
     static QByteArray projectDocument(const QString &pagesXml)
     {
-        return QStringLiteral(
-                   "<QalixPlusDesignerProject><pagex>640</pagex><pagey>480</pagey>"
-                   "<Connections><host>127.0.0.1</host><password>pw</password><port>64401</port>"
-                   "<username>demo</username></Connections><Pages>%1</Pages></QalixPlusDesignerProject>")
+        return QStringLiteral("<QalixPlusDesignerProject><pagex>640</pagex><pagey>480</pagey>"
+                              "<Connections><host>127.0.0.1</host><password>pw</password><port>64401</port>"
+                              "<username>demo</username></Connections><Pages>%1</Pages></QalixPlusDesignerProject>")
             .arg(pagesXml)
             .toUtf8();
     }
@@ -105,24 +104,29 @@ private slots:
                                           << "kann nicht geöffnet werden. Die Datei ist kein Package";
         // Cut short: one line and one box for the package, none per entry;
         // what lies wholly inside still loads.
-        QTest::newRow("cut in the last picture")
-            << whole.left(whole.size() - 100) << true << 1
-            << "cut short, 100 bytes missing at its end; left out: icons/b.png" << "ist unvollständig";
+        QTest::newRow("cut in the last picture") << whole.left(whole.size() - 100) << true << 1
+                                                 << "cut short, 100 bytes missing at its end; left out: icons/b.png"
+                                                 << "ist unvollständig";
         QTest::newRow("cut in the document")
             << whole.left(whole.size() - 400) << true << 0
-            << "cut short, 400 bytes missing at its end; left out: project, icons/b.png" << "ist unvollständig";
+            << "cut short, 400 bytes missing at its end; left out: project, icons/b.png"
+            << "ist unvollständig";
         QTest::newRow("no document") << packageBytes({{QStringLiteral("icons/a.png"), picture}}) << true << 0
-                                     << "it holds no project document" << "";
-        QTest::newRow("document empty")
-            << packageBytes({{QStringLiteral("project"), QByteArray()}, {QStringLiteral("icons/a.png"), picture}})
-            << true << 0 << "its project document is empty" << "";
+                                     << "it holds no project document"
+                                     << "";
+        QTest::newRow("document empty") << packageBytes(
+            {{QStringLiteral("project"), QByteArray()}, {QStringLiteral("icons/a.png"), picture}})
+                                        << true << 0 << "its project document is empty"
+                                        << "";
         ProjectReader notXml;
         QVERIFY(!notXml.read("<Pages>"));
-        QTest::newRow("document not XML") << package("<Pages>") << true << 0
-                                          << "its project document does not parse: " + notXml.errorString() << "";
+        QTest::newRow("document not XML")
+            << package("<Pages>") << true << 0 << "its project document does not parse: " + notXml.errorString() << "";
         QTest::newRow("page size 0") << package(projectDocument(page).replace("640", "0")) << true << 1
-                                     << "page size 0 x 480 unusable, the window takes 400 x 300" << "";
-        QTest::newRow("sound") << whole << true << 1 << "" << "";
+                                     << "page size 0 x 480 unusable, the window takes 400 x 300"
+                                     << "";
+        QTest::newRow("sound") << whole << true << 1 << ""
+                               << "";
     }
 
     void failuresReported()
@@ -180,11 +184,12 @@ private slots:
         const QString button = QStringLiteral("<component><x>10</x><y>20</y><w>64</w><h>64</h><port>%1</port>"
                                               "<image_active>lamp.png</image_active><type>Button</type></component>");
         const QString path = packagePath(QStringLiteral("small.qlxd"));
-        QVERIFY(writePackage(path, {{QStringLiteral("icons/lamp.png"), pngBytes(32, 32, 0xffdd00)},
-                                    {QStringLiteral("background/bg.png"), pngBytes(16, 12, 0x202040)},
-                                    {QStringLiteral("project"),
-                                     projectDocument(page("A", button.arg("ITM_Kueche_OUT1") + button.arg("PAGE_B"))
-                                                     + page("B", button.arg("ITM_Bad_IN1")) + page("A"))}}));
+        QVERIFY(writePackage(path,
+                             {{QStringLiteral("icons/lamp.png"), pngBytes(32, 32, 0xffdd00)},
+                              {QStringLiteral("background/bg.png"), pngBytes(16, 12, 0x202040)},
+                              {QStringLiteral("project"),
+                               projectDocument(page("A", button.arg("ITM_Kueche_OUT1") + button.arg("PAGE_B"))
+                                               + page("B", button.arg("ITM_Bad_IN1")) + page("A"))}}));
         MainWindow window;
         window.setFullscreenMode(fullscreen);
         QVERIFY(window.loadProject(path));
@@ -205,8 +210,9 @@ private slots:
 
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         const QSize size = fullscreen ? area.size() : QSize(640, 480);
-        const double zoom = !fullscreen ? 1.0
-            : area.width() < area.height() ? area.width() / 640.0 : area.height() / 480.0;
+        const double zoom = !fullscreen    ? 1.0
+            : area.width() < area.height() ? area.width() / 640.0
+                                           : area.height() / 480.0;
         QCOMPARE(window.size(), size);
         // A wide screen fits the page's height, a tall one its width.
         QCOMPARE(MainWindow::zoomFactor(QSize(1920, 1080), 640, 480), 2.25);
@@ -243,8 +249,7 @@ private slots:
         QTest::newRow("handed over after the first page")
             << projectDocument(pages + "<page><name><![CDATA[C]]></name></page>");
         // Kept by the parsed document, made a line feed by the stream (Qt 5).
-        QTest::newRow("carriage return in the first page")
-            << projectDocument(page("A\r\nA", item) + page("B"));
+        QTest::newRow("carriage return in the first page") << projectDocument(page("A\r\nA", item) + page("B"));
         QTest::newRow("page size after the pages")
             << QStringLiteral("<QalixPlusDesignerProject><Pages>%1</Pages><pagex>320</pagex><pagey>200</pagey>"
                               "</QalixPlusDesignerProject>")
@@ -351,10 +356,11 @@ private slots:
         loader.startPictures(package);
         loader.readDocument(read, &pages, &parent);
         const QString lost = projectDirectory() + "icons/project/" + name("p3.png");
-        QCOMPARE(messages, cut ? QStringList("Die Datei \"icons/" + name("p3.png")
-                                             + "\" kann nicht aus dem Package entpackt werden und unter \"" + lost
-                                             + "\" gespeichert werden!")
-                               : QStringList());
+        QCOMPARE(messages,
+                 cut ? QStringList("Die Datei \"icons/" + name("p3.png")
+                                   + "\" kann nicht aus dem Package entpackt werden und unter \"" + lost
+                                   + "\" gespeichert werden!")
+                     : QStringList());
         QCOMPARE(QFile::exists(lost), !cut);
         QCOMPARE(pages.size(), 2);
         // What the pages show is what the folders hold now.
@@ -400,9 +406,10 @@ private slots:
         const QString item = QStringLiteral("<component><w>40</w><h>40</h><image_active>%1</image_active>"
                                             "<type>Picture</type></component>");
         const QString path = packagePath(QStringLiteral("later.qlxd"));
-        QVERIFY(writePackage(path, {{QStringLiteral("icons/later.png"), pngBytes(40, 40, 0x10e040)},
-                                    {QStringLiteral("project"),
-                                     projectDocument(page("A") + page("B", item.arg("later.png") + item.arg("gone.png")))}}));
+        QVERIFY(writePackage(path,
+                             {{QStringLiteral("icons/later.png"), pngBytes(40, 40, 0x10e040)},
+                              {QStringLiteral("project"),
+                               projectDocument(page("A") + page("B", item.arg("later.png") + item.arg("gone.png")))}}));
         MainWindow window;
         QVERIFY(window.loadProject(path));
         QVERIFY(ProjectLoader::emptyDirectory(projectDirectory(), QStringLiteral("icons/project")));
@@ -421,9 +428,10 @@ private slots:
         const QString item = QStringLiteral("<component><x>0</x><y>%1</y><w>50</w><h>50</h><text_active>%2"
                                             "</text_active><font_size>100</font_size><type>Text</type></component>");
         const QString path = packagePath(QStringLiteral("longtext.qlxd"));
-        QVERIFY(writePackage(path, {{QStringLiteral("project"),
-                                     projectDocument(page(QStringLiteral("A"), item.arg(0).arg(text)
-                                                                                   + item.arg(200).arg("B")))}}));
+        QVERIFY(writePackage(
+            path,
+            {{QStringLiteral("project"),
+              projectDocument(page(QStringLiteral("A"), item.arg(0).arg(text) + item.arg(200).arg("B")))}}));
         MainWindow window;
         QVERIFY(window.loadProject(path));
         window.pages().first()->ensureBuilt();

@@ -131,7 +131,9 @@ private slots:
         if (before == "same" || before == "other" || before == "longer")
             QVERIFY(age(a));
         const auto inode = [](const QString &path) {
-            struct stat status {};
+            struct stat status
+            {
+            };
             return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? qint64(status.st_ino) : -1;
         };
         const qint64 aBefore = inode(a);
@@ -164,7 +166,8 @@ private slots:
 
         const QString iconMessage = QStringLiteral(
             "Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" gespeichert werden!");
-        const QString backgroundMessage = QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!");
+        const QString backgroundMessage =
+            QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!");
         const QString icons = QStringLiteral("%1icons/project/");
 
         // The name rules in full are safeDestination's table; these go end to end.
@@ -203,8 +206,9 @@ private slots:
         // Loading went on with the next entries, and nothing else changed.
         QCOMPARE(others(), before);
         const QString good = QStringLiteral("/project/good.png ") + QString::number(pngBytes(3, 3).size());
-        QCOMPARE(treeListing(projects()), QStringList({"background dir", "background/project dir", "background" + good,
-                                                       "icons dir", "icons/project dir", "icons" + good}));
+        QCOMPARE(treeListing(projects()),
+                 QStringList({"background dir", "background/project dir", "background" + good, "icons dir",
+                              "icons/project dir", "icons" + good}));
     }
 
     void oneBoxPerPackage()
@@ -215,42 +219,61 @@ private slots:
         for (int i = 0; i < 10000; ++i)
             package.append({QStringLiteral("icons/sub/p%1.png").arg(i), QByteArray("x")});
         const QString path = temp.path() + QLatin1String("/test.qlxd");
-        QTest::ignoreMessage(QtCriticalMsg, qPrintable("Package " + path + ": 10001 picture entries cannot be unpacked: "
-                                                       "background/../x.png, icons/sub/p0.png, icons/sub/p1.png, "
-                                                       "icons/sub/p2.png, icons/sub/p3.png and 9996 more"));
+        QTest::ignoreMessage(QtCriticalMsg,
+                             qPrintable("Package " + path
+                                        + ": 10001 picture entries cannot be unpacked: "
+                                          "background/../x.png, icons/sub/p0.png, icons/sub/p1.png, "
+                                          "icons/sub/p2.png, icons/sub/p3.png and 9996 more"));
         extract(package);
-        QCOMPARE(messages, QStringList("10001 Dateien aus dem Package \"" + path + "\" können nicht entpackt und "
-                                       "gespeichert werden: \"background/../x.png\", \"icons/sub/p0.png\", "
-                                       "\"icons/sub/p1.png\", \"icons/sub/p2.png\", \"icons/sub/p3.png\" und 9996 "
-                                       "weitere. Diese Bilder fehlen."));
+        QCOMPARE(messages,
+                 QStringList("10001 Dateien aus dem Package \"" + path
+                             + "\" können nicht entpackt und "
+                               "gespeichert werden: \"background/../x.png\", \"icons/sub/p0.png\", "
+                               "\"icons/sub/p1.png\", \"icons/sub/p2.png\", \"icons/sub/p3.png\" und 9996 "
+                               "weitere. Diese Bilder fehlen."));
         QVERIFY(QFile::exists(projects() + QLatin1String("icons/project/good.png")));
     }
 
     void administratorLinksAreUsed_data()
     {
         QTest::addColumn<QString>("linkPath");
-        QTest::addColumn<QString>("target");   // the link's target, relative to the sandbox
-        QTest::addColumn<QString>("pictures"); // the picture folder, relative to the link's target
+        QTest::addColumn<QString>("target");    // the link's target, relative to the sandbox
+        QTest::addColumn<QString>("pictures");  // the picture folder, relative to the link's target
         QTest::addColumn<QStringList>("after"); // the sandbox after loading; PNG is the picture's size
 
         const QStringList kept = {"shared dir", "victim dir", "victim/keep.txt 8"};
-        QTest::newRow("icons, a shared library")
-            << "icons" << "shared" << "project/"
-            << kept + QStringList{"projects dir", "projects/icons link", "projects/background dir",
-                                  "projects/background/project dir", "projects/background/project/a.png PNG",
-                                  "shared/common.png 7", "shared/project dir", "shared/project/a.png PNG"};
-        QTest::newRow("background/project")
-            << "background/project" << "shared" << ""
-            << kept + QStringList{"projects dir", "projects/background dir", "projects/background/project link",
-                                  "projects/icons dir", "projects/icons/project dir",
-                                  "projects/icons/project/a.png PNG", "shared/a.png PNG"};
+        QTest::newRow("icons, a shared library") << "icons"
+                                                 << "shared"
+                                                 << "project/"
+                                                 << kept
+                + QStringList{"projects dir",
+                              "projects/icons link",
+                              "projects/background dir",
+                              "projects/background/project dir",
+                              "projects/background/project/a.png PNG",
+                              "shared/common.png 7",
+                              "shared/project dir",
+                              "shared/project/a.png PNG"};
+        QTest::newRow("background/project") << "background/project"
+                                            << "shared"
+                                            << ""
+                                            << kept
+                + QStringList{"projects dir",       "projects/background dir",    "projects/background/project link",
+                              "projects/icons dir", "projects/icons/project dir", "projects/icons/project/a.png PNG",
+                              "shared/a.png PNG"};
         // Emptying the backgrounds takes the icons' folder inside them; it is made again.
-        QTest::newRow("icons inside the backgrounds")
-            << "icons" << "projects/background/project" << "project/"
-            << QStringList{"victim dir", "victim/keep.txt 8", "projects dir", "projects/icons link",
-                           "projects/background dir", "projects/background/project dir",
-                           "projects/background/project/a.png PNG", "projects/background/project/project dir",
-                           "projects/background/project/project/a.png PNG"};
+        QTest::newRow("icons inside the backgrounds") << "icons"
+                                                      << "projects/background/project"
+                                                      << "project/"
+                                                      << QStringList{"victim dir",
+                                                                     "victim/keep.txt 8",
+                                                                     "projects dir",
+                                                                     "projects/icons link",
+                                                                     "projects/background dir",
+                                                                     "projects/background/project dir",
+                                                                     "projects/background/project/a.png PNG",
+                                                                     "projects/background/project/project dir",
+                                                                     "projects/background/project/project/a.png PNG"};
     }
 
     void administratorLinksAreUsed()
@@ -274,8 +297,8 @@ private slots:
         QVERIFY(QDir().mkpath(QFileInfo(projects() + linkPath).path()));
         QVERIFY(QFile::link(shared, projects() + linkPath));
 
-        extract({{QStringLiteral("icons/a.png"), pngBytes(3, 3)},
-                 {QStringLiteral("background/a.png"), pngBytes(3, 3)}});
+        extract(
+            {{QStringLiteral("icons/a.png"), pngBytes(3, 3)}, {QStringLiteral("background/a.png"), pngBytes(3, 3)}});
         QCOMPARE(messages, QStringList());
         // The link stands and is used as its folder; nothing behind the links
         // inside the picture folder is touched.
@@ -283,7 +306,6 @@ private slots:
         after.sort();
         QCOMPARE(treeListing(sandbox()), after);
     }
-
 };
 
 QTEST_MAIN(TestProjectLoader)

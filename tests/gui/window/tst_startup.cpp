@@ -99,7 +99,7 @@ void TestStartup::panelFailsLoudlyWithoutProjectsDirectory()
     env.remove("QT_LOGGING_RULES");
     env.insert("ASAN_OPTIONS", "detect_leaks=0");
     process.setProcessEnvironment(env);
-    process.start(copy, { dir.filePath("nonexistent.qlxd") });
+    process.start(copy, {dir.filePath("nonexistent.qlxd")});
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QVERIFY(process.exitCode() != 0);
@@ -108,7 +108,6 @@ void TestStartup::panelFailsLoudlyWithoutProjectsDirectory()
     QCOMPARE(lines.size(), 2); // one line and its line feed
     QVERIFY2(lines.first().contains(QFile::encodeName(dir.filePath("projects/"))), lines.first());
 }
-
 
 void TestStartup::panelWithoutDisplaySaysWhy()
 {

@@ -82,7 +82,7 @@ void TestKioskPolicy::init()
 
 void TestKioskPolicy::panelArguments_data()
 {
-    QTest::addColumn<QVariant>("stored"); // invalid: no settings.ini
+    QTest::addColumn<QVariant>("stored");   // invalid: no settings.ini
     QTest::addColumn<QStringList>("files"); // below projects/; "/" at the end: a folder
     QTest::addColumn<QStringList>("passThrough");
     QTest::addColumn<QString>("expected"); // the package started full screen, empty for none
@@ -92,10 +92,9 @@ void TestKioskPolicy::panelArguments_data()
     QTest::newRow("no project chosen") << QVariant("- Kein Projekt -") << demo << QStringList() << "";
     QTest::newRow("stored package") << QVariant("Demo.qlxd") << demo << QStringList() << "Demo.qlxd";
     QTest::newRow("package gone") << QVariant("Gone.qlxd") << demo << QStringList() << "";
-    QTest::newRow("folder named like one") << QVariant("dir.qlxd") << QStringList{"dir.qlxd/"} << QStringList()
-                                           << "";
-    QTest::newRow("out of the folder") << QVariant("../outside.qlxd") << QStringList{"../outside.qlxd"}
-                                       << QStringList() << "";
+    QTest::newRow("folder named like one") << QVariant("dir.qlxd") << QStringList{"dir.qlxd/"} << QStringList() << "";
+    QTest::newRow("out of the folder") << QVariant("../outside.qlxd") << QStringList{"../outside.qlxd"} << QStringList()
+                                       << "";
 }
 
 void TestKioskPolicy::panelArguments()
@@ -133,15 +132,15 @@ void TestKioskPolicy::nextDelay_data()
     QTest::newRow("crashes back off up to a minute")
         << false << QString("crash:100 ").repeated(9)
         << QList<int>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000};
-    QTest::newRow("a run of a minute starts anew") << false << "crash:100 crash:100 crash:60000 crash:59999"
-                                                   << QList<int>{1000, 2000, 1000, 2000};
-    QTest::newRow("saved options restart at once") << false << "crash:100 saved:100 saved:100 crash:100"
-                                                   << QList<int>{1000, 0, 0, 2000};
-    QTest::newRow("a crash while saving backs off") << false << "crash+saved:100 exit2+saved:100"
-                                                    << QList<int>{1000, 2000};
+    QTest::newRow("a run of a minute starts anew")
+        << false << "crash:100 crash:100 crash:60000 crash:59999" << QList<int>{1000, 2000, 1000, 2000};
+    QTest::newRow("saved options restart at once")
+        << false << "crash:100 saved:100 saved:100 crash:100" << QList<int>{1000, 0, 0, 2000};
+    QTest::newRow("a crash while saving backs off")
+        << false << "crash+saved:100 exit2+saved:100" << QList<int>{1000, 2000};
     QTest::newRow("exit button ends") << false << "saved:100 closed:100" << QList<int>{0, -1};
-    QTest::newRow("always: exit button backs off") << true << "closed:100 closed:100 closed:60000 saved:100"
-                                                   << QList<int>{1000, 2000, 1000, 0};
+    QTest::newRow("always: exit button backs off")
+        << true << "closed:100 closed:100 closed:60000 saved:100" << QList<int>{1000, 2000, 1000, 0};
 }
 
 void TestKioskPolicy::nextDelay()
@@ -172,8 +171,7 @@ void TestKioskPolicy::nextDelay()
 void TestKioskPolicy::startLauncher(const QStringList &plan, const QStringList &arguments, QString command)
 {
     QVERIFY(writeFile(bin + "/qalix-plus-control", standIn));
-    QVERIFY(QFile::setPermissions(bin + "/qalix-plus-control",
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(QFile::setPermissions(bin + "/qalix-plus-control", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QVERIFY(writeFile(bin + "/plan", plan.join('\n').toUtf8() + '\n'));
     QVERIFY(writeFile(projects + "/Demo.qlxd", "package"));
     QVERIFY(writeFile(bin + "/backlight/panel/bl_power", "0\n") && QDir().mkpath(bin + "/run"));
@@ -230,8 +228,10 @@ void TestKioskPolicy::startedAtBoot_data()
 {
     QTest::addColumn<QString>("example"); // below packaging/
     QTest::addColumn<QString>("prefix");  // of its line that starts the launcher
-    QTest::newRow("labwc autostart") << "labwc-autostart" << "qalix-plus-control-kiosk ";
-    QTest::newRow("cage as the session") << "qalix-plus-control-cage@.service" << "ExecStart=";
+    QTest::newRow("labwc autostart") << "labwc-autostart"
+                                     << "qalix-plus-control-kiosk ";
+    QTest::newRow("cage as the session") << "qalix-plus-control-cage@.service"
+                                         << "ExecStart=";
 }
 
 // The examples' lines as labwc and systemd run them: under both the launcher
