@@ -6,6 +6,7 @@
 #   ./panel.sh sanitize-test  the suite built with address and undefined-behaviour sanitizers,
 #                             in build-sanitize/
 #   ./panel.sh package        build, then the Debian package build/qalix-plus-control_<version>_amd64.deb
+#   ./panel.sh format-check   every tracked C++ file as clang-format writes it with .clang-format
 #   ./panel.sh qemu-check     with QALIX_ARCH=arm64: the arm64 core tests and the panel on the
 #                             demo, run under qemu
 # QALIX_QT=6 builds against Qt 6 instead of Qt 5, in build-qt6/ (build-qt6-sanitize/).
@@ -185,6 +186,15 @@ case "${1:-}" in
                 fail "Comparing with $(shown "$native")" "$build/setup.log"
             fi
         fi ;;
+    format-check)
+        packages=(clang-format git)
+        mkdir -p "$build"
+        install_missing "$build/setup.log"
+        if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror; then
+            echo "Formatting differs; 'git ls-files '*.cpp' '*.h' | xargs clang-format -i' writes it" >&2
+            exit 1
+        fi
+        echo "Formatting: every C++ file as clang-format writes it" ;;
     qemu-check)
         [ "$arch" = arm64 ] || { echo "qemu-check checks the arm64 build: QALIX_ARCH=arm64 $0 qemu-check" >&2; exit 2; }
         do_build "$build"
@@ -193,6 +203,6 @@ case "${1:-}" in
         do_build "$build"
         exec "$here/demo/run-demo.sh" "$build" ;;
     *)
-        echo "usage: $0 demo|test|build|sanitize-test|package|qemu-check" >&2
+        echo "usage: $0 demo|test|build|sanitize-test|format-check|package|qemu-check" >&2
         exit 2 ;;
 esac
