@@ -1,6 +1,7 @@
 #include "core/startup/messagehandler.h"
 #include "core/wall/backlight.h"
 
+#include <atomic>
 #include <cstring>
 
 bool isDisplayLost(const QString &message)
@@ -45,8 +46,14 @@ QByteArray logLine(QtMsgType type, const QString &message, const char *category)
 
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtFatalMsg || (type == QtWarningMsg && isDisplayLost(message)))
+    const bool displayLost = type == QtWarningMsg && isDisplayLost(message);
+    if (type == QtFatalMsg || displayLost)
         Backlight::restoreInEmergency();
+    // More than one of Qt's threads may find the broken connection before the
+    // process ends (Qt 6 on Wayland): the operator gets the line once.
+    static std::atomic_flag displayLostSaid = ATOMIC_FLAG_INIT;
+    if (displayLost && displayLostSaid.test_and_set())
+        return;
     FILE *stream = logStream(type, context.category, message);
     if (!stream)
         return;
