@@ -94,7 +94,7 @@ void TestPackage::readTable_data()
     QTest::addColumn<QString>("header");   // "key=value;..." in key order
     QTest::addColumn<QStringList>("data"); // "name=bytes"
 
-    const auto row = [](const char *name, const QByteArray &package, const bool &opens, const QString &entries,
+    const auto row = [](const char *name, const QByteArray &package, bool opens, const QString &entries,
                         const QString &header, const QStringList &data) {
         QTest::newRow(name) << package << opens << entries << header << data;
     };
