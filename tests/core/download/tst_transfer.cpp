@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 const QHostAddress designer(QStringLiteral("192.168.0.10"));
@@ -29,7 +31,6 @@ class TestTransferReceiver : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
     void headers();
     void script_data();
@@ -44,22 +45,16 @@ private slots:
     void discovery();
 
 private:
-    QTemporaryDir *dir = nullptr;
+    std::unique_ptr<QTemporaryDir> dir;
     QString projects;
 };
 
 void TestTransferReceiver::init()
 {
-    dir = new QTemporaryDir;
+    dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     projects = dir->path() + QStringLiteral("/projects/");
     QVERIFY(QDir().mkpath(projects));
-}
-
-void TestTransferReceiver::cleanup()
-{
-    delete dir;
-    dir = nullptr;
 }
 
 void TestTransferReceiver::headers()

@@ -194,9 +194,8 @@ void TestKioskPolicy::startLauncher(const QStringList &plan, const QStringList &
 
 QStringList TestKioskPolicy::recordedRuns() const
 {
-    QFile file(bin + "/runs");
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                          : QStringList();
+    const QString runs = bin + "/runs";
+    return QFile::exists(runs) ? QString(readFile(runs)).split('\n', Qt::SkipEmptyParts) : QStringList();
 }
 
 void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
