@@ -94,14 +94,12 @@ void TestLiveUpdate::pageSwitch_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("visible"); // one letter per page: ids 1, 2, 2, a_b
 
-    QTest::newRow("page 2") << "PAGE_2"
-                            << "0110";
-    QTest::newRow("page 1") << "PAGE_1"
-                            << "1000";
-    QTest::newRow("only the second field counts") << "PAGE_a_b"
-                                                  << "0000";
-    QTest::newRow("unknown id hides all") << "PAGE_9"
-                                          << "0000";
+    // clang-format off
+    QTest::newRow("page 2") << "PAGE_2" << "0110";
+    QTest::newRow("page 1") << "PAGE_1" << "1000";
+    QTest::newRow("only the second field counts") << "PAGE_a_b" << "0000";
+    QTest::newRow("unknown id hides all") << "PAGE_9" << "0000";
+    // clang-format on
 }
 
 void TestLiveUpdate::pageSwitch()
