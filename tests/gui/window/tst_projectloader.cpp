@@ -157,7 +157,7 @@ private slots:
             QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!");
         const QString icons = QStringLiteral("%1icons/project/");
 
-        // The name rules in full are safeDestination's table; these go end to end.
+        // Names that would land outside the picture folders, end to end.
         const QStringList iconEntries = {
             QStringLiteral("icons/../../../escaped.png"),
             QStringLiteral("icons/..\\..\\x.png"),
