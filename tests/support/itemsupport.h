@@ -20,8 +20,6 @@
 #include "tools/standins/msgserversim.h"
 
 #include <QDomDocument>
-#include <QDomElement>
-#include <QMap>
 
 #include <functional>
 #include <memory>
@@ -62,49 +60,6 @@ inline std::unique_ptr<Item> makeKind(const QString &kind)
     if (kind == QLatin1String("StateText"))
         return std::make_unique<ItemStateText>(nullptr, nullptr);
     return std::make_unique<ItemADCText>(nullptr, nullptr);
-}
-
-// Builds item elements as the designer writes them, for the page tests.
-struct ElementDraft
-{
-    explicit ElementDraft(const QString &type = QString(), int x = 10, int y = 10, int w = 50, int h = 50)
-        : type(type)
-        , x(x)
-        , y(y)
-        , w(w)
-        , h(h)
-    {
-    }
-
-    QString type;
-    int x = 10;
-    int y = 10;
-    int w = 50;
-    int h = 50;
-    QString port;
-    QString pageId;
-    QMap<QString, QString> extra;
-
-    QDomElement build(QDomDocument &document, const QString &tag = QStringLiteral("component")) const;
-};
-
-inline QDomElement ElementDraft::build(QDomDocument &document, const QString &tag) const
-{
-    QDomElement element = document.createElement(tag);
-    appendIntElement(document, element, QStringLiteral("x"), x);
-    appendIntElement(document, element, QStringLiteral("y"), y);
-    appendIntElement(document, element, QStringLiteral("w"), w);
-    appendIntElement(document, element, QStringLiteral("h"), h);
-    appendElement(document, element, QStringLiteral("font_size"), QStringLiteral("12"));
-    appendElement(document, element, QStringLiteral("digits"), QStringLiteral("2"));
-    appendElement(document, element, QStringLiteral("text_color"), QStringLiteral("16777215"));
-    appendElement(document, element, QStringLiteral("page_id"), pageId);
-    appendElement(document, element, QStringLiteral("port"), port);
-    for (auto it = extra.constBegin(); it != extra.constEnd(); ++it)
-        appendElement(document, element, it.key(), it.value());
-    if (!type.isNull())
-        appendElement(document, element, QStringLiteral("type"), type);
-    return element;
 }
 
 // A 400 x 300 page of `window`, keeping its items in `items`.

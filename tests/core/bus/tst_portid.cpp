@@ -52,10 +52,8 @@ private slots:
         // The last "_" separates the port, so an object may hold "_".
         QTest::newRow("key: object with _")
             << StateKey << QByteArray("ITM_EG_Flur__OUT12") << out("EG_Flur_", 12) << true;
-        QTest::newRow("key: UTF-8 object") << StateKey
-                                           << QByteArray("ITM_K\xc3\xbc"
-                                                         "che_OUT1")
-                                           << out("Küche", 1) << true;
+        QTest::newRow("key: UTF-8 object")
+            << StateKey << QByteArray("ITM_K\303\274che_OUT1") << out("Küche", 1) << true;
         QTest::newRow("key: nine digits")
             << StateKey << QByteArray("ITM_M_OUT999999999") << out("M", 999999999) << true;
         QTest::newRow("key: ten digits") << StateKey << QByteArray("ITM_M_OUT2147483648") << PortId() << false;
@@ -67,10 +65,7 @@ private slots:
         QTest::newRow("key: page link") << StateKey << QByteArray("PAGE_ABC123") << PortId() << false;
 
         QTest::newRow("command: output") << Address << QByteArray("OUT.Kueche.3") << out("Kueche", 3) << true;
-        QTest::newRow("command: Latin-1 object") << Address
-                                                 << QByteArray("OUT.K\xfc"
-                                                               "che.1")
-                                                 << out("Küche", 1) << true;
+        QTest::newRow("command: Latin-1 object") << Address << QByteArray("OUT.K\374che.1") << out("Küche", 1) << true;
         QTest::newRow("command: leading zero") << Address << QByteArray("OUT.Kueche.01") << out("Kueche", 1) << false;
         QTest::newRow("command: lower case") << Address << QByteArray("out.x.1") << PortId() << false;
         QTest::newRow("command: two fields") << Address << QByteArray("OUT.Kueche") << PortId() << false;
@@ -81,10 +76,8 @@ private slots:
 
         QTest::newRow("report: output") << ReportAddress << QByteArray("OUT.Kueche.3") << out("Kueche", 3) << true;
         QTest::newRow("report: input") << ReportAddress << QByteArray("IN.Sensor.0") << in("Sensor", 0) << true;
-        QTest::newRow("report: UTF-8 object") << ReportAddress
-                                              << QByteArray("OUT.K\xc3\xbc"
-                                                            "che.1")
-                                              << out("Küche", 1) << true;
+        QTest::newRow("report: UTF-8 object")
+            << ReportAddress << QByteArray("OUT.K\303\274che.1") << out("Küche", 1) << true;
         // Only exactly OUT is an output; a port that is no number reads 0.
         QTest::newRow("report: lower case") << ReportAddress << QByteArray("out.x.1") << in("x", 1) << false;
         QTest::newRow("report: no number")

@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 const QHostAddress designer(QStringLiteral("192.168.0.10"));
@@ -29,7 +31,6 @@ class TestTransferReceiver : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
     void headers();
     void script_data();
@@ -44,30 +45,16 @@ private slots:
     void discovery();
 
 private:
-    QStringList entries() const;
-
-    QTemporaryDir *dir = nullptr;
+    std::unique_ptr<QTemporaryDir> dir;
     QString projects;
 };
 
 void TestTransferReceiver::init()
 {
-    dir = new QTemporaryDir;
+    dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     projects = dir->path() + QStringLiteral("/projects/");
     QVERIFY(QDir().mkpath(projects));
-}
-
-void TestTransferReceiver::cleanup()
-{
-    delete dir;
-    dir = nullptr;
-}
-
-QStringList TestTransferReceiver::entries() const
-{
-    return QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
-        + QDir(projects).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 void TestTransferReceiver::headers()
@@ -88,30 +75,13 @@ void TestTransferReceiver::headers()
     }
     // Names that leave the projects directory or are no plain file names; sizes
     // that are no positive int.
-    const QByteArray refused[] = {"Demo",
-                                  "=6",
-                                  "",
-                                  "../evil=6",
-                                  "icons/project/x=6",
-                                  "..\\..\\evil=6",
-                                  "..=6",
-                                  "a..b=6",
-                                  ".=6",
-                                  "C:evil=6",
-                                  "C:\\evil=6",
-                                  "/tmp/evil=6",
-                                  "De\nmo=6",
-                                  "De\tmo=6",
-                                  "De\x7fmo=6",
-                                  "De\xc2\x85mo=6",
-                                  "Demo=0",
-                                  "Demo=-6",
-                                  "Demo=",
-                                  "Demo=six",
-                                  "Demo=0x10",
-                                  "Demo=6k",
-                                  "Demo=2147483648",
-                                  "Demo=99999999999999999999999"};
+    // clang-format off
+    const QByteArray refused[] = {
+        "Demo", "=6", "", "../evil=6", "icons/project/x=6", "..\\..\\evil=6", "..=6", "a..b=6", ".=6",
+        "C:evil=6", "C:\\evil=6", "/tmp/evil=6", "De\nmo=6", "De\tmo=6", "De\x7fmo=6", "De\xc2\x85mo=6",
+        "Demo=0", "Demo=-6", "Demo=", "Demo=six", "Demo=0x10", "Demo=6k", "Demo=2147483648",
+        "Demo=99999999999999999999999"};
+    // clang-format on
     for (const QByteArray &datagram : refused) {
         TransferProtocol::Header header;
         QString error;
@@ -255,7 +225,7 @@ void TestTransferReceiver::sizeBounds()
         QCOMPARE(outcome, TransferReceiver::Refused);
         QCOMPARE(receiver.message(), message);
         QVERIFY(receiver.isIdle() && !receiver.reason().isEmpty());
-        QCOMPARE(entries(), QStringList{"projects"});
+        QCOMPARE(treeListing(dir->path()), QStringList{"/projects dir"});
     }
 }
 
@@ -296,7 +266,7 @@ void TestTransferReceiver::linkedPackageStaysALink()
     QCOMPARE(receiver.receive(QByteArray("new").toBase64(), designer, designerPort), TransferReceiver::Completed);
     QCOMPARE(QFileInfo(projects + "Demo.qlxd").symLinkTarget(), target);
     QCOMPARE(readFile(target), QByteArray("new"));
-    QCOMPARE(entries(), (QStringList{"elsewhere.qlxd", "projects", "Demo.qlxd"}));
+    QCOMPARE(treeListing(dir->path()), (QStringList{"/elsewhere.qlxd 3", "/projects dir", "/projects/Demo.qlxd link"}));
 }
 
 void TestTransferReceiver::unwritableDirectoryFails()
@@ -320,17 +290,11 @@ void TestTransferReceiver::discovery_data()
         << QStringList{"1 Unasked", "g0", "1 Unasked", "g1",        "+3000", "2 Added", "1 Added",
                        "2 Known",   "+1", "3 Unasked", "1 Unasked", "g1",    "+2000",   "3 Added"}
         << "2 1 3";
+    // clang-format off
     QTest::newRow("two answers a greeting datagram; a sprayer goes for good")
-        << QStringList{"g1",
-                       "1 Added",
-                       "9 Added,Known,Spraying",
-                       "1 Known",
-                       "g1",
-                       "9 Dropped",
-                       "1 Known,Known",
-                       "g2",
-                       "1 Known,Known,Known,Known"}
-        << "1";
+        << QStringList{"g1", "1 Added", "9 Added,Known,Spraying", "1 Known", "g1", "9 Dropped", "1 Known,Known", "g2",
+                       "1 Known,Known,Known,Known"} << "1";
+    // clang-format on
     QTest::newRow("32 hosts, one line for the first turned away")
         << QStringList{"g1", "1-32 Added", "33 Full", "34-40 Dropped", "5 Known"}
         << "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 32";

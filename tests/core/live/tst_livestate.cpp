@@ -51,33 +51,18 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("page");
-        QTest::newRow("output") << "ITM_Kueche_OUT3"
-                                << "Kueche 3 1"
-                                << "";
-        QTest::newRow("again, no report between") << "ITM_Wohnen_OUT1 ITM_Wohnen_OUT1"
-                                                  << "Wohnen 1 1,Wohnen 1 1"
-                                                  << "";
-        QTest::newRow("input") << "ITM_Aussen_IN1"
-                               << ""
-                               << "";
-        QTest::newRow("object with _") << "ITM_EG_Flur_OUT2"
-                                       << "EG_Flur 2 1"
-                                       << "";
-        QTest::newRow("too few fields") << "ITM_Kueche"
-                                        << ""
-                                        << "";
-        QTest::newRow("malformed") << "ITM_Kueche_OUTx"
-                                   << ""
-                                   << "";
-        QTest::newRow("page") << "PAGE_ABC123"
-                              << ""
-                              << "ABC123";
-        QTest::newRow("page without id") << "PAGE"
-                                         << ""
-                                         << "";
-        QTest::newRow("other") << "Kueche"
-                               << ""
-                               << "";
+        const auto row = [](const char *name, const QString &text, const QString &sent, const QString &page) {
+            QTest::newRow(name) << text << sent << page;
+        };
+        row("output", "ITM_Kueche_OUT3", "Kueche 3 1", "");
+        row("again, no report between", "ITM_Wohnen_OUT1 ITM_Wohnen_OUT1", "Wohnen 1 1,Wohnen 1 1", "");
+        row("input", "ITM_Aussen_IN1", "", "");
+        row("object with _", "ITM_EG_Flur_OUT2", "EG_Flur 2 1", "");
+        row("too few fields", "ITM_Kueche", "", "");
+        row("malformed", "ITM_Kueche_OUTx", "", "");
+        row("page", "PAGE_ABC123", "", "ABC123");
+        row("page without id", "PAGE", "", "");
+        row("other", "Kueche", "", "");
     }
     void press()
     {

@@ -100,10 +100,7 @@ void TestQalixMsgClient::parse_data()
     QTest::newRow("P comma is no decimal point") << QByteArray("PIN.a.7=3,5") << port("a", 7, false, 0.0);
     QTest::newRow("P second = ends the value") << QByteArray("POUT.a.3=1=2") << port("a", 3, true, 1.0);
     QTest::newRow("P CR LF and spaces trimmed") << QByteArray("  POUT.Kueche.3=0.5 \r") << port("Kueche", 3, true, 0.5);
-    QTest::newRow("P decoding stops at NUL") << QByteArray("PIN.a.1=12\0"
-                                                           "34",
-                                                           13)
-                                             << port("a", 1, false, 12.0);
+    QTest::newRow("P decoding stops at NUL") << QByteArray("PIN.a.1=12\00034", 13) << port("a", 1, false, 12.0);
     QTest::newRow("P without =") << QByteArray("POUT.Kueche.3") << other(MsgLine::Malformed, QLatin1Char('P'));
     QTest::newRow("P cut by NUL") << QByteArray("P\0OUT.a.1=1", 11) << other(MsgLine::Malformed, QLatin1Char('P'));
 

@@ -47,40 +47,38 @@ private:
 private slots:
     void fields_data()
     {
+        // The fields read, as "x y w h|font digits color|bold italic|type|port|page".
         QTest::addColumn<QString>("children");
-        QTest::addColumn<QString>(
-            "expected"); // ItemElement fields as "x y w h|font digits color|bold italic|type|port|page"
+        QTest::addColumn<QString>("expected");
 
-        QTest::newRow("only type: all zero, nothing kept of the defaults") << "<type>Button</type>"
-                                                                           << "0 0 0 0|0 0 0|0 0|Button||";
-        QTest::newRow("plain") << "<x>10</x><y>-20</y><w>50</w><h>60</h><font_size>14</font_size><digits>3</digits>"
-                                  "<text_color>255</text_color><port>ITM_A_OUT1</port><page_id>P2</page_id>"
-                               << "10 -20 50 60|14 3 255|0 0||ITM_A_OUT1|P2";
-        QTest::newRow("digits -1 becomes 2") << "<digits>-1</digits>"
-                                             << "0 0 0 0|0 2 0|0 0|||";
-        QTest::newRow("spaces and sign") << "<font_size> +15 </font_size><digits>\n4\n</digits>"
-                                         << "0 0 0 0|15 4 0|0 0|||";
-        QTest::newRow("not numbers") << "<font_size>12px</font_size><digits>zwei</digits><text_color>0xFF</text_color>"
-                                     << "0 0 0 0|0 0 0|0 0|||";
-        QTest::newRow("flags: only 1 sets") << "<text_bold>1</text_bold><text_italic>true</text_italic>"
-                                            << "0 0 0 0|0 0 0|1 0|||";
-        QTest::newRow("flags: 1 with a blank is not 1") << "<text_bold> 1</text_bold><text_italic>1</text_italic>"
-                                                        << "0 0 0 0|0 0 0|0 1|||";
-        QTest::newRow("first of a name counts, others ignored")
-            << "<port>ITM_A_OUT1</port><port>ITM_B_OUT1</port><unknown>7</unknown><type>Text</type><type>Button</type>"
-            << "0 0 0 0|0 0 0|0 0|Text|ITM_A_OUT1|";
-        QTest::newRow("text of nested elements") << "<port>ITM_<b>A</b>_OUT1</port>"
-                                                 << "0 0 0 0|0 0 0|0 0||ITM_A_OUT1|";
+        const auto row = [](const char *name, const QString &children, const QString &expected) {
+            QTest::newRow(name) << children << expected;
+        };
+        row("only type: all zero, nothing kept of the defaults", "<type>Button</type>", "0 0 0 0|0 0 0|0 0|Button||");
+        row("plain",
+            "<x>10</x><y>-20</y><w>50</w><h>60</h><font_size>14</font_size><digits>3</digits>"
+            "<text_color>255</text_color><port>ITM_A_OUT1</port><page_id>P2</page_id>",
+            "10 -20 50 60|14 3 255|0 0||ITM_A_OUT1|P2");
+        row("digits -1 becomes 2", "<digits>-1</digits>", "0 0 0 0|0 2 0|0 0|||");
+        row("spaces and sign", "<font_size> +15 </font_size><digits>\n4\n</digits>", "0 0 0 0|15 4 0|0 0|||");
+        row("not numbers", "<font_size>12px</font_size><digits>zwei</digits><text_color>0xFF</text_color>",
+            "0 0 0 0|0 0 0|0 0|||");
+        row("flags: only 1 sets", "<text_bold>1</text_bold><text_italic>true</text_italic>", "0 0 0 0|0 0 0|1 0|||");
+        row("flags: 1 with a blank is not 1", "<text_bold> 1</text_bold><text_italic>1</text_italic>",
+            "0 0 0 0|0 0 0|0 1|||");
+        row("first of a name counts, others ignored",
+            "<port>ITM_A_OUT1</port><port>ITM_B_OUT1</port><unknown>7</unknown><type>Text</type><type>Button</type>",
+            "0 0 0 0|0 0 0|0 0|Text|ITM_A_OUT1|");
+        row("text of nested elements", "<port>ITM_<b>A</b>_OUT1</port>", "0 0 0 0|0 0 0|0 0||ITM_A_OUT1|");
         // A run of white space between two pieces of markup is no text once
         // parsed: neither a page link of one space nor a port over two lines.
-        QTest::newRow("white space only reads empty")
-            << "<port>\n      </port><page_id> </page_id><type>\u00a0\u3000</type>"
-            << "0 0 0 0|0 0 0|0 0|||";
-        QTest::newRow("runs of white space between comments dropped, others kept")
-            << "<port> <!--c-->ITM_A<!--d--> _OUT1 </port><font_size>1<!--e-->2</font_size>"
-            << "0 0 0 0|12 0 0|0 0||ITM_A _OUT1 |";
-        QTest::newRow("port and page not decoded") << "<port>BASE64_QQ==</port><page_id>BASE64_QQ==</page_id>"
-                                                   << "0 0 0 0|0 0 0|0 0||BASE64_QQ==|BASE64_QQ==";
+        row("white space only reads empty", "<port>\n      </port><page_id> </page_id><type>\u00a0\u3000</type>",
+            "0 0 0 0|0 0 0|0 0|||");
+        row("runs of white space between comments dropped, others kept",
+            "<port> <!--c-->ITM_A<!--d--> _OUT1 </port><font_size>1<!--e-->2</font_size>",
+            "0 0 0 0|12 0 0|0 0||ITM_A _OUT1 |");
+        row("port and page not decoded", "<port>BASE64_QQ==</port><page_id>BASE64_QQ==</page_id>",
+            "0 0 0 0|0 0 0|0 0||BASE64_QQ==|BASE64_QQ==");
     }
 
     void fields()
@@ -264,15 +262,9 @@ private slots:
         QTest::newRow("CDATA") << doc("", "<![CDATA[A]]>") << "parsed";
         QTest::newRow("character reference") << doc("", "&#65;") << "stream";
         QTest::newRow("C1 control") << doc("", "A\xc2\x85") << "stream";
-        QTest::newRow("U+FEFF in a text") << doc("",
-                                                 "\xef\xbb\xbf"
-                                                 "A")
-                                          << "stream";
+        QTest::newRow("U+FEFF in a text") << doc("", "\357\273\277A") << "stream";
         QTest::newRow("beyond U+FFFF") << doc("", "\xf0\x9f\x92\xa1") << "stream";
-        QTest::newRow("not UTF-8") << doc("",
-                                          "K\xfc"
-                                          "che")
-                                   << "parsed";
+        QTest::newRow("not UTF-8") << doc("", "K\374che") << "parsed";
         QTest::newRow("byte order mark") << doc("\xef\xbb\xbf", "A") << "stream";
         QTest::newRow("name with a colon") << QByteArray("<r><Pages><p><a:name>A</a:name></p></Pages></r>") << "stream";
         QTest::newRow("]]> in a text") << doc("", "a]]>b") << "parsed";
@@ -339,24 +331,6 @@ private slots:
         QVERIFY(stream ? streamed == parsed : streamed == ProjectReader());
     }
 
-    void stateForValue_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("state");
-
-        QTest::newRow("zero") << 0.0 << int(StateInactive);
-        QTest::newRow("one") << 1.0 << int(StateActive);
-        QTest::newRow("negative") << -3.0 << int(StateActive);
-        QTest::newRow("nan") << qQNaN() << int(StateActive);
-    }
-
-    void stateForValue()
-    {
-        QFETCH(double, value);
-        QFETCH(int, state);
-        QCOMPARE(int(ItemRecord::stateForValue(value)), state);
-    }
-
     // Where a stored picture name is found: the project's own pictures first.
     void resolve_data()
     {
@@ -368,12 +342,13 @@ private slots:
         QVERIFY(writeFile(d + "icons/both.png", "picture"));
         QVERIFY(writeFile(d + "icons/common.png", "picture"));
         QVERIFY(writeFile(d + "icons/project/projector.png", "picture"));
-        QTest::newRow("empty name") << ""
-                                    << ":/images/noicon";
-        QTest::newRow("project picture wins") << "both.png" << d + "icons/project/both.png";
-        QTest::newRow("common picture") << "common.png" << d + "icons/common.png";
-        QTest::newRow("unknown") << "nowhere.png"
-                                 << ":/images/noicon";
+        const auto row = [](const char *name, const QString &picture, const QString &path) {
+            QTest::newRow(name) << picture << path;
+        };
+        row("empty name", "", ":/images/noicon");
+        row("project picture wins", "both.png", d + "icons/project/both.png");
+        row("common picture", "common.png", d + "icons/common.png");
+        row("unknown", "nowhere.png", ":/images/noicon");
     }
 
     void resolve()

@@ -178,9 +178,7 @@ void TestWallRules::pin()
             QFile::remove(path);
             answers << ".";
         } else if (action.startsWith("f=")) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(action.mid(2).toLatin1() + '\n');
+            QVERIFY(writeFile(path, action.mid(2).toLatin1() + '\n'));
             answers << ".";
         } else if (action == "L") {
             answers << (lock.isLockedOut() ? "L" : "open");

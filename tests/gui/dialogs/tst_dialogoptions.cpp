@@ -11,12 +11,6 @@
 
 namespace {
 
-void touch(const QString &name)
-{
-    QFile file(projectDirectory() + name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-}
-
 QComboBox *combo(const QWidget &dialog)
 {
     return dialog.findChild<QComboBox *>("comboBox");
@@ -25,7 +19,6 @@ QCheckBox *check(const QWidget &dialog)
 {
     return dialog.findChild<QCheckBox *>("checkBoxAutoConnectExtern");
 }
-const QString none = QStringLiteral("- Kein Projekt -");
 
 } // namespace
 
@@ -73,7 +66,7 @@ void TestDialogOptions::saveWritesBothKeys()
     QFETCH(bool, checked);
     QFETCH(QString, project);
 
-    touch("Demo.qlxd");
+    QVERIFY(writeFile(projectDirectory() + "Demo.qlxd", ""));
     DialogOptions dialog;
     if (index >= 0) {
         combo(dialog)->setCurrentIndex(index);

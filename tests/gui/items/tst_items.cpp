@@ -111,9 +111,8 @@ void TestItems::statePictures_data()
 
     for (const char *kind : {"StateButton", "StatePicture"}) {
         const QString k = QString::fromLatin1(kind);
-        QTest::newRow(qPrintable(k + " 1,0,5")) << k << QList<double>{1.0, 0.0, 5.0} << QStringList{"on", "off", "on"};
-        QTest::newRow(qPrintable(k + " negative and NaN are active"))
-            << k << QList<double>{0.0, -3.0, 0.0, qQNaN()} << QStringList{"off", "on", "off", "on"};
+        QTest::newRow(qPrintable(k + " positive, negative and NaN are active"))
+            << k << QList<double>{5.0, 0.0, -3.0, 0.0, qQNaN()} << QStringList{"on", "off", "on", "off", "on"};
         QTest::newRow(qPrintable(k + " -0 is 0")) << k << QList<double>{1.0, -0.0} << QStringList{"on", "off"};
     }
 }
@@ -143,7 +142,6 @@ void TestItems::stateText_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<int>("renderings");
 
-    QTest::newRow("on, off, on") << QList<double>{1.0, 0.0, 2.0} << QStringList{"AN", "AUS", "AN"} << 3;
     QTest::newRow("3 after 7 does not render again") << QList<double>{7.0, 3.0} << QStringList{"AN", "AN"} << 1;
     QTest::newRow("NaN and negative are active")
         << QList<double>{0.0, qQNaN(), 0.0, -1.0} << QStringList{"AUS", "AN", "AUS", "AN"} << 4;
@@ -174,12 +172,11 @@ void TestItems::pressSendsPortThenPage_data()
     QTest::addColumn<QString>("pageId");
     QTest::addColumn<QStringList>("sent");
 
-    QTest::newRow("neither") << ""
-                             << "" << QStringList();
-    QTest::newRow("port") << "ITM_Kueche_OUT3"
-                          << "" << QStringList{"ITM_Kueche_OUT3"};
-    QTest::newRow("both, port first") << "ITM_Kueche_OUT3"
-                                      << "ABC123" << QStringList{"ITM_Kueche_OUT3", "PAGE_ABC123"};
+    const auto row = [](const char *name, const QString &port, const QString &pageId, const QStringList &sent) {
+        QTest::newRow(name) << port << pageId << sent;
+    };
+    row("neither", "", "", {});
+    row("both, port first", "ITM_Kueche_OUT3", "ABC123", {"ITM_Kueche_OUT3", "PAGE_ABC123"});
 }
 
 void TestItems::pressSendsPortThenPage()
@@ -464,18 +461,11 @@ void TestItems::frameEditChangesItem_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("x") << "Button"
-                       << "lineEditX"
-                       << "120"
-                       << "120";
-    QTest::newRow("text") << "Text"
-                          << "lineEditText"
-                          << "Hallo"
-                          << "Hallo";
-    QTest::newRow("digits") << "AnalogText"
-                            << "spinBoxDigits"
-                            << "3"
-                            << "???.???";
+    const auto row = [](const char *name, const QString &kind, const QString &widget, const QString &input,
+                        const QString &shown) { QTest::newRow(name) << kind << widget << input << shown; };
+    row("x", "Button", "lineEditX", "120", "120");
+    row("text", "Text", "lineEditText", "Hallo", "Hallo");
+    row("digits", "AnalogText", "spinBoxDigits", "3", "???.???");
 }
 
 void TestItems::frameEditChangesItem()

@@ -66,7 +66,6 @@ private slots:
         QTest::newRow("Shift+Right") << int(Qt::Key_Right) << int(Qt::ShiftModifier) << QPoint(30, 40);
         QTest::newRow("A") << int(Qt::Key_A) << 0 << QPoint(23, 47);
         QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << QPoint(23, 47);
-        QTest::newRow("C") << int(Qt::Key_C) << 0 << QPoint(23, 47);
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << QPoint(23, 47);
     }
 

@@ -30,16 +30,11 @@ private slots:
     void connectionButtonFollowsSimulator();
 
 private:
-    Page *addPage(const QString &id)
-    {
-        itemLists << new QList<Item *>;
-        return addWindowPage(*window, itemLists.last(), id);
-    }
-    QString keyAt(int i) const { return QStringLiteral("ITM_K%1_OUT1").arg(i, 3, 10, QLatin1Char('0')); }
+    Page *addPage(const QString &id) { return addWindowPage(*window, &itemList, id); }
     QImage connectionIcon() const;
 
     std::unique_ptr<MainWindow> window;
-    QList<QList<Item *> *> itemLists;
+    QList<Item *> itemList;
 };
 
 void TestLiveUpdate::init()
@@ -50,8 +45,7 @@ void TestLiveUpdate::init()
 void TestLiveUpdate::cleanup()
 {
     window.reset();
-    qDeleteAll(itemLists);
-    itemLists.clear();
+    itemList.clear();
 }
 
 QImage TestLiveUpdate::connectionIcon() const
@@ -100,14 +94,12 @@ void TestLiveUpdate::pageSwitch_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("visible"); // one letter per page: ids 1, 2, 2, a_b
 
-    QTest::newRow("page 2") << "PAGE_2"
-                            << "0110";
-    QTest::newRow("page 1") << "PAGE_1"
-                            << "1000";
-    QTest::newRow("only the second field counts") << "PAGE_a_b"
-                                                  << "0000";
-    QTest::newRow("unknown id hides all") << "PAGE_9"
-                                          << "0000";
+    // clang-format off
+    QTest::newRow("page 2") << "PAGE_2" << "0110";
+    QTest::newRow("page 1") << "PAGE_1" << "1000";
+    QTest::newRow("only the second field counts") << "PAGE_a_b" << "0000";
+    QTest::newRow("unknown id hides all") << "PAGE_9" << "0000";
+    // clang-format on
 }
 
 void TestLiveUpdate::pageSwitch()

@@ -90,43 +90,37 @@ private slots:
         const QByteArray whole = packageBytes({{QStringLiteral("icons/a.png"), picture},
                                                {QStringLiteral("project"), projectDocument(page)},
                                                {QStringLiteral("icons/b.png"), picture}});
-        QTest::newRow("missing") << QByteArray() << false << 0 << "cannot be opened, no such file"
-                                 << "kann nicht geöffnet werden. Die Datei gibt es nicht.";
-        QTest::newRow("a folder") << QByteArray("/") << false << 0 << "cannot be opened, a folder, not a file"
-                                  << "kann nicht geöffnet werden. Es ist ein Ordner";
-        QTest::newRow("empty") << QByteArray("") << false << 0 << "cannot be opened, an empty file"
-                               << "kann nicht geöffnet werden. Die Datei ist leer.";
-        QTest::newRow("not a package") << QByteArray("PK\x03\x04 zip") << false << 0
-                                       << "cannot be opened, not a package (no SOH line)"
-                                       << "kann nicht geöffnet werden. Die Datei ist kein Package";
-        QTest::newRow("no end of header") << QByteArray("SOH\nSOFAT\nproject|3\nEOFAT\n") << false << 0
-                                          << "cannot be opened, not a package (its header has no EOH line)"
-                                          << "kann nicht geöffnet werden. Die Datei ist kein Package";
+        const auto row = [](const char *name, const QByteArray &bytes, bool opens, int pages, const QString &line,
+                            const QString &box) { QTest::newRow(name) << bytes << opens << pages << line << box; };
+        row("missing", QByteArray(), false, 0, "cannot be opened, no such file",
+            "kann nicht geöffnet werden. Die Datei gibt es nicht.");
+        row("a folder", QByteArray("/"), false, 0, "cannot be opened, a folder, not a file",
+            "kann nicht geöffnet werden. Es ist ein Ordner");
+        row("empty", QByteArray(""), false, 0, "cannot be opened, an empty file",
+            "kann nicht geöffnet werden. Die Datei ist leer.");
+        row("not a package", QByteArray("PK\x03\x04 zip"), false, 0, "cannot be opened, not a package (no SOH line)",
+            "kann nicht geöffnet werden. Die Datei ist kein Package");
+        row("no end of header", QByteArray("SOH\nSOFAT\nproject|3\nEOFAT\n"), false, 0,
+            "cannot be opened, not a package (its header has no EOH line)",
+            "kann nicht geöffnet werden. Die Datei ist kein Package");
         // Cut short: one line and one box for the package, none per entry;
         // what lies wholly inside still loads.
-        QTest::newRow("cut in the last picture") << whole.left(whole.size() - 100) << true << 1
-                                                 << "cut short, 100 bytes missing at its end; left out: icons/b.png"
-                                                 << "ist unvollständig";
-        QTest::newRow("cut in the document")
-            << whole.left(whole.size() - 400) << true << 0
-            << "cut short, 400 bytes missing at its end; left out: project, icons/b.png"
-            << "ist unvollständig";
-        QTest::newRow("no document") << packageBytes({{QStringLiteral("icons/a.png"), picture}}) << true << 0
-                                     << "it holds no project document"
-                                     << "";
-        QTest::newRow("document empty") << packageBytes(
-            {{QStringLiteral("project"), QByteArray()}, {QStringLiteral("icons/a.png"), picture}})
-                                        << true << 0 << "its project document is empty"
-                                        << "";
+        row("cut in the last picture", whole.left(whole.size() - 100), true, 1,
+            "cut short, 100 bytes missing at its end; left out: icons/b.png", "ist unvollständig");
+        row("cut in the document", whole.left(whole.size() - 400), true, 0,
+            "cut short, 400 bytes missing at its end; left out: project, icons/b.png", "ist unvollständig");
+        row("no document", packageBytes({{QStringLiteral("icons/a.png"), picture}}), true, 0,
+            "it holds no project document", "");
+        row("document empty",
+            packageBytes({{QStringLiteral("project"), QByteArray()}, {QStringLiteral("icons/a.png"), picture}}), true,
+            0, "its project document is empty", "");
         ProjectReader notXml;
         QVERIFY(!notXml.read("<Pages>"));
-        QTest::newRow("document not XML")
-            << package("<Pages>") << true << 0 << "its project document does not parse: " + notXml.errorString() << "";
-        QTest::newRow("page size 0") << package(projectDocument(page).replace("640", "0")) << true << 1
-                                     << "page size 0 x 480 unusable, the window takes 400 x 300"
-                                     << "";
-        QTest::newRow("sound") << whole << true << 1 << ""
-                               << "";
+        row("document not XML", package("<Pages>"), true, 0,
+            "its project document does not parse: " + notXml.errorString(), "");
+        row("page size 0", package(projectDocument(page).replace("640", "0")), true, 1,
+            "page size 0 x 480 unusable, the window takes 400 x 300", "");
+        row("sound", whole, true, 1, "", "");
     }
 
     void failuresReported()
@@ -381,9 +375,6 @@ private slots:
         qDeleteAll(pages);
     }
 
-    // A page first shown after the picture folder was emptied (the next load
-    // of a shared projects folder or icon library) shows the pictures its
-    // items named at the load.
     // The bar paints at most every few dozen milliseconds during a load, but
     // the newest value must reach it: a load that pauses after a quick run of
     // values (a message box) would otherwise show an old one.
@@ -401,6 +392,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(bar->value(), 25, 2000);
     }
 
+    // A page first shown after the picture folder was emptied (the next load
+    // of a shared projects folder or icon library) shows the pictures its
+    // items named at the load.
     void picturesInHandByTheEndOfTheLoad()
     {
         const QString item = QStringLiteral("<component><w>40</w><h>40</h><image_active>%1</image_active>"

@@ -85,21 +85,9 @@ void TestStartup::panelFailsLoudlyWithoutProjectsDirectory()
 {
     QTemporaryDir dir;
     // A file where the folder belongs: nothing can be created there, not even by root.
-    QFile blocker(dir.filePath("projects"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    // A copy of the built panel, in a folder of its own.
-    const QString copy = dir.filePath("qalix-plus-control");
-    QVERIFY(QFile::copy(QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control"), copy));
+    QVERIFY(writeFile(dir.filePath("projects"), ""));
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // Only the log handler may keep debug lines away from the output, and a
-    // sanitizer build must not add its own report to it.
-    env.remove("QT_LOGGING_RULES");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
-    process.setProcessEnvironment(env);
-    process.start(copy, {dir.filePath("nonexistent.qlxd")});
+    QVERIFY(startPanel(process, dir));
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QVERIFY(process.exitCode() != 0);
@@ -111,15 +99,12 @@ void TestStartup::panelFailsLoudlyWithoutProjectsDirectory()
 
 void TestStartup::panelWithoutDisplaySaysWhy()
 {
-    const QString panel = QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control");
-    QVERIFY2(QFileInfo(panel).isExecutable(), "build the qalix-plus-control target first");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_LOGGING_RULES"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4711"));
+    QTemporaryDir dir;
     QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(panel, {QStringLiteral("missing.qlxd")});
+    QVERIFY(startPanel(process, dir, QString(), [](QProcessEnvironment &env) {
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("DISPLAY", ":4711");
+    }));
     QVERIFY(process.waitForFinished(30000));
     QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
     // Qt's fatal message and the plugin's reason before it, naming the

@@ -84,24 +84,21 @@ void TestKioskPolicy::panelArguments_data()
 {
     QTest::addColumn<QVariant>("stored");   // invalid: no settings.ini
     QTest::addColumn<QStringList>("files"); // below projects/; "/" at the end: a folder
-    QTest::addColumn<QStringList>("passThrough");
-    QTest::addColumn<QString>("expected"); // the package started full screen, empty for none
+    QTest::addColumn<QString>("expected");  // the package started full screen, empty for none
 
     const QStringList demo{"Demo.qlxd", "Other.qlxd"};
-    QTest::newRow("no settings file") << QVariant() << demo << QStringList() << "";
-    QTest::newRow("no project chosen") << QVariant("- Kein Projekt -") << demo << QStringList() << "";
-    QTest::newRow("stored package") << QVariant("Demo.qlxd") << demo << QStringList() << "Demo.qlxd";
-    QTest::newRow("package gone") << QVariant("Gone.qlxd") << demo << QStringList() << "";
-    QTest::newRow("folder named like one") << QVariant("dir.qlxd") << QStringList{"dir.qlxd/"} << QStringList() << "";
-    QTest::newRow("out of the folder") << QVariant("../outside.qlxd") << QStringList{"../outside.qlxd"} << QStringList()
-                                       << "";
+    QTest::newRow("no settings file") << QVariant() << demo << "";
+    QTest::newRow("no project chosen") << QVariant("- Kein Projekt -") << demo << "";
+    QTest::newRow("stored package") << QVariant("Demo.qlxd") << demo << "Demo.qlxd";
+    QTest::newRow("package gone") << QVariant("Gone.qlxd") << demo << "";
+    QTest::newRow("folder named like one") << QVariant("dir.qlxd") << QStringList{"dir.qlxd/"} << "";
+    QTest::newRow("out of the folder") << QVariant("../outside.qlxd") << QStringList{"../outside.qlxd"} << "";
 }
 
 void TestKioskPolicy::panelArguments()
 {
     QFETCH(QVariant, stored);
     QFETCH(QStringList, files);
-    QFETCH(QStringList, passThrough);
     QFETCH(QString, expected);
 
     for (const QString &name : files) {
@@ -114,10 +111,10 @@ void TestKioskPolicy::panelArguments()
         settings.setValue("autoConnect", true);
     }
 
-    QStringList arguments;
-    if (!expected.isEmpty())
-        arguments << "-fullscreen" << projects + "/" + expected;
-    QCOMPARE(KioskPolicy::panelArguments(projects, passThrough), arguments + passThrough);
+    const QStringList rest{"-home=30"};
+    const QStringList arguments =
+        expected.isEmpty() ? rest : QStringList{"-fullscreen", projects + "/" + expected} + rest;
+    QCOMPARE(KioskPolicy::panelArguments(projects, rest), arguments);
 }
 
 void TestKioskPolicy::nextDelay_data()
@@ -197,9 +194,8 @@ void TestKioskPolicy::startLauncher(const QStringList &plan, const QStringList &
 
 QStringList TestKioskPolicy::recordedRuns() const
 {
-    QFile file(bin + "/runs");
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                          : QStringList();
+    const QString runs = bin + "/runs";
+    return QFile::exists(runs) ? QString(readFile(runs)).split('\n', Qt::SkipEmptyParts) : QStringList();
 }
 
 void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
