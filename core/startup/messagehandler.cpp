@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <ctime>
 
 bool isDisplayLost(const QString &message)
 {
@@ -49,11 +50,17 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
     const bool displayLost = type == QtWarningMsg && isDisplayLost(message);
     if (type == QtFatalMsg || displayLost)
         Backlight::restoreInEmergency();
-    // More than one of Qt's threads may find the broken connection before the
-    // process ends (Qt 6 on Wayland): the operator gets the line once.
-    static std::atomic_flag displayLostSaid = ATOMIC_FLAG_INIT;
-    if (displayLost && displayLostSaid.test_and_set())
+    // More than one of Qt's threads may find the broken connection (Qt 6 on
+    // Wayland), and each ends the process right after its warning: the line is
+    // written once, and a later thread waits until it is out.
+    static std::atomic<int> lostLine{0}; // 1: being written, 2: written
+    int none = 0;
+    if (displayLost && !lostLine.compare_exchange_strong(none, 1)) {
+        const struct timespec millisecond = {0, 1000000};
+        for (int i = 0; i < 200 && lostLine.load() != 2; ++i)
+            ::nanosleep(&millisecond, nullptr);
         return;
+    }
     FILE *stream = logStream(type, context.category, message);
     if (!stream)
         return;
@@ -61,4 +68,6 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
     // One fwrite per message keeps a line whole when several threads log.
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
     std::fflush(stream);
+    if (displayLost)
+        lostLine.store(2);
 }

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@ private slots:
     void backlightRecord_data();
     void backlightRecord();
     void backlightOnWhenKilled();
+    void displayLostSaidOnce();
 
 private:
     QTemporaryDir dir;
@@ -326,6 +328,30 @@ void TestWallRules::backlightOnWhenKilled()
         QVERIFY(!QFile::exists(dir.filePath("record")));
         if (!signal)
             QCOMPARE(readFile(dir.filePath("err")), QByteArray("The Wayland connection broke. Did it die?\n"));
+    }
+}
+
+// Two of Qt's threads may find the display lost, and each ends the process
+// right after its warning: whichever ends it, the line is out, once.
+void TestWallRules::displayLostSaidOnce()
+{
+    QTemporaryDir dir;
+    const QString err = dir.filePath("err");
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (!::freopen(qPrintable(err), "w", stderr))
+                ::_exit(2);
+            const auto lost = [] {
+                messageHandler(QtWarningMsg, QMessageLogContext(), "The Wayland connection broke. Did it die?");
+                ::_exit(1);
+            };
+            std::thread other(lost);
+            lost();
+        }
+        int status = 0;
+        QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 1);
+        QCOMPARE(readFile(err), QByteArray("The Wayland connection broke. Did it die?\n"));
     }
 }
 
