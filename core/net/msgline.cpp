@@ -309,9 +309,13 @@ QByteArray MsgLine::withoutPassword(const QByteArray &line)
 QString MsgLine::errorText(int code)
 {
     static const char *const texts[] = {
-        "No Error Occured",   "Configuration not possible",      "Command not found",
-        "Timeout occured",    "You are not permited to do that", "MsgServer not inited, wait a bit",
-        "You found a secret",
+        "No Error Occured",                 // 0
+        "Configuration not possible",       // 1
+        "Command not found",                // 2
+        "Timeout occured",                  // 3
+        "You are not permited to do that",  // 4
+        "MsgServer not inited, wait a bit", // 5
+        "You found a secret",               // 6
     };
     return code >= 0 && code < int(sizeof(texts) / sizeof(texts[0])) ? QLatin1String(texts[code]) : QString();
 }

@@ -65,11 +65,11 @@ public:
 signals:
     void loggedIn();
     void loginRefused(); // the refusal has been sent; the session closes
-    void
-    startRequested(); // "S" after a good login, also when repeated; answer with acceptStart() and reports, or sendError(5, ...)
-    void portCommand(
-        const QString &object, int port, bool output, double value,
-        const QString &valueText);             // a "P" line from the panel, after login; valueText as the panel sent it
+    // "S" after a good login, also when repeated; answer with acceptStart()
+    // and reports, or sendError(5, ...).
+    void startRequested();
+    // A "P" line from the panel, after login; valueText as the panel sent it.
+    void portCommand(const QString &object, int port, bool output, double value, const QString &valueText);
     void lineReceived(const QByteArray &line); // every line, for logs and tests
     void lineTooLong();                        // emitted just before closed() for that reason
     void closed(const QString &reason);        // socket gone, line too long, refusal; emitted once
