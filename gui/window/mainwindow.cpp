@@ -237,14 +237,21 @@ bool MainWindow::loadProject(const QString &path)
         if (!problem.isEmpty())
             qCritical().noquote() << ProjectLoader::failureLine(path, problem);
     } else if (m_pageX <= 0 || m_pageY <= 0) {
+        // A side beyond what a screen holds counts as none.
+        const QSize declared = loader.declaredPageSize();
+        const bool beyond =
+            declared.width() > ProjectLoader::maxPageSide || declared.height() > ProjectLoader::maxPageSide;
         qCritical().noquote() << ProjectLoader::failureLine(
             path,
-            QStringLiteral("page size %1 x %2 unusable, the window takes %3 x %4")
-                .arg(m_pageX)
-                .arg(m_pageY)
+            QStringLiteral("page size %1 x %2 unusable%3, the window takes %4 x %5")
+                .arg(declared.width())
+                .arg(declared.height())
+                .arg(beyond ? QStringLiteral(" (a side beyond %1 px)").arg(ProjectLoader::maxPageSide) : QString())
                 .arg(fallbackPageSize.width())
                 .arg(fallbackPageSize.height()));
     }
+    for (const QString &problem : loader.documentProblems())
+        qCritical().noquote() << ProjectLoader::failureLine(path, problem);
     for (Page *page : std::as_const(m_pages))
         feedPage(page);
 
