@@ -12,6 +12,7 @@
 #include "gui/pages/page.h"
 #include "core/package/qlxfat.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -356,10 +357,22 @@ void MainWindow::updateGUI()
     m_live.tick();
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_wall && m_wall->isLocked() && !m_closeUnlocked) {
+        event->ignore();
+        // Asked for after this event, not inside it; a pad already up answers it.
+        QTimer::singleShot(0, this, &MainWindow::on_pushButton_clicked);
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::on_pushButton_clicked()
 {
     if (m_wall && !m_wall->unlock())
         return;
+    m_closeUnlocked = true;
     close();
 }
 
@@ -369,6 +382,8 @@ void MainWindow::on_pushButtonOptions_clicked()
         return;
     // Saved options take effect only at the next start, so saving ends the program.
     DialogOptions dialog;
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted) {
+        m_closeUnlocked = true;
         close();
+    }
 }
