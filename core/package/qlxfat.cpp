@@ -136,11 +136,14 @@ bool QLXFat::readTable()
     // A line without an end, or a header without one, is refused at its
     // bound, not read on into memory.
     bool tooLong = false;
-    const auto nextLine = [this, &tooLong] {
-        // Qt 5 reads one byte less than asked for, Qt 6 not.
-        const QByteArray bytes = m_file.readLine(MaxHeaderLine + 2);
-        tooLong = bytes.size() > MaxHeaderLine || m_file.pos() > MaxHeaderSize;
-        return lineText(bytes);
+    // One buffer for every line: a table of 100,000 entries must not make
+    // 100,000 arrays of the bound's size.
+    QByteArray buffer(int(MaxHeaderLine) + 2, Qt::Uninitialized);
+    const auto nextLine = [this, &tooLong, &buffer] {
+        // At most the bound and one byte more: a line that long has no end within it.
+        const qint64 read = qMax<qint64>(0, m_file.readLine(buffer.data(), buffer.size()));
+        tooLong = read > MaxHeaderLine || m_file.pos() > MaxHeaderSize;
+        return lineText(QByteArray::fromRawData(buffer.constData(), int(read)));
     };
     const auto failTooLong = [this] {
         return fail(OpenError::NotPackage,

@@ -140,8 +140,9 @@ void TestPackage::readTable_data()
         QStringList());
     row("first line past it", QByteArray("SOH") + QByteArray(int(QLXFat::MaxHeaderLine), ' ') + "\nEOH\nx", false, "",
         "", QStringList());
-    row("header past its bound", "SOH\n" + QByteArray("junk\n").repeated(int(QLXFat::MaxHeaderSize / 5)) + "EOH\nx",
-        false, "", "", QStringList());
+    const QByteArray junk = QByteArray(int(QLXFat::MaxHeaderLine) - 1, 'j') + '\n';
+    row("header past its bound", "SOH\n" + junk.repeated(int(QLXFat::MaxHeaderSize / junk.size())) + "EOH\nx", false,
+        "", "", QStringList());
 }
 
 void TestPackage::readTable()
