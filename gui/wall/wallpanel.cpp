@@ -11,6 +11,7 @@
 #include "gui/items/item.h"
 #include "core/net/qalixmsgclient.h"
 #include "gui/pages/page.h"
+#include "core/package/projectdirectory.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -72,8 +73,12 @@ WallPanel::WallPanel(const StartOptions &options, QMainWindow *window, const QLi
         m_banner->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_banner->hide();
     }
-    if (!options.pinFile.isEmpty())
+    if (!options.pinFile.isEmpty()) {
         m_lock = std::make_unique<PinLock>(options.pinFile, m_clock);
+        // Beside the packages, where the panel may write: a panel started
+        // again (by the kiosk launcher, say) keeps its count and lock-out.
+        m_lock->keepRecord(projectDirectory() + QStringLiteral("pinlockout"));
+    }
     if (m_idle || m_stale) {
         connect(&m_pollTimer, &QTimer::timeout, this, &WallPanel::poll);
         m_pollTimer.start(1000);
@@ -134,6 +139,17 @@ bool WallPanel::unlock()
 {
     if (!m_lock)
         return true;
+    // One pad at a time: a close request while it is up is answered by it.
+    if (m_asking)
+        return false;
+    m_asking = true;
+    const bool unlocked = askForPin();
+    m_asking = false;
+    return unlocked;
+}
+
+bool WallPanel::askForPin()
+{
     // Read at every press, so a changed file needs no restart. Without a
     // valid PIN nobody gets in: the safe side for a locked panel.
     QString problem;

@@ -57,8 +57,11 @@ public:
     // The operator changed the page.
     void pageChanged();
     // Before the exit or options button acts: asks for the PIN when the
-    // buttons are locked. True when the button may act.
+    // buttons are locked. True when the button may act; false at once while
+    // the pad is up already.
     bool unlock();
+    // Whether the buttons, and with them the window's close, ask for the PIN.
+    bool isLocked() const { return m_lock != nullptr; }
     // The window's size changed; the corner buttons are placed already.
     void place(const QRect &connectionButton);
     // The idle and stale times are checked, once a second.
@@ -76,6 +79,7 @@ public:
     const Backlight *backlight() const { return m_backlight.get(); }
 
 private:
+    bool askForPin();
     void showHome();
     void dim();
     static void closeDialogs();
@@ -98,6 +102,7 @@ private:
     QString m_backlightSaid;
     QLabel *m_banner = nullptr;
     QTimer m_pollTimer;
+    bool m_asking = false;
 };
 
 #endif // WALLPANEL_H

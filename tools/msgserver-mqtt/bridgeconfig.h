@@ -21,6 +21,8 @@ public:
     // panel's line bound drops its connection, and the panel sends object
     // names in Latin-1.
     static constexpr int maxObjectBytes = 256;
+    // The configuration and the cafile: a few kilobytes each.
+    static constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
     static constexpr int maxTopicBytes = PortConfig::maxTopicBytes;
     static constexpr int maxPrefixBytes = 512;
     static constexpr int maxLoginBytes = 256; // panel user, panel password

@@ -539,7 +539,10 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
         return;
     }
     if (!publish(port.command, payload, &reason)) {
-        complain(QStringLiteral("command for %1 to %2 not sent: %3").arg(address, port.command, reason));
+        // A panel may send any number of them (object names with "#" make
+        // topics no broker takes): the first, then a count.
+        m_faults.report(QStringLiteral("command not sent ") + reason,
+                        QStringLiteral("command for %1 to %2 not sent: %3").arg(address, port.command, reason));
         return;
     }
     qCDebug(lcBridge) << "command" << address << "->" << port.command << payload;

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -161,6 +162,29 @@ void TestWallRules::pin_data()
     QTest::newRow("no valid PIN: nobody gets in, and no try counts")
         << "0:f! 0:c=1234 0:c=1 0:c=1 0:c=1 0:c=1 0:f=12 0:c=12 0:f=1234 0:c=1234"
         << ". nopin nopin nopin nopin nopin . nopin . ok";
+    // r restarts the panel, R=TEXT writes the record it takes up.
+    QTest::newRow("a restart keeps the count and the lock-out")
+        << "0:f=1234 0:c=1 0:c=2 0:c=3 0:r 1:c=4 1:c=5 1:r 60.9:L 61:L 61:c=1234 61:r 61:c=1 61:c=2 61:c=3 61:c=4 61:r "
+           "61:c=5 61:r 120.9:L 121:L"
+        << ". wrong wrong wrong . wrong locked . L open ok . wrong wrong wrong wrong . locked . L open";
+    QTest::newRow("a record that lies or is broken")
+        << "0:f=1234 0:R=wrong=0\nlockouts=1\nuntil=999999999999999 0:r 59.9:L 60:L 60:R=wrong=9 60:r 60:c=1 "
+           "60:R=junk 60:r 60:c=1 60:c=1 60:c=1 60:c=1"
+        << ". . . L open . . wrong . . wrong wrong wrong wrong";
+    // Each lock-out twice the one before, up to an hour.
+    QString script = "0:f=1234";
+    QString answers = ".";
+    double t = 0;
+    for (int round = 1; round <= 8; ++round) {
+        const double length = qMin(60 << (round - 1), 3600);
+        script += QStringLiteral(" %1:c=9 %1:c=9 %1:c=9 %1:c=9 %1:c=9 %2:L %3:L")
+                      .arg(t)
+                      .arg(t + length - 0.1)
+                      .arg(t + length);
+        answers += " wrong wrong wrong wrong locked L open";
+        t += length;
+    }
+    QTest::newRow("lock-outs double up to an hour") << script << answers;
 }
 
 void TestWallRules::pin()
@@ -169,14 +193,29 @@ void TestWallRules::pin()
     QFETCH(QString, expected);
 
     const QString path = dir.filePath("pin");
+    const QString record = dir.filePath("record");
     QFile::remove(path);
+    QFile::remove(record);
     qint64 now = 0;
-    PinLock lock(path, [&now] { return now; });
+    const auto start = [&] {
+        auto started = std::make_unique<PinLock>(path, [&now] { return now; });
+        // The wall clock runs on from a day that is not the monotonic one's.
+        started->keepRecord(record, [&now] { return 1700000000000 + now; });
+        return started;
+    };
+    std::unique_ptr<PinLock> started = start();
     QStringList answers;
     for (const QString &step : script.split(' ')) {
         now = clockMsecs(step);
         const QString action = step.section(':', 1);
-        if (action == "f!") {
+        PinLock &lock = *started;
+        if (action == "r" || action.startsWith("R=")) {
+            if (action == "r")
+                started = start();
+            else
+                QVERIFY(writeFile(record, action.mid(2).replace("\\n", "\n").toLatin1()));
+            answers << ".";
+        } else if (action == "f!") {
             QFile::remove(path);
             answers << ".";
         } else if (action.startsWith("f=")) {

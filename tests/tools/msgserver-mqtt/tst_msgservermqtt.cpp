@@ -20,6 +20,8 @@
 #include <functional>
 #include <memory>
 
+#include <sys/stat.h>
+
 // The MQTT message server: its configuration, payload conversion and guards
 // driven directly, and the program itself between a mosquitto of the test's
 // own, panel clients and strangers.
@@ -395,6 +397,8 @@ void TestMsgServerMqtt::check_data()
         << "4: a client certificate needs both";
     QTest::newRow("long second state topic") << panel + "[IN.A.1]\nstate2 = " + QByteArray(1025, 't') + "\n"
                                              << 2 << "5: state2 topic of 1025 bytes, more than 1024";
+    QTest::newRow("a FIFO") << QByteArray("|") << 2 << "bridge.ini: not a regular file";
+    QTest::newRow("a device") << QByteArray("/dev/zero") << 2 << " not a regular file";
     QTest::newRow("long availability made from the state")
         << panel + "[IN.A.1]\nstate = zigbee2mqtt/" + QByteArray(1000, 'd') + "\n"
         << 2 << "4: [IN.A.1]: availability topic of 1025 bytes, more than 1024; give availability =";
@@ -406,8 +410,14 @@ void TestMsgServerMqtt::check()
     QFETCH(int, exitCode);
     QFETCH(QString, expected);
 
-    const QString path = dir->filePath("bridge.ini");
-    QVERIFY(writeFile(path, file.replace("@FILE@", path.toUtf8())));
+    // "|" is a FIFO, "/dev/zero" that device: neither is waited for or read on.
+    QString path = dir->filePath("bridge.ini");
+    if (file == "|")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (file.startsWith("/dev/"))
+        path = QString::fromLatin1(file);
+    else
+        QVERIFY(writeFile(path, file.replace("@FILE@", path.toUtf8())));
     expected.replace("@FILE@", path);
     QProcess process;
     process.start(program, {"--config", path, "--check"});
@@ -546,7 +556,9 @@ void TestMsgServerMqtt::commandGoesToItsTopic_data()
     QTest::newRow("template, off") << "Kueche" << 1 << 0.0 << QByteArray(R"(zigbee2mqtt/kueche/set {"state":"OFF"})");
     QTest::newRow("own command topic") << "Flur" << 1 << 1.0 << QByteArray("cmnd/flur/POWER ON");
     QTest::newRow("under the prefix") << "Zentral" << 1 << 0.5 << QByteArray("qalix/OUT/Zentral/1/set 0.5");
+    // Refused: 50 each, one line for all.
     QTest::newRow("input: refused, with one line") << "Aussen" << 1 << 1.0 << QByteArray();
+    QTest::newRow("topic no broker takes: refused, with one line") << "Zentral#%1" << 1 << 1.0 << QByteArray();
 }
 
 void TestMsgServerMqtt::commandGoesToItsTopic()
@@ -562,14 +574,17 @@ void TestMsgServerMqtt::commandGoesToItsTopic()
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
     if (published.isEmpty()) {
-        p->client.setPortValue(object, port, false, value);
-        p->client.setPortValue(object, port, false, value);
+        const bool input = !object.contains('#');
+        for (int i = 0; i < 50; ++i)
+            p->client.setPortValue(QString(object).replace("%1", QString::number(i)), port, !input, value);
         p->client.setPortValue("Flur", 1, true, 1.0); // handled after them
         QVERIFY(waitForOutput(subscriber, seen, "cmnd/flur/POWER ON"));
-        QCOMPARE(
-            bridge->errors("not sent").count("command for IN.Aussen.1: an input port takes no commands; not sent\n"),
-            1);
-        QVERIFY2(!seen.contains("aussen"), seen.constData());
+        const QByteArray errors = bridge->errors("not sent");
+        QCOMPARE(errors.count("not sent"), 1);
+        QVERIFY2(errors.contains(input ? "command for IN.Aussen.1: an input port takes no commands; not sent\n"
+                                       : "command for OUT.Zentral#0.1 to qalix/OUT/Zentral#0/1/set not sent: "),
+                 errors.constData());
+        QVERIFY2(!seen.contains("aussen") && !seen.contains("Zentral#"), seen.constData());
         return;
     }
     p->client.setPortValue(object, port, true, value);
