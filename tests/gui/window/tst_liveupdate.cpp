@@ -79,6 +79,9 @@ void TestLiveUpdate::valueReachesPageBuiltLater()
     }
     window->onChangePort("ITM_Tor_OUT1");
     QVERIFY(!later->isBuilt());
+    // Without -stale a server's "unknown" (a "U" line) changes nothing.
+    window->setClient(new QalixMsgClient(loopbackClient(1)));
+    emit window->client()->receivedUnknown("Aussen", 1, false);
 
     window->onChangePort("PAGE_2");
     QVERIFY(later->isVisible());
