@@ -101,6 +101,7 @@ void TestBrokerOutage::nothingUnknownLooksKnown()
     } else if (fault == "restart") {
         const QString port = QString::number(bridge.port());
         ::kill(pid_t(bridge.pid()), SIGKILL);
+        QVERIFY(bridge.process.waitForFinished(5000));
         QTRY_VERIFY(!client->isConnected());
         bridge.out.clear();
         QVERIFY(bridge.start(config, broker.port(), true, {"--listen", "127.0.0.1:" + port}));
