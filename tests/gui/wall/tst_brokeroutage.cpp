@@ -53,7 +53,7 @@ void TestBrokerOutage::nothingUnknownLooksKnown()
     QVERIFY(broker.start() && broker.publish("stat/kueche/POWER", "ON", true));
     const QByteArray config = "[broker]\nurl = mqtt://127.0.0.1:@PORT@\nkeepalive = 5\n[panel]\nuser = demo\n"
                               "password = demo\n[OUT.Kueche.1]\nstate = stat/kueche/POWER\nexpire_after = "
-        + QByteArray(fault == "expire" ? "3" : "3600") + "\n[OUT.Flur.1]\nstate = stat/flur/POWER\n";
+        + QByteArray(fault == "expire" ? "5" : "3600") + "\n[OUT.Flur.1]\nstate = stat/flur/POWER\n";
     QVERIFY(bridge.start(config, broker.port()));
     qint64 now = 0;
     MainWindow window;
@@ -97,7 +97,7 @@ void TestBrokerOutage::nothingUnknownLooksKnown()
         QVERIFY(broker.publish("tele/kueche/LWT", "Offline", true));
         QTRY_VERIFY(lamp->isStale()); // at once: no report walk in between
     } else if (fault == "expire") {
-        QTRY_VERIFY_WITH_TIMEOUT(lamp->isStale(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(lamp->isStale(), 12000);
     } else if (fault == "restart") {
         const QString port = QString::number(bridge.port());
         ::kill(pid_t(bridge.pid()), SIGKILL);
