@@ -706,7 +706,7 @@ void TestMsgServerMqtt::junkUnderThePrefixLeavesConfiguredPortsRoom()
         return qMakePair("qalix/IN/junk" + QByteArray::number(i) + "/1", QByteArray("1"));
     }));
     QVERIFY(broker->publish("sensors/aussen", "4"));
-    QTRY_COMPARE_WITH_TIMEOUT(p->values.value("IN.Aussen.1", -99.0), 4.0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(p->values.value("IN.Aussen.1", -99.0), 4.0, 30000);
     QCOMPARE(p->values.size(), MqttBridge::maxPrefixPorts + 1);
     QCOMPARE(bridge->errors().count("new ones are ignored"), 1);
 }
