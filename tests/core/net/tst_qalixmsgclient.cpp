@@ -78,8 +78,6 @@ private slots:
     void init();
     void cleanup();
 
-    void loginAnswer_data();
-    void loginAnswer();
     void liveOnlyWithProof_data();
     void liveOnlyWithProof();
     void downReasonOncePerBurst_data();
@@ -185,39 +183,6 @@ void TestQalixMsgClient::exchange(const QByteArray &data)
     QVERIFY(server->waitFor("N__end\n"));
 }
 
-void TestQalixMsgClient::loginAnswer_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("OK") << QByteArray("LOK\n") << true;
-    QTest::newRow("refused") << QByteArray("LDENIED\n") << false;
-}
-
-void TestQalixMsgClient::loginAnswer()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(bool, accepted);
-
-    connectClient();
-    client->m_loggedIn = !accepted;
-    QSignalSpy received(client.get(), &QalixMsgClient::received);
-    QSignalSpy errors(client.get(), &QalixMsgClient::error);
-    QSignalSpy closed(server->peer(), &QTcpSocket::disconnected);
-    // A report behind a refusal is dropped with the connection.
-    server->send(answer + "PIN.after.1=1\n");
-    if (accepted) {
-        QVERIFY(received.wait(5000));
-        QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
-    } else {
-        QVERIFY(closed.wait(5000));
-        QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
-        QVERIFY(received.isEmpty());
-    }
-    QCOMPARE(client->isLoggedIn(), accepted);
-    QVERIFY(errors.isEmpty());
-}
-
 void TestQalixMsgClient::liveOnlyWithProof_data()
 {
     // What the server answers to the start-up lines (N, L, three C), and to
@@ -273,7 +238,8 @@ void TestQalixMsgClient::downReasonOncePerBurst_data()
 
     QTest::newRow("nothing listens") << QByteArray("closed") << "Server nicht erreichbar"
                                      << "not reachable: Connection refused";
-    QTest::newRow("login refused") << QByteArray("N\nLDENIED\n") << "Anmeldung abgelehnt"
+    // A report behind the refusal goes with the connection.
+    QTest::newRow("login refused") << QByteArray("N\nLDENIED\nPIN.after.1=1\n") << "Anmeldung abgelehnt"
                                    << "refused the login of user \"demo\"";
     QTest::newRow("login never answered") << QByteArray("N\n") << "Keine Antwort vom Server"
                                           << "does not answer: connected, but no answer to the login within 10 s";
@@ -299,6 +265,7 @@ void TestQalixMsgClient::downReasonOncePerBurst()
     client = std::make_unique<QalixMsgClient>(loopbackClient(port, "demo", "pw"));
     client->setClock([this] { return clock(); });
     client->setTicking(false);
+    QSignalSpy received(client.get(), &QalixMsgClient::received);
     criticalLines.clear();
     const QtMessageHandler previous =
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
@@ -317,6 +284,7 @@ void TestQalixMsgClient::downReasonOncePerBurst()
     QVERIFY2(criticalLines.first().startsWith(QStringLiteral("Message server 127.0.0.1:%1 ").arg(port) + line),
              qPrintable(criticalLines.first()));
     QCOMPARE(client->downReason().operatorText(), banner);
+    QVERIFY(received.isEmpty() && !client->isLive());
 }
 
 void TestQalixMsgClient::resetCalmly_data()

@@ -127,10 +127,8 @@ void TestBrokerOutage::nothingUnknownLooksKnown()
         return;
 
     received.clear();
-    if (fault == "stop")
-        QVERIFY(broker.start(QByteArray(), broker.port()));
-    else
-        ::kill(pid_t(broker.process.processId()), SIGCONT);
+    QVERIFY(fault == "stop" ? broker.start(QByteArray(), broker.port())
+                            : ::kill(pid_t(broker.process.processId()), SIGCONT) == 0);
     QTRY_VERIFY_WITH_TIMEOUT((client->isConnected() ? void() : client->connectToServer(), !received.isEmpty()), 20000);
     QTRY_VERIFY(!shown->isVisibleTo(&window));
     window.updateGUI();

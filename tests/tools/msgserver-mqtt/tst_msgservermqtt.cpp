@@ -362,8 +362,6 @@ void TestMsgServerMqtt::check_data()
                                     << 0
                                     << "refresh cmnd/a/STATUS \"10\", answered on stat/a/STATUS10 value "
                                        "StatusSNS.ENERGY.Power[0]\n";
-    QTest::newRow("Tasmota relay") << panel + "[OUT.A.1]\nstate = stat/a/POWER2\n"
-                                   << 0 << "refresh cmnd/a/STATE \"\", answered on stat/a/RESULT value POWER2\n";
     QTest::newRow("Shelly Gen2") << panel + "[OUT.A.1]\nstate = shellyplus1-a8/status/switch:0\nvalue = output\n"
                                  << 0 << "refresh shellyplus1-a8/command \"status_update\"\n";
     QTest::newRow("refresh = turns it off")
