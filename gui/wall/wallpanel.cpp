@@ -100,6 +100,11 @@ void WallPanel::watchPage(Page *page)
     for (Item *item : page->items())
         setStaleLook(item);
     connect(page, &Page::itemBuilt, this, &WallPanel::setStaleLook, Qt::UniqueConnection);
+    // Items pasted or bound anew: one whose port never reported looks unknown too.
+    connect(page, &Page::portBound, this, [this, page](const QString &key) {
+        for (Item *item : page->boundItems(key))
+            setStaleLook(item);
+    });
 }
 
 void WallPanel::watchClient(QalixMsgClient *client)
@@ -115,6 +120,13 @@ void WallPanel::watchClient(QalixMsgClient *client)
     client->setStartProbe(true);
     connect(client, &QalixMsgClient::liveChanged, this, follow);
     follow(client->isLive());
+    const auto explain = [this](const DownReason &reason) {
+        m_why = reason.operatorText();
+        if (m_stale->isBannerShown())
+            updateBanner();
+    };
+    connect(client, &QalixMsgClient::downReasonChanged, this, explain);
+    explain(client->downReason());
 }
 
 void WallPanel::delivered(const QString &key)
@@ -126,6 +138,16 @@ void WallPanel::delivered(const QString &key)
     for (Page *page : *m_pages) {
         for (Item *item : page->boundItems(key))
             item->setStale(false);
+    }
+}
+
+void WallPanel::unknown(const QString &key)
+{
+    if (!m_stale || !m_stale->setUnknown(key))
+        return;
+    for (Page *page : *m_pages) {
+        for (Item *item : page->boundItems(key))
+            item->setStale(true);
     }
 }
 
@@ -297,7 +319,7 @@ void WallPanel::setStaleLook(Item *item)
 void WallPanel::updateBanner()
 {
     if (m_stale->isBannerShown()) {
-        m_banner->setText(m_stale->bannerText());
+        m_banner->setText(m_stale->bannerText(m_why));
         m_banner->show();
         m_banner->raise();
     } else {

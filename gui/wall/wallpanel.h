@@ -54,6 +54,10 @@ public:
     void watchClient(QalixMsgClient *client);
     // A report for `key` has been handed to the items bound to it.
     void delivered(const QString &key);
+    // The server does not know the value of `key`: its items look stale at once.
+    void unknown(const QString &key);
+    // -stale is on: values can be shown as not known.
+    bool showsStale() const { return bool(m_stale); }
     // The operator changed the page.
     void pageChanged();
     // Before the exit or options button acts: asks for the PIN when the
@@ -101,6 +105,7 @@ private:
     std::unique_ptr<Backlight> m_backlight; // after m_dpms: it may use it to the end
     QString m_backlightSaid;
     QLabel *m_banner = nullptr;
+    QString m_why; // the client's reason, in German, for the banner
     QTimer m_pollTimer;
     bool m_asking = false;
 };

@@ -58,6 +58,10 @@ MainWindow::MainWindow(QWidget *parent)
         if (m_wall)
             m_wall->delivered(key);
     });
+    connect(&m_live, &LiveState::valueUnknown, this, [this](const QString &key) {
+        if (m_wall)
+            m_wall->unknown(key);
+    });
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen *screen) {
         followScreen(screen);
         screenChanged();
@@ -319,6 +323,12 @@ void MainWindow::setClient(QalixMsgClient *client)
         return;
     client->setParent(this);
     connect(client, &QalixMsgClient::received, &m_live, &LiveState::onReceived);
+    // Only a panel that can show a value as unknown acts on the news; without
+    // -stale the items keep the looks they have always had.
+    connect(client, &QalixMsgClient::receivedUnknown, this, [this](const QString &object, int port, bool output) {
+        if (m_wall && m_wall->showsStale())
+            m_live.onUnknown(object, port, output);
+    });
     if (m_wall)
         m_wall->watchClient(client);
 }

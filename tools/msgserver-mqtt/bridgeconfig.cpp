@@ -17,7 +17,8 @@ namespace {
 const QStringList brokerKeys{
     QStringLiteral("url"),      QStringLiteral("client_id"), QStringLiteral("username"),
     QStringLiteral("password"), QStringLiteral("prefix"),    QStringLiteral("cafile"),
-    QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session")};
+    QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session"),
+    QStringLiteral("keepalive")};
 const QStringList panelKeys{QStringLiteral("user"), QStringLiteral("password"), QStringLiteral("listen")};
 
 // A comment starts a line with ";" or "#", or follows white space with ";".
@@ -363,6 +364,13 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                 if (value != QLatin1String("yes") && value != QLatin1String("no"))
                     return fail(lineNo, QStringLiteral("persistent_session must be yes or no"));
                 persistentSession = value == QLatin1String("yes");
+            } else if (key == QLatin1String("keepalive")) {
+                bool ok = false;
+                keepAliveSeconds = value.toInt(&ok);
+                if (!ok || keepAliveSeconds < minKeepAlive || keepAliveSeconds > maxKeepAlive)
+                    return fail(
+                        lineNo,
+                        QStringLiteral("keepalive must be seconds from %1 to %2").arg(minKeepAlive).arg(maxKeepAlive));
             } else {
                 setClientCertificate(key, value, lineNo);
             }
@@ -440,7 +448,8 @@ QString BridgeConfig::describe() const
 {
     QString text;
     QTextStream out(&text);
-    out << "broker " << url << " as " << clientId << (persistentSession ? ", persistent session" : ", clean session");
+    out << "broker " << url << " as " << clientId << (persistentSession ? ", persistent session" : ", clean session")
+        << ", keepalive " << keepAliveSeconds << " s";
     if (!brokerUser.isEmpty())
         out << ", user " << brokerUser;
     if (tls)

@@ -42,6 +42,11 @@ public:
     // Clean session off, so that the broker keeps what arrives while the
     // bridge restarts.
     bool persistentSession = true;
+    // MQTT keep-alive in seconds: a frozen broker or a cut network is
+    // noticed within about one and a half of them.
+    int keepAliveSeconds = 10;
+    static constexpr int minKeepAlive = 5; // libmosquitto's least
+    static constexpr int maxKeepAlive = 65535;
     QString panelUser;
     QString panelPassword;
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);

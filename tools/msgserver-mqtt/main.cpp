@@ -81,9 +81,6 @@ int main(int argc, char *argv[])
                                               .arg(bridge.errorString());
         return 1;
     }
-    qCInfo(lcBridge).noquote() << QStringLiteral("msgserver-mqtt listening on %1:%2")
-                                      .arg(bridge.serverAddress().toString())
-                                      .arg(bridge.serverPort());
     // systemd stops with SIGTERM: end through the event loop, so the broker
     // connection is closed cleanly. The handler only writes a byte.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {

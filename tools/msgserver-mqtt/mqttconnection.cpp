@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <utility>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <cstring>
 
 #include <mosquitto.h>
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr int keepAliveSeconds = 30;
 constexpr int connackTimeoutMs = 10000;
 // A SUBSCRIBE packet per this many topics keeps each well below any broker's
 // packet limit.
@@ -59,11 +59,44 @@ MqttConnection::MqttConnection(const Settings &s, QObject *parent)
             fail(QStringLiteral("no answer within %1 s").arg(connackTimeoutMs / 1000));
             return;
         }
+        if (m_currentState == State::Connecting && attemptRefused(mosquitto_socket(m_mosq.get()), false))
+            return;
+        const qint64 silence = m_clock.elapsed() - m_lastInbound;
+        if (m_currentState == State::Connected && silence > brokerSilenceMs(m_settings.keepAliveSeconds)) {
+            fail(QStringLiteral("no answer from the broker for %1 s (keepalive %2 s): frozen, or the network is cut")
+                     .arg(silence / 1000)
+                     .arg(m_settings.keepAliveSeconds));
+            return;
+        }
         checkAcknowledgements();
         afterIo(mosquitto_loop_misc(m_mosq.get()));
     });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &MqttConnection::attempt);
+}
+
+bool MqttConnection::attemptRefused(int fd, bool afterRead)
+{
+    // Under TLS the library waits for its handshake on a socket whose
+    // connection failed (spinning on it), and only the time-out would end
+    // the attempt. Errors of a connection that did come up are the library's
+    // to name: it knows a TLS port from a plain one.
+    int err = 0;
+    socklen_t length = sizeof err;
+    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
+        return false;
+    if (err == ECONNREFUSED || err == EHOSTUNREACH || err == ENETUNREACH || err == ETIMEDOUT || err == EHOSTDOWN) {
+        fail(QString::fromLocal8Bit(strerror(err)));
+        return true;
+    }
+    // Its handshake may have taken the error already: a socket read from
+    // that was never connected has failed all the same.
+    sockaddr_storage peer;
+    length = sizeof peer;
+    if (!afterRead || ::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) == 0 || errno != ENOTCONN)
+        return false;
+    fail(QStringLiteral("connection refused, or no route to the broker"));
+    return true;
 }
 
 MqttConnection::~MqttConnection()
@@ -143,9 +176,10 @@ void MqttConnection::attempt()
     if (m_settings.tls && !setUpTls())
         return;
     m_attemptClock.start();
+    m_lastInbound = m_clock.elapsed();
     qCDebug(lcBroker) << "connecting to" << m_settings.host << m_settings.port << (v5 ? "MQTT 5" : "MQTT 3.1.1");
-    const int rc =
-        mosquitto_connect_async(handle, m_settings.host.toUtf8().constData(), m_settings.port, keepAliveSeconds);
+    const int rc = mosquitto_connect_async(handle, m_settings.host.toUtf8().constData(), m_settings.port,
+                                           m_settings.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
                                   : QString::fromUtf8(mosquitto_strerror(rc)));
@@ -164,7 +198,8 @@ void MqttConnection::keepSession()
     // The persistent-session test holds this to the library in use.
     mosquitto_property *properties = nullptr;
     mosquitto_property_add_int32(&properties, MQTT_PROP_SESSION_EXPIRY_INTERVAL, sessionExpirySeconds);
-    const int rc = mosquitto_connect_bind_v5(m_mosq.get(), "localhost", -1, keepAliveSeconds, nullptr, properties);
+    const int rc =
+        mosquitto_connect_bind_v5(m_mosq.get(), "localhost", -1, m_settings.keepAliveSeconds, nullptr, properties);
     mosquitto_property_free_all(&properties);
     if (rc != MOSQ_ERR_INVAL)
         qCWarning(lcBroker) << "persistent session: unexpected answer" << rc;
@@ -195,6 +230,9 @@ void MqttConnection::watchSocket()
         if (fd >= 0) {
             m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
             connect(m_readNotifier, &QSocketNotifier::activated, this, [this, fd] {
+                if (m_currentState == State::Connecting && attemptRefused(fd, false))
+                    return;
+                m_lastInbound = m_clock.elapsed();
                 // The library reads one packet a call (and drains TLS's own
                 // buffer); a burst is read here in one go, a bounded one, so
                 // that the panels' sockets get their turn.
@@ -207,6 +245,8 @@ void MqttConnection::watchSocket()
                         break;
                 }
                 afterIo(rc);
+                if (m_currentState == State::Connecting)
+                    attemptRefused(fd, true);
             });
             // mosquitto_connect_async returns before the TCP connect has
             // finished, so its CONNECT packet waits in the handle
@@ -214,8 +254,11 @@ void MqttConnection::watchSocket()
             // sends it then, and later what a publish or a subscription left
             // queued. Without this the attempt ends in the CONNACK time-out.
             m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-            connect(m_writeNotifier, &QSocketNotifier::activated, this,
-                    [this] { afterIo(mosquitto_loop_write(m_mosq.get(), 1)); });
+            connect(m_writeNotifier, &QSocketNotifier::activated, this, [this, fd] {
+                if (m_currentState == State::Connecting && attemptRefused(fd, false))
+                    return;
+                afterIo(mosquitto_loop_write(m_mosq.get(), 1));
+            });
         }
     }
     if (m_writeNotifier)

@@ -94,21 +94,23 @@ void TestWallRules::idle()
 
 void TestWallRules::stale_data()
 {
-    // up, down: the connection live or not; ?: poll; r:KEY a report handed on; s:KEY is it
-    // stale; b: the banner.
+    // up, down: the connection live or not; ?: poll; r:KEY a report handed on; u:KEY its value
+    // unknown; s:KEY is it stale; b: the banner.
     QTest::addColumn<QString>("script");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("never connected: every key, reported or not")
-        << "9:? 9:s:A 10:? 10:s:A 11:? 11:b"
-        << QStringList{"-", "fresh", "stale", "STALE", "-", "Keine Verbindung seit 08:00"};
+    QTest::newRow("never connected: the banner in time")
+        << "9:? 10:? 10:s:A 11:? 11:b" << QStringList{"-", "stale", "STALE", "-", "Keine Verbindung seit 08:00"};
+    QTest::newRow("unknown until reported, and when the server says so")
+        << "0:s:A 1:up 1:s:A 2:r:A 2:s:A 3:u:A 3:s:A 3:u:A 4:r:A 4:s:A 4:s:B"
+        << QStringList{"STALE", ".", "STALE",     "fresh now", "fresh", "unknown now",
+                       "STALE", ".", "fresh now", "fresh",     "STALE"};
     QTest::newRow("back: banner goes, each key with its first report")
-        << "0:up 1:r:A 100:down 109:? 110:? 110:b 200:up 200:b 200:s:A 201:r:A 201:s:A 201:s:B 202:r:A"
-        << QStringList{
-               ".",     ".",         ".",     "-",     "stale", "Keine Verbindung seit 08:01", "banner gone", "none",
-               "STALE", "fresh now", "fresh", "STALE", "."};
+        << "0:up 1:r:A 100:down 109:? 110:? 110:b 200:up 200:b 200:s:A 201:r:A 201:s:A 202:r:A"
+        << QStringList{".",           "fresh now", ".",     "-",         "stale", "Keine Verbindung seit 08:01",
+                       "banner gone", "none",      "STALE", "fresh now", "fresh", "."};
     QTest::newRow("a short drop changes nothing")
-        << "0:up 10:down 19.9:? 20:up 30:? 30:s:A" << QStringList{".", ".", "-", ".", "-", "fresh"};
+        << "0:up 1:r:A 10:down 19.9:? 20:up 30:? 30:s:A" << QStringList{".", "fresh now", ".", "-", ".", "-", "fresh"};
     QTest::newRow("a report handed on while down is not fresh")
         << "0:up 5:down 15:? 16:r:A 20:up 20:s:A" << QStringList{".", ".", "stale", ".", "banner gone", "STALE"};
     QTest::newRow("a second spell starts anew, with its own time")
@@ -136,6 +138,8 @@ void TestWallRules::stale()
             answers << (watch.poll() ? "stale" : "-");
         else if (action == "r")
             answers << (watch.delivered(key) ? "fresh now" : ".");
+        else if (action == "u")
+            answers << (watch.setUnknown(key) ? "unknown now" : ".");
         else if (action == "s")
             answers << (watch.isStale(key) ? "STALE" : "fresh");
         else

@@ -19,6 +19,8 @@ private slots:
     void init();
     void panelArguments_data();
     void panelArguments();
+    void staleDefault_data();
+    void staleDefault();
     void nextDelay_data();
     void nextDelay();
     void savedOptionsBringThePanelBackFullScreen();
@@ -117,6 +119,28 @@ void TestKioskPolicy::panelArguments()
     QCOMPARE(KioskPolicy::panelArguments(projects, rest), arguments);
 }
 
+void TestKioskPolicy::staleDefault_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("passed");
+
+    QTest::newRow("none given: the default") << "-home=30"
+                                             << "-stale=15 -home=30";
+    QTest::newRow("its own") << "-stale=60 -home=30"
+                             << "-stale=60 -home=30";
+    QTest::newRow("0 turns it off") << "-stale=30 -home=30 -stale=0"
+                                    << "-home=30";
+    QTest::newRow("the last counts") << "-stale=0 -stale=5"
+                                     << "-stale=5";
+}
+
+void TestKioskPolicy::staleDefault()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, passed);
+    QCOMPARE(KioskPolicy::withStaleDefault(given.split(' ')).join(' '), passed);
+}
+
 void TestKioskPolicy::nextDelay_data()
 {
     // Runs as "how:milliseconds": crash, exitN, closed (exit button), saved
@@ -207,8 +231,8 @@ void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(launcher.exitCode(), 0);
 
-    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-home=30|";
-    QCOMPARE(recordedRuns(), (QStringList{"-home=30|", fullScreen, fullScreen}));
+    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-stale=15|-home=30|";
+    QCOMPARE(recordedRuns(), (QStringList{"-stale=15|-home=30|", fullScreen, fullScreen}));
     const QList<QByteArray> lines = errors.trimmed().split('\n');
     // A mistyped word is named, not handed on, where it could become the package.
     QCOMPARE(lines.size(), 4);
