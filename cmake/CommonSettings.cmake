@@ -1,3 +1,11 @@
+# A platform service is one header and one source file per platform,
+# name_linux.cpp or name_windows.cpp; the lists name it with this.
+if(WIN32)
+    set(QALIX_PLATFORM windows)
+else()
+    set(QALIX_PLATFORM linux)
+endif()
+
 # Compile settings shared by every target of the project.
 add_library(qalix_settings INTERFACE)
 target_compile_options(qalix_settings INTERFACE

@@ -1,12 +1,12 @@
 #include "mqttconnection.h"
 
 #include "bridgelog.h"
+#include "socketbacklog.h"
 
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <utility>
-#include <sys/ioctl.h>
 #include <cstring>
 
 #include <mosquitto.h>
@@ -199,11 +199,10 @@ void MqttConnection::watchSocket()
                 // buffer); a burst is read here in one go, a bounded one, so
                 // that the panels' sockets get their turn.
                 int rc = MOSQ_ERR_SUCCESS;
-                int waiting = 0;
                 for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && m_currentState != State::Failed;
                      ++i) {
                     rc = mosquitto_loop_read(m_mosq.get(), 1);
-                    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0)
+                    if (socketBacklog(fd) == 0)
                         break;
                 }
                 afterIo(rc);
