@@ -22,7 +22,7 @@ static const char versionText[] = "3.00d";
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(messageHandler);
-    useParentConsole();
+    setUpStandardStreams();
     // Debug lines never reach the output; filtering them here spares the
     // formatting on the hot paths (QT_LOGGING_RULES still overrides this).
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqalix.*.debug=false"));

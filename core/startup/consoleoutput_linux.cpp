@@ -1,5 +1,5 @@
 #include "core/startup/consoleoutput.h"
 
-void useParentConsole()
+void setUpStandardStreams()
 {
 }

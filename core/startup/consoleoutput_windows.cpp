@@ -1,6 +1,8 @@
 #include "core/startup/consoleoutput.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace {
@@ -13,15 +15,17 @@ bool isRedirected(DWORD stream)
 
 } // namespace
 
-void useParentConsole()
+void setUpStandardStreams()
 {
     const bool output = isRedirected(STD_OUTPUT_HANDLE);
     const bool error = isRedirected(STD_ERROR_HANDLE);
-    if ((output && error) || !::AttachConsole(ATTACH_PARENT_PROCESS))
-        return;
-    // The console's prompt is back already: a line feed first keeps the lines apart from it.
-    if (!output && std::freopen("CONOUT$", "w", stdout))
-        std::fputc('\n', stdout);
-    if (!error)
-        (void)std::freopen("CONOUT$", "w", stderr);
+    if (!(output && error) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        // The console's prompt is back already: a line feed first keeps the lines apart from it.
+        if (!output && std::freopen("CONOUT$", "w", stdout))
+            std::fputc('\n', stdout);
+        if (!error)
+            (void)std::freopen("CONOUT$", "w", stderr);
+    }
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
 }
