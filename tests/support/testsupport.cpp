@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QLibrary>
 #include <QSignalSpy>
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -179,4 +180,11 @@ bool onlyLoopbackIsUp()
         }
     }
     return true;
+}
+
+bool runsUnderWine()
+{
+    // Wine's ntdll has a function Windows' has not.
+    static const bool wine = QLibrary::resolve(QStringLiteral("ntdll"), "wine_get_version") != nullptr;
+    return wine;
 }

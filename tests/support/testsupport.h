@@ -97,6 +97,10 @@ public:
 // only then may a test broadcast.
 bool onlyLoopbackIsUp();
 
+// True for the Windows build run under Wine, where a few of Windows' answers
+// never come.
+bool runsUnderWine();
+
 // Milliseconds under the test's control.
 struct FakeClock
 {

@@ -47,8 +47,9 @@ Run qlxd(const QStringList &args)
         return run;
     }
     run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    // Windows' console programs end their lines in CR LF.
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).remove(QLatin1Char('\r'));
+    run.err = QString::fromUtf8(process.readAllStandardError()).remove(QLatin1Char('\r'));
     return run;
 }
 
@@ -382,6 +383,9 @@ void TestPackage::qlxdExtractDoesNotFollowLinks_data()
 
 void TestPackage::qlxdExtractDoesNotFollowLinks()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Qt makes shortcuts on Windows; a link there is an NTFS link, which needs the right to make");
+#endif
     QFETCH(QString, link);
     QFETCH(QString, entry);
 
