@@ -54,27 +54,33 @@ win_qt_options=(-xplatform win32-g++ -device-option CROSS_COMPILE=x86_64-w64-min
     -no-pkg-config -no-icu -no-openssl -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre
     -qt-harfbuzz -qt-freetype -no-feature-tabletevent)
 
-win_build_qt() {
-    local log="$win_cache/qt-build.log" stamp="$win_qt/.qalix-built"
-    local want="${win_qt_options[*]}"
-    if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
-        echo "Qt for Windows: $(shown "$win_qt") (built before)"
-        return 0
+# win_needs_build WHAT PREFIX PACKAGE LOG WANT: true when PREFIX holds no
+# build made with the options WANT; then Debian's source of PACKAGE is ready
+# in win_source, and PREFIX is gone and its build folder empty.
+win_needs_build() {
+    local what=$1 prefix=$2 package=$3 log=$4 want=$5
+    if [ -f "$prefix/.qalix-built" ] && [ "$(cat "$prefix/.qalix-built")" = "$want" ]; then
+        echo "$what for Windows: $prefix (built before)"
+        return 1
     fi
     mkdir -p "$win_cache"
     : >"$log"
     win_source_entry "$log"
-    local tools
-    win_fetch_source qtbase-opensource-src "$log"
+    win_fetch_source "$package" "$log"
+    rm -rf "$prefix" "$prefix-build"
+    mkdir -p "$prefix-build"
+}
+
+win_build_qt() {
+    local log="$win_cache/qt-build.log" want="${win_qt_options[*]}" tools
+    win_needs_build Qt "$win_qt" qtbase-opensource-src "$log" "$want" || return 0
     tools=$(win_posix_tools)
-    rm -rf "$win_qt" "$win_cache/qt-build"
-    mkdir -p "$win_cache/qt-build"
     echo "Building Qt for Windows from $(basename "$win_source") once, about 40 minutes on 2 cores (log: $log)"
-    (cd "$win_cache/qt-build" && export PATH="$tools:$PATH" &&
+    (cd "$win_qt-build" && export PATH="$tools:$PATH" &&
         "$win_source/configure" -prefix "$win_qt" "${win_qt_options[@]}" &&
         make -j"$jobs" && make install) >>"$log" 2>&1 || fail "Building Qt for Windows" "$log"
-    echo "$want" >"$stamp"
-    rm -rf "$win_cache/qt-build"
+    echo "$want" >"$win_qt/.qalix-built"
+    rm -rf "$win_qt-build"
 }
 
 # libmosquitto alone (no broker, no clients), without TLS and threads: the
@@ -85,36 +91,28 @@ win_mosquitto_options=(-DWITH_BROKER=OFF -DWITH_APPS=OFF -DWITH_CLIENTS=OFF -DWI
     -DWITH_SOCKS=OFF -DWITH_SRV=OFF)
 
 win_build_mosquitto() {
-    local log="$win_cache/mosquitto-build.log" stamp="$win_mosquitto/.qalix-built"
-    local want="${win_mosquitto_options[*]}"
-    if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
-        echo "libmosquitto for Windows: $(shown "$win_mosquitto") (built before)"
-        return 0
-    fi
-    mkdir -p "$win_cache"
-    : >"$log"
-    win_source_entry "$log"
-    win_fetch_source mosquitto "$log"
-    rm -rf "$win_mosquitto" "$win_cache/mosquitto-build"
+    local log="$win_cache/mosquitto-build.log" want="${win_mosquitto_options[*]}"
+    win_needs_build libmosquitto "$win_mosquitto" mosquitto "$log" "$want" || return 0
     echo "Building libmosquitto for Windows from $(basename "$win_source") (log: $log)"
-    cmake -S "$win_source" -B "$win_cache/mosquitto-build" -DCMAKE_SYSTEM_NAME=Windows \
+    cmake -S "$win_source" -B "$win_mosquitto-build" -DCMAKE_SYSTEM_NAME=Windows \
         -DCMAKE_C_COMPILER=x86_64-w64-mingw32-gcc-posix -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
         -DCMAKE_RC_COMPILER=x86_64-w64-mingw32-windres -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$win_mosquitto" "${win_mosquitto_options[@]}" >>"$log" 2>&1 &&
-    cmake --build "$win_cache/mosquitto-build" -j"$jobs" >>"$log" 2>&1 &&
-    cmake --install "$win_cache/mosquitto-build" >>"$log" 2>&1 &&
+    cmake --build "$win_mosquitto-build" -j"$jobs" >>"$log" 2>&1 &&
+    cmake --install "$win_mosquitto-build" >>"$log" 2>&1 &&
     # Its install leaves out the import library the linker wants.
-    cp "$win_cache/mosquitto-build/lib/libmosquitto.dll.a" "$win_mosquitto/lib/" >>"$log" 2>&1 ||
+    cp "$win_mosquitto-build/lib/libmosquitto.dll.a" "$win_mosquitto/lib/" >>"$log" 2>&1 ||
         fail "Building libmosquitto for Windows" "$log"
-    echo "$want" >"$stamp"
-    rm -rf "$win_cache/mosquitto-build"
+    echo "$want" >"$win_mosquitto/.qalix-built"
+    rm -rf "$win_mosquitto-build"
 }
 
 # What the Windows build and its check need from apt: the cross compiler,
 # Debian's source tools, Qt's configure (perl), NSIS, zip, Wine, and the
 # display and network tools of the check.
 win_packages=(cmake make pkg-config perl dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-              mingw-w64-tools nsis zip unzip wine wine64 xvfb xauth imagemagick iproute2 util-linux)
+              mingw-w64-tools nsis zip unzip wine wine64 xvfb xauth x11-utils xdotool imagemagick iproute2
+              util-linux fonts-dejavu-core)
 win_version=$(sed -n 's/^project(QalixPlusControl VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
 win_name="qalix-plus-control-$win_version-win64"
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The panel from the Windows zip on its demo, under Wine and Xvfb, as a kiosk
 # PC runs it: the zip's kiosk launcher starts it full screen on the project
-# settings.ini names, against the zip's own msgserver-sim:
+# settings.ini names (and top-most), against the zip's own msgserver-sim:
 # wine-demo.sh PROGRAM-FOLDER SCREENSHOT LOG-FOLDER. ./panel.sh wine-check
 # runs it in a private network namespace. It passes when the panel registered
 # its font, logged in to the simulator, drew the demo's first page with the
-# values it reported, the screenshot is no blank screen, and Ctrl+C (SIGINT,
+# values it reported, the screenshot is no blank screen, a press reaches the
+# simulator, and Ctrl+C (SIGINT,
 # which Wine hands on as Ctrl+C) ends the launcher and, through Windows'
 # close, the panel. Every process it starts is ended by its id.
 set -euo pipefail
@@ -45,7 +46,7 @@ pids+=($!)
 wait_for "$logs/wine-sim.log" "listening on" 60 || say_fail "msgserver-sim.exe did not start"
 
 printf '[General]\r\nprojectAutoStart=demo.qlxd\r\nautoConnect=true\r\n' >"$folder/projects/settings.ini"
-"$wine_run" "" "$folder/qalix-plus-control-kiosk.exe" >"$logs/wine-panel.log" 2>&1 &
+"$wine_run" "" "$folder/qalix-plus-control-kiosk.exe" -topmost >"$logs/wine-panel.log" 2>&1 &
 kiosk=$!
 pids+=("$kiosk")
 wait_for "$logs/wine-panel.log" '^0 ("Prototype")' 90 || say_fail "The panel did not register its font"
@@ -57,6 +58,12 @@ import -display "$display" -window root "$screenshot"
 colours=$(convert "$screenshot" -format %k info:)
 [ "$colours" -gt 16 ] || say_fail "The screenshot shows $colours colours: a blank screen"
 echo "The panel drew the demo under Wine ($colours colours), screenshot $screenshot"
+
+# A press on "Alles aus" (the first page's central switch, zoomed to the
+# screen's height) reaches the simulator as a command.
+xdotool mousemove 361 366 click 1
+wait_for "$logs/wine-sim.log" "^command OUT.Zentral.1=" 30 || say_fail "A press on \"Alles aus\" sent no command"
+echo "A press on \"Alles aus\" reached msgserver-sim.exe: $(grep -m1 '^command' "$logs/wine-sim.log" | tr -d '\r')"
 
 kill -INT "$kiosk"
 status=0
