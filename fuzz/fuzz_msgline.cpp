@@ -2,7 +2,8 @@
 // chunks whose sizes the input chooses, with a small line limit; every value
 // read is written back in a server's report format, fast and by Qt, a
 // report's "Data" line must read as its reference form, and the port's state
-// key and address must read back as the port.
+// key and address must read back as the port; a "U" line framed again for its
+// port must read as it did.
 
 #include "core/bus/portid.h"
 #include "core/live/reportline.h"
@@ -29,6 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (length > buffer.maxLineLength())
                 std::abort();
             const MsgLine parsed = MsgLine::parse(line, length);
+            if (parsed.kind == MsgLine::NoValue) {
+                const QByteArray wire =
+                    MsgLine::frameNoValue(PortId(parsed.output ? PortId::Out : PortId::In, parsed.object, parsed.port));
+                if (!wire.isEmpty() && MsgLine::parse(wire.chopped(1)) != parsed)
+                    std::abort();
+            }
             // What the client would send back for a report must be one clean line.
             if (parsed.kind == MsgLine::Port) {
                 const QByteArray wire =

@@ -69,6 +69,27 @@ void LiveState::onReceived(const QString &object, int port, bool output, double 
     }
 }
 
+void LiveState::onUnknown(const QString &object, int port, bool output)
+{
+    PortId::writeStateKey(&m_key, object, output ? PortId::Out : PortId::In, port);
+    const auto bound = m_index.constFind(m_key);
+    if (bound != m_index.constEnd()) {
+        Entry &entry = m_entries[size_t(*bound)];
+        entry.reported = false;
+        // A report that came before this must not end the unknown look later.
+        if (entry.changed) {
+            entry.changed = false;
+            --m_changedCount;
+        }
+        const QString key = m_key;
+        emit valueUnknown(key);
+        return;
+    }
+    const auto aside = m_unbound.find(m_key);
+    if (aside != m_unbound.end())
+        aside->reported = false;
+}
+
 double LiveState::toggle(const QString &key)
 {
     const auto bound = m_index.constFind(key);

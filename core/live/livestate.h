@@ -69,6 +69,12 @@ public slots:
     // Records a port report as the newest value of its key, to be handed on
     // at the key's next visit.
     void onReceived(const QString &object, int port, bool output, double value);
+    // The server does not know the port's value: a report not yet handed on
+    // is not handed on, a page built from now on does not take the value
+    // (reportedValue() is false), and valueUnknown tells the bound items at
+    // once. The stored value stays, for a press. Nothing is kept for a key
+    // that is neither bound nor kept aside.
+    void onUnknown(const QString &object, int port, bool output);
 
 signals:
     // At the start of every tick that has keys to visit: "STATES <last
@@ -76,6 +82,8 @@ signals:
     void status(const QString &text);
     // A changed value, handed to whatever is bound to `key`.
     void valueDue(const QString &key, double value);
+    // onUnknown() for a bound key, at once.
+    void valueUnknown(const QString &key);
 
 private:
     struct Entry

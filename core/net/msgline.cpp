@@ -112,6 +112,16 @@ MsgLine MsgLine::parse(const char *data, int size)
             line.text = text.mid(1);
         }
         return line;
+    case 'U': {
+        // The address as a report carries it; anything from a "=" on is
+        // left for a later text and not read.
+        PortId address = PortId::fromReportAddress(payload.data, firstField(payload, '=').size);
+        line.kind = address.isValid() ? NoValue : Malformed;
+        line.output = address.isOutput();
+        line.port = address.port();
+        line.object = std::move(address).object();
+        return line;
+    }
     case 'P':
     case 'E':
         break;
@@ -293,6 +303,12 @@ QByteArray MsgLine::framePort(const QString &object, int port, bool output, doub
     return frame('P', payload);
 }
 
+QByteArray MsgLine::frameNoValue(const PortId &port)
+{
+    const QByteArray address = port.toUtf8Address();
+    return address.isEmpty() ? QByteArray() : frame('U', address);
+}
+
 QByteArray MsgLine::frameVerbatim(const QByteArray &line)
 {
     return line + '\n';
@@ -341,6 +357,8 @@ bool MsgLine::operator==(const MsgLine &other) const
     case Port:
         return object == other.object && port == other.port && output == other.output
             && (value == other.value || (qIsNaN(value) && qIsNaN(other.value)));
+    case NoValue:
+        return object == other.object && port == other.port && output == other.output;
     case Error:
         return code == other.code && text == other.text;
     case Login:
@@ -354,7 +372,8 @@ bool MsgLine::operator==(const MsgLine &other) const
 
 QString MsgLine::toString() const
 {
-    static const char *const names[] = {"Unknown", "Ignored", "Port", "Error", "Login", "Config", "Malformed"};
+    static const char *const names[] = {"Unknown", "Ignored", "Port",      "Error",
+                                        "Login",   "Config",  "Malformed", "NoValue"};
     static const char *const requests[] = {"NoRequest",    "KeepAlive",   "LoginRequest", "ConfigRequest",
                                            "StartRequest", "PortCommand", "BadRequest"};
     QString s = QLatin1String(request == NoRequest ? names[kind] : requests[request]);
@@ -383,6 +402,9 @@ QString MsgLine::toString() const
         break;
     }
     switch (kind) {
+    case NoValue:
+        s += QStringLiteral(" object=\"%1\" port=%2 output=%3").arg(object).arg(port).arg(output ? "true" : "false");
+        break;
     case Port:
         s += QStringLiteral(" object=\"%1\" port=%2 output=%3 value=%4")
                  .arg(object)

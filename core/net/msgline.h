@@ -5,6 +5,8 @@
 #include <QChar>
 #include <QString>
 
+class PortId;
+
 // One line of the message server protocol: parsing of what the server sends and
 // the byte form of what the client sends, and the same for the server side.
 // Pure functions, no socket involved.
@@ -18,7 +20,8 @@ public:
         Error,     // "E": code and text
         Login,     // "L": loginOk
         Config,    // "C": sub-command letter and the text after it
-        Malformed, // "P" or "E" without the fields they need
+        Malformed, // "P", "E" or "U" without the fields they need
+        NoValue,   // "U": the server does not know the port's value (object, port, output)
     };
 
     // What a panel sends (parseRequest); `kind` stays Unknown for these.
@@ -36,7 +39,7 @@ public:
     Request request = NoRequest;
     QChar letter; // the command letter; null for an empty line or one above Latin-1
 
-    QString object; // Port
+    QString object; // Port, NoValue
     int port = 0;
     bool output = false;
     double value = 0.0;
@@ -82,6 +85,9 @@ public:
     // The value in formatReportValue. Empty when the object cannot be carried:
     // empty, or holding ".", "=" or a line break.
     static QByteArray framePort(const QString &object, int port, bool output, double value);
+    // "U" and the port's address: its value is not known until its next "P"
+    // line. Empty when the object cannot be carried, as for framePort.
+    static QByteArray frameNoValue(const PortId &port);
     // `line` as a log may show it: a login's password as "***", anything
     // else as it is.
     static QByteArray withoutPassword(const QByteArray &line);

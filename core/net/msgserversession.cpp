@@ -1,5 +1,6 @@
 #include "core/net/msgserversession.h"
 
+#include "core/bus/portid.h"
 #include "core/net/msgline.h"
 
 #include <QLoggingCategory>
@@ -75,6 +76,19 @@ bool MsgServerSession::sendPort(const QString &object, int port, bool output, do
     const QByteArray line = MsgLine::framePort(object, port, output, value);
     if (line.isEmpty()) {
         qCWarning(lcServer) << "object name cannot be carried in a port report:" << object;
+        return false;
+    }
+    write(line);
+    return true;
+}
+
+bool MsgServerSession::sendUnknown(const PortId &port)
+{
+    if (!m_startAccepted || m_closedOnce)
+        return false;
+    const QByteArray line = MsgLine::frameNoValue(port);
+    if (line.isEmpty()) {
+        qCWarning(lcServer) << "object name cannot be carried in a port report:" << port.object();
         return false;
     }
     write(line);

@@ -10,6 +10,7 @@
 
 class QTcpSocket;
 class MsgLine;
+class PortId;
 
 Q_DECLARE_LOGGING_CATEGORY(lcServer)
 
@@ -56,6 +57,9 @@ public:
     void acceptStart(); // the owner accepts a start request; reports follow from the owner
     // One "P" line; false (nothing sent) before acceptStart() or after close().
     bool sendPort(const QString &object, int port, bool output, double value);
+    // One "U" line: the port's value is unknown until its next "P" line. A
+    // panel without the extension passes it over. False as for sendPort.
+    bool sendUnknown(const PortId &port);
     void sendError(int code, const QString &text); // one "E" line
     // Bytes exactly as given, no framing: only for fault trials that must send
     // what the codec never produces (a line without its line feed).

@@ -81,6 +81,7 @@ void QalixMsgClient::connectToServer()
     // fast as it can answer.
     if (m_clock() <= m_retryNotBefore)
         return;
+    judgeAbandonedAttempt();
     m_socket.disconnectFromHost();
     if (m_settings.waitForConnection && m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.waitForDisconnected(waitForDisconnect);
@@ -92,7 +93,8 @@ void QalixMsgClient::connectToServer()
 
     m_started = false;
     // Retried about ten seconds from now unless data arrives.
-    m_lastReceived = m_clock() - retryReference;
+    m_attemptAt = m_clock();
+    m_lastReceived = m_attemptAt - retryReference;
 
     m_socket.connectToHost(m_settings.host, quint16(m_settings.port), QIODevice::ReadWrite,
                            QAbstractSocket::AnyIPProtocol);
@@ -113,9 +115,65 @@ void QalixMsgClient::onTimeout()
         connectToServer();
 }
 
-void QalixMsgClient::onError(QAbstractSocket::SocketError)
+void QalixMsgClient::onError(QAbstractSocket::SocketError err)
 {
-    emit error(QStringLiteral("Connection Error [") + m_socket.errorString() + QStringLiteral("]"));
+    const QString text = m_socket.errorString();
+    switch (err) {
+    case QAbstractSocket::RemoteHostClosedError:
+        setDownReason(DownReason(DownReason::Dropped));
+        break;
+    case QAbstractSocket::SocketTimeoutError:
+        setDownReason(DownReason(DownReason::NoAnswer, text));
+        break;
+    default:
+        setDownReason(DownReason(DownReason::Unreachable, text));
+        break;
+    }
+    emit error(QStringLiteral("Connection Error [") + text + QStringLiteral("]"));
+}
+
+void QalixMsgClient::judgeAbandonedAttempt()
+{
+    const qint64 seconds = (m_clock() - m_attemptAt + 500) / 1000;
+    switch (m_socket.state()) {
+    case QAbstractSocket::HostLookupState:
+    case QAbstractSocket::ConnectingState:
+        setDownReason(DownReason(DownReason::NoAnswer, QStringLiteral("no connection within %1 s").arg(seconds)));
+        return;
+    case QAbstractSocket::ConnectedState:
+        // A live connection left while it still speaks is the caller's choice, not a fault.
+        if (m_live && m_clock() - m_lastReceived <= silenceLimit)
+            return;
+        if (m_live)
+            setDownReason(
+                DownReason(DownReason::NoAnswer, QStringLiteral("nothing received for %1 s").arg(silenceLimit / 1000)));
+        else if (m_loginAccepted)
+            setDownReason(
+                DownReason(DownReason::NoAnswer, QStringLiteral("logged in, but no report within %1 s").arg(seconds)));
+        else
+            setDownReason(DownReason(DownReason::NoAnswer,
+                                     QStringLiteral("connected, but no answer to the login within %1 s").arg(seconds)));
+        return;
+    default:
+        return;
+    }
+}
+
+void QalixMsgClient::setDownReason(const DownReason &reason, bool said)
+{
+    if (reason.kind() != DownReason::None && reason.kind() != m_toldKind) {
+        if (!said) {
+            qCritical().noquote() << reason.line(m_settings.host + QLatin1Char(':') + QString::number(m_settings.port),
+                                                 m_settings.userName);
+        }
+        m_toldKind = reason.kind();
+    }
+    if (reason.kind() == DownReason::None)
+        m_toldKind = DownReason::None;
+    const bool changed = reason.kind() != m_downReason.kind();
+    m_downReason = reason;
+    if (changed)
+        emit downReasonChanged(reason);
 }
 
 void QalixMsgClient::sendCommand(char command, QByteArray payload)
@@ -167,6 +225,8 @@ void QalixMsgClient::setLive(bool live)
     if (live == m_live)
         return;
     m_live = live;
+    if (live)
+        setDownReason(DownReason());
     emit liveChanged(live);
 }
 
@@ -244,6 +304,11 @@ void QalixMsgClient::handleLine(const MsgLine &line)
             setLive(true);
         emit received(line.object, line.port, line.output, line.value);
         return;
+    case MsgLine::NoValue:
+        if (m_loginAccepted)
+            setLive(true);
+        emit receivedUnknown(line.object, line.port, line.output);
+        return;
     case MsgLine::Error:
         if (line.code == 5) {
             if (m_started)
@@ -256,6 +321,7 @@ void QalixMsgClient::handleLine(const MsgLine &line)
         m_loggedIn = line.loginOk;
         m_loginAccepted = line.loginOk;
         if (!m_loggedIn) {
+            setDownReason(DownReason(DownReason::LoginRefused));
             // The owner's connection check starts the next attempt.
             m_socket.close();
             m_lineBuffer.clear();
@@ -314,6 +380,7 @@ bool QalixMsgClient::roomFor(qint64 bytes)
 void QalixMsgClient::dropConnection(const QString &why)
 {
     qCritical().noquote() << why;
+    setDownReason(DownReason(DownReason::Dropped, why), true);
     m_socket.abort();
     m_lineBuffer.clear();
     ++m_connection;

@@ -1,6 +1,7 @@
 #ifndef QALIXMSGCLIENT_H
 #define QALIXMSGCLIENT_H
 
+#include "core/net/downreason.h"
 #include "core/net/msgline.h"
 #include "core/net/msglinebuffer.h"
 
@@ -28,9 +29,15 @@
 //     refusing it with error 5; it is how a server with nothing to report yet
 //     proves itself. Answers are counted: the n-th "N" received answers the
 //     n-th "N" sent, and one "N" goes out before the login.
+// A report that a port's value is unknown ("U") proves it as a report does.
 // Error 5, configuration answers and any other line are no proof. A live
 // connection stays live until it ends (closed by either side, reset, or a new
 // attempt); then liveChanged(false) comes at once.
+//
+// While it is not live the client keeps why (downReason()): a refused login,
+// a server it cannot reach, one that does not answer, one that ended the
+// connection. Each change of that kind writes one line on standard error, so
+// a server refusing every attempt costs one line, not one every 5 s.
 class QalixMsgClient : public QObject
 {
     Q_OBJECT
@@ -82,6 +89,8 @@ public:
     bool isLoggedIn() const { return m_loggedIn; }
     // The connection has proven the server live (see the class comment).
     bool isLive() const { return m_live; }
+    // Why the connection is not live; None while it is, and before the first attempt ends.
+    const DownReason &downReason() const { return m_downReason; }
     // With the probe on, a keep-alive follows the start requests of each read
     // until the connection is live, so a live server with nothing to report shows
     // itself within one round trip instead of at the next keep-alive (20 s).
@@ -106,10 +115,14 @@ public slots:
 
 signals:
     void received(QString object, int port, bool output, double value);
+    // A "U" line: the server does not know the port's value until its next report.
+    void receivedUnknown(QString object, int port, bool output);
     // The socket's state changed; isConnected() tells whether it is up.
     void stateChanged(QAbstractSocket::SocketState state);
     // isLive() changed.
     void liveChanged(bool live);
+    // downReason() changed its kind.
+    void downReasonChanged(const DownReason &reason);
     void infoMsgReceived(QMap<QString, QString> info);
     void rawBusDataReceived(QByteArray brr);
     void error(QString error);
@@ -129,6 +142,11 @@ private:
     // A new connection, or none: nothing proven on it yet.
     void resetLiveness();
     void setLive(bool live);
+    // `reason` as the latest, written on standard error unless its kind has
+    // been written since the connection was last live (or `said` already).
+    void setDownReason(const DownReason &reason, bool said = false);
+    // Before an attempt ends the one in hand: what it got to.
+    void judgeAbandonedAttempt();
 
     Settings m_settings;
     bool m_rawMode = false;
@@ -158,6 +176,10 @@ private:
     qint64 m_keepAlivesSent = 0;
     qint64 m_keepAlivesAnswered = 0;
     qint64 m_keepAlivesBeforeStart = 0;
+
+    DownReason m_downReason;
+    DownReason::Kind m_toldKind = DownReason::None;
+    qint64 m_attemptAt = 0;
 };
 
 #endif // QALIXMSGCLIENT_H

@@ -1,6 +1,7 @@
 #include "core/package/qlxfat.h"
 #include "core/package/storablename.h"
 
+#include "core/files/regularfile.h"
 #include "core/package/qlxfatthread.h"
 
 #include <QFileInfo>
@@ -95,12 +96,26 @@ bool QLXFat::open(const QString &fileName, bool forWriting)
         m_openError = OpenError::Folder;
         return false;
     }
-    if (!m_file.open(forWriting ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("cannot be opened: ") + m_file.errorString();
+    if (forWriting) {
+        // The package is replaced only once it is whole: a pack that fails
+        // leaves the package it was to replace, and no partial file.
+        m_saveFile.setFileName(fileName);
+        if (!m_saveFile.open(QIODevice::WriteOnly)) {
+            m_error = QStringLiteral("cannot be created: ") + m_saveFile.errorString();
+            m_openError = OpenError::Unreadable;
+            return false;
+        }
+        return true;
+    }
+    // Only a regular file: a FIFO would hang the panel before its window,
+    // a device would never end.
+    QString why;
+    if (!RegularFile::open(m_file, fileName, &why)) {
+        m_error = why == RegularFile::notRegularText() ? why : QStringLiteral("cannot be opened: ") + why;
         m_openError = OpenError::Unreadable;
         return false;
     }
-    if (forWriting || readTable())
+    if (readTable())
         return true;
     // The entries parsed so far stay listed, but nothing is read from a
     // package that failed to open.
@@ -119,15 +134,37 @@ bool QLXFat::readTable()
 {
     if (!m_file.seek(0))
         return fail(OpenError::Unreadable, QStringLiteral("cannot be read: ") + m_file.errorString());
-    if (!lineText(m_file.readLine()).startsWith(QLatin1String("SOH"))) {
+    // A line without an end, or a header without one, is refused at its
+    // bound, not read on into memory.
+    bool tooLong = false;
+    // One buffer for every line: a table of 100,000 entries must not make
+    // 100,000 arrays of the bound's size.
+    QByteArray buffer(int(MaxHeaderLine) + 2, Qt::Uninitialized);
+    const auto nextLine = [this, &tooLong, &buffer] {
+        // At most the bound and one byte more: a line that long has no end within it.
+        const qint64 read = qMax<qint64>(0, m_file.readLine(buffer.data(), buffer.size()));
+        tooLong = read > MaxHeaderLine || m_file.pos() > MaxHeaderSize;
+        return lineText(QByteArray::fromRawData(buffer.constData(), int(read)));
+    };
+    const auto failTooLong = [this] {
+        return fail(OpenError::NotPackage,
+                    m_file.pos() > MaxHeaderSize ? QStringLiteral("not a package (its header is larger than 16 MiB)")
+                                                 : QStringLiteral("not a package (a header line longer than 64 KiB)"));
+    };
+    const QString first = nextLine();
+    if (tooLong)
+        return failTooLong();
+    if (!first.startsWith(QLatin1String("SOH"))) {
         return m_file.size() == 0 ? fail(OpenError::Empty, QStringLiteral("an empty file"))
                                   : fail(OpenError::NotPackage, QStringLiteral("not a package (no SOH line)"));
     }
 
-    QString line = lineText(m_file.readLine());
+    QString line = nextLine();
     bool inTable = false;
     qint64 runningOffset = 0;
     for (;;) {
+        if (tooLong)
+            return failTooLong();
         if (line.trimmed() == QLatin1String("EOH"))
             break;
         if (m_file.atEnd())
@@ -163,7 +200,7 @@ bool QLXFat::readTable()
                 m_headerProperties.insert(line.left(colon), value);
             }
         }
-        line = lineText(m_file.readLine());
+        line = nextLine();
     }
 
     const qint64 position = m_file.pos();
@@ -376,7 +413,7 @@ bool QLXFat::save()
         m_writer->wait();
         delete m_writer;
     }
-    m_writer = new QLXFatThread(&m_table, &m_headerProperties, &m_file, this);
+    m_writer = new QLXFatThread(&m_table, &m_headerProperties, &m_saveFile, this);
     m_writer->setStepPause(m_stepPause);
     m_writer->start();
     return true;
@@ -391,6 +428,11 @@ void QLXFat::close()
         m_writer->wait();
     }
     m_file.close();
+    // A package opened for writing and never written whole replaces nothing.
+    if (m_saveFile.isOpen()) {
+        m_saveFile.cancelWriting();
+        m_saveFile.commit();
+    }
 }
 
 bool QLXFat::isWriting() const

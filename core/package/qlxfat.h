@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QMap>
 #include <QObject>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -15,7 +16,8 @@ class QLXFatThread;
 
 // A project package: a text header that lists the entries, then their bytes
 // back to back. Reading is synchronous and keeps only the table in memory;
-// writing runs on a QLXFatThread started by save().
+// writing runs on a QLXFatThread started by save(), into a file that replaces
+// the package only once it is whole.
 class QLXFat : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,11 @@ class QLXFat : public QObject
 public:
     // Why a package did not open, for a message the operator reads.
     enum class OpenError { None, Missing, Folder, Unreadable, Empty, NotPackage };
+
+    // A header line (its line feed included) and the whole header, in bytes:
+    // a designer writes lines of a few dozen bytes, a header of kilobytes.
+    static constexpr qint64 MaxHeaderLine = 64 * 1024;
+    static constexpr qint64 MaxHeaderSize = 16 * 1024 * 1024;
 
     explicit QLXFat(QObject *parent = nullptr);
     ~QLXFat() override;
@@ -94,7 +101,8 @@ private:
     bool fail(OpenError error, const QString &text);
 
     bool m_writeMode = false;
-    QFile m_file;
+    QFile m_file;         // reading
+    QSaveFile m_saveFile; // writing
     QString m_fileName;
     QString m_error;
     OpenError m_openError = OpenError::None;

@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace {
 
@@ -19,7 +20,7 @@ quint8 share(int span, int done, int total, int base)
 } // namespace
 
 QLXFatThread::QLXFatThread(const QVector<FatEntry> *table, const QMap<QString, QString> *headerProperties,
-                           QFile *packageFile, QObject *parent)
+                           QSaveFile *packageFile, QObject *parent)
     : QThread(parent)
     , m_table(table)
     , m_headerProperties(headerProperties)
@@ -140,14 +141,16 @@ void QLXFatThread::run()
         pause();
     }
 
-    if (!failed && !m_packageFile->flush())
+    // Only a whole package replaces the old one.
+    if (failed || phase != Done)
+        m_packageFile->cancelWriting();
+    if (!m_packageFile->commit() && phase == Done)
         failed = true;
-    m_packageFile->close();
     if (failed) {
         m_stop = true;
         m_progress = ProgressFailed;
     } else if (phase == Done) {
         m_progress = 100;
     }
-    // Stopped on request: progress stays below 100, the package is incomplete.
+    // Stopped on request: progress stays below 100, the old package stays.
 }

@@ -10,10 +10,12 @@
 
 #include <atomic>
 
-class QFile;
+class QSaveFile;
 
 // Writes a package from a container's table and header properties into its
 // open package file, one small step at a time with a pause after each step.
+// The file replaces the package only when the whole package is written; a
+// failure or a stop leaves what was there before.
 // It borrows all three from the container, which must leave them alone while
 // the writer runs. Completion shows in progress() (100, or 255 after a
 // failure) and in QThread::finished().
@@ -23,10 +25,10 @@ public:
     static constexpr int DefaultStepPause = 10; // milliseconds
     static constexpr quint8 ProgressFailed = 255;
 
-    QLXFatThread(const QVector<FatEntry> *table, const QMap<QString, QString> *headerProperties, QFile *packageFile,
+    QLXFatThread(const QVector<FatEntry> *table, const QMap<QString, QString> *headerProperties, QSaveFile *packageFile,
                  QObject *parent = nullptr);
 
-    // Asks run() to leave after the step it is in; the package is then incomplete.
+    // Asks run() to leave after the step it is in; nothing is then replaced.
     void stop() { m_stop = true; }
     bool isStopRequested() const { return m_stop; }
 
@@ -47,7 +49,7 @@ private:
 
     const QVector<FatEntry> *m_table;
     const QMap<QString, QString> *m_headerProperties;
-    QFile *m_packageFile;
+    QSaveFile *m_packageFile;
     std::atomic<bool> m_stop{false};
     std::atomic<quint8> m_progress{0};
     std::atomic<qint32> m_error{0};

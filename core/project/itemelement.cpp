@@ -236,6 +236,17 @@ void ItemElement::write(QXmlStreamWriter &writer, QStringList &fileList) const
     }
 }
 
+bool ItemElement::clampToDrawable()
+{
+    const ItemElement read = *this;
+    x = qBound(-maxExtent, x, maxExtent);
+    y = qBound(-maxExtent, y, maxExtent);
+    w = qMin(w, maxExtent);
+    h = qMin(h, maxExtent);
+    record.fontSize = qMin(record.fontSize, ItemRecord::fontSizeMaximum);
+    return *this != read;
+}
+
 bool ItemElement::operator==(const ItemElement &other) const
 {
     return type == other.type && x == other.x && y == other.y && w == other.w && h == other.h && record == other.record;

@@ -56,6 +56,15 @@ public:
     // caller has started.
     void write(QXmlStreamWriter &writer, QStringList &fileList) const;
 
+    // Where and how large an item can be drawn, in pixels: a position
+    // within ±maxExtent, a size of at most maxExtent (twice the largest
+    // page). Beyond, no page shows it and no picture of it can be made.
+    static constexpr int maxExtent = 16384;
+    // Brings position and size within maxExtent and the font size down to
+    // the editor's top (ItemRecord::fontSizeMaximum); true when anything
+    // changed.
+    bool clampToDrawable();
+
     bool operator==(const ItemElement &other) const;
     bool operator!=(const ItemElement &other) const { return !(*this == other); }
 

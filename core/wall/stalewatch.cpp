@@ -28,25 +28,33 @@ bool StaleWatch::poll()
 {
     if (m_live || m_staleNow || m_staleAfter <= 0 || m_clock() - m_downSince < m_staleAfter)
         return false;
-    m_staleNow = m_everStale = true;
+    m_staleNow = true;
     m_fresh.clear();
     return true;
 }
 
 bool StaleWatch::delivered(const QString &key)
 {
-    if (!m_live || !m_everStale || m_fresh.contains(key))
+    if (!m_live || m_fresh.contains(key))
         return false;
     m_fresh.insert(key);
     return true;
 }
 
-bool StaleWatch::isStale(const QString &key) const
+bool StaleWatch::setUnknown(const QString &key)
 {
-    return m_staleNow || (m_everStale && !m_fresh.contains(key));
+    return m_fresh.remove(key) && !m_staleNow;
 }
 
-QString StaleWatch::bannerText() const
+bool StaleWatch::isStale(const QString &key) const
 {
-    return QStringLiteral("Keine Verbindung seit ") + m_downAt.toString(QStringLiteral("HH:mm"));
+    return m_staleNow || !m_fresh.contains(key);
+}
+
+QString StaleWatch::bannerText(const QString &why) const
+{
+    QString text = QStringLiteral("Keine Verbindung seit ") + m_downAt.toString(QStringLiteral("HH:mm"));
+    if (!why.isEmpty())
+        text += QStringLiteral(" – ") + why;
+    return text;
 }

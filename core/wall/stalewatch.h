@@ -7,10 +7,13 @@
 
 #include <functional>
 
-// Whether the values on the panel can still be trusted. Once the connection
-// to the message server has been down for a while, every bound item counts
-// as stale, also one that never had a value; after the connection is back,
-// each stays so until a report for its key has been handed to it.
+// Whether the values on the panel can still be trusted. A key is fresh only
+// once a report for it has been handed to its items while the connection was
+// live, and until the server says its value is unknown: so an item whose
+// port never reported looks unknown from the first frame. Once the
+// connection to the message server has been down for a while, every bound
+// item counts as stale; after the connection is back, each stays so until a
+// report for its key has been handed to it.
 //
 // "Up" here is the client's live connection (QalixMsgClient::isLive()): the
 // server has logged the panel in and then sent a report or answered a
@@ -35,11 +38,14 @@ public:
     // A report for `key` was handed to its items. True when it ended their
     // stale look. One handed on while the connection is not live is no fresh report.
     bool delivered(const QString &key);
+    // The server does not know the value of `key`. True when that ended its fresh look.
+    bool setUnknown(const QString &key);
 
     bool isStale(const QString &key) const;
     bool isBannerShown() const { return m_staleNow; }
-    // "Keine Verbindung seit HH:MM", the time the connection went down.
-    QString bannerText() const;
+    // "Keine Verbindung seit HH:MM", the time the connection went down, and
+    // " – " and `why` when there is a reason to give.
+    QString bannerText(const QString &why = QString()) const;
 
 private:
     qint64 m_staleAfter;
@@ -50,8 +56,8 @@ private:
     QTime m_downAt;
     // Down for long enough, and not back yet.
     bool m_staleNow = false;
-    bool m_everStale = false;
-    // Keys reported since the connection came back from the last stale spell.
+    // Keys reported since the start or the last stale spell, and known since.
+    // Only bound keys are handed on, so this holds no more than the items' keys.
     QSet<QString> m_fresh;
 };
 

@@ -1,10 +1,13 @@
 #include "gui/items/item.h"
 #include "gui/logging/guilogcategories.h"
 
+#include "gui/items/textbudget.h"
 #include "gui/items/textrendering.h"
 #include "gui/items/truncated.h"
 #include "gui/pictures/picturecache.h"
+#include "core/files/regularfile.h"
 #include "core/package/projectdirectory.h"
+#include "core/package/qlxfat.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -12,6 +15,8 @@
 #include <QGraphicsScene>
 #include <QPainter>
 #include <QWidget>
+
+#include <new>
 
 static_assert(ItemKind::graphicsUserType == QGraphicsItem::UserType, "kinds report user types");
 
@@ -53,6 +58,8 @@ Item::Item(QList<Item *> *pageList, QList<Page *> *pages)
 
 Item::~Item()
 {
+    if (m_budget)
+        m_budget->release(this);
     if (m_frame) {
         m_frame->hide();
         delete m_frame;
@@ -141,21 +148,33 @@ QString Item::scaledKey(const QString &name, int width, int height)
 
 void Item::loadPicture(const QString &name)
 {
+    if (m_budget)
+        m_budget->release(this);
     const QString scaledKey = Item::scaledKey(name, m_width, m_height);
 
     QPixmap chosen;
     if (!PictureCache::find(scaledKey, &chosen)) {
         chosen = PictureCache::picture(pictureSource(name));
 
-        if (chosen.width() != m_width || chosen.height() != m_height) {
+        // No copy beyond the bound: the item draws its picture stretched
+        // (a null one draws nothing). Memory that runs out while the copy
+        // is made leaves the fallback picture, never the process ended.
+        if ((chosen.width() != m_width || chosen.height() != m_height)
+            && PictureCache::fitsBound(QSize(m_width, m_height))) {
             // The scaled copy covers the whole picture, so it is the picture;
             // nothing to scale gives a blank one.
-            if (chosen.isNull()) {
-                chosen = QPixmap(m_width, m_height);
-                chosen.fill(Qt::transparent);
-            } else {
-                chosen = chosen.scaled(m_width, m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            try {
+                if (chosen.isNull()) {
+                    chosen = QPixmap(m_width, m_height);
+                    chosen.fill(Qt::transparent);
+                } else {
+                    chosen = chosen.scaled(m_width, m_height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                }
+            } catch (const std::bad_alloc &) {
+                chosen = QPixmap();
             }
+            if (chosen.isNull())
+                chosen = PictureCache::picture(noIcon);
         }
         // Also a picture that has the size already: the next state change
         // then finds it without asking the file system again. It is the
@@ -168,11 +187,14 @@ void Item::loadPicture(const QString &name)
 
 QString Item::pictureSource(const QString &name)
 {
+    // No name is the icon folder itself, which shows blank. A name leads
+    // only to a file below it, never out of it.
     const QString projectPath = projectDirectory() + QStringLiteral("/icons/project/") + name;
-    if (QFileInfo::exists(projectPath))
+    if (name.isEmpty() ? QFileInfo::exists(projectPath)
+                       : QLXFat::isSafeEntryPath(name) && RegularFile::isRegular(projectPath))
         return projectPath;
     // A picture the load read is in hand, though its file be gone since.
-    if (!name.isEmpty() && (PictureCache::inHand(name) || QFileInfo::exists(name)))
+    if (!name.isEmpty() && (PictureCache::inHand(name) || RegularFile::isRegular(name)))
         return name;
     return noIcon;
 }
@@ -183,11 +205,40 @@ void Item::createText(const QString &newText, bool bold, bool italic, int fontSi
         return;
 
     m_textPixelSize = qMax(5, fontSize);
-    prepareGeometryChange();
-    m_picture = TextRendering::render(newText, bold, italic, m_textPixelSize, color, maxTextWidth);
+    // The page's texts stay within its budget, and memory that runs out
+    // while one is drawn leaves the fallback picture, never the process ended.
+    TextBudget *budget = TextBudget::of(scene());
+    QPixmap rendering;
+    bool noMemory = false;
+    try {
+        rendering = TextRendering::render(newText, bold, italic, m_textPixelSize, color, maxTextWidth,
+                                          budget ? budget->room(this) : -1);
+    } catch (const std::bad_alloc &) {
+        noMemory = true;
+        static bool told = false;
+        if (!told)
+            qCritical().noquote() << "Text of" << newText.size()
+                                  << "characters: no memory to draw it; the fallback picture shows";
+        told = true;
+    }
     // Kept in step with the picture on a cache hit too, so `text` always
-    // names what is shown.
+    // names what is shown (or would, within the budget).
     m_text = newText;
+    if (budget && rendering.isNull()) {
+        if (noMemory)
+            budget->release(this);
+        else
+            budget->refuse(this); // a new rendering would not fit
+    } else if (budget && !budget->charge(this, rendering)) {
+        rendering = QPixmap();
+    }
+    m_budget = budget;
+    if (rendering.isNull()) {
+        loadPicture(noIcon);
+        return;
+    }
+    prepareGeometryChange();
+    m_picture = rendering;
     m_width = m_picture.width();
     m_height = m_picture.height();
     notifyChanged();
@@ -213,8 +264,12 @@ void Item::showText(const QString &text)
     createText(text, m_record.bold, m_record.italic, m_record.fontSize, m_record.color);
 }
 
-void Item::applyElement(const ItemElement &element)
+void Item::applyElement(const ItemElement &read)
 {
+    // Pasted as loaded: nothing beyond what can be drawn (the loader has
+    // clamped its elements already, and said so).
+    ItemElement element = read;
+    element.clampToDrawable();
     qCDebug(lcItems) << "Activename: " << element.record.imageActive;
     setRecord(element.record);
 

@@ -19,6 +19,7 @@
 #include "core/project/itemrecord.h"
 
 class Page;
+class TextBudget;
 
 // One graphic element of a page: a rectangle that shows one picture
 // stretched over it. The item holds its property record (what a designer
@@ -149,6 +150,8 @@ private:
     int m_textPixelSize = 10;
     bool m_loaded = false;
     bool m_stale = false;
+    // The page's budget the text shown is charged to.
+    QPointer<TextBudget> m_budget;
 };
 
 #endif // ITEM_H

@@ -49,7 +49,8 @@ int heightLimitOf(const QFont &font, int size, bool bold, bool italic)
 
 } // namespace
 
-QPixmap TextRendering::render(const QString &newText, bool bold, bool italic, int size, int color, int maxWidth)
+QPixmap TextRendering::render(const QString &newText, bool bold, bool italic, int size, int color, int maxWidth,
+                              qint64 maxBytes)
 {
     QFont font(textFamily, size);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
@@ -81,6 +82,8 @@ QPixmap TextRendering::render(const QString &newText, bool bold, bool italic, in
     QPixmap rendering;
     if (PictureCache::find(key, &rendering))
         return rendering;
+    if (maxBytes >= 0 && qint64(pictureWidth) * lineHeight * 4 > maxBytes)
+        return QPixmap();
     qInfo().noquote() << "Create Text" << key << newText;
     if (lineHeight < bounds.height() || pictureWidth < qint64(bounds.width()) + 5)
         qCDebug(lcItems) << "Text picture clipped to" << pictureWidth << "x" << lineHeight << "from"

@@ -10,8 +10,10 @@ class TextRendering
 {
 public:
     // `size` in pixels (5 at least); the picture is at most `maxWidth` wide
-    // and two font lines high.
-    static QPixmap render(const QString &text, bool bold, bool italic, int size, int color, int maxWidth);
+    // and two font lines high. A new rendering of more than `maxBytes`
+    // (4 per pixel; negative: any) is not made: the answer is a null picture.
+    static QPixmap render(const QString &text, bool bold, bool italic, int size, int color, int maxWidth,
+                          qint64 maxBytes = -1);
 };
 
 #endif // TEXTRENDERING_H

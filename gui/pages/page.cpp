@@ -12,6 +12,7 @@
 
 #include "gui/items/item.h"
 #include "gui/items/itemfactory.h"
+#include "gui/items/textbudget.h"
 #include "gui/items/truncated.h"
 #include "gui/pages/itemclipboard.h"
 #include "gui/pages/pageids.h"
@@ -51,6 +52,7 @@ Page::Page(QList<Item *> *list, QList<Page *> *pages, QWidget *parent)
 
     m_scene = new GraphicsScene(this);
     m_scene->setSceneRect(0, 0, 1, 1);
+    m_textBudget = new TextBudget(m_scene);
     m_view.setScene(m_scene);
     m_view.setGeometry(0, 0, 500, 500);
 
@@ -101,6 +103,7 @@ void Page::setId(const QString &id)
 {
     m_id = id;
     setToolTip(id);
+    m_textBudget->setName(id);
 }
 
 QString Page::background() const

@@ -19,6 +19,7 @@
 
 class Item;
 class QKeyEvent;
+class TextBudget;
 
 // One screen of a project: a view on a scene that holds the page's items.
 // The page creates its items (by kind number or from an item element), keeps
@@ -127,6 +128,7 @@ private:
 
     GraphicsScene *m_scene;
     GraphicsView m_view;
+    TextBudget *m_textBudget; // the scene's
 
     QList<Item *> *m_list;
     QList<Page *> *m_pages;

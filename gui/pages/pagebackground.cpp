@@ -1,6 +1,7 @@
 #include "gui/pages/pagebackground.h"
 
 #include "gui/pictures/picturecache.h"
+#include "core/project/picturenames.h"
 
 #include <QBrush>
 #include <QCoreApplication>
@@ -8,11 +9,16 @@
 #include <QGraphicsScene>
 #include <QPixmap>
 
+#include <new>
+
 QString PageBackground::path(const QString &name)
 {
     // The doubled separator is how pictures are named in the cache everywhere.
-    return QCoreApplication::applicationDirPath() + QLatin1String("/projects/") + QLatin1String("/background/project/")
-        + name;
+    // Only a regular file below the folder: a name with ".." or a FIFO there
+    // shows no background.
+    return pictureFileIn(QCoreApplication::applicationDirPath() + QLatin1String("/projects/")
+                             + QLatin1String("/background/project/"),
+                         name);
 }
 
 void PageBackground::set(QGraphicsScene *scene, const QString &name)
@@ -28,23 +34,30 @@ void PageBackground::refit(QGraphicsScene *scene)
     if (m_name.isEmpty())
         return;
     const QString file = path(m_name);
-    if (QFile::exists(file))
+    if (!file.isEmpty() && QFile::exists(file))
         apply(scene, file);
 }
 
 void PageBackground::apply(QGraphicsScene *scene, const QString &path)
 {
-    const QPixmap source = PictureCache::picture(path);
+    const QPixmap source = path.isEmpty() ? QPixmap() : PictureCache::picture(path);
     const QRectF rect = scene->sceneRect();
     const QSize size(qRound(rect.width()), qRound(rect.height()));
-    if (source.isNull()) {
+    QPixmap scaled;
+    if (!source.isNull() && source.cacheKey() == m_sourceKey && size == m_size)
+        return;
+    try {
+        if (!source.isNull())
+            scaled = source.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    } catch (const std::bad_alloc &) {
+        scaled = QPixmap(); // no background rather than no panel
+    }
+    if (scaled.isNull()) {
         scene->setBackgroundBrush(QBrush());
         m_sourceKey = 0;
         return;
     }
-    if (source.cacheKey() == m_sourceKey && size == m_size)
-        return;
-    scene->setBackgroundBrush(QBrush(source.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    scene->setBackgroundBrush(QBrush(scaled));
     m_sourceKey = source.cacheKey();
     m_size = size;
 }

@@ -1,6 +1,9 @@
 #include "gui/pictures/picturecache.h"
 #include "gui/logging/guilogcategories.h"
 
+#include "core/files/regularfile.h"
+
+#include <QBuffer>
 #include <QCache>
 #include <QDebug>
 #include <QFile>
@@ -14,6 +17,7 @@
 #include <atomic>
 #include <future>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -108,15 +112,54 @@ QByteArray takeHeld(const QString &path)
     return bytes;
 }
 
+const QString noIcon = QStringLiteral(":/images/noicon");
+
 // Decoded straight from the file, or from the bytes held for it: QPixmap's
 // own loading keeps a second copy in the global pixmap cache, which this
-// cache makes redundant. Any thread.
-QImage decodedImage(const QString &path, const QByteArray &held)
+// cache makes redundant. A picture is read only from a regular file, and
+// only when the size its header declares decodes within the bound: a
+// 20000 x 20000 PNG packs into a few hundred kilobytes. `refused` says why
+// one was not decoded. Any thread.
+QImage decodedImage(const QString &path, const QByteArray &held, QString *refused)
 {
-    if (!held.isNull())
-        return QImage::fromData(held);
-    QImageReader reader(path);
-    return reader.read();
+    QBuffer buffer;
+    QFile file;
+    QImageReader reader;
+    if (!held.isNull()) {
+        buffer.setData(held);
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    } else if (RegularFile::open(file, path)) {
+        // A file keeps its name, so its suffix picks the format as before.
+        reader.setDevice(&file);
+    } else {
+        return QImage();
+    }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    reader.setAllocationLimit(int(PictureCache::maxPictureBytes / (1024 * 1024)));
+#endif
+    const QSize size = reader.size();
+    if (!size.isValid()) {
+        // Not a picture: a null one, as ever. One that reads but does not
+        // say its size could be of any size.
+        if (reader.canRead())
+            *refused = QStringLiteral("declares no size, so what it decodes to cannot be bounded");
+        return QImage();
+    }
+    if (!PictureCache::fitsBound(size)) {
+        *refused = QStringLiteral("declares %1 x %2 pixels, %3 MiB decoded, more than %4 MiB")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(qint64(size.width()) * size.height() * 4 / (1024 * 1024))
+                       .arg(PictureCache::maxPictureBytes / (1024 * 1024));
+        return QImage();
+    }
+    try {
+        return reader.read();
+    } catch (const std::bad_alloc &) {
+        *refused = QStringLiteral("does not fit into memory");
+        return QImage();
+    }
 }
 
 // GUI thread only.
@@ -125,9 +168,19 @@ QPixmap toPixmap(QImage image)
     return image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image));
 }
 
+// A refused picture is told once, when it is first asked for (the cache
+// keeps what it stands for), and shows the fallback picture. GUI thread only.
+QPixmap fallbackFor(const QString &path, const QString &refused)
+{
+    qCritical().noquote() << QStringLiteral("Picture %1: %2; the fallback picture shows").arg(path, refused);
+    return path == noIcon ? QPixmap() : PictureCache::picture(noIcon);
+}
+
 QPixmap decoded(const QString &path)
 {
-    return toPixmap(decodedImage(path, takeHeld(path)));
+    QString refused;
+    QImage image = decodedImage(path, takeHeld(path), &refused);
+    return refused.isEmpty() ? toPixmap(std::move(image)) : fallbackFor(path, refused);
 }
 
 // Runs `job` for every index below `count`, each once, on this thread and a
@@ -194,8 +247,10 @@ void PictureCache::preload(const QStringList &paths, const QVector<Scaled> &scal
     QSet<QString> taken;
     for (const Scaled &want : scaled) {
         QPixmap picture;
-        if (want.size.isEmpty() || contains(want.key) || taken.contains(want.key) || !find(want.source, &picture)
-            || picture.isNull() || picture.size() == want.size)
+        // A copy beyond the bound is not made: the item draws its picture
+        // stretched instead.
+        if (want.size.isEmpty() || !fitsBound(want.size) || contains(want.key) || taken.contains(want.key)
+            || !find(want.source, &picture) || picture.isNull() || picture.size() == want.size)
             continue;
         taken.insert(want.key);
         jobs.append(want);
@@ -206,10 +261,17 @@ void PictureCache::preload(const QStringList &paths, const QVector<Scaled> &scal
     QVector<QImage> images(jobs.size());
     QImage *scaledImages = images.data(); // detached here, before two threads write
     shareOut(int(jobs.size()), [&](int i) {
-        scaledImages[i] = sources.at(i).scaled(jobs.at(i).size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // Memory that runs out leaves the copy unmade; the item tries again.
+        try {
+            scaledImages[i] = sources.at(i).scaled(jobs.at(i).size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        } catch (const std::bad_alloc &) {
+            scaledImages[i] = QImage();
+        }
     });
-    for (int i = 0; i < jobs.size(); ++i)
-        insert(toPixmap(std::move(images[i])), jobs.at(i).key);
+    for (int i = 0; i < jobs.size(); ++i) {
+        if (!images.at(i).isNull())
+            insert(toPixmap(std::move(images[i])), jobs.at(i).key);
+    }
 }
 
 void PictureCache::decodeAll(const QStringList &paths)
@@ -226,10 +288,15 @@ void PictureCache::decodeAll(const QStringList &paths)
     for (const QString &path : std::as_const(missing))
         held.append(takeHeld(path));
     QVector<QImage> images(missing.size());
+    QVector<QString> refused(missing.size());
     QImage *decodedImages = images.data(); // detached here, before two threads write
-    shareOut(int(missing.size()), [&](int i) { decodedImages[i] = decodedImage(missing.at(i), held.at(i)); });
-    for (int i = 0; i < missing.size(); ++i)
-        insert(toPixmap(std::move(images[i])), missing.at(i));
+    QString *refusals = refused.data();
+    shareOut(int(missing.size()),
+             [&](int i) { decodedImages[i] = decodedImage(missing.at(i), held.at(i), &refusals[i]); });
+    for (int i = 0; i < missing.size(); ++i) {
+        insert(refused.at(i).isEmpty() ? toPixmap(std::move(images[i])) : fallbackFor(missing.at(i), refused.at(i)),
+               missing.at(i));
+    }
 }
 
 void PictureCache::holdFiles(const QStringList &paths)
@@ -238,8 +305,8 @@ void PictureCache::holdFiles(const QStringList &paths)
     for (const QString &path : paths) {
         if (store().contains(storeKey(path)) || files.contains(path))
             continue;
-        QFile file(path);
-        QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        QFile file;
+        QByteArray bytes = RegularFile::open(file, path) ? file.readAll() : QByteArray();
         if (bytes.isNull())
             bytes = QByteArray("");
         files.insert(path, bytes);
@@ -292,6 +359,11 @@ void PictureCache::forget(const QString &path)
         else
             ++it;
     }
+}
+
+bool PictureCache::fitsBound(const QSize &size)
+{
+    return size.width() > 0 && size.height() > 0 && qint64(size.width()) * size.height() * 4 <= maxPictureBytes;
 }
 
 int PictureCache::heldFileCount()

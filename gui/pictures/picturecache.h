@@ -30,6 +30,12 @@ public:
     // what the pages of a project show at once, and keep a panel whose
     // values drift for months within 40 MiB of its memory at the start.
     static constexpr qint64 defaultTextBudget = 24 * 1024 * 1024;
+    // A decoded picture, and a scaled copy, hold at most this many bytes
+    // (4 per pixel): 4096 x 4096, twice a 4K screen. A picture that declares
+    // more is not decoded and shows the fallback picture, with one line; a
+    // copy that would be larger is not made.
+    static constexpr qint64 maxPictureBytes = 64 * 1024 * 1024;
+    static bool fitsBound(const QSize &size);
 
     // The cached picture for `text` (a file or resource path, or a derived
     // key), loaded on first request. A picture that could not be loaded is

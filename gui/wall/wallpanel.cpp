@@ -11,6 +11,7 @@
 #include "gui/items/item.h"
 #include "core/net/qalixmsgclient.h"
 #include "gui/pages/page.h"
+#include "core/package/projectdirectory.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -72,8 +73,12 @@ WallPanel::WallPanel(const StartOptions &options, QMainWindow *window, const QLi
         m_banner->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_banner->hide();
     }
-    if (!options.pinFile.isEmpty())
+    if (!options.pinFile.isEmpty()) {
         m_lock = std::make_unique<PinLock>(options.pinFile, m_clock);
+        // Beside the packages, where the panel may write: a panel started
+        // again (by the kiosk launcher, say) keeps its count and lock-out.
+        m_lock->keepRecord(projectDirectory() + QStringLiteral("pinlockout"));
+    }
     if (m_idle || m_stale) {
         connect(&m_pollTimer, &QTimer::timeout, this, &WallPanel::poll);
         m_pollTimer.start(1000);
@@ -95,6 +100,11 @@ void WallPanel::watchPage(Page *page)
     for (Item *item : page->items())
         setStaleLook(item);
     connect(page, &Page::itemBuilt, this, &WallPanel::setStaleLook, Qt::UniqueConnection);
+    // Items pasted or bound anew: one whose port never reported looks unknown too.
+    connect(page, &Page::portBound, this, [this, page](const QString &key) {
+        for (Item *item : page->boundItems(key))
+            setStaleLook(item);
+    });
 }
 
 void WallPanel::watchClient(QalixMsgClient *client)
@@ -110,6 +120,13 @@ void WallPanel::watchClient(QalixMsgClient *client)
     client->setStartProbe(true);
     connect(client, &QalixMsgClient::liveChanged, this, follow);
     follow(client->isLive());
+    const auto explain = [this](const DownReason &reason) {
+        m_why = reason.operatorText();
+        if (m_stale->isBannerShown())
+            updateBanner();
+    };
+    connect(client, &QalixMsgClient::downReasonChanged, this, explain);
+    explain(client->downReason());
 }
 
 void WallPanel::delivered(const QString &key)
@@ -124,6 +141,16 @@ void WallPanel::delivered(const QString &key)
     }
 }
 
+void WallPanel::unknown(const QString &key)
+{
+    if (!m_stale || !m_stale->setUnknown(key))
+        return;
+    for (Page *page : *m_pages) {
+        for (Item *item : page->boundItems(key))
+            item->setStale(true);
+    }
+}
+
 void WallPanel::pageChanged()
 {
     if (m_idle)
@@ -134,6 +161,17 @@ bool WallPanel::unlock()
 {
     if (!m_lock)
         return true;
+    // One pad at a time: a close request while it is up is answered by it.
+    if (m_asking)
+        return false;
+    m_asking = true;
+    const bool unlocked = askForPin();
+    m_asking = false;
+    return unlocked;
+}
+
+bool WallPanel::askForPin()
+{
     // Read at every press, so a changed file needs no restart. Without a
     // valid PIN nobody gets in: the safe side for a locked panel.
     QString problem;
@@ -281,7 +319,7 @@ void WallPanel::setStaleLook(Item *item)
 void WallPanel::updateBanner()
 {
     if (m_stale->isBannerShown()) {
-        m_banner->setText(m_stale->bannerText());
+        m_banner->setText(m_stale->bannerText(m_why));
         m_banner->show();
         m_banner->raise();
     } else {

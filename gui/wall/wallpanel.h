@@ -54,11 +54,18 @@ public:
     void watchClient(QalixMsgClient *client);
     // A report for `key` has been handed to the items bound to it.
     void delivered(const QString &key);
+    // The server does not know the value of `key`: its items look stale at once.
+    void unknown(const QString &key);
+    // -stale is on: values can be shown as not known.
+    bool showsStale() const { return bool(m_stale); }
     // The operator changed the page.
     void pageChanged();
     // Before the exit or options button acts: asks for the PIN when the
-    // buttons are locked. True when the button may act.
+    // buttons are locked. True when the button may act; false at once while
+    // the pad is up already.
     bool unlock();
+    // Whether the buttons, and with them the window's close, ask for the PIN.
+    bool isLocked() const { return m_lock != nullptr; }
     // The window's size changed; the corner buttons are placed already.
     void place(const QRect &connectionButton);
     // The idle and stale times are checked, once a second.
@@ -76,6 +83,7 @@ public:
     const Backlight *backlight() const { return m_backlight.get(); }
 
 private:
+    bool askForPin();
     void showHome();
     void dim();
     static void closeDialogs();
@@ -97,7 +105,9 @@ private:
     std::unique_ptr<Backlight> m_backlight; // after m_dpms: it may use it to the end
     QString m_backlightSaid;
     QLabel *m_banner = nullptr;
+    QString m_why; // the client's reason, in German, for the banner
     QTimer m_pollTimer;
+    bool m_asking = false;
 };
 
 #endif // WALLPANEL_H

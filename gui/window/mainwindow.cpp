@@ -12,6 +12,7 @@
 #include "gui/pages/page.h"
 #include "core/package/qlxfat.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -56,6 +57,10 @@ MainWindow::MainWindow(QWidget *parent)
             page->setPortValue(key, value);
         if (m_wall)
             m_wall->delivered(key);
+    });
+    connect(&m_live, &LiveState::valueUnknown, this, [this](const QString &key) {
+        if (m_wall)
+            m_wall->unknown(key);
     });
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen *screen) {
         followScreen(screen);
@@ -237,14 +242,21 @@ bool MainWindow::loadProject(const QString &path)
         if (!problem.isEmpty())
             qCritical().noquote() << ProjectLoader::failureLine(path, problem);
     } else if (m_pageX <= 0 || m_pageY <= 0) {
+        // A side beyond what a screen holds counts as none.
+        const QSize declared = loader.declaredPageSize();
+        const bool beyond =
+            declared.width() > ProjectLoader::maxPageSide || declared.height() > ProjectLoader::maxPageSide;
         qCritical().noquote() << ProjectLoader::failureLine(
             path,
-            QStringLiteral("page size %1 x %2 unusable, the window takes %3 x %4")
-                .arg(m_pageX)
-                .arg(m_pageY)
+            QStringLiteral("page size %1 x %2 unusable%3, the window takes %4 x %5")
+                .arg(declared.width())
+                .arg(declared.height())
+                .arg(beyond ? QStringLiteral(" (a side beyond %1 px)").arg(ProjectLoader::maxPageSide) : QString())
                 .arg(fallbackPageSize.width())
                 .arg(fallbackPageSize.height()));
     }
+    for (const QString &problem : loader.documentProblems())
+        qCritical().noquote() << ProjectLoader::failureLine(path, problem);
     for (Page *page : std::as_const(m_pages))
         feedPage(page);
 
@@ -311,6 +323,12 @@ void MainWindow::setClient(QalixMsgClient *client)
         return;
     client->setParent(this);
     connect(client, &QalixMsgClient::received, &m_live, &LiveState::onReceived);
+    // Only a panel that can show a value as unknown acts on the news; without
+    // -stale the items keep the looks they have always had.
+    connect(client, &QalixMsgClient::receivedUnknown, this, [this](const QString &object, int port, bool output) {
+        if (m_wall && m_wall->showsStale())
+            m_live.onUnknown(object, port, output);
+    });
     if (m_wall)
         m_wall->watchClient(client);
 }
@@ -349,10 +367,22 @@ void MainWindow::updateGUI()
     m_live.tick();
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_wall && m_wall->isLocked() && !m_closeUnlocked) {
+        event->ignore();
+        // Asked for after this event, not inside it; a pad already up answers it.
+        QTimer::singleShot(0, this, &MainWindow::on_pushButton_clicked);
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::on_pushButton_clicked()
 {
     if (m_wall && !m_wall->unlock())
         return;
+    m_closeUnlocked = true;
     close();
 }
 
@@ -362,6 +392,8 @@ void MainWindow::on_pushButtonOptions_clicked()
         return;
     // Saved options take effect only at the next start, so saving ends the program.
     DialogOptions dialog;
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted) {
+        m_closeUnlocked = true;
         close();
+    }
 }

@@ -18,6 +18,7 @@
 
 class Page;
 class QalixMsgClient;
+class QCloseEvent;
 class QResizeEvent;
 class QScreen;
 class WallPanel;
@@ -94,6 +95,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Under -lock the window manager's close (Alt+F4, a title bar's X) asks
+    // for the PIN as the exit button does, and the window stays until it is
+    // given.
+    void closeEvent(QCloseEvent *event) override;
 
 public slots:
     void onChangePort(QString portName);
@@ -112,6 +117,7 @@ private:
     void screenChanged();
 
     bool m_fullscreen = false;
+    bool m_closeUnlocked = false; // the exit or options button has had its PIN
     Ui::MainWindow *m_ui;
     QList<Page *> m_pages;
     ProjectReader::Connection m_connection;

@@ -15,6 +15,7 @@
 #include "gui/pages/page.h"
 #include "gui/pictures/picturecache.h"
 #include "core/package/packagereport.h"
+#include "core/project/itemelement.h"
 #include "core/project/picturenames.h"
 #include "core/package/pictureunpacker.h"
 #include "core/package/projectdirectory.h"
@@ -128,7 +129,48 @@ QString ProjectLoader::resolvePicture(const QString &name)
             || QFileInfo(m_projectDir + QLatin1String("icons/") + name).isSymLink())
             settlePictures();
     }
-    return resolvePictureName(name);
+    QString refused;
+    const QString path = resolvePictureName(name, &refused);
+    if (!refused.isEmpty())
+        refusePicture(name, refused);
+    return path;
+}
+
+void ProjectLoader::refusePicture(const QString &name, const QString &why)
+{
+    const QString said = QStringLiteral("\"%1\" (%2)").arg(name, why);
+    if (!m_refusedPictures.contains(said))
+        m_refusedPictures << said;
+}
+
+void ProjectLoader::takePageSize(int pageX, int pageY)
+{
+    m_declaredPageSize = QSize(pageX, pageY);
+    m_pageX = pageX > maxPageSide ? 0 : pageX;
+    m_pageY = pageY > maxPageSide ? 0 : pageY;
+}
+
+QStringList ProjectLoader::documentProblems() const
+{
+    QStringList problems;
+    if (m_clampedItems > 0) {
+        problems << QStringLiteral("%1 items placed or sized beyond ±%2 px or lettered above %3 px, brought within "
+                                   "(the first on page \"%4\")")
+                        .arg(m_clampedItems)
+                        .arg(ItemElement::maxExtent)
+                        .arg(ItemRecord::fontSizeMaximum)
+                        .arg(m_firstClamped);
+    }
+    if (!m_refusedPictures.isEmpty()) {
+        const QStringList shown = m_refusedPictures.mid(0, PackageReport::NamesListed);
+        QString line = QStringLiteral("%1 picture names refused, the fallback picture shows for them: %2")
+                           .arg(m_refusedPictures.size())
+                           .arg(shown.join(QStringLiteral(", ")));
+        if (m_refusedPictures.size() > shown.size())
+            line += QStringLiteral(" and %1 more").arg(m_refusedPictures.size() - shown.size());
+        problems << line;
+    }
+    return problems;
 }
 
 void ProjectLoader::readyForBackground(const QString &name)
@@ -214,14 +256,16 @@ void ProjectLoader::buildPages(const QByteArray &document, QList<Page *> *pages,
     if (!m_readAhead || !sameBytes(m_readAhead->document()))
         startReading(document);
     std::unique_ptr<ProjectReadAhead> reading = std::move(m_readAhead);
+    m_clampedItems = 0;
+    m_firstClamped.clear();
+    m_refusedPictures.clear();
 
     // The first page is built from the stream's reading of the part before
     // it while the second thread reads the whole document: that building,
     // mostly decoding pictures, is what the first page waits for.
     Page *early = nullptr;
     if (reading->readFirstPage()) {
-        m_pageX = reading->early().pageX();
-        m_pageY = reading->early().pageY();
+        takePageSize(reading->early().pageX(), reading->early().pageY());
         early = makePage(reading->early().pages().first(), pages, pageParent, itemCreated);
         early->ensureBuilt();
     }
@@ -234,12 +278,14 @@ void ProjectLoader::buildPages(const QByteArray &document, QList<Page *> *pages,
         m_documentError = QStringLiteral("it holds no project document");
     else if (!read)
         m_documentError = reader.errorString();
-    m_pageX = reader.pageX();
-    m_pageY = reader.pageY();
+    takePageSize(reader.pageX(), reader.pageY());
     m_connection = reader.connection();
     if (early && !reading->earlyStands()) {
         delete early;
         early = nullptr;
+        // Made again below, and counted there.
+        m_clampedItems = 0;
+        m_firstClamped.clear();
     }
 
     // The progress counts every child node of "Pages", elements or not.
@@ -270,14 +316,21 @@ Page *ProjectLoader::makePage(ProjectReader::PageRecord record, QList<Page *> *p
     page->setName(record.name);
     page->setId(record.id);
     readyForBackground(record.background);
+    QString refused;
+    if (!record.background.isEmpty()
+        && pictureFileIn(m_projectDir + QLatin1String("background/project/"), record.background, &refused).isEmpty())
+        refusePicture(record.background, refused);
     page->setBackground(record.background);
     if (itemCreated)
         QObject::connect(page, &Page::itemBuilt, page, itemCreated);
     // Built when first shown, which also locks it for operation. The
     // pictures are looked up now, while the folders hold this project's.
     const auto resolve = [this](const QString &name) { return resolvePicture(name); };
-    for (ItemElement &item : record.items)
+    for (ItemElement &item : record.items) {
         item.record.resolvePictures(&m_resolved, resolve);
+        if (item.clampToDrawable() && m_clampedItems++ == 0)
+            m_firstClamped = record.id;
+    }
     page->setPendingItems(record.items);
 
     page->clearSelection();

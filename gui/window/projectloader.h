@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -79,11 +80,23 @@ public:
     // then what is wrong with it.
     static QString failureLine(const QString &path, const QString &problem);
 
+    // A page side no screen holds (8K screens are 7680 x 4320): a page
+    // beyond, windowed, would need a window of gigabytes. Such a page size
+    // reads as 0, the page size that cannot be used.
+    static constexpr int maxPageSide = 8192;
+
     // What the document said, once read; why it could not be read (empty
     // when it was).
     QString documentError() const { return m_documentError; }
+    // The page size to use: a side beyond maxPageSide reads 0.
     int pageX() const { return m_pageX; }
     int pageY() const { return m_pageY; }
+    // The page size as the document gives it.
+    QSize declaredPageSize() const { return m_declaredPageSize; }
+    // What the document asks for that is not done as it says, for standard
+    // error, each said once for the package: items beyond what can be drawn,
+    // picture names that lead out of the picture folders or to no file.
+    QStringList documentProblems() const;
     const ProjectReader::Connection &connection() const { return m_connection; }
 
     ProjectLoader(const ProjectLoader &) = delete;
@@ -100,6 +113,8 @@ private:
     // background name lead to are known without the disk where they cannot
     // change meanwhile; anything else waits for the writing first.
     QString resolvePicture(const QString &name);
+    void refusePicture(const QString &name, const QString &why);
+    void takePageSize(int pageX, int pageY);
     void readyForBackground(const QString &name);
     bool suppliesBytes(const QString &path, QByteArray *bytes);
     // Waits for the plain pictures; from then on the disk is read.
@@ -109,6 +124,10 @@ private:
     QString m_projectDir;
     int m_pageX = 0;
     int m_pageY = 0;
+    QSize m_declaredPageSize;
+    int m_clampedItems = 0;
+    QString m_firstClamped;        // the page it is on
+    QStringList m_refusedPictures; // "name" (why), each once
     QString m_documentError;
     ProjectReader::Connection m_connection;
     std::unique_ptr<ProjectReadAhead> m_readAhead;

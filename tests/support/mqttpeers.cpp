@@ -68,10 +68,10 @@ bool TestBridge::start(QByteArray config, quint16 brokerPort, bool untilConnecte
     writeFile(dir + QStringLiteral("/bridge.ini"), config.replace("@PORT@", QByteArray::number(brokerPort)));
     process.start(QStringLiteral(QALIX_BUILD_DIR "/msgserver-mqtt"),
                   QStringList{QStringLiteral("--config"), dir + QStringLiteral("/bridge.ini")} + arguments);
-    if (!waitForOutput(untilConnected ? QByteArray("connected\n") : QByteArray("listening on ")))
+    // The first line names the port, open or (until the broker is reached) kept.
+    if (!waitForOutput(untilConnected ? QByteArray("connected\n") : QByteArray("\n")))
         return false;
-    const int at = out.indexOf("listening on ");
-    const QByteArray line = out.mid(at, out.indexOf('\n', at) - at);
-    listenPort = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+    const QByteArray line = out.left(out.indexOf('\n'));
+    listenPort = quint16(line.mid(line.lastIndexOf(':') + 1).split(' ').value(0).toUInt());
     return listenPort != 0;
 }

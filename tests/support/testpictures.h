@@ -15,5 +15,8 @@ class QImage;
 QByteArray imageBytes(const QImage &image, const char *format = "PNG");
 QByteArray pngBytes(int w, int h, unsigned rgb = 0x3080ff);
 bool writePicture(const QString &path, int w, int h, unsigned rgb = 0xff8000);
+// A small picture in `format` (PNG, JPEG, GIF, BMP) whose header declares
+// w x h pixels: what a picture bomb looks like before it is decoded.
+QByteArray declaringBytes(const char *format, int w, int h);
 
 #endif // TESTPICTURES_H

@@ -1,5 +1,7 @@
 #include "bridgeconfig.h"
 
+#include "core/files/regularfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -15,7 +17,8 @@ namespace {
 const QStringList brokerKeys{
     QStringLiteral("url"),      QStringLiteral("client_id"), QStringLiteral("username"),
     QStringLiteral("password"), QStringLiteral("prefix"),    QStringLiteral("cafile"),
-    QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session")};
+    QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session"),
+    QStringLiteral("keepalive")};
 const QStringList panelKeys{QStringLiteral("user"), QStringLiteral("password"), QStringLiteral("listen")};
 
 // A comment starts a line with ";" or "#", or follows white space with ";".
@@ -243,15 +246,16 @@ bool BridgeConfig::checkClientCertificate()
 bool BridgeConfig::load(const QString &path)
 {
     m_fileName = path;
-    QFile file(path);
     if (QFileInfo(path).isDir())
         return fail(0, QStringLiteral("is a folder"));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(0, file.errorString());
-    // A configuration is a few kilobytes; a huge file is a mistake.
-    if (file.size() > 4 * 1024 * 1024)
-        return fail(0, QStringLiteral("larger than 4 MiB"));
-    return parse(file.readAll(), path);
+    // A configuration is a few kilobytes; a huge file is a mistake. Never
+    // more than the bound is read, whatever the file claims (/dev/zero
+    // claims nothing and never ends), and a FIFO is not waited for.
+    QByteArray text;
+    QString why;
+    if (!RegularFile::read(path, maxFileBytes, &text, &why))
+        return fail(0, why);
+    return parse(text, path);
 }
 
 bool BridgeConfig::parse(const QByteArray &text, const QString &path)
@@ -360,6 +364,13 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                 if (value != QLatin1String("yes") && value != QLatin1String("no"))
                     return fail(lineNo, QStringLiteral("persistent_session must be yes or no"));
                 persistentSession = value == QLatin1String("yes");
+            } else if (key == QLatin1String("keepalive")) {
+                bool ok = false;
+                keepAliveSeconds = value.toInt(&ok);
+                if (!ok || keepAliveSeconds < minKeepAlive || keepAliveSeconds > maxKeepAlive)
+                    return fail(
+                        lineNo,
+                        QStringLiteral("keepalive must be seconds from %1 to %2").arg(minKeepAlive).arg(maxKeepAlive));
             } else {
                 setClientCertificate(key, value, lineNo);
             }
@@ -408,11 +419,12 @@ bool BridgeConfig::checkCafile(int line)
 {
     if (!tls)
         return fail(line, QStringLiteral("cafile is for mqtts:// urls only"));
-    QFile file(cafile);
-    if (!QFileInfo(cafile).isFile() || !file.open(QIODevice::ReadOnly))
+    QByteArray certificates;
+    QString why;
+    if (!RegularFile::read(cafile, maxFileBytes, &certificates, &why) && why != RegularFile::tooLargeText(maxFileBytes))
         return fail(line, QStringLiteral("cannot read cafile %1").arg(cafile));
     // The library would only say that TLS failed, at every attempt.
-    if (file.size() > 4 * 1024 * 1024 || QSslCertificate::fromData(file.readAll(), QSsl::Pem).isEmpty())
+    if (!why.isEmpty() || QSslCertificate::fromData(certificates, QSsl::Pem).isEmpty())
         return fail(
             line,
             QStringLiteral("cafile %1 holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)").arg(cafile));
@@ -436,7 +448,8 @@ QString BridgeConfig::describe() const
 {
     QString text;
     QTextStream out(&text);
-    out << "broker " << url << " as " << clientId << (persistentSession ? ", persistent session" : ", clean session");
+    out << "broker " << url << " as " << clientId << (persistentSession ? ", persistent session" : ", clean session")
+        << ", keepalive " << keepAliveSeconds << " s";
     if (!brokerUser.isEmpty())
         out << ", user " << brokerUser;
     if (tls)

@@ -21,6 +21,8 @@ public:
     // panel's line bound drops its connection, and the panel sends object
     // names in Latin-1.
     static constexpr int maxObjectBytes = 256;
+    // The configuration and the cafile: a few kilobytes each.
+    static constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
     static constexpr int maxTopicBytes = PortConfig::maxTopicBytes;
     static constexpr int maxPrefixBytes = 512;
     static constexpr int maxLoginBytes = 256; // panel user, panel password
@@ -40,6 +42,11 @@ public:
     // Clean session off, so that the broker keeps what arrives while the
     // bridge restarts.
     bool persistentSession = true;
+    // MQTT keep-alive in seconds: a frozen broker or a cut network is
+    // noticed within about one and a half of them.
+    int keepAliveSeconds = 10;
+    static constexpr int minKeepAlive = 5; // libmosquitto's least
+    static constexpr int maxKeepAlive = 65535;
     QString panelUser;
     QString panelPassword;
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);

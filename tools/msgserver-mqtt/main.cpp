@@ -70,9 +70,6 @@ int main(int argc, char *argv[])
                                               .arg(bridge.errorString());
         return 1;
     }
-    qCInfo(lcBridge).noquote() << QStringLiteral("msgserver-mqtt listening on %1:%2")
-                                      .arg(bridge.serverAddress().toString())
-                                      .arg(bridge.serverPort());
     // systemd stops with SIGTERM: end through the event loop, so the broker
     // connection is closed cleanly.
     StopRequest stopRequest({StopRequest::Terminate, StopRequest::Interrupt});

@@ -65,6 +65,7 @@ MqttConnection::Settings MqttBridge::brokerSettings(const BridgeConfig &config)
     settings.user = config.brokerUser;
     settings.password = config.brokerPassword;
     settings.persistent = config.persistentSession;
+    settings.keepAliveSeconds = config.keepAliveSeconds;
     settings.maxTopicBytes = BridgeConfig::maxTopicBytes;
     settings.maxPayloadBytes = PayloadMapping::maxPayloadBytes;
     // Availability first: a broker sends the retained messages in the order
@@ -73,7 +74,7 @@ MqttConnection::Settings MqttBridge::brokerSettings(const BridgeConfig &config)
     for (const BridgeConfig::Port &port : config.ports)
         settings.topics << port.availability.topics;
     for (const BridgeConfig::Port &port : config.ports) {
-        for (const BridgeConfig::Port::State &state : port.states)
+        for (const BridgeConfig::Port::State &state : port.states + port.answers)
             settings.topics << state.topic;
     }
     settings.topics.removeDuplicates();
@@ -92,10 +93,20 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
         const BridgeConfig::Port &port = m_config.ports.at(i);
         for (int s = 0; s < port.states.size(); ++s)
             m_portsByTopic[port.states.at(s).topic] << Route{i, s};
+        for (int a = 0; a < port.answers.size(); ++a)
+            m_portsByTopic[port.answers.at(a).topic] << Route{i, a, true};
         for (const QString &topic : port.availability.topics)
             m_portsByAvailability[topic] << i;
         m_portsByAddress.insert(port.address(), i);
+        // Unknown until the broker brings a value: a panel hears so at its start.
+        Value value;
+        value.id = port.id;
+        value.config = i;
+        m_values.insert(port.address(), value);
+        if (port.expireAfterSeconds > 0)
+            m_expiry.start(1000);
     }
+    connect(&m_expiry, &QTimer::timeout, this, &MqttBridge::expireValues);
 
     m_broker = new MqttConnection(brokerSettings(m_config), this);
     connect(m_broker, &MqttConnection::message, this, &MqttBridge::onMessage);
@@ -161,13 +172,14 @@ void MqttBridge::onBrokerLost(const QString &reason)
                  .arg(m_config.url, reason));
     closeForPanels(QStringLiteral("broker lost"));
     // What it reported may be stale by the time it is back; its retained
-    // messages bring the values again, and the devices' availability.
-    m_values.clear();
+    // messages bring the values again, and the devices' availability. The
+    // ports stay, unknown, so that a panel is told of those that do not come back.
+    for (Value &value : m_values)
+        value.known = false;
+    m_knownValues = 0;
     m_offlineTopics.fill(QSet<QString>());
     m_offlinePorts = 0;
     m_noDeviceReachable = false;
-    m_prefixPorts = 0;
-    m_prefixReportBytes = 0;
     giveMemoryBack();
     emit brokerLost();
 }
@@ -186,9 +198,21 @@ bool MqttBridge::listen(const QHostAddress &address, quint16 port)
         return false;
     m_listenAddress = address;
     m_listenPort = m_server.serverPort();
-    if (!servesPanels())
+    if (!servesPanels()) {
         m_server.close();
+        // Bound and kept, not open: a panel finds no server until the values are there.
+        say(QStringLiteral("msgserver-mqtt will listen on %1:%2 once the broker is reached")
+                .arg(m_listenAddress.toString())
+                .arg(m_listenPort));
+    } else {
+        sayListening();
+    }
     return true;
+}
+
+void MqttBridge::sayListening()
+{
+    say(QStringLiteral("msgserver-mqtt listening on %1:%2").arg(m_listenAddress.toString()).arg(m_listenPort));
 }
 
 void MqttBridge::openForPanels()
@@ -203,7 +227,9 @@ void MqttBridge::openForPanels()
                             .arg(m_server.errorString())
                             .arg(relistenMs / 1000));
         m_relisten.start(relistenMs);
+        return;
     }
+    sayListening();
 }
 
 void MqttBridge::closeForPanels(const QString &reason)
@@ -244,7 +270,10 @@ void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
             if (!m_offlineTopics.at(route.port).isEmpty())
                 continue;
             const BridgeConfig::Port &port = m_config.ports.at(route.port);
-            apply(port, port.states.at(route.state).path, topic, payload);
+            if (route.answer)
+                apply(port, port.answers.at(route.state).path, topic, payload, true);
+            else
+                apply(port, port.states.at(route.state).path, topic, payload);
         }
         return;
     }
@@ -267,36 +296,82 @@ void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
 }
 
 void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic,
-                       const QByteArray &payload)
+                       const QByteArray &payload, bool quiet)
 {
     double value = 0.0;
     QString reason;
     if (!port.mapping.toValue(payload, path, &value, &reason)) {
-        m_faults.report(QStringLiteral("topic %1 for %2").arg(topic, port.address()),
-                        QStringLiteral("%1 (for %2): %3; ignored").arg(shown(topic), shown(port.address()), reason));
+        if (quiet)
+            qCDebug(lcBridge) << topic << "holds nothing for" << port.address() << reason;
+        else
+            m_faults.report(
+                QStringLiteral("topic %1 for %2").arg(topic, port.address()),
+                QStringLiteral("%1 (for %2): %3; ignored").arg(shown(topic), shown(port.address()), reason));
         return;
     }
     const QString address = port.address();
     auto known = m_values.find(address);
     if (known == m_values.end()) {
-        if (port.line == 0 && !roomForPrefixPort(topic, address))
+        if (port.line != 0 || !roomForPrefixPort(topic, address))
             return;
-        known = m_values.insert(address, Value{port.id, value});
+        Value entry;
+        entry.id = port.id;
+        known = m_values.insert(address, entry);
+    }
+    known->at = m_clock.elapsed();
+    if (known->known && known->value == value)
+        return; // the panels have it already
+    known->value = value;
+    if (!known->known) {
+        known->known = true;
+        ++m_knownValues;
         if (m_noDeviceReachable)
             updateServing();
-    } else if (known->value == value) {
-        return; // the panels have it already
-    } else {
-        known->value = value;
     }
     qCDebug(lcBridge) << topic << "->" << address << value;
+    sendToPanels(address, *known);
+}
+
+void MqttBridge::sendToPanels(const QString &address, const Value &value)
+{
     for (auto it = m_panels.cbegin(); it != m_panels.cend(); ++it) {
         // A panel still getting its first reports gets this one with them.
         if (it->dumping && address > it->dumpedUpTo)
             continue;
-        it.key()->sendPort(port.id.object(), port.id.port(), port.id.isOutput(), value);
+        if (value.known)
+            it.key()->sendPort(value.id.object(), value.id.port(), value.id.isOutput(), value.value);
+        else
+            it.key()->sendUnknown(value.id);
     }
     boundBacklogs();
+}
+
+void MqttBridge::forget(const QString &address)
+{
+    const auto found = m_values.find(address);
+    if (found == m_values.end() || !found->known)
+        return;
+    found->known = false;
+    --m_knownValues;
+    qCDebug(lcBridge) << address << "unknown";
+    sendToPanels(address, *found);
+}
+
+void MqttBridge::expireValues()
+{
+    const qint64 now = m_clock.elapsed();
+    for (const BridgeConfig::Port &port : qAsConst(m_config.ports)) {
+        if (port.expireAfterSeconds <= 0)
+            continue;
+        const Value value = m_values.value(port.address());
+        if (!value.known || now - value.at <= qint64(port.expireAfterSeconds) * 1000)
+            continue;
+        m_faults.report(QStringLiteral("expired ") + port.address(),
+                        QStringLiteral("%1: no message for %2 s (expire_after); unknown to the panels until the next")
+                            .arg(port.address())
+                            .arg(port.expireAfterSeconds));
+        forget(port.address());
+    }
 }
 
 bool MqttBridge::roomForPrefixPort(const QString &topic, const QString &address)
@@ -499,7 +574,10 @@ void MqttBridge::continueDump(MsgServerSession *session)
     const QTcpSocket *socket = session->socket();
     auto it = m_values.upperBound(found->dumpedUpTo);
     for (; it != m_values.cend() && socket->bytesToWrite() < dumpChunkBytes; ++it) {
-        session->sendPort(it->id.object(), it->id.port(), it->id.isOutput(), it->value);
+        if (it->known)
+            session->sendPort(it->id.object(), it->id.port(), it->id.isOutput(), it->value);
+        else
+            session->sendUnknown(it->id);
         found->dumpedUpTo = it.key();
     }
     if (it == m_values.cend()) {
@@ -539,7 +617,10 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
         return;
     }
     if (!publish(port.command, payload, &reason)) {
-        complain(QStringLiteral("command for %1 to %2 not sent: %3").arg(address, port.command, reason));
+        // A panel may send any number of them (object names with "#" make
+        // topics no broker takes): the first, then a count.
+        m_faults.report(QStringLiteral("command not sent ") + reason,
+                        QStringLiteral("command for %1 to %2 not sent: %3").arg(address, port.command, reason));
         return;
     }
     qCDebug(lcBridge) << "command" << address << "->" << port.command << payload;
@@ -579,10 +660,9 @@ void MqttBridge::onAvailability(const QString &topic, const QByteArray &payload)
             back << port.address();
             backPorts << index;
         } else {
-            // Panels that start from now on get no value for it; those that
-            // were stale keep the stale look on its items.
+            // Unknown to every panel, at once and at its start.
             ++m_offlinePorts;
-            m_values.remove(port.address());
+            forget(port.address());
             gone << port.address();
         }
     }
@@ -599,7 +679,7 @@ void MqttBridge::onAvailability(const QString &topic, const QByteArray &payload)
                             .arg(shown(topic), listed(unknown), QString::fromUtf8(payload.left(40))));
     }
     if (!gone.isEmpty())
-        complain(QStringLiteral("%1: offline; %2 not reported until it is back").arg(topic, listed(gone)));
+        complain(QStringLiteral("%1: offline; %2 unknown to the panels until it is back").arg(topic, listed(gone)));
     if (!back.isEmpty()) {
         say(QStringLiteral("%1: online; %2 reported again").arg(topic, listed(back)));
         refresh(backPorts);
@@ -612,7 +692,7 @@ void MqttBridge::updateServing()
     // Every device out of reach is an installation without live values: the
     // panels then show the stale look, as without a broker. One device of
     // many is not; its items keep what they show.
-    const bool none = !m_config.ports.isEmpty() && m_offlinePorts == m_config.ports.size() && m_values.isEmpty();
+    const bool none = !m_config.ports.isEmpty() && m_offlinePorts == m_config.ports.size() && m_knownValues == 0;
     if (none == m_noDeviceReachable)
         return;
     m_noDeviceReachable = none;

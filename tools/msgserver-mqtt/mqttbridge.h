@@ -24,6 +24,10 @@ class QTcpSocket;
 // Panels on one side, the broker on the other. Keeps the newest value of every
 // port that has one, so a panel that starts late is current at once; takes
 // panels only while the broker is connected and some device can be reached.
+// A port whose value it does not know (its device offline, nothing retained
+// or refreshed since the start or the broker's return, older than its
+// expire_after) is reported as unknown ("U"), to every panel as it happens
+// and to each panel that starts.
 class MqttBridge : public QObject
 {
     Q_OBJECT
@@ -65,10 +69,15 @@ signals:
     void brokerLost();
 
 private:
+    // A port the bridge knows of: every configured one, and those under the
+    // prefix once they reported.
     struct Value
     {
         PortId id;
         double value = 0.0;
+        bool known = false;
+        qint64 at = 0;   // of the last message that converted, on m_clock
+        int config = -1; // index into config.ports; -1 under the prefix
     };
     // A panel connection's own state.
     struct Panel
@@ -80,11 +89,12 @@ private:
         bool dropping = false;
     };
 
-    // A port's state topic: which port, and which of its states.
+    // A port's state topic: which port, and which of its states (or answers).
     struct Route
     {
         int port;
         int state;
+        bool answer = false;
     };
 
     void onMessage(const QString &topic, const QByteArray &payload);
@@ -92,6 +102,7 @@ private:
     void updateServing();
     bool servesPanels() const;
     void closeForPanels(const QString &reason);
+    void sayListening();
     void refresh(const QList<int> &indices);
     bool publish(const QString &topic, const QByteArray &payload, QString *reason);
     bool readsTopic(const QString &topic) const;
@@ -102,7 +113,13 @@ private:
     void admit(QTcpSocket *socket);
     void onStartRequested(MsgServerSession *session);
     void onPortCommand(const QString &object, int port, bool output, const QString &valueText, double value);
-    void apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic, const QByteArray &payload);
+    // `quiet`: a payload without the port's value is no fault (a refresh answer's topic).
+    void apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic, const QByteArray &payload,
+               bool quiet = false);
+    // The value of the port at `address` is no longer known: every panel is told.
+    void forget(const QString &address);
+    void sendToPanels(const QString &address, const Value &value);
+    void expireValues();
     void dropPanels(const QString &reason);
     void openForPanels();
     void makeRoomFor(const QString &addressKey);
@@ -129,6 +146,8 @@ private:
     EchoFilter m_echoes;
     QHash<QString, int> m_portsByAddress; // "OUT.Kueche.1" -> index into config.ports
     QMap<QString, Value> m_values;        // by address, so reports go out in a stable order
+    int m_knownValues = 0;                // of them, those with a value
+    QTimer m_expiry;                      // runs when a port has expire_after
     int m_prefixPorts = 0;
     qint64 m_prefixReportBytes = 0;
     LoginThrottle m_throttle;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <utility>
+#include <sys/socket.h>
 #include <cstring>
 
 #include <mosquitto.h>
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr int keepAliveSeconds = 30;
 constexpr int connackTimeoutMs = 10000;
 // A SUBSCRIBE packet per this many topics keeps each well below any broker's
 // packet limit.
@@ -59,11 +59,52 @@ MqttConnection::MqttConnection(const Settings &s, QObject *parent)
             fail(QStringLiteral("no answer within %1 s").arg(connackTimeoutMs / 1000));
             return;
         }
+        if (m_currentState == State::Connecting && attemptRefused(mosquitto_socket(m_mosq.get()), false))
+            return;
+        const qint64 silence = m_clock.elapsed() - m_lastInbound;
+        if (m_currentState == State::Connected && silence > brokerSilenceMs(m_settings.keepAliveSeconds)) {
+            fail(QStringLiteral("no answer from the broker for %1 s (keepalive %2 s): frozen, or the network is cut")
+                     .arg(silence / 1000)
+                     .arg(m_settings.keepAliveSeconds));
+            return;
+        }
         checkAcknowledgements();
+        // The library's keep-alive check takes a ping whose answer still
+        // waits behind a backlog in our socket as unanswered, and drops a
+        // broker that is only faster than we are. While its ping is out and
+        // data waits (which proves the broker alive) the check waits until
+        // we have caught up; a ping that is due still goes out.
+        const int fd = mosquitto_socket(m_mosq.get());
+        if (m_pingOut && fd >= 0 && socketBacklog(fd) > 0)
+            return;
         afterIo(mosquitto_loop_misc(m_mosq.get()));
     });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &MqttConnection::attempt);
+}
+
+bool MqttConnection::attemptRefused(int fd, bool afterRead)
+{
+    // Under TLS the library waits for its handshake on a socket whose
+    // connection failed (spinning on it), and only the time-out would end
+    // the attempt. Errors of a connection that did come up are the library's
+    // to name: it knows a TLS port from a plain one.
+    int err = 0;
+    socklen_t length = sizeof err;
+    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
+        return false;
+    if (err == ECONNREFUSED || err == EHOSTUNREACH || err == ENETUNREACH || err == ETIMEDOUT || err == EHOSTDOWN) {
+        fail(QString::fromLocal8Bit(strerror(err)));
+        return true;
+    }
+    // Its handshake may have taken the error already: a socket read from
+    // that was never connected has failed all the same.
+    sockaddr_storage peer;
+    length = sizeof peer;
+    if (!afterRead || ::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) == 0 || errno != ENOTCONN)
+        return false;
+    fail(QStringLiteral("connection refused, or no route to the broker"));
+    return true;
 }
 
 MqttConnection::~MqttConnection()
@@ -143,9 +184,11 @@ void MqttConnection::attempt()
     if (m_settings.tls && !setUpTls())
         return;
     m_attemptClock.start();
+    m_lastInbound = m_clock.elapsed();
+    m_pingOut = false;
     qCDebug(lcBroker) << "connecting to" << m_settings.host << m_settings.port << (v5 ? "MQTT 5" : "MQTT 3.1.1");
-    const int rc =
-        mosquitto_connect_async(handle, m_settings.host.toUtf8().constData(), m_settings.port, keepAliveSeconds);
+    const int rc = mosquitto_connect_async(handle, m_settings.host.toUtf8().constData(), m_settings.port,
+                                           m_settings.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
                                   : QString::fromUtf8(mosquitto_strerror(rc)));
@@ -164,7 +207,8 @@ void MqttConnection::keepSession()
     // The persistent-session test holds this to the library in use.
     mosquitto_property *properties = nullptr;
     mosquitto_property_add_int32(&properties, MQTT_PROP_SESSION_EXPIRY_INTERVAL, sessionExpirySeconds);
-    const int rc = mosquitto_connect_bind_v5(m_mosq.get(), "localhost", -1, keepAliveSeconds, nullptr, properties);
+    const int rc =
+        mosquitto_connect_bind_v5(m_mosq.get(), "localhost", -1, m_settings.keepAliveSeconds, nullptr, properties);
     mosquitto_property_free_all(&properties);
     if (rc != MOSQ_ERR_INVAL)
         qCWarning(lcBroker) << "persistent session: unexpected answer" << rc;
@@ -195,6 +239,9 @@ void MqttConnection::watchSocket()
         if (fd >= 0) {
             m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
             connect(m_readNotifier, &QSocketNotifier::activated, this, [this, fd] {
+                if (m_currentState == State::Connecting && attemptRefused(fd, false))
+                    return;
+                m_lastInbound = m_clock.elapsed();
                 // The library reads one packet a call (and drains TLS's own
                 // buffer); a burst is read here in one go, a bounded one, so
                 // that the panels' sockets get their turn.
@@ -206,6 +253,8 @@ void MqttConnection::watchSocket()
                         break;
                 }
                 afterIo(rc);
+                if (m_currentState == State::Connecting)
+                    attemptRefused(fd, true);
             });
             // mosquitto_connect_async returns before the TCP connect has
             // finished, so its CONNECT packet waits in the handle
@@ -213,8 +262,11 @@ void MqttConnection::watchSocket()
             // sends it then, and later what a publish or a subscription left
             // queued. Without this the attempt ends in the CONNACK time-out.
             m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-            connect(m_writeNotifier, &QSocketNotifier::activated, this,
-                    [this] { afterIo(mosquitto_loop_write(m_mosq.get(), 1)); });
+            connect(m_writeNotifier, &QSocketNotifier::activated, this, [this, fd] {
+                if (m_currentState == State::Connecting && attemptRefused(fd, false))
+                    return;
+                afterIo(mosquitto_loop_write(m_mosq.get(), 1));
+            });
         }
     }
     if (m_writeNotifier)
@@ -226,9 +278,13 @@ void MqttConnection::afterIo(int rc)
     if (!m_mosq || m_currentState == State::Failed)
         return;
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq.get()) < 0) {
-        fail(rc == MOSQ_ERR_ERRNO         ? QString::fromLocal8Bit(strerror(errno))
-                 : rc == MOSQ_ERR_SUCCESS ? closeReason()
-                                          : QString::fromUtf8(mosquitto_strerror(rc)));
+        // The library has no text for its own keep-alive time-out ("Unknown error.").
+        fail(rc == MOSQ_ERR_ERRNO           ? QString::fromLocal8Bit(strerror(errno))
+                 : rc == MOSQ_ERR_SUCCESS   ? closeReason()
+                 : rc == MOSQ_ERR_KEEPALIVE ? QStringLiteral("no answer to the keep-alive from the broker within %1 s: "
+                                                             "frozen, or the network is cut")
+                                                  .arg(m_settings.keepAliveSeconds)
+                                            : QString::fromUtf8(mosquitto_strerror(rc)));
         return;
     }
     watchSocket();
@@ -398,8 +454,17 @@ void MqttConnection::onDisconnectCallback(mosquitto *, void *self, int rc, const
 void MqttConnection::onLogCallback(mosquitto *, void *self, int level, const char *text)
 {
     qCDebug(lcBroker) << "libmosquitto:" << text;
+    auto *connection = static_cast<MqttConnection *>(self);
     if (level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING))
-        static_cast<MqttConnection *>(self)->m_libraryLog.add(QString::fromUtf8(text));
+        connection->m_libraryLog.add(QString::fromUtf8(text));
+    // The library tells of its pings only here.
+    if (level == MOSQ_LOG_DEBUG) {
+        const QByteArray line = QByteArray::fromRawData(text, int(std::strlen(text)));
+        if (line.endsWith(" sending PINGREQ"))
+            connection->m_pingOut = true;
+        else if (line.endsWith(" received PINGRESP"))
+            connection->m_pingOut = false;
+    }
 }
 
 void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_message *m, const mosquitto_property *)

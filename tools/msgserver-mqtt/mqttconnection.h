@@ -43,11 +43,19 @@ public:
         // Clean session off: the broker keeps the subscriptions and what
         // arrives for them while the bridge is away, for sessionExpirySeconds.
         bool persistent = false;
+        // MQTT keep-alive: the broker is pinged after this long without
+        // traffic, and a broker that has sent nothing for brokerSilenceMs()
+        // counts as gone (frozen, or the network cut).
+        int keepAliveSeconds = 10;
         // Larger messages are refused before they are copied.
         int maxTopicBytes = 65535;
         int maxPayloadBytes = 256 * 1024 * 1024;
     };
     static constexpr int sessionExpirySeconds = 24 * 3600;
+    // One and a half keep-alives: a healthy broker answers every ping, and
+    // the library pings within a keep-alive and a second (it counts whole
+    // seconds) of the last thing it heard.
+    static qint64 brokerSilenceMs(int keepAliveSeconds) { return qint64(keepAliveSeconds) * 1500; }
 
     enum class State {
         Idle,       // not started
@@ -111,6 +119,9 @@ private:
     void teardown();
     void dropNotifiers();
     void watchSocket();
+    // A connection attempt the system refused: named at once, not at the
+    // time-out. `afterRead`: the library has just read from the socket.
+    bool attemptRefused(int fd, bool afterRead);
 
     Settings m_settings;
     std::unique_ptr<mosquitto, HandleDeleter> m_mosq;
@@ -132,6 +143,8 @@ private:
     QHash<int, Publish> m_unacknowledged; // QoS 1 commands by message id
     QElapsedTimer m_clock;
     qint64 m_upSince = 0;
+    qint64 m_lastInbound = 0;   // bytes from the broker, or the attempt
+    bool m_pingOut = false;     // the library waits for the answer to its ping
     int m_brokerReason = 0;     // of the broker's DISCONNECT, 0 for none
     QList<qint64> m_shortDrops; // connections the broker closed soon after they came up
     LibraryLog m_libraryLog;    // what libmosquitto wrote during this attempt

@@ -1,5 +1,7 @@
 #include "portconfig.h"
 
+#include "refreshconvention.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -108,7 +110,8 @@ QStringList PortConfig::keys()
     all << QStringLiteral("on") << QStringLiteral("off") << QStringLiteral("map") << QStringLiteral("unit")
         << QStringLiteral("decimal_comma") << QStringLiteral("scale") << QStringLiteral("command")
         << QStringLiteral("command_template") << QStringLiteral("availability") << QStringLiteral("online")
-        << QStringLiteral("offline") << QStringLiteral("refresh") << QStringLiteral("refresh_payload");
+        << QStringLiteral("offline") << QStringLiteral("refresh") << QStringLiteral("refresh_payload")
+        << QStringLiteral("expire_after");
     return all;
 }
 
@@ -124,6 +127,20 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
         m_pathGiven[index] = true;
         return ValuePath::parse(value, &m_givenPaths[index], reason);
     }
+    if (key == QLatin1String("refresh") && value.isEmpty()) {
+        // Empty: no request, whatever the convention.
+        m_refreshGiven = true;
+        return true;
+    }
+    if (key == QLatin1String("expire_after")) {
+        bool ok = false;
+        expireAfterSeconds = value.toInt(&ok);
+        if (!ok || expireAfterSeconds < 1 || expireAfterSeconds > maxExpireAfter) {
+            *reason = QStringLiteral("expire_after must be seconds from 1 to %1").arg(maxExpireAfter);
+            return false;
+        }
+        return true;
+    }
     if (index >= 0 || key == QLatin1String("command") || key == QLatin1String("refresh")) {
         if (!validTopic(value)) {
             *reason = topicFault(key, value);
@@ -136,6 +153,7 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
             m_commandGiven = true;
         } else {
             refreshTopic = value;
+            m_refreshGiven = true;
         }
         return true;
     }
@@ -263,6 +281,17 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
         command = states.first().topic + QStringLiteral("/set");
     if (!m_availabilityGiven)
         availability.topics = Availability::conventionTopics(states.first().topic);
+    answers.clear();
+    for (int i = 0; !m_refreshGiven && refreshTopic.isEmpty() && i < states.size(); ++i) {
+        const RefreshConvention convention = RefreshConvention::forState(states.at(i).topic, states.at(i).path);
+        // One made from a long state topic could not be sent.
+        if (!validTopic(convention.topic) || (!convention.answerTopic.isEmpty() && !validTopic(convention.answerTopic)))
+            continue;
+        refreshTopic = convention.topic;
+        refreshPayload = convention.payload;
+        if (!convention.answerTopic.isEmpty() && !hasState(convention.answerTopic))
+            answers.append(State{convention.answerTopic, convention.answerPath});
+    }
     for (const QString &topic : qAsConst(availability.topics)) {
         // One made from a long state topic would be refused as it arrives.
         if (topic.toUtf8().size() > maxTopicBytes) {
@@ -326,5 +355,9 @@ QString PortConfig::describe() const
         out << "; availability " << availability.topics.join(QStringLiteral(", "));
     if (!refreshTopic.isEmpty())
         out << "; refresh " << refreshTopic << " \"" << QString::fromUtf8(refreshPayload) << "\"";
+    for (const State &answer : answers)
+        out << ", answered on " << answer.topic << " value " << answer.path.toString();
+    if (expireAfterSeconds > 0)
+        out << "; unknown " << expireAfterSeconds << " s after its last message";
     return text;
 }

@@ -33,8 +33,17 @@ public:
     QString command;
     PayloadMapping mapping;
     Availability availability;
-    QString refreshTopic; // empty: none
+    // What makes the device report now: the refresh key, or else its
+    // firmware's convention (RefreshConvention); empty: none.
+    QString refreshTopic;
     QByteArray refreshPayload;
+    // Where a convention's answer comes when not on a state topic (Tasmota's
+    // stat/<device>/RESULT): read as a state, but a payload without the
+    // port's value is passed over in silence, since other answers come there too.
+    QList<State> answers;
+    // A value older than this many seconds is unknown to the panels; 0: never.
+    int expireAfterSeconds = 0;
+    static constexpr int maxExpireAfter = 366 * 24 * 3600;
     int line = 0; // of the section header; 0 for a port under the prefix
 
     QString address() const { return id.toAddress(); }
@@ -65,6 +74,7 @@ private:
     bool m_pathGiven[maxStates] = {};
     bool m_availabilityGiven = false;
     bool m_commandGiven = false;
+    bool m_refreshGiven = false;
 };
 
 #endif // PORTCONFIG_H

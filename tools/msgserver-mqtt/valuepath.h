@@ -21,6 +21,8 @@ public:
 
     bool isEmpty() const { return m_steps.isEmpty(); }
     QString toString() const { return m_text; }
+    // The key the path starts with; empty when it starts with an index or is empty.
+    QString firstKey() const { return m_steps.isEmpty() ? QString() : m_steps.first().key; }
 
     // The value at the path below `root`; false when any step is missing.
     bool find(const QJsonValue &root, QJsonValue *value) const;

@@ -56,7 +56,7 @@ const char defaultPorts[] = "OUT.Kueche.1 switch 0\n"
                             "IN.Bad.2 fixed 55\n";
 
 const char controlHelp[] = "commands: silent on|off, refuse on|off, drop, malformed, overlong, burst N, rate N,\n"
-                           "          stop, start, status, quit";
+                           "          unknown ADDRESS, stop, start, status, quit";
 
 } // namespace
 
@@ -210,6 +210,11 @@ int main(int argc, char *argv[])
                     sim.close();
                     if (listening)
                         sim.listen(address, chosenPort);
+                } else if (command == QLatin1String("unknown")) {
+                    if (!sim.markUnknown(arg)) {
+                        say(QStringLiteral("not a port address: ") + arg);
+                        continue;
+                    }
                 } else if (command == QLatin1String("malformed")) {
                     sim.sendMalformed();
                 } else if (command == QLatin1String("overlong")) {

@@ -61,6 +61,26 @@ bool KioskPolicy::isPanelSwitch(const QString &argument)
     return false;
 }
 
+QStringList KioskPolicy::withStaleDefault(const QStringList &passThrough)
+{
+    const QLatin1String stale("-stale=");
+    QString last;
+    for (const QString &argument : passThrough) {
+        if (argument.startsWith(stale))
+            last = argument;
+    }
+    if (last.isEmpty())
+        return QStringList{stale + QString::number(defaultStaleSeconds)} + passThrough;
+    // The panel itself would take a 0 for a bad value and say so.
+    const bool off = last == QLatin1String("-stale=0");
+    QStringList arguments;
+    for (const QString &argument : passThrough) {
+        if (!argument.startsWith(stale) || (!off && argument != QLatin1String("-stale=0")))
+            arguments << argument;
+    }
+    return arguments;
+}
+
 QByteArray KioskPolicy::settingsFingerprint(const QString &projectsDir)
 {
     QFile file(settingsPath(projectsDir));

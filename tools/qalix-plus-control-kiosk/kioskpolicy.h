@@ -42,6 +42,12 @@ public:
     // value after "=" (the panel judges the value).
     static bool isPanelSwitch(const QString &argument);
 
+    // A panel on a wall shows what it does not know as unknown: the panel
+    // gets -stale with this many seconds unless the arguments give their own;
+    // -stale=0 turns it off (and is not passed on).
+    static constexpr int defaultStaleSeconds = 15;
+    static QStringList withStaleDefault(const QStringList &passThrough);
+
     // Changes whenever settings.ini is written, even with the same content, or
     // rewritten with other content within one time-stamp tick.
     static QByteArray settingsFingerprint(const QString &projectsDir);

@@ -39,7 +39,8 @@ const char usage[] = "Usage: qalix-plus-control-kiosk [--always] [--panel PATH] 
                      "  -fullscreen, -topmost\n"
                      "  -home=SECONDS  the first page again after that long untouched\n"
                      "  -dim=SECONDS   a black screen saver with the time after that long untouched\n"
-                     "  -stale=SECONDS values shown stale after that long without the message server\n"
+                     "  -stale=SECONDS values shown stale after that long without the message server,\n"
+                     "                 and unknown ones at once (default 15; -stale=0 turns it off)\n"
                      "  -lock=PATH     exit and options ask for the PIN in that file (4 to 8 digits)\n"
                      "SIGTERM, SIGINT and SIGHUP end the panel, then the launcher (on Windows Ctrl+C, Ctrl+Break\n"
                      "and closing the console window do).\n"
@@ -89,6 +90,8 @@ int main(int argc, char *argv[])
                     .arg(arg));
         }
     }
+
+    passThrough = KioskPolicy::withStaleDefault(passThrough);
 
     const QFileInfo panelInfo(panel);
     if (!panelInfo.isFile() || !panelInfo.isExecutable()) {

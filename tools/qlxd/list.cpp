@@ -20,10 +20,8 @@ int runList(const QStringList &args)
             return fail(command, QStringLiteral("cannot open %1: no such file").arg(path));
         if (!info.isFile() || !info.isReadable())
             return fail(command, QStringLiteral("cannot open %1: not a readable file").arg(path));
-        return fail(command,
-                    QStringLiteral("cannot open %1: not a package (it needs a first line \"SOH\", "
-                                   "an \"EOH\" line and data after it)")
-                        .arg(path));
+        // Why it is no package: no SOH line, no EOH line, a header without end, ...
+        return fail(command, QStringLiteral("cannot open %1: %2").arg(path, fat.errorString()));
     }
 
     QTextStream &out = standardOutput();

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "core/files/regularfile.h"
 #include "core/package/qlxfat.h"
 #include "core/package/qlxfatthread.h"
 
@@ -115,7 +116,7 @@ int runPack(const QStringList &args)
     QList<Source> sources{{project.filePath(), QStringLiteral("project"), project.size()}};
     collectFolder(dir, QStringLiteral("icons"), sources);
     collectFolder(dir, QStringLiteral("background"), sources);
-    // An older package inside DIR would be truncated while it is being read.
+    // An older package inside DIR would be packed into the one replacing it.
     const QString outPath = QFileInfo(out).canonicalFilePath();
     for (int i = sources.size() - 1; i >= 0 && !outPath.isEmpty(); --i) {
         if (QFileInfo(sources.at(i).path).canonicalFilePath() == outPath) {
@@ -134,9 +135,11 @@ int runPack(const QStringList &args)
             return fail(Command,
                         QStringLiteral("cannot store %1: a package entry name must be ASCII without \"|\"")
                             .arg(printable(source.path)));
-        QFile file(source.path);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(Command, QStringLiteral("cannot read %1: %2").arg(source.path, file.errorString()));
+        // Not a FIFO or device: reading one would hang or never end.
+        QFile file;
+        QString why;
+        if (!RegularFile::open(file, source.path, &why))
+            return fail(Command, QStringLiteral("cannot read %1: %2").arg(source.path, why));
         total += source.size;
     }
     if (total > std::numeric_limits<qint32>::max())
@@ -163,7 +166,7 @@ int runPack(const QStringList &args)
     if (fat.progress() != 100) {
         if (terminal)
             standardError() << '\n';
-        QFile::remove(out);
+        // The package it was to replace, if any, is still there, unchanged.
         return fail(Command,
                     QStringLiteral("writing %1 failed (a file changed or could not be read while packing)").arg(out));
     }

@@ -2,6 +2,7 @@
 
 #include "tools/standins/designerserver.h"
 #include "core/download/transferprotocol.h"
+#include "core/files/regularfile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -111,10 +112,11 @@ int runServe(const QStringList &args)
         return ExitUsage;
     }
 
-    QFile file(packagePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("serve"),
-                    QStringLiteral("can not read %1: %2").arg(packagePath, file.errorString()));
+    // A FIFO would be waited for, a device read without end.
+    QFile file;
+    QString why;
+    if (!RegularFile::open(file, packagePath, &why))
+        return fail(QStringLiteral("serve"), QStringLiteral("can not read %1: %2").arg(packagePath, why));
     if (file.size() <= 0 || file.size() > INT_MAX)
         return fail(QStringLiteral("serve"),
                     QStringLiteral("%1: a package of %2 bytes can not be sent").arg(packagePath).arg(file.size()));

@@ -186,6 +186,7 @@ void MsgServerSim::handlePortCommand(const QString &object, int port, bool outpu
     if (!target)
         target = m_table.add(address, Switch, value);
     target->value = value;
+    target->unknown = false;
     emit portCommand(address, value);
     report(*target);
     if (target->kind == AllOff && value != 0.0) {
@@ -193,6 +194,7 @@ void MsgServerSim::handlePortCommand(const QString &object, int port, bool outpu
         for (SimPort &other : m_table.ports()) {
             if (other.kind == Switch && other.value != 0.0) {
                 other.value = 0.0;
+                other.unknown = false;
                 report(other);
             }
         }
@@ -204,8 +206,21 @@ void MsgServerSim::handlePortCommand(const QString &object, int port, bool outpu
 
 void MsgServerSim::reportTo(MsgServerSession *session, const SimPort &port)
 {
-    if (session->sendPort(port.id.object(), port.id.port(), port.id.isOutput(), port.value))
+    if (port.unknown ? session->sendUnknown(port.id)
+                     : session->sendPort(port.id.object(), port.id.port(), port.id.isOutput(), port.value))
         ++m_sentReports;
+}
+
+bool MsgServerSim::markUnknown(const QString &address)
+{
+    SimPort *port = m_table.find(address);
+    if (!port)
+        port = m_table.add(address, Switch, 0.0);
+    if (!port)
+        return false;
+    port->unknown = true;
+    report(*port);
+    return true;
 }
 
 void MsgServerSim::report(const SimPort &port)
@@ -224,6 +239,7 @@ void MsgServerSim::sendBurst(int count)
         SimPort &port = m_table.ports()[size_t(m_burstCounter % quint64(m_table.size()))];
         ++m_burstCounter;
         port.value = double(m_burstCounter);
+        port.unknown = false;
         report(port);
     }
 }

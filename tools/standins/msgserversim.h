@@ -76,6 +76,10 @@ public:
     // `count` reports to every started client, cycling through the ports, each
     // with a new value; afterwards value() holds the newest value of each port.
     void sendBurst(int count);
+    // The port's value is unknown (a "U" line to every started client, and to
+    // each that starts) until it next changes; a port the list lacks is
+    // added as a switch. False for an address no report can carry.
+    bool markUnknown(const QString &address);
     void sendMalformed();
     void sendOverlong();
     // Changes inputs as one simulation step would.

@@ -148,6 +148,7 @@ void SimPortTable::step(double seconds, const std::function<void(const SimPort &
         }
         if (next != port.value) {
             port.value = next;
+            port.unknown = false;
             changed(port);
         }
     }

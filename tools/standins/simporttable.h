@@ -32,6 +32,7 @@ public:
         double value = 0.0;
         double base = 0.0;
         double phase = 0.0;
+        bool unknown = false; // reported as unknown until its value next changes
     };
 
     // Reads one address into `port` and gives it its reported form; false when it

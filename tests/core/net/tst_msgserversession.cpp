@@ -1,3 +1,4 @@
+#include "core/bus/portid.h"
 #include "core/net/msgline.h"
 #include "core/net/msgserversession.h"
 #include "core/net/qalixmsgclient.h"
@@ -167,6 +168,7 @@ void TestMsgServerSession::panelCommand()
             [session](const QString &o, int p, bool out, double v) { session->sendPort(o, p, out, v); });
     QSignalSpy commands(session, &MsgServerSession::portCommand);
     QSignalSpy received(client.get(), &QalixMsgClient::received);
+    QSignalSpy unknown(client.get(), &QalixMsgClient::receivedUnknown);
     QTRY_VERIFY(session->isStarted());
 
     client->setPortValue(object, 7, output, value);
@@ -174,6 +176,10 @@ void TestMsgServerSession::panelCommand()
     QCOMPARE(commands.size(), 1);
     QCOMPARE(commands.at(0), (QList<QVariant>{object, 7, output, value, valueText}));
     QCOMPARE(received.at(0), (QList<QVariant>{object, 7, output, value}));
+    // The port's value unknown, through the same codec both ways.
+    QVERIFY(session->sendUnknown(PortId(output ? PortId::Out : PortId::In, object, 7)));
+    QVERIFY(unknown.wait(5000));
+    QCOMPARE(unknown.at(0), (QList<QVariant>{object, 7, output}));
 }
 
 void TestMsgServerSession::answers_data()

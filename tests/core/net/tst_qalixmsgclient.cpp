@@ -31,6 +31,15 @@ MsgLine port(const QString &object, int port, bool output, double value)
     return line;
 }
 
+MsgLine noValue(const QString &object, int port, bool output)
+{
+    MsgLine line = other(MsgLine::NoValue, QLatin1Char('U'));
+    line.object = object;
+    line.port = port;
+    line.output = output;
+    return line;
+}
+
 MsgLine error(int code, const QString &text)
 {
     MsgLine line = other(MsgLine::Error, QLatin1Char('E'));
@@ -69,10 +78,10 @@ private slots:
     void init();
     void cleanup();
 
-    void loginAnswer_data();
-    void loginAnswer();
     void liveOnlyWithProof_data();
     void liveOnlyWithProof();
+    void downReasonOncePerBurst_data();
+    void downReasonOncePerBurst();
     void resetCalmly_data();
     void resetCalmly();
     void simulatorStopsAndStartsAgain();
@@ -103,6 +112,10 @@ void TestQalixMsgClient::parse_data()
     QTest::newRow("P decoding stops at NUL") << QByteArray("PIN.a.1=12\00034", 13) << port("a", 1, false, 12.0);
     QTest::newRow("P without =") << QByteArray("POUT.Kueche.3") << other(MsgLine::Malformed, QLatin1Char('P'));
     QTest::newRow("P cut by NUL") << QByteArray("P\0OUT.a.1=1", 11) << other(MsgLine::Malformed, QLatin1Char('P'));
+
+    QTest::newRow("U output") << QByteArray("UOUT.Kueche.3") << noValue("Kueche", 3, true);
+    QTest::newRow("U read as a report, text after = left") << QByteArray("Uout.a.x=gone") << noValue("a", 0, false);
+    QTest::newRow("U without an address") << QByteArray("UKueche") << other(MsgLine::Malformed, QLatin1Char('U'));
 
     QTest::newRow("E code 5") << QByteArray("E5=MsgServer not inited, wait a bit")
                               << error(5, "MsgServer not inited, wait a bit");
@@ -170,39 +183,6 @@ void TestQalixMsgClient::exchange(const QByteArray &data)
     QVERIFY(server->waitFor("N__end\n"));
 }
 
-void TestQalixMsgClient::loginAnswer_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("OK") << QByteArray("LOK\n") << true;
-    QTest::newRow("refused") << QByteArray("LDENIED\n") << false;
-}
-
-void TestQalixMsgClient::loginAnswer()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(bool, accepted);
-
-    connectClient();
-    client->m_loggedIn = !accepted;
-    QSignalSpy received(client.get(), &QalixMsgClient::received);
-    QSignalSpy errors(client.get(), &QalixMsgClient::error);
-    QSignalSpy closed(server->peer(), &QTcpSocket::disconnected);
-    // A report behind a refusal is dropped with the connection.
-    server->send(answer + "PIN.after.1=1\n");
-    if (accepted) {
-        QVERIFY(received.wait(5000));
-        QCOMPARE(client->m_socket.state(), QAbstractSocket::ConnectedState);
-    } else {
-        QVERIFY(closed.wait(5000));
-        QCOMPARE(client->m_socket.state(), QAbstractSocket::UnconnectedState);
-        QVERIFY(received.isEmpty());
-    }
-    QCOMPARE(client->isLoggedIn(), accepted);
-    QVERIFY(errors.isEmpty());
-}
-
 void TestQalixMsgClient::liveOnlyWithProof_data()
 {
     // What the server answers to the start-up lines (N, L, three C), and to
@@ -214,6 +194,7 @@ void TestQalixMsgClient::liveOnlyWithProof_data()
     const QByteArray loggedIn("N\nLOK\nCT60\nCd\nCB\n");
     QTest::newRow("reports") << loggedIn << QByteArray("PIN.a.1=1\n") << true;
     QTest::newRow("nothing to report, keep-alive answered") << loggedIn << QByteArray("N\n") << true;
+    QTest::newRow("a port's value unknown") << loggedIn << QByteArray("UIN.a.1\n") << true;
     QTest::newRow("start never answered") << loggedIn << QByteArray() << false;
     QTest::newRow("error 5 to every start")
         << loggedIn << QByteArray("E5=MsgServer not inited, wait a bit\nN\n") << false;
@@ -245,6 +226,65 @@ void TestQalixMsgClient::liveOnlyWithProof()
     QTRY_COMPARE_WITH_TIMEOUT(client->state(), QAbstractSocket::UnconnectedState, 5000);
     QVERIFY(!client->isLive());
     QCOMPARE(changes.size(), live ? 2 : 0); // on, then off
+}
+
+void TestQalixMsgClient::downReasonOncePerBurst_data()
+{
+    // What the server does at each of three attempts: nothing listens, it
+    // drops the panel, or it answers the start-up lines so.
+    QTest::addColumn<QByteArray>("server");
+    QTest::addColumn<QString>("banner");
+    QTest::addColumn<QString>("line"); // after "Message server 127.0.0.1:PORT "
+
+    QTest::newRow("nothing listens") << QByteArray("closed") << "Server nicht erreichbar"
+                                     << "not reachable: Connection refused";
+    // A report behind the refusal goes with the connection.
+    QTest::newRow("login refused") << QByteArray("N\nLDENIED\nPIN.after.1=1\n") << "Anmeldung abgelehnt"
+                                   << "refused the login of user \"demo\"";
+    QTest::newRow("login never answered") << QByteArray("N\n") << "Keine Antwort vom Server"
+                                          << "does not answer: connected, but no answer to the login within 10 s";
+    QTest::newRow("accepts and drops") << QByteArray("drop") << "Verbindung unterbrochen"
+                                       << "ended the connection";
+}
+
+namespace {
+QStringList criticalLines;
+}
+
+// Each way of failing is named differently, in one line for the whole run of
+// attempts that fail alike.
+void TestQalixMsgClient::downReasonOncePerBurst()
+{
+    QFETCH(QByteArray, server);
+    QFETCH(QString, banner);
+    QFETCH(QString, line);
+
+    const quint16 port = this->server->port();
+    if (server == "closed")
+        this->server.reset();
+    client = std::make_unique<QalixMsgClient>(loopbackClient(port, "demo", "pw"));
+    client->setClock([this] { return clock(); });
+    client->setTicking(false);
+    QSignalSpy received(client.get(), &QalixMsgClient::received);
+    criticalLines.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtCriticalMsg)
+                criticalLines << text;
+        });
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        advance(10000);
+        client->connectToServer();
+        if (server != "closed" && this->server->waitForClient() && this->server->waitFor("CB\n"))
+            server == "drop" ? this->server->peer()->disconnectFromHost() : this->server->send(server);
+        QTRY_VERIFY_WITH_TIMEOUT(server == "N\n" || client->state() == QAbstractSocket::UnconnectedState, 5000);
+    }
+    qInstallMessageHandler(previous);
+    QCOMPARE(criticalLines.size(), 1);
+    QVERIFY2(criticalLines.first().startsWith(QStringLiteral("Message server 127.0.0.1:%1 ").arg(port) + line),
+             qPrintable(criticalLines.first()));
+    QCOMPARE(client->downReason().operatorText(), banner);
+    QVERIFY(received.isEmpty() && !client->isLive());
 }
 
 void TestQalixMsgClient::resetCalmly_data()

@@ -71,6 +71,7 @@ private slots:
     void writerFailuresAreReported();
 
     void qlxdRoundTrip();
+    void qlxdRepackThatFailsKeepsThePackage();
     void qlxdHostilePackages_data();
     void qlxdHostilePackages();
     void qlxdExtractDoesNotFollowLinks_data();
@@ -132,6 +133,17 @@ void TestPackage::readTable_data()
         QStringList{"a=", "b="});
     row("running offset passes 32 bits", QByteArray("SOH\nSOFAT\na|2147483000\nb|1000\nc|1\nEOFAT\nEOH\nxy"), true,
         "a@0+2147483000;b!;c!", "", QStringList{"a=", "c="});
+    // Header lines and the header are bounded: refused there, not read on.
+    const QByteArray longest = "k:" + QByteArray(int(QLXFat::MaxHeaderLine) - 3, 'v') + '\n';
+    row("header line at its bound", "SOH\n" + longest + "SOFAT\na|1\nEOFAT\nEOH\nx", true, "a@0+1",
+        "k=" + QString(int(QLXFat::MaxHeaderLine) - 3, 'v'), QStringList{"a=x"});
+    row("header line past it", "SOH\n" + longest.chopped(1) + "v\nSOFAT\na|1\nEOFAT\nEOH\nx", false, "", "",
+        QStringList());
+    row("first line past it", QByteArray("SOH") + QByteArray(int(QLXFat::MaxHeaderLine), ' ') + "\nEOH\nx", false, "",
+        "", QStringList());
+    const QByteArray junk = QByteArray(int(QLXFat::MaxHeaderLine) - 1, 'j') + '\n';
+    row("header past its bound", "SOH\n" + junk.repeated(int(QLXFat::MaxHeaderSize / junk.size())) + "EOH\nx", false,
+        "", "", QStringList());
 }
 
 void TestPackage::readTable()
@@ -228,8 +240,10 @@ void TestPackage::write()
 
 void TestPackage::writerFailuresAreReported()
 {
-    // A source file gone by the time it is written: the package stops there and
-    // the writer reports failure, not success.
+    // A source file gone by the time it is written: the writer reports
+    // failure, not success, and the package it was to replace stays as it
+    // was, with nothing left beside it.
+    QVERIFY(writeFile(path("cut.qlxd"), "the old package"));
     QLXFat cut;
     cut.setStepPause(0);
     QVERIFY(cut.open(path("cut.qlxd"), true));
@@ -239,7 +253,8 @@ void TestPackage::writerFailuresAreReported()
     QVERIFY(cut.save());
     QVERIFY(waitForWriter(cut));
     QCOMPARE(cut.progress(), 255);
-    QCOMPARE(readFile(path("cut.qlxd")), QByteArray("SOH\nSOFAT\na|3\nb|0\nc|3\nEOFAT\nEOH\nabc"));
+    QCOMPARE(readFile(path("cut.qlxd")), QByteArray("the old package"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList("cut.qlxd"));
 
     // A package opened for reading is never overwritten by a save().
     QVERIFY(QFile::copy(fixture("six-line.qlxd"), path("copy.qlxd")));
@@ -264,6 +279,36 @@ void TestPackage::writerFailuresAreReported()
     QVERIFY(!busy.save());
     QVERIFY(waitForWriter(busy));
     QCOMPARE(readFile(path("busy.qlxd")), packageBytes(written));
+}
+
+void TestPackage::qlxdRepackThatFailsKeepsThePackage()
+{
+    QVERIFY(writeFile(path("src/project"), "<project/>"));
+    QVERIFY(writeFile(path("src/icons/a.png"), patternBytes(200 * 1024)));
+    QVERIFY(writeFile(path("src/icons/b.png"), patternBytes(3000)));
+    QVERIFY(QDir().mkpath(path("out")));
+    QCOMPARE(qlxd({"pack", path("out/out.qlxd"), path("src")}).exitCode, 0);
+    const QByteArray old = readFile(path("out/out.qlxd"));
+
+    // Once the repack writes (it holds a file in out/ open), a source goes
+    // that it reaches only after the 200 blocks of a.png.
+    QProcess pack;
+    pack.start(QStringLiteral(QALIX_BUILD_DIR "/qlxd"), {"pack", path("out/out.qlxd"), path("src"), "--pause", "5"});
+    const auto writing = [&] {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pack.processId()));
+        for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            if (QFile::symLinkTarget(fds.filePath(fd)).startsWith(path("out/")))
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY(writing());
+    QVERIFY(QFile::remove(path("src/icons/b.png")));
+    QVERIFY(pack.waitForFinished(60000));
+    QCOMPARE(pack.exitCode(), 1);
+    QVERIFY(pack.readAllStandardError().contains("writing"));
+    QCOMPARE(readFile(path("out/out.qlxd")), old);
+    QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList("out.qlxd"));
 }
 
 void TestPackage::qlxdRoundTrip()

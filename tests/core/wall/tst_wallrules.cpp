@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <memory>
+
 // The rules behind the wall-panel switches, on a clock the test turns: each
 // script is a list of "SECONDS:STEP" and gives one answer per step.
 class TestWallRules : public QObject
@@ -80,21 +82,23 @@ void TestWallRules::idle()
 
 void TestWallRules::stale_data()
 {
-    // up, down: the connection live or not; ?: poll; r:KEY a report handed on; s:KEY is it
-    // stale; b: the banner.
+    // up, down: the connection live or not; ?: poll; r:KEY a report handed on; u:KEY its value
+    // unknown; s:KEY is it stale; b: the banner.
     QTest::addColumn<QString>("script");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("never connected: every key, reported or not")
-        << "9:? 9:s:A 10:? 10:s:A 11:? 11:b"
-        << QStringList{"-", "fresh", "stale", "STALE", "-", "Keine Verbindung seit 08:00"};
+    QTest::newRow("never connected: the banner in time")
+        << "9:? 10:? 10:s:A 11:? 11:b" << QStringList{"-", "stale", "STALE", "-", "Keine Verbindung seit 08:00"};
+    QTest::newRow("unknown until reported, and when the server says so")
+        << "0:s:A 1:up 1:s:A 2:r:A 2:s:A 3:u:A 3:s:A 3:u:A 4:r:A 4:s:A 4:s:B"
+        << QStringList{"STALE", ".", "STALE",     "fresh now", "fresh", "unknown now",
+                       "STALE", ".", "fresh now", "fresh",     "STALE"};
     QTest::newRow("back: banner goes, each key with its first report")
-        << "0:up 1:r:A 100:down 109:? 110:? 110:b 200:up 200:b 200:s:A 201:r:A 201:s:A 201:s:B 202:r:A"
-        << QStringList{
-               ".",     ".",         ".",     "-",     "stale", "Keine Verbindung seit 08:01", "banner gone", "none",
-               "STALE", "fresh now", "fresh", "STALE", "."};
+        << "0:up 1:r:A 100:down 109:? 110:? 110:b 200:up 200:b 200:s:A 201:r:A 201:s:A 202:r:A"
+        << QStringList{".",           "fresh now", ".",     "-",         "stale", "Keine Verbindung seit 08:01",
+                       "banner gone", "none",      "STALE", "fresh now", "fresh", "."};
     QTest::newRow("a short drop changes nothing")
-        << "0:up 10:down 19.9:? 20:up 30:? 30:s:A" << QStringList{".", ".", "-", ".", "-", "fresh"};
+        << "0:up 1:r:A 10:down 19.9:? 20:up 30:? 30:s:A" << QStringList{".", "fresh now", ".", "-", ".", "-", "fresh"};
     QTest::newRow("a report handed on while down is not fresh")
         << "0:up 5:down 15:? 16:r:A 20:up 20:s:A" << QStringList{".", ".", "stale", ".", "banner gone", "STALE"};
     QTest::newRow("a second spell starts anew, with its own time")
@@ -122,6 +126,8 @@ void TestWallRules::stale()
             answers << (watch.poll() ? "stale" : "-");
         else if (action == "r")
             answers << (watch.delivered(key) ? "fresh now" : ".");
+        else if (action == "u")
+            answers << (watch.setUnknown(key) ? "unknown now" : ".");
         else if (action == "s")
             answers << (watch.isStale(key) ? "STALE" : "fresh");
         else
@@ -148,6 +154,29 @@ void TestWallRules::pin_data()
     QTest::newRow("no valid PIN: nobody gets in, and no try counts")
         << "0:f! 0:c=1234 0:c=1 0:c=1 0:c=1 0:c=1 0:f=12 0:c=12 0:f=1234 0:c=1234"
         << ". nopin nopin nopin nopin nopin . nopin . ok";
+    // r restarts the panel, R=TEXT writes the record it takes up.
+    QTest::newRow("a restart keeps the count and the lock-out")
+        << "0:f=1234 0:c=1 0:c=2 0:c=3 0:r 1:c=4 1:c=5 1:r 60.9:L 61:L 61:c=1234 61:r 61:c=1 61:c=2 61:c=3 61:c=4 61:r "
+           "61:c=5 61:r 120.9:L 121:L"
+        << ". wrong wrong wrong . wrong locked . L open ok . wrong wrong wrong wrong . locked . L open";
+    QTest::newRow("a record that lies or is broken")
+        << "0:f=1234 0:R=wrong=0\nlockouts=1\nuntil=999999999999999 0:r 59.9:L 60:L 60:R=wrong=9 60:r 60:c=1 "
+           "60:R=junk 60:r 60:c=1 60:c=1 60:c=1 60:c=1"
+        << ". . . L open . . wrong . . wrong wrong wrong wrong";
+    // Each lock-out twice the one before, up to an hour.
+    QString script = "0:f=1234";
+    QString answers = ".";
+    double t = 0;
+    for (int round = 1; round <= 8; ++round) {
+        const double length = qMin(60 << (round - 1), 3600);
+        script += QStringLiteral(" %1:c=9 %1:c=9 %1:c=9 %1:c=9 %1:c=9 %2:L %3:L")
+                      .arg(t)
+                      .arg(t + length - 0.1)
+                      .arg(t + length);
+        answers += " wrong wrong wrong wrong locked L open";
+        t += length;
+    }
+    QTest::newRow("lock-outs double up to an hour") << script << answers;
 }
 
 void TestWallRules::pin()
@@ -156,14 +185,29 @@ void TestWallRules::pin()
     QFETCH(QString, expected);
 
     const QString path = dir.filePath("pin");
+    const QString record = dir.filePath("record");
     QFile::remove(path);
+    QFile::remove(record);
     qint64 now = 0;
-    PinLock lock(path, [&now] { return now; });
+    const auto start = [&] {
+        auto started = std::make_unique<PinLock>(path, [&now] { return now; });
+        // The wall clock runs on from a day that is not the monotonic one's.
+        started->keepRecord(record, [&now] { return 1700000000000 + now; });
+        return started;
+    };
+    std::unique_ptr<PinLock> started = start();
     QStringList answers;
     for (const QString &step : script.split(' ')) {
         now = clockMsecs(step);
         const QString action = step.section(':', 1);
-        if (action == "f!") {
+        PinLock &lock = *started;
+        if (action == "r" || action.startsWith("R=")) {
+            if (action == "r")
+                started = start();
+            else
+                QVERIFY(writeFile(record, action.mid(2).replace("\\n", "\n").toLatin1()));
+            answers << ".";
+        } else if (action == "f!") {
             QFile::remove(path);
             answers << ".";
         } else if (action.startsWith("f=")) {

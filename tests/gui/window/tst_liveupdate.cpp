@@ -79,6 +79,9 @@ void TestLiveUpdate::valueReachesPageBuiltLater()
     }
     window->onChangePort("ITM_Tor_OUT1");
     QVERIFY(!later->isBuilt());
+    // Without -stale a server's "unknown" (a "U" line) changes nothing.
+    window->setClient(new QalixMsgClient(loopbackClient(1)));
+    emit window->client()->receivedUnknown("Aussen", 1, false);
 
     window->onChangePort("PAGE_2");
     QVERIFY(later->isVisible());
@@ -176,9 +179,6 @@ void TestLiveUpdate::connectionButtonFollowsSimulator()
     QVERIFY(received.wait(5000));
     window->onTimeout();
     QCOMPARE(connectionIcon(), ok);
-    double kept = -1.0;
-    QVERIFY(window->liveState().reportedValue("ITM_Kueche_OUT1", &kept));
-    QCOMPARE(kept, 0.0);
 }
 
 QTEST_MAIN(TestLiveUpdate)

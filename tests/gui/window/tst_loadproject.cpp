@@ -13,11 +13,15 @@
 #include "gui/window/projectloader.h"
 #include "core/project/projectreader.h"
 #include "gui/items/item.h"
+#include "gui/items/textbudget.h"
+#include "gui/pictures/picturecache.h"
 #include "gui/pages/page.h"
 #include "core/project/picturenames.h"
 #include "core/package/projectdirectory.h"
 #include "core/package/qlxfat.h"
 #include "tests/support/testpictures.h"
+
+#include <sys/stat.h>
 
 // The main window loading a package that cannot be loaded as it says: one
 // line on standard error, the window shown all the same.
@@ -37,6 +41,16 @@ private:
     }
 
     static QString packagePath(const QString &name) { return projectDirectory() + name; }
+
+    // Loads `path` into `window`, its critical lines recorded in `criticals`.
+    static bool loadRecorded(MainWindow &window, const QString &path)
+    {
+        criticals.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordCritical);
+        const bool opened = window.loadProject(path);
+        qInstallMessageHandler(previous);
+        return opened;
+    }
 
     static QByteArray projectDocument(const QString &pagesXml)
     {
@@ -120,6 +134,11 @@ private slots:
             "its project document does not parse: " + notXml.errorString(), "");
         row("page size 0", package(projectDocument(page).replace("640", "0")), true, 1,
             "page size 0 x 480 unusable, the window takes 400 x 300", "");
+        row("page size no screen holds",
+            package(projectDocument(page).replace("640", "30000").replace(">480<", ">30000<")), true, 1,
+            "page size 30000 x 30000 unusable (a side beyond 8192 px), the window takes 400 x 300", "");
+        row("a FIFO", QByteArray("|"), false, 0, "cannot be opened, not a regular file",
+            "kann nicht geöffnet werden. Die Datei kann nicht gelesen werden.");
         row("sound", whole, true, 1, "", "");
     }
 
@@ -136,21 +155,23 @@ private slots:
         QDir(path).removeRecursively();
         if (bytes == "/") {
             QVERIFY(QDir().mkpath(path));
+        } else if (bytes == "|") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         } else if (!bytes.isNull()) {
             QVERIFY(writeFile(path, bytes));
         }
 
-        criticals.clear();
-        const QtMessageHandler previous = qInstallMessageHandler(recordCritical);
         MainWindow window;
-        const bool opened = window.loadProject(path);
+        const bool opened = loadRecorded(window, path);
         window.show();
-        qInstallMessageHandler(previous);
         QDir(path).removeRecursively();
+        QFile::remove(path);
 
         QCOMPARE(opened, opens);
         QCOMPARE(criticals, line.isEmpty() ? QStringList() : QStringList(ProjectLoader::failureLine(path, line)));
         QCOMPARE(window.pages().size(), pages);
+        for (const Page *page : window.pages())
+            QVERIFY(page->scene()->sceneRect().width() <= ProjectLoader::maxPageSide);
         QVERIFY(window.isVisible());
         QCOMPARE(window.connectionTimer().isActive(), opens);
         if (box.isEmpty()) {
@@ -415,28 +436,122 @@ private slots:
         QCOMPARE(items.at(1)->record().imageActive, QStringLiteral(":/images/noicon"));
     }
 
-    // A hostile text is drawn clipped, and the items after it load.
-    void longTextIsClippedAndThePageLoads()
+    // A hostile document loads its page all the same: the item shows the
+    // fallback picture where its row says so, and the load writes the one
+    // line that names what was refused or brought within bounds.
+    void hostileItemsLoad_data()
     {
-        const QString text(200000, QLatin1Char('W'));
-        const QString item = QStringLiteral("<component><x>0</x><y>%1</y><w>50</w><h>50</h><text_active>%2"
-                                            "</text_active><font_size>100</font_size><type>Text</type></component>");
-        const QString path = packagePath(QStringLiteral("longtext.qlxd"));
-        QVERIFY(writePackage(
-            path,
-            {{QStringLiteral("project"),
-              projectDocument(page(QStringLiteral("A"), item.arg(0).arg(text) + item.arg(200).arg("B")))}}));
-        MainWindow window;
-        QVERIFY(window.loadProject(path));
-        window.pages().first()->ensureBuilt();
+        QTest::addColumn<QByteArray>("picture"); // icons/<row>.png in the package
+        QTest::addColumn<QString>("component");  // its children but "type"; %1 the row's picture name
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("background");
+        QTest::addColumn<QString>("line"); // the item shows the fallback picture but for a Text
 
+        const QString picture = QStringLiteral("<w>40</w><h>30</h><image_active>%1</image_active>");
+        const QString ends = QStringLiteral("<x>-2147483648</x><y>-2147483648</y><w>2147483647</w><h>2147483647</h>"
+                                            "<text_active>Hallo</text_active>");
+        const QString clamped = QStringLiteral("1 items placed or sized beyond ±16384 px or lettered above 100 px");
+        const QString refused = QStringLiteral("1 picture names refused, the fallback picture shows for them: ");
+        const auto bomb = [&](const char *name, const char *format, int side) {
+            QTest::newRow(name) << declaringBytes(format, side, side) << picture << "Picture"
+                                << "" << QStringLiteral("declares %1 x %1 pixels").arg(side);
+        };
+        bomb("PNG bomb", "PNG", 20000);
+        bomb("JPEG bomb", "JPEG", 23000);
+        bomb("GIF bomb", "GIF", 30000);
+        bomb("BMP bomb", "BMP", 16000); // Qt's own reader refuses a side beyond 16384
+        for (const char *type : {"Text", "Picture", "Button"})
+            QTest::newRow(type) << QByteArray() << ends << type << "" << clamped;
+        QTest::newRow("font size") << QByteArray() << "<text_active>A</text_active><font_size>99999</font_size>"
+                                   << "Text"
+                                   << "" << clamped;
+        const auto name = [&](const char *row, const QString &named, const QString &why, const QString &background) {
+            QTest::newRow(row) << QByteArray() << picture.arg(background.isEmpty() ? named : QString()) << "Picture"
+                               << background << refused + "\"" + named + "\" (" + why + ")";
+        };
+        const QString outside = QStringLiteral("not a plain name below the picture folders");
+        name("out of the projects folder", "../../../outside.png", outside, "");
+        name("absolute", projectDirectory() + "../outside.png", outside, "");
+        name("a FIFO among the common icons", "fifo.png", "not a regular file", "");
+        name("background out of its folder", "../../../outside.png", outside, "../../../outside.png");
+    }
+
+    void hostileItemsLoad()
+    {
+        QFETCH(QByteArray, picture);
+        QFETCH(QString, component);
+        QFETCH(QString, type);
+        QFETCH(QString, background);
+        QFETCH(QString, line);
+
+        // The cache keeps what it read: each row a picture of its own.
+        const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-') + ".png";
+        QVERIFY(writePicture(projectDirectory() + "../outside.png", 40, 30));
+        const QString fifo = projectDirectory() + "icons/fifo.png";
+        QVERIFY(QDir().mkpath(projectDirectory() + "icons"));
+        QVERIFY(QFileInfo(fifo).exists() || ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QString document = projectDocument(page(
+            "A", "<component>" + QString(component).replace("%1", name) + "<type>" + type + "</type></component>"));
+        document.replace("bg.png", background);
+        const QString path = packagePath(QStringLiteral("hostile.qlxd"));
+        QVERIFY(writePackage(path, {{"icons/" + name, picture}, {QStringLiteral("project"), document.toUtf8()}}));
+
+        MainWindow window;
+        QVERIFY(loadRecorded(window, path));
+
+        QCOMPARE(window.pages().size(), 1);
         const QList<Item *> items = window.pages().first()->items();
-        QCOMPARE(items.size(), 2);
-        QCOMPARE(items.at(0)->text(), text);
-        QCOMPARE(items.at(0)->picture().width(), Item::maxTextWidth);
-        QVERIFY(items.at(0)->picture().height() <= 2 * QFontMetrics(QFont(QString(), 100)).height());
-        QCOMPARE(items.at(1)->text(), QStringLiteral("B"));
-        QVERIFY(!items.at(1)->picture().isNull());
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(criticals.size(), 1);
+        QVERIFY2(criticals.first().contains(line), qPrintable(criticals.first()));
+        const Item *item = items.first();
+        QVERIFY(item->width() <= ItemElement::maxExtent && item->height() <= ItemElement::maxExtent);
+        const QSize size(item->width(), item->height());
+        const QPixmap noIcon(QStringLiteral(":/images/noicon"));
+        const QPixmap shown = PictureCache::fitsBound(size)
+            ? noIcon.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            : noIcon;
+        QCOMPARE(item->picture().toImage() == shown.toImage(), type != "Text");
+        QVERIFY(window.pages().first()->scene()->backgroundBrush().texture().isNull());
+    }
+
+    // A page of large texts holds its renderings within its budget: those
+    // past it show the fallback picture, and the page says so once. A
+    // hostile text is drawn clipped, and the items after it load.
+    void textsOfAPageKeepToTheirBudget()
+    {
+        QString items;
+        for (int i = 0; i < 100; ++i) {
+            items += QStringLiteral("<component><y>%1</y><text_active>%2</text_active><font_size>100</font_size>"
+                                    "<type>Text</type></component>")
+                         .arg(i * 4)
+                         .arg(QString::number(i) + QString(i == 0 ? 200000 : 1000, QLatin1Char('W')));
+        }
+        const QString path = packagePath(QStringLiteral("texts.qlxd"));
+        QVERIFY(writePackage(path, {{QStringLiteral("project"), projectDocument(page("A", items))}}));
+        MainWindow window;
+        QVERIFY(loadRecorded(window, path));
+
+        QHash<qint64, qint64> held;
+        int fallbacks = 0;
+        for (const Item *item : window.pages().first()->items()) {
+            const QPixmap picture = item->picture();
+            held.insert(picture.cacheKey(), qint64(picture.width()) * picture.height() * 4);
+            fallbacks += picture.width() < Item::maxTextWidth;
+        }
+        const QList<Item *> built = window.pages().first()->items();
+        QCOMPARE(built.size(), 100);
+        QCOMPARE(built.first()->text().size(), 200001);
+        QCOMPARE(built.first()->picture().width(), Item::maxTextWidth);
+        QVERIFY(built.first()->picture().height() <= 2 * QFontMetrics(QFont(QString(), 100)).height());
+        qint64 bytes = 0;
+        for (const qint64 each : held)
+            bytes += each;
+        QVERIFY2(bytes <= TextBudget::defaultBytes, qPrintable(QString::number(bytes)));
+        QVERIFY(fallbacks > 50);
+        QCOMPARE(criticals,
+                 QStringList("Page \"A\": its text renderings would hold more than 64 MiB; further texts "
+                             "show the fallback picture"));
     }
 };
 

@@ -5,6 +5,10 @@
 
 #include <sys/stat.h>
 
+#ifdef QALIX_HAVE_X11
+#include <X11/Xlib.h>
+#endif
+
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -17,12 +21,15 @@ private slots:
     void panelFailsLoudlyWithoutProjectsDirectory();
     void panelWithoutDisplaySaysWhy();
     void panelLoadsNoGLDriver();
+    void lockHoldsAgainstTheWindowManager();
 
 private:
     // Starts a copy of the built panel in dir with one argument, by default
     // a package that is not there, offscreen; `env` may change that.
     bool startPanel(QProcess &process, const QTemporaryDir &dir, const QString &package = QString(),
-                    const std::function<void(QProcessEnvironment &)> &env = {});
+                    const std::function<void(QProcessEnvironment &)> &env = {}, const QStringList &switches = {});
+    // An Xvfb of the test's own; its display, empty when none started.
+    QString startXvfb(QProcess &server);
     // The GL driver's libraries the panel maps once its page is shown on
     // `display`, with the user's QT_XCB_GL_INTEGRATION (unset when null).
     // `started` says whether the panel ran at all.
@@ -30,7 +37,7 @@ private:
 };
 
 bool TestStartup::startPanel(QProcess &process, const QTemporaryDir &dir, const QString &package,
-                             const std::function<void(QProcessEnvironment &)> &change)
+                             const std::function<void(QProcessEnvironment &)> &change, const QStringList &switches)
 {
     const QString copy = dir.filePath("qalix-plus-control");
     if (!QFile::exists(copy) && !QFile::copy(QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control"), copy))
@@ -44,8 +51,25 @@ bool TestStartup::startPanel(QProcess &process, const QTemporaryDir &dir, const 
     if (change)
         change(env);
     process.setProcessEnvironment(env);
-    process.start(copy, {package.isEmpty() ? dir.filePath("nonexistent.qlxd") : package});
+    process.start(copy, switches + QStringList{package.isEmpty() ? dir.filePath("nonexistent.qlxd") : package});
     return process.waitForStarted();
+}
+
+QString TestStartup::startXvfb(QProcess &server)
+{
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const QString asked = QStringLiteral(":%1").arg(50 + QRandomGenerator::global()->bounded(50));
+        server.start(QStringLiteral("Xvfb"),
+                     {asked, "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
+        if (!server.waitForStarted(10000))
+            return QString();
+        // It names the display once it serves it; one taken ends it.
+        if (server.waitForReadyRead(10000))
+            return QLatin1Char(':') + QString::fromLatin1(server.readAllStandardOutput().trimmed());
+        server.kill();
+        server.waitForFinished();
+    }
+    return QString();
 }
 
 void TestStartup::groupSharing_data()
@@ -166,21 +190,7 @@ QStringList TestStartup::glDriverAfterStart(const QString &display, const QByteA
 void TestStartup::panelLoadsNoGLDriver()
 {
     QProcess server;
-    QString display;
-    for (int attempt = 0; attempt < 5 && display.isEmpty(); ++attempt) {
-        const QString asked = QStringLiteral(":%1").arg(50 + QRandomGenerator::global()->bounded(50));
-        server.start(QStringLiteral("Xvfb"),
-                     {asked, "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
-        if (!server.waitForStarted(10000))
-            QSKIP("Xvfb is not installed");
-        // It names the display once it serves it; one taken ends it.
-        if (server.waitForReadyRead(10000)) {
-            display = QLatin1Char(':') + QString::fromLatin1(server.readAllStandardOutput().trimmed());
-        } else {
-            server.kill();
-            server.waitForFinished();
-        }
-    }
+    const QString display = startXvfb(server);
     QVERIFY2(!display.isEmpty(), "no Xvfb display could be started");
 
     bool started = false;
@@ -195,6 +205,69 @@ void TestStartup::panelLoadsNoGLDriver()
     QVERIFY2(loaded.isEmpty(), qPrintable(loaded.join(QLatin1Char(' '))));
     server.terminate();
     server.waitForFinished();
+}
+
+#ifdef QALIX_HAVE_X11
+// The viewable windows of `height` (any, unless given) on a display of the
+// test's own, where with no window manager they are the root's children.
+static QList<Window> shown(Display *x, int height = 0)
+{
+    QList<Window> found;
+    Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count);
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(x, children[i], &attributes) && attributes.map_state == IsViewable
+            && (height == 0 || attributes.height == height))
+            found << children[i];
+    }
+    XFree(children);
+    return found;
+}
+#endif
+
+// What labwc's Alt+F4 or a title bar's X sends, WM_DELETE_WINDOW, three
+// times to a locked panel: the PIN pad shows, once, and the panel stays.
+void TestStartup::lockHoldsAgainstTheWindowManager()
+{
+#ifndef QALIX_HAVE_X11
+    QSKIP("built without Xlib");
+#else
+    QProcess server;
+    const QString display = startXvfb(server);
+    QVERIFY2(!display.isEmpty(), "no Xvfb display could be started");
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("pin"), "1234\n"));
+    QVERIFY(writePackage(dir.filePath("one.qlxd"), {{"project", "<r><pagex>320</pagex><pagey>200</pagey></r>"}}));
+    QProcess panel;
+    const auto onDisplay = [&](QProcessEnvironment &env) {
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("DISPLAY", display);
+    };
+    QVERIFY(startPanel(panel, dir, dir.filePath("one.qlxd"), onDisplay, {"-lock=" + dir.filePath("pin")}));
+    Display *x = XOpenDisplay(display.toLatin1().constData());
+    QVERIFY(x);
+    XSetErrorHandler([](Display *, XErrorEvent *) { return 0; }); // a window closed already
+    // The main window, of the page's height, once the progress dialog is gone.
+    QTRY_VERIFY_WITH_TIMEOUT(shown(x, 200).size() == 1 && shown(x).size() == 1, 30000);
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = shown(x).first();
+    event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(x, "WM_DELETE_WINDOW", False));
+    for (int i = 0; i < 3; ++i)
+        XSendEvent(x, event.xclient.window, False, NoEventMask, &event);
+    XFlush(x);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(x).size(), 2, 10000);
+    QVERIFY(!panel.waitForFinished(1500));
+    panel.kill();
+    panel.waitForFinished();
+    XCloseDisplay(x);
+    server.terminate();
+    server.waitForFinished();
+#endif
 }
 
 QTEST_MAIN(TestStartup)

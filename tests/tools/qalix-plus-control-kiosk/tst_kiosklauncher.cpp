@@ -116,8 +116,8 @@ void TestKioskLauncher::savedOptionsBringThePanelBackFullScreen()
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(launcher.exitCode(), 0);
 
-    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-home=30|";
-    QCOMPARE(recordedRuns(), (QStringList{"-home=30|", fullScreen, fullScreen}));
+    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-stale=15|-home=30|";
+    QCOMPARE(recordedRuns(), (QStringList{"-stale=15|-home=30|", fullScreen, fullScreen}));
     const QList<QByteArray> lines = errors.trimmed().split('\n');
     // A mistyped word is named, not handed on, where it could become the package.
     QCOMPARE(lines.size(), 4);

@@ -14,6 +14,8 @@ private slots:
     void init();
     void panelArguments_data();
     void panelArguments();
+    void staleDefault_data();
+    void staleDefault();
     void nextDelay_data();
     void nextDelay();
     void restartLine_data();
@@ -67,6 +69,28 @@ void TestKioskPolicy::panelArguments()
     const QStringList arguments =
         expected.isEmpty() ? rest : QStringList{"-fullscreen", projects + "/" + expected} + rest;
     QCOMPARE(KioskPolicy::panelArguments(projects, rest), arguments);
+}
+
+void TestKioskPolicy::staleDefault_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("passed");
+
+    QTest::newRow("none given: the default") << "-home=30"
+                                             << "-stale=15 -home=30";
+    QTest::newRow("its own") << "-stale=60 -home=30"
+                             << "-stale=60 -home=30";
+    QTest::newRow("0 turns it off") << "-stale=30 -home=30 -stale=0"
+                                    << "-home=30";
+    QTest::newRow("the last counts") << "-stale=0 -stale=5"
+                                     << "-stale=5";
+}
+
+void TestKioskPolicy::staleDefault()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, passed);
+    QCOMPARE(KioskPolicy::withStaleDefault(given.split(' ')).join(' '), passed);
 }
 
 void TestKioskPolicy::nextDelay_data()
