@@ -1,13 +1,12 @@
 #include "mqttconnection.h"
 
 #include "bridgelog.h"
-#include "socketbacklog.h"
+#include "socketprobe.h"
 
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <utility>
-#include <sys/socket.h>
 #include <cstring>
 
 #include <mosquitto.h>
@@ -89,19 +88,16 @@ bool MqttConnection::attemptRefused(int fd, bool afterRead)
     // connection failed (spinning on it), and only the time-out would end
     // the attempt. Errors of a connection that did come up are the library's
     // to name: it knows a TLS port from a plain one.
-    int err = 0;
-    socklen_t length = sizeof err;
-    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
+    if (fd < 0)
         return false;
-    if (err == ECONNREFUSED || err == EHOSTUNREACH || err == ENETUNREACH || err == ETIMEDOUT || err == EHOSTDOWN) {
-        fail(QString::fromLocal8Bit(strerror(err)));
+    const QString failure = socketConnectFailure(fd);
+    if (!failure.isEmpty()) {
+        fail(failure);
         return true;
     }
     // Its handshake may have taken the error already: a socket read from
     // that was never connected has failed all the same.
-    sockaddr_storage peer;
-    length = sizeof peer;
-    if (!afterRead || ::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) == 0 || errno != ENOTCONN)
+    if (!afterRead || !socketNeverConnected(fd))
         return false;
     fail(QStringLiteral("connection refused, or no route to the broker"));
     return true;
