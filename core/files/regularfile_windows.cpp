@@ -14,8 +14,8 @@ bool RegularFile::openOnDisk(QFile &file, const QString &path, QString *error)
     // rather than as denied. Others may replace the file while it is read.
     const QString native = QDir::toNativeSeparators(path);
     const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return fail(error, qt_error_string(int(::GetLastError())).trimmed());
     BY_HANDLE_FILE_INFORMATION info;
