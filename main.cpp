@@ -1,5 +1,6 @@
 #include "gui/window/mainwindow.h"
 #include "core/logging/logcategories.h"
+#include "core/startup/consoleoutput.h"
 #include "core/startup/messagehandler.h"
 #include "core/startup/openglintegrations.h"
 #include "core/startup/startoptions.h"
@@ -21,6 +22,7 @@ static const char versionText[] = "3.00d";
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(messageHandler);
+    setUpStandardStreams();
     // Debug lines never reach the output; filtering them here spares the
     // formatting on the hot paths (QT_LOGGING_RULES still overrides this).
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqalix.*.debug=false"));

@@ -9,6 +9,10 @@
 #   ./panel.sh format-check   every tracked C++ file as clang-format writes it with .clang-format
 #   ./panel.sh qemu-check     with QALIX_ARCH=arm64: the arm64 core tests and the panel on the
 #                             demo, run under qemu
+#   ./panel.sh windows        Qt for Windows built once into ~/.cache/qalix-plus-control/, then
+#                             the cross build in build-windows/: its zip and its installer
+#   ./panel.sh wine-check     the Windows build's tests, its panel on the demo and its
+#                             installer, under Wine
 # QALIX_QT=6 builds against Qt 6 instead of Qt 5, in build-qt6/ (build-qt6-sanitize/).
 # QALIX_ARCH=arm64 cross-compiles for arm64 (Qt 5, Debian's multiarch), in build-arm64/.
 # One line per step on the terminal; apt's and the compiler's output go to
@@ -195,6 +199,13 @@ case "${1:-}" in
             exit 1
         fi
         echo "Formatting: every C++ file as clang-format writes it" ;;
+    windows|wine-check)
+        [ "$qt" = 5 ] && [ -z "${QALIX_ARCH:-}" ] || { echo "The Windows build is against Qt 5, for amd64" >&2; exit 2; }
+        build="${QALIX_BUILD_DIR:-$here/build-windows}"
+        # shellcheck source=packaging/windows/windows.sh
+        source "$here/packaging/windows/windows.sh"
+        win_build_and_pack
+        [ "$1" = windows ] || win_check ;;
     qemu-check)
         [ "$arch" = arm64 ] || { echo "qemu-check checks the arm64 build: QALIX_ARCH=arm64 $0 qemu-check" >&2; exit 2; }
         do_build "$build"
@@ -203,6 +214,6 @@ case "${1:-}" in
         do_build "$build"
         exec "$here/demo/run-demo.sh" "$build" ;;
     *)
-        echo "usage: $0 demo|test|build|sanitize-test|format-check|package|qemu-check" >&2
+        echo "usage: $0 demo|test|build|sanitize-test|format-check|package|qemu-check|windows|wine-check" >&2
         exit 2 ;;
 esac

@@ -1,3 +1,21 @@
+# A platform service is one header and one source file per platform,
+# name_linux.cpp or name_windows.cpp; the lists name it with this.
+if(WIN32)
+    set(QALIX_PLATFORM windows)
+else()
+    set(QALIX_PLATFORM linux)
+endif()
+
+# The two libraries are shared on Linux and static on Windows: a DLL's
+# classes would need export and import declarations throughout, and without
+# them a signal's address taken outside the DLL is not the one its moc code
+# compares, so connections by member pointer fail ("signal not found").
+if(WIN32)
+    set(QALIX_LIBRARY_TYPE STATIC)
+else()
+    set(QALIX_LIBRARY_TYPE SHARED)
+endif()
+
 # Compile settings shared by every target of the project.
 add_library(qalix_settings INTERFACE)
 target_compile_options(qalix_settings INTERFACE

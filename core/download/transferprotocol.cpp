@@ -1,4 +1,5 @@
 #include "core/download/transferprotocol.h"
+#include "core/package/storablename.h"
 
 #include <climits>
 
@@ -36,7 +37,7 @@ bool isPlainFileName(const QString &name)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.category() == QChar::Other_Control)
             return false;
     }
-    return true;
+    return isStorableName(name);
 }
 
 bool parseHeader(const QByteArray &datagram, Header *header, QString *error)

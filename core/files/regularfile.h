@@ -31,6 +31,9 @@ public:
 
 private:
     RegularFile() = delete;
+    // open() for a file on disk: one per platform.
+    static bool openOnDisk(QFile &file, const QString &path, QString *error);
+    static bool fail(QString *error, const QString &text);
 };
 
 #endif // REGULARFILE_H

@@ -1,4 +1,5 @@
 #include "core/package/qlxfat.h"
+#include "core/package/storablename.h"
 
 #include "core/files/regularfile.h"
 #include "core/package/qlxfatthread.h"
@@ -459,7 +460,8 @@ bool QLXFat::isSafeEntryPath(const QString &name)
     }
     const QStringList components = name.split(QLatin1Char('/'));
     for (const QString &component : components) {
-        if (component.isEmpty() || component == QLatin1String(".") || component == QLatin1String(".."))
+        if (component.isEmpty() || component == QLatin1String(".") || component == QLatin1String("..")
+            || !isStorableName(component))
             return false;
     }
     return true;

@@ -18,6 +18,9 @@
 // restoreInEmergency where the dying process still runs code (a fatal signal,
 // a lost display connection). The file lives in the user's runtime folder,
 // which a power loss empties, as it switches the backlight on again.
+//
+// That is Linux (backlight_linux.cpp). On Windows (backlight_windows.cpp)
+// nothing is switched: whyItStaysOn() says the saver only blacks the screen.
 class Backlight
 {
 public:

@@ -9,9 +9,8 @@
 #include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QLibrary>
 #include <QSignalSpy>
-
-#include <unistd.h>
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -183,18 +182,9 @@ bool onlyLoopbackIsUp()
     return true;
 }
 
-bool handToUnprivileged(const QString &root)
+bool runsUnderWine()
 {
-    return ::getuid() != 0 || QProcess::execute("chown", {"-hR", "65534:65534", root}) == 0;
-}
-
-void startUnprivileged(QProcess &process, const QString &program, const QStringList &arguments)
-{
-    const QStringList asNobody{"--reuid=65534",
-                               "--regid=65534",
-                               "--clear-groups",
-                               "--inh-caps=+dac_read_search",
-                               "--ambient-caps=+dac_read_search",
-                               program};
-    ::getuid() == 0 ? process.start("setpriv", asNobody + arguments) : process.start(program, arguments);
+    // Wine's ntdll has a function Windows' has not.
+    static const bool wine = QLibrary::resolve(QStringLiteral("ntdll"), "wine_get_version") != nullptr;
+    return wine;
 }

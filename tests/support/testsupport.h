@@ -97,10 +97,9 @@ public:
 // only then may a test broadcast.
 bool onlyLoopbackIsUp();
 
-// A Wayland compositor refuses to run as root: as root, a test hands the files below `root`
-// to nobody and starts the compositor and its clients as nobody, who may still read the build tree.
-bool handToUnprivileged(const QString &root);
-void startUnprivileged(QProcess &process, const QString &program, const QStringList &arguments);
+// True for the Windows build run under Wine, where a few of Windows' answers
+// never come.
+bool runsUnderWine();
 
 // Milliseconds under the test's control.
 struct FakeClock

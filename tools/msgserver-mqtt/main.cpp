@@ -4,23 +4,12 @@
 #include "bridgeconfig.h"
 #include "bridgelog.h"
 #include "mqttbridge.h"
+#include "core/startup/stoprequest.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QLoggingCategory>
-#include <QSocketNotifier>
-
-#include <csignal>
-
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -82,13 +71,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     // systemd stops with SIGTERM: end through the event loop, so the broker
-    // connection is closed cleanly. The handler only writes a byte.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-        std::signal(SIGTERM, [](int) { (void)!::write(signalPipe[0], "x", 1); });
-        std::signal(SIGINT, [](int) { (void)!::write(signalPipe[0], "x", 1); });
-    }
+    // connection is closed cleanly.
+    StopRequest stopRequest({StopRequest::Terminate, StopRequest::Interrupt});
+    QObject::connect(&stopRequest, &StopRequest::requested, &app, &QCoreApplication::quit);
     bridge.start();
     return app.exec();
 }

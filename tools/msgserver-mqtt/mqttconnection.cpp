@@ -1,13 +1,12 @@
 #include "mqttconnection.h"
 
 #include "bridgelog.h"
+#include "socketprobe.h"
 
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <utility>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <cstring>
 
 #include <mosquitto.h>
@@ -74,9 +73,8 @@ MqttConnection::MqttConnection(const Settings &s, QObject *parent)
         // broker that is only faster than we are. While its ping is out and
         // data waits (which proves the broker alive) the check waits until
         // we have caught up; a ping that is due still goes out.
-        int waiting = 0;
         const int fd = mosquitto_socket(m_mosq.get());
-        if (m_pingOut && fd >= 0 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0)
+        if (m_pingOut && fd >= 0 && socketBacklog(fd) > 0)
             return;
         afterIo(mosquitto_loop_misc(m_mosq.get()));
     });
@@ -90,19 +88,16 @@ bool MqttConnection::attemptRefused(int fd, bool afterRead)
     // connection failed (spinning on it), and only the time-out would end
     // the attempt. Errors of a connection that did come up are the library's
     // to name: it knows a TLS port from a plain one.
-    int err = 0;
-    socklen_t length = sizeof err;
-    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) != 0)
+    if (fd < 0)
         return false;
-    if (err == ECONNREFUSED || err == EHOSTUNREACH || err == ENETUNREACH || err == ETIMEDOUT || err == EHOSTDOWN) {
-        fail(QString::fromLocal8Bit(strerror(err)));
+    const QString failure = socketConnectFailure(fd);
+    if (!failure.isEmpty()) {
+        fail(failure);
         return true;
     }
     // Its handshake may have taken the error already: a socket read from
     // that was never connected has failed all the same.
-    sockaddr_storage peer;
-    length = sizeof peer;
-    if (!afterRead || ::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) == 0 || errno != ENOTCONN)
+    if (!afterRead || !socketNeverConnected(fd))
         return false;
     fail(QStringLiteral("connection refused, or no route to the broker"));
     return true;
@@ -247,11 +242,10 @@ void MqttConnection::watchSocket()
                 // buffer); a burst is read here in one go, a bounded one, so
                 // that the panels' sockets get their turn.
                 int rc = MOSQ_ERR_SUCCESS;
-                int waiting = 0;
                 for (int i = 0; i < maxPacketsPerRead && rc == MOSQ_ERR_SUCCESS && m_currentState != State::Failed;
                      ++i) {
                     rc = mosquitto_loop_read(m_mosq.get(), 1);
-                    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0)
+                    if (socketBacklog(fd) == 0)
                         break;
                 }
                 afterIo(rc);

@@ -2,15 +2,14 @@
 
 #include "core/net/msgline.h"
 #include "tools/standins/msgserversim.h"
+#include "tools/standins/standardinput.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTextStream>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -186,18 +185,11 @@ int main(int argc, char *argv[])
         });
     }
 
-    QSocketNotifier *control = nullptr;
     if (parser.isSet(QStringLiteral("control"))) {
-        control = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-        QObject::connect(control, &QSocketNotifier::activated, [&] {
+        auto *control = new StandardInput(&app);
+        QObject::connect(control, &StandardInput::received, [&](const QByteArray &bytes) {
             static QByteArray input;
-            char buffer[256];
-            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof(buffer));
-            if (n <= 0) {
-                control->setEnabled(false);
-                return;
-            }
-            input.append(buffer, int(n));
+            input.append(bytes);
             if (input.size() > 4096)
                 input.clear();
             const int lastLineFeed = input.lastIndexOf('\n');

@@ -1,4 +1,5 @@
 #include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+#include "tools/qalix-plus-control-kiosk/crashcause.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -6,8 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-
-#include <cstring>
 
 namespace {
 
@@ -32,13 +31,6 @@ bool isPackageName(const QString &projectsDir, const QString &name)
 QString seconds(qint64 ms)
 {
     return QString::number((ms + 500) / 1000) + QStringLiteral(" s");
-}
-
-QString signalText(int number)
-{
-    const char *name = sigabbrev_np(number);
-    return name ? QStringLiteral("signal %1 (SIG%2)").arg(number).arg(QLatin1String(name))
-                : QStringLiteral("signal %1").arg(number);
 }
 
 } // namespace
@@ -123,8 +115,8 @@ QString KioskPolicy::restartLine(const Run &run, int delayMs)
     if (!run.startError.isEmpty())
         return QStringLiteral("the panel could not be started (%1), trying again in %2")
             .arg(run.startError, seconds(delayMs));
-    if (run.crashed && run.signal > 0)
-        what = QStringLiteral("the panel was killed by %1").arg(signalText(run.signal));
+    if (run.crashed && run.signal != 0)
+        what = QStringLiteral("the panel ") + crashCause(run.signal);
     else if (run.crashed)
         what = QStringLiteral("the panel crashed");
     else if (run.exitCode != 0)

@@ -14,9 +14,9 @@ public:
     // How one run of the panel ended.
     struct Run
     {
-        bool crashed = false; // ended by a signal, or could not be started
+        bool crashed = false; // ended by a signal or an exception, or could not be started
         QString startError;   // why it could not be started; empty when it ran
-        int signal = 0;       // the signal that ended it, when known
+        int signal = 0;       // the signal that ended it (on Windows its status), when known
         int exitCode = 0;
         bool settingsChanged = false; // settings.ini differs from before the run
         qint64 durationMs = 0;

@@ -2,19 +2,16 @@
 // project the options dialog chose for autostart.
 
 #include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+#include "core/startup/stoprequest.h"
 #include "core/wall/backlight.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -45,18 +42,10 @@ const char usage[] = "Usage: qalix-plus-control-kiosk [--always] [--panel PATH] 
                      "  -stale=SECONDS values shown stale after that long without the message server,\n"
                      "                 and unknown ones at once (default 15; -stale=0 turns it off)\n"
                      "  -lock=PATH     exit and options ask for the PIN in that file (4 to 8 digits)\n"
-                     "SIGTERM, SIGINT and SIGHUP end the panel, then the launcher.\n"
+                     "SIGTERM, SIGINT and SIGHUP end the panel, then the launcher (on Windows Ctrl+C, Ctrl+Break\n"
+                     "and closing the console window do).\n"
                      "Exit status: 0 after the exit button, 1 without a panel program, 2 for a usage error,\n"
                      "128 + the signal's number after a signal.\n";
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int number)
-{
-    const char byte = char(number);
-    const ssize_t written = ::write(signalPipe[1], &byte, 1);
-    (void)written; // nothing to do about a full pipe: a signal is already pending
-}
 
 void say(const QString &line)
 {
@@ -71,7 +60,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     bool always = false;
-    QString panel = QCoreApplication::applicationDirPath() + QStringLiteral("/qalix-plus-control");
+    QString panel =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/qalix-plus-control" QALIX_EXECUTABLE_SUFFIX);
     QStringList passThrough;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -113,17 +103,11 @@ int main(int argc, char *argv[])
     const QString program = panelInfo.canonicalFilePath();
     const QString projectsDir = QFileInfo(program).absolutePath() + QStringLiteral("/projects");
 
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    StopRequest stopRequest({StopRequest::Terminate, StopRequest::Interrupt, StopRequest::HangUp});
+    if (!stopRequest.isWatching()) {
         say(QStringLiteral("cannot create the signal pipe"));
         return 1;
     }
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int number : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(number, &action, nullptr);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
 
     KioskPolicy policy(always);
     QProcess process;
@@ -183,10 +167,7 @@ int main(int argc, char *argv[])
         run.startError = process.errorString();
         ended(run);
     });
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
-        char number = 0;
-        if (::read(signalPipe[0], &number, 1) != 1)
-            return;
+    QObject::connect(&stopRequest, &StopRequest::requested, [&](int number) {
         stopping = true;
         restartTimer.stop();
         if (process.state() != QProcess::NotRunning) {

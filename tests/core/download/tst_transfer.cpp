@@ -255,6 +255,9 @@ void TestTransferReceiver::packageCheck()
 
 void TestTransferReceiver::linkedPackageStaysALink()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Qt makes shortcuts on Windows; a link there is an NTFS link, which needs the right to make");
+#endif
     // An administrator keeps the package elsewhere and links it into the projects folder.
     const QString target = dir->path() + QStringLiteral("/elsewhere.qlxd");
     QVERIFY(writeFile(target, "old"));

@@ -271,7 +271,9 @@ void TestMsgServerSession::peerDropped()
     }
     QTRY_COMPARE(closed.size(), 1);
     QCOMPARE(closed.at(0).at(0).toString(), reason);
-    QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
+    // Wine at times keeps a socket open that was closed with bytes unread.
+    if (!runsUnderWine())
+        QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(roundTrip(&bystander, "Ldemo=pw\n"), QByteArray("LOK\n"));
 }
 

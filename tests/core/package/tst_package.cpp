@@ -47,8 +47,9 @@ Run qlxd(const QStringList &args)
         return run;
     }
     run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    // Windows' console programs end their lines in CR LF.
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).remove(QLatin1Char('\r'));
+    run.err = QString::fromUtf8(process.readAllStandardError()).remove(QLatin1Char('\r'));
     return run;
 }
 
@@ -289,11 +290,14 @@ void TestPackage::qlxdRepackThatFailsKeepsThePackage()
     QCOMPARE(qlxd({"pack", path("out/out.qlxd"), path("src")}).exitCode, 0);
     const QByteArray old = readFile(path("out/out.qlxd"));
 
-    // Once the repack writes (it holds a file in out/ open), a source goes
-    // that it reaches only after the 200 blocks of a.png.
+    // Once the repack writes (it holds a file in out/ open, unnamed on
+    // Linux, named beside the package on Windows), a source goes that it
+    // reaches only after the 200 blocks of a.png.
     QProcess pack;
     pack.start(QStringLiteral(QALIX_BUILD_DIR "/qlxd"), {"pack", path("out/out.qlxd"), path("src"), "--pause", "5"});
     const auto writing = [&] {
+        if (QDir(path("out")).entryList(QDir::Files | QDir::Hidden).size() > 1)
+            return true;
         const QDir fds(QStringLiteral("/proc/%1/fd").arg(pack.processId()));
         for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
             if (QFile::symLinkTarget(fds.filePath(fd)).startsWith(path("out/")))
@@ -427,6 +431,9 @@ void TestPackage::qlxdExtractDoesNotFollowLinks_data()
 
 void TestPackage::qlxdExtractDoesNotFollowLinks()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Qt makes shortcuts on Windows; a link there is an NTFS link, which needs the right to make");
+#endif
     QFETCH(QString, link);
     QFETCH(QString, entry);
 

@@ -118,6 +118,8 @@ void TestDialogSelectProject::clickChoosesProject()
 
 void TestDialogSelectProject::discovery()
 {
+    if (runsUnderWine())
+        QSKIP("Wine gives every loopback sender as 127.0.0.1: the hosts beside the designer cannot be told apart");
     // The designer answers each greeting once. A host beside it sends "WAVE"
     // all the time, from before the dialog opens: it used to be listed first,
     // and so preselected.

@@ -1,5 +1,6 @@
 #include "gui/window/mainwindow.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/unprivileged.h"
 
 #include <QImage>
 #include <QtTest>

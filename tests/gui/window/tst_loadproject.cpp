@@ -21,7 +21,9 @@
 #include "core/package/qlxfat.h"
 #include "tests/support/testpictures.h"
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
+#endif
 
 // The main window loading a package that cannot be loaded as it says: one
 // line on standard error, the window shown all the same.
@@ -156,7 +158,11 @@ private slots:
         if (bytes == "/") {
             QVERIFY(QDir().mkpath(path));
         } else if (bytes == "|") {
+#ifdef Q_OS_WIN
+            QSKIP("no FIFOs on Windows; the folder row is its case there");
+#else
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#endif
         } else if (!bytes.isNull()) {
             QVERIFY(writeFile(path, bytes));
         }
@@ -489,7 +495,12 @@ private slots:
         QVERIFY(writePicture(projectDirectory() + "../outside.png", 40, 30));
         const QString fifo = projectDirectory() + "icons/fifo.png";
         QVERIFY(QDir().mkpath(projectDirectory() + "icons"));
+#ifdef Q_OS_WIN
+        // No FIFOs on Windows: a folder is as little a regular file.
+        QVERIFY(QDir().mkpath(fifo));
+#else
         QVERIFY(QFileInfo(fifo).exists() || ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+#endif
         QString document = projectDocument(page(
             "A", "<component>" + QString(component).replace("%1", name) + "<type>" + type + "</type></component>"));
         document.replace("bg.png", background);

@@ -1,16 +1,11 @@
 #include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
 #include "tests/support/testsupport.h"
 
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cerrno>
-#include <csignal>
-
-// The kiosk launcher: its decisions, driven directly, and the launcher itself
-// running a stand-in for the panel.
+// The kiosk launcher's decisions, driven directly.
 class TestKioskPolicy : public QObject
 {
     Q_OBJECT
@@ -23,62 +18,19 @@ private slots:
     void staleDefault();
     void nextDelay_data();
     void nextDelay();
-    void savedOptionsBringThePanelBackFullScreen();
-    void startedAtBoot_data();
-    void startedAtBoot();
+    void restartLine_data();
+    void restartLine();
 
 private:
-    // Starts the launcher on the stand-in, which follows plan: one step per
-    // run, "save NAME" (stores NAME for autostart, exits 0), "exit CODE",
-    // "kill" (SIGKILL), "dark" (killed with the backlight off) or "wait".
-    // A `command` starts it instead, as a shell line with the launcher's name
-    // in it, run as nobody when the test runs as root.
-    void startLauncher(const QStringList &plan, const QStringList &arguments, QString command = QString());
-    QStringList recordedRuns() const;
-
     std::unique_ptr<QTemporaryDir> dir;
-    QString bin;
     QString projects;
-    QProcess launcher;
 };
-
-namespace {
-
-// Records its arguments, "|"-separated, one run a line.
-const char standIn[] = R"(#!/bin/sh
-dir=$(dirname "$0")
-n=$(($(cat "$dir/count" 2>/dev/null || echo 0) + 1))
-echo $n >"$dir/count"
-for a in "$@"; do printf '%s|' "$a"; done >>"$dir/runs"
-echo >>"$dir/runs"
-echo $$ >"$dir/pid"
-echo $PPID >"$dir/launcher"
-cat "$QALIX_BACKLIGHT_DIR/panel/bl_power" >>"$dir/seen"
-step=$(sed -n "${n}p" "$dir/plan")
-case "$step" in
-dark) echo 4 >"$QALIX_BACKLIGHT_DIR/panel/bl_power"
-      printf '%s\n0\n' "$QALIX_BACKLIGHT_DIR/panel/bl_power" >"$XDG_RUNTIME_DIR/qalix-plus-control-backlight"
-      kill -KILL $$ ;;
-save*) printf '[General]\nprojectAutoStart=%s\nautoConnect=true\n' "${step#save }" >"$dir/projects/settings.ini"; exit 0 ;;
-exit*) exit "${step#exit }" ;;
-kill) kill -KILL $$ ;;
-wait) exec sleep 60 ;;
-esac
-exit 99
-)";
-
-} // namespace
 
 void TestKioskPolicy::init()
 {
-    if (launcher.state() != QProcess::NotRunning) {
-        launcher.kill();
-        launcher.waitForFinished(5000);
-    }
     dir.reset(new QTemporaryDir);
     QVERIFY(dir->isValid());
-    bin = QFileInfo(dir->path()).canonicalFilePath() + "/bin";
-    projects = bin + "/projects";
+    projects = QFileInfo(dir->path()).canonicalFilePath() + "/bin/projects";
     QVERIFY(QDir().mkpath(projects));
 }
 
@@ -189,95 +141,36 @@ void TestKioskPolicy::nextDelay()
     QCOMPARE(actual, delays);
 }
 
-void TestKioskPolicy::startLauncher(const QStringList &plan, const QStringList &arguments, QString command)
+void TestKioskPolicy::restartLine_data()
 {
-    QVERIFY(writeFile(bin + "/qalix-plus-control", standIn));
-    QVERIFY(QFile::setPermissions(bin + "/qalix-plus-control", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QVERIFY(writeFile(bin + "/plan", plan.join('\n').toUtf8() + '\n'));
-    QVERIFY(writeFile(projects + "/Demo.qlxd", "package"));
-    QVERIFY(writeFile(bin + "/backlight/panel/bl_power", "0\n") && QDir().mkpath(bin + "/run"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QALIX_BACKLIGHT_DIR", bin + "/backlight");
-    env.insert("XDG_RUNTIME_DIR", bin + "/run");
-    env.insert("WLR_BACKENDS", "headless");
-    env.insert("WLR_RENDERER", "pixman");
-    launcher.setProcessEnvironment(env);
-    const QString kiosk = QStringLiteral(QALIX_BUILD_DIR "/qalix-plus-control-kiosk");
-    if (command.isEmpty()) {
-        launcher.start(kiosk, QStringList{"--panel", bin + "/qalix-plus-control"} + arguments);
-    } else {
-        command.replace(QRegularExpression("(/usr/bin/)?qalix-plus-control-kiosk"),
-                        kiosk + " --panel " + bin + "/qalix-plus-control");
-        QVERIFY(handToUnprivileged(dir->path())
-                && QFile::setPermissions(bin + "/run", QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner));
-        // The launcher may outlive the shell (labwc's line ends in &): its lines go to a file.
-        startUnprivileged(launcher, "sh", {"-c", "exec 2>>" + bin + "/launcher.log; " + command});
-    }
-    QVERIFY(launcher.waitForStarted(5000));
+    QTest::addColumn<bool>("crashed");
+    QTest::addColumn<int>("code"); // the signal or status the process reported, or the exit code
+    QTest::addColumn<QString>("expected");
+
+#ifdef Q_OS_WIN
+    QTest::newRow("access violation") << true << int(0xC0000005u)
+                                      << "the panel crashed with exception 0xC0000005 (access violation) after 3 s";
+    QTest::newRow("unknown status") << true << int(0xC0001234u)
+                                    << "the panel crashed with exception 0xC0001234 after 3 s";
+    QTest::newRow("killed") << true << 0xf291 << "the panel was killed after 3 s";
+#else
+    QTest::newRow("killed") << true << 9 << "the panel was killed by signal 9 (SIGKILL) after 3 s";
+    QTest::newRow("unknown signal") << true << 99 << "the panel was killed by signal 99 after 3 s";
+#endif
+    QTest::newRow("no cause") << true << 0 << "the panel crashed after 3 s";
+    QTest::newRow("exit code") << false << 3 << "the panel ended with exit code 3 after 3 s";
 }
 
-QStringList TestKioskPolicy::recordedRuns() const
+void TestKioskPolicy::restartLine()
 {
-    const QString runs = bin + "/runs";
-    return QFile::exists(runs) ? QString(readFile(runs)).split('\n', Qt::SkipEmptyParts) : QStringList();
-}
-
-void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
-{
-    // The panel killed while its screen saver had the backlight off: on again before the next start.
-    startLauncher({"save Demo.qlxd", "dark", "exit 0"}, {"-home=30", "--alwyas", "-Home=30"});
-    QVERIFY(launcher.waitForFinished(20000));
-    const QByteArray errors = launcher.readAllStandardError();
-    QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(launcher.exitCode(), 0);
-
-    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-stale=15|-home=30|";
-    QCOMPARE(recordedRuns(), (QStringList{"-stale=15|-home=30|", fullScreen, fullScreen}));
-    const QList<QByteArray> lines = errors.trimmed().split('\n');
-    // A mistyped word is named, not handed on, where it could become the package.
-    QCOMPARE(lines.size(), 4);
-    QVERIFY2(lines.at(0).contains("--alwyas") && lines.at(1).contains("-Home=30"), errors.constData());
-    QVERIFY2(lines.at(2).contains("options saved"), errors.constData());
-    QVERIFY2(lines.at(3).contains("killed by signal 9 (SIGKILL)") && lines.at(3).contains("again in 1 s"),
-             errors.constData());
-    QCOMPARE(readFile(bin + "/seen"), QByteArray("0\n0\n0\n"));
-    QVERIFY(!QFile::exists(bin + "/run/qalix-plus-control-backlight"));
-}
-
-void TestKioskPolicy::startedAtBoot_data()
-{
-    QTest::addColumn<QString>("example"); // below packaging/
-    QTest::addColumn<QString>("prefix");  // of its line that starts the launcher
-    QTest::newRow("labwc autostart") << "labwc-autostart"
-                                     << "qalix-plus-control-kiosk ";
-    QTest::newRow("cage as the session") << "qalix-plus-control-cage@.service"
-                                         << "ExecStart=";
-}
-
-// The examples' lines as labwc and systemd run them: under both the launcher
-// starts a panel that was killed again after a second.
-void TestKioskPolicy::startedAtBoot()
-{
-    QFETCH(QString, example);
-    QFETCH(QString, prefix);
-    const QStringList lines = QString(readFile(QALIX_SOURCE_DIR "/packaging/" + example)).split('\n');
-    const auto line = std::find_if(lines.begin(), lines.end(), [&](const QString &l) { return l.startsWith(prefix); });
-    QVERIFY(line != lines.end());
-    const QString command = line->mid(prefix.startsWith("Exec") ? prefix.size() : 0);
-    if (command.startsWith("/usr/bin/cage") && QStandardPaths::findExecutable("cage").isEmpty())
-        QSKIP("cage is missing (./panel.sh test installs it)");
-    startLauncher({"kill", "wait"}, {}, QString(command).replace("/usr/bin/cage", "cage"));
-    QTRY_COMPARE_WITH_TIMEOUT(recordedRuns().size(), 2, 20000);
-    QVERIFY2(readFile(bin + "/launcher.log").contains("again in 1 s"), readFile(bin + "/launcher.log").constData());
-
-    // SIGTERM ends the panel, then the launcher, then cage with its program.
-    const pid_t kiosk = pid_t(readFile(bin + "/launcher").trimmed().toInt());
-    const pid_t panel = pid_t(readFile(bin + "/pid").trimmed().toInt());
-    QVERIFY(kiosk > 0 && panel > 0 && ::kill(kiosk, SIGTERM) == 0);
-    QTRY_VERIFY_WITH_TIMEOUT(::kill(kiosk, 0) != 0 && errno == ESRCH, 10000);
-    const bool panelGone = ::kill(panel, 0) != 0 && errno == ESRCH;
-    QVERIFY2(panelGone || ::kill(panel, SIGKILL) != 0, "the panel outlived its launcher");
-    QTRY_COMPARE_WITH_TIMEOUT(launcher.state(), QProcess::NotRunning, 10000);
+    QFETCH(bool, crashed);
+    QFETCH(int, code);
+    QFETCH(QString, expected);
+    KioskPolicy::Run run;
+    run.crashed = crashed;
+    (crashed ? run.signal : run.exitCode) = code;
+    run.durationMs = 2600;
+    QCOMPARE(KioskPolicy::restartLine(run, 4000), expected + ", starting it again in 4 s");
 }
 
 QTEST_GUILESS_MAIN(TestKioskPolicy)

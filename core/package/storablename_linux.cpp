@@ -1,0 +1,6 @@
+#include "core/package/storablename.h"
+
+bool isStorableName(const QString &)
+{
+    return true;
+}

@@ -1,0 +1,5 @@
+#include "core/startup/consoleoutput.h"
+
+void setUpStandardStreams()
+{
+}
