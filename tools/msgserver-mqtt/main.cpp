@@ -81,14 +81,16 @@ int main(int argc, char *argv[])
                                               .arg(bridge.errorString());
         return 1;
     }
-    // systemd stops with SIGTERM: end through the event loop, so the broker
-    // connection is closed cleanly. The handler only writes a byte.
+    // systemd stops with SIGTERM: end through the event loop, so the bridge
+    // says "offline" and closes the broker connection cleanly. The handler
+    // only writes a byte.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        QObject::connect(notifier, &QSocketNotifier::activated, &bridge, &MqttBridge::stop);
         std::signal(SIGTERM, [](int) { (void)!::write(signalPipe[0], "x", 1); });
         std::signal(SIGINT, [](int) { (void)!::write(signalPipe[0], "x", 1); });
     }
+    QObject::connect(&bridge, &MqttBridge::stopped, &app, &QCoreApplication::quit);
     bridge.start();
     return app.exec();
 }
