@@ -69,6 +69,15 @@ MqttConnection::MqttConnection(const Settings &s, QObject *parent)
             return;
         }
         checkAcknowledgements();
+        // The library's keep-alive check takes a ping whose answer still
+        // waits behind a backlog in our socket as unanswered, and drops a
+        // broker that is only faster than we are. While its ping is out and
+        // data waits (which proves the broker alive) the check waits until
+        // we have caught up; a ping that is due still goes out.
+        int waiting = 0;
+        const int fd = mosquitto_socket(m_mosq.get());
+        if (m_pingOut && fd >= 0 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0)
+            return;
         afterIo(mosquitto_loop_misc(m_mosq.get()));
     });
     m_retry.setSingleShot(true);
@@ -209,6 +218,7 @@ void MqttConnection::attempt()
     }
     m_attemptClock.start();
     m_lastInbound = m_clock.elapsed();
+    m_pingOut = false;
     qCDebug(lcBroker) << "connecting to" << m_settings.host << m_settings.port << (v5 ? "MQTT 5" : "MQTT 3.1.1");
     const int rc = mosquitto_connect_async(handle, m_settings.host.toUtf8().constData(), m_settings.port,
                                            m_settings.keepAliveSeconds);
@@ -306,9 +316,13 @@ void MqttConnection::afterIo(int rc)
     if (!m_mosq || m_currentState == State::Failed)
         return;
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq.get()) < 0) {
-        fail(rc == MOSQ_ERR_ERRNO         ? QString::fromLocal8Bit(strerror(errno))
-                 : rc == MOSQ_ERR_SUCCESS ? closeReason()
-                                          : QString::fromUtf8(mosquitto_strerror(rc)));
+        // The library has no text for its own keep-alive time-out ("Unknown error.").
+        fail(rc == MOSQ_ERR_ERRNO           ? QString::fromLocal8Bit(strerror(errno))
+                 : rc == MOSQ_ERR_SUCCESS   ? closeReason()
+                 : rc == MOSQ_ERR_KEEPALIVE ? QStringLiteral("no answer to the keep-alive from the broker within %1 s: "
+                                                             "frozen, or the network is cut")
+                                                  .arg(m_settings.keepAliveSeconds)
+                                            : QString::fromUtf8(mosquitto_strerror(rc)));
         return;
     }
     watchSocket();
@@ -482,8 +496,17 @@ void MqttConnection::onDisconnectCallback(mosquitto *, void *self, int rc, const
 void MqttConnection::onLogCallback(mosquitto *, void *self, int level, const char *text)
 {
     qCDebug(lcBroker) << "libmosquitto:" << text;
+    auto *connection = static_cast<MqttConnection *>(self);
     if (level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING))
-        static_cast<MqttConnection *>(self)->m_libraryLog.add(QString::fromUtf8(text));
+        connection->m_libraryLog.add(QString::fromUtf8(text));
+    // The library tells of its pings only here.
+    if (level == MOSQ_LOG_DEBUG) {
+        const QByteArray line = QByteArray::fromRawData(text, int(std::strlen(text)));
+        if (line.endsWith(" sending PINGREQ"))
+            connection->m_pingOut = true;
+        else if (line.endsWith(" received PINGRESP"))
+            connection->m_pingOut = false;
+    }
 }
 
 void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_message *m, const mosquitto_property *)

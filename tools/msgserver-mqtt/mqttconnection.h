@@ -157,6 +157,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_upSince = 0;
     qint64 m_lastInbound = 0;   // bytes from the broker, or the attempt
+    bool m_pingOut = false;     // the library waits for the answer to its ping
     int m_brokerReason = 0;     // of the broker's DISCONNECT, 0 for none
     QList<qint64> m_shortDrops; // connections the broker closed soon after they came up
     LibraryLog m_libraryLog;    // what libmosquitto wrote during this attempt
