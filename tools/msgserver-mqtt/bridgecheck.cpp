@@ -156,8 +156,12 @@ void BridgeCheck::nameSilentTopics()
                 askedOn.insert(state.topic, port.refreshTopic);
         }
     }
+    // Counted by what came: a button's topic left out above sent nothing either.
+    int heard = 0;
+    for (const QString &topic : qAsConst(m_stateTopics))
+        heard += m_retained.contains(topic) ? 1 : 0;
     say(QStringLiteral("values: %1 of %2 state topics sent one, retained or asked for")
-            .arg(m_stateTopics.size() - silent.size())
+            .arg(heard)
             .arg(m_stateTopics.size()));
     for (const QString &topic : silent.mid(0, maxValueLines)) {
         const QString asked = askedOn.value(topic);

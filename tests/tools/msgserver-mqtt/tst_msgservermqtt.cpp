@@ -65,6 +65,7 @@ private slots:
     void twoBridgesWithOneClientIdAreNamed();
     void checkConnect_data();
     void checkConnect();
+    void discoveredPortsCarryValues();
     void noPasswordInAnyLog();
 
 private:
@@ -1163,6 +1164,49 @@ QStringList logged; // every message of this process while it is caught
 
 // With every logging category on, debug included, no password shows in what
 // the client, the simulator or the bridge writes; the logins do, masked.
+void TestMsgServerMqtt::discoveredPortsCarryValues()
+{
+    QVERIFY(broker->start());
+    for (const QFileInfo &file : QDir(QALIX_TEST_DATA "/discovery").entryInfoList({"*.txt"})) {
+        const QList<QByteArray> lines = readFile(file.filePath()).split('\n');
+        QVERIFY(broker->publish(QString::fromUtf8(lines.at(0)), lines.at(1), true));
+    }
+    QByteArray config = QByteArray(testConfig).replace("@PORT@", QByteArray::number(broker->port()));
+    const QString file = dir->filePath("bridge.ini");
+    QVERIFY(writeFile(file, config));
+    QProcess discover;
+    discover.start(program, {"--config", file, "--discover"});
+    QVERIFY(discover.waitForFinished(30000));
+    const QByteArray sections = discover.readAllStandardOutput();
+    QVERIFY2(discover.exitCode() == 0
+                 && sections.startsWith("; msgserver-mqtt --discover: 9 ports of 7 devices from "
+                                        "12 discovery documents"),
+             (sections + discover.readAllStandardError()).constData());
+
+    // Appended as it stands: --check takes it, and the bridge carries its values both ways.
+    config += sections;
+    QVERIFY(writeFile(file, config));
+    QProcess check;
+    check.start(program, {"--config", file, "--check"});
+    QVERIFY(check.waitForFinished(30000));
+    QVERIFY2(check.exitCode() == 0 && check.readAllStandardError().isEmpty(), check.readAllStandardOutput());
+    QVERIFY(bridge->start(config, broker->port()));
+    QVERIFY(startSubscriber());
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    QVERIFY(broker->publish("shellyplus1pm-a8032ab12345/status/switch:0", R"({"id":0,"output":true,"apower":12.5})"));
+    QVERIFY(broker->publish("zigbee2mqtt/Taster Flur/action", "single"));
+    QVERIFY(broker->publish("tele/aussen/SENSOR", R"({"DS18B20":{"Temperature":-3.5},"TempUnit":"C"})"));
+    QTRY_COMPARE(p->values.value("OUT.Bad_Lüfter.2", -99.0), 1.0);
+    QTRY_COMPARE(p->values.value("IN.Taster_Flur.1", -99.0), 2.0);
+    QTRY_COMPARE(p->values.value("IN.Aussen_DS18B20_Temperature.1", -99.0), -3.5);
+    QCOMPARE(p->values.value("IN.Bad_Lüfter.1"), 12.5);
+    p->client.setPortValue(QStringLiteral("Bad_Lüfter"), 2, true, 0.0);
+    QVERIFY2(waitForOutput(subscriber, seen, "shellyplus1pm-a8032ab12345/command/switch:0 off\n"), seen.constData());
+    p->client.setPortValue(QStringLiteral("Küche_Licht"), 1, true, 1.0);
+    QVERIFY2(waitForOutput(subscriber, seen, "zigbee2mqtt/Küche Licht/set {\"state\":\"ON\"}\n"), seen.constData());
+}
+
 void TestMsgServerMqtt::noPasswordInAnyLog()
 {
     const QByteArray secrets[] = {"broker-Secret-1", "panel-Secret-2", "sim-Secret-3"};
