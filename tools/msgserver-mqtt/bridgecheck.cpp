@@ -142,7 +142,12 @@ void BridgeCheck::nameSilentTopics()
     QStringList silent;
     QHash<QString, QStringList> ports;
     QHash<QString, QString> askedOn;
+    QSet<QString> heard; // a message came, or an answer elsewhere gave its port a value
     for (const BridgeConfig::Port &port : qAsConst(m_config.ports)) {
+        for (const BridgeConfig::Port::State &state : port.states) {
+            if (m_retained.contains(state.topic) || m_withValue.contains(port.address()))
+                heard.insert(state.topic);
+        }
         // A button that nobody presses is as quiet.
         if (m_withValue.contains(port.address()) || m_offline.contains(port.address()) || port.resetAfterSeconds > 0)
             continue;
@@ -156,12 +161,9 @@ void BridgeCheck::nameSilentTopics()
                 askedOn.insert(state.topic, port.refreshTopic);
         }
     }
-    // Counted by what came: a button's topic left out above sent nothing either.
-    int heard = 0;
-    for (const QString &topic : qAsConst(m_stateTopics))
-        heard += m_retained.contains(topic) ? 1 : 0;
+    // Counted by what came: a button's topic, left out above, sent nothing either.
     say(QStringLiteral("values: %1 of %2 state topics sent one, retained or asked for")
-            .arg(heard)
+            .arg(heard.size())
             .arg(m_stateTopics.size()));
     for (const QString &topic : silent.mid(0, maxValueLines)) {
         const QString asked = askedOn.value(topic);

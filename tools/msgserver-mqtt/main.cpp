@@ -4,8 +4,8 @@
 #include "bridgeconfig.h"
 #include "bridgelog.h"
 #include "discoveryrun.h"
-#include "portconfig.h"
 #include "mqttbridge.h"
+#include "portconfig.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

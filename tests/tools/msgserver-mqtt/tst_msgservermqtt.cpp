@@ -1073,7 +1073,8 @@ void TestMsgServerMqtt::checkConnect_data()
     QTest::addColumn<QString>("expected");
 
     const QByteArray bridge = "username = bridge\npassword = pw\n";
-    QTest::newRow("TLS, login, ACL") << bridge << 0 << "IN.Aussen.1 = 8.5 (from sensors/aussen)";
+    QTest::newRow("TLS, login, ACL") << bridge + "[IN.Taster.1]\nstate = zigbee2mqtt/taster/action\nreset_after = 2\n"
+                                     << 0 << "IN.Aussen.1 = 8.5 (from sensors/aussen)";
     QTest::newRow("wrong password") << QByteArray("username = bridge\npassword = no\n") << 2 << "Not authorized";
     QTest::newRow("subscription the ACL refuses") << QByteArray("username = guest\npassword = pw\n") << 2
                                                   << "the broker refused the subscription to zigbee2mqtt/kueche";
@@ -1149,7 +1150,9 @@ void TestMsgServerMqtt::checkConnect()
              qPrintable(err + out.right(300)));
     if (exitCode != 0)
         return;
-    // Named: the topics that sent nothing, retained or asked for; a port with an answer has a value.
+    // Named: the topics that sent nothing, retained or asked for; a port with an answer has a value; the
+    // button's topic is neither named nor counted as heard.
+    QVERIFY2(out.contains("values: 3 of 5 state topics sent one"), qPrintable(out.right(400)));
     QVERIFY2(err.startsWith("msgserver-mqtt: --connect: nothing on zigbee2mqtt/kueche (OUT.Kueche.1, IN.Kueche.2), "
                             "neither retained nor answered to zigbee2mqtt/kueche/get")
                  && err.count("--connect: nothing on ") == err.count('\n') && !err.contains("stat/flur/POWER"),
