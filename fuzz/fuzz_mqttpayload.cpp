@@ -1,8 +1,9 @@
 // Feeds arbitrary MQTT payloads through a port's payload conversion, and
-// arbitrary panel value texts through its command template and back, and the
-// same bytes as a value path.
+// arbitrary panel value texts through its command template (as sent, or to
+// three decimals) and back, and the same bytes as a value path.
 
 #include "tools/msgserver-mqtt/payloadmapping.h"
+#include "tools/msgserver-mqtt/portcommand.h"
 
 #include <QString>
 #include <QStringList>
@@ -55,19 +56,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A command must read back as what the panel asked for, whatever text it
     // sent: a JSON template must not let the value text out of its place.
-    PayloadMapping command;
+    PayloadMapping words;
+    words.setOnOffPort(pick & 8);
+    PortCommand command;
+    command.templateText = QStringLiteral("{\"v\":\"%v\"}");
+    command.decimals = (pick & 128) ? 3 : -1;
     ValuePath v;
     ValuePath::parse(QStringLiteral("v"), &v, &reason);
-    command.setCommandTemplate(QStringLiteral("{\"v\":\"%v\"}"));
-    command.setOnOffPort(pick & 8);
     const QString valueText = QString::fromUtf8(payload);
     QByteArray wire;
-    if (command.commandPayload(value, valueText, &wire, &reason)) {
+    if (command.payload(words, value, valueText, &wire, &reason)) {
         double back = 0.0;
         QString why;
-        if (!command.toValue(wire, v, &back, &why))
+        if (!words.toValue(wire, v, &back, &why))
             std::abort();
-        const double expected = (pick & 8) ? (value != 0.0 ? 1.0 : 0.0) : valueText.trimmed().toDouble();
+        double expected = (pick & 8) ? (value != 0.0 ? 1.0 : 0.0) : valueText.trimmed().toDouble();
+        if (command.decimals >= 0 && !(pick & 8))
+            expected = QString::number(expected, 'f', command.decimals).toDouble();
         if (back != expected && !(std::isnan(back) && std::isnan(expected)))
             std::abort();
     }

@@ -11,6 +11,7 @@ extern "C" int fuzz_projectreader(const uint8_t *data, size_t size);
 extern "C" int fuzz_transferreceiver(const uint8_t *data, size_t size);
 extern "C" int fuzz_msgline(const uint8_t *data, size_t size);
 extern "C" int fuzz_mqttpayload(const uint8_t *data, size_t size);
+extern "C" int fuzz_discovery(const uint8_t *data, size_t size);
 
 // Every input a fuzz target was seeded with or kept from a run goes through
 // the target's own checks again, so a fault fuzzing once found stays found.
@@ -29,7 +30,8 @@ void TestFuzzReplay::storedInputs_data()
     // fuzzing (any crash it ever finds belongs in fuzzed/ as well).
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("file");
-    for (const QString target : {"qlxfat", "projectreader", "transferreceiver", "msgline", "mqttpayload"}) {
+    for (const QString target :
+         {"qlxfat", "projectreader", "transferreceiver", "msgline", "mqttpayload", "discovery"}) {
         for (const QString &folder : {QString(), QStringLiteral("fuzzed")}) {
             const QDir dir(QStringLiteral(QALIX_TEST_DATA "/") + target + QLatin1Char('/') + folder);
             const QString prefix = folder.isEmpty() ? target : target + QLatin1Char('/') + folder;
@@ -56,6 +58,8 @@ void TestFuzzReplay::storedInputs()
         QCOMPARE(fuzz_msgline(bytes, size), 0);
     else if (target == QLatin1String("mqttpayload"))
         QCOMPARE(fuzz_mqttpayload(bytes, size), 0);
+    else if (target == QLatin1String("discovery"))
+        QCOMPARE(fuzz_discovery(bytes, size), 0);
     else
         QCOMPARE(fuzz_qlxfat(bytes, size), 0);
 }

@@ -28,9 +28,13 @@ QStringList Availability::conventionTopics(const QString &stateTopic)
         return {};
     const QString &first = levels.at(0);
     if (first == QLatin1String("zigbee2mqtt") && levels.at(1) != QLatin1String("bridge")) {
-        // Friendly names may hold "/"; the device's topics hang below all of it.
-        // Every device is out of reach while Zigbee2MQTT itself is.
-        return {QStringLiteral("zigbee2mqtt/bridge/state"), stateTopic + QStringLiteral("/availability")};
+        // Friendly names may hold "/"; the device's topics hang below all of
+        // it, beside its action topic. Every device is out of reach while
+        // Zigbee2MQTT itself is.
+        const QString device = levels.size() > 2 && levels.last() == QLatin1String("action")
+            ? stateTopic.left(stateTopic.size() - 7)
+            : stateTopic;
+        return {QStringLiteral("zigbee2mqtt/bridge/state"), device + QStringLiteral("/availability")};
     }
     if ((first == QLatin1String("stat") || first == QLatin1String("tele")) && levels.size() == 3)
         return {QStringLiteral("tele/%1/LWT").arg(levels.at(1))};

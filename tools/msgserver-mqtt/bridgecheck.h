@@ -3,26 +3,26 @@
 
 #include "bridgeconfig.h"
 
+#include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QSet>
-#include <QTimer>
 
-class MqttConnection;
+class RetainedReader;
 
-// --check --connect: one connection to the broker with the configured login
-// and TLS, every subscription the bridge makes, and the retained values read
-// as the ports read them. Says what it could not do. Its own client id, with
-// a clean session, so that a running bridge keeps its connection and session.
+// --check --connect: every subscription the bridge makes, the retained
+// values read as the ports read them, then the refresh requests for the
+// ports still without a value and their answers. Says what it could not do,
+// and names the state topics that sent nothing.
 class BridgeCheck : public QObject
 {
     Q_OBJECT
 
 public:
-    // Retained messages follow the subscriptions at once; this long without
-    // one, they are all in.
-    static constexpr int settleMs = 500;
-    static constexpr int timeoutMs = 20000;
-    static constexpr int maxValueLines = 100; // values and offline devices, and topics without a value
+    static constexpr int maxValueLines = 100; // values and offline devices, and topics that sent nothing
+    // Devices answer a refresh request within this.
+    static constexpr int answerMs = 2000;
 
     explicit BridgeCheck(const BridgeConfig &config, QObject *parent = nullptr);
 
@@ -31,17 +31,23 @@ public:
 
 private:
     void onMessage(const QString &topic, const QByteArray &payload);
-    void readState(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic,
+    void readState(const BridgeConfig::Port &port, const BridgeConfig::Port::State &state, const QString &topic,
                    const QByteArray &payload);
     void problem(const QString &text);
+    bool askSilentPorts();
+    void nameSilentTopics();
     void finish();
 
     BridgeConfig m_config;
-    MqttConnection *m_broker;
-    QTimer m_settle;
-    QTimer m_deadline;
+    RetainedReader *m_reader;
+    // Topic -> the ports that read it, and which of their states or answers.
+    QHash<QString, QList<QPair<int, BridgeConfig::Port::State>>> m_readers;
+    QHash<QString, QList<int>> m_availabilityOf; // topic -> ports
     QStringList m_stateTopics;
-    QSet<QString> m_retained;
+    QSet<QString> m_retained;  // state topics with a message
+    QSet<QString> m_withValue; // ports, by address, that have one from any topic
+    QSet<QString> m_offline;   // ports whose device says it is away
+    bool m_asked = false;
     int m_valueLines = 0;
     int m_problems = 0;
     bool m_done = false;

@@ -15,10 +15,10 @@ namespace {
 
 // The key words the file may use, per kind of section.
 const QStringList brokerKeys{
-    QStringLiteral("url"),      QStringLiteral("client_id"), QStringLiteral("username"),
-    QStringLiteral("password"), QStringLiteral("prefix"),    QStringLiteral("cafile"),
-    QStringLiteral("certfile"), QStringLiteral("keyfile"),   QStringLiteral("persistent_session"),
-    QStringLiteral("keepalive")};
+    QStringLiteral("url"),       QStringLiteral("client_id"),   QStringLiteral("username"),
+    QStringLiteral("password"),  QStringLiteral("prefix"),      QStringLiteral("cafile"),
+    QStringLiteral("certfile"),  QStringLiteral("keyfile"),     QStringLiteral("persistent_session"),
+    QStringLiteral("keepalive"), QStringLiteral("silent_after")};
 const QStringList panelKeys{QStringLiteral("user"), QStringLiteral("password"), QStringLiteral("listen")};
 
 // A comment starts a line with ";" or "#", or follows white space with ";".
@@ -111,6 +111,11 @@ QString BridgeConfig::prefixState(const PortId &port) const
     return port.toTopic(prefix);
 }
 
+QString BridgeConfig::stateTopic() const
+{
+    return prefix.isEmpty() ? QString() : prefix + QStringLiteral("/bridge/state");
+}
+
 bool BridgeConfig::prefixPort(const QString &topic, Port *result) const
 {
     // <state>/set and deeper topics are commands or something else, never state.
@@ -120,7 +125,7 @@ bool BridgeConfig::prefixPort(const QString &topic, Port *result) const
     Port port;
     port.id = id;
     port.states = {Port::State{topic, ValuePath()}};
-    port.command = topic + QStringLiteral("/set");
+    port.command.topic = topic + QStringLiteral("/set");
     *result = port;
     return true;
 }
@@ -364,6 +369,13 @@ bool BridgeConfig::parse(const QByteArray &text, const QString &path)
                 if (value != QLatin1String("yes") && value != QLatin1String("no"))
                     return fail(lineNo, QStringLiteral("persistent_session must be yes or no"));
                 persistentSession = value == QLatin1String("yes");
+            } else if (key == QLatin1String("silent_after")) {
+                bool ok = false;
+                silentAfterSeconds = value.toInt(&ok);
+                if (!ok || silentAfterSeconds < 0 || silentAfterSeconds > maxSilentAfter)
+                    return fail(
+                        lineNo,
+                        QStringLiteral("silent_after must be seconds from 0 (never) to %1").arg(maxSilentAfter));
             } else if (key == QLatin1String("keepalive")) {
                 bool ok = false;
                 keepAliveSeconds = value.toInt(&ok);
@@ -456,6 +468,10 @@ QString BridgeConfig::describe() const
         out << ", CA " << cafile;
     if (!certfile.isEmpty())
         out << ", client certificate " << certfile;
+    if (silentAfterSeconds > 0)
+        out << "; state topics silent for " << silentAfterSeconds << " s are named";
+    if (!stateTopic().isEmpty())
+        out << "; its own state on " << stateTopic();
     out << "\npanel login " << panelUser << ", on " << listenAddress.toString() << ":" << listenPort << "\n";
     for (const Port &p : ports)
         out << p.describe() << "\n";

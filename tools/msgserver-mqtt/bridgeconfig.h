@@ -47,6 +47,10 @@ public:
     int keepAliveSeconds = 10;
     static constexpr int minKeepAlive = 5; // libmosquitto's least
     static constexpr int maxKeepAlive = 65535;
+    // A configured state topic without any message this long after the
+    // first connect is named once (a typo, an ACL that withholds it); 0: never.
+    int silentAfterSeconds = 3600;
+    static constexpr int maxSilentAfter = 7 * 24 * 3600;
     QString panelUser;
     QString panelPassword;
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
@@ -76,6 +80,9 @@ public:
     bool prefixPort(const QString &topic, Port *port) const;
     // State and command topics of a port without a section.
     QString prefixState(const PortId &port) const;
+    // <prefix>/bridge/state: "online" while the bridge is connected,
+    // "offline" after it; empty without a prefix.
+    QString stateTopic() const;
     // Why a topic shaped like a port under the prefix names none; empty for
     // a port or for a topic of another shape.
     QString prefixTopicFault(const QString &topic) const;

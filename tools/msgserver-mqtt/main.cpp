@@ -3,7 +3,9 @@
 #include "bridgecheck.h"
 #include "bridgeconfig.h"
 #include "bridgelog.h"
+#include "discoveryrun.h"
 #include "mqttbridge.h"
+#include "portconfig.h"
 #include "core/startup/stoprequest.h"
 
 #include <QCommandLineParser>
@@ -31,6 +33,12 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("connect"),
                       QStringLiteral("With --check: also connect to the broker once, subscribe and read the retained "
                                      "values; exit 2 when any of it fails.")});
+    parser.addOption({QStringLiteral("discover"),
+                      QStringLiteral("Print port sections for the devices' retained Home Assistant discovery "
+                                     "documents on the broker, to append to the configuration, and exit.")});
+    parser.addOption({QStringLiteral("discovery-prefix"),
+                      QStringLiteral("With --discover: the discovery prefix (default homeassistant)."),
+                      QStringLiteral("PREFIX"), QStringLiteral("homeassistant")});
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Debug lines on standard error.")});
     parser.process(app);
 
@@ -38,6 +46,18 @@ int main(int argc, char *argv[])
                                                                              : QStringLiteral("*.debug=false"));
     if (parser.isSet(QStringLiteral("connect")) && !parser.isSet(QStringLiteral("check"))) {
         qCCritical(lcBridge) << "--connect goes with --check";
+        return 2;
+    }
+    const bool discover = parser.isSet(QStringLiteral("discover"));
+    if (discover && parser.isSet(QStringLiteral("check"))) {
+        qCCritical(lcBridge) << "--discover does not go with --check";
+        return 2;
+    }
+    const QString discoveryPrefix = parser.value(QStringLiteral("discovery-prefix"));
+    if (parser.isSet(QStringLiteral("discovery-prefix")) && (!discover || !PortConfig::validTopic(discoveryPrefix))) {
+        qCCritical(lcBridge).noquote() << "--discovery-prefix goes with --discover and needs a topic without "
+                                          "wildcards, not"
+                                       << discoveryPrefix;
         return 2;
     }
     if (!parser.isSet(QStringLiteral("config"))) {
@@ -62,6 +82,9 @@ int main(int argc, char *argv[])
         return parser.isSet(QStringLiteral("connect")) ? BridgeCheck(config).run() : 0;
     }
 
+    if (discover)
+        return DiscoveryRun(config, discoveryPrefix).run();
+
     MqttBridge bridge(config);
     if (!bridge.listen(config.listenAddress, config.listenPort)) {
         qCCritical(lcBridge).noquote() << QStringLiteral("cannot listen on %1:%2: %3")
@@ -70,10 +93,11 @@ int main(int argc, char *argv[])
                                               .arg(bridge.errorString());
         return 1;
     }
-    // systemd stops with SIGTERM: end through the event loop, so the broker
-    // connection is closed cleanly.
+    // systemd stops with SIGTERM: end through the event loop, so the bridge
+    // says "offline" and closes the broker connection cleanly.
     StopRequest stopRequest({StopRequest::Terminate, StopRequest::Interrupt});
-    QObject::connect(&stopRequest, &StopRequest::requested, &app, &QCoreApplication::quit);
+    QObject::connect(&stopRequest, &StopRequest::requested, &bridge, &MqttBridge::stop);
+    QObject::connect(&bridge, &MqttBridge::stopped, &app, &QCoreApplication::quit);
     bridge.start();
     return app.exec();
 }

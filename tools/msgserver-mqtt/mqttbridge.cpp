@@ -66,6 +66,8 @@ MqttConnection::Settings MqttBridge::brokerSettings(const BridgeConfig &config)
     settings.password = config.brokerPassword;
     settings.persistent = config.persistentSession;
     settings.keepAliveSeconds = config.keepAliveSeconds;
+    settings.willTopic = config.stateTopic();
+    settings.willPayload = QByteArrayLiteral("offline");
     settings.maxTopicBytes = BridgeConfig::maxTopicBytes;
     settings.maxPayloadBytes = PayloadMapping::maxPayloadBytes;
     // Availability first: a broker sends the retained messages in the order
@@ -105,27 +107,53 @@ MqttBridge::MqttBridge(const BridgeConfig &c, QObject *parent)
         m_values.insert(port.address(), value);
         if (port.expireAfterSeconds > 0)
             m_expiry.start(1000);
+        if (port.resetAfterSeconds > 0)
+            m_resetPorts << i;
     }
     connect(&m_expiry, &QTimer::timeout, this, &MqttBridge::expireValues);
+    m_reset.setSingleShot(true);
+    connect(&m_reset, &QTimer::timeout, this, &MqttBridge::resetInputs);
+    m_silence.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this, &MqttBridge::nameSilentTopics);
 
     m_broker = new MqttConnection(brokerSettings(m_config), this);
     connect(m_broker, &MqttConnection::message, this, &MqttBridge::onMessage);
-    connect(m_broker, &MqttConnection::connected, this, [this] {
-        m_echoes.clear();
-        // Sent after the subscriptions, so the answers find them in place.
-        QList<int> all;
-        for (int i = 0; i < m_config.ports.size(); ++i)
-            all << i;
-        refresh(all);
-        // Open before saying so: whoever reads the line may connect at once.
-        openForPanels();
-        say(QStringLiteral("broker %1 connected").arg(m_config.url));
-        emit brokerConnected();
-    });
+    connect(m_broker, &MqttConnection::connected, this, &MqttBridge::onBrokerConnected);
     connect(m_broker, &MqttConnection::connectionLost, this, &MqttBridge::onBrokerLost);
+    connect(m_broker, &MqttConnection::stopped, this, &MqttBridge::stopped);
     reportBrokerFaults();
     connect(&m_server, &QTcpServer::newConnection, this, &MqttBridge::onNewConnection);
     setUpTimers();
+}
+
+void MqttBridge::onBrokerConnected()
+{
+    m_echoes.clear();
+    // Retained, so that a site's monitoring sees it whenever it looks; the
+    // broker says "offline" for a bridge that is gone without a word.
+    QString reason;
+    if (!m_config.stateTopic().isEmpty()
+        && !m_broker->publish(m_config.stateTopic(), QByteArrayLiteral("online"), &reason, 1, true))
+        m_faults.report(QStringLiteral("publish ") + m_config.stateTopic(),
+                        QStringLiteral("state to %1 not sent: %2").arg(m_config.stateTopic(), reason));
+    // Sent after the subscriptions, so the answers find them in place.
+    QList<int> all;
+    for (int i = 0; i < m_config.ports.size(); ++i)
+        all << i;
+    refresh(all);
+    if (m_config.silentAfterSeconds > 0 && !m_silenceChecked && !m_silence.isActive())
+        m_silence.start(m_config.silentAfterSeconds * 1000);
+    // Open before saying so: whoever reads the line may connect at once.
+    openForPanels();
+    say(QStringLiteral("broker %1 connected").arg(m_config.url));
+    emit brokerConnected();
+}
+
+void MqttBridge::stop()
+{
+    if (!m_config.stateTopic().isEmpty() && m_broker->isConnected())
+        m_broker->publish(m_config.stateTopic(), QByteArrayLiteral("offline"), nullptr, 1, true);
+    m_broker->stop();
 }
 
 void MqttBridge::reportBrokerFaults()
@@ -265,15 +293,16 @@ void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
         onAvailability(topic, payload);
     const auto found = m_portsByTopic.constFind(topic);
     if (found != m_portsByTopic.constEnd()) {
+        if (m_silence.isActive())
+            m_heard.insert(topic);
         for (const Route &route : found.value()) {
             // Whatever an unreachable device's topic still carries is not its state now.
             if (!m_offlineTopics.at(route.port).isEmpty())
                 continue;
             const BridgeConfig::Port &port = m_config.ports.at(route.port);
-            if (route.answer)
-                apply(port, port.answers.at(route.state).path, topic, payload, true);
-            else
-                apply(port, port.states.at(route.state).path, topic, payload);
+            const BridgeConfig::Port::State &state =
+                route.answer ? port.answers.at(route.state) : port.states.at(route.state);
+            apply(port, state.path, topic, payload, state.shared);
         }
         return;
     }
@@ -296,12 +325,13 @@ void MqttBridge::onMessage(const QString &topic, const QByteArray &payload)
 }
 
 void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic,
-                       const QByteArray &payload, bool quiet)
+                       const QByteArray &payload, bool shared)
 {
     double value = 0.0;
     QString reason;
-    if (!port.mapping.toValue(payload, path, &value, &reason)) {
-        if (quiet)
+    bool absent = false;
+    if (!port.mapping.toValue(payload, path, &value, &reason, &absent)) {
+        if (shared && absent)
             qCDebug(lcBridge) << topic << "holds nothing for" << port.address() << reason;
         else
             m_faults.report(
@@ -319,6 +349,11 @@ void MqttBridge::apply(const BridgeConfig::Port &port, const ValuePath &path, co
         known = m_values.insert(address, entry);
     }
     known->at = m_clock.elapsed();
+    if (port.resetAfterSeconds > 0) {
+        // A repeat before the time is up keeps the input up longer.
+        known->resetAt = value != 0.0 ? known->at + qint64(port.resetAfterSeconds) * 1000 : 0;
+        scheduleReset(known->resetAt);
+    }
     if (known->known && known->value == value)
         return; // the panels have it already
     known->value = value;
@@ -352,6 +387,7 @@ void MqttBridge::forget(const QString &address)
     if (found == m_values.end() || !found->known)
         return;
     found->known = false;
+    found->resetAt = 0;
     --m_knownValues;
     qCDebug(lcBridge) << address << "unknown";
     sendToPanels(address, *found);
@@ -372,6 +408,72 @@ void MqttBridge::expireValues()
                             .arg(port.expireAfterSeconds));
         forget(port.address());
     }
+}
+
+void MqttBridge::scheduleReset(qint64 at)
+{
+    if (at == 0 || (m_reset.isActive() && m_nextReset <= at))
+        return;
+    m_nextReset = at;
+    m_reset.start(int(qMax<qint64>(0, at - m_clock.elapsed())));
+}
+
+void MqttBridge::resetInputs()
+{
+    const qint64 now = m_clock.elapsed();
+    qint64 next = 0;
+    for (const int index : qAsConst(m_resetPorts)) {
+        const QString address = m_config.ports.at(index).address();
+        Value &value = m_values[address];
+        if (!value.known || value.resetAt == 0)
+            continue;
+        if (value.resetAt > now) {
+            next = next == 0 ? value.resetAt : qMin(next, value.resetAt);
+            continue;
+        }
+        value.resetAt = 0;
+        value.value = 0.0;
+        qCDebug(lcBridge) << address << "back to 0";
+        sendToPanels(address, value);
+    }
+    scheduleReset(next);
+}
+
+void MqttBridge::nameSilentTopics()
+{
+    if (!m_broker->isConnected())
+        return; // again from the next connect: the broker may bring them then
+    m_silenceChecked = true;
+    // Topic by topic, each with its ports; a device that says it is away is
+    // not silent by mistake, nor a button that nobody pressed.
+    QStringList topics;
+    QHash<QString, QStringList> ports;
+    for (int i = 0; i < m_config.ports.size(); ++i) {
+        const BridgeConfig::Port &port = m_config.ports.at(i);
+        for (const BridgeConfig::Port::State &state : port.states) {
+            if (m_heard.contains(state.topic) || !m_offlineTopics.at(i).isEmpty() || port.resetAfterSeconds > 0)
+                continue;
+            if (!ports.contains(state.topic))
+                topics << state.topic;
+            ports[state.topic] << port.address();
+        }
+    }
+    m_heard = QSet<QString>();
+    if (topics.isEmpty())
+        return;
+    constexpr int shownTopics = 10;
+    QStringList named;
+    for (const QString &topic : topics.mid(0, shownTopics))
+        named << QStringLiteral("%1 (%2)").arg(shown(topic), ports.value(topic).join(QStringLiteral(", ")));
+    complain(QStringLiteral("no message on %1 state topic%2 in the %3 s since the broker was first reached "
+                            "(silent_after): %4%5; a typo, an ACL that withholds them, or devices that retain "
+                            "nothing and report rarely")
+                 .arg(topics.size())
+                 .arg(topics.size() == 1 ? QString() : QStringLiteral("s"))
+                 .arg(m_config.silentAfterSeconds)
+                 .arg(named.join(QStringLiteral(", ")),
+                      topics.size() > shownTopics ? QStringLiteral(" and %1 more").arg(topics.size() - shownTopics)
+                                                  : QString()));
 }
 
 bool MqttBridge::roomForPrefixPort(const QString &topic, const QString &address)
@@ -607,23 +709,23 @@ void MqttBridge::onPortCommand(const QString &object, int portNumber, bool outpu
             return;
         }
         port.id = id;
-        port.command = m_config.prefixState(id) + QStringLiteral("/set");
+        port.command.topic = m_config.prefixState(id) + QStringLiteral("/set");
     }
     QByteArray payload;
     QString reason;
-    if (!port.mapping.commandPayload(value, valueText, &payload, &reason)) {
+    if (!port.command.payload(port.mapping, value, valueText, &payload, &reason)) {
         m_faults.report(QStringLiteral("command value ") + address,
                         QStringLiteral("command for %1: %2; not sent").arg(address, reason));
         return;
     }
-    if (!publish(port.command, payload, &reason)) {
+    if (!publish(port.command.topic, payload, &reason, port.command.qos, port.command.retain)) {
         // A panel may send any number of them (object names with "#" make
         // topics no broker takes): the first, then a count.
         m_faults.report(QStringLiteral("command not sent ") + reason,
-                        QStringLiteral("command for %1 to %2 not sent: %3").arg(address, port.command, reason));
+                        QStringLiteral("command for %1 to %2 not sent: %3").arg(address, port.command.topic, reason));
         return;
     }
-    qCDebug(lcBridge) << "command" << address << "->" << port.command << payload;
+    qCDebug(lcBridge) << "command" << address << "->" << port.command.topic << payload;
 }
 
 void MqttBridge::dropPanels(const QString &reason)
@@ -736,9 +838,9 @@ bool MqttBridge::readsTopic(const QString &topic) const
     return m_portsByTopic.contains(topic) || m_portsByAvailability.contains(topic) || m_config.prefixPort(topic, &port);
 }
 
-bool MqttBridge::publish(const QString &topic, const QByteArray &payload, QString *reason)
+bool MqttBridge::publish(const QString &topic, const QByteArray &payload, QString *reason, int qos, bool retain)
 {
-    if (!m_broker->publish(topic, payload, reason))
+    if (!m_broker->publish(topic, payload, reason, qos, retain))
         return false;
     if (m_broker->echoesOwnPublishes() && readsTopic(topic) && !m_echoes.published(topic, payload, m_clock.elapsed()))
         qCDebug(lcBridge) << "too many publishes waiting for their echo; this one will read as a report:" << topic;

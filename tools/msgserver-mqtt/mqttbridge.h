@@ -63,10 +63,14 @@ public:
     QHostAddress serverAddress() const { return m_listenAddress; }
     // Connects to the broker; panels are taken once it is up.
     void start();
+    // Says "offline" on the bridge's state topic and ends the broker
+    // connection cleanly; stopped() follows.
+    void stop();
 
 signals:
     void brokerConnected();
     void brokerLost();
+    void stopped();
 
 private:
     // A port the bridge knows of: every configured one, and those under the
@@ -76,8 +80,9 @@ private:
         PortId id;
         double value = 0.0;
         bool known = false;
-        qint64 at = 0;   // of the last message that converted, on m_clock
-        int config = -1; // index into config.ports; -1 under the prefix
+        qint64 at = 0;      // of the last message that converted, on m_clock
+        qint64 resetAt = 0; // a momentary input goes back to 0 then; 0: not due
+        int config = -1;    // index into config.ports; -1 under the prefix
     };
     // A panel connection's own state.
     struct Panel
@@ -104,7 +109,7 @@ private:
     void closeForPanels(const QString &reason);
     void sayListening();
     void refresh(const QList<int> &indices);
-    bool publish(const QString &topic, const QByteArray &payload, QString *reason);
+    bool publish(const QString &topic, const QByteArray &payload, QString *reason, int qos = 1, bool retain = false);
     bool readsTopic(const QString &topic) const;
     void onBrokerLost(const QString &reason);
     void reportBrokerFaults();
@@ -113,9 +118,14 @@ private:
     void admit(QTcpSocket *socket);
     void onStartRequested(MsgServerSession *session);
     void onPortCommand(const QString &object, int port, bool output, const QString &valueText, double value);
-    // `quiet`: a payload without the port's value is no fault (a refresh answer's topic).
+    // `shared`: a payload without the port's value is no fault (a topic
+    // others' messages come on too).
     void apply(const BridgeConfig::Port &port, const ValuePath &path, const QString &topic, const QByteArray &payload,
-               bool quiet = false);
+               bool shared = false);
+    void onBrokerConnected();
+    void resetInputs();
+    void scheduleReset(qint64 at);
+    void nameSilentTopics();
     // The value of the port at `address` is no longer known: every panel is told.
     void forget(const QString &address);
     void sendToPanels(const QString &address, const Value &value);
@@ -148,6 +158,12 @@ private:
     QMap<QString, Value> m_values;        // by address, so reports go out in a stable order
     int m_knownValues = 0;                // of them, those with a value
     QTimer m_expiry;                      // runs when a port has expire_after
+    QList<int> m_resetPorts;              // with reset_after
+    QTimer m_reset;                       // for the next one due
+    qint64 m_nextReset = 0;
+    QTimer m_silence; // from the first connect to silent_after
+    bool m_silenceChecked = false;
+    QSet<QString> m_heard; // state topics with a message, until the silence check
     int m_prefixPorts = 0;
     qint64 m_prefixReportBytes = 0;
     LoginThrottle m_throttle;

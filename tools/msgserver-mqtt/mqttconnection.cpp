@@ -113,6 +113,33 @@ void MqttConnection::start()
     attempt();
 }
 
+void MqttConnection::stop()
+{
+    m_retry.stop();
+    if (m_currentState != State::Connected || !m_mosq) {
+        m_stopping = true;
+        QMetaObject::invokeMethod(this, &MqttConnection::finishStop, Qt::QueuedConnection);
+        return;
+    }
+    m_stopping = true;
+    // The library writes at once what its socket takes, and closes it once
+    // the DISCONNECT is out.
+    mosquitto_disconnect(m_mosq.get());
+    afterIo(MOSQ_ERR_SUCCESS);
+    if (m_stopping)
+        QTimer::singleShot(stopTimeoutMs, this, &MqttConnection::finishStop);
+}
+
+void MqttConnection::finishStop()
+{
+    if (!m_stopping)
+        return;
+    m_stopping = false;
+    teardown();
+    setState(State::Idle);
+    emit stopped();
+}
+
 void MqttConnection::dropNotifiers()
 {
     // Off before the library closes their descriptor; deleted later, since
@@ -179,6 +206,11 @@ void MqttConnection::attempt()
     }
     if (m_settings.tls && !setUpTls())
         return;
+    if (!m_settings.willTopic.isEmpty()) {
+        const QByteArray topic = m_settings.willTopic.toUtf8();
+        mosquitto_will_set_v5(handle, topic.constData(), m_settings.willPayload.size(),
+                              m_settings.willPayload.constData(), 1, true, nullptr);
+    }
     m_attemptClock.start();
     m_lastInbound = m_clock.elapsed();
     m_pingOut = false;
@@ -271,6 +303,10 @@ void MqttConnection::watchSocket()
 
 void MqttConnection::afterIo(int rc)
 {
+    if (m_stopping && (!m_mosq || rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq.get()) < 0)) {
+        finishStop();
+        return;
+    }
     if (!m_mosq || m_currentState == State::Failed)
         return;
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq.get()) < 0) {
@@ -288,6 +324,10 @@ void MqttConnection::afterIo(int rc)
 
 void MqttConnection::fail(const QString &reason)
 {
+    if (m_stopping) {
+        finishStop();
+        return;
+    }
     if (m_currentState == State::Failed)
         return;
     const bool wasUp = m_currentState == State::Connected;
@@ -485,7 +525,7 @@ void MqttConnection::onMessageCallback(mosquitto *, void *self, const mosquitto_
     emit connection->message(topic, QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
 }
 
-bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QString *reason)
+bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QString *reason, int qos, bool retain)
 {
     if (m_currentState != State::Connected || !m_mosq) {
         if (reason)
@@ -494,13 +534,14 @@ bool MqttConnection::publish(const QString &topic, const QByteArray &payload, QS
     }
     int mid = 0;
     const int rc = mosquitto_publish(m_mosq.get(), &mid, topic.toUtf8().constData(), payload.size(),
-                                     payload.constData(), 1, false);
+                                     payload.constData(), qos, retain);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (reason)
             *reason = QString::fromUtf8(mosquitto_strerror(rc));
         return false;
     }
-    if (m_unacknowledged.size() < maxUnacknowledged)
+    // QoS 0 has no acknowledgement to wait for.
+    if (qos > 0 && m_unacknowledged.size() < maxUnacknowledged)
         m_unacknowledged.insert(mid, Publish{topic, m_clock.elapsed()});
     watchSocket();
     return true;

@@ -47,6 +47,10 @@ public:
         // traffic, and a broker that has sent nothing for brokerSilenceMs()
         // counts as gone (frozen, or the network cut).
         int keepAliveSeconds = 10;
+        // Published by the broker, retained, when the connection ends
+        // without a DISCONNECT (a crash, a cut network); empty: none.
+        QString willTopic;
+        QByteArray willPayload;
         // Larger messages are refused before they are copied.
         int maxTopicBytes = 65535;
         int maxPayloadBytes = 256 * 1024 * 1024;
@@ -69,12 +73,18 @@ public:
     ~MqttConnection() override;
 
     void start();
+    // Ends the connection with a DISCONNECT, after what was published
+    // before; stopped() follows, at the latest after stopTimeoutMs.
+    void stop();
+    static constexpr int stopTimeoutMs = 2000;
     State state() const { return m_currentState; }
     bool isConnected() const { return m_currentState == State::Connected; }
     // The broker hands our own publishes back (MQTT 3.1.1 has no "no local").
     bool echoesOwnPublishes() const { return m_protocol == Protocol::Mqtt311; }
-    // QoS 1, not retained. False when not connected or refused by the library.
-    bool publish(const QString &topic, const QByteArray &payload, QString *reason = nullptr);
+    // False when not connected or refused by the library. QoS 1 and 2 are
+    // watched for the broker's acknowledgement.
+    bool publish(const QString &topic, const QByteArray &payload, QString *reason = nullptr, int qos = 1,
+                 bool retain = false);
 
 signals:
     void connected();
@@ -85,6 +95,7 @@ signals:
     // A published command the broker refused or never acknowledged.
     void publishFailed(const QString &topic, const QString &reason);
     void message(const QString &topic, const QByteArray &payload);
+    void stopped();
     // One over the bounds; `topic` cut short when it is the reason.
     void messageRefused(const QString &topic, const QString &reason);
 
@@ -116,6 +127,7 @@ private:
     void keepSession();
     void afterIo(int rc);
     void fail(const QString &reason);
+    void finishStop();
     void teardown();
     void dropNotifiers();
     void watchSocket();
@@ -133,6 +145,7 @@ private:
     QElapsedTimer m_attemptClock;
     Backoff m_backoff;
     State m_currentState = State::Idle;
+    bool m_stopping = false;
     Protocol m_protocol = Protocol::Mqtt5; // 3.1.1 once a broker refuses 5
     QHash<int, QStringList> m_pendingSubscriptions;
     struct Publish

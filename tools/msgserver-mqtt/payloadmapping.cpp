@@ -12,20 +12,6 @@
 
 namespace {
 
-// Locale-independent; no "nan", "inf", hex or thousands separators.
-bool parseNumber(const QString &text, double *value)
-{
-    static const QRegularExpression number(QStringLiteral("\\A[+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?\\z"));
-    if (!number.match(text).hasMatch())
-        return false;
-    bool ok = false;
-    const double v = QLocale::c().toDouble(text, &ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    *value = v;
-    return true;
-}
-
 bool containsWord(const QStringList &words, const QString &text)
 {
     return words.contains(text, Qt::CaseInsensitive);
@@ -38,10 +24,22 @@ QString number(double value)
 
 } // namespace
 
+bool PayloadMapping::readNumber(const QString &text, double *value)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\A[+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?\\z"));
+    if (!pattern.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text, &ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    *value = v;
+    return true;
+}
+
 PayloadMapping::PayloadMapping()
     : m_on(defaultOnWords())
     , m_off(defaultOffWords())
-    , m_templateText(QStringLiteral("%v"))
 {
 }
 
@@ -88,11 +86,6 @@ QString PayloadMapping::scaleText() const
         .arg(number(m_scaleFrom[0]), number(m_scaleFrom[1]), number(m_scaleTo[0]), number(m_scaleTo[1]));
 }
 
-void PayloadMapping::setCommandTemplate(const QString &commandTemplate)
-{
-    m_templateText = commandTemplate.isEmpty() ? QStringLiteral("%v") : commandTemplate;
-}
-
 bool PayloadMapping::scaleToPanel(double raw, double *value) const
 {
     const double v = m_scaled
@@ -114,7 +107,7 @@ bool PayloadMapping::numberToValue(QString text, double *value) const
         text.replace(QLatin1Char(','), QLatin1Char('.'));
     }
     double raw = 0.0;
-    return parseNumber(text, &raw) && scaleToPanel(raw, value);
+    return readNumber(text, &raw) && scaleToPanel(raw, value);
 }
 
 bool PayloadMapping::wordToValue(const QString &text, double *value) const
@@ -150,23 +143,33 @@ bool PayloadMapping::textToValue(const QString &text, double *value, QString *re
     return false;
 }
 
-bool PayloadMapping::toValue(const QByteArray &payload, const ValuePath &path, double *value, QString *reason) const
+bool PayloadMapping::toValue(const QByteArray &payload, const ValuePath &path, double *value, QString *reason,
+                             bool *absent) const
 {
+    bool nothing = false;
+    if (!absent)
+        absent = &nothing;
+    *absent = false;
     if (payload.size() > maxPayloadBytes) {
         *reason = QStringLiteral("payload of %1 bytes, more than %2").arg(payload.size()).arg(maxPayloadBytes);
         return false;
     }
-    if (path.isEmpty())
-        return textToValue(QString::fromUtf8(payload).trimmed(), value, reason);
+    if (path.isEmpty()) {
+        const QString text = QString::fromUtf8(payload).trimmed();
+        *absent = text.isEmpty();
+        return textToValue(text, value, reason);
+    }
 
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
     if (error.error != QJsonParseError::NoError || document.isNull()) {
-        *reason = QStringLiteral("not JSON");
+        *absent = payload.trimmed().isEmpty();
+        *reason = *absent ? QStringLiteral("empty payload") : QStringLiteral("not JSON");
         return false;
     }
     QJsonValue at;
     if (!path.find(document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()), &at)) {
+        *absent = true;
         *reason = QStringLiteral("no %1 in the JSON payload").arg(path.toString());
         return false;
     }
@@ -180,6 +183,7 @@ bool PayloadMapping::toValue(const QByteArray &payload, const ValuePath &path, d
         // reports true when closed.
         return textToValue(at.toBool() ? QStringLiteral("true") : QStringLiteral("false"), value, reason);
     case QJsonValue::String:
+        *absent = at.toString().trimmed().isEmpty();
         return textToValue(at.toString().trimmed(), value, reason);
     default:
         break;
@@ -188,47 +192,13 @@ bool PayloadMapping::toValue(const QByteArray &payload, const ValuePath &path, d
     return false;
 }
 
-bool PayloadMapping::commandPayload(double value, const QString &valueText, QByteArray *payload, QString *reason) const
+bool PayloadMapping::scaleToDevice(double value, double *raw) const
 {
-    // Not a value a panel can mean; as an on/off word it would switch on.
-    if (!std::isfinite(value)) {
-        *reason = QStringLiteral("value \"%1\" is not a number").arg(valueText.left(40));
+    const double v = m_scaled
+        ? m_scaleFrom[0] + (value - m_scaleTo[0]) * (m_scaleFrom[1] - m_scaleFrom[0]) / (m_scaleTo[1] - m_scaleTo[0])
+        : value;
+    if (!std::isfinite(v))
         return false;
-    }
-    QString word;
-    for (const auto &entry : m_words) {
-        if (entry.second == value) {
-            word = entry.first;
-            break;
-        }
-    }
-    if (!word.isNull()) {
-        // found in the table
-    } else if (m_onOffPort) {
-        // The panel's item state: exactly 0 is off, every other value on.
-        word = value == 0.0 ? m_off.constFirst() : m_on.constFirst();
-    } else if (!m_words.isEmpty()) {
-        *reason = QStringLiteral("no word of the map means %1").arg(valueText.left(40));
-        return false;
-    } else {
-        double parsed = 0.0;
-        if (!parseNumber(valueText, &parsed)) {
-            *reason = QStringLiteral("value \"%1\" is not a number").arg(valueText.left(40));
-            return false;
-        }
-        word = valueText;
-        if (m_scaled) {
-            const double raw = m_scaleFrom[0]
-                + (parsed - m_scaleTo[0]) * (m_scaleFrom[1] - m_scaleFrom[0]) / (m_scaleTo[1] - m_scaleTo[0]);
-            if (!std::isfinite(raw)) {
-                *reason = QStringLiteral("value %1 scaled back is not finite").arg(valueText.left(40));
-                return false;
-            }
-            word = number(raw);
-        }
-    }
-    QString text = m_templateText;
-    text.replace(QLatin1String("%v"), word);
-    *payload = text.toUtf8();
+    *raw = v;
     return true;
 }

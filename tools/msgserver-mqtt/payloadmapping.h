@@ -9,8 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-// How one port's MQTT payloads become values and its commands become payloads.
-// Pure: bytes in, a value or a reason out.
+// How one port's MQTT payloads become values, and which words and scale its
+// commands use (PortCommand builds them). Pure: bytes in, a value or a reason out.
 class PayloadMapping
 {
 public:
@@ -37,7 +37,6 @@ public:
     // Numbers from the device, from..fromEnd, become to..toEnd on the panel;
     // false when the first range is empty or a bound is not finite.
     bool setScale(double from, double fromEnd, double to, double toEnd);
-    void setCommandTemplate(const QString &commandTemplate);
 
     QStringList onWords() const { return m_on; }
     QStringList offWords() const { return m_off; }
@@ -47,17 +46,20 @@ public:
     bool hasDecimalComma() const { return m_decimalComma; }
     bool isScaled() const { return m_scaled; }
     QString scaleText() const;
-    QString commandTemplate() const { return m_templateText; }
 
     // The value a state payload carries at `path`. False, with the reason,
-    // when it carries none: no number, an unknown word, a missing path, not finite.
-    bool toValue(const QByteArray &payload, const ValuePath &path, double *value, QString *reason) const;
+    // when it carries none: no number, an unknown word, a missing path, not
+    // finite. `absent`, when given, says whether the payload held nothing for
+    // the port at all (empty, the path missing, an empty text there) rather
+    // than something it cannot read.
+    bool toValue(const QByteArray &payload, const ValuePath &path, double *value, QString *reason,
+                 bool *absent = nullptr) const;
 
-    // The command payload for a panel's value; valueText as the panel sent it.
-    // False, with the reason, when there is none: a value text that is not a
-    // plain finite number (it would be pasted into the template as it
-    // stands), or a value that no word of the table names.
-    bool commandPayload(double value, const QString &valueText, QByteArray *payload, QString *reason) const;
+    // A panel's value as the device's number, through the scale; false when
+    // that is not finite.
+    bool scaleToDevice(double value, double *raw) const;
+    // A plain number, locale-independent: no "nan", "inf", hex or thousands separators.
+    static bool readNumber(const QString &text, double *value);
 
     static const QStringList &defaultOnWords();
     static const QStringList &defaultOffWords();
@@ -77,7 +79,6 @@ private:
     bool m_scaled = false;
     double m_scaleFrom[2] = {0.0, 1.0};
     double m_scaleTo[2] = {0.0, 1.0};
-    QString m_templateText;
 };
 
 #endif // PAYLOADMAPPING_H

@@ -108,10 +108,9 @@ QStringList PortConfig::keys()
     for (int i = 2; i <= maxStates; ++i)
         all << QStringLiteral("state%1").arg(i) << QStringLiteral("value%1").arg(i);
     all << QStringLiteral("on") << QStringLiteral("off") << QStringLiteral("map") << QStringLiteral("unit")
-        << QStringLiteral("decimal_comma") << QStringLiteral("scale") << QStringLiteral("command")
-        << QStringLiteral("command_template") << QStringLiteral("availability") << QStringLiteral("online")
-        << QStringLiteral("offline") << QStringLiteral("refresh") << QStringLiteral("refresh_payload")
-        << QStringLiteral("expire_after");
+        << QStringLiteral("decimal_comma") << QStringLiteral("scale") << commandKeys() << QStringLiteral("availability")
+        << QStringLiteral("online") << QStringLiteral("offline") << QStringLiteral("refresh")
+        << QStringLiteral("refresh_payload") << QStringLiteral("expire_after") << QStringLiteral("reset_after");
     return all;
 }
 
@@ -132,15 +131,20 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
         m_refreshGiven = true;
         return true;
     }
-    if (key == QLatin1String("expire_after")) {
+    if (key == QLatin1String("expire_after") || key == QLatin1String("reset_after")) {
         bool ok = false;
-        expireAfterSeconds = value.toInt(&ok);
-        if (!ok || expireAfterSeconds < 1 || expireAfterSeconds > maxExpireAfter) {
-            *reason = QStringLiteral("expire_after must be seconds from 1 to %1").arg(maxExpireAfter);
+        const bool expire = key == QLatin1String("expire_after");
+        int &seconds = expire ? expireAfterSeconds : resetAfterSeconds;
+        seconds = value.toInt(&ok);
+        if (!ok || seconds < 1 || seconds > (expire ? maxExpireAfter : maxResetAfter)) {
+            *reason =
+                QStringLiteral("%1 must be seconds from 1 to %2").arg(key).arg(expire ? maxExpireAfter : maxResetAfter);
             return false;
         }
         return true;
     }
+    if (commandKeys().contains(key) && key != QLatin1String("command"))
+        return setCommand(key, value, reason);
     if (index >= 0 || key == QLatin1String("command") || key == QLatin1String("refresh")) {
         if (!validTopic(value)) {
             *reason = topicFault(key, value);
@@ -149,8 +153,8 @@ bool PortConfig::set(const QString &key, const QString &value, QString *reason)
         if (index >= 0) {
             m_givenTopics[index] = value;
         } else if (key == QLatin1String("command")) {
-            command = value;
-            m_commandGiven = true;
+            command.topic = value;
+            m_commandKeys << key;
         } else {
             refreshTopic = value;
             m_refreshGiven = true;
@@ -228,12 +232,54 @@ bool PortConfig::setMapping(const QString &key, const QString &value, QString *r
                                      "such as 0..254 -> 0..100");
             return false;
         }
-    } else if (key == QLatin1String("command_template")) {
+    }
+    return true;
+}
+
+QStringList PortConfig::commandKeys()
+{
+    return {QStringLiteral("command"),  QStringLiteral("command_template"),
+            QStringLiteral("send"),     QStringLiteral("send_on"),
+            QStringLiteral("send_off"), QStringLiteral("send_decimals"),
+            QStringLiteral("retain"),   QStringLiteral("qos")};
+}
+
+bool PortConfig::setCommand(const QString &key, const QString &value, QString *reason)
+{
+    m_commandKeys << key;
+    bool ok = false;
+    if (key == QLatin1String("command_template")) {
         if (!value.contains(QLatin1String("%v"))) {
             *reason = QStringLiteral("command_template has no %v");
             return false;
         }
-        mapping.setCommandTemplate(value);
+        command.templateText = value;
+    } else if (key == QLatin1String("send") || key == QLatin1String("send_on") || key == QLatin1String("send_off")) {
+        if (value.isEmpty()) {
+            *reason = QStringLiteral("%1 needs the word to send").arg(key);
+            return false;
+        }
+        (key == QLatin1String("send")          ? command.fixedWord
+             : key == QLatin1String("send_on") ? command.onWord
+                                               : command.offWord) = value;
+    } else if (key == QLatin1String("send_decimals")) {
+        command.decimals = value.toInt(&ok);
+        if (!ok || command.decimals < 0 || command.decimals > PortCommand::maxDecimals) {
+            *reason =
+                QStringLiteral("send_decimals must be a number of digits from 0 to %1").arg(PortCommand::maxDecimals);
+            return false;
+        }
+    } else if (key == QLatin1String("retain")) {
+        if (!PortCommand::yesNo(value, &command.retain)) {
+            *reason = QStringLiteral("retain must be yes or no");
+            return false;
+        }
+    } else if (key == QLatin1String("qos")) {
+        command.qos = value.toInt(&ok);
+        if (!ok || command.qos < 0 || command.qos > 2 || value.size() != 1) {
+            *reason = QStringLiteral("qos must be 0, 1 or 2");
+            return false;
+        }
     }
     return true;
 }
@@ -277,12 +323,18 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
         *reason = QStringLiteral("[%1] needs state = TOPIC when prefix is empty").arg(address());
         return false;
     }
-    if (!m_commandGiven)
-        command = states.first().topic + QStringLiteral("/set");
+    if (!m_commandKeys.contains(QLatin1String("command")))
+        command.topic = states.first().topic + QStringLiteral("/set");
+    if (!command.fixedWord.isNull() && (!command.onWord.isNull() || !command.offWord.isNull())) {
+        *reason = QStringLiteral("[%1]: send is the word for every press; send_on and send_off do not go with it")
+                      .arg(address());
+        return false;
+    }
     if (!m_availabilityGiven)
         availability.topics = Availability::conventionTopics(states.first().topic);
     answers.clear();
-    for (int i = 0; !m_refreshGiven && refreshTopic.isEmpty() && i < states.size(); ++i) {
+    // A momentary input has no state to ask for.
+    for (int i = 0; !m_refreshGiven && resetAfterSeconds == 0 && refreshTopic.isEmpty() && i < states.size(); ++i) {
         const RefreshConvention convention = RefreshConvention::forState(states.at(i).topic, states.at(i).path);
         // One made from a long state topic could not be sent.
         if (!validTopic(convention.topic) || (!convention.answerTopic.isEmpty() && !validTopic(convention.answerTopic)))
@@ -290,7 +342,14 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
         refreshTopic = convention.topic;
         refreshPayload = convention.payload;
         if (!convention.answerTopic.isEmpty() && !hasState(convention.answerTopic))
-            answers.append(State{convention.answerTopic, convention.answerPath});
+            answers.append(State{convention.answerTopic, convention.answerPath, true});
+    }
+    for (State &state : states) {
+        // Tasmota's answer to every command (stat/<device>/RESULT, or
+        // <device>/stat/RESULT with another full topic); a momentary
+        // input's device reports its other fields on the same topic.
+        state.shared =
+            resetAfterSeconds > 0 || (!state.path.isEmpty() && state.topic.endsWith(QLatin1String("/RESULT")));
     }
     for (const QString &topic : qAsConst(availability.topics)) {
         // One made from a long state topic would be refused as it arrives.
@@ -315,9 +374,12 @@ bool PortConfig::complete(const QString &prefixState, QString *reason)
 
 QString PortConfig::uselessKeys() const
 {
-    if (!id.isOutput() && (m_commandGiven || mapping.commandTemplate() != QLatin1String("%v")))
-        return QStringLiteral("[%1]: command and command_template do nothing here: input ports take no commands")
-            .arg(address());
+    if (!id.isOutput() && !m_commandKeys.isEmpty())
+        return QStringLiteral("[%1]: %2 %3 nothing here: input ports take no commands")
+            .arg(address(), m_commandKeys.join(QStringLiteral(", ")),
+                 m_commandKeys.size() == 1 ? QStringLiteral("does") : QStringLiteral("do"));
+    if (command.decimals >= 0 && command.sendsWords(mapping))
+        return QStringLiteral("[%1]: send_decimals does nothing here: the port sends words").arg(address());
     return QString();
 }
 
@@ -344,10 +406,7 @@ QString PortConfig::describe() const
     if (mapping.isScaled())
         out << ", scale " << mapping.scaleText();
     if (id.isOutput()) {
-        out << "; command " << command << " " << mapping.commandTemplate()
-            << (!mapping.wordTable().isEmpty() ? " (%v: word of the map)"
-                    : mapping.isOnOffPort()    ? " (%v: on/off word)"
-                                               : " (%v: value)");
+        out << "; command " << command.describe(mapping);
     } else {
         out << "; input, takes no commands";
     }
@@ -359,5 +418,7 @@ QString PortConfig::describe() const
         out << ", answered on " << answer.topic << " value " << answer.path.toString();
     if (expireAfterSeconds > 0)
         out << "; unknown " << expireAfterSeconds << " s after its last message";
+    if (resetAfterSeconds > 0)
+        out << "; back to 0 " << resetAfterSeconds << " s after a message";
     return text;
 }

@@ -4,6 +4,7 @@
 #include "availability.h"
 #include "core/bus/portid.h"
 #include "payloadmapping.h"
+#include "portcommand.h"
 #include "valuepath.h"
 
 #include <QByteArray>
@@ -20,6 +21,11 @@ public:
     {
         QString topic;
         ValuePath path;
+        // Other messages come there too (Tasmota's stat/<device>/RESULT
+        // answers every command; a momentary input's device reports its
+        // other fields): one with nothing for this port is passed over in
+        // silence, not written as a fault.
+        bool shared = false;
     };
     // state, state2 … state4: a device that reports on several topics
     // (Tasmota's stat/<device>/POWER and tele/<device>/STATE).
@@ -30,7 +36,7 @@ public:
 
     PortId id;           // the section's name
     QList<State> states; // the first names the defaults
-    QString command;
+    PortCommand command;
     PayloadMapping mapping;
     Availability availability;
     // What makes the device report now: the refresh key, or else its
@@ -38,18 +44,23 @@ public:
     QString refreshTopic;
     QByteArray refreshPayload;
     // Where a convention's answer comes when not on a state topic (Tasmota's
-    // stat/<device>/RESULT): read as a state, but a payload without the
-    // port's value is passed over in silence, since other answers come there too.
+    // stat/<device>/RESULT): read as a state, shared.
     QList<State> answers;
     // A value older than this many seconds is unknown to the panels; 0: never.
     int expireAfterSeconds = 0;
     static constexpr int maxExpireAfter = 366 * 24 * 3600;
+    // A momentary input (a button's action): back to 0 this many seconds
+    // after its last message with another value; 0: never.
+    int resetAfterSeconds = 0;
+    static constexpr int maxResetAfter = 24 * 3600;
     int line = 0; // of the section header; 0 for a port under the prefix
 
     QString address() const { return id.toAddress(); }
     bool hasState(const QString &topic) const;
 
     static QStringList keys();
+    // The keys of what a command publishes; output ports only.
+    static QStringList commandKeys();
     // One key of the section; false with the reason when its value is bad.
     bool set(const QString &key, const QString &value, QString *reason);
     // After the section: defaults from the first state topic (or `prefixState`
@@ -67,13 +78,15 @@ private:
     // Why `topic`, given for `key`, is no valid topic.
     static QString topicFault(const QString &key, const QString &topic);
     bool setMapping(const QString &key, const QString &value, QString *reason);
+    bool setCommand(const QString &key, const QString &value, QString *reason);
+    bool completeCommand(QString *reason);
 
     // As given by state, state2 … and value, value2 …; null when not given.
     QString m_givenTopics[maxStates];
     ValuePath m_givenPaths[maxStates];
     bool m_pathGiven[maxStates] = {};
     bool m_availabilityGiven = false;
-    bool m_commandGiven = false;
+    QStringList m_commandKeys; // as given
     bool m_refreshGiven = false;
 };
 

@@ -13,7 +13,7 @@ RefreshConvention RefreshConvention::forState(const QString &stateTopic, const V
     if (first == QLatin1String("zigbee2mqtt")) {
         // Its own topics and a device's are not states to ask for.
         static const QStringList notDevices{QStringLiteral("bridge"), QStringLiteral("availability"),
-                                            QStringLiteral("set"), QStringLiteral("get")};
+                                            QStringLiteral("set"), QStringLiteral("get"), QStringLiteral("action")};
         if (notDevices.contains(levels.at(1)) || notDevices.contains(last))
             return convention;
         const QString key = path.firstKey().isEmpty() ? QStringLiteral("state") : path.firstKey();

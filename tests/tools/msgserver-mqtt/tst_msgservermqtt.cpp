@@ -58,12 +58,14 @@ private slots:
     void stateSurvivesABridgeRestart();
     void ownCommandIsNotReadBack_data();
     void ownCommandIsNotReadBack();
+    void eventsSilentTopicsAndTheBridgesOwnState();
     void tlsFailuresSayWhy_data();
     void tlsFailuresSayWhy();
     void brokerRefusalsSayWhy();
     void twoBridgesWithOneClientIdAreNamed();
     void checkConnect_data();
     void checkConnect();
+    void discoveredPortsCarryValues();
     void noPasswordInAnyLog();
 
 private:
@@ -328,6 +330,15 @@ command_template = {"mode":"%v"})" << 1.0
                                      << "1" << QByteArray(R"({"mode":"heat"})");
     QTest::newRow("no word of the map") << "map = heat:1" << 0.0 << "0" << QByteArray();
     QTest::newRow("scaled back") << "scale = 0..254 -> 0..100" << 50.0 << "50" << QByteArray("127");
+    QTest::newRow("scaled back as an integer") << "scale = 0..254 -> 0..100" << 33.3 << "33.3" << QByteArray("85");
+    QTest::newRow("scaled back, decimals")
+        << "scale = 0..254 -> 0..100\nsend_decimals = 1" << 33.3 << "33.3" << QByteArray("84.6");
+    QTest::newRow("decimals, no negative zero") << "send_decimals = 0" << -0.4 << "-0.4" << QByteArray("0");
+    QTest::newRow("send, whatever the value") << "on = ON\nsend = OFF\ncommand_template = {\"state\":\"%v\"}" << 1.0
+                                              << "1" << QByteArray(R"({"state":"OFF"})");
+    QTest::newRow("send_on for any value but 0") << "on = ON\nsend_on = TOGGLE" << 0.5 << "0.5" << QByteArray("TOGGLE");
+    QTest::newRow("send_off, the off word read is not sent")
+        << "off = AUS\nsend_off = TOGGLE" << 0.0 << "0" << QByteArray("TOGGLE");
     QTest::newRow("nan is no on") << "on = ON" << qQNaN() << "nan" << QByteArray();
 }
 
@@ -342,7 +353,7 @@ void TestMsgServerMqtt::command()
     QString reason;
     QVERIFY2(portFrom(section, &port, &reason), qPrintable(reason));
     QByteArray got;
-    QCOMPARE(port.mapping.commandPayload(value, valueText, &got, &reason), !payload.isEmpty());
+    QCOMPARE(port.command.payload(port.mapping, value, valueText, &got, &reason), !payload.isEmpty());
     QCOMPARE(got, payload);
     QCOMPARE(reason.isEmpty(), !payload.isEmpty()); // a refusal says why
 }
@@ -381,8 +392,21 @@ void TestMsgServerMqtt::check_data()
             + panel << 0 << "broker mqtt://bridge@mqtt_1.local:1884 as";
     QTest::newRow("login twice") << "[broker]\nurl = mqtt://a:b@h\nusername = a\n" + panel << 2
                                  << "2: a login in the url and username";
-    QTest::newRow("input with a command") << panel + "[IN.A.1]\ncommand = a/set\n"
-                                          << 0 << "4: [IN.A.1]: command and command_template do nothing here";
+    QTest::newRow("input with a command") << panel + "[IN.A.1]\ncommand = a/set\nsend = ON\n"
+                                          << 0 << "4: [IN.A.1]: command, send do nothing here";
+    QTest::newRow("what a command sends") << panel + "[OUT.A.1]\nstate = a\nsend = OFF\nretain = yes\nqos = 0\n"
+                                          << 0 << "command a/set %v (%v: OFF whatever the value), QoS 0, retained\n";
+    QTest::newRow("send with send_on") << panel + "[OUT.A.1]\nsend = OFF\nsend_on = ON\n"
+                                       << 2 << "4: [OUT.A.1]: send is the word for every press";
+    QTest::newRow("decimals for words") << panel + "[OUT.A.1]\non = ON\nsend_decimals = 1\n"
+                                        << 0 << "4: [OUT.A.1]: send_decimals does nothing here";
+    QTest::newRow("qos 3") << panel + "[OUT.A.1]\nqos = 3\n" << 2 << "5: qos must be 0, 1 or 2";
+    QTest::newRow("momentary input") << panel + "[IN.A.1]\nstate = zigbee2mqtt/a/action\nreset_after = 2\n"
+                                     << 0
+                                     << "availability zigbee2mqtt/bridge/state, zigbee2mqtt/a/availability; "
+                                        "back to 0 2 s after a message\n";
+    QTest::newRow("silent_after") << "[broker]\nsilent_after = -1\n" + panel << 2
+                                  << "2: silent_after must be seconds from 0 (never) to 604800";
     QTest::newRow("index past the bound") << panel + "[IN.A.1]\nvalue = a[100000]\n"
                                           << 2 << "5: value a[100000]: [100000] is not an index from 0 to 99999";
     QTest::newRow("bad map") << panel + "[IN.A.1]\nmap = heat, cool:2\n" << 2 << "5: map needs word:number pairs";
@@ -575,14 +599,37 @@ void TestMsgServerMqtt::commandGoesToItsTopic_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<double>("value");
     QTest::addColumn<QByteArray>("published");
+    QTest::addColumn<QByteArray>("section"); // after the test's configuration
+    QTest::addColumn<QByteArray>("kept");    // QoS and retain flag of the retained message; empty: none kept
 
-    QTest::newRow("template, on") << "Kueche" << 1 << 1.0 << QByteArray(R"(zigbee2mqtt/kueche/set {"state":"ON"})");
-    QTest::newRow("template, off") << "Kueche" << 1 << 0.0 << QByteArray(R"(zigbee2mqtt/kueche/set {"state":"OFF"})");
-    QTest::newRow("own command topic") << "Flur" << 1 << 1.0 << QByteArray("cmnd/flur/POWER ON");
-    QTest::newRow("under the prefix") << "Zentral" << 1 << 0.5 << QByteArray("qalix/OUT/Zentral/1/set 0.5");
+    QTest::newRow("template, on") << "Kueche" << 1 << 1.0 << QByteArray(R"(zigbee2mqtt/kueche/set {"state":"ON"})")
+                                  << QByteArray() << QByteArray();
+    QTest::newRow("template, off") << "Kueche" << 1 << 0.0 << QByteArray(R"(zigbee2mqtt/kueche/set {"state":"OFF"})")
+                                   << QByteArray() << QByteArray();
+    QTest::newRow("own command topic") << "Flur" << 1 << 1.0 << QByteArray("cmnd/flur/POWER ON") << QByteArray()
+                                       << QByteArray();
+    QTest::newRow("under the prefix") << "Zentral" << 1 << 0.5 << QByteArray("qalix/OUT/Zentral/1/set 0.5")
+                                      << QByteArray() << QByteArray();
+    // "Alles aus" to a group topic, whatever the panel's toggle sent.
+    QTest::newRow("send") << "Alle" << 1 << 1.0 << QByteArray("cmnd/alle/POWER OFF")
+                          << QByteArray(
+                                 "[OUT.Alle.1]\nstate = stat/alle/POWER\ncommand = cmnd/alle/POWER\nsend = OFF\n")
+                          << QByteArray();
+    QTest::newRow("scaled as an integer, retained, QoS 0")
+        << "Dimmer" << 1 << 33.3 << QByteArray(R"(zigbee2mqtt/dimmer/set {"brightness":85})")
+        << QByteArray("[OUT.Dimmer.1]\nstate = zigbee2mqtt/dimmer\nvalue = brightness\nscale = 0..254 -> 0..100\n"
+                      "command_template = {\"brightness\":%v}\nretain = yes\nqos = 0\n")
+        << QByteArray("q0, r1");
+    QTest::newRow("send_on, QoS 2") << "Relais" << 1 << 1.0 << QByteArray("cmnd/relais/POWER TOGGLE")
+                                    << QByteArray(
+                                           "[OUT.Relais.1]\nstate = stat/relais/POWER\ncommand = cmnd/relais/POWER\n"
+                                           "on = ON\nsend_on = TOGGLE\nqos = 2\nretain = yes\n")
+                                    << QByteArray("q2, r1");
     // Refused: 50 each, one line for all.
-    QTest::newRow("input: refused, with one line") << "Aussen" << 1 << 1.0 << QByteArray();
-    QTest::newRow("topic no broker takes: refused, with one line") << "Zentral#%1" << 1 << 1.0 << QByteArray();
+    QTest::newRow("input: refused, with one line")
+        << "Aussen" << 1 << 1.0 << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("topic no broker takes: refused, with one line")
+        << "Zentral#%1" << 1 << 1.0 << QByteArray() << QByteArray() << QByteArray();
 }
 
 void TestMsgServerMqtt::commandGoesToItsTopic()
@@ -591,9 +638,11 @@ void TestMsgServerMqtt::commandGoesToItsTopic()
     QFETCH(int, port);
     QFETCH(double, value);
     QFETCH(QByteArray, published);
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, kept);
 
     QVERIFY(broker->start());
-    QVERIFY(bridge->start(testConfig, broker->port()));
+    QVERIFY(bridge->start(testConfig + section, broker->port()));
     QVERIFY(startSubscriber());
     auto p = panel();
     QTRY_VERIFY(p->client.isStarted());
@@ -616,6 +665,15 @@ void TestMsgServerMqtt::commandGoesToItsTopic()
     // Nothing comes back to the panel by itself: only the device's state would.
     QTest::qWait(200);
     QVERIFY(p->values.isEmpty());
+    if (kept.isEmpty())
+        return;
+    // Retained for a device that connects later, with the port's QoS.
+    QProcess late;
+    late.start("mosquitto_sub",
+               {"-p", QString::number(broker->port()), "-q", "2", "-d", "-C", "1", "-W", "2", "-t",
+                QString::fromUtf8(published.left(published.indexOf(' ')))});
+    QVERIFY(late.waitForFinished(5000));
+    QVERIFY(late.readAllStandardOutput().contains(", " + kept + ", m"));
 }
 
 // 64 strangers on eight addresses that connect and never log in, half of
@@ -869,6 +927,44 @@ void TestMsgServerMqtt::ownCommandIsNotReadBack()
     QTRY_COMPARE(p->values.value("OUT.Relais.1", -99.0), 1.0);
 }
 
+// A button's action, Tasmota's answer topic, a topic with a typo, and the
+// bridge's own state as a site's monitoring reads it.
+void TestMsgServerMqtt::eventsSilentTopicsAndTheBridgesOwnState()
+{
+    QVERIFY(broker->start());
+    QVERIFY(startSubscriber());
+    const QByteArray config = QByteArray(testConfig).replace("prefix = qalix\n", "prefix = qalix\nsilent_after = 3\n")
+        + "[IN.Taster.1]\nstate = zigbee2mqtt/taster\nvalue = action\nmap = single:1, double:2\nreset_after = 1\n"
+          "[OUT.Dimmer.1]\nstate = stat/dimmer/RESULT\nvalue = POWER\n[IN.Tippfehler.1]\nstate = sensors/tipfehler\n";
+    QVERIFY(bridge->start(config, broker->port()));
+    QVERIFY(waitForOutput(subscriber, seen, "qalix/bridge/state online\n"));
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    QVERIFY(broker->publish("zigbee2mqtt/taster", R"({"action":"double","battery":90})"));
+    QTRY_COMPARE(p->values.value("IN.Taster.1", -99.0), 2.0);
+    // Zigbee2MQTT's empty action after it, its other reports, the other answers on RESULT: no faults.
+    for (const char *other : {R"({"action":"","battery":90})", R"({"battery":89})"})
+        QVERIFY(broker->publish("zigbee2mqtt/taster", other));
+    QVERIFY(broker->publish("stat/dimmer/RESULT", R"({"Dimmer":40})"));
+    QVERIFY(broker->publish("stat/dimmer/RESULT", R"({"POWER":"ON"})"));
+    QTRY_COMPARE(p->values.value("OUT.Dimmer.1", -99.0), 1.0);
+    QCOMPARE(p->values.value("IN.Taster.1"), 2.0);
+    QTRY_COMPARE(p->values.value("IN.Taster.1"), 0.0); // a second after its last message
+    const QByteArray silent = bridge->errors("(silent_after)");
+    QVERIFY2(silent.contains("sensors/tipfehler (IN.Tippfehler.1)") && !silent.contains("zigbee2mqtt/taster")
+                 && !silent.contains("stat/dimmer/RESULT") && silent.count('\n') == 1,
+             silent.constData());
+
+    // Said on a clean stop, and by the broker for a bridge gone without a word.
+    bridge->stop();
+    QCOMPARE(bridge->process.exitCode(), 0);
+    QVERIFY(waitForOutput(subscriber, seen, "qalix/bridge/state offline\n"));
+    QVERIFY(bridge->start(config, broker->port()));
+    QTRY_COMPARE((seen += subscriber.readAllStandardOutput()).count("qalix/bridge/state online\n"), 2);
+    bridge->process.kill();
+    QTRY_COMPARE((seen += subscriber.readAllStandardOutput()).count("qalix/bridge/state offline\n"), 2);
+}
+
 void TestMsgServerMqtt::tlsFailuresSayWhy_data()
 {
     QTest::addColumn<QString>("serverCertificate");
@@ -977,7 +1073,8 @@ void TestMsgServerMqtt::checkConnect_data()
     QTest::addColumn<QString>("expected");
 
     const QByteArray bridge = "username = bridge\npassword = pw\n";
-    QTest::newRow("TLS, login, ACL") << bridge << 0 << "IN.Aussen.1 = 8.5 (from sensors/aussen)";
+    QTest::newRow("TLS, login, ACL") << bridge + "[IN.Taster.1]\nstate = zigbee2mqtt/taster/action\nreset_after = 2\n"
+                                     << 0 << "IN.Aussen.1 = 8.5 (from sensors/aussen)";
     QTest::newRow("wrong password") << QByteArray("username = bridge\npassword = no\n") << 2 << "Not authorized";
     QTest::newRow("subscription the ACL refuses") << QByteArray("username = guest\npassword = pw\n") << 2
                                                   << "the broker refused the subscription to zigbee2mqtt/kueche";
@@ -1033,6 +1130,7 @@ void TestMsgServerMqtt::checkConnect()
             .toUtf8()));
     broker->clientArgs = QStringList{"--cafile", dir->filePath("broker.pem"), "-u", "bridge", "-P", "pw"};
     QVERIFY(broker->publish("sensors/aussen", "8.5", true));
+    QVERIFY(broker->publish("stat/flur/RESULT", R"({"POWER":"ON"})", true)); // as if answered
 
     QByteArray config =
         QByteArray(testConfig)
@@ -1050,7 +1148,15 @@ void TestMsgServerMqtt::checkConnect()
     const QString err = QString::fromUtf8(check.readAllStandardError());
     QVERIFY2(check.exitCode() == exitCode && (exitCode ? err : out).contains(expected),
              qPrintable(err + out.right(300)));
-    QCOMPARE(err.isEmpty(), exitCode == 0);
+    if (exitCode != 0)
+        return;
+    // Named: the topics that sent nothing, retained or asked for; a port with an answer has a value; the
+    // button's topic is neither named nor counted as heard.
+    QVERIFY2(out.contains("values: 3 of 5 state topics sent one"), qPrintable(out.right(400)));
+    QVERIFY2(err.startsWith("msgserver-mqtt: --connect: nothing on zigbee2mqtt/kueche (OUT.Kueche.1, IN.Kueche.2), "
+                            "neither retained nor answered to zigbee2mqtt/kueche/get")
+                 && err.count("--connect: nothing on ") == err.count('\n') && !err.contains("stat/flur/POWER"),
+             qPrintable(err));
 }
 
 namespace {
@@ -1061,6 +1167,49 @@ QStringList logged; // every message of this process while it is caught
 
 // With every logging category on, debug included, no password shows in what
 // the client, the simulator or the bridge writes; the logins do, masked.
+void TestMsgServerMqtt::discoveredPortsCarryValues()
+{
+    QVERIFY(broker->start());
+    for (const QFileInfo &file : QDir(QALIX_TEST_DATA "/discovery").entryInfoList({"*.txt"})) {
+        const QList<QByteArray> lines = readFile(file.filePath()).split('\n');
+        QVERIFY(broker->publish(QString::fromUtf8(lines.at(0)), lines.at(1), true));
+    }
+    QByteArray config = QByteArray(testConfig).replace("@PORT@", QByteArray::number(broker->port()));
+    const QString file = dir->filePath("bridge.ini");
+    QVERIFY(writeFile(file, config));
+    QProcess discover;
+    discover.start(program, {"--config", file, "--discover"});
+    QVERIFY(discover.waitForFinished(30000));
+    const QByteArray sections = discover.readAllStandardOutput();
+    QVERIFY2(discover.exitCode() == 0
+                 && sections.startsWith("; msgserver-mqtt --discover: 9 ports of 7 devices from "
+                                        "12 discovery documents"),
+             (sections + discover.readAllStandardError()).constData());
+
+    // Appended as it stands: --check takes it, and the bridge carries its values both ways.
+    config += sections;
+    QVERIFY(writeFile(file, config));
+    QProcess check;
+    check.start(program, {"--config", file, "--check"});
+    QVERIFY(check.waitForFinished(30000));
+    QVERIFY2(check.exitCode() == 0 && check.readAllStandardError().isEmpty(), check.readAllStandardOutput());
+    QVERIFY(bridge->start(config, broker->port()));
+    QVERIFY(startSubscriber());
+    auto p = panel();
+    QTRY_VERIFY(p->client.isStarted());
+    QVERIFY(broker->publish("shellyplus1pm-a8032ab12345/status/switch:0", R"({"id":0,"output":true,"apower":12.5})"));
+    QVERIFY(broker->publish("zigbee2mqtt/Taster Flur/action", "single"));
+    QVERIFY(broker->publish("tele/aussen/SENSOR", R"({"DS18B20":{"Temperature":-3.5},"TempUnit":"C"})"));
+    QTRY_COMPARE(p->values.value("OUT.Bad_Lüfter.2", -99.0), 1.0);
+    QTRY_COMPARE(p->values.value("IN.Taster_Flur.1", -99.0), 2.0);
+    QTRY_COMPARE(p->values.value("IN.Aussen_DS18B20_Temperature.1", -99.0), -3.5);
+    QCOMPARE(p->values.value("IN.Bad_Lüfter.1"), 12.5);
+    p->client.setPortValue(QStringLiteral("Bad_Lüfter"), 2, true, 0.0);
+    QVERIFY2(waitForOutput(subscriber, seen, "shellyplus1pm-a8032ab12345/command/switch:0 off\n"), seen.constData());
+    p->client.setPortValue(QStringLiteral("Küche_Licht"), 1, true, 1.0);
+    QVERIFY2(waitForOutput(subscriber, seen, "zigbee2mqtt/Küche Licht/set {\"state\":\"ON\"}\n"), seen.constData());
+}
+
 void TestMsgServerMqtt::noPasswordInAnyLog()
 {
     const QByteArray secrets[] = {"broker-Secret-1", "panel-Secret-2", "sim-Secret-3"};
