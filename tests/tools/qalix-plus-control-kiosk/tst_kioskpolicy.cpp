@@ -49,7 +49,7 @@ const char standIn[] = R"(#!/bin/sh
 dir=$(dirname "$0")
 n=$(($(cat "$dir/count" 2>/dev/null || echo 0) + 1))
 echo $n >"$dir/count"
-for a in "$@"; do printf '%s|' "$a"; done >>"$dir/runs"
+for a in "$@" "$QALIX_KIOSK_LAUNCHER"; do printf '%s|' "$a"; done >>"$dir/runs"
 echo >>"$dir/runs"
 echo $$ >"$dir/pid"
 echo $PPID >"$dir/launcher"
@@ -86,7 +86,7 @@ void TestKioskPolicy::panelArguments_data()
 {
     QTest::addColumn<QVariant>("stored");   // invalid: no settings.ini
     QTest::addColumn<QStringList>("files"); // below projects/; "/" at the end: a folder
-    QTest::addColumn<QString>("expected");  // the package started full screen, empty for none
+    QTest::addColumn<QString>("expected");  // the package, empty for none: the start dialog, then full screen
 
     const QStringList demo{"Demo.qlxd", "Other.qlxd"};
     QTest::newRow("no settings file") << QVariant() << demo << "";
@@ -115,7 +115,7 @@ void TestKioskPolicy::panelArguments()
 
     const QStringList rest{"-home=30"};
     const QStringList arguments =
-        expected.isEmpty() ? rest : QStringList{"-fullscreen", projects + "/" + expected} + rest;
+        QStringList{"-fullscreen"} + (expected.isEmpty() ? rest : QStringList{projects + "/" + expected} + rest);
     QCOMPARE(KioskPolicy::panelArguments(projects, rest), arguments);
 }
 
@@ -225,14 +225,17 @@ QStringList TestKioskPolicy::recordedRuns() const
 void TestKioskPolicy::savedOptionsBringThePanelBackFullScreen()
 {
     // The panel killed while its screen saver had the backlight off: on again before the next start.
-    startLauncher({"save Demo.qlxd", "dark", "exit 0"}, {"-home=30", "--alwyas", "-Home=30"});
+    startLauncher({"save Demo.qlxd", "dark", "exit 0"},
+                  {"-home=30", "--alwyas", "-Home=30", "-touch", "-lang=en", "-wake=ITM_Alarm_IN1"});
     QVERIFY(launcher.waitForFinished(20000));
     const QByteArray errors = launcher.readAllStandardError();
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(launcher.exitCode(), 0);
 
-    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-stale=15|-home=30|";
-    QCOMPARE(recordedRuns(), (QStringList{"-stale=15|-home=30|", fullScreen, fullScreen}));
+    // The last field: the launcher tells the panel that it will start it again.
+    const QString passed = "-stale=15|-home=30|-touch|-lang=en|-wake=ITM_Alarm_IN1|1|";
+    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|" + passed;
+    QCOMPARE(recordedRuns(), (QStringList{"-fullscreen|" + passed, fullScreen, fullScreen}));
     const QList<QByteArray> lines = errors.trimmed().split('\n');
     // A mistyped word is named, not handed on, where it could become the package.
     QCOMPARE(lines.size(), 4);
