@@ -59,6 +59,10 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
 
 DialogSelectProject::~DialogSelectProject()
 {
+    // The gesture's recognizer is Qt's until it is given up; a dialog opened
+    // from a panel's page without a project comes and goes.
+    if (m_touch)
+        QScroller::ungrabGesture(m_ui->listWidget->viewport());
     delete m_ui;
 }
 

@@ -64,8 +64,11 @@ QString NameElider::elideOne(const QString &name, int differsAt, int maxWidth, c
         return name.left(start) + ellipsis;
     // Else its start, "…" and its end from where it differs, or from its
     // last word: a name that is another's start differs by its end.
+    // The end begins with the word it differs in: "Etage 1 …" and "Etage 10 …"
+    // differ after the "1", which must stay.
     const int lastWord = int(name.lastIndexOf(QLatin1Char(' '), name.size() - 2)) + 1;
-    const int tailAt = lastWord > 0 ? std::min(differsAt, lastWord) : differsAt;
+    const int wordAt = differsAt > 0 ? int(name.lastIndexOf(QLatin1Char(' '), differsAt - 1)) + 1 : 0;
+    const int tailAt = lastWord > 0 ? std::min(wordAt, lastWord) : wordAt;
     const QString rest = name.mid(tailAt);
     // The start gets what the whole end leaves, and at least two fifths.
     int head = fittingStart(QString(), name.left(tailAt), ellipsis + rest, maxWidth, width);

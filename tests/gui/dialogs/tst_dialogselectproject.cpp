@@ -142,7 +142,7 @@ void TestDialogSelectProject::clickChoosesProject()
     const auto found = list->findItems("beta", Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
     QPoint at(list->viewport()->width() / 3, list->visualItemRect(found.first()).center().y());
-    auto *device = QTest::createTouchDevice();
+    static auto *const device = QTest::createTouchDevice(); // one for the run: Qt keeps each one made
     QTest::touchEvent(list->viewport(), device).press(0, at, list->viewport());
     for (int moved = 0; moved < drag; moved += 20) {
         QTest::qWait(20);

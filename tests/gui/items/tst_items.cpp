@@ -222,7 +222,7 @@ void TestItems::presses()
     view.setGeometry(0, 0, 220, 220);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    auto *device = QTest::createTouchDevice();
+    static auto *const device = QTest::createTouchDevice(); // one for the run: Qt keeps each one made
     QString seen;
     for (const QString &step : gesture.split(QRegularExpression(" (?=[dmu] )"))) {
         const QPoint at =
