@@ -6,6 +6,7 @@
 #include "core/startup/startoptions.h"
 #include "gui/window/startup.h"
 #include "gui/dialogs/dialogselectproject.h"
+#include "gui/items/item.h"
 #include "core/package/projectdirectory.h"
 
 #include <QApplication>
@@ -50,12 +51,18 @@ int main(int argc, char *argv[])
         return 1;
     app.setStyleSheet(styleSheet);
 
-    MainWindow window;
-    window.hide();
-
+    // Read before the first window: its texts are in the chosen language.
     const StartOptions options = StartOptions::parse(QApplication::arguments());
     for (const QString &problem : options.problems)
         std::fprintf(stderr, "qalix-plus-control: %s\n", qUtf8Printable(problem));
+    if (!installTranslation(options.language))
+        std::fprintf(stderr, "qalix-plus-control: -lang=%s: the translation cannot be loaded; German is shown\n",
+                     qUtf8Printable(options.language));
+    Item::setPressOnRelease(options.touch);
+
+    MainWindow window;
+    window.hide();
+
     if (options.topmost) {
         const QString problem = topmostProblem(QGuiApplication::platformName());
         if (problem.isEmpty())
@@ -70,6 +77,7 @@ int main(int argc, char *argv[])
         // The dialog is gone before the main window shows.
         DialogSelectProject dialog;
         dialog.setWindowTitle(QStringLiteral("Qalix-PLUS-Control (%1)").arg(QLatin1String(versionText)));
+        dialog.setTouch(options.touch);
         if (dialog.exec() != QDialog::Accepted)
             return 0;
         window.loadProject(dialog.selectedProject());

@@ -24,8 +24,9 @@ jobs=$(nproc)
 
 qt="${QALIX_QT:-5}"
 case "$qt" in
-    5) qt_packages=(qtbase5-dev qtbase5-dev-tools qtwayland5); suffix="" ;;
-    6) qt_packages=(qt6-base-dev qt6-base-dev-tools qt6-wayland); suffix="-qt6" ;;
+    # The translation's lrelease and lupdate are in qttools5-dev-tools and qt6-l10n-tools.
+    5) qt_packages=(qtbase5-dev qtbase5-dev-tools qtwayland5 qttools5-dev-tools); suffix="" ;;
+    6) qt_packages=(qt6-base-dev qt6-base-dev-tools qt6-wayland qt6-l10n-tools); suffix="-qt6" ;;
     *) echo "QALIX_QT must be 5 or 6" >&2; exit 2 ;;
 esac
 
@@ -41,8 +42,8 @@ if [ "$arch" != "$(dpkg --print-architecture)" ]; then
     [ "$qt" = 5 ] || { echo "The arm64 build is against Qt 5 (QALIX_QT=5)" >&2; exit 2; }
     # Debian's cross compiler and the arm64 libraries beside the machine's own;
     # qemu runs the arm64 programs the build and the checks run.
-    packages=(cmake make qtbase5-dev-tools crossbuild-essential-arm64 qtbase5-dev:arm64 libxext-dev:arm64
-              libmosquitto-dev:arm64 pkg-config qemu-user-static)
+    packages=(cmake make qtbase5-dev-tools qttools5-dev-tools crossbuild-essential-arm64 qtbase5-dev:arm64
+              libxext-dev:arm64 libmosquitto-dev:arm64 pkg-config qemu-user-static)
     cmake_arguments=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-arm64.cmake" -DQALIX_BENCH=OFF)
     suffix="-arm64"
 fi

@@ -104,7 +104,7 @@ TransferReceiver::Outcome TransferReceiver::checkStall()
     // A host text that is no address sends the request nowhere; say so.
     const QString host = m_host.isNull() ? QStringLiteral("(no address)") : m_host.toString();
     if (m_state == Receiving && now - m_started >= deadline(m_totalBytes)) {
-        return fail(QStringLiteral("Übertragung fehlgeschlagen: zu langsam"),
+        return fail(tr("Übertragung fehlgeschlagen: zu langsam"),
                     QStringLiteral("Transfer failed: %1 of %2 bytes from %3 after %4 s, the most a package of "
                                    "that size may take")
                         .arg(m_storedBytes)
@@ -114,10 +114,10 @@ TransferReceiver::Outcome TransferReceiver::checkStall()
     if (now - m_lastHeard < m_stallLimit)
         return Ignored;
     if (m_state == AwaitingHeader) {
-        return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Antwort"),
+        return fail(tr("Übertragung fehlgeschlagen: keine Antwort"),
                     QStringLiteral("Transfer failed: no answer from %1 within %2 s").arg(host, seconds(m_stallLimit)));
     }
-    return fail(QStringLiteral("Übertragung fehlgeschlagen: keine Daten mehr"),
+    return fail(tr("Übertragung fehlgeschlagen: keine Daten mehr"),
                 QStringLiteral("Transfer failed: nothing from %1 for %2 s, %3 of %4 bytes received")
                     .arg(host, seconds(m_stallLimit))
                     .arg(m_storedBytes)
@@ -138,12 +138,12 @@ TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datag
     TransferProtocol::Header header;
     QString error;
     if (!TransferProtocol::parseHeader(datagram, &header, &error)) {
-        return refuse(QStringLiteral("Ungültige Projektdaten empfangen"),
+        return refuse(tr("Ungültige Projektdaten empfangen"),
                       QStringLiteral("Transfer header refused (%1): %2")
                           .arg(error, QString::fromLatin1(datagram.left(64).toPercentEncoding(" ="))));
     }
     if (header.size > MaxPackageSize) {
-        return refuse(QStringLiteral("Übertragung abgelehnt: Package zu groß"),
+        return refuse(tr("Übertragung abgelehnt: Package zu groß"),
                       QStringLiteral("Transfer refused: %1 announces %2 bytes, more than the %3 a package may have")
                           .arg(header.name)
                           .arg(header.size)
@@ -153,7 +153,7 @@ TransferReceiver::Outcome TransferReceiver::acceptHeader(const QByteArray &datag
     const qint64 needed = 2 * header.size + SpareSpace;
     const qint64 available = m_freeSpace(m_projectsDir);
     if (available >= 0 && available < needed) {
-        return refuse(QStringLiteral("Übertragung abgelehnt: zu wenig Speicherplatz"),
+        return refuse(tr("Übertragung abgelehnt: zu wenig Speicherplatz"),
                       QStringLiteral("Transfer refused: %1 announces %2 bytes; %3 needs %4 bytes free for it, "
                                      "%5 are")
                           .arg(header.name)
@@ -186,13 +186,13 @@ TransferReceiver::Outcome TransferReceiver::storePiece(const QByteArray &datagra
     qCDebug(lcDownload) << "Bytes to end:" << m_totalBytes;
     qCDebug(lcDownload) << "Bytes this time" << datagram.size();
     if (bytes.size() > m_totalBytes - m_storedBytes) {
-        return fail(QStringLiteral("Übertragung fehlgeschlagen: zu viele Daten"),
+        return fail(tr("Übertragung fehlgeschlagen: zu viele Daten"),
                     QStringLiteral("Transfer failed: %1 bytes past the announced size %2")
                         .arg(m_storedBytes + bytes.size() - m_totalBytes)
                         .arg(m_totalBytes));
     }
     if (m_file->write(bytes) != bytes.size()) {
-        return fail(QStringLiteral("Übertragung fehlgeschlagen: Schreibfehler"),
+        return fail(tr("Übertragung fehlgeschlagen: Schreibfehler"),
                     QStringLiteral("Transfer failed: %1").arg(m_file->errorString()));
     }
     m_storedBytes += bytes.size();
@@ -207,7 +207,7 @@ TransferReceiver::Outcome TransferReceiver::complete()
     // package that would not load never takes a good one's place.
     const QString problem = m_file->flush() ? m_check(m_file->fileName()) : m_file->errorString();
     if (!problem.isEmpty()) {
-        return fail(QStringLiteral("Übertragung fehlgeschlagen: Package beschädigt"),
+        return fail(tr("Übertragung fehlgeschlagen: Package beschädigt"),
                     QStringLiteral("Transfer failed: the package received for %1 would not load, %2; %3")
                         .arg(m_projectName, problem,
                              QFile::exists(m_fileName) ? m_fileName + QStringLiteral(" stays as it was")
@@ -222,7 +222,7 @@ TransferReceiver::Outcome TransferReceiver::complete()
         ok = !block.isEmpty() && target.write(block) == block.size();
     }
     if (!ok || !target.commit()) {
-        return fail(QStringLiteral("Übertragung fehlgeschlagen: Schreibfehler"),
+        return fail(tr("Übertragung fehlgeschlagen: Schreibfehler"),
                     QStringLiteral("Transfer failed, can not replace %1: %2").arg(m_fileName, target.errorString()));
     }
     m_file.reset();

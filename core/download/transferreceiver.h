@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QString>
+#include <QCoreApplication>
 
 #include <functional>
 #include <memory>
@@ -17,6 +18,8 @@ class QTemporaryFile;
 // package and its project document parses.
 class TransferReceiver
 {
+    Q_DECLARE_TR_FUNCTIONS(TransferReceiver)
+
 public:
     // Milliseconds on a monotonic clock.
     using Clock = std::function<qint64()>;

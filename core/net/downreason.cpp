@@ -12,13 +12,13 @@ QString DownReason::operatorText() const
 {
     switch (m_kind) {
     case LoginRefused:
-        return QStringLiteral("Anmeldung abgelehnt");
+        return tr("Anmeldung abgelehnt");
     case Unreachable:
-        return QStringLiteral("Server nicht erreichbar");
+        return tr("Server nicht erreichbar");
     case NoAnswer:
-        return QStringLiteral("Keine Antwort vom Server");
+        return tr("Keine Antwort vom Server");
     case Dropped:
-        return QStringLiteral("Verbindung unterbrochen");
+        return tr("Verbindung unterbrochen");
     case None:
         break;
     }

@@ -2,6 +2,7 @@
 #define DOWNREASON_H
 
 #include <QString>
+#include <QCoreApplication>
 
 // Why the panel has no live connection to its message server, as far as it
 // can tell. Each reason has its line for standard error (English) and its
@@ -10,6 +11,8 @@
 // different hands.
 class DownReason
 {
+    Q_DECLARE_TR_FUNCTIONS(DownReason)
+
 public:
     enum Kind {
         None,         // live, or nothing tried yet

@@ -1,5 +1,7 @@
 #include "core/package/packagereport.h"
 
+#include <QFileInfo>
+#include <QLocale>
 #include <QStringList>
 
 namespace {
@@ -26,23 +28,23 @@ QString PackageReport::openFailureText(const QString &path, QLXFat::OpenError er
     QString reason;
     switch (error) {
     case QLXFat::OpenError::Missing:
-        reason = QStringLiteral("Die Datei gibt es nicht.");
+        reason = tr("Die Datei gibt es nicht.");
         break;
     case QLXFat::OpenError::Folder:
-        reason = QStringLiteral("Es ist ein Ordner, keine Datei.");
+        reason = tr("Es ist ein Ordner, keine Datei.");
         break;
     case QLXFat::OpenError::Empty:
-        reason = QStringLiteral("Die Datei ist leer.");
+        reason = tr("Die Datei ist leer.");
         break;
     case QLXFat::OpenError::NotPackage:
-        reason = QStringLiteral("Die Datei ist kein Package oder ihr Kopf ist beschädigt.");
+        reason = tr("Die Datei ist kein Package oder ihr Kopf ist beschädigt.");
         break;
     case QLXFat::OpenError::Unreadable:
     case QLXFat::OpenError::None:
-        reason = QStringLiteral("Die Datei kann nicht gelesen werden.");
+        reason = tr("Die Datei kann nicht gelesen werden.");
         break;
     }
-    return QStringLiteral("Das Package \"%1\" kann nicht geöffnet werden. %2").arg(path, reason);
+    return tr("Das Package \"%1\" kann nicht geöffnet werden. %2").arg(path, reason);
 }
 
 QString PackageReport::cutShortLine(const QLXFat &package)
@@ -58,8 +60,8 @@ QString PackageReport::cutShortLine(const QLXFat &package)
 
 QString PackageReport::damagedText(const QString &path)
 {
-    return QStringLiteral("Das Package \"%1\" ist unvollständig oder beschädigt. Geladen wird nur, was darin "
-                          "vollständig ist; es fehlen Bilder oder Seiten.")
+    return tr("Das Package \"%1\" ist unvollständig oder beschädigt. Geladen wird nur, was darin "
+              "vollständig ist; es fehlen Bilder oder Seiten.")
         .arg(path);
 }
 
@@ -84,8 +86,24 @@ QString PackageReport::unpackLine(int count, const QStringList &names)
 
 QString PackageReport::unpackText(const QString &path, int count, const QStringList &names)
 {
-    return QStringLiteral("%1 Dateien aus dem Package \"%2\" können nicht entpackt und gespeichert werden: %3. "
-                          "Diese Bilder fehlen.")
+    return tr("%1 Dateien aus dem Package \"%2\" können nicht entpackt und gespeichert werden: %3. "
+              "Diese Bilder fehlen.")
         .arg(count)
-        .arg(path, listed(names, count, QStringLiteral("\""), QStringLiteral(" und %1 weitere")));
+        .arg(path, listed(names, count, QStringLiteral("\""), tr(" und %1 weitere")));
+}
+
+QString PackageReport::unpackReason(const QString &destination, qint64 size, bool refused, qint64 available)
+{
+    if (refused)
+        return tr("Der Name führt aus dem Bilderordner hinaus.");
+    const QFileInfo folder(QFileInfo(destination).absolutePath());
+    if (!folder.isDir())
+        return tr("Den Ordner \"%1\" gibt es nicht; Unterordner werden nicht angelegt.").arg(folder.filePath());
+    if (available >= 0 && available < size)
+        return tr("Speicher voll: %1 frei in \"%2\", das Bild braucht %3.")
+            .arg(QLocale().formattedDataSize(available, 1, QLocale::DataSizeTraditionalFormat), folder.filePath(),
+                 QLocale().formattedDataSize(size, 1, QLocale::DataSizeTraditionalFormat));
+    if (!folder.isWritable())
+        return tr("Der Ordner \"%1\" darf nicht beschrieben werden.").arg(folder.filePath());
+    return QString();
 }

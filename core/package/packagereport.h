@@ -2,6 +2,7 @@
 #define PACKAGEREPORT_H
 
 #include <QString>
+#include <QCoreApplication>
 
 #include "core/package/qlxfat.h"
 
@@ -11,6 +12,8 @@
 // "Package <path>: "; box texts are German and name the package.
 class PackageReport
 {
+    Q_DECLARE_TR_FUNCTIONS(PackageReport)
+
 public:
     // Lines and boxes name this many entries at most, then how many more.
     static constexpr int NamesListed = 5;
@@ -33,6 +36,12 @@ public:
     // the package, however many there are.
     static QString unpackLine(int count, const QStringList &names);
     static QString unpackText(const QString &path, int count, const QStringList &names);
+    // Why a picture of `size` bytes could not be written to `destination`
+    // (its folder, then its name), for the box: its name leads out of the
+    // picture folder (`refused`), its folder is not there (a nested name),
+    // the `available` bytes there (negative: not known) do not hold it, or
+    // the folder may not be written. Empty when none of these explains it.
+    static QString unpackReason(const QString &destination, qint64 size, bool refused, qint64 available);
 };
 
 #endif // PACKAGEREPORT_H

@@ -246,7 +246,7 @@ bool PictureUnpacker::unpackEntry(int index, Folder folder, const QString &relat
     // The package's own file position moves; nothing else reads it meanwhile.
     if (!safe.isEmpty() && const_cast<QLXFat &>(m_package).extractFile(entry, safe))
         return true;
-    m_failures.append({index, entry, destination, folder});
+    m_failures.append({index, entry, destination, folder, m_package.entries().at(index).size, safe.isEmpty()});
     return false;
 }
 
@@ -355,7 +355,7 @@ void PictureUnpacker::finish(const std::function<void()> &meanwhile)
         else if (m_outcomes.at(i) == Written)
             ++m_written;
         else
-            m_failures.append({plain.index, plain.entry, plain.path, plain.folder});
+            m_failures.append({plain.index, plain.entry, plain.path, plain.folder, plain.size, false});
         m_plainFailed = m_plainFailed || m_outcomes.at(i) == Failed;
     }
     m_outcomes.clear();

@@ -45,6 +45,8 @@ public:
         QString entry;
         QString destination; // as the entry names it: the folder, then the name
         Folder folder = Icons;
+        qint64 size = 0;      // the entry's bytes
+        bool refused = false; // its name leads out of the picture folder
     };
 
     // `projectDir` is the projects folder, ending with "/". The package must

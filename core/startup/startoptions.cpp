@@ -1,5 +1,7 @@
 #include "core/startup/startoptions.h"
 
+#include "core/bus/portid.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -16,13 +18,33 @@ int parseSeconds(const QString &text)
     return text.toInt();
 }
 
+// The state keys of a comma-separated list of ports, each a state key or an
+// address; empty when any of them names no port.
+QStringList parsePorts(const QString &text)
+{
+    QStringList keys;
+    for (const QString &field : text.split(QLatin1Char(','))) {
+        PortId port = PortId::fromStateKey(field);
+        if (!port.isValid())
+            port = PortId::fromAddress(field);
+        if (!port.isValid())
+            return QStringList();
+        if (!keys.contains(port.toStateKey()))
+            keys << port.toStateKey();
+    }
+    return keys;
+}
+
 } // namespace
+
+const QStringList StartOptions::languages{QStringLiteral("de"), QStringLiteral("en")};
 
 StartOptions StartOptions::parse(QStringList arguments)
 {
     StartOptions options;
     options.fullscreen = arguments.removeAll(QStringLiteral("-fullscreen")) > 0;
     options.topmost = arguments.removeAll(QStringLiteral("-topmost")) > 0;
+    options.touch = arguments.removeAll(QStringLiteral("-touch")) > 0;
 
     const struct
     {
@@ -34,6 +56,8 @@ StartOptions StartOptions::parse(QStringList arguments)
         {QLatin1String("-stale="), &StartOptions::staleSeconds},
     };
     const QLatin1String lockPrefix("-lock=");
+    const QLatin1String wakePrefix("-wake=");
+    const QLatin1String languagePrefix("-lang=");
     // The program path stays, whatever it is called.
     for (int i = 1; i < arguments.size();) {
         const QString &argument = arguments.at(i);
@@ -60,6 +84,25 @@ StartOptions StartOptions::parse(QStringList arguments)
             else
                 options.problems << QStringLiteral("%1: no PIN file there, switch ignored").arg(argument);
         }
+        if (argument.startsWith(wakePrefix)) {
+            taken = true;
+            const QStringList keys = parsePorts(argument.mid(wakePrefix.size()));
+            if (!keys.isEmpty())
+                options.wakeKeys = keys;
+            else
+                options.problems << QStringLiteral("%1: not a list of ports (ITM_Alarm_IN1 or IN.Alarm.1, "
+                                                   "separated by commas), switch ignored")
+                                        .arg(argument);
+        }
+        if (argument.startsWith(languagePrefix)) {
+            taken = true;
+            const QString language = argument.mid(languagePrefix.size());
+            if (languages.contains(language))
+                options.language = language;
+            else
+                options.problems << QStringLiteral("%1: no such language (%2), switch ignored")
+                                        .arg(argument, languages.join(QStringLiteral(", ")));
+        }
         if (taken)
             arguments.removeAt(i);
         else
@@ -74,11 +117,17 @@ StartOptions StartOptions::parse(QStringList arguments)
     return options;
 }
 
+bool StartOptions::startedByLauncher()
+{
+    return qEnvironmentVariableIsSet(launcherVariable);
+}
+
 bool StartOptions::operator==(const StartOptions &other) const
 {
     return fullscreen == other.fullscreen && topmost == other.topmost && hasProjectPath == other.hasProjectPath
         && projectPath == other.projectPath && homeSeconds == other.homeSeconds && dimSeconds == other.dimSeconds
-        && staleSeconds == other.staleSeconds && pinFile == other.pinFile && problems == other.problems;
+        && staleSeconds == other.staleSeconds && pinFile == other.pinFile && touch == other.touch
+        && wakeKeys == other.wakeKeys && language == other.language && problems == other.problems;
 }
 
 QString StartOptions::toString() const
@@ -92,6 +141,11 @@ QString StartOptions::toString() const
         text += QStringLiteral(" home=%1 dim=%2 stale=%3").arg(homeSeconds).arg(dimSeconds).arg(staleSeconds);
     if (!pinFile.isEmpty())
         text += QStringLiteral(" lock=\"%1\"").arg(pinFile);
+    if (touch)
+        text += QStringLiteral(" touch");
+    if (!wakeKeys.isEmpty())
+        text += QStringLiteral(" wake=") + wakeKeys.join(QLatin1Char(','));
+    text += QStringLiteral(" lang=") + language;
     for (const QString &problem : problems)
         text += QStringLiteral(" [%1]").arg(problem);
     return text;

@@ -30,6 +30,22 @@ struct StartOptions
     // empty: the buttons are not locked.
     QString pinFile;
 
+    // -touch: a press acts when the finger lifts inside the item, shows while
+    // it is down, and an item whose port does not answer it is marked.
+    bool touch = false;
+    // -wake=KEY,...: the state keys (ITM_Alarm_IN1; the address form
+    // IN.Alarm.1 is read too) whose report of a value other than 0 wakes the
+    // panel from its screen saver.
+    QStringList wakeKeys;
+    // -lang=: the language of what the operator reads, "de" (the default) or "en".
+    QString language = QStringLiteral("de");
+    static const QStringList languages;
+
+    // Set by the kiosk launcher for the panel it starts, which is started
+    // again when it ends after saving its options.
+    static constexpr char launcherVariable[] = "QALIX_KIOSK_LAUNCHER";
+    static bool startedByLauncher();
+
     // One line per switch given with a bad value, for standard error.
     QStringList problems;
 

@@ -24,11 +24,20 @@ void IdleWatch::pageChanged()
     m_homeShown = false;
 }
 
+void IdleWatch::keepAwake(bool awake)
+{
+    if (awake)
+        m_dimmed = false;
+    else if (m_awake)
+        m_awakeUntil = m_clock();
+    m_awake = awake;
+}
+
 IdleWatch::Due IdleWatch::poll()
 {
     Due due;
     const qint64 now = m_clock();
-    if (m_dimAfter > 0 && !m_dimmed && now - m_lastInput >= m_dimAfter)
+    if (m_dimAfter > 0 && !m_dimmed && !m_awake && now - qMax(m_lastInput, m_awakeUntil) >= m_dimAfter)
         m_dimmed = due.dim = true;
     if (m_homeAfter > 0 && !m_homeShown && (m_dimmed || now - m_homeFrom >= m_homeAfter))
         m_homeShown = due.home = true;

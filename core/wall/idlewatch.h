@@ -29,6 +29,10 @@ public:
     bool input();
     // The operator changed the page: the count towards the first page starts anew.
     void pageChanged();
+    // An alarm is up: the screen saver goes (if it was up) and stays away
+    // until the alarm is down; the count towards it then starts anew. The
+    // count towards the first page goes on.
+    void keepAwake(bool awake);
     // What has fallen due since the last call. With the saver, the first page
     // is shown when the saver goes up at the latest, so it is in place on waking.
     Due poll();
@@ -44,6 +48,8 @@ private:
     qint64 m_homeFrom;
     bool m_homeShown = false;
     bool m_dimmed = false;
+    bool m_awake = false;
+    qint64 m_awakeUntil = 0;
 };
 
 #endif // IDLEWATCH_H

@@ -156,14 +156,14 @@ QString PinLock::message(Result result) const
     case Result::Accepted:
         break;
     case Result::Wrong:
-        return triesLeft() == 1 ? QStringLiteral("Falsche PIN. Noch ein Versuch.")
-                                : QStringLiteral("Falsche PIN. Noch %1 Versuche.").arg(triesLeft());
+        return triesLeft() == 1 ? tr("Falsche PIN. Noch ein Versuch.")
+                                : tr("Falsche PIN. Noch %1 Versuche.").arg(triesLeft());
     case Result::LockedOut: {
         const qint64 left = qMax<qint64>(0, m_lockedUntil - m_clock());
-        return QStringLiteral("Zu viele falsche PINs. Gesperrt für %1 s.").arg((left + 999) / 1000);
+        return tr("Zu viele falsche PINs. Gesperrt für %1 s.").arg((left + 999) / 1000);
     }
     case Result::NoPin:
-        return QStringLiteral("Keine gültige PIN hinterlegt. Zugang gesperrt.");
+        return tr("Keine gültige PIN hinterlegt. Zugang gesperrt.");
     }
     return QString();
 }

@@ -2,6 +2,7 @@
 #define PINLOCK_H
 
 #include <QString>
+#include <QCoreApplication>
 
 #include <functional>
 
@@ -13,6 +14,8 @@
 // lock-out outlast a restart of the panel.
 class PinLock
 {
+    Q_DECLARE_TR_FUNCTIONS(PinLock)
+
 public:
     // Milliseconds on a monotonic clock; since the epoch for the wall clock.
     using Clock = std::function<qint64()>;

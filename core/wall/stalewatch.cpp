@@ -53,7 +53,7 @@ bool StaleWatch::isStale(const QString &key) const
 
 QString StaleWatch::bannerText(const QString &why) const
 {
-    QString text = QStringLiteral("Keine Verbindung seit ") + m_downAt.toString(QStringLiteral("HH:mm"));
+    QString text = tr("Keine Verbindung seit %1").arg(m_downAt.toString(QStringLiteral("HH:mm")));
     if (!why.isEmpty())
         text += QStringLiteral(" – ") + why;
     return text;

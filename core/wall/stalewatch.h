@@ -3,6 +3,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QCoreApplication>
 #include <QTime>
 
 #include <functional>
@@ -22,6 +23,8 @@
 // last live connection ended.
 class StaleWatch
 {
+    Q_DECLARE_TR_FUNCTIONS(StaleWatch)
+
 public:
     // Milliseconds on a monotonic clock; the local time of day for the banner.
     using Clock = std::function<qint64()>;

@@ -3,12 +3,13 @@
 #include "ui_dialogoptions.h"
 
 #include "core/package/projectdirectory.h"
+#include "core/startup/startoptions.h"
+#include "gui/dialogs/panelmessagebox.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStyledItemDelegate>
 
@@ -45,10 +46,7 @@ DialogOptions::MessageFunction DialogOptions::showMessage = &DialogOptions::mess
 
 void DialogOptions::messageBox(const QString &text)
 {
-    QMessageBox box;
-    box.setIcon(QMessageBox::Warning);
-    box.setText(text);
-    box.exec();
+    PanelMessageBox::tell(text, nullptr, QMessageBox::Warning);
 }
 
 DialogOptions::DialogOptions(QWidget *parent)
@@ -64,7 +62,8 @@ DialogOptions::DialogOptions(QWidget *parent)
         QDir(projectDirectory())
             .entryList({QStringLiteral("*.qlxd")}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
                        QDir::Name | QDir::IgnoreCase);
-    m_ui->comboBox->addItem(noProjectText());
+    // Shown in the operator's language, stored as ever (saving below).
+    m_ui->comboBox->addItem(tr("- Kein Projekt -"));
     m_ui->comboBox->addItems(files);
 
     const QString stored = settings.value(QLatin1String(keyProjectAutoStart), QStringLiteral("No Project")).toString();
@@ -72,7 +71,27 @@ DialogOptions::DialogOptions(QWidget *parent)
     if (index >= 0)
         m_ui->comboBox->setCurrentIndex(index);
 
+    if (stored == noProjectText())
+        m_ui->comboBox->setCurrentIndex(0);
+
     m_ui->checkBoxAutoConnectExtern->setChecked(settings.value(QLatin1String(keyAutoConnect), true).toBool());
+    m_ui->labelRestart->setText(restartNote());
+    const int fingertip = PanelMessageBox::fingertip(screen());
+    m_ui->pushButtonCancel->setMinimumHeight(fingertip);
+    m_ui->pushButtonSave->setMinimumHeight(fingertip);
+}
+
+QString DialogOptions::restartNote() const
+{
+    return StartOptions::startedByLauncher()
+        ? tr("Speichern beendet die Anwendung; sie startet gleich mit den neuen Einstellungen wieder.")
+        : tr("Speichern beendet die Anwendung. Sie startet nicht von selbst wieder: das tut nur der "
+             "Kiosk-Starter (qalix-plus-control-kiosk).");
+}
+
+void DialogOptions::on_pushButtonCancel_clicked()
+{
+    reject();
 }
 
 DialogOptions::~DialogOptions()
@@ -96,14 +115,17 @@ void DialogOptions::on_pushButtonSave_clicked()
     bool saved = writable(path);
     if (saved) {
         QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(QLatin1String(keyProjectAutoStart), m_ui->comboBox->currentText());
+        // The first entry is stored as its German text in every language:
+        // the file is read by the launcher and by panels in other languages.
+        settings.setValue(QLatin1String(keyProjectAutoStart),
+                          m_ui->comboBox->currentIndex() == 0 ? noProjectText() : m_ui->comboBox->currentText());
         settings.setValue(QLatin1String(keyAutoConnect), m_ui->checkBoxAutoConnectExtern->checkState() == Qt::Checked);
         settings.sync();
         saved = settings.status() == QSettings::NoError && written(path);
     }
     if (!saved) {
         // Accepting would close the panel as if the options were stored.
-        showMessage(QStringLiteral("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
+        showMessage(tr("Die Einstellungen können nicht unter \"%1\" gespeichert werden!")
                         .arg(QDir::toNativeSeparators(QDir::cleanPath(path))));
         return;
     }

@@ -30,8 +30,15 @@ public:
     static QString settingsPath();
     static QString noProjectText();
 
+    // What the note under the options says saving leads to: a restart by
+    // the kiosk launcher, or the end of the panel.
+    QString restartNote() const;
+
 public slots:
     void on_pushButtonSave_clicked();
+    // Closes the dialog unsaved: a kiosk without a window manager has no
+    // other way a finger can reach.
+    void on_pushButtonCancel_clicked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -4,11 +4,17 @@
 
 #include "core/download/transferprotocol.h"
 #include "core/package/projectdirectory.h"
+#include "gui/dialogs/dialognumberpad.h"
+#include "gui/dialogs/nameelider.h"
 
 #include <QDebug>
 #include <QDir>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QScreen>
+#include <QScroller>
 
 namespace {
 
@@ -35,7 +41,7 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
 
     if (QScreen *screen = QGuiApplication::screens().value(0)) {
         const QSize size = screen->size();
-        m_ui->labelScreen->setText(QStringLiteral("<b>Auflösung:</b> %1 x %2").arg(size.width()).arg(size.height()));
+        m_ui->labelScreen->setText(tr("<b>Auflösung:</b> %1 x %2").arg(size.width()).arg(size.height()));
     }
 
     QDir().mkpath(m_projectsDir);
@@ -53,6 +59,10 @@ DialogSelectProject::DialogSelectProject(QWidget *parent)
 
 DialogSelectProject::~DialogSelectProject()
 {
+    // The gesture's recognizer is Qt's until it is given up; a dialog opened
+    // from a panel's page without a project comes and goes.
+    if (m_touch)
+        QScroller::ungrabGesture(m_ui->listWidget->viewport());
     delete m_ui;
 }
 
@@ -87,9 +97,11 @@ void DialogSelectProject::refreshProjectList()
         // The shown name may have lost more than the extension (Gamma.qlxd.qlxd),
         // so the entry keeps the file it stands for.
         item->setData(Qt::UserRole, file);
+        item->setData(Qt::UserRole + 1, name);
         item->setFont(m_listFont);
     }
     qCDebug(lcDialogs) << "Insert Project To List FNISHED";
+    elideNames();
 
     setStyleSheet(QStringLiteral("background: qlineargradient( x1:0 y1:0, x2:0 y2:1, stop:0 #777777, stop:1 black);"));
     m_ui->listWidget->setStyleSheet(QStringLiteral("border: 1px solid #FFFFFF; background: transparent;"));
@@ -104,6 +116,86 @@ void DialogSelectProject::refreshProjectList()
     m_ui->comboBoxHost->setStyleSheet(
         QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }").arg(style).arg(s / 10));
     m_ui->verticalLayout_2->setContentsMargins(0, 0, 0, s / 15);
+}
+
+void DialogSelectProject::setTouch(bool on)
+{
+    if (on == m_touch)
+        return;
+    m_touch = on;
+    QWidget *viewport = m_ui->listWidget->viewport();
+    QLineEdit *host = m_ui->comboBoxHost->lineEdit();
+    if (on) {
+        setWindowState(windowState() | Qt::WindowFullScreen);
+        // A finger's own gesture: the one for the mouse passes over the
+        // presses Qt makes of touches.
+        QScroller::grabGesture(viewport, QScroller::TouchGesture);
+        m_ui->listWidget->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+        m_ui->listWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_ui->listWidget->setTextElideMode(Qt::ElideNone); // shortened here, apart
+        // The list, not one line of the panel beside it, takes the width.
+        m_ui->labelInfo->setWordWrap(true);
+        for (QObject *watched : {static_cast<QObject *>(viewport), static_cast<QObject *>(host),
+                                 static_cast<QObject *>(m_ui->lineEditPort)})
+            watched->installEventFilter(this);
+    } else {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+        QScroller::ungrabGesture(viewport);
+        m_ui->listWidget->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+        m_ui->listWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_ui->listWidget->setTextElideMode(Qt::ElideRight);
+        m_ui->labelInfo->setWordWrap(false);
+        for (QObject *watched : {static_cast<QObject *>(viewport), static_cast<QObject *>(host),
+                                 static_cast<QObject *>(m_ui->lineEditPort)})
+            watched->removeEventFilter(this);
+    }
+    refreshProjectList();
+}
+
+bool DialogSelectProject::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->listWidget->viewport()) {
+        if (event->type() == QEvent::Resize)
+            elideNames();
+        return false;
+    }
+    // A tap on a field: the pad, not a keyboard the panel does not have.
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        askFor(static_cast<QWidget *>(watched));
+        return true;
+    }
+    return false;
+}
+
+void DialogSelectProject::askFor(QWidget *field)
+{
+    const bool port = field == m_ui->lineEditPort;
+    auto *edit = port ? m_ui->lineEditPort : m_ui->comboBoxHost->lineEdit();
+    // A port has five digits; an IPv4 address with its dots fifteen.
+    DialogNumberPad pad(port ? tr("Port:") : tr("Host/IP:"), edit->text(), !port, port ? 5 : 15, this);
+    pad.scaleTo(size());
+    if (pad.exec() == QDialog::Accepted)
+        edit->setText(pad.text());
+}
+
+void DialogSelectProject::elideNames()
+{
+    QListWidget *list = m_ui->listWidget;
+    if (list->count() == 0)
+        return;
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->data(Qt::UserRole + 1).toString();
+    QStringList shown = names;
+    if (m_touch) {
+        const QFontMetrics metrics(m_listFont);
+        // The entry's own margins, a few pixels each side.
+        const int room = list->viewport()->width() - 2 * list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) - 8;
+        shown =
+            NameElider::elide(names, room, [&metrics](const QString &text) { return metrics.horizontalAdvance(text); });
+    }
+    for (int i = 0; i < list->count(); ++i)
+        list->item(i)->setText(shown.at(i));
 }
 
 void DialogSelectProject::timeout()
@@ -126,6 +218,11 @@ void DialogSelectProject::on_pushButtonDownload_clicked()
 
 void DialogSelectProject::on_listWidget_clicked(const QModelIndex &index)
 {
+    // A finger that scrolled the list lifts over whatever has come under it:
+    // on a slow panel the press reached the list before the drag was seen.
+    QWidget *viewport = m_ui->listWidget->viewport();
+    if (m_touch && QScroller::hasScroller(viewport) && QScroller::scroller(viewport)->state() != QScroller::Inactive)
+        return;
     if (index.isValid())
         accept();
 }

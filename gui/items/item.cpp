@@ -12,7 +12,9 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 #include <QWidget>
 
@@ -24,6 +26,7 @@ namespace {
 const QString noIcon = QStringLiteral(":/images/noicon");
 
 Item::FrameFactory frameFactory = nullptr;
+bool pressesOnRelease = false;
 
 // Greyed and hatched: an old value must not pass for a current one, on any
 // picture. Thin lines, one device pixel at every zoom.
@@ -38,6 +41,40 @@ void paintStale(QPainter *painter, const QRect &rect)
     const int step = 8;
     for (int d = step / 2; d < rect.width() + rect.height(); d += step)
         painter->drawLine(rect.left() + d, rect.top(), rect.left() + d - rect.height(), rect.bottom() + 1);
+    painter->restore();
+}
+
+// Lit up under the finger: the press will act if it lifts here.
+void paintPressed(QPainter *painter, const QRect &rect)
+{
+    painter->save();
+    painter->fillRect(rect, QColor(255, 255, 255, 90));
+    QPen pen(QColor(255, 255, 255, 230), 3);
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    painter->drawRect(rect.adjusted(1, 1, -2, -2));
+    painter->restore();
+}
+
+// An orange dashed frame and, where it fits, the words.
+void paintNoAnswer(QPainter *painter, const QRect &rect)
+{
+    painter->save();
+    const QColor orange(255, 150, 0);
+    QPen pen(orange, 3, Qt::DashLine);
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    painter->drawRect(rect.adjusted(1, 1, -2, -2));
+    QFont font(QStringLiteral("Prototype"));
+    font.setPixelSize(qBound(6, rect.height() / 5, 14));
+    const QFontMetrics metrics(font);
+    const QString words = Item::tr("keine Rückmeldung");
+    const QString text = metrics.horizontalAdvance(words) <= rect.width() - 4 ? words : QStringLiteral("!");
+    const QRect strip(rect.left(), rect.bottom() + 1 - metrics.height() - 2, rect.width(), metrics.height() + 2);
+    painter->fillRect(strip.intersected(rect), QColor(0, 0, 0, 180));
+    painter->setFont(font);
+    painter->setPen(orange);
+    painter->drawText(strip, Qt::AlignCenter, text);
     painter->restore();
 }
 
@@ -105,6 +142,36 @@ void Item::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWid
         painter->drawPixmap(target, m_picture);
     if (m_stale)
         paintStale(painter, target);
+    if (m_noAnswer)
+        paintNoAnswer(painter, target);
+    if (m_pressed)
+        paintPressed(painter, target);
+}
+
+void Item::setPressOnRelease(bool on)
+{
+    pressesOnRelease = on;
+}
+
+bool Item::pressOnRelease()
+{
+    return pressesOnRelease;
+}
+
+void Item::setAwaitingAnswer(bool waiting)
+{
+    if (waiting == m_noAnswer)
+        return;
+    m_noAnswer = waiting;
+    update(boundingRect());
+}
+
+void Item::setPressed(bool pressed)
+{
+    if (pressed == m_pressed)
+        return;
+    m_pressed = pressed;
+    update(boundingRect());
 }
 
 void Item::setStale(bool stale)
@@ -355,15 +422,94 @@ void Item::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
     QGraphicsItem::mouseMoveEvent(event);
     emit itemMoved(this);
     refreshProperties();
+    if (!pressesOnRelease)
+        return;
+    // A finger that slides off an item has changed its mind: it does not
+    // act, even if it comes back.
+    QList<QPointer<Item>> acting{this};
+    acting += m_beneath;
+    for (const QPointer<Item> &item : std::as_const(acting)) {
+        if (item && item->isPressed() && !item->boundingRect().contains(item->mapFromScene(event->scenePos())))
+            item->setPressed(false);
+    }
 }
 
-void Item::mousePressEvent(QGraphicsSceneMouseEvent *event)
+void Item::emitPress()
 {
     if (!m_record.port.isEmpty())
         emit changePort(m_record.port);
     if (!m_record.pageId.isEmpty())
         emit changePort(QStringLiteral("PAGE_") + m_record.pageId);
+}
+
+void Item::mousePressEvent(QGraphicsSceneMouseEvent *event)
+{
+    if (!pressesOnRelease) {
+        emitPress();
+        QGraphicsItem::mousePressEvent(event);
+        return;
+    }
     QGraphicsItem::mousePressEvent(event);
+    if (!reactsToPress() || !scene())
+        return; // refused by a locked item: the items beneath are offered it
+    // Taken, so that the move and the lift come here. A locked item refuses
+    // a press, which then reaches the items beneath it as well: those act
+    // with this one, down to the first that takes presses itself.
+    event->accept();
+    disarm();
+    const QList<QGraphicsItem *> under = scene()->items(event->scenePos());
+    bool below = false;
+    for (QGraphicsItem *graphicsItem : under) {
+        if (graphicsItem == this) {
+            below = true;
+            continue;
+        }
+        Item *item = below ? fromGraphicsItem(graphicsItem) : nullptr;
+        if (!item || !item->isEnabled())
+            continue;
+        if (item->reactsToPress())
+            m_beneath << item;
+        if (item->flags() & (ItemIsMovable | ItemIsSelectable))
+            break;
+    }
+    setPressed(true);
+    for (Item *item : std::as_const(m_beneath))
+        item->setPressed(true);
+}
+
+void Item::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
+{
+    QGraphicsItem::mouseReleaseEvent(event);
+    if (!pressesOnRelease)
+        return;
+    QList<QPointer<Item>> acting;
+    for (const QPointer<Item> &item : QList<QPointer<Item>>{this} + m_beneath) {
+        if (item && item->isPressed() && item->boundingRect().contains(item->mapFromScene(event->scenePos())))
+            acting << item;
+    }
+    disarm();
+    // Top to bottom, as a press would.
+    for (const QPointer<Item> &item : std::as_const(acting)) {
+        if (item)
+            item->emitPress();
+    }
+}
+
+bool Item::sceneEvent(QEvent *event)
+{
+    if (event->type() == QEvent::UngrabMouse)
+        disarm();
+    return QGraphicsItem::sceneEvent(event);
+}
+
+void Item::disarm()
+{
+    setPressed(false);
+    for (const QPointer<Item> &item : std::as_const(m_beneath)) {
+        if (item)
+            item->setPressed(false);
+    }
+    m_beneath.clear();
 }
 
 void Item::mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event)

@@ -104,6 +104,20 @@ public:
     // picture is drawn greyed and hatched.
     bool isStale() const { return m_stale; }
     void setStale(bool stale);
+
+    // With presses on release (-touch, for the whole process): a press acts
+    // when the finger lifts inside the item and not when it leaves the item
+    // first, and the item shows that it is pressed while the finger is on
+    // it. Off, a press acts when it begins, as ever.
+    static void setPressOnRelease(bool on);
+    static bool pressOnRelease();
+    bool isPressed() const { return m_pressed; }
+    // A press sent for the item's port has had no answer from the server:
+    // the item is marked ("keine Rückmeldung") until a report comes.
+    bool isAwaitingAnswer() const { return m_noAnswer; }
+    void setAwaitingAnswer(bool waiting);
+    // Whether a press on the item asks for anything: a port or a page.
+    bool reactsToPress() const { return !m_record.port.isEmpty() || !m_record.pageId.isEmpty(); }
     // Set by the page once the project is loaded.
     bool isLoaded() const { return m_loaded; }
     void setLoaded(bool loaded) { m_loaded = loaded; }
@@ -136,8 +150,16 @@ protected:
     void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
     void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent *event) override;
+    bool sceneEvent(QEvent *event) override;
 
 private:
+    // changePort for the port, then for the page, as far as the record has them.
+    void emitPress();
+    void setPressed(bool pressed);
+    // The press ends without acting (the lift elsewhere, the grab lost).
+    void disarm();
+
     ItemRecord m_record;
     QPointer<QWidget> m_frame;
     QPixmap m_picture;
@@ -150,6 +172,10 @@ private:
     int m_textPixelSize = 10;
     bool m_loaded = false;
     bool m_stale = false;
+    bool m_pressed = false;
+    bool m_noAnswer = false;
+    // The items beneath that a press taken here acts on too.
+    QList<QPointer<Item>> m_beneath;
     // The page's budget the text shown is charged to.
     QPointer<TextBudget> m_budget;
 };

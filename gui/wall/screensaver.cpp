@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFont>
 #include <QFontMetrics>
+#include <QLocale>
 #include <QPainter>
 
 ScreenSaver::ScreenSaver(QWidget *parent)
@@ -30,6 +31,20 @@ QPoint ScreenSaver::place(qint64 minute, const QSize &area, const QSize &text)
     return QPoint(int((h & 0xffff) % spanX), int((h >> 16) % spanY));
 }
 
+void ScreenSaver::setStale(bool stale)
+{
+    if (stale == m_stale)
+        return;
+    m_stale = stale;
+    update();
+}
+
+QString ScreenSaver::dateText(const QDate &date)
+{
+    //: The saver's date: a format of QDate::toString, with the day's name.
+    return QLocale().toString(date, tr("ddd d. MMMM yyyy"));
+}
+
 void ScreenSaver::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
@@ -37,16 +52,33 @@ void ScreenSaver::paintEvent(QPaintEvent *event)
     painter.fillRect(rect(), Qt::black);
 
     const QDateTime now = QDateTime::currentDateTime();
-    const QString text = now.time().toString(QStringLiteral("HH:mm"));
+    const QString time = now.time().toString(QStringLiteral("HH:mm"));
+    const QString date = dateText(now.date());
     QFont font(QStringLiteral("Prototype"));
     font.setPixelSize(qMax(12, qMin(width(), height()) / 8));
-    painter.setFont(font);
+    QFont small = font;
+    small.setPixelSize(qMax(8, font.pixelSize() / 3));
     const QFontMetrics metrics(font);
-    const QSize textSize(metrics.horizontalAdvance(text), metrics.height());
+    const QFontMetrics smallMetrics(small);
+    const int mark = metrics.ascent() / 3; // the red dot's diameter
+    const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+    const int markRoom = m_stale ? mark + gap : 0;
+    const QSize textSize(markRoom + metrics.horizontalAdvance(time) + gap + smallMetrics.horizontalAdvance(date),
+                         metrics.height());
     const QPoint at = place(now.toMSecsSinceEpoch() / 60000, size(), textSize);
+    const int baseline = at.y() + metrics.ascent();
+    if (m_stale) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xD0, 0x10, 0x10));
+        painter.drawEllipse(QRect(at.x(), baseline - metrics.ascent() / 2 - mark / 2, mark, mark));
+    }
     // Dim grey: readable in a dark hall, and gentle on the screen.
     painter.setPen(QColor(0x70, 0x70, 0x70));
-    painter.drawText(at.x(), at.y() + metrics.ascent(), text);
+    painter.setFont(font);
+    painter.drawText(at.x() + markRoom, baseline, time);
+    painter.setFont(small);
+    painter.drawText(at.x() + markRoom + metrics.horizontalAdvance(time) + gap, baseline, date);
 }
 
 void ScreenSaver::showEvent(QShowEvent *event)

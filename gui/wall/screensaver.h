@@ -7,8 +7,9 @@
 #include <QWidget>
 
 // Covers an unattended panel: black, with the time of day (hours and
-// minutes) in the panel's font, moved to another place every minute so that
-// nothing burns into the screen.
+// minutes) and the date beside it in the panel's font, moved to another
+// place every minute so that nothing burns into the screen. A red mark
+// before the time says that the values behind it are stale.
 class ScreenSaver : public QWidget
 {
     Q_OBJECT
@@ -20,6 +21,12 @@ public:
     // `minute`: a scattered place, inside the area whenever the text fits.
     static QPoint place(qint64 minute, const QSize &area, const QSize &text);
 
+    // The connection is down for long enough that the values are stale.
+    void setStale(bool stale);
+    bool isStale() const { return m_stale; }
+    // The date as the saver shows it, in the panel's language.
+    static QString dateText(const QDate &date);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -29,6 +36,7 @@ private:
     void armMinuteTimer();
 
     QTimer m_minuteTimer;
+    bool m_stale = false;
 };
 
 #endif // SCREENSAVER_H

@@ -1,6 +1,9 @@
 #include "gui/wall/wallpanel.h"
 
+#include "core/live/answerwatch.h"
+#include "core/wall/wakewatch.h"
 #include "gui/dialogs/dialogpin.h"
+#include "gui/dialogs/panelmessagebox.h"
 #include "core/wall/backlight.h"
 #include "gui/wall/dpms.h"
 #include "core/wall/idlewatch.h"
@@ -19,7 +22,6 @@
 #include <QGraphicsView>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QTime>
 
 #include <algorithm>
@@ -79,7 +81,15 @@ WallPanel::WallPanel(const StartOptions &options, QMainWindow *window, const QLi
         // again (by the kiosk launcher, say) keeps its count and lock-out.
         m_lock->keepRecord(projectDirectory() + QStringLiteral("pinlockout"));
     }
-    if (m_idle || m_stale) {
+    if (options.touch)
+        m_answers = std::make_unique<AnswerWatch>(AnswerWatch::defaultWaitMsecs, m_clock);
+    if (!options.wakeKeys.isEmpty()) {
+        if (m_saver)
+            m_wakes = std::make_unique<WakeWatch>(options.wakeKeys);
+        else
+            qCritical().noquote() << "-wake without -dim: there is no screen saver to wake from; switch ignored";
+    }
+    if (m_idle || m_stale || m_answers) {
         connect(&m_pollTimer, &QTimer::timeout, this, &WallPanel::poll);
         m_pollTimer.start(1000);
     }
@@ -129,8 +139,34 @@ void WallPanel::watchClient(QalixMsgClient *client)
     explain(client->downReason());
 }
 
-void WallPanel::delivered(const QString &key)
+QStringList WallPanel::wakeKeys() const
 {
+    return m_wakes ? m_wakes->keys() : QStringList();
+}
+
+void WallPanel::sent(const QString &key)
+{
+    if (m_answers)
+        m_answers->sent(key);
+}
+
+void WallPanel::markAwaitingAnswer(const QString &key, bool waiting)
+{
+    for (Page *page : *m_pages) {
+        for (Item *item : page->boundItems(key))
+            item->setAwaitingAnswer(waiting);
+    }
+}
+
+void WallPanel::delivered(const QString &key, double value)
+{
+    if (m_answers && m_answers->answered(key))
+        markAwaitingAnswer(key, false);
+    if (m_wakes) {
+        if (m_wakes->reported(key, value) && isDimmed())
+            wake();
+        m_idle->keepAwake(m_wakes->isAnyRaised());
+    }
     // The look clears here, where every report reaches the items, not in the
     // kinds: they may skip a value equal to the one they show.
     if (!m_stale || !m_stale->delivered(key))
@@ -178,8 +214,8 @@ bool WallPanel::askForPin()
     if (!PinLock::readPin(m_lock->path(), nullptr, &problem)) {
         qCritical().noquote() << problem;
         // The window's title shows the live status, no name.
-        QMessageBox::warning(m_window, QStringLiteral("Qalix-PLUS-Control"),
-                             QStringLiteral("Keine gültige PIN hinterlegt. Beenden und Optionen bleiben gesperrt."));
+        PanelMessageBox::tell(tr("Keine gültige PIN hinterlegt. Beenden und Optionen bleiben gesperrt."), m_window,
+                              QMessageBox::Warning);
         return false;
     }
     DialogPin pad(m_lock.get(), m_window);
@@ -243,6 +279,10 @@ void WallPanel::poll()
     // A backlight that did not come on at the waking touch is tried again.
     if (m_backlight && m_backlight->isOff() && !isDimmed())
         switchBacklight(true);
+    if (m_answers) {
+        for (const QString &key : m_answers->poll())
+            markAwaitingAnswer(key, true);
+    }
     if (m_stale && m_stale->poll()) {
         for (Page *page : *m_pages) {
             for (Item *item : page->items())
@@ -318,6 +358,8 @@ void WallPanel::setStaleLook(Item *item)
 
 void WallPanel::updateBanner()
 {
+    if (m_saver)
+        m_saver->setStale(m_stale->isBannerShown());
     if (m_stale->isBannerShown()) {
         m_banner->setText(m_stale->bannerText(m_why));
         m_banner->show();

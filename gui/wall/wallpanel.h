@@ -12,6 +12,7 @@
 
 #include "core/startup/startoptions.h"
 
+class AnswerWatch;
 class Backlight;
 class DialogPin;
 class Dpms;
@@ -25,6 +26,7 @@ class QLabel;
 class QMainWindow;
 class ScreenSaver;
 class StaleWatch;
+class WakeWatch;
 
 // The wall-panel switches at work on the main window: the first page again
 // and the screen saver after a while untouched, the stale look of the items
@@ -52,8 +54,11 @@ public:
     void watchPage(Page *page);
     // The message server link whose state decides what is stale.
     void watchClient(QalixMsgClient *client);
-    // A report for `key` has been handed to the items bound to it.
-    void delivered(const QString &key);
+    // A report of `value` for `key` has been handed to the items bound to it.
+    void delivered(const QString &key, double value);
+    // A command for `key` went out to the message server (-touch: its items
+    // are marked when no report answers it).
+    void sent(const QString &key);
     // The server does not know the value of `key`: its items look stale at once.
     void unknown(const QString &key);
     // -stale is on: values can be shown as not known.
@@ -68,8 +73,10 @@ public:
     bool isLocked() const { return m_lock != nullptr; }
     // The window's size changed; the corner buttons are placed already.
     void place(const QRect &connectionButton);
-    // The idle and stale times are checked, once a second.
+    // The idle, stale and answer times are checked, once a second.
     void poll();
+    // The ports whose reports wake the panel (-wake).
+    QStringList wakeKeys() const;
 
     // Where the no-connection banner goes: a strip along the bottom of
     // `pageArea` (the page as shown, in window coordinates), sized after the
@@ -90,6 +97,7 @@ private:
     QRect shownPageArea() const;
     void wake();
     void setStaleLook(Item *item);
+    void markAwaitingAnswer(const QString &key, bool waiting);
     void updateBanner();
     void switchBacklight(bool on);
 
@@ -99,6 +107,8 @@ private:
     std::unique_ptr<IdleWatch> m_idle;
     std::unique_ptr<StaleWatch> m_stale;
     std::unique_ptr<PinLock> m_lock;
+    std::unique_ptr<AnswerWatch> m_answers;
+    std::unique_ptr<WakeWatch> m_wakes;
     InputFilter *m_filter = nullptr;
     ScreenSaver *m_saver = nullptr;
     std::unique_ptr<Dpms> m_dpms;

@@ -9,8 +9,11 @@
 #include "gui/items/item.h"
 #include "core/net/qalixmsgclient.h"
 #include "gui/dialogs/dialogoptions.h"
+#include "gui/dialogs/dialogselectproject.h"
+#include "gui/window/noprojectnotice.h"
 #include "gui/pages/page.h"
 #include "core/package/qlxfat.h"
+#include "core/bus/portid.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -44,6 +47,9 @@ MainWindow::MainWindow(QWidget *parent)
           [this](const QString &object, int port, double value) {
               if (m_client)
                   m_client->setPortValue(object, port, true, value);
+              // Also without a connection: that press is unanswered too.
+              if (m_wall)
+                  m_wall->sent(PortId(PortId::Out, object, port).toStateKey());
           },
           [this](const QString &id) { showPage(id); })
 {
@@ -56,7 +62,7 @@ MainWindow::MainWindow(QWidget *parent)
         for (Page *page : std::as_const(m_pages))
             page->setPortValue(key, value);
         if (m_wall)
-            m_wall->delivered(key);
+            m_wall->delivered(key, value);
     });
     connect(&m_live, &LiveState::valueUnknown, this, [this](const QString &key) {
         if (m_wall)
@@ -155,6 +161,13 @@ void MainWindow::placeButtons()
     }
     if (m_wall)
         m_wall->place(placement.connection);
+    if (m_notice) {
+        // Below the buttons' row, which stays in reach above it.
+        const int top = placement.connection.bottom() + 1;
+        m_notice->fit(QRect(0, top, width(), height() - top));
+        for (const auto &button : buttons)
+            button.first->raise();
+    }
 }
 
 void MainWindow::setFullscreen()
@@ -217,7 +230,9 @@ bool MainWindow::loadProject(const QString &path)
         qCritical().noquote() << ProjectLoader::failureLine(
             path, QStringLiteral("cannot be opened, ") + package.errorString());
         // Without it the operator would see an empty window as if all went well.
-        ProjectLoader::showMessage(PackageReport::openFailureText(path, package.openError()));
+        const QString why = PackageReport::openFailureText(path, package.openError());
+        ProjectLoader::showMessage(why);
+        noteLoad(why);
         return false;
     }
 
@@ -270,7 +285,35 @@ bool MainWindow::loadProject(const QString &path)
     settings.password = m_connection.password;
     setClient(new QalixMsgClient(settings, this));
     startTimers();
+    noteLoad(tr("Im Package \"%1\" ist keine Seite.").arg(path));
     return true;
+}
+
+void MainWindow::noteLoad(const QString &why)
+{
+    if (!m_pages.isEmpty()) {
+        if (m_notice)
+            m_notice->hide();
+        return;
+    }
+    if (!m_notice) {
+        m_notice = new NoProjectNotice(m_ui->centralWidget);
+        connect(m_notice, &NoProjectNotice::chooseProject, this, &MainWindow::chooseProject);
+    }
+    m_notice->setReason(why);
+    m_notice->show();
+    placeButtons();
+}
+
+void MainWindow::chooseProject()
+{
+    if (m_wall && !m_wall->unlock())
+        return;
+    DialogSelectProject dialog;
+    dialog.setWindowTitle(QStringLiteral("Qalix-PLUS-Control"));
+    dialog.setTouch(m_touch);
+    if (dialog.exec() == QDialog::Accepted)
+        loadProject(dialog.selectedProject());
 }
 
 void MainWindow::addPage(Page *page)
@@ -296,11 +339,15 @@ void MainWindow::feedPage(Page *page)
 
 void MainWindow::setWallOptions(const StartOptions &options, std::function<qint64()> clock)
 {
+    m_touch = options.touch;
     if (m_wall
         || (options.homeSeconds <= 0 && options.dimSeconds <= 0 && options.staleSeconds <= 0
-            && options.pinFile.isEmpty()))
+            && options.pinFile.isEmpty() && !options.touch && options.wakeKeys.isEmpty()))
         return;
     m_wall = new WallPanel(options, this, &m_pages, std::move(clock));
+    // Walked like an item's port, shown on a page or not.
+    for (const QString &key : m_wall->wakeKeys())
+        m_live.bind(key);
     for (Page *page : std::as_const(m_pages))
         m_wall->watchPage(page);
     m_wall->watchClient(m_client);

@@ -16,6 +16,7 @@
 
 #include <functional>
 
+class NoProjectNotice;
 class Page;
 class QalixMsgClient;
 class QCloseEvent;
@@ -92,6 +93,8 @@ public:
     // clock in milliseconds (tests).
     void setWallOptions(const StartOptions &options, std::function<qint64()> clock = {});
     WallPanel *wallPanel() const { return m_wall; }
+    // Shown in place of pages while no project has given any; null before.
+    const NoProjectNotice *noProjectNotice() const { return m_notice; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -106,6 +109,9 @@ public slots:
     void updateGUI();
     void on_pushButton_clicked();
     void on_pushButtonOptions_clicked();
+    // The start dialog, from the page shown while no project is loaded; the
+    // project picked there loads in place of none.
+    void chooseProject();
 
 private:
     void showPage(const QString &id);
@@ -115,6 +121,8 @@ private:
     void feedPage(Page *page);
     void followScreen(QScreen *screen);
     void screenChanged();
+    // After a load: the notice in place of the pages when there are none.
+    void noteLoad(const QString &why);
 
     bool m_fullscreen = false;
     bool m_closeUnlocked = false; // the exit or options button has had its PIN
@@ -128,6 +136,8 @@ private:
     QTimer m_updateTimer;
     QalixMsgClient *m_client = nullptr;
     WallPanel *m_wall = nullptr;
+    NoProjectNotice *m_notice = nullptr;
+    bool m_touch = false;
     ConnectionWatch m_connectionWatch;
     QMetaObject::Connection m_screenWatch;
     QRect m_fittedArea;

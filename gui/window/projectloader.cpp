@@ -6,10 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QStorageInfo>
 #include <QWidget>
 
 #include "gui/dialogs/dialogprogress.h"
+#include "gui/dialogs/panelmessagebox.h"
 #include "core/project/projectreadahead.h"
 #include "gui/items/item.h"
 #include "gui/pages/page.h"
@@ -23,13 +24,29 @@
 
 #include <limits>
 
+namespace {
+
+// The first failure's reason that the file system can tell, as a paragraph
+// of its own after the box's text.
+QString reasonParagraph(const QVector<PictureUnpacker::Failure> &failures)
+{
+    for (const PictureUnpacker::Failure &failure : failures) {
+        const QStorageInfo storage(QFileInfo(failure.destination).absolutePath());
+        const QString why = PackageReport::unpackReason(failure.destination, failure.size, failure.refused,
+                                                        storage.isValid() ? storage.bytesAvailable() : -1);
+        if (!why.isEmpty())
+            return QStringLiteral("\n\n") + why;
+    }
+    return QString();
+}
+
+} // namespace
+
 ProjectLoader::MessageFunction ProjectLoader::showMessage = &ProjectLoader::messageBox;
 
 void ProjectLoader::messageBox(const QString &text)
 {
-    QMessageBox box;
-    box.setText(text);
-    box.exec();
+    PanelMessageBox::tell(text);
 }
 
 ProjectLoader::ProjectLoader(DialogProgress *progress, const QString &projectDir)
@@ -72,9 +89,8 @@ void ProjectLoader::startPictures(QLXFat &package)
     m_told = false;
     const qint64 count = package.entries().size();
     if (!m_unpacker->start([this, count](int i) { setProgress(int(25 * i / count)); })) {
-        showMessage(m_unpacker->failedFolder() == PictureUnpacker::Backgrounds
-                        ? QStringLiteral("Path can not be created! (1)")
-                        : QStringLiteral("Path can not be created! (2)"));
+        showMessage(m_unpacker->failedFolder() == PictureUnpacker::Backgrounds ? tr("Path can not be created! (1)")
+                                                                               : tr("Path can not be created! (2)"));
         m_told = true;
     }
 }
@@ -102,17 +118,19 @@ void ProjectLoader::finishPictures()
     const QString path = m_unpacker->packageName();
     qCritical().noquote() << failureLine(path, PackageReport::unpackLine(failures.size(), names));
     // A box per entry would want one press per entry: 10,000 for a package of 10,000.
+    const QString why = reasonParagraph(failures);
     if (failures.size() > 1) {
-        showMessage(PackageReport::unpackText(path, failures.size(), names));
+        showMessage(PackageReport::unpackText(path, failures.size(), names) + why);
         return;
     }
     const PictureUnpacker::Failure &failure = failures.first();
     if (failure.folder == PictureUnpacker::Icons) {
-        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
-                                   "gespeichert werden!")
-                        .arg(failure.entry, failure.destination));
+        showMessage(tr("Die Datei \"%1\" kann nicht aus dem Package entpackt werden und unter \"%2\" "
+                       "gespeichert werden!")
+                        .arg(failure.entry, failure.destination)
+                    + why);
     } else {
-        showMessage(QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(failure.entry));
+        showMessage(tr("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!").arg(failure.entry) + why);
     }
 }
 

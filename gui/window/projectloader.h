@@ -4,6 +4,7 @@
 #include "core/project/projectreader.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QList>
 #include <QSize>
@@ -26,6 +27,8 @@ class QWidget;
 // what it read (page size, connection settings).
 class ProjectLoader
 {
+    Q_DECLARE_TR_FUNCTIONS(ProjectLoader)
+
 public:
     // How the operator is told about a failure. A modal message box without
     // parent by default; tests put a recorder here.

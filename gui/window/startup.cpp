@@ -4,9 +4,13 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QCoreApplication>
 #include <QFontDatabase>
+#include <QLocale>
+#include <QPointer>
 #include <QStringList>
 #include <QTime>
+#include <QTranslator>
 
 #include "gui/pages/page.h"
 
@@ -67,6 +71,24 @@ QString topmostProblem(const QString &platformName)
         return QString();
     return QStringLiteral("-topmost has no effect on Wayland, where the compositor decides which window is on "
                           "top; ignored");
+}
+
+bool installTranslation(const QString &language)
+{
+    static QPointer<QTranslator> installed;
+    delete installed;
+    const bool english = language == QLatin1String("en");
+    QLocale::setDefault(
+        QLocale(english ? QLocale::English : QLocale::German, english ? QLocale::UnitedKingdom : QLocale::Germany));
+    if (!english)
+        return language == QLatin1String("de");
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral(":/i18n/qalix-plus-control_%1.qm").arg(language))) {
+        delete translator;
+        return false;
+    }
+    installed = translator;
+    return QCoreApplication::installTranslator(translator);
 }
 
 bool readStyleSheet(const QString &mainPath, const QString &platformPath, QString *styleSheet)

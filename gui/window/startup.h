@@ -32,6 +32,12 @@ void seedRandomGenerator();
 // compositor.
 QString topmostProblem(const QString &platformName);
 
+// Shows what the operator reads in `language` ("de", "en"): German is the
+// source and needs nothing; another language's translation, built in, is
+// installed in place of the one before. Dates follow the language too.
+// False when the translation cannot be loaded (the texts stay German).
+bool installTranslation(const QString &language);
+
 // Reads the main and the platform style sheet, in this order, and joins them.
 // False when either cannot be opened; *styleSheet is then left alone.
 bool readStyleSheet(const QString &mainPath, const QString &platformPath, QString *styleSheet);

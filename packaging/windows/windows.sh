@@ -112,7 +112,7 @@ win_build_mosquitto() {
 # display and network tools of the check.
 win_packages=(cmake make pkg-config perl dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
               mingw-w64-tools nsis zip unzip wine wine64 xvfb xauth x11-utils xdotool imagemagick iproute2
-              util-linux fonts-dejavu-core)
+              util-linux fonts-dejavu-core qttools5-dev-tools)
 win_version=$(sed -n 's/^project(QalixPlusControl VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
 win_name="qalix-plus-control-$win_version-win64"
 

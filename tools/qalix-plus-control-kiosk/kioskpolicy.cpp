@@ -44,17 +44,18 @@ QStringList KioskPolicy::panelArguments(const QString &projectsDir, const QStrin
 {
     const QSettings settings(settingsPath(projectsDir), QSettings::IniFormat);
     const QString name = settings.value(QStringLiteral("projectAutoStart"), QStringLiteral("No Project")).toString();
-    QStringList arguments;
+    QStringList arguments{QStringLiteral("-fullscreen")};
     if (isPackageName(projectsDir, name))
-        arguments << QStringLiteral("-fullscreen") << QDir(projectsDir).absoluteFilePath(name);
+        arguments << QDir(projectsDir).absoluteFilePath(name);
     return arguments + passThrough;
 }
 
 bool KioskPolicy::isPanelSwitch(const QString &argument)
 {
-    if (argument == QLatin1String("-fullscreen") || argument == QLatin1String("-topmost"))
+    if (argument == QLatin1String("-fullscreen") || argument == QLatin1String("-topmost")
+        || argument == QLatin1String("-touch"))
         return true;
-    for (const char *prefix : {"-home=", "-dim=", "-stale=", "-lock="}) {
+    for (const char *prefix : {"-home=", "-dim=", "-stale=", "-lock=", "-wake=", "-lang="}) {
         if (argument.startsWith(QLatin1String(prefix)))
             return true;
     }

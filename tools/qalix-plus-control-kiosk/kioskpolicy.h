@@ -32,14 +32,15 @@ public:
     explicit KioskPolicy(bool always = false);
 
     // "-fullscreen <projects>/<name>" when settings.ini names a package in
-    // projectsDir, nothing otherwise (the panel then shows its selection
-    // dialog); the pass-through arguments follow, so none of them is taken as
-    // the package.
+    // projectsDir, "-fullscreen" alone otherwise: the panel then shows its
+    // selection dialog, and the project picked there opens full screen too,
+    // never as a window of the page's size that a small screen cuts off. The
+    // pass-through arguments follow, so none of them is taken as the package.
     static QStringList panelArguments(const QString &projectsDir, const QStringList &passThrough);
 
     // Whether `argument` is one of the panel's own switches, which the launcher
-    // passes on: -fullscreen, -topmost, or -home, -dim, -stale, -lock with a
-    // value after "=" (the panel judges the value).
+    // passes on: -fullscreen, -topmost, -touch, or -home, -dim, -stale, -lock,
+    // -wake, -lang with a value after "=" (the panel judges the value).
     static bool isPanelSwitch(const QString &argument);
 
     // A panel on a wall shows what it does not know as unknown: the panel

@@ -2,6 +2,7 @@
 // project the options dialog chose for autostart.
 
 #include "tools/qalix-plus-control-kiosk/kioskpolicy.h"
+#include "core/startup/startoptions.h"
 #include "core/startup/stoprequest.h"
 #include "core/wall/backlight.h"
 
@@ -19,7 +20,8 @@ const char usage[] = "Usage: qalix-plus-control-kiosk [--always] [--panel PATH] 
                      "\n"
                      "Keeps the panel running on a kiosk PC. Before every start it reads projects/settings.ini\n"
                      "beside the panel: when \"Autostart Projekt\" names a package there, the panel starts full\n"
-                     "screen on it; otherwise it starts with its project selection dialog.\n"
+                     "screen on it; otherwise it starts with its project selection dialog, and the project\n"
+                     "picked there opens full screen.\n"
                      "\n"
                      "  options saved in the panel   the panel starts again at once, with the new settings\n"
                      "  exit button                  the launcher ends (with --always the panel starts again)\n"
@@ -37,6 +39,9 @@ const char usage[] = "Usage: qalix-plus-control-kiosk [--always] [--panel PATH] 
                      "The panel's switches, and everything after \"--\", are passed to the panel after the\n"
                      "package path; any other argument is named on standard error and left out:\n"
                      "  -fullscreen, -topmost\n"
+                     "  -touch         presses act when the finger lifts inside the item, and show\n"
+                     "  -wake=PORT,... a report other than 0 for one of these ports wakes the screen\n"
+                     "  -lang=en       English instead of German for what the operator reads\n"
                      "  -home=SECONDS  the first page again after that long untouched\n"
                      "  -dim=SECONDS   a black screen saver with the time after that long untouched\n"
                      "  -stale=SECONDS values shown stale after that long without the message server,\n"
@@ -113,6 +118,10 @@ int main(int argc, char *argv[])
     QProcess process;
     process.setProgram(program);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
+    // The panel's options then say that saving starts it again.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(StartOptions::launcherVariable), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
     QTimer restartTimer;
     restartTimer.setSingleShot(true);
     QElapsedTimer runTime;

@@ -1,3 +1,4 @@
+#include "core/package/packagereport.h"
 #include "core/package/qlxfat.h"
 #include "core/package/qlxfatthread.h"
 #include "tests/support/testsupport.h"
@@ -69,6 +70,8 @@ private slots:
     void write_data();
     void write();
     void writerFailuresAreReported();
+    void unpackReason_data();
+    void unpackReason();
 
     void qlxdRoundTrip();
     void qlxdRepackThatFailsKeepsThePackage();
@@ -236,6 +239,31 @@ void TestPackage::write()
     QCOMPARE(fat.progress(), 100);
     QCOMPARE(fat.writer()->error(), 0);
     QCOMPARE(readFile(path("w.qlxd")), expected);
+}
+
+void TestPackage::unpackReason_data()
+{
+    QTest::addColumn<QString>("name"); // below the test's folder
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<qint64>("available");
+    QTest::addColumn<QString>("reason"); // %1: the test's folder
+
+    QTest::newRow("storage full") << "a.png" << false << qint64(100)
+                                  << "Speicher voll: 100 bytes frei in \"%1\", das Bild braucht 2.0 kB.";
+    QTest::newRow("a nested name") << "sub/a.png" << false << qint64(100)
+                                   << "Den Ordner \"%1/sub\" gibt es nicht; Unterordner werden nicht angelegt.";
+}
+
+void TestPackage::unpackReason()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, refused);
+    QFETCH(qint64, available);
+    QFETCH(QString, reason);
+    QLocale::setDefault(QLocale::c());
+    const QString folder = QFileInfo(m_dir->path()).absoluteFilePath();
+    QCOMPARE(PackageReport::unpackReason(folder + "/" + name, 2048, refused, available),
+             reason.contains("%1") ? reason.arg(folder) : reason);
 }
 
 void TestPackage::writerFailuresAreReported()

@@ -51,6 +51,17 @@ static StartOptions wall(StartOptions result, int home, int dim, int stale, cons
     return result;
 }
 
+// The touch, wake and language switches on top of the first ones.
+static StartOptions touch(StartOptions result, bool on, const QStringList &wakeKeys, const QString &language,
+                          const QStringList &problems = QStringList())
+{
+    result.touch = on;
+    result.wakeKeys = wakeKeys;
+    result.language = language;
+    result.problems = problems;
+    return result;
+}
+
 void TestStartOptions::initTestCase()
 {
     QVERIFY(dir.isValid());
@@ -90,6 +101,19 @@ void TestStartOptions::parse_data()
     const QStringList noFile{"-lock=" + dir.filePath("missing"), "-lock=" + dir.path(), "-lock="};
     QTest::newRow("lock without a file there")
         << (QStringList{prog, "-lock=" + pin} + noFile) << wall(options(false, false), 0, 0, 0, pin, noFile);
+
+    QTest::newRow("touch, wake and language anywhere")
+        << QStringList{prog, "-wake=ITM_Alarm_IN1,OUT.Sirene.2,ITM_Alarm_IN1", "-touch", "a.qlxd", "-lang=en"}
+        << touch(options(false, false, "a.qlxd"), true, {"ITM_Alarm_IN1", "ITM_Sirene_OUT2"}, "en");
+    const QString wrongPorts("%1: not a list of ports (ITM_Alarm_IN1 or IN.Alarm.1, separated by commas), switch "
+                             "ignored");
+    const QString wrongLanguage("%1: no such language (de, en), switch ignored");
+    const QStringList badTouch{"-wake=", "-wake=ITM_Alarm_IN1,Alarm", "-wake=ITM_Alarm", "-lang=fr", "-lang=EN"};
+    QTest::newRow("bad wake lists and languages, the good ones stay")
+        << (QStringList{prog, "-lang=en", "-wake=IN.Tuer.1"} + badTouch << "-Touch")
+        << touch(options(false, false, "-Touch"), false, {"ITM_Tuer_IN1"}, "en",
+                 {wrongPorts.arg("-wake="), wrongPorts.arg("-wake=ITM_Alarm_IN1,Alarm"),
+                  wrongPorts.arg("-wake=ITM_Alarm"), wrongLanguage.arg("-lang=fr"), wrongLanguage.arg("-lang=EN")});
 }
 
 void TestStartOptions::parse()

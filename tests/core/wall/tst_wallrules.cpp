@@ -1,6 +1,7 @@
 #include "core/wall/idlewatch.h"
 #include "core/wall/pinlock.h"
 #include "core/wall/stalewatch.h"
+#include "core/wall/wakewatch.h"
 
 #include "tests/support/testsupport.h"
 
@@ -35,7 +36,8 @@ void TestWallRules::idle_data()
 {
     QTest::addColumn<int>("home");
     QTest::addColumn<int>("dim");
-    // i: a touch, click or key; p: the operator changes the page; ?: poll.
+    // i: a touch, click or key; p: the operator changes the page; ?: poll;
+    // w:KEY=VALUE a report for a port, of which A and B are alarms.
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("expected");
 
@@ -47,6 +49,12 @@ void TestWallRules::idle_data()
                                                  << "- dim - woke in - dim";
     QTest::newRow("home in place when the saver goes up") << 300 << 60 << "60:? 300:? 301:i 600:?"
                                                           << "home+dim - woke home+dim";
+    QTest::newRow("an alarm wakes and keeps the saver away, not home")
+        << 100 << 60 << "60:? 61:w:A=1 62:? 200:? 201:w:A=0 260:? 261:?"
+        << "home+dim wake - - . - dim";
+    QTest::newRow("only a turn to not 0 wakes; the saver waits for the last alarm")
+        << 0 << 10 << "1:w:A=0 2:w:A=1 3:w:A=2 4:w:B=nan 5:w:C=1 6:w:A=0 20:? 21:w:B=0 31:? 32:w:A=-1"
+        << ". wake . wake . . - . dim wake";
 }
 
 void TestWallRules::idle()
@@ -58,11 +66,17 @@ void TestWallRules::idle()
 
     qint64 now = 0;
     IdleWatch watch(home, dim, [&now] { return now; });
+    WakeWatch alarms({"A", "B"});
     QStringList answers;
     for (const QString &step : script.split(' ')) {
         now = clockMsecs(step);
         const QString action = step.section(':', 1);
-        if (action == "i") {
+        if (action.startsWith("w:")) {
+            const bool wakes =
+                alarms.reported(action.section(':', 1).section('=', 0, 0), action.section('=', 1).toDouble());
+            watch.keepAwake(alarms.isAnyRaised());
+            answers << (wakes ? "wake" : ".");
+        } else if (action == "i") {
             answers << (watch.input() ? "woke" : "in");
         } else if (action == "p") {
             watch.pageChanged();

@@ -1,10 +1,13 @@
 #include "gui/dialogs/dialogoptions.h"
 
 #include "core/package/projectdirectory.h"
+#include "core/startup/startoptions.h"
+#include "gui/window/startup.h"
 #include "tests/support/testsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QtTest>
@@ -29,6 +32,7 @@ class TestDialogOptions : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
 
     void saveWritesBothKeys_data();
     void saveWritesBothKeys();
@@ -50,30 +54,67 @@ void TestDialogOptions::init()
     QVERIFY(projects.reset());
 }
 
+void TestDialogOptions::cleanup()
+{
+    QVERIFY(installTranslation("de"));
+    qunsetenv(StartOptions::launcherVariable);
+}
+
 void TestDialogOptions::saveWritesBothKeys_data()
 {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("launcher"); // started by the kiosk launcher
     QTest::addColumn<int>("index");
     QTest::addColumn<bool>("checked");
-    QTest::addColumn<QString>("project");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("project"); // stored; empty: nothing written
+    QTest::addColumn<QString>("shown");   // the first entry, and the note under the options
+    QTest::addColumn<QString>("note");
 
-    QTest::newRow("defaults") << -1 << true << "- Kein Projekt -";
-    QTest::newRow("package, no connect") << 1 << false << "Demo.qlxd";
+    const QString alone = "Speichern beendet die Anwendung. Sie startet nicht von selbst wieder: das tut nur der "
+                          "Kiosk-Starter (qalix-plus-control-kiosk).";
+    const QString none = "- Kein Projekt -";
+    QTest::newRow("defaults") << "de" << false << -1 << true << "Save" << none << none << alone;
+    QTest::newRow("package, no connect, launcher")
+        << "de" << true << 1 << false << "Save"
+        << "Demo.qlxd" << none
+        << "Speichern beendet die Anwendung; sie startet gleich mit den neuen Einstellungen wieder.";
+    QTest::newRow("cancelled") << "de" << false << 1 << false << "Cancel"
+                               << "" << none << alone;
+    // The file keeps the German entry, which the launcher and a German panel read.
+    QTest::newRow("English") << "en" << false << -1 << true << "Save" << none << "- No project -"
+                             << "Saving ends the application. It does not start again by itself: only the kiosk "
+                                "launcher (qalix-plus-control-kiosk) does that.";
 }
 
 void TestDialogOptions::saveWritesBothKeys()
 {
+    QFETCH(QString, language);
+    QFETCH(bool, launcher);
     QFETCH(int, index);
     QFETCH(bool, checked);
+    QFETCH(QString, button);
     QFETCH(QString, project);
+    QFETCH(QString, shown);
+    QFETCH(QString, note);
 
+    QVERIFY(installTranslation(language));
+    if (launcher)
+        qputenv(StartOptions::launcherVariable, "1");
     QVERIFY(writeFile(projectDirectory() + "Demo.qlxd", ""));
     DialogOptions dialog;
+    QCOMPARE(combo(dialog)->itemText(0), shown);
+    QCOMPARE(dialog.findChild<QLabel *>("labelRestart")->text(), note);
     if (index >= 0) {
         combo(dialog)->setCurrentIndex(index);
         check(dialog)->setChecked(checked);
     }
-    dialog.findChild<QPushButton *>("pushButtonSave")->click();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    dialog.findChild<QPushButton *>("pushButton" + button)->click();
+    QCOMPARE(dialog.result(), int(project.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
+    if (project.isEmpty()) {
+        QVERIFY(!QFile::exists(projectDirectory() + "settings.ini"));
+        return;
+    }
 
     QSettings settings(projectDirectory() + "settings.ini", QSettings::IniFormat);
     QCOMPARE(settings.allKeys(), (QStringList{"autoConnect", "projectAutoStart"}));
@@ -82,7 +123,7 @@ void TestDialogOptions::saveWritesBothKeys()
 
     // What was saved is what the next dialog shows.
     DialogOptions again;
-    QCOMPARE(combo(again)->currentText(), project);
+    QCOMPARE(combo(again)->currentText(), index > 0 ? project : shown);
     QCOMPARE(check(again)->isChecked(), checked);
 }
 

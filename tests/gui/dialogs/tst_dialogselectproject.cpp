@@ -3,7 +3,9 @@
 #include "core/package/projectdirectory.h"
 #include "tests/support/testsupport.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QNetworkDatagram>
@@ -57,11 +59,13 @@ private slots:
     void initTestCase();
     void init();
 
+    void clickChoosesProject_data();
     void clickChoosesProject();
+    void padFillsTheFields_data();
+    void padFillsTheFields();
 
     void discovery();
     void fullTransfer();
-    void stalledTransfer();
     void spoofedAndBrokenPackagesKeepTheGoodOne();
 
 private:
@@ -97,23 +101,108 @@ bool TestDialogSelectProject::request(DialogSelectProject &dialog, UdpPeer &desi
     return designer.next() == "START";
 }
 
+void TestDialogSelectProject::clickChoosesProject_data()
+{
+    QTest::addColumn<bool>("touch");
+    QTest::addColumn<int>("drag"); // pixels the finger moves up before it lifts
+    QTest::addColumn<bool>("chosen");
+
+    QTest::newRow("a tap") << false << 0 << true;
+    QTest::newRow("-touch: a tap") << true << 0 << true;
+    QTest::newRow("-touch: a drag scrolls, opens nothing") << true << 200 << false;
+}
+
 void TestDialogSelectProject::clickChoosesProject()
 {
+    QFETCH(bool, touch);
+    QFETCH(int, drag);
+    QFETCH(bool, chosen);
+
     for (const char *f : {"Alpha.qlxd", "beta.qlxd", "Gamma.qlxd.qlxd"})
         QVERIFY(writeFile(projectDirectory() + f, "x"));
+    // Long names alike but for their middle: with -touch shortened so that they stay apart.
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(writeFile(
+            projectDirectory() + QString("Verwaltung Gebäude Nord Etage %1 Heizung und Lüftung.qlxd").arg(i), "x"));
     DialogSelectProject dialog;
-    QVERIFY(dialog.selectedProject().isEmpty());
+    dialog.setTouch(touch);
+    dialog.resize(800, 480);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
     auto *list = dialog.findChild<QListWidget *>("listWidget");
+    QSet<QString> shown;
+    for (int i = 0; i < list->count(); ++i) {
+        const QString text = list->item(i)->text();
+        shown.insert(text);
+        QCOMPARE(QFontMetrics(list->item(i)->font()).horizontalAdvance(text) < list->viewport()->width(),
+                 touch || !text.startsWith("Verwaltung"));
+    }
+    QCOMPARE(shown.size(), 43);
     const auto found = list->findItems("beta", Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
-    const QRect rect = list->visualItemRect(found.first());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.selectedProject(), projectDirectory() + "beta.qlxd");
+    QPoint at(list->viewport()->width() / 3, list->visualItemRect(found.first()).center().y());
+    static auto *const device = QTest::createTouchDevice(); // one for the run: Qt keeps each one made
+    QTest::touchEvent(list->viewport(), device).press(0, at, list->viewport());
+    for (int moved = 0; moved < drag; moved += 20) {
+        QTest::qWait(20);
+        at.ry() -= 20;
+        QTest::touchEvent(list->viewport(), device).move(0, at, list->viewport());
+    }
+    QTest::touchEvent(list->viewport(), device).release(0, at, list->viewport());
+    QTRY_COMPARE(dialog.result(), int(chosen ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(dialog.isVisible(), !chosen);
+    if (chosen)
+        QCOMPARE(dialog.selectedProject(), projectDirectory() + "beta.qlxd");
+    else
+        QTRY_VERIFY(list->verticalScrollBar()->value() > 0);
+    QCOMPARE(dialog.isFullScreen(), touch);
+}
+
+void TestDialogSelectProject::padFillsTheFields_data()
+{
+    QTest::addColumn<bool>("touch");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("keys"); // B: delete, K: OK
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("port: five digits at most, no dot") << true << "lineEditPort"
+                                                       << "BBBBB.123456K"
+                                                       << "12345";
+    QTest::newRow("host") << true << "comboBoxHost"
+                          << "10.0.0.7K"
+                          << "10.0.0.7";
+    QTest::newRow("without -touch, no pad") << false << "lineEditPort"
+                                            << ""
+                                            << "64402";
+}
+
+void TestDialogSelectProject::padFillsTheFields()
+{
+    QFETCH(bool, touch);
+    QFETCH(QString, field);
+    QFETCH(QString, keys);
+    QFETCH(QString, text);
+
+    DialogSelectProject dialog;
+    dialog.setTouch(touch);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QWidget *widget = dialog.findChild<QWidget *>(field);
+    auto *edit = qobject_cast<QComboBox *>(widget) ? qobject_cast<QComboBox *>(widget)->lineEdit()
+                                                   : qobject_cast<QLineEdit *>(widget);
+    bool padSeen = false;
+    QTimer::singleShot(100, this, [&] {
+        auto *pad = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        padSeen = pad != nullptr;
+        const QMap<QChar, QString> named{{'B', "Back"}, {'K', "Ok"}, {'.', "Dot"}};
+        for (const QChar key : keys)
+            QTest::mouseClick(pad->findChild<QPushButton *>("pushButton" + named.value(key, key)), Qt::LeftButton);
+    });
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTest::qWait(200); // without -touch: no pad comes
+    QCOMPARE(padSeen, touch);
+    QCOMPARE(edit->text(), text);
 }
 
 void TestDialogSelectProject::discovery()
@@ -180,31 +269,6 @@ void TestDialogSelectProject::fullTransfer()
     QCOMPARE(treeListing(projectDirectory()), QStringList{"Demo.qlxd " + QString::number(bytes.size())});
     QCOMPARE(progress->value(), 100);
     QCOMPARE(dialog.findChild<QPushButton *>("pushButtonDownload")->text(), QStringLiteral("Herunterladen"));
-}
-
-void TestDialogSelectProject::stalledTransfer()
-{
-    QVERIFY(writeFile(projectDirectory() + "Demo.qlxd", "good package"));
-    UdpPeer designer;
-    DialogSelectProject dialog;
-    dialog.setStallLimit(300);
-    auto *button = dialog.findChild<QPushButton *>("pushButtonDownload");
-    QVERIFY(request(dialog, designer));
-    QVERIFY(designer.send("Demo=6", transferPort));
-    QCOMPARE(designer.next(), QByteArray("0"));
-    QVERIFY(designer.send(QByteArray("abcd").toBase64(), transferPort));
-    QCOMPARE(designer.next(), QByteArray("4"));
-
-    // The designer falls silent.
-    QTest::ignoreMessage(QtCriticalMsg, "Transfer failed: nothing from 127.0.0.1 for 0.3 s, 4 of 6 bytes received");
-    QTRY_COMPARE(button->text(), QStringLiteral("Übertragung fehlgeschlagen: keine Daten mehr"));
-    QCOMPARE(dialog.findChild<QProgressBar *>("progressBarState")->value(), 0);
-    QCOMPARE(readFile(projectDirectory() + "Demo.qlxd"), QByteArray("good package"));
-    QCOMPARE(treeListing(projectDirectory()), QStringList{"Demo.qlxd 12"});
-
-    // A new request starts afresh.
-    QVERIFY(request(dialog, designer));
-    QCOMPARE(button->text(), QStringLiteral("Herunterladen"));
 }
 
 void TestDialogSelectProject::spoofedAndBrokenPackagesKeepTheGoodOne()

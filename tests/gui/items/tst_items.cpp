@@ -43,13 +43,11 @@ private slots:
     void stateText_data();
     void stateText();
 
-    void pressSendsPortThenPage_data();
-    void pressSendsPortThenPage();
-    void fixedItemsLetPressesThrough();
+    void presses_data();
+    void presses();
 
     void rangeCheck_data();
     void rangeCheck();
-    void picturesResolveAndShowTheActiveOne();
     void roundTrip_data();
     void roundTrip();
 
@@ -166,63 +164,90 @@ void TestItems::stateText()
     QCOMPARE(moved.count(), renderings);
 }
 
-void TestItems::pressSendsPortThenPage_data()
+void TestItems::presses_data()
 {
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("pageId");
-    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<bool>("onRelease"); // -touch
+    QTest::addColumn<bool>("touch");     // a finger, else the mouse
+    // "d X,Y" down, "m X,Y" a move, "u X,Y" the lift, in scene coordinates.
+    QTest::addColumn<QString>("gesture");
+    // What the items sent before the lift, which were lit just before it,
+    // and what they sent in all: A above B, C beside them; c is C's page,
+    // sent after its port.
+    QTest::addColumn<QString>("outcome");
 
-    const auto row = [](const char *name, const QString &port, const QString &pageId, const QStringList &sent) {
-        QTest::newRow(name) << port << pageId << sent;
-    };
-    row("neither", "", "", {});
-    row("both, port first", "ITM_Kueche_OUT3", "ABC123", {"ITM_Kueche_OUT3", "PAGE_ABC123"});
-}
-
-void TestItems::pressSendsPortThenPage()
-{
-    QFETCH(QString, port);
-    QFETCH(QString, pageId);
-    QFETCH(QStringList, sent);
-
-    Item *item = makeKind(QStringLiteral("Button")).release();
-    m_scene->addItem(item);
-    editRecord(item, [&](ItemRecord &r) {
-        r.port = port;
-        r.pageId = pageId;
-    });
-    QSignalSpy spy(item, &Item::changePort);
-    QGraphicsView view(m_scene);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(25, 25)));
-    QStringList emitted;
-    for (const QList<QVariant> &args : spy)
-        emitted << args.at(0).toString();
-    QCOMPARE(emitted, sent);
-}
-
-void TestItems::fixedItemsLetPressesThrough()
-{
     // In the running panel a press reaches every item under it, not only the top one.
-    Item *below = makeKind(QStringLiteral("Button")).release();
-    Item *above = makeKind(QStringLiteral("StateButton")).release();
-    for (Item *item : {below, above}) {
+    const auto row = [](const char *name, bool onRelease, bool touch, const char *gesture, const char *outcome) {
+        QTest::newRow(name) << onRelease << touch << QString(gesture) << QString(outcome);
+    };
+    row("mouse: on the press, every item under it", false, false, "d 10,10 u 10,10", "AB||AB");
+    row("mouse: the port, then the page", false, false, "d 80,10 u 80,10", "Cc||Cc");
+    row("finger: on touch-down, even sliding off", false, true, "d 10,10 m 150,150 u 150,150", "AB||AB");
+    row("-touch, finger: on the lift, lit till then", true, true, "d 10,10 m 12,14 u 12,14", "|AB|AB");
+    row("-touch, mouse too", true, false, "d 80,10 u 80,10", "|C|Cc");
+    row("-touch: slid off, nothing", true, true, "d 10,10 m 150,150 u 150,150", "||");
+    row("-touch: off and back, nothing", true, true, "d 10,10 m 150,150 m 10,10 u 10,10", "||");
+    row("-touch: slid off the upper item only", true, true, "d 30,10 m 50,10 u 50,10", "|B|B");
+}
+
+// Items A (40 x 40) above B (60 x 60) at the top left, C beside them, all
+// locked as the panel runs them.
+void TestItems::presses()
+{
+    QFETCH(bool, onRelease);
+    QFETCH(bool, touch);
+    QFETCH(QString, gesture);
+    QFETCH(QString, outcome);
+
+    Item::setPressOnRelease(onRelease);
+    QString emitted;
+    QList<Item *> items;
+    for (const QString name : {"A", "B", "C"}) {
+        Item *item = makeKind(name == "A" ? "StateButton" : "Button").release();
+        item->setSize(name == "A" ? 40 : 60, name == "A" ? 40 : 60);
+        item->SetPos(name == "C" ? 55 : 0, 0);
+        item->setZValue(name == "A");
         m_scene->addItem(item);
-        editRecord(item, [&](ItemRecord &r) { r.port = item == below ? "ITM_Below_OUT1" : "ITM_Above_OUT1"; });
-        item->setFlag(QGraphicsItem::ItemIsMovable, false);
-        item->setFlag(QGraphicsItem::ItemIsSelectable, false);
-        item->setFlag(QGraphicsItem::ItemIsFocusable, false);
-        item->setLoaded(true);
+        editRecord(item, [&](ItemRecord &r) {
+            r.port = "ITM_" + name + "_OUT1";
+            r.pageId = name == "C" ? "ABC123" : "";
+        });
+        for (auto flag : {QGraphicsItem::ItemIsMovable, QGraphicsItem::ItemIsSelectable})
+            item->setFlag(flag, false);
+        connect(item, &Item::changePort, this,
+                [&emitted, name](const QString &key) { emitted += key == "PAGE_ABC123" ? name.toLower() : name; });
+        items << item;
     }
-    QSignalSpy belowSpy(below, &Item::changePort);
-    QSignalSpy aboveSpy(above, &Item::changePort);
     QGraphicsView view(m_scene);
+    view.setSceneRect(0, 0, 200, 200); // touches land where the window shows them
+    view.setGeometry(0, 0, 220, 220);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.mapFromScene(QPointF(10, 10)));
-    QCOMPARE(aboveSpy.count(), 1);
-    QCOMPARE(belowSpy.count(), 1);
+    static auto *const device = QTest::createTouchDevice(); // one for the run: Qt keeps each one made
+    QString seen;
+    for (const QString &step : gesture.split(QRegularExpression(" (?=[dmu] )"))) {
+        const QPoint at =
+            view.mapFromScene(QPointF(step.section(' ', 1).section(',', 0, 0).toInt(), step.section(',', 1).toInt()));
+        const QChar kind = step.at(0);
+        if (kind == 'u') {
+            seen = emitted + '|';
+            for (int i = 0; i < items.size(); ++i)
+                seen += items.at(i)->isPressed() ? QString("ABC").mid(i, 1) : QString();
+        }
+        QWidget *viewport = view.viewport();
+        if (touch) {
+            auto sequence = QTest::touchEvent(viewport, device);
+            kind == 'd'       ? sequence.press(0, at, viewport)
+                : kind == 'm' ? sequence.move(0, at, viewport)
+                              : sequence.release(0, at, viewport);
+        } else if (kind != 'm') {
+            kind == 'd' ? QTest::mousePress(viewport, Qt::LeftButton, {}, at)
+                        : QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        }
+    }
+    QCOMPARE(seen + '|' + emitted, outcome);
+    for (const Item *item : items)
+        QVERIFY(!item->isPressed());
+    Item::setPressOnRelease(false);
 }
 
 void TestItems::rangeCheck_data()
@@ -250,21 +275,6 @@ void TestItems::rangeCheck()
     QCOMPARE(item->pos(), pos);
     QCOMPARE(item->boundingRect().size(), size);
     QCOMPARE(item->picture().size(), size.toSize());
-}
-
-void TestItems::picturesResolveAndShowTheActiveOne()
-{
-    Item *item = load(QStringLiteral("StateButton"),
-                      QStringLiteral("<w>50</w><h>50</h><image_active>lamp.png</image_active>"
-                                     "<image_inactive>common.png</image_inactive>"
-                                     "<image_unknown>missing.png</image_unknown>"));
-    const QString d = projectDirectory();
-    QCOMPARE(item->record().imageActive, d + QStringLiteral("icons/project/lamp.png"));
-    QCOMPARE(item->record().imageInactive, d + QStringLiteral("icons/common.png"));
-    QCOMPARE(item->record().imageUnknown, QStringLiteral(":/images/noicon"));
-    QCOMPARE(item->picture().toImage().pixelColor(10, 10), QColor(Qt::yellow));
-    item->setValue(0.0);
-    QCOMPARE(item->picture().toImage().pixelColor(10, 10), QColor(Qt::cyan));
 }
 
 void TestItems::roundTrip_data()

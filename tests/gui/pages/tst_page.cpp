@@ -1,4 +1,3 @@
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -30,19 +29,6 @@ private:
 
 private slots:
     // Identifiers of new pages: 16 of A-Z and 0-9, driven by the start-up seed.
-    void identifiers()
-    {
-        const auto idsAfterSeed = [this](quint32 seed) {
-            Page::seedIds(seed);
-            return Page(&list, &pages).id() + Page(&list, &pages).id();
-        };
-        const QString ids = idsAfterSeed(4711);
-        QVERIFY(QRegularExpression(QStringLiteral("^[A-Z0-9]{32}$")).match(ids).hasMatch());
-        QVERIFY(ids.left(16) != ids.mid(16));
-        QCOMPARE(idsAfterSeed(4711), ids);
-        QVERIFY(idsAfterSeed(4712) != ids);
-    }
-
     // Values reach the items bound to the port as written, also after
     // deletions and port changes.
     void setPortValueReachesBoundItemsOnly()

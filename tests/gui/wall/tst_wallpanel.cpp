@@ -1,6 +1,8 @@
 #include "gui/dialogs/dialogpin.h"
 #include "gui/window/mainwindow.h"
+#include "gui/wall/screensaver.h"
 #include "gui/wall/wallpanel.h"
+#include "gui/window/startup.h"
 #include "gui/items/item.h"
 #include "core/net/qalixmsgclient.h"
 #include "gui/dialogs/dialogoptions.h"
@@ -34,6 +36,9 @@ private slots:
     void lockTurnsEditingKeysOff();
     void idleClosesDialogs_data();
     void idleClosesDialogs();
+    void unansweredPressIsMarked_data();
+    void unansweredPressIsMarked();
+    void alarmWakesTheSaver();
 
 private:
     Page *addPage(const QString &id) { return addWindowPage(*window, &itemList, id); }
@@ -328,7 +333,7 @@ void TestWallPanel::idleClosesDialogs_data()
     QTest::newRow("dim: the options") << 0 << 20 << QByteArray("1234") << "DialogOptions" << 20000;
     QTest::newRow("home: the options") << 8 << 20 << QByteArray("1234") << "DialogOptions" << 8000;
     QTest::newRow("home: the PIN pad") << 8 << 0 << QByteArray("1234") << "DialogPin" << 8000;
-    QTest::newRow("home: a message box") << 8 << 0 << QByteArray("12") << "QMessageBox" << 8000;
+    QTest::newRow("home: a message box") << 8 << 0 << QByteArray("12") << "PanelMessageBox" << 8000;
     QTest::newRow("lock alone: the options") << 0 << 0 << QByteArray("1234") << "DialogOptions" << 60000;
 }
 
@@ -394,6 +399,93 @@ void TestWallPanel::idleClosesDialogs()
     QVERIFY(window->isVisible());
     QVERIFY(!QFile::exists(DialogOptions::settingsPath()));
     QCOMPARE(window->wallPanel()->isDimmed(), dim > 0 && dueMs >= dim * 1000);
+}
+
+void TestWallPanel::unansweredPressIsMarked_data()
+{
+    QTest::addColumn<bool>("touch");
+    QTest::addColumn<int>("answerMs"); // when the server's report comes
+    // Whether the item is marked 2.9 s, 3 s and 6 s after the press, and after the report.
+    QTest::addColumn<QString>("marked");
+
+    QTest::newRow("answered in time") << true << 2000 << "0000";
+    QTest::newRow("answered late") << true << 5000 << "0100";
+    QTest::newRow("never answered") << true << 99999 << "0110";
+    QTest::newRow("without -touch, never marked") << false << 99999 << "0000";
+}
+
+// A press whose port does not answer within a few seconds shows on its item
+// until the port's next report, even one with the value it had.
+void TestWallPanel::unansweredPressIsMarked()
+{
+    QFETCH(bool, touch);
+    QFETCH(int, answerMs);
+    QFETCH(QString, marked);
+
+    StartOptions options;
+    options.touch = touch;
+    options.homeSeconds = touch ? 0 : 600; // a wall panel either way
+    window->setWallOptions(options, clock);
+    Item *item = addItem(addPage("1"), ItemKind::StateButton, "ITM_Tor_OUT1");
+    window->onChangePort("ITM_Tor_OUT1");
+    QString shown;
+    for (const int at : {2900, 3000, 6000, 99999}) {
+        // The report at its time, and one at the end in any case.
+        for (const int reportAt : {answerMs, 99999}) {
+            if (at >= reportAt && now < reportAt) {
+                now = reportAt;
+                window->liveState().onReceived("Tor", 1, true, 0.0);
+                window->updateGUI();
+            }
+        }
+        now = at;
+        window->wallPanel()->poll();
+        shown += item->isAwaitingAnswer() ? '1' : '0';
+    }
+    QCOMPARE(shown, marked);
+}
+
+// The saver gives way to an alarm port's report of a value other than 0 and
+// stays away while it lasts; the date is beside the time, and a red mark
+// says that the values behind it are stale.
+void TestWallPanel::alarmWakesTheSaver()
+{
+    StartOptions options;
+    options.dimSeconds = 10;
+    options.staleSeconds = 5;
+    options.wakeKeys = QStringList{"ITM_Alarm_IN1"};
+    window->setWallOptions(options, clock);
+    addItem(addPage("1"), ItemKind::StateButton, "ITM_Tor_OUT1");
+    showWindow();
+    WallPanel *wall = window->wallPanel();
+    const auto report = [&](const QString &object, bool output, double value) {
+        window->liveState().onReceived(object, 1, output, value);
+        window->updateGUI();
+    };
+    const auto redPixels = [&] {
+        const QImage shot = const_cast<ScreenSaver *>(wall->screenSaver())->grab().toImage();
+        int red = 0;
+        for (int i = 0; i < shot.width() * shot.height(); ++i)
+            red += qRed(shot.pixel(i % shot.width(), i / shot.width())) > 150
+                && qGreen(shot.pixel(i % shot.width(), i / shot.width())) < 80;
+        return red;
+    };
+
+    now = 10000;
+    wall->poll();
+    QVERIFY(wall->isDimmed() && wall->screenSaver()->isStale());
+    QVERIFY(redPixels() > 0);
+    report("Alarm", false, 1.0);
+    QVERIFY(!wall->isDimmed());
+    now = 500000; // the count towards the saver waits for the alarm to go
+    wall->poll();
+    QVERIFY(!wall->isDimmed());
+
+    QVERIFY(installTranslation("de"));
+    QCOMPARE(ScreenSaver::dateText(QDate(2025, 3, 12)), QString("Mi. 12. März 2025"));
+    QVERIFY(installTranslation("en"));
+    QCOMPARE(ScreenSaver::dateText(QDate(2025, 3, 12)), QString("Wed 12 March 2025"));
+    QVERIFY(installTranslation("de"));
 }
 
 QTEST_MAIN(TestWallPanel)

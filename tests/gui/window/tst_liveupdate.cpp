@@ -154,7 +154,6 @@ void TestLiveUpdate::connectionButtonFollowsSimulator()
     MsgServerSim sim;
     QalixMsgClient *client = attachSimulator(*window, sim);
     QVERIFY(client);
-    const quint16 port = sim.serverPort();
     QSignalSpy received(client, &QalixMsgClient::received);
     QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 1");
 
@@ -169,16 +168,6 @@ void TestLiveUpdate::connectionButtonFollowsSimulator()
     QTRY_VERIFY_WITH_TIMEOUT(!client->isConnected(), 5000);
     window->onTimeout();
     QCOMPARE(connectionIcon(), error);
-    QVERIFY(!client->isConnected());
-
-    QVERIFY(sim.listen(QHostAddress::LocalHost, port));
-    sim.addPort("OUT.Kueche.1", MsgServerSim::Switch, 0.0);
-    QTest::ignoreMessage(QtInfoMsg, "Data \"Kueche\" true 1 0");
-    received.clear();
-    window->onTimeout();
-    QVERIFY(received.wait(5000));
-    window->onTimeout();
-    QCOMPARE(connectionIcon(), ok);
 }
 
 QTEST_MAIN(TestLiveUpdate)

@@ -3,12 +3,15 @@
 #include <QFile>
 #include <QGraphicsView>
 #include <QImageReader>
+#include <QListWidget>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QScreen>
 #include <QtTest>
 
 #include "gui/dialogs/dialogprogress.h"
 #include "gui/window/mainwindow.h"
+#include "gui/window/noprojectnotice.h"
 #include "core/project/projectdomreader.h"
 #include "gui/window/projectloader.h"
 #include "core/project/projectreader.h"
@@ -180,6 +183,11 @@ private slots:
             QVERIFY(page->scene()->sceneRect().width() <= ProjectLoader::maxPageSide);
         QVERIFY(window.isVisible());
         QCOMPARE(window.connectionTimer().isActive(), opens);
+        // No black window: a page in place of the pages says so, and why.
+        const NoProjectNotice *notice = window.noProjectNotice();
+        QCOMPARE(notice && notice->isVisible(), pages == 0);
+        if (!opens)
+            QVERIFY2(notice->text().contains(box), qPrintable(notice->text()));
         if (box.isEmpty()) {
             QCOMPARE(messages, QStringList());
         } else {
@@ -187,6 +195,30 @@ private slots:
             QVERIFY2(messages.first().startsWith("Das Package \"" + path + "\" " + box), qPrintable(messages.first()));
         }
         QVERIFY(!dialogLeftOpen());
+    }
+
+    // The page without a project offers the start dialog; the project picked
+    // there loads in its place, full screen as the window is.
+    void chooseProjectWithoutOne()
+    {
+        // Without a background: a picture missing here would stay missing for the later loads of this process.
+        const QString pages = QString(page("A") + page("B")).remove("bg.png");
+        QVERIFY(writePackage(packagePath("good.qlxd"), {{"project", projectDocument(pages)}}));
+        MainWindow window;
+        loadRecorded(window, packagePath("gone.qlxd"));
+        window.setFullscreenMode(true);
+        window.showFullScreen();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTimer::singleShot(200, this, [] {
+            auto *list = QApplication::activeModalWidget()->findChild<QListWidget *>("listWidget");
+            const QRect good = list->visualItemRect(list->findItems("good", Qt::MatchExactly).value(0));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, good.center());
+        });
+        QTest::mouseClick(window.findChild<QPushButton *>("pushButtonChooseProject"), Qt::LeftButton);
+        QCOMPARE(window.pages().size(), 2);
+        QVERIFY(window.pages().first()->isVisible() && !window.noProjectNotice()->isVisible());
+        QCOMPARE(window.pages().first()->size(), window.size());
+        QFile::remove(packagePath("good.qlxd"));
     }
 
     // A sound package: settings, pages in order with the first shown, the

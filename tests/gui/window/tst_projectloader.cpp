@@ -156,6 +156,8 @@ private slots:
         const QString backgroundMessage =
             QStringLiteral("Die Datei \"%1\" kann nicht aus dem Package entpackt werden!");
         const QString icons = QStringLiteral("%1icons/project/");
+        // The box names why, in a paragraph of its own.
+        const QString out = QStringLiteral("\n\nDer Name führt aus dem Bilderordner hinaus.");
 
         // Names that would land outside the picture folders, end to end.
         const QStringList iconEntries = {
@@ -169,10 +171,14 @@ private slots:
         for (const QString &entry : iconEntries) {
             QString relative = entry;
             relative.remove(QStringLiteral("icons/"));
-            QTest::newRow(qPrintable(entry)) << entry << iconMessage.arg(entry, icons + relative);
+            const QString why = relative.startsWith("a/")
+                ? QStringLiteral(
+                    "\n\nDen Ordner \"%1icons/project/a\" gibt es nicht; Unterordner werden nicht angelegt.")
+                : out;
+            QTest::newRow(qPrintable(entry)) << entry << iconMessage.arg(entry, icons + relative) + why;
         }
         const QString background = QStringLiteral("background//tmp/x.png");
-        QTest::newRow(qPrintable(background)) << background << backgroundMessage.arg(background);
+        QTest::newRow(qPrintable(background)) << background << backgroundMessage.arg(background) + out;
     }
 
     void hostileEntryNames()
@@ -217,7 +223,7 @@ private slots:
                              + "\" können nicht entpackt und "
                                "gespeichert werden: \"background/../x.png\", \"icons/sub/p0.png\", "
                                "\"icons/sub/p1.png\", \"icons/sub/p2.png\", \"icons/sub/p3.png\" und 9996 "
-                               "weitere. Diese Bilder fehlen."));
+                               "weitere. Diese Bilder fehlen.\n\nDer Name führt aus dem Bilderordner hinaus."));
         QVERIFY(QFile::exists(projects() + QLatin1String("icons/project/good.png")));
     }
 

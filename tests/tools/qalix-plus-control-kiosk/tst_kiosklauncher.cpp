@@ -41,7 +41,7 @@ const char standIn[] = R"(#!/bin/sh
 dir=$(dirname "$0")
 n=$(($(cat "$dir/count" 2>/dev/null || echo 0) + 1))
 echo $n >"$dir/count"
-for a in "$@"; do printf '%s|' "$a"; done >>"$dir/runs"
+for a in "$@" "$QALIX_KIOSK_LAUNCHER"; do printf '%s|' "$a"; done >>"$dir/runs"
 echo >>"$dir/runs"
 echo $$ >"$dir/pid"
 echo $PPID >"$dir/launcher"
@@ -110,14 +110,17 @@ QStringList TestKioskLauncher::recordedRuns() const
 void TestKioskLauncher::savedOptionsBringThePanelBackFullScreen()
 {
     // The panel killed while its screen saver had the backlight off: on again before the next start.
-    startLauncher({"save Demo.qlxd", "dark", "exit 0"}, {"-home=30", "--alwyas", "-Home=30"});
+    startLauncher({"save Demo.qlxd", "dark", "exit 0"},
+                  {"-home=30", "--alwyas", "-Home=30", "-touch", "-lang=en", "-wake=ITM_Alarm_IN1"});
     QVERIFY(launcher.waitForFinished(20000));
     const QByteArray errors = launcher.readAllStandardError();
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(launcher.exitCode(), 0);
 
-    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|-stale=15|-home=30|";
-    QCOMPARE(recordedRuns(), (QStringList{"-stale=15|-home=30|", fullScreen, fullScreen}));
+    // The last field: the launcher tells the panel that it will start it again.
+    const QString passed = "-stale=15|-home=30|-touch|-lang=en|-wake=ITM_Alarm_IN1|1|";
+    const QString fullScreen = "-fullscreen|" + projects + "/Demo.qlxd|" + passed;
+    QCOMPARE(recordedRuns(), (QStringList{"-fullscreen|" + passed, fullScreen, fullScreen}));
     const QList<QByteArray> lines = errors.trimmed().split('\n');
     // A mistyped word is named, not handed on, where it could become the package.
     QCOMPARE(lines.size(), 4);

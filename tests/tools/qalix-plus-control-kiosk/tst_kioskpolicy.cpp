@@ -38,7 +38,7 @@ void TestKioskPolicy::panelArguments_data()
 {
     QTest::addColumn<QVariant>("stored");   // invalid: no settings.ini
     QTest::addColumn<QStringList>("files"); // below projects/; "/" at the end: a folder
-    QTest::addColumn<QString>("expected");  // the package started full screen, empty for none
+    QTest::addColumn<QString>("expected");  // the package, empty for none: the start dialog, then full screen
 
     const QStringList demo{"Demo.qlxd", "Other.qlxd"};
     QTest::newRow("no settings file") << QVariant() << demo << "";
@@ -67,7 +67,7 @@ void TestKioskPolicy::panelArguments()
 
     const QStringList rest{"-home=30"};
     const QStringList arguments =
-        expected.isEmpty() ? rest : QStringList{"-fullscreen", projects + "/" + expected} + rest;
+        QStringList{"-fullscreen"} + (expected.isEmpty() ? rest : QStringList{projects + "/" + expected} + rest);
     QCOMPARE(KioskPolicy::panelArguments(projects, rest), arguments);
 }
 
