@@ -116,6 +116,11 @@ void DialogSelectProject::refreshProjectList()
     m_ui->comboBoxHost->setStyleSheet(
         QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }").arg(style).arg(s / 10));
     m_ui->verticalLayout_2->setContentsMargins(0, 0, 0, s / 15);
+    // What a finger taps is as tall as the pads' keys: a tenth of the shorter side.
+    const int tap = m_touch ? s / 10 : 0;
+    for (QWidget *widget : {static_cast<QWidget *>(m_ui->comboBoxHost), static_cast<QWidget *>(m_ui->lineEditPort),
+                            static_cast<QWidget *>(m_ui->pushButtonDownload)})
+        widget->setMinimumHeight(tap);
 }
 
 void DialogSelectProject::setTouch(bool on)

@@ -189,6 +189,9 @@ void TestDialogSelectProject::padFillsTheFields()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QWidget *widget = dialog.findChild<QWidget *>(field);
+    // A field and the download button a finger hits: as tall as the pad's keys.
+    const int tap = touch ? qMin(dialog.width(), dialog.height()) / 10 : 0;
+    QVERIFY(widget->height() >= tap && dialog.findChild<QWidget *>("pushButtonDownload")->height() >= tap);
     auto *edit = qobject_cast<QComboBox *>(widget) ? qobject_cast<QComboBox *>(widget)->lineEdit()
                                                    : qobject_cast<QLineEdit *>(widget);
     bool padSeen = false;
