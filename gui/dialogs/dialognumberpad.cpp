@@ -1,7 +1,10 @@
 #include "gui/dialogs/dialognumberpad.h"
 #include "ui_dialognumberpad.h"
 
+#include "gui/dialogs/panelmessagebox.h"
+
 #include <QKeyEvent>
+#include <QScreen>
 
 #include <algorithm>
 #include <utility>
@@ -37,7 +40,8 @@ DialogNumberPad::~DialogNumberPad()
 
 void DialogNumberPad::scaleTo(const QSize &windowSize)
 {
-    const int edge = std::max(24, int(std::min(windowSize.width(), windowSize.height()) * 0.1));
+    // Keys as a box's buttons: a tenth of the window, never below the fingertip.
+    const int edge = PanelMessageBox::buttonEdge(windowSize, screen() ? screen()->physicalDotsPerInch() : 0);
     for (QPushButton *key : std::as_const(m_keys))
         key->setFixedSize(edge, edge);
     m_ui->pushButtonCancel->setFixedHeight(edge);

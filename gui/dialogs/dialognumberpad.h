@@ -25,7 +25,7 @@ public:
     ~DialogNumberPad() override;
 
     QString text() const { return m_text; }
-    // Keys a tenth of the window's shorter side, as the PIN pad's.
+    // Keys as a box's buttons: a tenth of the window's shorter side, at least 9 mm.
     void scaleTo(const QSize &windowSize);
 
 protected:

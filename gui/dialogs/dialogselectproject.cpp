@@ -6,6 +6,7 @@
 #include "core/package/projectdirectory.h"
 #include "gui/dialogs/dialognumberpad.h"
 #include "gui/dialogs/nameelider.h"
+#include "gui/dialogs/panelmessagebox.h"
 
 #include <QDebug>
 #include <QDir>
@@ -116,8 +117,9 @@ void DialogSelectProject::refreshProjectList()
     m_ui->comboBoxHost->setStyleSheet(
         QStringLiteral("QComboBox{ %1 } QComboBox::drop-down { width: %2px; }").arg(style).arg(s / 10));
     m_ui->verticalLayout_2->setContentsMargins(0, 0, 0, s / 15);
-    // What a finger taps is as tall as the pads' keys: a tenth of the shorter side.
-    const int tap = m_touch ? s / 10 : 0;
+    // What a finger taps is as tall as a box's buttons: a tenth of the
+    // shorter side, and never below the fingertip.
+    const int tap = m_touch ? PanelMessageBox::buttonEdge(size(), screen() ? screen()->physicalDotsPerInch() : 0) : 0;
     for (QWidget *widget : {static_cast<QWidget *>(m_ui->comboBoxHost), static_cast<QWidget *>(m_ui->lineEditPort),
                             static_cast<QWidget *>(m_ui->pushButtonDownload)})
         widget->setMinimumHeight(tap);
