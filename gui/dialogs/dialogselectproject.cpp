@@ -134,6 +134,11 @@ void DialogSelectProject::setTouch(bool on)
     QLineEdit *host = m_ui->comboBoxHost->lineEdit();
     if (on) {
         setWindowState(windowState() | Qt::WindowFullScreen);
+        // Without a window manager (a kiosk on bare X11) nobody acts on the
+        // state: the dialog takes the screen's area itself.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (screen && !screen->availableGeometry().isEmpty())
+            setGeometry(screen->availableGeometry());
         // A finger's own gesture: the one for the mouse passes over the
         // presses Qt makes of touches.
         QScroller::grabGesture(viewport, QScroller::TouchGesture);
